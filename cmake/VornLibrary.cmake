@@ -1,0 +1,44 @@
+# Each subsystem keeps its widget-free core in its own folder and its windows
+# in a "windows" subfolder; both are picked up by glob so that adding a file
+# needs no edit here.
+
+# A folder that holds no source yet still gives a target, so that the
+# dependency graph stays the same while subsystems are filled in.
+function(vorn_library_from name sources)
+  set(deps ${ARGN})
+  list(FILTER sources INCLUDE REGEX "\\.cpp$|\\.qrc$")
+  if(sources)
+    add_library(${name} STATIC ${ARGV1})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${deps})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${deps})
+  endif()
+endfunction()
+
+# vorn_core_library(<name> <folder> DEPS <targets...>)
+function(vorn_core_library name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h)
+  vorn_library_from(${name} "${sources}" ${ARG_DEPS})
+endfunction()
+
+# vorn_windows_library(<name> <folder> DEPS <targets...>)
+function(vorn_windows_library name folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h ${folder}/*.qrc)
+  vorn_library_from(${name} "${sources}" ${ARG_DEPS} Qt6::Widgets)
+endfunction()
+
+# vorn_add_test(<name> SOURCES <files...> LIBS <targets...>)
+# One executable per unit, run by CTest; every test case is its own CTest entry.
+function(vorn_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,35 @@
+#include "Delay.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <thread>
+
+void Delay(double seconds)
+{
+    const qint64 totalNs = seconds > 0 ? static_cast<qint64>(std::ceil(seconds * 1e9)) : 0;
+    const QDeadlineTimer deadline(std::chrono::nanoseconds(totalNs), Qt::PreciseTimer);
+
+    // Without an application object there are no events to serve; sleep.
+    if (!QCoreApplication::instance()) {
+        std::this_thread::sleep_for(std::chrono::nanoseconds(deadline.remainingTimeNSecs()));
+        return;
+    }
+
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    while (!deadline.hasExpired()) {
+        // The one-argument form really blocks until something happens; the
+        // timer makes sure that something happens at the deadline at latest.
+        const qint64 leftMs = std::max<qint64>(1, (deadline.remainingTimeNSecs() + 999999) / 1000000);
+        wake.start(static_cast<int>(std::min<qint64>(leftMs, 1 << 30)));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}

@@ -1,0 +1,142 @@
+#include "QtSerialPort.h"
+
+#include "ComPortNames.h"
+
+#include <QFileInfo>
+
+namespace {
+constexpr qint64 DeviceCheckIntervalMs = 100;
+}
+
+QtSerialPort::QtSerialPort(QObject *parent)
+    : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::onError);
+}
+
+QtSerialPort::~QtSerialPort() = default;
+
+bool QtSerialPort::open(int portNumber)
+{
+    m_portNumber = portNumber;
+    m_devicePath = ComPortNames::devicePath(portNumber);
+    if (m_devicePath.isEmpty()) {
+        m_error = QStringLiteral("COM%1 is not a port name (COM1 to COM16).").arg(portNumber);
+        return false;
+    }
+    if (m_port.isOpen())
+        m_port.close();
+    m_port.setPortName(m_devicePath);
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        m_error = QStringLiteral("%1 (%2): %3").arg(QStringLiteral("COM%1").arg(portNumber),
+                                                   m_devicePath, m_port.errorString());
+        return false;
+    }
+    // 38400,n,8,1, no flow control. A pseudo-terminal refuses some of the
+    // modem-line settings; those errors are not fatal.
+    m_port.setBaudRate(QSerialPort::Baud38400);
+    m_port.setDataBits(QSerialPort::Data8);
+    m_port.setParity(QSerialPort::NoParity);
+    m_port.setStopBits(QSerialPort::OneStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_port.clear(QSerialPort::Input);
+    m_port.clearError();
+    m_lost = false;
+    m_error.clear();
+    m_sinceDeviceCheck.start();
+    return true;
+}
+
+bool QtSerialPort::isOpen() const
+{
+    return m_port.isOpen();
+}
+
+void QtSerialPort::close()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+QByteArray QtSerialPort::readAll()
+{
+    checkDeviceStillThere();
+    if (!m_port.isOpen())
+        return {};
+    return m_port.readAll();
+}
+
+qint64 QtSerialPort::bytesWaiting()
+{
+    checkDeviceStillThere();
+    if (!m_port.isOpen())
+        return 0;
+    return m_port.bytesAvailable();
+}
+
+bool QtSerialPort::write(const QByteArray &bytes)
+{
+    if (!m_port.isOpen())
+        return false;
+    const qint64 written = m_port.write(bytes);
+    if (written != bytes.size())
+        return false;
+    // Commands are a few bytes; flushing at once keeps the meter's reply
+    // timing independent of when the event loop next runs.
+    m_port.flush();
+    return true;
+}
+
+bool QtSerialPort::isLost() const
+{
+    return m_lost;
+}
+
+bool QtSerialPort::reopen()
+{
+    if (!m_lost && m_port.isOpen())
+        return true;
+    return open(m_portNumber);
+}
+
+QString QtSerialPort::errorString() const
+{
+    return m_error;
+}
+
+void QtSerialPort::onError(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError: // DTR/RTS on a pty
+    case QSerialPort::TimeoutError:
+        return;
+    case QSerialPort::ResourceError:
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        if (m_port.isOpen())
+            markLost(m_port.errorString());
+        return;
+    default:
+        return;
+    }
+}
+
+void QtSerialPort::checkDeviceStillThere()
+{
+    if (m_lost || !m_port.isOpen() || m_sinceDeviceCheck.elapsed() < DeviceCheckIntervalMs)
+        return;
+    m_sinceDeviceCheck.restart();
+    // A pulled adapter on Linux may read as end-of-file forever instead of
+    // raising an error; its device node disappears, which is what we watch.
+    if (!QFileInfo::exists(m_devicePath))
+        markLost(QStringLiteral("%1 has gone away").arg(m_devicePath));
+}
+
+void QtSerialPort::markLost(const QString &reason)
+{
+    m_lost = true;
+    m_error = reason;
+    m_port.close();
+}
