@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake g++ make qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  cmake g++ make ccache qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # run
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
