@@ -1,0 +1,64 @@
+#include "ClockExchange.h"
+
+#include "ui/core/Delay.h"
+#include "ui/core/SerialPort.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr double ClockReplyWait = 0.02;
+constexpr double CommandSettleTime = 0.02;
+constexpr int ClockReplyLength = 6;
+
+} // namespace
+
+QString ClockFieldText(quint8 byte)
+{
+    const QString hex = QString::number(byte, 16).toUpper();
+    const bool allDecimal = std::all_of(hex.cbegin(), hex.cend(),
+                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    return allDecimal ? hex.rightJustified(2, u'0') : hex;
+}
+
+QString ClockTextFromReply(const QByteArray &reply)
+{
+    const auto field = [&reply](int index) { return ClockFieldText(quint8(reply.at(index))); };
+    return QStringLiteral("20") + field(5) + u'/' + field(4) + u'/' + field(3) + u' ' + field(2)
+           + u':' + field(1) + u':' + field(0);
+}
+
+quint8 ToBcd(int value)
+{
+    return quint8(((value / 10) % 10) << 4 | (value % 10));
+}
+
+QByteArray SetClockCommand(const QDateTime &time)
+{
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    QByteArray command("B");
+    for (const int field : {clock.second(), clock.minute(), clock.hour(), date.day(), date.month(),
+                            date.year() % 100})
+        command.append(char(ToBcd(field)));
+    return command;
+}
+
+std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool()> &keepWaiting)
+{
+    while (keepWaiting()) {
+        port.discardInput();
+        port.write(QByteArrayLiteral("I"));
+        Delay(ClockReplyWait);
+        const QByteArray reply = port.readAll();
+        if (reply.size() >= ClockReplyLength)
+            return ClockTextFromReply(reply);
+    }
+    return std::nullopt;
+}
+
+void SetMeterClock(SerialPort &port, const QDateTime &time)
+{
+    port.write(SetClockCommand(time));
+    Delay(CommandSettleTime);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class SerialPort;
+
+// The meter's real-time clock: "I" reads it as six BCD bytes (second, minute,
+// hour, day, month, two-digit year), "B" and the same six bytes set it.
+
+// One reply byte as shown: its upper-case hex digits, padded to two only when
+// they are all decimal, so BCD shows as its two digits (0x09 -> "09") and a
+// byte that is not BCD shows as it is (0x1A -> "1A", 0x0A -> "A").
+QString ClockFieldText(quint8 byte);
+
+// "20yy/mm/dd hh:mm:ss" from the first six bytes of a reply (at least six).
+QString ClockTextFromReply(const QByteArray &reply);
+
+// A number 0..99 as one BCD byte: 59 -> 0x59.
+quint8 ToBcd(int value);
+
+// "B" and the six BCD bytes of the given local time.
+QByteArray SetClockCommand(const QDateTime &time);
+
+// Asks for the clock until a reply of six bytes or more comes, processing
+// window events between tries. With a silent meter it keeps asking as long as
+// keepWaiting() holds; nullopt when it gave up that way.
+std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool()> &keepWaiting);
+
+// Writes the clock-set command for the given time and lets the meter settle;
+// the meter does not confirm it.
+void SetMeterClock(SerialPort &port, const QDateTime &time);

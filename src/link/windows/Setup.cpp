@@ -1,0 +1,205 @@
+#include "Setup.h"
+
+#include "link/ClockExchange.h"
+#include "ui/core/PanelTimers.h"
+#include "ui/core/SerialPort.h"
+
+#include <QDateTime>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScopedValueRollback>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString MeterTimeCaption = QStringLiteral("Meter Time");
+const QString PcTimeCaption = QStringLiteral("PC System Time");
+constexpr int OffsetBelowPanelTopTwips = 1000;
+constexpr double TwipsPerInch = 1440.0;
+
+QLabel *makeClockLabel(const QString &name, const QString &caption, const QString &description,
+                       QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setObjectName(name);
+    label->setAccessibleName(caption);
+    label->setAccessibleDescription(description);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFrameShape(QFrame::Panel);
+    label->setFrameShadow(QFrame::Sunken);
+    label->setMinimumHeight(label->fontMetrics().height() * 2);
+    // Clicking the label switches its clock on and off; keyboard users reach
+    // it with Tab and toggle it with Space or Enter.
+    label->setFocusPolicy(Qt::StrongFocus);
+    label->setCursor(Qt::PointingHandCursor);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 1.3);
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+bool isToggleEvent(QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonRelease)
+        return static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        return key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter;
+    }
+    return false;
+}
+
+} // namespace
+
+Setup::Setup(SerialPort &port, PanelTimers &panelTimers, QWidget *panel)
+    : QDialog(panel)
+    , m_port(port)
+    , m_panelTimers(panelTimers)
+    , m_panel(panel)
+{
+    setObjectName(QStringLiteral("Setup"));
+    setWindowTitle(QStringLiteral("Setup"));
+    setAccessibleName(QStringLiteral("Setup"));
+
+    m_frameTime = new QGroupBox(QStringLiteral("Time"), this);
+    m_frameTime->setObjectName(QStringLiteral("FrameTime"));
+    m_frameTime->setAccessibleName(QStringLiteral("Time"));
+    m_lblMeterTime = makeClockLabel(QStringLiteral("LblMeterTime"), MeterTimeCaption,
+                                    tr("Click to show or hide the meter clock"), m_frameTime);
+    m_lblPcTime = makeClockLabel(QStringLiteral("LblPCTime"), PcTimeCaption,
+                                 tr("Click to show or hide the PC clock"), m_frameTime);
+    m_lblMeterTime->installEventFilter(this);
+    m_lblPcTime->installEventFilter(this);
+    auto *frameLayout = new QVBoxLayout(m_frameTime);
+    frameLayout->addWidget(m_lblMeterTime);
+    frameLayout->addWidget(m_lblPcTime);
+
+    m_cmdSetTime = new QPushButton(QStringLiteral("Set Meter Time To System Time"), this);
+    m_cmdSetTime->setObjectName(QStringLiteral("CmdSetTime"));
+    m_cmdSetTime->setAccessibleName(m_cmdSetTime->text());
+    m_cmdSetTime->setAutoDefault(false);
+    m_cmdExit = new QPushButton(QStringLiteral("Exit"), this);
+    m_cmdExit->setObjectName(QStringLiteral("CmdExit"));
+    m_cmdExit->setAccessibleName(m_cmdExit->text());
+    m_cmdExit->setAutoDefault(false);
+    connect(m_cmdSetTime, &QPushButton::clicked, this, &Setup::setMeterTimeToSystemTime);
+    connect(m_cmdExit, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(m_cmdSetTime);
+    buttons->addStretch();
+    buttons->addWidget(m_cmdExit);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_frameTime);
+    layout->addLayout(buttons);
+    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000/00/00 00:00:00")) * 2);
+
+    m_timer1.setInterval(RefreshIntervalMs);
+    connect(&m_timer1, &QTimer::timeout, this, &Setup::refresh);
+}
+
+Setup::~Setup()
+{
+    if (m_loaded)
+        giveTimersBack();
+}
+
+void Setup::showEvent(QShowEvent *event)
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        placeOverPanel();
+        m_showMeterTime = false;
+        m_showPcTime = false;
+        m_timer1.start();
+    }
+    QDialog::showEvent(event);
+}
+
+void Setup::placeOverPanel()
+{
+    if (!m_panel)
+        return;
+    const QRect panel = m_panel->frameGeometry();
+    const int below = qRound(OffsetBelowPanelTopTwips * m_panel->logicalDpiY() / TwipsPerInch);
+    move(panel.left() + (panel.width() - width()) / 2, panel.top() + below);
+}
+
+bool Setup::eventFilter(QObject *watched, QEvent *event)
+{
+    if ((watched == m_lblMeterTime || watched == m_lblPcTime) && isToggleEvent(event)) {
+        if (watched == m_lblMeterTime)
+            m_showMeterTime = !m_showMeterTime;
+        else
+            m_showPcTime = !m_showPcTime;
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Setup::refresh()
+{
+    if (m_refreshing || m_closed)
+        return;
+    const QScopedValueRollback busy(m_refreshing, true);
+
+    if (m_showMeterTime) {
+        m_panelTimers.setBothEnabled(false);
+        const auto meterTime = ReadMeterClock(m_port, [this] { return !m_closed; });
+        if (!meterTime)
+            return; // closed while the meter stayed silent
+        m_lblMeterTime->setText(*meterTime);
+    } else {
+        m_lblMeterTime->setText(MeterTimeCaption);
+    }
+
+    if (m_showPcTime)
+        m_lblPcTime->setText(QLocale::c().toString(QDateTime::currentDateTime(),
+                                                   QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+    else
+        m_lblPcTime->setText(PcTimeCaption);
+
+    if (m_setRequested) {
+        m_setRequested = false;
+        m_refreshing = false;
+        setMeterTimeToSystemTime();
+    }
+}
+
+void Setup::setMeterTimeToSystemTime()
+{
+    // A click while a refresh waits for the meter is carried out when that
+    // refresh is done, so the two exchanges never interleave on the line.
+    if (m_refreshing) {
+        m_setRequested = true;
+        return;
+    }
+    if (m_closed)
+        return;
+    m_panelTimers.setBothEnabled(false);
+    m_timer1.stop();
+    SetMeterClock(m_port, QDateTime::currentDateTime());
+    if (!m_closed)
+        m_timer1.start();
+}
+
+void Setup::done(int result)
+{
+    giveTimersBack();
+    QDialog::done(result);
+}
+
+void Setup::giveTimersBack()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_timer1.stop();
+    m_panelTimers.setBothEnabled(true);
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+class PanelTimers;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class SerialPort;
+
+// The meter clock window: shows the meter's clock beside the PC's and sets the
+// meter's from the PC's. Reading the meter stops the panel's timers from the
+// first meter refresh on; closing the window, however it happens, gives them
+// back.
+class Setup : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int RefreshIntervalMs = 350;
+
+    Setup(SerialPort &port, PanelTimers &panelTimers, QWidget *panel);
+    ~Setup() override;
+
+    bool showMeterTime() const { return m_showMeterTime; }
+    bool showPcTime() const { return m_showPcTime; }
+    bool refreshRunning() const { return m_refreshing; }
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void placeOverPanel();
+    void refresh();
+    void setMeterTimeToSystemTime();
+    void giveTimersBack();
+
+    SerialPort &m_port;
+    PanelTimers &m_panelTimers;
+    QWidget *m_panel;
+
+    QGroupBox *m_frameTime;
+    QLabel *m_lblMeterTime;
+    QLabel *m_lblPcTime;
+    QPushButton *m_cmdSetTime;
+    QPushButton *m_cmdExit;
+    QTimer m_timer1;
+
+    bool m_showMeterTime = false;
+    bool m_showPcTime = false;
+    bool m_loaded = false;
+    bool m_refreshing = false;
+    bool m_setRequested = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,39 @@
+#include "TimedIntegration.h"
+
+#include <cmath>
+
+TimedIntegration::TimedIntegration(QObject *parent)
+    : QObject(parent)
+{}
+
+bool TimedIntegration::toggle(const LeqPeriod &period, int startSecondOfDay)
+{
+    m_count = 0;
+    m_energy = 0.0;
+    if (m_state == State::Running) {
+        m_state = m_hasResult ? State::Finished : State::Idle;
+        Q_EMIT changed();
+        return false;
+    }
+    m_period = period;
+    m_startSecondOfDay = startSecondOfDay;
+    m_state = State::Running;
+    Q_EMIT changed();
+    return true;
+}
+
+void TimedIntegration::addSecond(double level)
+{
+    if (m_state != State::Running)
+        return;
+    ++m_count;
+    m_energy += std::pow(10.0, level / 10.0);
+    if (m_count >= m_period.seconds) {
+        m_resultLeq = 10.0 * std::log10(m_energy / m_count);
+        m_resultSel = m_resultLeq + 10.0 * std::log10(double(m_count));
+        m_resultPeriod = m_period;
+        m_hasResult = true;
+        m_state = State::Finished;
+    }
+    Q_EMIT changed();
+}

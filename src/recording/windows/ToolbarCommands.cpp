@@ -1,0 +1,152 @@
+#include "ToolbarCommands.h"
+
+#include "link/windows/Setup.h"
+#include "recording/LeqPeriod.h"
+#include "recording/windows/SamplingChoice.h"
+#include "ui/core/Delay.h"
+#include "ui/core/PanelTimers.h"
+#include "ui/core/SerialPort.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QScopedValueRollback>
+#include <QTime>
+
+#include <optional>
+
+namespace {
+
+constexpr double CommandSettleTime = 0.02;
+
+char settingLetter(const QString &key)
+{
+    if (key == u"AC")
+        return 'G';
+    if (key == u"FSI")
+        return 'D';
+    if (key == u"Up")
+        return 'E';
+    if (key == u"Down")
+        return 'F';
+    return 0;
+}
+
+} // namespace
+
+ToolbarCommands::ToolbarCommands(SerialPort &port, PanelTimers &timers, QWidget *panel,
+                                 Actions actions, QObject *parent)
+    : QObject(parent)
+    , m_port(port)
+    , m_timers(timers)
+    , m_panel(panel)
+    , m_actions(std::move(actions))
+{}
+
+const QStringList &ToolbarCommands::Keys()
+{
+    static const QStringList keys{"Save", "Open", "Sampling", "AC",     "FSI",    "Up",
+                                  "Down", "RTC",  "Memory",   "Erase", "Refresh"};
+    return keys;
+}
+
+bool ToolbarCommands::isAvailable(const QString &key) const
+{
+    const Actions &a = m_actions;
+    if (key == u"Save")
+        return a.isRecording && a.beginSaveChoice && a.stopRecording;
+    if (key == u"Open")
+        return bool(a.openDataFile);
+    if (key == u"Sampling")
+        return a.sampleInterval && a.setSampleInterval;
+    if (key == u"Memory")
+        return bool(a.downloadLoggerMemory);
+    if (key == u"Erase")
+        return bool(a.eraseLoggerMemory);
+    if (key == u"Refresh")
+        return bool(a.resetLiveData);
+    return settingLetter(key) != 0 || key == u"RTC";
+}
+
+void ToolbarCommands::applyAvailability(
+    const std::function<void(const QString &, bool)> &setEnabled) const
+{
+    for (const QString &key : Keys())
+        setEnabled(key, isAvailable(key));
+}
+
+void ToolbarCommands::OnToolbarButton(const QString &key)
+{
+    if (m_actions.hideSavePanel)
+        m_actions.hideSavePanel();
+    if (!isAvailable(key))
+        return;
+
+    if (const char letter = settingLetter(key)) {
+        sendSettingLetter(letter);
+    } else if (key == u"Save") {
+        if (!recording())
+            m_actions.beginSaveChoice();
+        else
+            m_actions.stopRecording();
+    } else if (key == u"Open") {
+        openFileUnlessRecording();
+    } else if (key == u"Sampling") {
+        SamplingContext context{m_port,     m_timers, m_panel, m_sampling, m_actions.sampleInterval,
+                                m_actions.setSampleInterval};
+        ChooseSampling(context);
+    } else if (key == u"RTC") {
+        Setup clock(m_port, m_timers, m_panel);
+        clock.exec();
+    } else if (key == u"Memory") {
+        if (!(m_actions.memoryWindowOpen && m_actions.memoryWindowOpen()))
+            m_actions.downloadLoggerMemory();
+    } else if (key == u"Erase") {
+        m_actions.eraseLoggerMemory();
+    } else if (key == u"Refresh") {
+        m_actions.resetLiveData();
+    }
+}
+
+bool ToolbarCommands::recording() const
+{
+    return m_actions.isRecording && m_actions.isRecording();
+}
+
+void ToolbarCommands::openFileUnlessRecording()
+{
+    if (recording()) {
+        dialogs().message(m_panel, QStringLiteral("Recording Mode!\n\rPlease stop recording!"),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        return;
+    }
+    m_actions.openDataFile();
+}
+
+void ToolbarCommands::sendSettingLetter(char letter)
+{
+    // A second click that lands inside the first one's settling wait sends
+    // its letter too, but only the outermost click gives the timers back.
+    std::optional<TimersOffGuard> timersOff;
+    if (m_letterDepth == 0)
+        timersOff.emplace(m_timers);
+    const QScopedValueRollback depth(m_letterDepth, m_letterDepth + 1);
+    m_port.write(QByteArray(1, letter));
+    Delay(CommandSettleTime);
+}
+
+void ToolbarCommands::OnLeqButton()
+{
+    QString shown = LeqPeriodDefault();
+    for (;;) {
+        const std::optional<QString> answer
+            = dialogs().input(m_panel, LeqPeriodPrompt(), LeqPeriodTitle(), shown);
+        if (!answer || answer->trimmed().isEmpty())
+            return;
+        if (const std::optional<LeqPeriod> period = ReadLeqPeriod(*answer)) {
+            m_timedIntegration.toggle(*period, QTime::currentTime().msecsSinceStartOfDay() / 1000);
+            return;
+        }
+        dialogs().message(m_panel, LeqPeriodInvalidMessage(), QString(), MessageIcon::Critical,
+                          MessageButtons::Ok);
+        shown = *answer;
+    }
+}
