@@ -32,12 +32,16 @@ std::optional<LeqPeriod> ReadLeqPeriod(const QString &answer)
     const qsizetype firstColon = answer.indexOf(u':');
     if (firstColon < 0)
         return std::nullopt;
+    // With one colon the number after it is the seconds and minutes are 0.
     qsizetype secondColon = answer.indexOf(u':', firstColon + 1);
     if (secondColon < 0)
         secondColon = firstColon;
+    const QString minutesText = secondColon > firstColon
+                                    ? answer.mid(firstColon + 1, secondColon - firstColon - 1)
+                                    : QString();
 
     const auto hours = ReadPart(answer.left(firstColon));
-    const auto minutes = ReadPart(answer.mid(firstColon + 1, secondColon - firstColon - 1));
+    const auto minutes = ReadPart(minutesText);
     const auto seconds = ReadPart(answer.mid(secondColon + 1, 2));
     const bool trailing = !answer.mid(secondColon + 3).trimmed().isEmpty();
     if (!hours || !minutes || !seconds || trailing)

@@ -50,8 +50,9 @@ TEST(SamplingAnswerTable, RoundsHalfToEvenAndClamps)
     for (const auto &row : rows) {
         const SamplingAnswer read = ReadSamplingAnswer(QString::fromLatin1(row.answer), row.max);
         EXPECT_EQ(read.kind, row.kind) << '"' << row.answer << '"';
-        if (row.kind == Kind::Seconds)
+        if (row.kind == Kind::Seconds) {
             EXPECT_EQ(read.seconds, row.seconds) << '"' << row.answer << '"';
+        }
     }
 }
 

@@ -127,8 +127,11 @@ void Setup::placeOverPanel()
     if (!m_panel)
         return;
     const QRect panel = m_panel->frameGeometry();
+    // The window's own frame is not known before it is first shown; it gets
+    // the same decorations as the panel.
+    const int frameWidth = width() + panel.width() - m_panel->width();
     const int below = qRound(OffsetBelowPanelTopTwips * m_panel->logicalDpiY() / TwipsPerInch);
-    move(panel.left() + (panel.width() - width()) / 2, panel.top() + below);
+    move(panel.left() + (panel.width() - frameWidth) / 2, panel.top() + below);
 }
 
 bool Setup::eventFilter(QObject *watched, QEvent *event)

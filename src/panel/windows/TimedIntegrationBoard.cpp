@@ -49,7 +49,7 @@ QString TimedIntegrationBoard::text() const
 QString TimedIntegrationBoard::textOf(const TimedIntegration &integration)
 {
     if (integration.running())
-        return integration.period().text + QStringLiteral(": ")
+        return integration.period().text + QStringLiteral(" running, ")
                + clockText(integration.remainingSeconds()) + QStringLiteral(" left");
     if (integration.hasResult())
         return QStringLiteral("Leq ") + tenthsText(integration.resultLeq())
