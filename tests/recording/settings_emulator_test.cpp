@@ -152,7 +152,7 @@ TEST(ClockOnTheMeter, ClockWindowShowsAndSetsTheMeterClock)
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
     SetMeterClock(meter.port, QDateTime(QDate(2020, 2, 29), QTime(23, 0, 0)));
 
-    Setup window(meter.port, meter.timers, &meter.panel);
+    ::Setup window(meter.port, meter.timers, &meter.panel);
     window.show();
     QLabel *meterTime = window.findChild<QLabel *>("LblMeterTime");
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
