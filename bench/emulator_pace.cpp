@@ -24,10 +24,10 @@ struct Run
 // 31 sets of 1000 records (2058 bytes each) and one of 839 records (1736 bytes).
 std::vector<std::string> memoryArguments()
 {
-    std::vector<std::string> arguments = {"--memory-units", "2"};
+    std::vector<std::string> arguments = { "--memory-units", "2" };
     for (int i = 0; i < 31; ++i)
-        arguments.insert(arguments.end(), {"--set", "records=1000,spread=6"});
-    arguments.insert(arguments.end(), {"--set", "records=839,spread=6"});
+        arguments.insert(arguments.end(), { "--set", "records=1000,spread=6" });
+    arguments.insert(arguments.end(), { "--set", "records=839,spread=6" });
     return arguments;
 }
 

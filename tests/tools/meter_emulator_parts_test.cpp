@@ -36,18 +36,18 @@ TEST(LoggerSet, SummaryFollowsTheRecords)
         int leq, sel, max, min, peak, l05, l10, l50, l90, l95; // tenths of a dB
     };
     const Row rows[] = {
-        {"levels=65/65/65/65", 650, 710, 650, 650, 680, 650, 650, 650, 650, 650},
-        {"levels=60/70/80", 757, 805, 800, 600, 830, 800, 800, 700, 600, 600},
-        {"levels=60/70/80*,interval=10", 757, 905, 800, 600, 830, 800, 800, 700, 600, 600},
-        {"levels=50/51/52/53/54/55/56/57/58/59/60/61/62/63/64/65/66/67/68/69", 628, 758, 690, 500,
-         720, 680, 670, 590, 510, 500},
+        { "levels=65/65/65/65", 650, 710, 650, 650, 680, 650, 650, 650, 650, 650 },
+        { "levels=60/70/80", 757, 805, 800, 600, 830, 800, 800, 700, 600, 600 },
+        { "levels=60/70/80*,interval=10", 757, 905, 800, 600, 830, 800, 800, 700, 600, 600 },
+        { "levels=50/51/52/53/54/55/56/57/58/59/60/61/62/63/64/65/66/67/68/69", 628, 758, 690, 500,
+          720, 680, 670, 590, 510, 500 },
     };
     for (const Row &row : rows) {
         const Bytes set = LoggerMemory::encodeSet(spec(row.text), 0);
         const std::size_t k = (set.size() - 58) / 2;
         const std::size_t levels = 38 + 2 * k; // first of the ten level words
-        const int expected[] = {row.leq, row.sel, row.max, row.min, row.peak,
-                                row.l05, row.l10, row.l50, row.l90, row.l95};
+        const int expected[] = { row.leq, row.sel, row.max, row.min, row.peak,
+                                 row.l05, row.l10, row.l50, row.l90, row.l95 };
         for (int i = 0; i < 10; ++i)
             EXPECT_EQ(wordAt(set, levels + 2 * i), expected[i]) << row.text << " value " << i;
     }
@@ -86,17 +86,17 @@ TEST(LoggerSet, GeneratedRecordsStayWithinTheSpreadAndRepeatForASeed)
 TEST(LoggerSet, BadSpecificationsAreRefusedWithTheReason)
 {
     const std::pair<const char *, const char *> rows[] = {
-        {"records=0", "records must be"},
-        {"records=abc", "records must be"},
-        {"interval=0", "interval must be"},
-        {"level=-3", "level must be"},
-        {"levels=60/x", "levels must be"},
-        {"levels=60/70,records=3", "records does not match"},
-        {"freq=B", "freq must be"},
-        {"time=medium", "time must be"},
-        {"range=6", "range must be"},
-        {"start=1999-01-01T00:00:00", "start must be"},
-        {"colour=red", "unknown data set key"},
+        { "records=0", "records must be" },
+        { "records=abc", "records must be" },
+        { "interval=0", "interval must be" },
+        { "level=-3", "level must be" },
+        { "levels=60/x", "levels must be" },
+        { "levels=60/70,records=3", "records does not match" },
+        { "freq=B", "freq must be" },
+        { "time=medium", "time must be" },
+        { "range=6", "range must be" },
+        { "start=1999-01-01T00:00:00", "start must be" },
+        { "colour=red", "unknown data set key" },
     };
     for (const auto &[text, reason] : rows) {
         DataSetSpec parsed;
@@ -115,7 +115,7 @@ TEST(LoggerMemoryEnd, EndPositionAndStreamLengthAgree)
     EXPECT_EQ(memory.endPosition(), 171u);
     const Bytes stream = memory.transferStream();
     ASSERT_EQ(stream.size(), 171u - 46);
-    EXPECT_EQ(Bytes(stream.begin() + 65, stream.begin() + 69), (Bytes{0x00, 0x55, 0xAA, 0x00}));
+    EXPECT_EQ(Bytes(stream.begin() + 65, stream.begin() + 69), (Bytes { 0x00, 0x55, 0xAA, 0x00 }));
     memory.erase();
     EXPECT_EQ(memory.endPosition(), 48u);
 }
@@ -138,7 +138,7 @@ struct Protocol
     MeterState state;
     MeterClock clock;
     LoggerMemory memory;
-    MeterProtocol protocol{state, clock, memory};
+    MeterProtocol protocol { state, clock, memory };
 
     std::vector<MeterAction::Kind> feed(const Bytes &bytes, double at)
     {
@@ -165,54 +165,54 @@ TEST(MeterCommands, KeyBytesMustFollowWithinThirtyMilliseconds)
 {
     {
         Protocol p;
-        EXPECT_EQ(p.feed({'K', 0, 0, 10}, 0), Kinds{K::Changed});
+        EXPECT_EQ(p.feed({ 'K', 0, 0, 10 }, 0), Kinds { K::Changed });
         EXPECT_EQ(p.state.rangeIndex(), 4);
     }
     {
         Protocol p;
-        EXPECT_EQ(p.feed({'K'}, 0), Kinds{});
-        EXPECT_EQ(p.feed({0, 0}, 0.01), Kinds{});
-        EXPECT_EQ(p.feed({9}, 0.029), Kinds{K::Changed});
+        EXPECT_EQ(p.feed({ 'K' }, 0), Kinds {});
+        EXPECT_EQ(p.feed({ 0, 0 }, 0.01), Kinds {});
+        EXPECT_EQ(p.feed({ 9 }, 0.029), Kinds { K::Changed });
         EXPECT_EQ(p.state.rangeIndex(), 2);
     }
     {
         Protocol p; // the code came too late: a transfer request, then stray bytes
-        EXPECT_EQ(p.feed({'K'}, 0), Kinds{});
-        EXPECT_EQ(p.at(0.031), Kinds{K::StartTransfer});
-        EXPECT_EQ(p.feed({0, 0, 10}, 0.04), (Kinds{K::Ignored, K::Ignored, K::Ignored}));
+        EXPECT_EQ(p.feed({ 'K' }, 0), Kinds {});
+        EXPECT_EQ(p.at(0.031), Kinds { K::StartTransfer });
+        EXPECT_EQ(p.feed({ 0, 0, 10 }, 0.04), (Kinds { K::Ignored, K::Ignored, K::Ignored }));
         EXPECT_EQ(p.state.rangeIndex(), 3);
     }
     {
         Protocol p; // another command right after "K"
-        EXPECT_EQ(p.feed({'K', 'L'}, 0), (Kinds{K::StartTransfer, K::Reply}));
+        EXPECT_EQ(p.feed({ 'K', 'L' }, 0), (Kinds { K::StartTransfer, K::Reply }));
     }
     {
         Protocol p; // codes outside 1..10 press nothing
-        EXPECT_EQ(p.feed({'K', 0, 0, 11}, 0), Kinds{K::Ignored});
+        EXPECT_EQ(p.feed({ 'K', 0, 0, 11 }, 0), Kinds { K::Ignored });
     }
 }
 
 TEST(MeterCommands, CommandStateAnswersAWithTheEndForOneSecond)
 {
     Protocol p;
-    EXPECT_EQ(p.feed({'A'}, 10.0), Kinds{K::Acknowledgement});
-    EXPECT_EQ(p.feed({'A'}, 10.5), Kinds{K::Reply});
-    EXPECT_EQ(p.feed({'A'}, 10.99), Kinds{K::Reply}); // does not extend the state
-    EXPECT_EQ(p.feed({'A'}, 11.0), Kinds{K::Acknowledgement});
-    EXPECT_EQ(p.feed({'K', 0, 0, 1}, 11.1), Kinds{K::Changed}); // a key press ends it
-    EXPECT_EQ(p.feed({'A'}, 11.2), Kinds{K::Acknowledgement});
+    EXPECT_EQ(p.feed({ 'A' }, 10.0), Kinds { K::Acknowledgement });
+    EXPECT_EQ(p.feed({ 'A' }, 10.5), Kinds { K::Reply });
+    EXPECT_EQ(p.feed({ 'A' }, 10.99), Kinds { K::Reply }); // does not extend the state
+    EXPECT_EQ(p.feed({ 'A' }, 11.0), Kinds { K::Acknowledgement });
+    EXPECT_EQ(p.feed({ 'K', 0, 0, 1 }, 11.1), Kinds { K::Changed }); // a key press ends it
+    EXPECT_EQ(p.feed({ 'A' }, 11.2), Kinds { K::Acknowledgement });
 }
 
 TEST(MeterCommands, ArgumentsThatNeverCompleteAreDropped)
 {
     Protocol p;
-    EXPECT_EQ(p.feed({'B', 0x09, 0x05}, 0), Kinds{});
-    EXPECT_EQ(p.at(0.25), Kinds{K::Ignored});
-    EXPECT_EQ(p.feed({'C', 0x00}, 1), Kinds{});
-    EXPECT_EQ(p.at(1.25), Kinds{K::Ignored});
-    EXPECT_EQ(p.feed({'C', 0x00, 0x00}, 2), Kinds{K::Ignored}); // interval 0
+    EXPECT_EQ(p.feed({ 'B', 0x09, 0x05 }, 0), Kinds {});
+    EXPECT_EQ(p.at(0.25), Kinds { K::Ignored });
+    EXPECT_EQ(p.feed({ 'C', 0x00 }, 1), Kinds {});
+    EXPECT_EQ(p.at(1.25), Kinds { K::Ignored });
+    EXPECT_EQ(p.feed({ 'C', 0x00, 0x00 }, 2), Kinds { K::Ignored }); // interval 0
     EXPECT_EQ(p.protocol.loggingInterval(), 1);
-    EXPECT_EQ(p.feed({'C', 0x01, 0x2C}, 3), Kinds{K::Changed});
+    EXPECT_EQ(p.feed({ 'C', 0x01, 0x2C }, 3), Kinds { K::Changed });
     EXPECT_EQ(p.protocol.loggingInterval(), 300);
 }
 
@@ -232,12 +232,18 @@ TEST(MeterFrame, ModeAndRangeBytes)
     using F = MeterState::FreqWeighting;
     using R = MeterState::RunState;
     const Row rows[] = {
-        {"fast A run", T::Fast, F::A, R::Run, 3, 65.0, {2, 0x03, 0x04, 0x02, 0x8A, 3}},
-        {"slow filter stop", T::Slow, F::Filter, R::Stop, 0, 100.0, {2, 0x00, 0x71, 0x03, 0xE8, 3}},
-        {"imp Z pause", T::Impulse, F::Z, R::Pause, 5, 45.5, {2, 0x05, 0x4A, 0x81, 0xC7, 3}},
-        {"over range 5", T::Fast, F::C, R::Run, 5, 90.1, {2, 0x85, 0x24, 0x03, 0x85, 3}},
-        {"under range 0", T::Fast, F::A, R::Run, 0, 79.9, {2, 0x00, 0x84, 0x03, 0x1F, 3}},
-        {"level clamps", T::Fast, F::A, R::Run, 0, 4000.0, {2, 0x80, 0x04, 0x7F, 0xFF, 3}},
+        { "fast A run", T::Fast, F::A, R::Run, 3, 65.0, { 2, 0x03, 0x04, 0x02, 0x8A, 3 } },
+        { "slow filter stop",
+          T::Slow,
+          F::Filter,
+          R::Stop,
+          0,
+          100.0,
+          { 2, 0x00, 0x71, 0x03, 0xE8, 3 } },
+        { "imp Z pause", T::Impulse, F::Z, R::Pause, 5, 45.5, { 2, 0x05, 0x4A, 0x81, 0xC7, 3 } },
+        { "over range 5", T::Fast, F::C, R::Run, 5, 90.1, { 2, 0x85, 0x24, 0x03, 0x85, 3 } },
+        { "under range 0", T::Fast, F::A, R::Run, 0, 79.9, { 2, 0x00, 0x84, 0x03, 0x1F, 3 } },
+        { "level clamps", T::Fast, F::A, R::Run, 0, 4000.0, { 2, 0x80, 0x04, 0x7F, 0xFF, 3 } },
     };
     for (const Row &row : rows) {
         MeterState state;
@@ -280,14 +286,14 @@ TEST(MeterSignal, ShapesStayWhereTheyShould)
 
 TEST(EmulatorCommandLine, OptionsBecomeStartCommands)
 {
-    const char *argv[] = {"emu",      "--port",          "COM16", "--level=70.5", "--set",
-                          "records=3", "--short-replies", "--at",  "2.5:unplug 1", "--fast"};
+    const char *argv[] = { "emu",       "--port",          "COM16", "--level=70.5", "--set",
+                           "records=3", "--short-replies", "--at",  "2.5:unplug 1", "--fast" };
     EmulatorOptions options;
     ASSERT_EQ(EmulatorOptions::parse(10, const_cast<char **>(argv), options), "");
     EXPECT_EQ(options.port, "COM16");
     EXPECT_TRUE(options.fast);
     EXPECT_EQ(options.controlLines,
-              (std::vector<std::string>{"level 70.5", "set records=3", "short-replies on"}));
+              (std::vector<std::string> { "level 70.5", "set records=3", "short-replies on" }));
     ASSERT_EQ(options.scheduled.size(), 1u);
     EXPECT_DOUBLE_EQ(options.scheduled[0].first, 2.5);
     EXPECT_EQ(options.scheduled[0].second, "unplug 1");
@@ -296,43 +302,42 @@ TEST(EmulatorCommandLine, OptionsBecomeStartCommands)
 TEST(EmulatorCommandLine, BadCommandLinesAreRefused)
 {
     const std::vector<std::pair<std::vector<const char *>, const char *>> rows = {
-        {{"emu", "--port", "COM17"}, "--port must be COM1 to COM16"},
-        {{"emu", "--port", "COM0"}, "--port must be COM1 to COM16"},
-        {{"emu", "--port", "ttyS0"}, "--port must be COM1 to COM16"},
-        {{"emu", "--level"}, "--level needs a value"},
-        {{"emu", "--at", "soon:pause"}, "--at needs SECONDS:COMMAND"},
-        {{"emu", "--colour", "red"}, "unknown option --colour"},
-        {{"emu", "stray"}, "unexpected argument stray"},
-        {{"emu", "--sets-file", "/nonexistent/sets"}, "cannot read the data set file"},
+        { { "emu", "--port", "COM17" }, "--port must be COM1 to COM16" },
+        { { "emu", "--port", "COM0" }, "--port must be COM1 to COM16" },
+        { { "emu", "--port", "ttyS0" }, "--port must be COM1 to COM16" },
+        { { "emu", "--level" }, "--level needs a value" },
+        { { "emu", "--at", "soon:pause" }, "--at needs SECONDS:COMMAND" },
+        { { "emu", "--colour", "red" }, "unknown option --colour" },
+        { { "emu", "stray" }, "unexpected argument stray" },
+        { { "emu", "--sets-file", "/nonexistent/sets" }, "cannot read the data set file" },
     };
     for (const auto &[arguments, reason] : rows) {
         EmulatorOptions options;
-        const std::string error = EmulatorOptions::parse(static_cast<int>(arguments.size()),
-                                                         const_cast<char **>(arguments.data()),
-                                                         options);
+        const std::string error = EmulatorOptions::parse(
+            static_cast<int>(arguments.size()), const_cast<char **>(arguments.data()), options);
         EXPECT_NE(error.find(reason), std::string::npos) << arguments.back() << ": " << error;
     }
 }
 
 TEST(EmulatorControl, RunTimeCommandsCheckTheirValues)
 {
-    Emulator emulator{EmulatorOptions{}};
+    Emulator emulator { EmulatorOptions {} };
     const std::pair<const char *, const char *> rows[] = {
-        {"level 85.0", ""},
-        {"level loud", "level needs a level in dB"},
-        {"range 6", "range needs an index from 0 to 5"},
-        {"range 5", ""},
-        {"freq AA", ""},
-        {"freq B", "freq needs A, C, Z or AA"},
-        {"short-replies maybe", "short-replies needs on or off"},
-        {"stall-logger-after off", ""},
-        {"stall-logger-after -1", "stall-logger-after needs a byte count or off"},
-        {"key 11", "key needs a key code from 1 to 10"},
-        {"set records=32716", ""},
-        {"memory-units 0", "memory-units needs a count"},
-        {"memory-units 1", "do not fit into 1 units"},
-        {"signal square", "signal needs constant, sine, steps or walk"},
-        {"dance", "unknown command: dance"},
+        { "level 85.0", "" },
+        { "level loud", "level needs a level in dB" },
+        { "range 6", "range needs an index from 0 to 5" },
+        { "range 5", "" },
+        { "freq AA", "" },
+        { "freq B", "freq needs A, C, Z or AA" },
+        { "short-replies maybe", "short-replies needs on or off" },
+        { "stall-logger-after off", "" },
+        { "stall-logger-after -1", "stall-logger-after needs a byte count or off" },
+        { "key 11", "key needs a key code from 1 to 10" },
+        { "set records=32716", "" },
+        { "memory-units 0", "memory-units needs a count" },
+        { "memory-units 1", "do not fit into 1 units" },
+        { "signal square", "signal needs constant, sine, steps or walk" },
+        { "dance", "unknown command: dance" },
     };
     for (const auto &[line, reason] : rows) {
         const std::string error = emulator.applyControl(line);

@@ -29,7 +29,7 @@ bool isFrame(const QByteArray &bytes)
 
 TEST(MeterEmulatorWithQtPort, OpensTheComNameAndReadsFramesAndReplies)
 {
-    EmulatorProcess emulator({"--level", "72.4", "--range", "2"}, "COM3");
+    EmulatorProcess emulator({ "--level", "72.4", "--range", "2" }, "COM3");
     ASSERT_TRUE(emulator.waitForLink());
     qputenv("VORN_PORTS_DIR", emulator.portsFolder().c_str());
 
@@ -38,7 +38,10 @@ TEST(MeterEmulatorWithQtPort, OpensTheComNameAndReadsFramesAndReplies)
     port.discardInput();
     const QByteArray frames = readFromPort(port, 6, 1.0);
     ASSERT_TRUE(isFrame(frames));
-    EXPECT_EQ(frames.right(6), QByteArray::fromHex("020204" "02d4" "03"));
+    EXPECT_EQ(frames.right(6),
+              QByteArray::fromHex("020204"
+                                  "02d4"
+                                  "03"));
 
     port.discardInput();
     ASSERT_TRUE(port.write("A"));

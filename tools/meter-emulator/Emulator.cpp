@@ -19,6 +19,13 @@ constexpr int UnreadBacklogLimit = 600;
 constexpr double TransferStep = 0.005;
 constexpr double IdleWake = 0.1;
 
+std::string secondsText(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 3);
+    return std::string(text, end.ptr) + " s";
+}
+
 bool toNumber(const std::string &text, double &value)
 {
     const char *end = text.data() + text.size();
@@ -151,7 +158,7 @@ void Emulator::unplug(double seconds)
     m_pty.close();
     m_transfer.active = false;
     m_replugAt = now() + seconds;
-    report("unplugged for " + std::to_string(seconds) + " s");
+    report("unplugged for " + secondsText(seconds));
 }
 
 void Emulator::readInput()
@@ -282,10 +289,7 @@ std::size_t Emulator::writeSome(const std::uint8_t *data, std::size_t size)
 
 void Emulator::report(const std::string &text) const
 {
-    char stamp[32];
-    const auto result
-        = std::to_chars(stamp, stamp + sizeof stamp, now(), std::chars_format::fixed, 3);
-    std::cerr << "[" << std::string(stamp, result.ptr) << "] " << text << std::endl;
+    std::cerr << "[" << secondsText(now()) << "] " << text << std::endl;
 }
 
 std::string Emulator::applyControl(const std::string &line)
