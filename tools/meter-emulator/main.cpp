@@ -17,7 +17,7 @@ int main(int argc, char **argv)
 {
     EmulatorOptions options;
     if (const auto error = EmulatorOptions::parse(argc, argv, options); !error.empty()) {
-        std::cerr << "vorn-meter-emulator: " << error << "\n\n" << EmulatorOptions::usage();
+        std::cerr << "vorn-meter-emulator: " << error << "\n(--help lists the options)\n";
         return 2;
     }
     if (options.help) {
