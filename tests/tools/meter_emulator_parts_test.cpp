@@ -19,10 +19,10 @@ std::uint16_t wordAt(const Bytes &set, std::size_t position)
     return static_cast<std::uint16_t>(set.at(position) << 8 | set.at(position + 1));
 }
 
-DataSetSpec spec(const std::string &text)
+DataSetRecipe recipe(const std::string &text)
 {
-    DataSetSpec parsed;
-    EXPECT_EQ(DataSetSpec::parse(text, parsed), "");
+    DataSetRecipe parsed;
+    EXPECT_EQ(DataSetRecipe::parse(text, parsed), "");
     return parsed;
 }
 
@@ -43,7 +43,7 @@ TEST(LoggerSet, SummaryFollowsTheRecords)
           720, 680, 670, 590, 510, 500 },
     };
     for (const Row &row : rows) {
-        const Bytes set = LoggerMemory::encodeSet(spec(row.text), 0);
+        const Bytes set = LoggerMemory::encodeSet(recipe(row.text), 0);
         const std::size_t k = (set.size() - 58) / 2;
         const std::size_t levels = 38 + 2 * k; // first of the ten level words
         const int expected[] = { row.leq, row.sel, row.max, row.min, row.peak,
@@ -56,7 +56,7 @@ TEST(LoggerSet, SummaryFollowsTheRecords)
 TEST(LoggerSet, TimeStampsAreBcdAndFollowTheInterval)
 {
     const Bytes set = LoggerMemory::encodeSet(
-        spec("levels=70/90/60/80,interval=30,start=2099-12-31T23:59:00"), 0);
+        recipe("levels=70/90/60/80,interval=30,start=2099-12-31T23:59:00"), 0);
     ASSERT_EQ(set.size(), 66u);
     const std::size_t stamps = 8 + 2 * 4;
     const Bytes expected = {
@@ -71,9 +71,9 @@ TEST(LoggerSet, TimeStampsAreBcdAndFollowTheInterval)
 
 TEST(LoggerSet, GeneratedRecordsStayWithinTheSpreadAndRepeatForASeed)
 {
-    const Bytes first = LoggerMemory::encodeSet(spec("records=200,level=70,spread=2,seed=7"), 0);
-    const Bytes again = LoggerMemory::encodeSet(spec("records=200,level=70,spread=2,seed=7"), 0);
-    const Bytes other = LoggerMemory::encodeSet(spec("records=200,level=70,spread=2,seed=8"), 0);
+    const Bytes first = LoggerMemory::encodeSet(recipe("records=200,level=70,spread=2,seed=7"), 0);
+    const Bytes again = LoggerMemory::encodeSet(recipe("records=200,level=70,spread=2,seed=7"), 0);
+    const Bytes other = LoggerMemory::encodeSet(recipe("records=200,level=70,spread=2,seed=8"), 0);
     EXPECT_EQ(first, again);
     EXPECT_NE(first, other);
     for (int j = 0; j < 200; ++j) {
@@ -83,7 +83,7 @@ TEST(LoggerSet, GeneratedRecordsStayWithinTheSpreadAndRepeatForASeed)
     }
 }
 
-TEST(LoggerSet, BadSpecificationsAreRefusedWithTheReason)
+TEST(LoggerSet, BadRecipesAreRefusedWithTheReason)
 {
     const std::pair<const char *, const char *> rows[] = {
         { "records=0", "records must be" },
@@ -99,8 +99,8 @@ TEST(LoggerSet, BadSpecificationsAreRefusedWithTheReason)
         { "colour=red", "unknown data set key" },
     };
     for (const auto &[text, reason] : rows) {
-        DataSetSpec parsed;
-        EXPECT_NE(DataSetSpec::parse(text, parsed).find(reason), std::string::npos) << text;
+        DataSetRecipe parsed;
+        EXPECT_NE(DataSetRecipe::parse(text, parsed).find(reason), std::string::npos) << text;
     }
 }
 
@@ -109,9 +109,9 @@ TEST(LoggerMemoryEnd, EndPositionAndStreamLengthAgree)
     LoggerMemory memory;
     EXPECT_EQ(memory.endPosition(), 48u);
     EXPECT_EQ(memory.transferStream().size(), 2u);
-    ASSERT_TRUE(memory.append(LoggerMemory::encodeSet(spec("records=3"), 0)));
+    ASSERT_TRUE(memory.append(LoggerMemory::encodeSet(recipe("records=3"), 0)));
     EXPECT_EQ(memory.endPosition(), 111u);
-    ASSERT_TRUE(memory.append(LoggerMemory::encodeSet(spec("records=1"), 0)));
+    ASSERT_TRUE(memory.append(LoggerMemory::encodeSet(recipe("records=1"), 0)));
     EXPECT_EQ(memory.endPosition(), 171u);
     const Bytes stream = memory.transferStream();
     ASSERT_EQ(stream.size(), 171u - 46);
@@ -125,9 +125,9 @@ TEST(LoggerMemoryEnd, RefusesSetsBeyondItsSize)
     LoggerMemory memory;
     memory.setSizeUnits(1);
     // The end 47 + 58 + 2k must stay within 65536: k = 32715 fits, 32716 does not.
-    EXPECT_FALSE(memory.append(LoggerMemory::encodeSet(spec("records=32716"), 0)));
+    EXPECT_FALSE(memory.append(LoggerMemory::encodeSet(recipe("records=32716"), 0)));
     EXPECT_EQ(memory.endPosition(), 48u);
-    EXPECT_TRUE(memory.append(LoggerMemory::encodeSet(spec("records=32715"), 0)));
+    EXPECT_TRUE(memory.append(LoggerMemory::encodeSet(recipe("records=32715"), 0)));
     EXPECT_EQ(memory.endPosition(), 65535u);
 }
 

@@ -403,10 +403,10 @@ std::string Emulator::applyControl(const std::string &line)
             return "the stored data sets do not fit into " + value + " units";
         m_memory.setSizeUnits(static_cast<int>(whole));
     } else if (command == "set") {
-        DataSetSpec spec;
-        if (auto error = DataSetSpec::parse(value, spec); !error.empty())
+        DataSetRecipe recipe;
+        if (auto error = DataSetRecipe::parse(value, recipe); !error.empty())
             return error;
-        if (!m_memory.append(LoggerMemory::encodeSet(spec, Bcd::localCalendarNow())))
+        if (!m_memory.append(LoggerMemory::encodeSet(recipe, Bcd::localCalendarNow())))
             return "the data set does not fit into the logger memory";
     } else if (command == "erase") {
         m_memory.erase();

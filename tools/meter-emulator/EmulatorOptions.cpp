@@ -139,12 +139,12 @@ Display
 Logger
   --interval SECONDS       logging interval answered to "J" (default 1)
   --memory-units N         memory size in 64 KiB units answered to "L" (default 4)
-  --set SPEC               add a data set; repeatable. SPEC is comma-separated:
+  --set RECIPE               add a data set; repeatable. RECIPE is comma-separated:
                            records=N, interval=S, level=DB, spread=DB,
                            levels=DB/DB/DB* (explicit records, * marks),
                            freq=A|C|Z|AA, filter, time=fast|slow|imp,
                            range=N, start=YYYY-MM-DDThh:mm:ss, seed=N
-  --sets-file FILE         one SPEC per line ('#' starts a comment)
+  --sets-file FILE         one RECIPE per line ('#' starts a comment)
 
 Faults
   --silent SECONDS         send nothing for that long from the start
@@ -160,6 +160,6 @@ Run-time commands (one per line into COMn.control)
   level DB | signal SHAPE | amplitude DB | period S | step DB | seed N
   run | pause | stop | state run|pause|stop | range N | freq F | time T
   over auto|on|off | under auto|on|off | key CODE
-  interval S | memory-units N | set SPEC | erase | status | quit
+  interval S | memory-units N | set RECIPE | erase | status | quit
 )";
 }

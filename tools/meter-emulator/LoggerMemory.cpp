@@ -66,7 +66,7 @@ void putTime(std::vector<std::uint8_t> &out, std::time_t calendarSeconds)
 
 } // namespace
 
-std::string DataSetSpec::parse(const std::string &text, DataSetSpec &spec)
+std::string DataSetRecipe::parse(const std::string &text, DataSetRecipe &recipe)
 {
     bool recordsGiven = false;
     std::istringstream items(text);
@@ -80,22 +80,22 @@ std::string DataSetSpec::parse(const std::string &text, DataSetSpec &spec)
         long number = 0;
         double real = 0;
         if (key == "filter" && equals == std::string::npos) {
-            spec.freqIndex = 3;
+            recipe.freqIndex = 3;
         } else if (key == "records") {
             if (!parseInt(value, number) || number < 1 || number > 200000)
                 return "records must be a whole number from 1 to 200000: " + item;
-            spec.records = static_cast<int>(number);
+            recipe.records = static_cast<int>(number);
             recordsGiven = true;
         } else if (key == "interval") {
             if (!parseInt(value, number) || number < 1 || number > 65535)
                 return "interval must be 1 to 65535 seconds: " + item;
-            spec.interval = static_cast<int>(number);
+            recipe.interval = static_cast<int>(number);
         } else if (key == "level" || key == "spread") {
             if (!parseNumber(value, real) || real < 0 || real > 3276.7)
                 return key + " must be a number of dB from 0 to 3276.7: " + item;
-            (key == "level" ? spec.level : spec.spread) = real;
+            (key == "level" ? recipe.level : recipe.spread) = real;
         } else if (key == "levels") {
-            spec.levelWords.clear();
+            recipe.levelWords.clear();
             std::istringstream levels(value);
             std::string one;
             while (std::getline(levels, one, '/')) {
@@ -104,62 +104,62 @@ std::string DataSetSpec::parse(const std::string &text, DataSetSpec &spec)
                     one.pop_back();
                 if (!parseNumber(one, real) || real < 0 || real > 3276.7)
                     return "levels must be dB values separated by '/': " + item;
-                spec.levelWords.push_back(tenthsWord(real) | (marked ? 0x8000 : 0));
+                recipe.levelWords.push_back(tenthsWord(real) | (marked ? 0x8000 : 0));
             }
-            if (spec.levelWords.empty())
+            if (recipe.levelWords.empty())
                 return "levels needs at least one value: " + item;
         } else if (key == "freq") {
             static const char *names[] = { "A", "C", "Z", "AA" };
             const auto found = std::find(std::begin(names), std::end(names), value);
             if (found == std::end(names))
                 return "freq must be A, C, Z or AA: " + item;
-            spec.freqIndex = static_cast<int>(found - std::begin(names));
+            recipe.freqIndex = static_cast<int>(found - std::begin(names));
         } else if (key == "time") {
             static const char *names[] = { "fast", "slow", "imp" };
             const auto found = std::find(std::begin(names), std::end(names), value);
             if (found == std::end(names))
                 return "time must be fast, slow or imp: " + item;
-            spec.timeIndex = static_cast<int>(found - std::begin(names));
+            recipe.timeIndex = static_cast<int>(found - std::begin(names));
         } else if (key == "range") {
             if (!parseInt(value, number) || number < 0 || number > 5)
                 return "range must be 0 to 5: " + item;
-            spec.rangeIndex = static_cast<int>(number);
+            recipe.rangeIndex = static_cast<int>(number);
         } else if (key == "start") {
-            spec.start = parseStart(value);
-            if (!spec.start)
+            recipe.start = parseStart(value);
+            if (!recipe.start)
                 return "start must be YYYY-MM-DDThh:mm:ss (2000 to 2099): " + item;
         } else if (key == "seed") {
             if (!parseInt(value, number) || number < 0 || number > 0xFFFFFFFFL)
                 return "seed must be a whole number: " + item;
-            spec.seed = static_cast<std::uint32_t>(number);
+            recipe.seed = static_cast<std::uint32_t>(number);
         } else {
             return "unknown data set key: " + item;
         }
     }
-    if (!spec.levelWords.empty()) {
-        if (recordsGiven && spec.records != static_cast<int>(spec.levelWords.size()))
+    if (!recipe.levelWords.empty()) {
+        if (recordsGiven && recipe.records != static_cast<int>(recipe.levelWords.size()))
             return "records does not match the number of levels";
-        spec.records = static_cast<int>(spec.levelWords.size());
+        recipe.records = static_cast<int>(recipe.levelWords.size());
     }
     return {};
 }
 
-std::vector<std::uint8_t> LoggerMemory::encodeSet(const DataSetSpec &spec, std::time_t startNow)
+std::vector<std::uint8_t> LoggerMemory::encodeSet(const DataSetRecipe &recipe, std::time_t startNow)
 {
-    std::vector<std::uint16_t> words = spec.levelWords;
+    std::vector<std::uint16_t> words = recipe.levelWords;
     if (words.empty()) {
-        std::uint32_t random = spec.seed ? spec.seed : 1;
-        for (int j = 0; j < spec.records; ++j) {
+        std::uint32_t random = recipe.seed ? recipe.seed : 1;
+        for (int j = 0; j < recipe.records; ++j) {
             random ^= random << 13;
             random ^= random >> 17;
             random ^= random << 5;
             const double unit = static_cast<double>(random) / 2147483647.5 - 1.0;
-            words.push_back(tenthsWord(spec.level + spec.spread * unit));
+            words.push_back(tenthsWord(recipe.level + recipe.spread * unit));
         }
     }
     const int k = static_cast<int>(words.size());
     const std::time_t start
-        = spec.start.value_or(startNow - static_cast<std::time_t>(k) * spec.interval);
+        = recipe.start.value_or(startNow - static_cast<std::time_t>(k) * recipe.interval);
 
     std::vector<double> levels;
     double energy = 0;
@@ -175,7 +175,7 @@ std::vector<std::uint8_t> LoggerMemory::encodeSet(const DataSetSpec &spec, std::
             minIndex = j;
     }
     const double leq = 10.0 * std::log10(energy / k);
-    const double sel = leq + 10.0 * std::log10(static_cast<double>(k) * spec.interval);
+    const double sel = leq + 10.0 * std::log10(static_cast<double>(k) * recipe.interval);
     // The peak of the pressure lies above the time-weighted maximum by at
     // least a sine's crest factor.
     const double peak = levels[maxIndex] + 3.0;
@@ -189,13 +189,13 @@ std::vector<std::uint8_t> LoggerMemory::encodeSet(const DataSetSpec &spec, std::
     };
 
     std::vector<std::uint8_t> out = { 0x00, 0x55, 0xAA, 0x00 };
-    putWord(out, static_cast<std::uint16_t>(spec.interval));
-    out.push_back(static_cast<std::uint8_t>(spec.timeIndex | spec.freqIndex << 5));
-    out.push_back(static_cast<std::uint8_t>(spec.rangeIndex));
+    putWord(out, static_cast<std::uint16_t>(recipe.interval));
+    out.push_back(static_cast<std::uint8_t>(recipe.timeIndex | recipe.freqIndex << 5));
+    out.push_back(static_cast<std::uint8_t>(recipe.rangeIndex));
     for (std::uint16_t word : words)
         putWord(out, word);
     const auto at
-        = [&](int index) { return start + static_cast<std::time_t>(index) * spec.interval; };
+        = [&](int index) { return start + static_cast<std::time_t>(index) * recipe.interval; };
     putTime(out, start);
     putTime(out, at(k)); // end of the run
     putTime(out, at(maxIndex));

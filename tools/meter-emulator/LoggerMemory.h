@@ -8,7 +8,7 @@
 
 // One data set as the user describes it, e.g.
 // "records=3,interval=1,level=65.0,spread=0,filter" or "levels=60/70.5/80*".
-struct DataSetSpec
+struct DataSetRecipe
 {
     int records = 10;
     int interval = 1; // seconds
@@ -22,7 +22,7 @@ struct DataSetSpec
     std::uint32_t seed = 1;
 
     // Returns an empty text on success, else what is wrong.
-    static std::string parse(const std::string &text, DataSetSpec &spec);
+    static std::string parse(const std::string &text, DataSetRecipe &recipe);
 };
 
 // The logger memory: data sets stored one after the other, each
@@ -33,8 +33,8 @@ class LoggerMemory
 public:
     static constexpr std::uint32_t EmptyEnd = 48;
 
-    // Bytes of one set; startNow is used when the spec gives no start.
-    static std::vector<std::uint8_t> encodeSet(const DataSetSpec &spec, std::time_t startNow);
+    // Bytes of one set; startNow is used when the recipe gives no start.
+    static std::vector<std::uint8_t> encodeSet(const DataSetRecipe &recipe, std::time_t startNow);
 
     void setSizeUnits(int units) { m_sizeUnits = units; }
     int sizeUnits() const { return m_sizeUnits; }
