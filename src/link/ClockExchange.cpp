@@ -16,8 +16,8 @@ constexpr int ClockReplyLength = 6;
 QString ClockFieldText(quint8 byte)
 {
     const QString hex = QString::number(byte, 16).toUpper();
-    const bool allDecimal = std::all_of(hex.cbegin(), hex.cend(),
-                                        [](QChar c) { return c >= u'0' && c <= u'9'; });
+    const bool allDecimal
+        = std::all_of(hex.cbegin(), hex.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
     return allDecimal ? hex.rightJustified(2, u'0') : hex;
 }
 
@@ -25,7 +25,7 @@ QString ClockTextFromReply(const QByteArray &reply)
 {
     const auto field = [&reply](int index) { return ClockFieldText(quint8(reply.at(index))); };
     return QStringLiteral("20") + field(5) + u'/' + field(4) + u'/' + field(3) + u' ' + field(2)
-           + u':' + field(1) + u':' + field(0);
+        + u':' + field(1) + u':' + field(0);
 }
 
 quint8 ToBcd(int value)
@@ -38,8 +38,8 @@ QByteArray SetClockCommand(const QDateTime &time)
     const QDate date = time.date();
     const QTime clock = time.time();
     QByteArray command("B");
-    for (const int field : {clock.second(), clock.minute(), clock.hour(), date.day(), date.month(),
-                            date.year() % 100})
+    for (const int field : { clock.second(), clock.minute(), clock.hour(), date.day(), date.month(),
+                             date.year() % 100 })
         command.append(char(ToBcd(field)));
     return command;
 }

@@ -37,8 +37,8 @@ std::optional<LeqPeriod> ReadLeqPeriod(const QString &answer)
     if (secondColon < 0)
         secondColon = firstColon;
     const QString minutesText = secondColon > firstColon
-                                    ? answer.mid(firstColon + 1, secondColon - firstColon - 1)
-                                    : QString();
+        ? answer.mid(firstColon + 1, secondColon - firstColon - 1)
+        : QString();
 
     const auto hours = ReadPart(answer.left(firstColon));
     const auto minutes = ReadPart(minutesText);
@@ -53,7 +53,7 @@ std::optional<LeqPeriod> ReadLeqPeriod(const QString &answer)
     const int total = h * 3600 + m * 60 + s;
     if (total == 0)
         return std::nullopt;
-    return LeqPeriod{TwoDigits(h) + u':' + TwoDigits(m) + u':' + TwoDigits(s), total};
+    return LeqPeriod { TwoDigits(h) + u':' + TwoDigits(m) + u':' + TwoDigits(s), total };
 }
 
 QString LeqPeriodPrompt()

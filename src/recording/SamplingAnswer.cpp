@@ -15,12 +15,12 @@ SamplingAnswer ReadSamplingAnswer(const QString &answer, int maxSeconds)
     c.setNumberOptions(QLocale::RejectGroupSeparator);
     const double value = c.toDouble(trimmed, &ok);
     if (!ok || !std::isfinite(value))
-        return {SamplingAnswer::Kind::NotANumber, 0};
+        return { SamplingAnswer::Kind::NotANumber, 0 };
     // The bounds are whole numbers, so clamping before rounding gives the same
     // result as after it and keeps huge answers away from the int conversion.
     const double clamped = std::clamp(value, 1.0, double(maxSeconds));
     // Rounds half to even, as the default floating-point rounding mode does.
-    return {SamplingAnswer::Kind::Seconds, int(std::nearbyint(clamped))};
+    return { SamplingAnswer::Kind::Seconds, int(std::nearbyint(clamped)) };
 }
 
 QString SamplingPrompt(int maxSeconds)

@@ -5,7 +5,7 @@
 struct SamplingSettings
 {
     bool UsePcSampling = false; // set by the sampling choice's OK
-    int MeterSampleTime = 0;    // seconds, as last read from or written to the meter
+    int MeterSampleTime = 0; // seconds, as last read from or written to the meter
 };
 
 constexpr int PcSampleIntervalMax = 86400;

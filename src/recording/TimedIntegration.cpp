@@ -4,7 +4,8 @@
 
 TimedIntegration::TimedIntegration(QObject *parent)
     : QObject(parent)
-{}
+{
+}
 
 bool TimedIntegration::toggle(const LeqPeriod &period, int startSecondOfDay)
 {

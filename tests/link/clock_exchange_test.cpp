@@ -26,8 +26,8 @@ TEST(ClockField, ShowsHexDigitsPaddedOnlyWhenDecimal)
     {
         int byte;
         const char *text;
-    } rows[] = {{0x09, "09"}, {0x13, "13"}, {0x00, "00"}, {0x59, "59"}, {0x99, "99"},
-                {0x1A, "1A"}, {0x0A, "A"},  {0xFF, "FF"}, {0xA0, "A0"}, {0x0F, "F"}};
+    } rows[] = { { 0x09, "09" }, { 0x13, "13" }, { 0x00, "00" }, { 0x59, "59" }, { 0x99, "99" },
+                 { 0x1A, "1A" }, { 0x0A, "A" },  { 0xFF, "FF" }, { 0xA0, "A0" }, { 0x0F, "F" } };
     for (const auto &row : rows)
         EXPECT_EQ(ClockFieldText(quint8(row.byte)), QString::fromLatin1(row.text))
             << "byte 0x" << std::hex << row.byte;
@@ -35,12 +35,12 @@ TEST(ClockField, ShowsHexDigitsPaddedOnlyWhenDecimal)
 
 TEST(ClockReply, FirstSixBytesGiveYearFirstText)
 {
-    EXPECT_EQ(ClockTextFromReply(bytes({0x09, 0x05, 0x08, 0x13, 0x03, 0x13})),
+    EXPECT_EQ(ClockTextFromReply(bytes({ 0x09, 0x05, 0x08, 0x13, 0x03, 0x13 })),
               "2013/03/13 08:05:09");
     // Only the first six count; anything after them is ignored.
-    EXPECT_EQ(ClockTextFromReply(bytes({0x59, 0x59, 0x23, 0x31, 0x12, 0x99, 0x02, 0x03})),
+    EXPECT_EQ(ClockTextFromReply(bytes({ 0x59, 0x59, 0x23, 0x31, 0x12, 0x99, 0x02, 0x03 })),
               "2099/12/31 23:59:59");
-    EXPECT_EQ(ClockTextFromReply(bytes({0x0A, 0x1A, 0x00, 0x01, 0x01, 0x00})),
+    EXPECT_EQ(ClockTextFromReply(bytes({ 0x0A, 0x1A, 0x00, 0x01, 0x01, 0x00 })),
               "2000/01/01 00:1A:A");
 }
 
@@ -52,12 +52,13 @@ TEST(ClockSet, SevenBytesSecondsFirstInBcd)
         QDateTime time;
         QByteArray command;
     } rows[] = {
-        {"morning", at(2013, 3, 13, 8, 5, 9), bytes({0x42, 0x09, 0x05, 0x08, 0x13, 0x03, 0x13})},
-        {"last second", at(2099, 12, 31, 23, 59, 59),
-         bytes({0x42, 0x59, 0x59, 0x23, 0x31, 0x12, 0x99})},
-        {"century start", at(2000, 1, 1, 0, 0, 0), bytes({0x42, 0, 0, 0, 0x01, 0x01, 0x00})},
-        {"next century", at(2107, 10, 20, 19, 40, 30),
-         bytes({0x42, 0x30, 0x40, 0x19, 0x20, 0x10, 0x07})},
+        { "morning", at(2013, 3, 13, 8, 5, 9),
+          bytes({ 0x42, 0x09, 0x05, 0x08, 0x13, 0x03, 0x13 }) },
+        { "last second", at(2099, 12, 31, 23, 59, 59),
+          bytes({ 0x42, 0x59, 0x59, 0x23, 0x31, 0x12, 0x99 }) },
+        { "century start", at(2000, 1, 1, 0, 0, 0), bytes({ 0x42, 0, 0, 0, 0x01, 0x01, 0x00 }) },
+        { "next century", at(2107, 10, 20, 19, 40, 30),
+          bytes({ 0x42, 0x30, 0x40, 0x19, 0x20, 0x10, 0x07 }) },
     };
     for (const auto &row : rows)
         EXPECT_EQ(SetClockCommand(row.time).toHex(' '), row.command.toHex(' ')) << row.name;
@@ -78,9 +79,9 @@ TEST(ClockRead, DiscardsOldInputAsksAndReadsTheReply)
 {
     FakeSerialPort port;
     port.open(1);
-    port.feed(bytes({0x02, 0x11, 0x22, 0x33, 0x44, 0x03}));
+    port.feed(bytes({ 0x02, 0x11, 0x22, 0x33, 0x44, 0x03 }));
     port.setResponder([](const QByteArray &w) {
-        return w == "I" ? bytes({0x09, 0x05, 0x08, 0x13, 0x03, 0x13}) : QByteArray();
+        return w == "I" ? bytes({ 0x09, 0x05, 0x08, 0x13, 0x03, 0x13 }) : QByteArray();
     });
     const auto text = ReadMeterClock(port, [] { return true; });
     ASSERT_TRUE(text);
@@ -95,8 +96,8 @@ TEST(ClockRead, AsksAgainWhileTheReplyIsShort)
     int asked = 0;
     port.setResponder([&asked](const QByteArray &) {
         ++asked;
-        return asked < 3 ? bytes({0x09, 0x05, 0x08, 0x13, 0x03})
-                         : bytes({0x10, 0x20, 0x12, 0x01, 0x02, 0x14});
+        return asked < 3 ? bytes({ 0x09, 0x05, 0x08, 0x13, 0x03 })
+                         : bytes({ 0x10, 0x20, 0x12, 0x01, 0x02, 0x14 });
     });
     const auto text = ReadMeterClock(port, [] { return true; });
     ASSERT_TRUE(text);

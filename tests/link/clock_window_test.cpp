@@ -21,8 +21,8 @@ namespace {
 void click(QWidget *widget)
 {
     const QPointF centre = QRectF(widget->rect()).center();
-    QMouseEvent press(QEvent::MouseButtonPress, centre, widget->mapToGlobal(centre),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, centre, widget->mapToGlobal(centre), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, centre, widget->mapToGlobal(centre),
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
@@ -173,9 +173,11 @@ TEST(ClockWindowSet, AClickDuringAReadIsCarriedOutAfterIt)
 {
     ClockWindow w;
     constexpr int ReplyDelayMs = 200;
-    w.port.setResponder([](const QByteArray &bytes) {
-        return bytes == "I" ? QByteArray::fromHex("000000010100") : QByteArray();
-    }, ReplyDelayMs);
+    w.port.setResponder(
+        [](const QByteArray &bytes) {
+            return bytes == "I" ? QByteArray::fromHex("000000010100") : QByteArray();
+        },
+        ReplyDelayMs);
     w.setup.show();
     click(w.meterTime);
     bool readingAtClick = false;

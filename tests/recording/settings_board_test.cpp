@@ -39,7 +39,8 @@ TEST(TimedLeqBoard, TenthsAreTruncatedNotRounded)
     TimedIntegration integration;
     integration.toggle(*ReadLeqPeriod("0:0:1"), 0);
     integration.addSecond(85.37);
-    EXPECT_EQ(TimedIntegrationBoard::textOf(integration), "Leq 85.3 dB  SEL 85.3 dB\nover 00:00:01");
+    EXPECT_EQ(TimedIntegrationBoard::textOf(integration),
+              "Leq 85.3 dB  SEL 85.3 dB\nover 00:00:01");
 }
 
 } // namespace

@@ -25,27 +25,27 @@ TEST(SamplingAnswerTable, RoundsHalfToEvenAndClamps)
         Kind kind;
         int seconds;
     } rows[] = {
-        {"2.5", PcSampleIntervalMax, Kind::Seconds, 2},
-        {"3.5", PcSampleIntervalMax, Kind::Seconds, 4},
-        {"0.5", PcSampleIntervalMax, Kind::Seconds, 1},
-        {"2.51", PcSampleIntervalMax, Kind::Seconds, 3},
-        {"0", PcSampleIntervalMax, Kind::Seconds, 1},
-        {"-7", PcSampleIntervalMax, Kind::Seconds, 1},
-        {"100000", PcSampleIntervalMax, Kind::Seconds, 86400},
-        {"86400", PcSampleIntervalMax, Kind::Seconds, 86400},
-        {"1e300", PcSampleIntervalMax, Kind::Seconds, 86400},
-        {" 60 ", PcSampleIntervalMax, Kind::Seconds, 60},
-        {"300", MeterSampleTimeMax, Kind::Seconds, 255},
-        {"256", MeterSampleTimeMax, Kind::Seconds, 255},
-        {"254.5", MeterSampleTimeMax, Kind::Seconds, 254},
-        {"", PcSampleIntervalMax, Kind::Empty, 0},
-        {"   ", PcSampleIntervalMax, Kind::Empty, 0},
-        {"ten", PcSampleIntervalMax, Kind::NotANumber, 0},
-        {"5s", PcSampleIntervalMax, Kind::NotANumber, 0},
-        {"1,5", PcSampleIntervalMax, Kind::NotANumber, 0},
-        {"1,000", PcSampleIntervalMax, Kind::NotANumber, 0},
-        {"nan", PcSampleIntervalMax, Kind::NotANumber, 0},
-        {"inf", PcSampleIntervalMax, Kind::NotANumber, 0},
+        { "2.5", PcSampleIntervalMax, Kind::Seconds, 2 },
+        { "3.5", PcSampleIntervalMax, Kind::Seconds, 4 },
+        { "0.5", PcSampleIntervalMax, Kind::Seconds, 1 },
+        { "2.51", PcSampleIntervalMax, Kind::Seconds, 3 },
+        { "0", PcSampleIntervalMax, Kind::Seconds, 1 },
+        { "-7", PcSampleIntervalMax, Kind::Seconds, 1 },
+        { "100000", PcSampleIntervalMax, Kind::Seconds, 86400 },
+        { "86400", PcSampleIntervalMax, Kind::Seconds, 86400 },
+        { "1e300", PcSampleIntervalMax, Kind::Seconds, 86400 },
+        { " 60 ", PcSampleIntervalMax, Kind::Seconds, 60 },
+        { "300", MeterSampleTimeMax, Kind::Seconds, 255 },
+        { "256", MeterSampleTimeMax, Kind::Seconds, 255 },
+        { "254.5", MeterSampleTimeMax, Kind::Seconds, 254 },
+        { "", PcSampleIntervalMax, Kind::Empty, 0 },
+        { "   ", PcSampleIntervalMax, Kind::Empty, 0 },
+        { "ten", PcSampleIntervalMax, Kind::NotANumber, 0 },
+        { "5s", PcSampleIntervalMax, Kind::NotANumber, 0 },
+        { "1,5", PcSampleIntervalMax, Kind::NotANumber, 0 },
+        { "1,000", PcSampleIntervalMax, Kind::NotANumber, 0 },
+        { "nan", PcSampleIntervalMax, Kind::NotANumber, 0 },
+        { "inf", PcSampleIntervalMax, Kind::NotANumber, 0 },
     };
     for (const auto &row : rows) {
         const SamplingAnswer read = ReadSamplingAnswer(QString::fromLatin1(row.answer), row.max);
@@ -56,25 +56,12 @@ TEST(SamplingAnswerTable, RoundsHalfToEvenAndClamps)
     }
 }
 
-TEST(SamplingAnswerTable, PromptsCarryTheRangeAfterCrLf)
-{
-    EXPECT_EQ(SamplingPrompt(86400), "Enter the SAMPLING TIME in seconds\r\n(1 <= t <= 86400 ) ");
-    EXPECT_EQ(SamplingPrompt(255), "Enter the SAMPLING TIME in seconds\r\n(1 <= t <= 255 ) ");
-}
-
-struct MeterPort
-{
-    MeterPort() { port.open(1); }
-    FakeSerialPort port;
-};
-
 TEST(MeterSampleTimeRead, TwoBytesHighFirst)
 {
     MeterPort m;
     m.port.feed("old frame");
-    m.port.setResponder([](const QByteArray &w) {
-        return w == "J" ? QByteArray::fromHex("0102") : QByteArray();
-    });
+    m.port.setResponder(
+        [](const QByteArray &w) { return w == "J" ? QByteArray::fromHex("0102") : QByteArray(); });
     EXPECT_EQ(ReadMeterSampleTime(m.port), 258);
     EXPECT_EQ(m.port.written(), "J");
 }
@@ -128,25 +115,25 @@ TEST(LeqPeriodTable, ColonPartsWrapAndPad)
         const char *text; // nullptr: refused
         int seconds;
     } rows[] = {
-        {"1:2:3", "01:02:03", 3723},
-        {"25:61:70", "01:01:10", 3670},
-        {"12:30", "12:00:30", 43230},
-        {"00:00:10", "00:00:10", 10},
-        {":5", "00:00:05", 5},
-        {"1::", "01:00:00", 3600},
-        {"::7", "00:00:07", 7},
-        {"23:59:59", "23:59:59", 86399},
-        {" 1 : 2 : 3 ", "01:02:03", 3723},
-        {"0:0:90", "00:00:30", 30},
-        {"10", nullptr, 0},
-        {"", nullptr, 0},
-        {"a:b:c", nullptr, 0},
-        {"-1:00:00", nullptr, 0},
-        {"1:2:345", nullptr, 0},
-        {"1:2:3:4", nullptr, 0},
-        {"0:0:0", nullptr, 0},
-        {"24:00:00", nullptr, 0},
-        {"99999999999:0:1", nullptr, 0},
+        { "1:2:3", "01:02:03", 3723 },
+        { "25:61:70", "01:01:10", 3670 },
+        { "12:30", "12:00:30", 43230 },
+        { "00:00:10", "00:00:10", 10 },
+        { ":5", "00:00:05", 5 },
+        { "1::", "01:00:00", 3600 },
+        { "::7", "00:00:07", 7 },
+        { "23:59:59", "23:59:59", 86399 },
+        { " 1 : 2 : 3 ", "01:02:03", 3723 },
+        { "0:0:90", "00:00:30", 30 },
+        { "10", nullptr, 0 },
+        { "", nullptr, 0 },
+        { "a:b:c", nullptr, 0 },
+        { "-1:00:00", nullptr, 0 },
+        { "1:2:345", nullptr, 0 },
+        { "1:2:3:4", nullptr, 0 },
+        { "0:0:0", nullptr, 0 },
+        { "24:00:00", nullptr, 0 },
+        { "99999999999:0:1", nullptr, 0 },
     };
     for (const auto &row : rows) {
         const auto period = ReadLeqPeriod(QString::fromLatin1(row.answer));
@@ -160,25 +147,12 @@ TEST(LeqPeriodTable, ColonPartsWrapAndPad)
     }
 }
 
-TEST(LeqPeriodTable, BoxTexts)
-{
-    EXPECT_EQ(LeqPeriodPrompt(), "Set up the willing time period to launch. \r\n (hh:nn:ss) ");
-    EXPECT_EQ(LeqPeriodTitle(), "Set up the willing time period");
-    EXPECT_EQ(LeqPeriodDefault(), "00:00:10");
-    EXPECT_EQ(LeqPeriodInvalidMessage(), "Invalid, comply with the data format properly\r\n");
-}
-
-LeqPeriod periodOf(int seconds)
-{
-    return *ReadLeqPeriod(QStringLiteral("0:0:%1").arg(seconds));
-}
-
 TEST(TimedIntegrationRun, LeqAndSelOverExactlyThePeriod)
 {
     TimedIntegration integration;
     ASSERT_TRUE(integration.toggle(periodOf(4), 3600));
     EXPECT_EQ(integration.startSecondOfDay(), 3600);
-    for (double level : {60.0, 70.0, 80.0}) {
+    for (double level : { 60.0, 70.0, 80.0 }) {
         integration.addSecond(level);
         EXPECT_TRUE(integration.running());
     }

@@ -86,7 +86,7 @@ struct MeterOnTheLine
 
 TEST(SettingLettersOnTheMeter, EachKeyChangesTheMeterAsTheFramesShow)
 {
-    MeterOnTheLine meter({"--range", "3", "--freq", "A", "--time", "fast"});
+    MeterOnTheLine meter({ "--range", "3", "--freq", "A", "--time", "fast" });
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
     ToolbarCommands commands(meter.port, meter.timers, &meter.panel, {});
 
@@ -159,7 +159,8 @@ TEST(ClockOnTheMeter, ClockWindowShowsAndSetsTheMeterClock)
                         Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(meterTime, &release);
     Delay(0.5);
-    EXPECT_TRUE(meterTime->text().startsWith("2020/02/29 23:00:0")) << meterTime->text().toStdString();
+    EXPECT_TRUE(meterTime->text().startsWith("2020/02/29 23:00:0"))
+        << meterTime->text().toStdString();
     EXPECT_FALSE(meter.timersOn());
 
     const qsizetype sentBefore = meter.received().size();
@@ -178,11 +179,11 @@ TEST(ClockOnTheMeter, ClockWindowShowsAndSetsTheMeterClock)
 
 TEST(SampleTimeOnTheMeter, ReadWithJAndSetWithC)
 {
-    MeterOnTheLine meter({"--interval", "17"});
+    MeterOnTheLine meter({ "--interval", "17" });
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
     SamplingSettings settings;
-    SamplingContext context{meter.port, meter.timers, &meter.panel, settings, [] { return 1; },
-                            [](int) {}};
+    SamplingContext context { meter.port, meter.timers,     &meter.panel,
+                              settings,   [] { return 1; }, [](int) {} };
     meter.dialogs.answerInput(QStringLiteral("42"));
     AskSamplingInterval(context);
 

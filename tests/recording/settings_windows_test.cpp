@@ -78,7 +78,7 @@ TEST(ToolbarLetters, EachSendsOneByteWithTheTimersOff)
     {
         const char *key;
         const char *hex;
-    } rows[] = {{"AC", "47"}, {"FSI", "44"}, {"Up", "45"}, {"Down", "46"}};
+    } rows[] = { { "AC", "47" }, { "FSI", "44" }, { "Up", "45" }, { "Down", "46" } };
     for (const auto &row : rows) {
         PanelUnderTest panel;
         ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
@@ -117,8 +117,8 @@ TEST(ToolbarAvailability, ButtonsWithoutTheirActionAreDisabled)
     ToolbarCommands bare(panel.port, panel.timers, &panel.window, {});
     QStringList enabled, disabled;
     bare.applyAvailability([&](const QString &key, bool on) { (on ? enabled : disabled) << key; });
-    EXPECT_EQ(enabled, QStringList({"AC", "FSI", "Up", "Down", "RTC"}));
-    EXPECT_EQ(disabled, QStringList({"Save", "Open", "Sampling", "Memory", "Erase", "Refresh"}));
+    EXPECT_EQ(enabled, QStringList({ "AC", "FSI", "Up", "Down", "RTC" }));
+    EXPECT_EQ(disabled, QStringList({ "Save", "Open", "Sampling", "Memory", "Erase", "Refresh" }));
 
     ToolbarCommands full(panel.port, panel.timers, &panel.window, panel.allActions());
     QStringList all;
@@ -127,8 +127,9 @@ TEST(ToolbarAvailability, ButtonsWithoutTheirActionAreDisabled)
         all << key;
     });
     EXPECT_EQ(all, ToolbarCommands::Keys());
-    EXPECT_EQ(all, QStringList({"Save", "Open", "Sampling", "AC", "FSI", "Up", "Down", "RTC",
-                                "Memory", "Erase", "Refresh"}));
+    EXPECT_EQ(all,
+              QStringList({ "Save", "Open", "Sampling", "AC", "FSI", "Up", "Down", "RTC", "Memory",
+                            "Erase", "Refresh" }));
 
     // A half-wired Save (no stop) must not look usable.
     ToolbarCommands::Actions halfSave;
@@ -147,16 +148,16 @@ TEST(ToolbarDispatch, EveryClickHidesTheSavePanelFirstThenRunsItsAction)
         bool memoryOpen;
         QStringList log;
     } rows[] = {
-        {"Save", false, false, {"hide", "begin save"}},
-        {"Save", true, false, {"hide", "stop"}},
-        {"Open", false, false, {"hide", "open"}},
-        {"Open", true, false, {"hide"}},
-        {"Memory", false, false, {"hide", "download"}},
-        {"Memory", false, true, {"hide"}},
-        {"Erase", false, false, {"hide", "erase"}},
-        {"Refresh", true, false, {"hide", "reset"}},
-        {"refresh", false, false, {"hide"}},
-        {"Save ", false, false, {"hide"}},
+        { "Save", false, false, { "hide", "begin save" } },
+        { "Save", true, false, { "hide", "stop" } },
+        { "Open", false, false, { "hide", "open" } },
+        { "Open", true, false, { "hide" } },
+        { "Memory", false, false, { "hide", "download" } },
+        { "Memory", false, true, { "hide" } },
+        { "Erase", false, false, { "hide", "erase" } },
+        { "Refresh", true, false, { "hide", "reset" } },
+        { "refresh", false, false, { "hide" } },
+        { "Save ", false, false, { "hide" } },
     };
     for (const auto &row : rows) {
         PanelUnderTest panel;
@@ -205,7 +206,7 @@ TEST(ToolbarDispatch, SamplingAsksForThePcIntervalChosenInItsWindow)
     panel.dialogs.answerInput(QStringLiteral("2.5"));
     answerNextModal("OptPC");
     commands.OnToolbarButton("Sampling");
-    EXPECT_EQ(panel.log, QStringList({"hide", "interval 2"}));
+    EXPECT_EQ(panel.log, QStringList({ "hide", "interval 2" }));
     EXPECT_TRUE(commands.samplingSettings().UsePcSampling);
     const auto inputs = panel.dialogs.callsOf(Kind::Input);
     ASSERT_EQ(inputs.size(), 1u);
@@ -220,8 +221,9 @@ TEST(SamplingChoiceWindow, ClosingWithoutOkSetsNothing)
     PanelUnderTest panel;
     SamplingSettings settings;
     settings.UsePcSampling = true;
-    SamplingContext context{panel.port, panel.timers, &panel.window, settings, [] { return 1; },
-                            [&](int t) { panel.log << QString::number(t); }};
+    SamplingContext context { panel.port,       panel.timers,
+                              &panel.window,    settings,
+                              [] { return 1; }, [&](int t) { panel.log << QString::number(t); } };
     QTimer::singleShot(50, [] {
         QWidget *modal = QApplication::activeModalWidget();
         ASSERT_TRUE(modal);
@@ -261,7 +263,7 @@ struct SamplingCase : PanelUnderTest
     SamplingContext context()
     {
         auto a = allActions();
-        return {port, timers, &window, settings, a.sampleInterval, a.setSampleInterval};
+        return { port, timers, &window, settings, a.sampleInterval, a.setSampleInterval };
     }
     SamplingSettings settings;
 };
@@ -275,13 +277,16 @@ TEST(PcSampling, AnswersGiveTheIntervalOrNothing)
         QStringList log;
         int messages;
     } rows[] = {
-        {"number", {QStringLiteral("30")}, {"interval 30"}, 0},
-        {"clamped", {QStringLiteral("100000")}, {"interval 86400"}, 0},
-        {"zero", {QStringLiteral("0")}, {"interval 1"}, 0},
-        {"cancel", {std::nullopt}, {}, 0},
-        {"empty", {QString()}, {}, 0},
-        {"word then number", {QStringLiteral("ten"), QStringLiteral("10")}, {"interval 10"}, 1},
-        {"word then cancel", {QStringLiteral("ten"), std::nullopt}, {}, 1},
+        { "number", { QStringLiteral("30") }, { "interval 30" }, 0 },
+        { "clamped", { QStringLiteral("100000") }, { "interval 86400" }, 0 },
+        { "zero", { QStringLiteral("0") }, { "interval 1" }, 0 },
+        { "cancel", { std::nullopt }, {}, 0 },
+        { "empty", { QString() }, {}, 0 },
+        { "word then number",
+          { QStringLiteral("ten"), QStringLiteral("10") },
+          { "interval 10" },
+          1 },
+        { "word then cancel", { QStringLiteral("ten"), std::nullopt }, {}, 1 },
     };
     for (const auto &row : rows) {
         SamplingCase c(true);
@@ -321,12 +326,12 @@ TEST(MeterSampling, ReadsWithJAndSetsWithC)
         QByteArray written;
         int meterTime;
     } rows[] = {
-        {"set", QStringLiteral("60"), QByteArray("J") + QByteArray::fromHex("43003c"), 60},
-        {"clamped", QStringLiteral("256"), QByteArray("J") + QByteArray::fromHex("4300ff"), 255},
-        {"half to even", QStringLiteral("2.5"), QByteArray("J") + QByteArray::fromHex("430002"),
-         2},
-        {"cancel", std::nullopt, "J", 10},
-        {"empty", QString(), "J", 10},
+        { "set", QStringLiteral("60"), QByteArray("J") + QByteArray::fromHex("43003c"), 60 },
+        { "clamped", QStringLiteral("256"), QByteArray("J") + QByteArray::fromHex("4300ff"), 255 },
+        { "half to even", QStringLiteral("2.5"), QByteArray("J") + QByteArray::fromHex("430002"),
+          2 },
+        { "cancel", std::nullopt, "J", 10 },
+        { "empty", QString(), "J", 10 },
     };
     for (const auto &row : rows) {
         SamplingCase c(false);
@@ -358,7 +363,7 @@ TEST(MeterSampling, SilentMeterIsReportedAndNothingIsSent)
     SamplingContext context = c.context();
     AskSamplingInterval(context);
     EXPECT_EQ(c.port.written(), "JJJJJJ");
-    EXPECT_EQ(c.dialogs.messageTexts(), QStringList{"The meter did not answer. Try again!"});
+    EXPECT_EQ(c.dialogs.messageTexts(), QStringList { "The meter did not answer. Try again!" });
     EXPECT_TRUE(c.dialogs.callsOf(Kind::Input).empty());
     EXPECT_EQ(c.settings.MeterSampleTime, 0);
     EXPECT_TRUE(c.timersOn());

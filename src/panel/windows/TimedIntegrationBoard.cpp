@@ -50,11 +50,11 @@ QString TimedIntegrationBoard::textOf(const TimedIntegration &integration)
 {
     if (integration.running())
         return integration.period().text + QStringLiteral(" running, ")
-               + clockText(integration.remainingSeconds()) + QStringLiteral(" left");
+            + clockText(integration.remainingSeconds()) + QStringLiteral(" left");
     if (integration.hasResult())
         return QStringLiteral("Leq ") + tenthsText(integration.resultLeq())
-               + QStringLiteral(" dB  SEL ") + tenthsText(integration.resultSel())
-               + QStringLiteral(" dB\nover ") + integration.resultPeriod().text;
+            + QStringLiteral(" dB  SEL ") + tenthsText(integration.resultSel())
+            + QStringLiteral(" dB\nover ") + integration.resultPeriod().text;
     return QStringLiteral("Off");
 }
 

@@ -39,12 +39,13 @@ ToolbarCommands::ToolbarCommands(SerialPort &port, PanelTimers &timers, QWidget 
     , m_timers(timers)
     , m_panel(panel)
     , m_actions(std::move(actions))
-{}
+{
+}
 
 const QStringList &ToolbarCommands::Keys()
 {
-    static const QStringList keys{"Save", "Open", "Sampling", "AC",     "FSI",    "Up",
-                                  "Down", "RTC",  "Memory",   "Erase", "Refresh"};
+    static const QStringList keys { "Save", "Open", "Sampling", "AC",    "FSI",    "Up",
+                                    "Down", "RTC",  "Memory",   "Erase", "Refresh" };
     return keys;
 }
 
@@ -90,8 +91,12 @@ void ToolbarCommands::OnToolbarButton(const QString &key)
     } else if (key == u"Open") {
         openFileUnlessRecording();
     } else if (key == u"Sampling") {
-        SamplingContext context{m_port,     m_timers, m_panel, m_sampling, m_actions.sampleInterval,
-                                m_actions.setSampleInterval};
+        SamplingContext context { m_port,
+                                  m_timers,
+                                  m_panel,
+                                  m_sampling,
+                                  m_actions.sampleInterval,
+                                  m_actions.setSampleInterval };
         ChooseSampling(context);
     } else if (key == u"RTC") {
         Setup clock(m_port, m_timers, m_panel);
