@@ -245,6 +245,11 @@ TEST_F(QtSerialPortTest, ReadsWhatTheOtherSideWritesAndWritesToIt)
     ASSERT_TRUE(waitFor([&] { return (received += pty.read()).size() >= 4; }, 2.0));
     EXPECT_EQ(received, command);
     EXPECT_FALSE(port.isLost());
+
+    // A failed open of another name lets go of this one.
+    EXPECT_FALSE(port.open(17));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.write("A"));
 }
 
 TEST_F(QtSerialPortTest, BytesSentBeforeTheOpenAreDropped)
@@ -294,6 +299,27 @@ TEST_F(QtSerialPortTest, ClosingTheOtherSideMarksThePortLostWithoutSpinning)
     EXPECT_FALSE(port.errorString().isEmpty());
     EXPECT_EQ(port.readAll(), QByteArray());
     EXPECT_FALSE(port.write("A"));
+}
+
+TEST_F(QtSerialPortTest, TheLossIsNoticedWhileOnlyWaitingToo)
+{
+    Pty pty(linkFor(6));
+    ASSERT_TRUE(pty.ok());
+    QtSerialPort port;
+    ASSERT_TRUE(port.open(6));
+    pty.closeMaster();
+    EXPECT_TRUE(waitFor([&] { return port.isLost(); }, 2.0));
+    EXPECT_FALSE(port.errorString().isEmpty());
+}
+
+TEST_F(QtSerialPortTest, ADeviceThatIsNoSerialLineIsRefused)
+{
+    ASSERT_EQ(symlink("/dev/null", QFile::encodeName(linkFor(10)).constData()), 0);
+    QtSerialPort port;
+    EXPECT_FALSE(port.open(10));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.errorString().startsWith("COM10 (" + linkFor(10) + "): "))
+        << port.errorString().toStdString();
 }
 
 TEST_F(QtSerialPortTest, RemovingTheLinkMarksThePortLostAndReopenNeedsItBack)
