@@ -2,6 +2,7 @@
 #include "ui/widgets/ReadingGrid.h"
 #include "ui/widgets/ReadingListView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -57,6 +58,22 @@ TEST(ReadingListModel, AppendAddsOneRowAtTheEndWithItsThreeTexts)
     EXPECT_EQ(model.time(0), "2026/12/07 10:00:01");
 }
 
+TEST(ReadingListModel, TabSeparatedLinesSplitIntoTheThreeColumnsAndBack)
+{
+    ReadingListModel model;
+    model.appendLine("12\t2026/12/07 10:00:12\t65.4\t");
+    model.appendLine("13\t2026/12/07 10:00:13\t66.0"); // no closing TAB
+    model.appendLine("14\t\t-\t\textra"); // empty time, trailing junk
+    model.appendLine("15"); // one field only
+    ASSERT_EQ(model.count(), 4);
+    EXPECT_EQ(model.line(0), "12\t2026/12/07 10:00:12\t65.4\t");
+    EXPECT_EQ(model.line(1), "13\t2026/12/07 10:00:13\t66.0\t");
+    EXPECT_EQ(model.time(2), "");
+    EXPECT_EQ(model.level(2), "-");
+    EXPECT_EQ(model.line(3), "15\t\t\t");
+    EXPECT_EQ(ReadingListModel::headerLine(), "No.s\tDate Time\tdB\t");
+}
+
 TEST(ReadingListModel, ClearLeavesOnlyTheHeader)
 {
     ReadingListModel model;
@@ -101,6 +118,16 @@ TEST_F(ReadingListViewTest, GridsAreNamedAndCarryTheirHeaders)
         EXPECT_EQ(grid->headerText(), headers[c]);
         EXPECT_EQ(grid->accessibleName(), headers[c]);
     }
+}
+
+TEST_F(ReadingListViewTest, AScreenReaderHearsTheHeaderAndTheCurrentRowsText)
+{
+    appendRows(model, 5);
+    view.grid(1)->setCurrentRow(3);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(view.grid(1));
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Date Time");
+    EXPECT_EQ(accessible->text(QAccessible::Value), model.time(3));
 }
 
 TEST_F(ReadingListViewTest, ColumnWidthsAreTheTemplateTextsInTheWidgetsFont)

@@ -2,6 +2,8 @@
 
 #include "ui/core/ReadingListModel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -13,13 +15,50 @@
 
 namespace {
 constexpr int CellPadding = 2;
+
+// A screen reader hears the column's header as the name and the current
+// row's text as the value.
+class ReadingGridAccessible : public QAccessibleWidget
+{
+public:
+    explicit ReadingGridAccessible(ReadingGrid *grid)
+        : QAccessibleWidget(grid, QAccessible::List)
+    {
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Value) {
+            const auto *grid = static_cast<const ReadingGrid *>(widget());
+            return grid->cellText(grid->currentRow());
+        }
+        return QAccessibleWidget::text(kind);
+    }
+};
+
+QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("ReadingGrid") && object && object->isWidgetType())
+        return new ReadingGridAccessible(static_cast<ReadingGrid *>(object));
+    return nullptr;
 }
+
+void installAccessibleFactoryOnce()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+} // namespace
 
 ReadingGrid::ReadingGrid(ReadingListModel *model, int column, QWidget *parent)
     : QAbstractScrollArea(parent)
     , m_model(model)
     , m_column(column)
 {
+    installAccessibleFactoryOnce();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(headerText());
@@ -100,6 +139,10 @@ void ReadingGrid::setCurrentRow(int row)
         return;
     m_currentRow = row;
     viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, cellText(row));
+        QAccessible::updateAccessibility(&event);
+    }
     Q_EMIT currentRowChanged(row);
 }
 
