@@ -1,5 +1,6 @@
 #include "ClockExchange.h"
 
+#include "MeterReply.h"
 #include "ui/core/Delay.h"
 #include "ui/core/SerialPort.h"
 
@@ -10,6 +11,7 @@ namespace {
 constexpr double ClockReplyWait = 0.02;
 constexpr double CommandSettleTime = 0.02;
 constexpr int ClockReplyLength = 6;
+constexpr int ClockReplySteps = 3;
 
 } // namespace
 
@@ -49,10 +51,15 @@ std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool
     while (keepWaiting()) {
         port.discardInput();
         port.write(QByteArrayLiteral("I"));
-        Delay(ClockReplyWait);
-        const QByteArray reply = port.readAll();
-        if (reply.size() >= ClockReplyLength)
-            return ClockTextFromReply(reply);
+        // A live frame already under way comes first and is passed over; the
+        // reply gets a few more steps to follow it.
+        QByteArray reply;
+        for (int step = 0; step < ClockReplySteps && keepWaiting(); ++step) {
+            Delay(ClockReplyWait);
+            reply = SkipLeadingLiveFrames(reply + port.readAll());
+            if (reply.size() >= ClockReplyLength)
+                return ClockTextFromReply(reply);
+        }
     }
     return std::nullopt;
 }

@@ -27,7 +27,7 @@ quint8 ToBcd(int value);
 QByteArray SetClockCommand(const QDateTime &time);
 
 // Asks for the clock until a reply of six bytes or more comes, processing
-// window events between tries. With a silent meter it keeps asking as long as
+// window events between tries; a live frame ahead of the reply is passed over. With a silent meter it keeps asking as long as
 // keepWaiting() holds; nullopt when it gave up that way.
 std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool()> &keepWaiting);
 

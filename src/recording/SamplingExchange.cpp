@@ -1,5 +1,6 @@
 #include "SamplingExchange.h"
 
+#include "link/MeterReply.h"
 #include "ui/core/Delay.h"
 #include "ui/core/SerialPort.h"
 
@@ -30,7 +31,7 @@ std::optional<int> ReadMeterSampleTime(SerialPort &port)
         QByteArray reply;
         do {
             Delay(ReplyStep);
-            reply += port.readAll();
+            reply = SkipLeadingLiveFrames(reply + port.readAll());
         } while (reply.size() < 2 && sinceFirstTry.elapsed() < tryEndsMs);
         if (reply.size() >= 2)
             return quint8(reply.at(0)) * 256 + quint8(reply.at(1));

@@ -109,13 +109,43 @@ TEST(ClockRead, SilentMeterEndsWhenTheWaitIsCalledOff)
 {
     FakeSerialPort port;
     port.open(1);
-    int tries = 0;
-    const auto text = ReadMeterClock(port, [&tries] { return ++tries <= 4; });
+    const auto text = ReadMeterClock(port, [&port] { return port.writes().size() < 4; });
     EXPECT_FALSE(text);
     EXPECT_EQ(port.written(), "IIII");
-    // The tries are paced by the reply wait, not spun.
+    // Each try waits for its reply in steps; the tries are paced, not spun.
     ASSERT_EQ(port.writes().size(), 4u);
-    EXPECT_GE(port.writes().back().atMs - port.writes().front().atMs, 3 * 19);
+    EXPECT_GE(port.writes().back().atMs - port.writes().front().atMs, 3 * 3 * 19);
+}
+
+TEST(ClockRead, LiveFramesAheadOfTheReplyArePassedOver)
+{
+    const QByteArray frame = bytes({0x02, 0x03, 0x04, 0x02, 0x8A, 0x03});
+    const QByteArray clock = bytes({0x09, 0x05, 0x08, 0x13, 0x03, 0x13});
+    const struct
+    {
+        const char *name;
+        QByteArray atOnce;
+        QByteArray later;
+    } rows[] = {
+        {"frame and reply in one read", frame + clock, {}},
+        {"two frames, reply later", frame + frame, clock},
+        {"frame now, reply later", frame, clock},
+        {"reply then frame", clock + frame, {}},
+    };
+    for (const auto &row : rows) {
+        FakeSerialPort port;
+        port.open(1);
+        port.setResponder([&](const QByteArray &) {
+            port.feedAfter(5, row.atOnce);
+            if (!row.later.isEmpty())
+                port.feedAfter(30, row.later);
+            return QByteArray();
+        });
+        const auto text = ReadMeterClock(port, [] { return true; });
+        ASSERT_TRUE(text) << row.name;
+        EXPECT_EQ(*text, "2013/03/13 08:05:09") << row.name;
+        EXPECT_EQ(port.written(), "I") << row.name;
+    }
 }
 
 } // namespace

@@ -56,6 +56,12 @@ TEST(SamplingAnswerTable, RoundsHalfToEvenAndClamps)
     }
 }
 
+struct MeterPort
+{
+    MeterPort() { port.open(1); }
+    FakeSerialPort port;
+};
+
 TEST(MeterSampleTimeRead, TwoBytesHighFirst)
 {
     MeterPort m;
@@ -75,6 +81,14 @@ TEST(MeterSampleTimeRead, ReplyOfOneByteIsAskedAgain)
     });
     EXPECT_EQ(ReadMeterSampleTime(m.port), 10);
     EXPECT_EQ(m.port.written(), "JJJ");
+}
+
+TEST(MeterSampleTimeRead, LiveFrameAheadOfTheReplyIsPassedOver)
+{
+    MeterPort m;
+    m.port.setResponder([](const QByteArray &) { return QByteArray::fromHex("020304028a03000f"); });
+    EXPECT_EQ(ReadMeterSampleTime(m.port), 15);
+    EXPECT_EQ(m.port.written(), "J");
 }
 
 TEST(MeterSampleTimeRead, SlowReplyWithinOneTryIsTaken)
@@ -145,6 +159,11 @@ TEST(LeqPeriodTable, ColonPartsWrapAndPad)
         EXPECT_EQ(period->text, QString::fromLatin1(row.text)) << '"' << row.answer << '"';
         EXPECT_EQ(period->seconds, row.seconds) << '"' << row.answer << '"';
     }
+}
+
+LeqPeriod periodOf(int seconds)
+{
+    return *ReadLeqPeriod(QStringLiteral("0:0:%1").arg(seconds));
 }
 
 TEST(TimedIntegrationRun, LeqAndSelOverExactlyThePeriod)

@@ -418,7 +418,7 @@ TEST(LeqButton, AnsweringAgainStopsAndAnEmptyAnswerChangesNothing)
 
 int main(int argc, char **argv)
 {
-    // Test discovery runs the binary without the test environment.
+    // Also when run by hand without a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

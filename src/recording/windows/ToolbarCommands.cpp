@@ -8,7 +8,6 @@
 #include "ui/core/SerialPort.h"
 #include "ui/widgets/Dialogs.h"
 
-#include <QScopedValueRollback>
 #include <QTime>
 
 #include <optional>
@@ -128,12 +127,7 @@ void ToolbarCommands::openFileUnlessRecording()
 
 void ToolbarCommands::sendSettingLetter(char letter)
 {
-    // A second click that lands inside the first one's settling wait sends
-    // its letter too, but only the outermost click gives the timers back.
-    std::optional<TimersOffGuard> timersOff;
-    if (m_letterDepth == 0)
-        timersOff.emplace(m_timers);
-    const QScopedValueRollback depth(m_letterDepth, m_letterDepth + 1);
+    const TimersOffGuard timersOff(m_timers);
     m_port.write(QByteArray(1, letter));
     Delay(CommandSettleTime);
 }

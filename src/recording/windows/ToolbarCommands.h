@@ -67,5 +67,4 @@ private:
     Actions m_actions;
     SamplingSettings m_sampling;
     TimedIntegration m_timedIntegration;
-    int m_letterDepth = 0;
 };
