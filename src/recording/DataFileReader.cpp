@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -91,8 +92,12 @@ private:
     {
         if (m_ended)
             return false;
-        m_block.resize(BlockSize);
-        const qint64 got = m_device.read(m_block.data(), BlockSize);
+        // A small file needs no full-sized block.
+        qint64 want = BlockSize;
+        if (!m_device.isSequential())
+            want = std::clamp<qint64>(m_device.size() - m_device.pos(), 1, BlockSize);
+        m_block.resize(want);
+        const qint64 got = m_device.read(m_block.data(), want);
         if (got <= 0) {
             m_ended = true;
             m_block.clear();
