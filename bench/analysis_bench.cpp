@@ -1,6 +1,7 @@
 // Opening a long real-time file and the level distribution of its readings.
 #include "analysis/ListDistribution.h"
 #include "recording/DataFileReader.h"
+#include "ui/core/ReadingListModel.h"
 
 #include <QTemporaryDir>
 
@@ -57,11 +58,13 @@ void OpenRealTimeFile(benchmark::State &state)
     }
     for (auto _ : state) {
         DataFileContents contents = DataFileReader::readFile(path, [](qint64) {});
-        if (contents.recordCount() != RecordCount)
+        ReadingListModel list;
+        DataFileReader::moveRowsInto(contents, list);
+        if (list.count() != RecordCount)
             state.SkipWithError("wrong record count");
-        benchmark::DoNotOptimize(contents);
+        benchmark::DoNotOptimize(list);
     }
-    state.SetLabel("< 250 ms for 348,000 records");
+    state.SetLabel("< 250 ms for 348,000 records, list filled");
 }
 BENCHMARK(OpenRealTimeFile)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,7 @@
 #include "DataFileReader.h"
 
+#include "ui/core/ReadingListModel.h"
+
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -164,10 +167,10 @@ bool takeField(QByteArrayView &rest, QByteArrayView &field)
     return true;
 }
 
-class ProgressThrottle
+class ReadProgress
 {
 public:
-    explicit ProgressThrottle(const DataFileReader::Progress &progress)
+    explicit ReadProgress(const DataFileReader::Progress &progress)
         : m_progress(progress)
     {
         m_clock.start();
@@ -201,7 +204,7 @@ DataFileContents DataFileReader::read(QIODevice &device, const Progress &progres
 {
     DataFileContents contents;
     LineSource source(device);
-    ProgressThrottle throttle(progress);
+    ReadProgress throttle(progress);
     // An empty body line is only a fault when more lines follow it: editors
     // like to leave a blank line at the end of a file.
     qint64 firstBlankLine = 0;
@@ -297,6 +300,12 @@ DataFileContents DataFileReader::readBytes(QByteArrayView bytes, const Progress 
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     return read(buffer, progress);
+}
+
+void DataFileReader::moveRowsInto(DataFileContents &contents, ReadingListModel &list)
+{
+    list.appendRows(std::exchange(contents.numbers, {}), std::exchange(contents.times, {}),
+                    std::exchange(contents.levels, {}));
 }
 
 QString DataFileReader::endsEarlyMessage(qint64 lineNumber)

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QIODevice;
+class ReadingListModel;
 
 // The three kinds of ".vorn" files, told apart by their first line.
 enum class DataFileKind { RealTime, DataLogger, Headerless };
@@ -58,6 +59,10 @@ public:
     static DataFileContents read(QIODevice &device, const Progress &progress = {});
     static DataFileContents readFile(const QString &path, const Progress &progress = {});
     static DataFileContents readBytes(QByteArrayView bytes, const Progress &progress = {});
+
+    // Appends the rows to the list and leaves the contents without rows.
+    // Fill a list before a view is attached: a view follows every insert.
+    static void moveRowsInto(DataFileContents &contents, ReadingListModel &list);
 
     // Messages for a read that stopped early; line numbers count from 1.
     static QString endsEarlyMessage(qint64 lineNumber);

@@ -108,9 +108,8 @@ StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host)
         slot->deleteLater();
     }
     StatisticsWindow *window = logger
-                                   ? static_cast<StatisticsWindow *>(
-                                         new FileList(std::move(contents), host))
-                                   : new FileListReal(std::move(contents), host);
+        ? static_cast<StatisticsWindow *>(new FileList(std::move(contents), host))
+        : new FileListReal(std::move(contents), host);
     window->setWindowTitle(QFileInfo(path).fileName());
     slot = window;
     window->show();

@@ -65,7 +65,7 @@ bool PrintStatisticsReport(QWidget *window, const StatisticsReportInput &input, 
     QElapsedTimer clock;
     clock.start();
     const bool printed = document.printCopies(copies, false, [&] {
-        document.setFont({QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono")},
+        document.setFont({ QStringLiteral("Lucida Console"), QStringLiteral("DejaVu Sans Mono") },
                          FontSize);
         for (const QString &line : heading) {
             if (!document.printLine(line))

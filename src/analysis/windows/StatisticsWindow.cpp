@@ -54,13 +54,7 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     // The rows go into the model before any view is attached: a view that
     // follows 348,000 single inserts costs far more than the read.
     m_model = new ReadingListModel(this);
-    m_model->reserve(int(contents.recordCount()));
-    for (qsizetype row = 0; row < contents.recordCount(); ++row)
-        m_model->append(contents.numbers.at(row), contents.times.at(row),
-                        contents.levels.at(row));
-    contents.numbers = {};
-    contents.times = {};
-    contents.levels = {};
+    DataFileReader::moveRowsInto(contents, *m_model);
 
     auto *column = new QVBoxLayout(this);
 
@@ -68,9 +62,9 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolBar->setAccessibleName(QStringLiteral("Tool bar"));
     const std::pair<QString, QString> buttons[] = {
-        {QStringLiteral("Plot"), layout.plotTip},
-        {QStringLiteral("Ln"), QStringLiteral("Histogram")},
-        {QStringLiteral("Print"), QStringLiteral("Print")},
+        { QStringLiteral("Plot"), layout.plotTip },
+        { QStringLiteral("Ln"), QStringLiteral("Histogram") },
+        { QStringLiteral("Print"), QStringLiteral("Print") },
     };
     for (const auto &[key, tip] : buttons) {
         QAction *action = m_toolBar->addAction(key);
@@ -87,31 +81,31 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     auto *boards = new QGridLayout;
     int row = 0;
     addBoard(boards, row, 0, QStringLiteral("SSFreq"), QStringLiteral("Freq Weight"),
-             {QStringLiteral("BoardCA")});
+             { QStringLiteral("BoardCA") });
     addBoard(boards, row, 1, QStringLiteral("SSTW"), QStringLiteral("Time Weight"),
-             {QStringLiteral("BoardSFI")});
+             { QStringLiteral("BoardSFI") });
     addBoard(boards, row++, 2, QStringLiteral("SSSR"), QStringLiteral("Level Range"),
-             {QStringLiteral("BoardLevel")});
+             { QStringLiteral("BoardLevel") });
     if (layout.percentileBoards) {
-        const char *const percentiles[] = {"05", "10", "50", "90", "95"};
+        const char *const percentiles[] = { "05", "10", "50", "90", "95" };
         int col = 0;
         for (const char *p : percentiles) {
             addBoard(boards, row, col++, QStringLiteral("SS") + QLatin1StringView(p),
                      QStringLiteral("L ") + QLatin1StringView(p),
-                     {QStringLiteral("Board") + QLatin1StringView(p)});
+                     { QStringLiteral("Board") + QLatin1StringView(p) });
         }
         ++row;
     }
     addBoard(boards, row, 0, QStringLiteral("SSMax"), QStringLiteral("Max dB"),
-             {QStringLiteral("BoardMaxdB"), QStringLiteral("BoardMaxTime")});
+             { QStringLiteral("BoardMaxdB"), QStringLiteral("BoardMaxTime") });
     addBoard(boards, row, 1, QStringLiteral("SSLeq"), QStringLiteral("Leq"),
-             {QStringLiteral("BoardLeq")});
+             { QStringLiteral("BoardLeq") });
     addBoard(boards, row, 2, QStringLiteral("SSSEL"), QStringLiteral("SEL"),
-             {QStringLiteral("BoardSEL")});
+             { QStringLiteral("BoardSEL") });
     column->addLayout(boards);
 
-    m_boardOrder = {QStringLiteral("BoardCA"), QStringLiteral("BoardSFI"),
-                    QStringLiteral("BoardLevel")};
+    m_boardOrder
+        = { QStringLiteral("BoardCA"), QStringLiteral("BoardSFI"), QStringLiteral("BoardLevel") };
     if (layout.percentileBoards) {
         m_boardOrder << QStringLiteral("Board05") << QStringLiteral("Board10")
                      << QStringLiteral("Board50") << QStringLiteral("Board90")
@@ -127,15 +121,16 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     frame->setObjectName(QStringLiteral("SSFrame1"));
     auto *frameLayout = new QHBoxLayout(frame);
     const std::pair<QString, ResolutionMode> widths[] = {
-        {QStringLiteral("1 dB"), ResolutionMode::Whole},
-        {QStringLiteral("0.1 dB"), ResolutionMode::Tenth},
+        { QStringLiteral("1 dB"), ResolutionMode::Whole },
+        { QStringLiteral("0.1 dB"), ResolutionMode::Tenth },
     };
     for (const auto &[caption, mode] : widths) {
         auto *button = new QPushButton(caption, frame);
         button->setObjectName(mode == ResolutionMode::Whole ? QStringLiteral("Cmd1dB")
                                                             : QStringLiteral("Cmd01dB"));
         button->setAccessibleName(caption);
-        connect(button, &QPushButton::clicked, this, [this, mode = mode] { buildDistribution(mode); });
+        connect(button, &QPushButton::clicked, this,
+                [this, mode = mode] { buildDistribution(mode); });
         frameLayout->addWidget(button);
     }
     auto *resolutionLayout = new QHBoxLayout(m_resolution);
@@ -262,7 +257,8 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
 StatisticsReportInput StatisticsWindow::reportInput() const
 {
     StatisticsReportInput input;
-    auto text = [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); };
+    auto text
+        = [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); };
     input.freqText = text("BoardCA");
     input.timeText = text("BoardSFI");
     input.rangeText = text("BoardLevel");
@@ -295,13 +291,15 @@ void StatisticsWindow::printReport()
 }
 
 FileList::FileList(DataFileContents &&contents, const AnalysisHost &host)
-    : StatisticsWindow({QStringLiteral("FileList"), QStringLiteral("File List"),
-                        QStringLiteral("Plot"), true},
-                       std::move(contents), host)
-{}
+    : StatisticsWindow(
+        { QStringLiteral("FileList"), QStringLiteral("File List"), QStringLiteral("Plot"), true },
+        std::move(contents), host)
+{
+}
 
 FileListReal::FileListReal(DataFileContents &&contents, const AnalysisHost &host)
-    : StatisticsWindow({QStringLiteral("FileListReal"), QStringLiteral("File List Real"),
-                        QStringLiteral("Graphic Plot"), false},
+    : StatisticsWindow({ QStringLiteral("FileListReal"), QStringLiteral("File List Real"),
+                         QStringLiteral("Graphic Plot"), false },
                        std::move(contents), host)
-{}
+{
+}
