@@ -139,7 +139,7 @@ void Plot::printGraph()
 {
     chooseTrackMode(GraphControl::TrackMode::Normal);
 
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter &printer = currentPrinter();
     if (!dialogs().setUpPrinter(this, printer, false))
         return;
     printer.setCopyCount(1);

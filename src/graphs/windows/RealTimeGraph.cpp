@@ -91,7 +91,7 @@ void RealTimeGraph::printGraph()
 {
     chooseTrackMode(GraphControl::TrackMode::Normal);
 
-    QPrinter printer(QPrinter::HighResolution);
+    QPrinter &printer = currentPrinter();
     if (!dialogs().setUpPrinter(this, printer, true))
         return;
     showPrinterNote(this);

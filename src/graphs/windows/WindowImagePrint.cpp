@@ -36,6 +36,12 @@ bool printWindowImage(QWidget *window, QCustomPlot *graph, QPrinter &printer, in
     return painter.end();
 }
 
+QPrinter &currentPrinter()
+{
+    static QPrinter printer(QPrinter::HighResolution);
+    return printer;
+}
+
 void showPrinterNote(QWidget *parent)
 {
     const QString text = QStringList{

@@ -9,5 +9,9 @@ class QCustomPlot;
 // found in a PDF). Returns false when the printer could not be started.
 bool printWindowImage(QWidget *window, QCustomPlot *graph, QPrinter &printer, int copies);
 
+// The printer the program prints on: its settings are the ones last chosen
+// in a printer dialog, and a direct print goes to it without asking.
+QPrinter &currentPrinter();
+
 // The six-line note shown before a graph is printed with a chosen printer.
 void showPrinterNote(QWidget *parent);

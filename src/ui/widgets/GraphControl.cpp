@@ -414,6 +414,7 @@ void GraphControl::moveCursorTo(const QPointF &pixel)
 
 void GraphControl::onMousePress(QMouseEvent *event)
 {
+    m_pressPosition = event->position();
     if (m_trackMode == TrackMode::CursorCoordinates && cursorVisible()
         && event->button() == Qt::LeftButton) {
         m_draggingCursor = true;
@@ -433,7 +434,8 @@ void GraphControl::onMouseRelease(QMouseEvent *event)
         moveCursorTo(event->position());
         m_draggingCursor = false;
     }
-    if (event->button() == Qt::LeftButton)
+    const QPointF moved = event->position() - m_pressPosition;
+    if (event->button() == Qt::LeftButton && moved.manhattanLength() <= ClickSlopPixels)
         Q_EMIT clicked();
 }
 

@@ -128,6 +128,8 @@ private:
     QCPItemStraightLine *m_cursorV = nullptr;
     QCPItemStraightLine *m_cursorH = nullptr;
     bool m_draggingCursor = false;
+    QPointF m_pressPosition;
+    static constexpr double ClickSlopPixels = 4.0;
     std::vector<Annotation> m_annotations;
     int m_stripWindow = 0;
     double m_stripNextX = 0.0;
