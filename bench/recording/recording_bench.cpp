@@ -54,7 +54,7 @@ void runTicks(benchmark::State &bench, bool recording)
     int second = 0;
     for (auto _ : bench) {
         state.TickCount = state.SampleInterval; // every tick takes a sample
-        state.ListCount = FullList;             // the list stays just below its dump
+        state.ListCount = FullList; // the list stays just below its dump
         state.RecordCount = 0;
         benchmark::DoNotOptimize(OnSampleTick(state, inputAt(dir.path(), second++)));
     }

@@ -20,24 +20,24 @@ struct TenthsCase
 };
 
 class FormatTenthsTest : public ::testing::TestWithParam<TenthsCase>
-{};
+{
+};
 
 TEST_P(FormatTenthsTest, TruncatesToTenths)
 {
     EXPECT_EQ(FormatTenths(GetParam().value), QString::fromLatin1(GetParam().text));
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, FormatTenthsTest,
-                         ::testing::Values(TenthsCase{"TruncatesNotRounds", 85.37, "85.3"},
-                                           TenthsCase{"JustBelowNextTenth", 85.39999, "85.3"},
-                                           TenthsCase{"BelowOne", 0.5, ".5"},
-                                           TenthsCase{"Zero", 0.0, ".0"},
-                                           TenthsCase{"Hundreds", 120.06, "120.0"},
-                                           TenthsCase{"NegativeTowardZero", -3.27, "-3.2"},
-                                           TenthsCase{"NegativeBelowOne", -0.5, "-.5"},
-                                           TenthsCase{"ExactTenthWithNoise",
-                                                      85.3 - 1e-12, "85.3"}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Values, FormatTenthsTest,
+    ::testing::Values(TenthsCase { "TruncatesNotRounds", 85.37, "85.3" },
+                      TenthsCase { "JustBelowNextTenth", 85.39999, "85.3" },
+                      TenthsCase { "BelowOne", 0.5, ".5" }, TenthsCase { "Zero", 0.0, ".0" },
+                      TenthsCase { "Hundreds", 120.06, "120.0" },
+                      TenthsCase { "NegativeTowardZero", -3.27, "-3.2" },
+                      TenthsCase { "NegativeBelowOne", -0.5, "-.5" },
+                      TenthsCase { "ExactTenthWithNoise", 85.3 - 1e-12, "85.3" }),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(LeadingNumber, ReadsTheNumberAtTheStart)
 {
@@ -59,8 +59,9 @@ TEST(HeaderNumber, BlankNumberBlankWithAPoint)
 
 TEST(FileLines, BodyAndColumnHeaderBytes)
 {
-    EXPECT_EQ(FileLine(RecordLine(1, QStringLiteral("2013/03/04 08:00:00"), QStringLiteral("85.3"))),
-              QByteArray("1\t2013/03/04 08:00:00\t85.3\t\r\n"));
+    EXPECT_EQ(
+        FileLine(RecordLine(1, QStringLiteral("2013/03/04 08:00:00"), QStringLiteral("85.3"))),
+        QByteArray("1\t2013/03/04 08:00:00\t85.3\t\r\n"));
     EXPECT_EQ(FileLine(ColumnHeaderLine()), QByteArray("No.s\tDate Time\tdB\t\r\n"));
     EXPECT_EQ(TimeStamp(sampleClock(3600 * 5 + 61)), QStringLiteral("2013/03/04 13:01:01"));
     EXPECT_EQ(ListDumpFileName(sampleClock(0)), QStringLiteral("0304080000.vorn"));
@@ -93,20 +94,21 @@ TEST_F(DataFileWriterTest, ListSaveOfOneRowIsElevenExactLines)
     header.Sel = QStringLiteral("85.3");
     header.Leq = QStringLiteral("85.3");
     QStringList captions;
-    const WriteOutcome outcome = WriteRealTimeListFile(
-        path("list.vorn"), header, m_list, [&](const QString &c) { captions << c; });
+    const WriteOutcome outcome = WriteRealTimeListFile(path("list.vorn"), header, m_list,
+                                                       [&](const QString &c) { captions << c; });
     ASSERT_TRUE(outcome.ok) << outcome.message.toStdString();
-    EXPECT_EQ(fileBytes(path("list.vorn")), QByteArray("Real Time\r\n"
-                                                       " 1 \r\n"
-                                                       "A\r\n"
-                                                       "Slow\r\n"
-                                                       "80-140\r\n"
-                                                       " 85.3 \r\n"
-                                                       "2013/03/04 08:00:00\r\n"
-                                                       "85.3\r\n"
-                                                       "85.3\r\n"
-                                                       "No.s\tDate Time\tdB\t\r\n"
-                                                       "1\t2013/03/04 08:00:00\t85.3\t\r\n"));
+    EXPECT_EQ(fileBytes(path("list.vorn")),
+              QByteArray("Real Time\r\n"
+                         " 1 \r\n"
+                         "A\r\n"
+                         "Slow\r\n"
+                         "80-140\r\n"
+                         " 85.3 \r\n"
+                         "2013/03/04 08:00:00\r\n"
+                         "85.3\r\n"
+                         "85.3\r\n"
+                         "No.s\tDate Time\tdB\t\r\n"
+                         "1\t2013/03/04 08:00:00\t85.3\t\r\n"));
     ASSERT_FALSE(captions.isEmpty());
     EXPECT_EQ(captions.last(), QStringLiteral("1Records Completed"));
 }
@@ -115,32 +117,34 @@ TEST_F(DataFileWriterTest, LoggerFileOfOneRecordIsSixteenExactLines)
 {
     DataLoggerHeader header;
     header.SampleInterval = 2;
-    header.BoardTexts = {QStringLiteral("A"),    QStringLiteral("Fast"), QStringLiteral("30-90"),
-                         QStringLiteral("60.1"), QStringLiteral("59.0"), QStringLiteral("55.5"),
-                         QStringLiteral("50.2"), QStringLiteral("49.9"), QStringLiteral("85.3"),
-                         QStringLiteral("2013/03/04 08:00:00"),        QStringLiteral("88.3"),
-                         QStringLiteral("85.3")};
+    header.BoardTexts = { QStringLiteral("A"),     QStringLiteral("Fast"),
+                          QStringLiteral("30-90"), QStringLiteral("60.1"),
+                          QStringLiteral("59.0"),  QStringLiteral("55.5"),
+                          QStringLiteral("50.2"),  QStringLiteral("49.9"),
+                          QStringLiteral("85.3"),  QStringLiteral("2013/03/04 08:00:00"),
+                          QStringLiteral("88.3"),  QStringLiteral("85.3") };
     ASSERT_TRUE(WriteDataLoggerFile(path("logger.vorn"), header, m_list, {}).ok);
     const QByteArray bytes = fileBytes(path("logger.vorn"));
-    EXPECT_EQ(bytes, QByteArray("Data Logger\r\n 2 \r\nA\r\nFast\r\n30-90\r\n60.1\r\n59.0\r\n"
-                                "55.5\r\n50.2\r\n49.9\r\n85.3\r\n2013/03/04 08:00:00\r\n"
-                                "88.3\r\n85.3\r\nNo.s\tDate Time\tdB\t\r\n"
-                                "1\t2013/03/04 08:00:00\t85.3\t\r\n"));
+    EXPECT_EQ(bytes,
+              QByteArray("Data Logger\r\n 2 \r\nA\r\nFast\r\n30-90\r\n60.1\r\n59.0\r\n"
+                         "55.5\r\n50.2\r\n49.9\r\n85.3\r\n2013/03/04 08:00:00\r\n"
+                         "88.3\r\n85.3\r\nNo.s\tDate Time\tdB\t\r\n"
+                         "1\t2013/03/04 08:00:00\t85.3\t\r\n"));
     EXPECT_EQ(bytes.count("\r\n"), 16);
 }
 
 TEST_F(DataFileWriterTest, DumpIsHeaderlessWithSpacedCaption)
 {
-    m_list.append(QStringLiteral("2"), QStringLiteral("2013/03/04 08:00:01"),
-                  QStringLiteral("L*"));
+    m_list.append(QStringLiteral("2"), QStringLiteral("2013/03/04 08:00:01"), QStringLiteral("L*"));
     QString lastCaption;
     const WriteOutcome outcome = WriteListDump(m_dir.path(), sampleClock(62), m_list,
                                                [&](const QString &c) { lastCaption = c; });
     ASSERT_TRUE(outcome.ok);
     EXPECT_EQ(outcome.path, path("0304080102.vorn"));
-    EXPECT_EQ(fileBytes(outcome.path), QByteArray("No.s\tDate Time\tdB\t\r\n"
-                                                  "1\t2013/03/04 08:00:00\t85.3\t\r\n"
-                                                  "2\t2013/03/04 08:00:01\tL*\t\r\n"));
+    EXPECT_EQ(fileBytes(outcome.path),
+              QByteArray("No.s\tDate Time\tdB\t\r\n"
+                         "1\t2013/03/04 08:00:00\t85.3\t\r\n"
+                         "2\t2013/03/04 08:00:01\tL*\t\r\n"));
     EXPECT_EQ(lastCaption, QStringLiteral("2 Records Completed"));
 }
 
@@ -150,9 +154,9 @@ TEST_F(DataFileWriterTest, CaptionIsThrottledButEndsWithTheExactCount)
         m_list.append(QString::number(i), QStringLiteral("2013/03/04 08:00:00"),
                       QStringLiteral("85.3"));
     QStringList captions;
-    ASSERT_TRUE(WriteListDump(m_dir.path(), sampleClock(0), m_list,
-                              [&](const QString &c) { captions << c; })
-                    .ok);
+    ASSERT_TRUE(WriteListDump(m_dir.path(), sampleClock(0), m_list, [&](const QString &c) {
+                    captions << c;
+                }).ok);
     EXPECT_LT(captions.size(), 100);
     EXPECT_EQ(captions.last(), QStringLiteral("20000 Records Completed"));
 }
@@ -168,9 +172,9 @@ TEST_F(DataFileWriterTest, RecordingCopiesTheTemporaryFileUnchanged)
     RealTimeHeader header;
     header.MaxLevel = QStringLiteral("85.3*");
     qint64 copied = 0;
-    ASSERT_TRUE(WriteRealTimeFileFromTemp(path("rec.vorn"), header, temp,
-                                          [&](const qint64 &n) { copied = n; })
-                    .ok);
+    ASSERT_TRUE(WriteRealTimeFileFromTemp(path("rec.vorn"), header, temp, [&](const qint64 &n) {
+                    copied = n;
+                }).ok);
     EXPECT_TRUE(fileBytes(path("rec.vorn"))
                     .endsWith("\r\n85.3*\r\n\r\n\r\n\r\nNo.s\tDate Time\tdB\t\r\n"
                               "1\t2013/03/04 08:00:00\t85.3*\t\r\n"));
@@ -183,8 +187,8 @@ TEST_F(DataFileWriterTest, UnwritableFolderGivesMessageNamingFileAndLeavesNothin
     const QString target = locked.filePath("x.vorn");
     const WriteOutcome outcome = WriteRealTimeListFile(target, {}, m_list, {});
     EXPECT_FALSE(outcome.ok);
-    EXPECT_TRUE(outcome.message.startsWith(
-        QStringLiteral("The file \"%1\" could not be written: ").arg(QDir::toNativeSeparators(target))))
+    EXPECT_TRUE(outcome.message.startsWith(QStringLiteral("The file \"%1\" could not be written: ")
+                                               .arg(QDir::toNativeSeparators(target))))
         << outcome.message.toStdString();
     EXPECT_FALSE(QFile::exists(target));
 }
@@ -204,7 +208,8 @@ TEST_F(DataFileWriterTest, FailedWriteKeepsThePreviousFileWhole)
         // destroyed without commit, as a failed save would leave it
     }
     EXPECT_EQ(fileBytes(target), QByteArray("old contents\r\n"));
-    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.vorn")});
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
+              QStringList { QStringLiteral("keep.vorn") });
 }
 
 } // namespace

@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_boards = {QStringLiteral("A"), QStringLiteral("SLOW"), QStringLiteral("80-140")};
+        m_boards = { QStringLiteral("A"), QStringLiteral("SLOW"), QStringLiteral("80-140") };
     }
 
     SampleTickResult tick(double level, const QString &text = {})
@@ -57,20 +57,20 @@ protected:
 
 TEST_F(SampleTickTest, IntervalOneSamplesEveryTickAfterTheFirst)
 {
-    EXPECT_EQ(sampledTicks(4), (std::vector<int>{2, 3, 4}));
+    EXPECT_EQ(sampledTicks(4), (std::vector<int> { 2, 3, 4 }));
 }
 
 TEST_F(SampleTickTest, IntervalFiveSamplesFiveTicksApart)
 {
     m_state.SampleInterval = 5;
-    EXPECT_EQ(sampledTicks(16), (std::vector<int>{6, 11, 16}));
+    EXPECT_EQ(sampledTicks(16), (std::vector<int> { 6, 11, 16 }));
 }
 
 TEST_F(SampleTickTest, ChangedIntervalSamplesIntervalPlusOneTicksLater)
 {
     sampledTicks(3);
     m_state.changeSampleInterval(3);
-    EXPECT_EQ(sampledTicks(7), (std::vector<int>{4, 7}));
+    EXPECT_EQ(sampledTicks(7), (std::vector<int> { 4, 7 }));
 }
 
 TEST_F(SampleTickTest, LiveStatisticsOfTwoTicks)
@@ -119,7 +119,8 @@ struct ClassCase
 };
 
 class ClassBoundaryTest : public ::testing::TestWithParam<ClassCase>
-{};
+{
+};
 
 TEST_P(ClassBoundaryTest, CountsInItsClasses)
 {
@@ -129,14 +130,14 @@ TEST_P(ClassBoundaryTest, CountsInItsClasses)
     EXPECT_EQ(tables.ClassCounts1dB[GetParam().wholeDbClass], 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Levels, ClassBoundaryTest,
-                         ::testing::Values(ClassCase{"WholeDbBelongsBelow", 85.0, 850, 85},
-                                           ClassCase{"TenthAboveGoesUp", 85.1, 851, 86},
-                                           ClassCase{"HalfTenthRoundsToEvenDown", 85.25, 852, 86},
-                                           ClassCase{"HalfTenthRoundsToEvenUp", 85.35, 854, 86},
-                                           ClassCase{"Zero", 0.0, 0, 0},
-                                           ClassCase{"Top", 140.0, 1400, 140}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Levels, ClassBoundaryTest,
+    ::testing::Values(ClassCase { "WholeDbBelongsBelow", 85.0, 850, 85 },
+                      ClassCase { "TenthAboveGoesUp", 85.1, 851, 86 },
+                      ClassCase { "HalfTenthRoundsToEvenDown", 85.25, 852, 86 },
+                      ClassCase { "HalfTenthRoundsToEvenUp", 85.35, 854, 86 },
+                      ClassCase { "Zero", 0.0, 0, 0 }, ClassCase { "Top", 140.0, 1400, 140 }),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ClassTables, BoundsAndHistogramSwitchAtThirtyDbSpread)
 {
@@ -197,17 +198,18 @@ TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)
     EXPECT_EQ(fileBytes(path("Fake")),
               QByteArray("No.s\tDate Time\tdB\t\r\n1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
-    EXPECT_EQ(fileBytes(path("rec.vorn")), QByteArray("Real Time\r\n"
-                                                      " 1 \r\n"
-                                                      "A\r\n"
-                                                      "SLOW\r\n"
-                                                      "80-140\r\n"
-                                                      "85.3\r\n"
-                                                      "2013/03/04 08:00:00\r\n"
-                                                      "88.3\r\n"
-                                                      "85.3\r\n"
-                                                      "No.s\tDate Time\tdB\t\r\n"
-                                                      "1\t2013/03/04 08:00:01\t85.3\t\r\n"));
+    EXPECT_EQ(fileBytes(path("rec.vorn")),
+              QByteArray("Real Time\r\n"
+                         " 1 \r\n"
+                         "A\r\n"
+                         "SLOW\r\n"
+                         "80-140\r\n"
+                         "85.3\r\n"
+                         "2013/03/04 08:00:00\r\n"
+                         "88.3\r\n"
+                         "85.3\r\n"
+                         "No.s\tDate Time\tdB\t\r\n"
+                         "1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     EXPECT_FALSE(m_state.Recording);
     EXPECT_TRUE(QFile::exists(path("Fake")));
 }
@@ -249,7 +251,8 @@ TEST_F(SampleTickTest, RecordLimitStopsAfterWritingTheLastRecord)
     EXPECT_EQ(last.AutoStopPath, path("full.vorn"));
     EXPECT_FALSE(m_state.Recording);
     EXPECT_TRUE(last.Errors.isEmpty());
-    EXPECT_TRUE(fileBytes(path("full.vorn")).endsWith("\r\n348000\t2013/03/04 08:00:01\t61.0\t\r\n"));
+    EXPECT_TRUE(
+        fileBytes(path("full.vorn")).endsWith("\r\n348000\t2013/03/04 08:00:01\t61.0\t\r\n"));
     EXPECT_FALSE(tick(62.0).AutoStopped);
 }
 

@@ -62,7 +62,7 @@ public:
 TEST(SaveListDialog, AlwaysAsksBeforeOverwritingAndCancelForgetsTheOldPath)
 {
     ScriptedSaves dialogs;
-    dialogs.answers = {QStringLiteral("/data/a.vorn"), QString()};
+    dialogs.answers = { QStringLiteral("/data/a.vorn"), QString() };
     SaveState state;
     SaveListDialog(nullptr, state);
     EXPECT_TRUE(state.FileChosen);
@@ -70,7 +70,7 @@ TEST(SaveListDialog, AlwaysAsksBeforeOverwritingAndCancelForgetsTheOldPath)
     SaveListDialog(nullptr, state);
     EXPECT_FALSE(state.FileChosen);
     EXPECT_TRUE(state.TargetPath.isEmpty());
-    EXPECT_EQ(dialogs.overwritePrompts, (QList<bool>{true, true}));
+    EXPECT_EQ(dialogs.overwritePrompts, (QList<bool> { true, true }));
     EXPECT_EQ(dialogs.filters.value(0),
               QStringLiteral("Data Files (*.vorn)|*.vorn|All Files (*.*)|*.*|"));
 }
@@ -86,21 +86,23 @@ protected:
         m_window.setWindowTitle(QStringLiteral("Panel   V8.02"));
         m_view = new LiveStatisticsView(&m_window);
         m_panel = new SaveDataPanel(&m_window);
-        m_controller = std::make_unique<RecordingController>(
-            m_state, &m_window, m_view, m_panel, [] {
-                return HeaderBoards{QStringLiteral("A"), QStringLiteral("SLOW"),
-                                    QStringLiteral("80-140")};
-            });
+        m_controller
+            = std::make_unique<RecordingController>(m_state, &m_window, m_view, m_panel, [] {
+                  return HeaderBoards { QStringLiteral("A"), QStringLiteral("SLOW"),
+                                        QStringLiteral("80-140") };
+              });
         QObject::connect(m_controller.get(), &RecordingController::recordingChanged,
                          [this](bool on) { m_recordingSignals << on; });
         saveState() = {};
     }
     void TearDown() override { QDir::setCurrent(m_oldFolder); }
 
-    void tick(double level) { m_controller->sampleTick(level, QString::number(level, 'f', 1), sampleClock(m_seconds++)); }
+    void tick(double level)
+    {
+        m_controller->sampleTick(level, QString::number(level, 'f', 1), sampleClock(m_seconds++));
+    }
 
-    template<typename T>
-    T *child(const char *name) const
+    template<typename T> T *child(const char *name) const
     {
         return m_window.findChild<T *>(QString::fromLatin1(name));
     }
@@ -146,7 +148,7 @@ TEST_F(RecordingControllerTest, RecordButtonRecordsAndStopsIntoTheChosenFile)
     EXPECT_FALSE(m_view->lblRec()->isVisibleTo(&m_window));
     EXPECT_TRUE(m_view->lblCount()->text().isEmpty());
     EXPECT_FALSE(saveState().FileChosen);
-    EXPECT_EQ(m_recordingSignals, (QList<bool>{true, false}));
+    EXPECT_EQ(m_recordingSignals, (QList<bool> { true, false }));
     EXPECT_EQ(fileBytes(path("run.vorn")).count("\r\n"), 11);
     EXPECT_TRUE(m_dialogs.messages.isEmpty());
 }
@@ -208,7 +210,8 @@ TEST_F(RecordingControllerTest, StopThatCannotWriteSaysWhichFileAndWhereTheSampl
     m_controller->stopRecording();
     ASSERT_EQ(m_dialogs.messages.size(), 1);
     EXPECT_EQ(m_dialogs.lastIcon, MessageIcon::Critical);
-    EXPECT_TRUE(m_dialogs.messages[0].contains(QDir::toNativeSeparators(locked.filePath("run.vorn"))));
+    EXPECT_TRUE(
+        m_dialogs.messages[0].contains(QDir::toNativeSeparators(locked.filePath("run.vorn"))));
     EXPECT_TRUE(m_dialogs.messages[0].contains(QDir::toNativeSeparators(path("Fake"))));
     EXPECT_FALSE(m_controller->recording());
 }
@@ -216,8 +219,8 @@ TEST_F(RecordingControllerTest, StopThatCannotWriteSaysWhichFileAndWhereTheSampl
 TEST(LiveStatisticsView, NamedControlsAndStripChartChoice)
 {
     LiveStatisticsView view;
-    for (const char *name : {"BoardLeq", "BoardSEL", "BoardMaxdB", "BoardMaxTime", "LblCount",
-                             "LblRec", "LblFileName"}) {
+    for (const char *name : { "BoardLeq", "BoardSEL", "BoardMaxdB", "BoardMaxTime", "LblCount",
+                              "LblRec", "LblFileName" }) {
         auto *label = view.findChild<QLabel *>(QString::fromLatin1(name));
         ASSERT_NE(label, nullptr) << name;
         EXPECT_FALSE(label->accessibleName().isEmpty()) << name;
@@ -229,7 +232,7 @@ TEST(LiveStatisticsView, NamedControlsAndStripChartChoice)
     view.findChild<QRadioButton *>(QStringLiteral("SSOpt2"))->click();
     view.findChild<QRadioButton *>(QStringLiteral("SSOpt1"))->click();
     view.findChild<QRadioButton *>(QStringLiteral("SSOpt0"))->click();
-    EXPECT_EQ(chosen, (QList<int>{2, 1, 0}));
+    EXPECT_EQ(chosen, (QList<int> { 2, 1, 0 }));
     EXPECT_EQ(view.findChild<QGroupBox *>(QStringLiteral("SSMax"))->title(),
               QStringLiteral("Max dB"));
 }

@@ -29,7 +29,8 @@ public:
     explicit CaptionKeeper(QWidget *window)
         : m_window(window)
         , m_caption(window ? window->windowTitle() : QString())
-    {}
+    {
+    }
     ~CaptionKeeper()
     {
         if (m_window)
@@ -73,7 +74,7 @@ SampleTickResult RecordingController::sampleTick(double level, const QString &le
     input.Level = level;
     input.LevelText = levelText;
     input.Now = now;
-    input.Boards = m_boards ? m_boards() : HeaderBoards{};
+    input.Boards = m_boards ? m_boards() : HeaderBoards {};
     input.Folder = QDir::currentPath();
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
     input.StopProgress = [this](const qint64 &lines) {
@@ -152,12 +153,11 @@ void RecordingController::finishRecording(StopKind kind)
         return;
     if (m_view)
         m_view->showRecordingStopped();
-    const SessionOutcome stopped
-        = StopRecording(m_state, m_boards ? m_boards() : HeaderBoards{}, kind,
-                        [this](const qint64 &lines) {
-                            if (m_view)
-                                m_view->showCopyProgress(lines);
-                        });
+    const SessionOutcome stopped = StopRecording(m_state, m_boards ? m_boards() : HeaderBoards {},
+                                                 kind, [this](const qint64 &lines) {
+                                                     if (m_view)
+                                                         m_view->showCopyProgress(lines);
+                                                 });
     if (m_view)
         m_view->showRecordingStopped();
     saveState().FileChosen = false;
@@ -175,8 +175,7 @@ void RecordingController::saveList()
     SessionOutcome saved;
     {
         CaptionKeeper caption(m_window);
-        saved = SaveList(m_state, saveState().TargetPath,
-                         m_boards ? m_boards() : HeaderBoards{},
+        saved = SaveList(m_state, saveState().TargetPath, m_boards ? m_boards() : HeaderBoards {},
                          [this](const QString &text) { showCaption(text); });
     }
     saveState().FileChosen = false;
@@ -192,7 +191,18 @@ void RecordingController::resetLiveData()
 
 void RecordingController::linkLost()
 {
+    stopForLostLink();
+    resetForLostLink();
+}
+
+void RecordingController::stopForLostLink()
+{
+    // Every record taken so far is kept: the recording ends as a stop would.
     finishRecording(StopKind::Manual);
+}
+
+void RecordingController::resetForLostLink()
+{
     ResetAfterLinkLoss(m_state);
     Q_EMIT liveDataCleared();
 }

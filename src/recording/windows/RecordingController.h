@@ -40,8 +40,11 @@ public:
     // Refresh.
     void resetLiveData();
     // The meter fell silent: a running recording is finished into its file,
-    // then the live state starts again.
+    // then the live state starts again. The two halves are there for a panel
+    // that announces them one after the other.
     void linkLost();
+    void stopForLostLink();
+    void resetForLostLink();
     // The panel closes: a running recording is finished into its file first.
     void finishBeforeClose();
 
