@@ -305,6 +305,22 @@ TEST_F(SampleTickTest, StopThatCannotWriteKeepsTheTemporaryFileAndSaysWhere)
     EXPECT_TRUE(fileBytes(path("Fake")).endsWith("1\t2013/03/04 08:00:01\t70.0\t\r\n"));
 }
 
+TEST_F(SampleTickTest, RecordThatCannotBeWrittenStopsTheRecordingWithWhatItHas)
+{
+    ASSERT_TRUE(StartRecording(m_state, path("cut.vorn"), m_dir.path()).ok);
+    tick(70.0);
+    tick(71.0);
+    m_state.TempFile.close(); // the file is gone from under the recording
+    const SampleTickResult failed = tick(72.0);
+    ASSERT_FALSE(failed.Errors.isEmpty());
+    EXPECT_TRUE(failed.Errors[0].contains(QDir::toNativeSeparators(path("Fake"))));
+    EXPECT_TRUE(failed.Errors[0].contains(QStringLiteral("The recording has been stopped.")));
+    EXPECT_TRUE(failed.AutoStopped);
+    EXPECT_FALSE(m_state.Recording);
+    EXPECT_TRUE(failed.ListAppended); // the sample itself is not lost
+    EXPECT_TRUE(fileBytes(path("cut.vorn")).endsWith("1\t2013/03/04 08:00:01\t71.0\t\r\n"));
+}
+
 TEST_F(SampleTickTest, RefreshUsesItsOwnMinimumBoundsAndKeepsHistory)
 {
     tick(60.0);

@@ -113,10 +113,15 @@ void RecordingController::beginSaveChoice()
         m_saveData->beginChoice();
 }
 
-void RecordingController::confirmSaveChoice(int saveMode)
+void RecordingController::hideSaveChoice()
 {
     if (m_saveData)
         m_saveData->hide();
+}
+
+void RecordingController::confirmSaveChoice(int saveMode)
+{
+    hideSaveChoice();
     if (m_state.Recording)
         return;
     if (saveMode == SaveDataPanel::RecordToFile)

@@ -34,6 +34,8 @@ public:
     // The record button: shows the Save Data choice, or stops a recording.
     void onRecordButton();
     void beginSaveChoice();
+    // Every tool bar click hides the Save Data choice first.
+    void hideSaveChoice();
     void confirmSaveChoice(int saveMode);
     void stopRecording();
     void saveList();
