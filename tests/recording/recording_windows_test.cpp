@@ -99,7 +99,7 @@ protected:
 
     void tick(double level)
     {
-        m_controller->sampleTick(level, QString::number(level, 'f', 1), sampleClock(m_seconds++));
+        m_controller->OnSampleTick(level, QString::number(level, 'f', 1), sampleClock(m_seconds++));
     }
 
     template<typename T> T *child(const char *name) const
@@ -207,7 +207,7 @@ TEST_F(RecordingControllerTest, StopThatCannotWriteSaysWhichFileAndWhereTheSampl
     startRecordingTo(locked.filePath("run.vorn"));
     tick(60.0);
     tick(61.0);
-    m_controller->stopRecording();
+    m_controller->StopRecording();
     ASSERT_EQ(m_dialogs.messages.size(), 1);
     EXPECT_EQ(m_dialogs.lastIcon, MessageIcon::Critical);
     EXPECT_TRUE(
