@@ -337,6 +337,19 @@ TEST_F(StatisticsWindows, CancelledReadingsQuestionPrintsNothing)
     EXPECT_EQ(w->windowTitle(), "p.vorn");
 }
 
+TEST_F(StatisticsWindows, PrinterFailureRestoresCaptionAndTimers)
+{
+    StatisticsWindow *w = open(writeFile("p.vorn", RealTimeHeader + bodyLines(3)));
+    ASSERT_NE(w, nullptr);
+    dialogs.answerPrinter({true, dir.filePath("no/such/folder/report.pdf"), 1});
+    dialogs.answerMessage(MessageAnswer::Ok);
+    dialogs.answerInput(QString("2"));
+    w->onToolBarButton("Print");
+    EXPECT_EQ(w->windowTitle(), "p.vorn");
+    expectPanelRestored();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+}
+
 TEST_F(StatisticsWindows, ScrollingTheLevelColumnCarriesTheOthers)
 {
     StatisticsWindow *w = open(writeFile("s.vorn", RealTimeHeader + bodyLines(500)));
