@@ -54,6 +54,8 @@ void ReadingListModel::appendRows(QVector<QString> numbers, QVector<QString> tim
         m_levels.append(levels);
     }
     endInsertRows();
+}
+
 void ReadingListModel::appendLine(const QString &tabSeparated)
 {
     QStringView rest(tabSeparated);
