@@ -1,21 +1,13 @@
 #include "TimedIntegrationBoard.h"
 
+#include "recording/FormatTenths.h"
 #include "recording/TimedIntegration.h"
 
 #include <QLabel>
 #include <QTime>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
-
-// Tenths by truncation, as every Leq and SEL text of the panel: 85.37 -> 85.3, 0.5 -> .5.
-QString tenthsText(double value)
-{
-    const QString digits = QString::number(static_cast<long long>(std::trunc(value * 10.0)));
-    return digits.left(digits.size() - 1) + u'.' + digits.right(1);
-}
 
 QString clockText(int seconds)
 {
@@ -52,8 +44,8 @@ QString TimedIntegrationBoard::textOf(const TimedIntegration &integration)
         return integration.period().text + QStringLiteral(" running, ")
             + clockText(integration.remainingSeconds()) + QStringLiteral(" left");
     if (integration.hasResult())
-        return QStringLiteral("Leq ") + tenthsText(integration.resultLeq())
-            + QStringLiteral(" dB  SEL ") + tenthsText(integration.resultSel())
+        return QStringLiteral("Leq ") + FormatTenths(integration.resultLeq())
+            + QStringLiteral(" dB  SEL ") + FormatTenths(integration.resultSel())
             + QStringLiteral(" dB\nover ") + integration.resultPeriod().text;
     return QStringLiteral("Off");
 }
