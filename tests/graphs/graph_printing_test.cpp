@@ -22,7 +22,8 @@ using Axis = GraphControl::Axis;
 QString pdfText(const QString &path)
 {
     QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    process.start(QStringLiteral("pdftotext"),
+                  { QStringLiteral("-layout"), path, QStringLiteral("-") });
     process.waitForFinished(20000);
     return QString::fromUtf8(process.readAllStandardOutput());
 }
@@ -30,7 +31,7 @@ QString pdfText(const QString &path)
 int pdfPages(const QString &path)
 {
     QProcess process;
-    process.start(QStringLiteral("pdfinfo"), {path});
+    process.start(QStringLiteral("pdfinfo"), { path });
     process.waitForFinished(20000);
     for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n'))
         if (line.startsWith(QLatin1String("Pages:")))
@@ -38,7 +39,7 @@ int pdfPages(const QString &path)
     return -1;
 }
 
-const QStringList noteLines{
+const QStringList noteLines {
     "Note",
     "The effect of the properties of the Printer settings",
     "depends on the driver supplied by the printer manufacturer.",
@@ -60,7 +61,7 @@ protected:
     }
     QString pdf(const char *name) const { return dir.filePath(QLatin1String(name)); }
 
-    QTemporaryDir dir{QStringLiteral("/tmp/gprint-XXXXXX")};
+    QTemporaryDir dir { QStringLiteral("/tmp/gprint-XXXXXX") };
     bool keep = (dir.setAutoRemove(qEnvironmentVariableIsEmpty("KEEP_PDF")), true);
     ScriptedDialogs dialogs;
 };
@@ -73,12 +74,12 @@ TEST_F(GraphPrintingTest, SeriesGraphPrintsEachCopyAfterTheNoteAndComesBack)
     RealTimeGraph *window = RealTimeGraph::LoadSeries(values, 600, "SPL (dB)", 60, 89);
     window->chooseTrackMode(GraphControl::TrackMode::CursorCoordinates);
     const QSize screenSize = window->size();
-    dialogs.answerPrinter({true, pdf("series.pdf"), 2, QPageLayout::Landscape});
+    dialogs.answerPrinter({ true, pdf("series.pdf"), 2, QPageLayout::Landscape });
     window->printGraph();
 
     ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Printer).size(), 1u);
     EXPECT_TRUE(dialogs.callsOf(ScriptedDialogs::Kind::Printer)[0].allowCopies);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{noteLines.join('\n')});
+    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\n') });
     EXPECT_EQ(pdfPages(pdf("series.pdf")), 2);
     const QString text = pdfText(pdf("series.pdf"));
     EXPECT_TRUE(text.contains(QLatin1String("No.s"))) << text.toStdString();
@@ -99,7 +100,7 @@ TEST_F(GraphPrintingTest, CancelledPrinterDialogPrintsNothingButResetsTheMode)
     const std::vector<double> values(10, 70.0);
     RealTimeGraph *window = RealTimeGraph::LoadSeries(values, 10, "SPL (dB)", 60, 80);
     window->chooseTrackMode(GraphControl::TrackMode::PanX);
-    dialogs.answerPrinter({false, pdf("none.pdf"), 1, QPageLayout::Portrait});
+    dialogs.answerPrinter({ false, pdf("none.pdf"), 1, QPageLayout::Portrait });
     window->printGraph();
     EXPECT_TRUE(dialogs.messageTexts().isEmpty());
     EXPECT_FALSE(QFile::exists(pdf("none.pdf")));
@@ -114,7 +115,7 @@ TEST_F(GraphPrintingTest, ListGraphPrintsOnceWithItsFreeTextsAndNoNote)
         texts[std::size_t(r)] = QStringLiteral("55.0*");
     Plot *plot = Plot::PlotFromList(texts);
     plot->freeText(0)->setText(QStringLiteral("Acme Works"));
-    dialogs.answerPrinter({true, pdf("plot.pdf"), 3, QPageLayout::Portrait});
+    dialogs.answerPrinter({ true, pdf("plot.pdf"), 3, QPageLayout::Portrait });
     plot->printGraph();
 
     ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Printer).size(), 1u);
@@ -122,8 +123,10 @@ TEST_F(GraphPrintingTest, ListGraphPrintsOnceWithItsFreeTextsAndNoNote)
     EXPECT_TRUE(dialogs.messageTexts().isEmpty());
     EXPECT_EQ(pdfPages(pdf("plot.pdf")), 1);
     const QString text = pdfText(pdf("plot.pdf"));
-    for (const char *expected : {"Company:", "Sector:", "Name:", "Acme Works", "Pause", "Start", "125", "dB"})
-        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n" << text.toStdString();
+    for (const char *expected :
+         { "Company:", "Sector:", "Name:", "Acme Works", "Pause", "Start", "125", "dB" })
+        EXPECT_TRUE(text.contains(QLatin1String(expected))) << expected << "\n"
+                                                            << text.toStdString();
     EXPECT_FALSE(text.contains(QLatin1String("Reset Scale")));
     EXPECT_FALSE(plot->findChild<QGroupBox *>(QStringLiteral("FrmGraphic"))->isHidden());
 }
@@ -134,9 +137,9 @@ TEST_F(GraphPrintingTest, LiveHistogramPrintsCopiesAfterTheNote)
     counts[70] = 12;
     counts[75] = 30;
     RealHistogram *window = RealHistogram::LoadClassCounts(counts, ClassWidth::Whole, 70, 75);
-    dialogs.answerPrinter({true, pdf("live.pdf"), 2, QPageLayout::Portrait});
+    dialogs.answerPrinter({ true, pdf("live.pdf"), 2, QPageLayout::Portrait });
     window->printHistogram();
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{noteLines.join('\n')});
+    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\n') });
     EXPECT_EQ(pdfPages(pdf("live.pdf")), 2);
     const QString text = pdfText(pdf("live.pdf"));
     EXPECT_TRUE(text.contains(QLatin1String("dB")));

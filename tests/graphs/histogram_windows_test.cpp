@@ -17,7 +17,8 @@ namespace {
 using Axis = GraphControl::Axis;
 using Mode = GraphControl::TrackMode;
 
-std::vector<int64_t> countsWith(std::size_t size, std::initializer_list<std::pair<int, int64_t>> set)
+std::vector<int64_t> countsWith(std::size_t size,
+                                std::initializer_list<std::pair<int, int64_t>> set)
 {
     std::vector<int64_t> counts(size, 0);
     for (const auto &[index, count] : set)
@@ -45,7 +46,7 @@ protected:
 
 TEST_F(HistogramWindowTest, LiveClassesSitAtTheirIndexWithRangeAroundTheBounds)
 {
-    const std::vector<int64_t> counts = countsWith(1401, {{650, 4}, {653, 2}});
+    const std::vector<int64_t> counts = countsWith(1401, { { 650, 4 }, { 653, 2 } });
     RealHistogram *window = RealHistogram::LoadClassCounts(counts, ClassWidth::Tenth, 650, 653);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Histogram"));
     GraphControl *graph = window->graph();
@@ -68,7 +69,7 @@ TEST_F(HistogramWindowTest, LiveClassesSitAtTheirIndexWithRangeAroundTheBounds)
 
 TEST_F(HistogramWindowTest, LiveResetAfterZoomKeepsTheMode)
 {
-    const std::vector<int64_t> counts = countsWith(141, {{60, 3}, {95, 7}});
+    const std::vector<int64_t> counts = countsWith(141, { { 60, 3 }, { 95, 7 } });
     RealHistogram *window = RealHistogram::LoadClassCounts(counts, ClassWidth::Whole, 60, 95);
     const double yMax = window->graph()->axisMaximum(Axis::Y);
     window->chooseItem(5); // ZoomX
@@ -87,18 +88,20 @@ TEST_F(HistogramWindowTest, LiveResetAfterZoomKeepsTheMode)
 
 TEST_F(HistogramWindowTest, LiveModePanelOpensFromTrackAndClosesOnAnyChoice)
 {
-    RealHistogram *window = RealHistogram::LoadClassCounts(countsWith(141, {{70, 1}}),
-                                                           ClassWidth::Whole, 70, 70);
+    RealHistogram *window
+        = RealHistogram::LoadClassCounts(countsWith(141, { { 70, 1 } }), ClassWidth::Whole, 70, 70);
     EXPECT_FALSE(window->modePanel()->isVisible());
     EXPECT_EQ(window->modeList()->currentText(), QStringLiteral("Normal"));
     QStringList items;
     for (int i = 0; i < window->modeList()->count(); ++i)
         items << window->modeList()->itemText(i);
-    EXPECT_EQ(items, (QStringList{"Normal", "PanXY", "PanX", "PanY", "ZoomXY", "ZoomX", "ZoomY",
-                                  "Reset Scale"}));
+    EXPECT_EQ(items,
+              (QStringList { "Normal", "PanXY", "PanX", "PanY", "ZoomXY", "ZoomX", "ZoomY",
+                             "Reset Scale" }));
     ASSERT_NE(toolAction(window, QStringLiteral("Track")), nullptr);
     EXPECT_EQ(toolAction(window, QStringLiteral("Track"))->toolTip(), QStringLiteral("Track Mode"));
-    EXPECT_EQ(toolAction(window, QStringLiteral("Reset"))->toolTip(), QStringLiteral("Reset Scale"));
+    EXPECT_EQ(toolAction(window, QStringLiteral("Reset"))->toolTip(),
+              QStringLiteral("Reset Scale"));
     EXPECT_EQ(toolAction(window, QStringLiteral("Print"))->toolTip(), QStringLiteral("Print"));
 
     toolAction(window, QStringLiteral("Track"))->trigger();
@@ -106,14 +109,15 @@ TEST_F(HistogramWindowTest, LiveModePanelOpensFromTrackAndClosesOnAnyChoice)
     window->chooseItem(3);
     EXPECT_FALSE(window->modePanel()->isVisible());
     EXPECT_EQ(window->graph()->trackMode(), Mode::PanY);
-    EXPECT_EQ(window->description(),
-              QStringLiteral("Click anywhere on the plot area and drag to pan the graph vertically."));
+    EXPECT_EQ(
+        window->description(),
+        QStringLiteral("Click anywhere on the plot area and drag to pan the graph vertically."));
 }
 
 TEST_F(HistogramWindowTest, ListClassesSitOneToTheRightAndSpanTheOccupiedClasses)
 {
     HistogramInput input;
-    input.counts = countsWith(146, {{48, 3}, {71, 9}});
+    input.counts = countsWith(146, { { 48, 3 }, { 71, 9 } });
     input.width = ClassWidth::Whole;
     Histogram *window = Histogram::LoadListHistogram(input);
     GraphControl *graph = window->graph();
@@ -162,7 +166,7 @@ TEST_F(HistogramWindowTest, TenthInputWithAnOffsetKeepsItsClassIndices)
 TEST_F(HistogramWindowTest, LnGridHoldsTheTableAsGiven)
 {
     HistogramInput input;
-    input.counts = countsWith(1451, {{612, 1}});
+    input.counts = countsWith(1451, { { 612, 1 } });
     input.width = ClassWidth::Tenth;
     for (int m = 0; m < 100; ++m)
         input.lnTexts[std::size_t(m)] = QStringLiteral("%1.%2").arg(50 + m / 10).arg(m % 10);
@@ -174,7 +178,8 @@ TEST_F(HistogramWindowTest, LnGridHoldsTheTableAsGiven)
     QStringList header;
     for (int c = 0; c < 11; ++c)
         header << grid->horizontalHeaderItem(c)->text();
-    EXPECT_EQ(header, (QStringList{"Ln", " 0", " 1", " 2", " 3", " 4", " 5", " 6", " 7", " 8", " 9"}));
+    EXPECT_EQ(header,
+              (QStringList { "Ln", " 0", " 1", " 2", " 3", " 4", " 5", " 6", " 7", " 8", " 9" }));
     EXPECT_EQ(grid->item(0, 0)->text(), QStringLiteral("L(00)"));
     EXPECT_EQ(grid->item(9, 0)->text(), QStringLiteral("L(90)"));
     EXPECT_EQ(grid->item(5, 1)->text(), QStringLiteral("61.2"));
@@ -189,7 +194,7 @@ TEST_F(HistogramWindowTest, LnGridHoldsTheTableAsGiven)
 TEST_F(HistogramWindowTest, NoCountedClassDrawsAnEmptyHistogramAndTable)
 {
     HistogramInput input;
-    input.counts = countsWith(146, {{0, 3}});
+    input.counts = countsWith(146, { { 0, 3 } });
     Histogram *window = Histogram::LoadListHistogram(input);
     EXPECT_EQ(window->lnGrid()->rowCount(), 0);
     EXPECT_LT(window->graph()->axisMinimum(Axis::X), window->graph()->axisMaximum(Axis::X));
@@ -201,22 +206,28 @@ TEST_F(HistogramWindowTest, NoCountedClassDrawsAnEmptyHistogramAndTable)
 TEST_F(HistogramWindowTest, ListModesUseTheirOwnDescriptionsAndLimitToggles)
 {
     HistogramInput input;
-    input.counts = countsWith(146, {{70, 1}});
+    input.counts = countsWith(146, { { 70, 1 } });
     Histogram *window = Histogram::LoadListHistogram(input);
     EXPECT_EQ(window->modeList()->currentIndex(), -1);
     EXPECT_EQ(window->modeList()->itemText(7), QStringLiteral("Reset"));
-    const std::vector<std::pair<int, QString>> expected{
-        {0, QStringLiteral("Normal mode")},
-        {1, QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
-                           "gráfico horizontal e verticalmente.")},
-        {2, QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
-                           "gráfico horizontalmente.")},
-        {3, QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
-                           "gráfico verticalmente.")},
-        {4, QStringLiteral("Selecione uma região do gráfico para aumentar o zoom horizontal e "
-                           "verticalmente.")},
-        {5, QStringLiteral("Selecione uma região do gráfico para aumentar o zoom horizontalmente.")},
-        {6, QStringLiteral("Selecione uma região do gráfico para aumentar o zoom verticalmente.")},
+    const std::vector<std::pair<int, QString>> expected {
+        { 0, QStringLiteral("Normal mode") },
+        { 1,
+          QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
+                         "gráfico horizontal e verticalmente.") },
+        { 2,
+          QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
+                         "gráfico horizontalmente.") },
+        { 3,
+          QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
+                         "gráfico verticalmente.") },
+        { 4,
+          QStringLiteral("Selecione uma região do gráfico para aumentar o zoom horizontal e "
+                         "verticalmente.") },
+        { 5,
+          QStringLiteral("Selecione uma região do gráfico para aumentar o zoom horizontalmente.") },
+        { 6,
+          QStringLiteral("Selecione uma região do gráfico para aumentar o zoom verticalmente.") },
     };
     QAction *limit = toolAction(window, QStringLiteral("Limit"));
     ASSERT_NE(limit, nullptr);
@@ -239,7 +250,7 @@ TEST_F(HistogramWindowTest, ListModesUseTheirOwnDescriptionsAndLimitToggles)
 TEST_F(HistogramWindowTest, EachLoadReplacesTheOpenWindow)
 {
     HistogramInput input;
-    input.counts = countsWith(146, {{70, 1}});
+    input.counts = countsWith(146, { { 70, 1 } });
     QPointer<Histogram> first = Histogram::LoadListHistogram(input);
     Histogram *second = Histogram::LoadListHistogram(input);
     EXPECT_TRUE(first.isNull());

@@ -93,7 +93,7 @@ protected:
 
 TEST_F(LiveGraphsTest, LevelClickShowsTheSamplesWithTheSampledLevelRange)
 {
-    const double levels[] = {62.4, 70.0, 58.9, 66.1, 64.0};
+    const double levels[] = { 62.4, 70.0, 58.9, 66.1, 64.0 };
     for (double level : levels)
         feed(level, 65.0, 80.0);
     graphs.openStripChart(LiveGraphs::LevelChart);
@@ -121,8 +121,8 @@ TEST_F(LiveGraphsTest, LeqAndSelClicksUseTheirOwnSeriesAndExtremes)
         const char *caption;
         double first, yMin, yMax;
     };
-    for (const Case &c : {Case{LiveGraphs::LeqChart, "Leq (dB)", 61.2, 61.2, 63.4},
-                          Case{LiveGraphs::SelChart, "SEL (dB)", 61.2, 61.2, 67.8}}) {
+    for (const Case &c : { Case { LiveGraphs::LeqChart, "Leq (dB)", 61.2, 61.2, 63.4 },
+                           Case { LiveGraphs::SelChart, "SEL (dB)", 61.2, 61.2, 67.8 } }) {
         SCOPED_TRACE(c.caption);
         graphs.openStripChart(c.chart);
         GraphControl *graph = RealTimeGraph::openWindow()->graph();
@@ -217,7 +217,7 @@ TEST_F(LiveGraphsTest, OneStripChartAtATimeAndClearEmptiesAll)
 {
     for (int i = 0; i < 5; ++i)
         feed(70 + i, 70, 70);
-    for (int chart : {LiveGraphs::SelChart, LiveGraphs::LeqChart, LiveGraphs::LevelChart}) {
+    for (int chart : { LiveGraphs::SelChart, LiveGraphs::LeqChart, LiveGraphs::LevelChart }) {
         graphs.setVisibleStripChart(chart);
         EXPECT_EQ(graphs.visibleStripChart(), chart);
     }
@@ -228,8 +228,8 @@ TEST_F(LiveGraphsTest, OneStripChartAtATimeAndClearEmptiesAll)
     EXPECT_EQ(graphs.leqChart()->axisCaption(Axis::Y), QStringLiteral("Leq (dB)"));
     EXPECT_EQ(graphs.selChart()->axisCaption(Axis::Y), QStringLiteral("SEL (dB)"));
     graphs.clear();
-    for (GraphControl *chart : {graphs.levelChart(), graphs.leqChart(), graphs.selChart(),
-                                graphs.wholeHistogram(), graphs.tenthHistogram()})
+    for (GraphControl *chart : { graphs.levelChart(), graphs.leqChart(), graphs.selChart(),
+                                 graphs.wholeHistogram(), graphs.tenthHistogram() })
         EXPECT_EQ(chart->pointCount(), 0) << chart->objectName().toStdString();
 }
 

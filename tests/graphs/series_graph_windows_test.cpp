@@ -25,8 +25,8 @@ struct AxisRanges
 
 AxisRanges rangesOf(const GraphControl *graph)
 {
-    return {graph->axisMinimum(Axis::X), graph->axisMaximum(Axis::X),
-            graph->axisMinimum(Axis::Y), graph->axisMaximum(Axis::Y)};
+    return { graph->axisMinimum(Axis::X), graph->axisMaximum(Axis::X), graph->axisMinimum(Axis::Y),
+             graph->axisMaximum(Axis::Y) };
 }
 
 void expectRanges(const GraphControl *graph, AxisRanges expected)
@@ -59,8 +59,9 @@ protected:
 
 TEST_F(SeriesGraphTest, LoadSeriesPlacesSampleKAtKPlusOneAndSetsEveryRange)
 {
-    const std::vector<double> values{61.0, 64.5, 70.2, 66.0, 62.3, 99.0};
-    RealTimeGraph *window = RealTimeGraph::LoadSeries(values, 5, QStringLiteral("Leq (dB)"), 61.0, 70.2);
+    const std::vector<double> values { 61.0, 64.5, 70.2, 66.0, 62.3, 99.0 };
+    RealTimeGraph *window
+        = RealTimeGraph::LoadSeries(values, 5, QStringLiteral("Leq (dB)"), 61.0, 70.2);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Real Time Graph"));
     EXPECT_EQ(window->pos(), QPoint(0, 0));
@@ -70,7 +71,7 @@ TEST_F(SeriesGraphTest, LoadSeriesPlacesSampleKAtKPlusOneAndSetsEveryRange)
         EXPECT_DOUBLE_EQ(graph->pointX(k), k + 1.0);
         EXPECT_DOUBLE_EQ(graph->pointY(k), values[std::size_t(k)]);
     }
-    expectRanges(graph, {1, 5, 61.0, 70.2});
+    expectRanges(graph, { 1, 5, 61.0, 70.2 });
     EXPECT_EQ(graph->axisCaption(Axis::Y), QStringLiteral("Leq (dB)"));
     EXPECT_EQ(window->findChild<QLabel *>(QStringLiteral("LblUnit"))->text(),
               QStringLiteral("Leq (dB)"));
@@ -90,7 +91,7 @@ TEST_F(SeriesGraphTest, LoadSeriesPlacesSampleKAtKPlusOneAndSetsEveryRange)
 
 TEST_F(SeriesGraphTest, EachLoadReplacesTheOpenWindow)
 {
-    const std::vector<double> values{70.0, 71.0};
+    const std::vector<double> values { 70.0, 71.0 };
     QPointer<RealTimeGraph> first = RealTimeGraph::LoadSeries(values, 2, "SPL (dB)", 70, 71);
     first->chooseTrackMode(Mode::ZoomX);
     RealTimeGraph *second = RealTimeGraph::LoadSeries(values, 1, "SPL (dB)", 70, 71);
@@ -107,8 +108,8 @@ TEST_F(SeriesGraphTest, EmptyAndSingleSampleSeriesKeepAValidRange)
         int n;
         double yMin, yMax;
     };
-    const std::vector<double> values{72.0};
-    for (const Case &c : {Case{"Empty", 0, 145, 0}, Case{"Single", 1, 72, 72}}) {
+    const std::vector<double> values { 72.0 };
+    for (const Case &c : { Case { "Empty", 0, 145, 0 }, Case { "Single", 1, 72, 72 } }) {
         SCOPED_TRACE(c.name);
         RealTimeGraph *window = RealTimeGraph::LoadSeries(values, c.n, "SPL (dB)", c.yMin, c.yMax);
         const AxisRanges ranges = rangesOf(window->graph());
@@ -126,12 +127,12 @@ TEST_F(SeriesGraphTest, BoxChangesWaitWhileSyncIsSuppressedThenApplyBothAxes)
     RealTimeGraph *window = RealTimeGraph::LoadSeries(values, 100, "SPL (dB)", 60, 80);
     graphSharedState().axisSyncSuppressed = true;
     window->rangeBox(Box::XMax)->setValue(50);
-    expectRanges(window->graph(), {1, 100, 60, 80});
+    expectRanges(window->graph(), { 1, 100, 60, 80 });
     graphSharedState().axisSyncSuppressed = false;
 
     window->rangeBox(Box::YMin)->setValue(65);
     // Both axes come from the four boxes, including the earlier X change.
-    expectRanges(window->graph(), {1, 50, 65, 80});
+    expectRanges(window->graph(), { 1, 50, 65, 80 });
 }
 
 TEST_F(SeriesGraphTest, MinimumNotBelowMaximumIsRefusedWithThePreviousValue)
@@ -146,18 +147,18 @@ TEST_F(SeriesGraphTest, MinimumNotBelowMaximumIsRefusedWithThePreviousValue)
         const char *typed;
         double kept;
     };
-    for (const Case &c : {Case{"YMinAboveMax", Box::YMin, "90", 60},
-                          Case{"YMinEqualMax", Box::YMin, "80", 60},
-                          Case{"YMaxBelowMin", Box::YMax, "50", 80},
-                          Case{"XMinAboveMax", Box::XMin, "200", 1},
-                          Case{"XMaxEqualMin", Box::XMax, "1", 100}}) {
+    for (const Case &c : { Case { "YMinAboveMax", Box::YMin, "90", 60 },
+                           Case { "YMinEqualMax", Box::YMin, "80", 60 },
+                           Case { "YMaxBelowMin", Box::YMax, "50", 80 },
+                           Case { "XMinAboveMax", Box::XMin, "200", 1 },
+                           Case { "XMaxEqualMin", Box::XMax, "1", 100 } }) {
         SCOPED_TRACE(c.name);
         typeInto(window->rangeBox(c.box), QString::fromLatin1(c.typed));
         EXPECT_DOUBLE_EQ(window->rangeBox(c.box)->value(), c.kept);
-        expectRanges(window->graph(), {1, 100, 60, 80});
+        expectRanges(window->graph(), { 1, 100, 60, 80 });
     }
     typeInto(window->rangeBox(Box::YMax), QStringLiteral("95.5"));
-    expectRanges(window->graph(), {1, 100, 60, 95.5});
+    expectRanges(window->graph(), { 1, 100, 60, 95.5 });
 }
 
 TEST_F(SeriesGraphTest, ResetScaleReturnsToTheLoadedRangeAndBoxes)
@@ -168,7 +169,7 @@ TEST_F(SeriesGraphTest, ResetScaleReturnsToTheLoadedRangeAndBoxes)
     window->rangeBox(Box::YMax)->setValue(140);
     window->graph()->setAxisRange(Axis::X, 5, 9); // as a zoom leaves it
     window->resetScale();
-    expectRanges(window->graph(), {1, 864, 70, 99.9});
+    expectRanges(window->graph(), { 1, 864, 70, 99.9 });
     EXPECT_DOUBLE_EQ(window->rangeBox(Box::XMin)->value(), 1);
     EXPECT_DOUBLE_EQ(window->rangeBox(Box::YMax)->value(), 99.9);
     EXPECT_EQ(window->graph()->axisCaption(Axis::Y), QStringLiteral("SEL (dB)"));
@@ -179,15 +180,16 @@ TEST_F(SeriesGraphTest, TrackModeDescriptionsDifferOnlyInTheCursorItem)
     const std::vector<double> values(10, 70.0);
     RealTimeGraph *live = RealTimeGraph::LoadSeries(values, 10, "SPL (dB)", 60, 80);
     Plot *plot = Plot::PlotFromList(QVector<QString>(10, QStringLiteral("70.0")));
-    const std::vector<std::pair<Mode, const char *>> common{
-        {Mode::Normal, "Normal mode"},
-        {Mode::PanXY, "Click anywhere on the plot area and drag to pan the graph both "
-                      "horizontally and vertically."},
-        {Mode::PanX, "Click anywhere on the plot area and drag to pan the graph horizontally."},
-        {Mode::PanY, "Click anywhere on the plot area and drag to pan the graph vertically."},
-        {Mode::ZoomXY, "Select a region on the graph to zoom both horizontally and vertically."},
-        {Mode::ZoomX, "Select a region on the graph to zoom horizontally."},
-        {Mode::ZoomY, "Select a region on the graph to zoom vertically."},
+    const std::vector<std::pair<Mode, const char *>> common {
+        { Mode::Normal, "Normal mode" },
+        { Mode::PanXY,
+          "Click anywhere on the plot area and drag to pan the graph both "
+          "horizontally and vertically." },
+        { Mode::PanX, "Click anywhere on the plot area and drag to pan the graph horizontally." },
+        { Mode::PanY, "Click anywhere on the plot area and drag to pan the graph vertically." },
+        { Mode::ZoomXY, "Select a region on the graph to zoom both horizontally and vertically." },
+        { Mode::ZoomX, "Select a region on the graph to zoom horizontally." },
+        { Mode::ZoomY, "Select a region on the graph to zoom vertically." },
     };
     for (const auto &[mode, text] : common) {
         SCOPED_TRACE(text);
@@ -200,10 +202,12 @@ TEST_F(SeriesGraphTest, TrackModeDescriptionsDifferOnlyInTheCursorItem)
     }
     live->chooseTrackMode(Mode::CursorCoordinates);
     plot->chooseTrackMode(Mode::CursorCoordinates);
-    EXPECT_EQ(live->description(),
-              QStringLiteral("Drag the cursor with your mouse to get X (Count) and Y (Value) position."));
-    EXPECT_EQ(plot->description(),
-              QStringLiteral("Drag the cursor with your mouse to get X (Count) and Y (dB) position."));
+    EXPECT_EQ(
+        live->description(),
+        QStringLiteral("Drag the cursor with your mouse to get X (Count) and Y (Value) position."));
+    EXPECT_EQ(
+        plot->description(),
+        QStringLiteral("Drag the cursor with your mouse to get X (Count) and Y (dB) position."));
 }
 
 TEST_F(SeriesGraphTest, CursorShowsCentredInCursorModeOnly)
@@ -266,7 +270,7 @@ TEST_F(SeriesGraphTest, PlotFromListDrawsRowRAtXRWithItsMarkers)
     EXPECT_DOUBLE_EQ(graph->pointY(1), 25.0);
     EXPECT_DOUBLE_EQ(graph->pointY(2), 145.0);
     EXPECT_DOUBLE_EQ(graph->pointY(9), 70.5);
-    expectRanges(graph, {1, 20, 25, 145});
+    expectRanges(graph, { 1, 20, 25, 145 });
     EXPECT_DOUBLE_EQ(plot->rangeBox(Box::XMax)->value(), 20);
     EXPECT_DOUBLE_EQ(plot->rangeBox(Box::YMin)->value(), 25);
 
@@ -289,7 +293,7 @@ TEST_F(SeriesGraphTest, ANewListReplacesLevelsAndMarkersButKeepsWindowAndMode)
     EXPECT_EQ(plot->graph()->pointCount(), 8);
     ASSERT_EQ(plot->graph()->annotationCount(), 1); // run to the end: Pause only
     EXPECT_EQ(plot->graph()->annotationCaptionPosition(0), QPointF(7, 30));
-    expectRanges(plot->graph(), {1, 8, 25, 145});
+    expectRanges(plot->graph(), { 1, 8, 25, 145 });
 }
 
 TEST_F(SeriesGraphTest, PlotFromListCountsInTheMainCaptionWithTimersOff)
@@ -320,14 +324,16 @@ TEST_F(SeriesGraphTest, PlotFromListCountsInTheMainCaptionWithTimersOff)
     };
     mainWindow.installEventFilter(&spy);
 
-    Plot *plot = Plot::PlotFromList(listWithPauseRun(2000, 0, -1), PlotHost{&mainWindow, &timers});
+    Plot *plot
+        = Plot::PlotFromList(listWithPauseRun(2000, 0, -1), PlotHost { &mainWindow, &timers });
     ASSERT_GE(captions.size(), 2);
     EXPECT_EQ(captions.at(captions.size() - 2), QStringLiteral("2000 Completed"));
     EXPECT_EQ(captions.last(), QStringLiteral("VORN"));
     EXPECT_TRUE(timersWereOff);
     EXPECT_TRUE(timers.timer1Enabled());
     EXPECT_TRUE(timers.timer2Enabled());
-    EXPECT_EQ(plot->pos(), QPoint(mainWindow.x() + mainWindow.frameGeometry().width(), mainWindow.y()));
+    EXPECT_EQ(plot->pos(),
+              QPoint(mainWindow.x() + mainWindow.frameGeometry().width(), mainWindow.y()));
 }
 
 TEST_F(SeriesGraphTest, PlotResetUsesThePointCountAndLeavesTheBoxes)
@@ -337,13 +343,13 @@ TEST_F(SeriesGraphTest, PlotResetUsesThePointCountAndLeavesTheBoxes)
     plot->rangeBox(Box::XMax)->setValue(12);
     plot->graph()->setAxisRange(Axis::Y, 60, 70);
     plot->resetScale();
-    expectRanges(plot->graph(), {1, 20, 25, 145});
+    expectRanges(plot->graph(), { 1, 20, 25, 145 });
     EXPECT_DOUBLE_EQ(plot->rangeBox(Box::XMax)->value(), 12);
 }
 
 TEST_F(SeriesGraphTest, EmptyListPlotsNothingAndStaysUsable)
 {
-    Plot *plot = Plot::PlotFromList(QVector<QString>{});
+    Plot *plot = Plot::PlotFromList(QVector<QString> {});
     EXPECT_EQ(plot->graph()->pointCount(), 0);
     EXPECT_LT(plot->graph()->axisMinimum(Axis::X), plot->graph()->axisMaximum(Axis::X));
     graphSharedState().plotPointCount = 0;
@@ -356,18 +362,22 @@ TEST_F(SeriesGraphTest, EmptyListPlotsNothingAndStaysUsable)
 TEST_F(SeriesGraphTest, ControlsCarryTheirNamesAndCaptions)
 {
     Plot *plot = Plot::PlotFromList(QVector<QString>(3, QStringLiteral("70.0")));
-    const std::vector<std::pair<const char *, const char *>> labels{
-        {"Label1", "No.s ( X ) :"}, {"Label2", "Value ( Y ) :"}, {"Label3", "No.s"},
-        {"Label4", "dB"},          {"Label5", "Max"},           {"Label6", "Min"},
-        {"LblCompany", "Company:"}, {"LblSector", "Sector:"},   {"LblName", "Name:"}};
+    const std::vector<std::pair<const char *, const char *>> labels {
+        { "Label1", "No.s ( X ) :" }, { "Label2", "Value ( Y ) :" }, { "Label3", "No.s" },
+        { "Label4", "dB" },           { "Label5", "Max" },           { "Label6", "Min" },
+        { "LblCompany", "Company:" }, { "LblSector", "Sector:" },    { "LblName", "Name:" }
+    };
     for (const auto &[name, text] : labels) {
         auto *label = plot->findChild<QLabel *>(QLatin1String(name));
         ASSERT_NE(label, nullptr) << name;
         EXPECT_EQ(label->text(), QString::fromLatin1(text));
     }
-    const std::vector<std::pair<const char *, const char *>> frames{
-        {"FrmGraphic", "Graphic Plot"}, {"SSFrame4", "Graph Range"},
-        {"SSFrame3", "Track Mode"},     {"SSFrame2", "Cursor Information"}};
+    const std::vector<std::pair<const char *, const char *>> frames {
+        { "FrmGraphic", "Graphic Plot" },
+        { "SSFrame4", "Graph Range" },
+        { "SSFrame3", "Track Mode" },
+        { "SSFrame2", "Cursor Information" }
+    };
     for (const auto &[name, text] : frames) {
         auto *frame = plot->findChild<QGroupBox *>(QLatin1String(name));
         ASSERT_NE(frame, nullptr) << name;

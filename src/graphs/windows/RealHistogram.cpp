@@ -76,8 +76,8 @@ RealHistogram *RealHistogram::LoadClassCounts(std::span<const int64_t> counts, C
     graph->setAxisRange(GraphControl::Axis::Y, 0.0, histogramYMaximum(counts));
 
     graphSharedState().histogramResetRange
-        = {graph->axisMinimum(GraphControl::Axis::X), graph->axisMaximum(GraphControl::Axis::X),
-           graph->axisMaximum(GraphControl::Axis::Y)};
+        = { graph->axisMinimum(GraphControl::Axis::X), graph->axisMaximum(GraphControl::Axis::X),
+            graph->axisMaximum(GraphControl::Axis::Y) };
     return window;
 }
 

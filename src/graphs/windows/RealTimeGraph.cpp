@@ -29,8 +29,7 @@ RealTimeGraph *RealTimeGraph::openWindow()
 }
 
 RealTimeGraph *RealTimeGraph::LoadSeries(std::span<const double> values, int n,
-                                         const QString &yCaption, double yMinimum,
-                                         double yMaximum)
+                                         const QString &yCaption, double yMinimum, double yMaximum)
 {
     if (s_open) {
         s_open->close();
@@ -41,7 +40,7 @@ RealTimeGraph *RealTimeGraph::LoadSeries(std::span<const double> values, int n,
     s_open = window;
 
     GraphSharedState &shared = graphSharedState();
-    shared.graphResetRange = {n, yMinimum, yMaximum, yCaption};
+    shared.graphResetRange = { n, yMinimum, yMaximum, yCaption };
 
     shared.axisSyncSuppressed = true;
     window->graph()->setAxisCaption(GraphControl::Axis::Y, yCaption);

@@ -50,8 +50,8 @@ bool printWindowImage(QWidget *window, QCustomPlot *graph, QPrinter &printer, in
     // A picture plays back scaled from its own resolution to the printer's;
     // the fit to the page is what is left.
     const double playScale = double(windowPicture.logicalDpiX()) / printer.logicalDpiX();
-    const double fit = std::min(page.width() / size.width(), page.height() / size.height())
-                       * playScale;
+    const double fit
+        = std::min(page.width() / size.width(), page.height() / size.height()) * playScale;
 
     for (int copy = 0; copy < copies; ++copy) {
         if (copy > 0 && !printer.newPage())
