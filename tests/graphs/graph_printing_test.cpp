@@ -39,6 +39,20 @@ int pdfPages(const QString &path)
     return -1;
 }
 
+bool pdfIsLandscape(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdfinfo"), { path });
+    process.waitForFinished(20000);
+    for (const QString &line : QString::fromUtf8(process.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith(QLatin1String("Page size:"))) {
+            const QStringList parts = line.mid(10).simplified().split(' ');
+            return parts.size() >= 3 && parts[0].toDouble() > parts[2].toDouble();
+        }
+    }
+    return false;
+}
+
 const QStringList noteLines {
     "Note",
     "The effect of the properties of the Printer settings",
@@ -81,6 +95,7 @@ TEST_F(GraphPrintingTest, SeriesGraphPrintsEachCopyAfterTheNoteAndComesBack)
     EXPECT_TRUE(dialogs.callsOf(ScriptedDialogs::Kind::Printer)[0].allowCopies);
     EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\n') });
     EXPECT_EQ(pdfPages(pdf("series.pdf")), 2);
+    EXPECT_TRUE(pdfIsLandscape(pdf("series.pdf")));
     const QString text = pdfText(pdf("series.pdf"));
     EXPECT_TRUE(text.contains(QLatin1String("No.s"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("500")));
@@ -110,6 +125,7 @@ TEST_F(GraphPrintingTest, CancelledPrinterDialogPrintsNothingButResetsTheMode)
 
 TEST_F(GraphPrintingTest, ListGraphPrintsOnceWithItsFreeTextsAndNoNote)
 {
+    currentPrinter().setPageOrientation(QPageLayout::Portrait);
     std::vector<QString> texts(300, QStringLiteral("70.0"));
     for (int r = 100; r < 120; ++r)
         texts[std::size_t(r)] = QStringLiteral("55.0*");
@@ -122,6 +138,7 @@ TEST_F(GraphPrintingTest, ListGraphPrintsOnceWithItsFreeTextsAndNoNote)
     EXPECT_FALSE(dialogs.callsOf(ScriptedDialogs::Kind::Printer)[0].allowCopies);
     EXPECT_TRUE(dialogs.messageTexts().isEmpty());
     EXPECT_EQ(pdfPages(pdf("plot.pdf")), 1);
+    EXPECT_FALSE(pdfIsLandscape(pdf("plot.pdf")));
     const QString text = pdfText(pdf("plot.pdf"));
     for (const char *expected :
          { "Company:", "Sector:", "Name:", "Acme Works", "Pause", "Start", "125", "dB" })

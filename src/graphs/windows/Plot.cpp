@@ -140,9 +140,12 @@ void Plot::printGraph()
     chooseTrackMode(GraphControl::TrackMode::Normal);
 
     QPrinter &printer = currentPrinter();
+    // This graph prints one copy in the orientation the printer already had.
+    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
     if (!dialogs().setUpPrinter(this, printer, false))
         return;
     printer.setCopyCount(1);
+    printer.setPageOrientation(orientation);
     setPrintLayout(true, std::nullopt);
     const auto restore = qScopeGuard([&] { setPrintLayout(false, std::nullopt); });
     printWindowImage(this, graph()->plot(), printer, 1);

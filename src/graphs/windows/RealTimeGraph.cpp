@@ -2,6 +2,7 @@
 
 #include "WindowImagePrint.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/PrintDocument.h"
 
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -94,9 +95,7 @@ void RealTimeGraph::printGraph()
     if (!dialogs().setUpPrinter(this, printer, true))
         return;
     showPrinterNote(this);
-    const int copies = std::max(1, printer.copyCount());
-    // The copies are printed here one by one; the driver must not repeat them.
-    printer.setCopyCount(1);
+    const int copies = PrintDocument::takeCopyCount(printer);
 
     const QString yCaption = graph()->axisCaption(GraphControl::Axis::Y);
     setPrintLayout(true, pixelsFromTwips(11550));
