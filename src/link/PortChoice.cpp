@@ -40,12 +40,12 @@ QList<PortHelpRow> PortHelpRows(const QStringList &comDevices,
         }
         if (!exists && !QFileInfo::exists(comDevices.at(i)))
             continue;
-        rows.append({QStringLiteral("COM%1").arg(i + 1), comDevices.at(i), description});
+        rows.append({ QStringLiteral("COM%1").arg(i + 1), device, description });
         reached << device;
     }
     for (const auto &[path, text] : present) {
         if (!reached.contains(canonical(path)))
-            rows.append({QString(), path, text});
+            rows.append({ QString(), canonical(path), text });
     }
     return rows;
 }
@@ -57,13 +57,12 @@ QString PortHelpText(const QList<PortHelpRow> &rows, const QString &portsFolder)
         text += QStringLiteral("  (none - is the meter's cable plugged in?)\n");
     for (const PortHelpRow &row : rows) {
         const QString name = row.comName.isEmpty() ? QStringLiteral("(no COM name)") : row.comName;
-        text += QStringLiteral("  %1  %2").arg(name, -13).arg(row.device);
+        text += name + QStringLiteral(" \u2192 ") + row.device + QLatin1Char('\n');
         if (!row.description.isEmpty())
-            text += QStringLiteral("  ") + row.description;
-        text += QLatin1Char('\n');
+            text += QStringLiteral("    ") + row.description + QLatin1Char('\n');
     }
     text += QStringLiteral("\nCOM1-8 open /dev/ttyUSB0-7, COM9-12 /dev/ttyACM0-3, "
-                           "COM13-16 /dev/ttyS0-3, unless a link named COMn in\n  %1\n"
+                           "COM13-16 /dev/ttyS0-3, unless a link named COMn in %1 "
                            "points elsewhere.")
                 .arg(portsFolder);
     return text;

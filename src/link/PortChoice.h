@@ -11,7 +11,7 @@ int ComPortNumberOfText(const QString &text, int previousNumber);
 struct PortHelpRow
 {
     QString comName;
-    QString device;
+    QString device; // the device itself, links followed
     QString description; // what the system says about the device, may be empty
 };
 

@@ -12,15 +12,15 @@ struct KeypadKey
     KeyCode code;
 };
 
-inline constexpr std::array<KeypadKey, 10> KeypadKeys = {{
-    {"BtnCA", "A / C", KeyCode::CA},
-    {"BtnFastSlow", "Fast/Slow/Imp", KeyCode::FastSlow},
-    {"BtnLeq", "Leq SEL SPL", KeyCode::Leq},
-    {"BtnMax", "Max Min Inst", KeyCode::Max},
-    {"BtnPlayPause", "Run Pause Stop", KeyCode::PlayPause},
-    {"BtnRecord", "Record Erase", KeyCode::Record},
-    {"BtnDate", "Date Time", KeyCode::Date},
-    {"BtnInteg", "Integ Time", KeyCode::Integ},
-    {"BtnUp", "Up", KeyCode::Up},
-    {"BtnDown", "Down", KeyCode::Down},
-}};
+inline constexpr std::array<KeypadKey, 10> KeypadKeys = { {
+    { "BtnCA", "A / C", KeyCode::CA },
+    { "BtnFastSlow", "Fast/Slow/Imp", KeyCode::FastSlow },
+    { "BtnLeq", "Leq SEL SPL", KeyCode::Leq },
+    { "BtnMax", "Max Min Inst", KeyCode::Max },
+    { "BtnPlayPause", "Run Pause Stop", KeyCode::PlayPause },
+    { "BtnRecord", "Record Erase", KeyCode::Record },
+    { "BtnDate", "Date Time", KeyCode::Date },
+    { "BtnInteg", "Integ Time", KeyCode::Integ },
+    { "BtnUp", "Up", KeyCode::Up },
+    { "BtnDown", "Down", KeyCode::Down },
+} };

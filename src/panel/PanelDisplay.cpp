@@ -60,11 +60,12 @@ PanelDisplay NextPanelDisplay(const PanelDisplay &previous, const MeterReading &
     d.lcdText = LcdFigureText(reading);
     d.boardSFI = reading.TimeWeighting;
     d.boardLevel = QString::number(reading.RangeBottom) + QLatin1Char('-')
-                   + QString::number(reading.RangeTop);
+        + QString::number(reading.RangeTop);
     return d;
 }
 
 QString PanelCaption(bool withBuildDate)
 {
-    return withBuildDate ? QStringLiteral("Panel   V8.02   130313") : QStringLiteral("Panel   V8.02");
+    return withBuildDate ? QStringLiteral("Panel   V8.02   130313")
+                         : QStringLiteral("Panel   V8.02");
 }

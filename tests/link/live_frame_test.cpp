@@ -20,7 +20,8 @@ struct FrameCase
 };
 
 class FrameOfRead : public ::testing::TestWithParam<FrameCase>
-{};
+{
+};
 
 TEST_P(FrameOfRead, OnlyTheLastSixBytesCount)
 {
@@ -30,20 +31,21 @@ TEST_P(FrameOfRead, OnlyTheLastSixBytesCount)
 INSTANTIATE_TEST_SUITE_P(
     Reads, FrameOfRead,
     ::testing::Values(
-        FrameCase{"Exact", bytes({0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03}), true},
-        FrameCase{"AfterNoise", bytes({0x41, 0x00, 0x03, 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03}), true},
-        FrameCase{"AfterAnotherFrame",
-                  bytes({0x02, 1, 2, 3, 4, 0x03, 0x02, 0xFF, 0xFF, 0xFF, 0xFF, 0x03}), true},
-        FrameCase{"TrailingByte", bytes({0x02, 0xAA, 0xBB, 0xCC, 0x03, 0x00}), false},
-        FrameCase{"SevenEndingZero", bytes({0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03, 0x00}), false},
-        FrameCase{"NoStart", bytes({0x01, 0xAA, 0xBB, 0xCC, 0xDD, 0x03}), false},
-        FrameCase{"TooShort", bytes({0x02, 0xAA, 0xBB, 0x03}), false},
-        FrameCase{"Empty", QByteArray(), false}),
+        FrameCase { "Exact", bytes({ 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03 }), true },
+        FrameCase { "AfterNoise", bytes({ 0x41, 0x00, 0x03, 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03 }),
+                    true },
+        FrameCase { "AfterAnotherFrame",
+                    bytes({ 0x02, 1, 2, 3, 4, 0x03, 0x02, 0xFF, 0xFF, 0xFF, 0xFF, 0x03 }), true },
+        FrameCase { "TrailingByte", bytes({ 0x02, 0xAA, 0xBB, 0xCC, 0x03, 0x00 }), false },
+        FrameCase { "SevenEndingZero", bytes({ 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03, 0x00 }), false },
+        FrameCase { "NoStart", bytes({ 0x01, 0xAA, 0xBB, 0xCC, 0xDD, 0x03 }), false },
+        FrameCase { "TooShort", bytes({ 0x02, 0xAA, 0xBB, 0x03 }), false },
+        FrameCase { "Empty", QByteArray(), false }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FrameIsValid, WantsExactlySixBytes)
 {
-    EXPECT_FALSE(FrameIsValid(bytes({0x00, 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03})));
+    EXPECT_FALSE(FrameIsValid(bytes({ 0x00, 0x02, 0xAA, 0xBB, 0xCC, 0xDD, 0x03 })));
 }
 
 struct RangeCase
@@ -56,7 +58,8 @@ struct RangeCase
 };
 
 class RangeByte : public ::testing::TestWithParam<RangeCase>
-{};
+{
+};
 
 TEST_P(RangeByte, SetsRangeAndOver)
 {
@@ -71,13 +74,13 @@ TEST_P(RangeByte, SetsRangeAndOver)
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, RangeByte,
-                         ::testing::Values(RangeCase{"Index0", 0x00, 80, 140, false},
-                                           RangeCase{"Index1", 0x01, 70, 130, false},
-                                           RangeCase{"Index4", 0x04, 40, 100, false},
-                                           RangeCase{"Index5Over", 0x85, 30, 90, true},
-                                           RangeCase{"Index7KeepsRange", 0x07, 11, 77, false},
-                                           RangeCase{"Index6OverKeepsRange", 0x86, 11, 77, true},
-                                           RangeCase{"UnusedBitsIgnored", 0x78, 80, 140, false}),
+                         ::testing::Values(RangeCase { "Index0", 0x00, 80, 140, false },
+                                           RangeCase { "Index1", 0x01, 70, 130, false },
+                                           RangeCase { "Index4", 0x04, 40, 100, false },
+                                           RangeCase { "Index5Over", 0x85, 30, 90, true },
+                                           RangeCase { "Index7KeepsRange", 0x07, 11, 77, false },
+                                           RangeCase { "Index6OverKeepsRange", 0x86, 11, 77, true },
+                                           RangeCase { "UnusedBitsIgnored", 0x78, 80, 140, false }),
                          [](const auto &info) { return std::string(info.param.name); });
 
 struct ModeCase
@@ -90,7 +93,8 @@ struct ModeCase
 };
 
 class ModeByte : public ::testing::TestWithParam<ModeCase>
-{};
+{
+};
 
 TEST_P(ModeByte, SetsWeightingsAndFlags)
 {
@@ -109,13 +113,13 @@ TEST_P(ModeByte, SetsWeightingsAndFlags)
 
 INSTANTIATE_TEST_SUITE_P(
     Bytes, ModeByte,
-    ::testing::Values(ModeCase{"Zero", 0x00, "FAST", "A", false, false, false, false},
-                      ModeCase{"SlowFilter", 0x61, "SLOW", "AA", false, false, false, false},
-                      ModeCase{"AllSet", 0xFF, "", "AA", true, true, true, true},
-                      ModeCase{"ImpC", 0x22, "IMP", "C", false, false, false, false},
-                      ModeCase{"RunningZ", 0x44, "FAST", "Z", true, false, false, false},
-                      ModeCase{"PausedOnly", 0x08, "FAST", "A", false, true, false, false},
-                      ModeCase{"StoppedUnder", 0x90, "FAST", "A", false, false, true, true}),
+    ::testing::Values(ModeCase { "Zero", 0x00, "FAST", "A", false, false, false, false },
+                      ModeCase { "SlowFilter", 0x61, "SLOW", "AA", false, false, false, false },
+                      ModeCase { "AllSet", 0xFF, "", "AA", true, true, true, true },
+                      ModeCase { "ImpC", 0x22, "IMP", "C", false, false, false, false },
+                      ModeCase { "RunningZ", 0x44, "FAST", "Z", true, false, false, false },
+                      ModeCase { "PausedOnly", 0x08, "FAST", "A", false, true, false, false },
+                      ModeCase { "StoppedUnder", 0x90, "FAST", "A", false, false, true, true }),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct LevelCase
@@ -127,7 +131,8 @@ struct LevelCase
 };
 
 class LevelWord : public ::testing::TestWithParam<LevelCase>
-{};
+{
+};
 
 TEST_P(LevelWord, SetsLevelAndText)
 {
@@ -138,15 +143,15 @@ TEST_P(LevelWord, SetsLevelAndText)
 }
 
 INSTANTIATE_TEST_SUITE_P(Bytes, LevelWord,
-                         ::testing::Values(LevelCase{"Plain", 0x05, 0x5F, 137.5, "137.5"},
-                                           LevelCase{"Marked", 0x85, 0x5F, 137.5, "137.5*"},
-                                           LevelCase{"BelowOne", 0x00, 0x05, 0.5, ".5"},
-                                           LevelCase{"Zero", 0x00, 0x00, 0.0, ".0"},
-                                           LevelCase{"MarkedZero", 0x80, 0x00, 0.0, ".0*"},
-                                           LevelCase{"Ten", 0x00, 0x0A, 1.0, "1.0"},
-                                           LevelCase{"Highest", 0xFF, 0xFF, 3276.7, "3276.7*"},
-                                           LevelCase{"HighestUnmarked", 0x7F, 0xFF, 3276.7,
-                                                     "3276.7"}),
+                         ::testing::Values(LevelCase { "Plain", 0x05, 0x5F, 137.5, "137.5" },
+                                           LevelCase { "Marked", 0x85, 0x5F, 137.5, "137.5*" },
+                                           LevelCase { "BelowOne", 0x00, 0x05, 0.5, ".5" },
+                                           LevelCase { "Zero", 0x00, 0x00, 0.0, ".0" },
+                                           LevelCase { "MarkedZero", 0x80, 0x00, 0.0, ".0*" },
+                                           LevelCase { "Ten", 0x00, 0x0A, 1.0, "1.0" },
+                                           LevelCase { "Highest", 0xFF, 0xFF, 3276.7, "3276.7*" },
+                                           LevelCase { "HighestUnmarked", 0x7F, 0xFF, 3276.7,
+                                                       "3276.7" }),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -121,7 +121,8 @@ struct KeyCase
 };
 
 class PressKeyTest : public MeterLinkTest, public ::testing::WithParamInterface<KeyCase>
-{};
+{
+};
 
 TEST_P(PressKeyTest, HandshakeThenKeyFrameInOneWrite)
 {
@@ -132,12 +133,12 @@ TEST_P(PressKeyTest, HandshakeThenKeyFrameInOneWrite)
     EXPECT_EQ(port.writes()[1].bytes, GetParam().frame);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, PressKeyTest,
-                         ::testing::Values(KeyCase{"CA", KeyCode::CA, QByteArray("K\0\0\x01", 4)},
-                                           KeyCase{"Up", KeyCode::Up, QByteArray("K\0\0\x09", 4)},
-                                           KeyCase{"Down", KeyCode::Down,
-                                                   QByteArray("\x4B\x00\x00\x0A", 4)}),
-                         [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Keys, PressKeyTest,
+    ::testing::Values(KeyCase { "CA", KeyCode::CA, QByteArray("K\0\0\x01", 4) },
+                      KeyCase { "Up", KeyCode::Up, QByteArray("K\0\0\x09", 4) },
+                      KeyCase { "Down", KeyCode::Down, QByteArray("\x4B\x00\x00\x0A", 4) }),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MeterLinkTest, UnpluggedMeterGetsOnlyAttentionLettersUntilStopped)
 {

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,8 +17,9 @@ TEST(ComPortNumberOfText, OnlyExactNamesChoose)
         const char *text;
         int expected;
     } cases[] = {
-        {"COM1", 1},  {"COM16", 16}, {"COM9", 9},   {"com1", 7},  {"COM1 ", 7}, {" COM1", 7},
-        {"COM17", 7}, {"COM0", 7},   {"COM01", 7},  {"", 7},      {"COM", 7},   {"Com3", 7},
+        { "COM1", 1 },  { "COM16", 16 }, { "COM9", 9 },  { "com1", 7 },
+        { "COM1 ", 7 }, { " COM1", 7 },  { "COM17", 7 }, { "COM0", 7 },
+        { "COM01", 7 }, { "", 7 },       { "COM", 7 },   { "Com3", 7 },
     };
     for (const auto &c : cases)
         EXPECT_EQ(ComPortNumberOfText(QString::fromLatin1(c.text), 7), c.expected) << c.text;
@@ -41,7 +43,7 @@ TEST(PortHelpRows, ListsReachableDevicesInComOrderThenTheUnreachedOnes)
     const QString usb = dir.filePath(QStringLiteral("ttyUSB0"));
     const QString acm = dir.filePath(QStringLiteral("ttyACM0"));
     const QString other = dir.filePath(QStringLiteral("ttyXRUSB0"));
-    for (const QString &path : {usb, acm, other}) {
+    for (const QString &path : { usb, acm, other }) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
@@ -54,18 +56,18 @@ TEST(PortHelpRows, ListsReachableDevicesInComOrderThenTheUnreachedOnes)
     comDevices[0] = usb;
     comDevices[4] = link;
 
-    const QList<QPair<QString, QString>> present = {{other, QStringLiteral("Adapter X")},
-                                                    {acm, QStringLiteral("Meter cable")},
-                                                    {usb, QString()}};
+    const QList<QPair<QString, QString>> present = { { other, QStringLiteral("Adapter X") },
+                                                     { acm, QStringLiteral("Meter cable") },
+                                                     { usb, QString() } };
     const QList<PortHelpRow> rows = PortHelpRows(comDevices, present);
     ASSERT_EQ(rows.size(), 3);
     EXPECT_EQ(rows[0].comName, QStringLiteral("COM1"));
-    EXPECT_EQ(rows[0].device, usb);
+    EXPECT_EQ(rows[0].device, QFileInfo(usb).canonicalFilePath());
     EXPECT_EQ(rows[1].comName, QStringLiteral("COM5"));
-    EXPECT_EQ(rows[1].device, link);
+    EXPECT_EQ(rows[1].device, QFileInfo(acm).canonicalFilePath()); // the link followed
     EXPECT_EQ(rows[1].description, QStringLiteral("Meter cable")); // found through the link
     EXPECT_EQ(rows[2].comName, QString());
-    EXPECT_EQ(rows[2].device, other);
+    EXPECT_EQ(rows[2].device, QFileInfo(other).canonicalFilePath());
 
     const QString text = PortHelpText(rows, QStringLiteral("/run/ports"));
     EXPECT_TRUE(text.contains(QStringLiteral("COM5")));
@@ -75,7 +77,7 @@ TEST(PortHelpRows, ListsReachableDevicesInComOrderThenTheUnreachedOnes)
 
 TEST(PortHelpRows, SaysSoWhenNothingIsFound)
 {
-    const QString text = PortHelpText(PortHelpRows({QStringLiteral("/nonexistent/x")}, {}), {});
+    const QString text = PortHelpText(PortHelpRows({ QStringLiteral("/nonexistent/x") }, {}), {});
     EXPECT_TRUE(text.contains(QStringLiteral("(none")));
 }
 

@@ -32,7 +32,7 @@ protected:
         QObject::connect(&events, &PanelEvents::linkLostClearGraphs, note("graphs"));
         QObject::connect(&events, &PanelEvents::linkStateChanged, [this](bool linked) {
             log << QString::fromLatin1(linked ? "COM" : "No COM")
-                       + (timers.timer2Enabled() ? "+T2" : "");
+                    + (timers.timer2Enabled() ? "+T2" : "");
         });
         clock.start();
     }
@@ -51,8 +51,8 @@ TEST_F(LinkLostRecoveryTest, AnnouncesInOrderWaitsAndRestartsTimer2)
     port.feedAfter(300, QByteArray("\x02\x00\x03\x00", 4)); // not a frame yet
     port.feedAfter(500, Live);
     EXPECT_TRUE(LinkLostRecovery(port, timers, events));
-    EXPECT_EQ(log, QStringList({"stopRecording+T2", "reset+T2", "No COM", "lists", "graphs",
-                                "COM"}));
+    EXPECT_EQ(log,
+              QStringList({ "stopRecording+T2", "reset+T2", "No COM", "lists", "graphs", "COM" }));
     EXPECT_FALSE(timer2DuringWait);
     EXPECT_TRUE(timers.timer2Enabled());
     EXPECT_TRUE(timers.timer1Enabled());

@@ -24,7 +24,8 @@ struct FigureCase
 };
 
 class FigureAndBar : public ::testing::TestWithParam<FigureCase>
-{};
+{
+};
 
 TEST_P(FigureAndBar, FollowTheRange)
 {
@@ -37,13 +38,13 @@ TEST_P(FigureAndBar, FollowTheRange)
 
 INSTANTIATE_TEST_SUITE_P(
     Levels, FigureAndBar,
-    ::testing::Values(FigureCase{"FarBelowRange", 0x05, 249, 30.0, "- - -"},
-                      FigureCase{"ExactlyFiveBelow", 0x05, 250, 30.0, "25.0"},
-                      FigureCase{"InRange", 0x05, 654, 65.4, "65.4"},
-                      FigureCase{"AboveTop", 0x00, 1500, 140.0, "150.0"},
-                      FigureCase{"AtTop", 0x00, 1400, 140.0, "140.0"},
-                      FigureCase{"MarkedBelowRange", 0x00, 0x8000 + 749, 80.0, "- - -"},
-                      FigureCase{"MarkedInRange", 0x00, 0x8000 + 1375, 137.5, "137.5*"}),
+    ::testing::Values(FigureCase { "FarBelowRange", 0x05, 249, 30.0, "- - -" },
+                      FigureCase { "ExactlyFiveBelow", 0x05, 250, 30.0, "25.0" },
+                      FigureCase { "InRange", 0x05, 654, 65.4, "65.4" },
+                      FigureCase { "AboveTop", 0x00, 1500, 140.0, "150.0" },
+                      FigureCase { "AtTop", 0x00, 1400, 140.0, "140.0" },
+                      FigureCase { "MarkedBelowRange", 0x00, 0x8000 + 749, 80.0, "- - -" },
+                      FigureCase { "MarkedInRange", 0x00, 0x8000 + 1375, 137.5, "137.5*" }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PanelDisplay, UpAndDownFollowTheRangeEnds)
@@ -54,8 +55,10 @@ TEST(PanelDisplay, UpAndDownFollowTheRangeEnds)
         bool up, down;
         const char *min, *max, *board;
     } cases[] = {
-        {0x00, false, true, "80", "140", "80-140"}, {0x05, true, false, "30", "90", "30-90"},
-        {0x01, true, true, "70", "130", "70-130"},  {0x04, true, true, "40", "100", "40-100"},
+        { 0x00, false, true, "80", "140", "80-140" },
+        { 0x05, true, false, "30", "90", "30-90" },
+        { 0x01, true, true, "70", "130", "70-130" },
+        { 0x04, true, true, "40", "100", "40-100" },
     };
     for (const auto &c : cases) {
         const PanelDisplay d = NextPanelDisplay({}, readingOf(c.rangeByte, 0, 0x03, 0x52));
@@ -74,7 +77,7 @@ TEST(PanelDisplay, FilterBlinksTheAEveryPollAndNamesTheFilter)
     PanelDisplay d;
     ASSERT_TRUE(d.caVisible);
     const MeterReading filter = readingOf(0x00, 0x61, 0x03, 0x52);
-    for (bool expected : {false, true, false, true}) {
+    for (bool expected : { false, true, false, true }) {
         d = NextPanelDisplay(d, filter);
         EXPECT_EQ(d.caVisible, expected);
         EXPECT_EQ(d.caText, QStringLiteral("A"));
