@@ -52,7 +52,7 @@ QList<PortHelpRow> PortHelpRows(const QStringList &comDevices,
 
 QString PortHelpText(const QList<PortHelpRow> &rows, const QString &portsFolder)
 {
-    QString text = QStringLiteral("Serial ports found on this computer:\n");
+    QString text = QStringLiteral("Serial ports found:\n");
     if (rows.isEmpty())
         text += QStringLiteral("  (none - is the meter's cable plugged in?)\n");
     for (const PortHelpRow &row : rows) {
@@ -61,9 +61,11 @@ QString PortHelpText(const QList<PortHelpRow> &rows, const QString &portsFolder)
         if (!row.description.isEmpty())
             text += QStringLiteral("    ") + row.description + QLatin1Char('\n');
     }
-    text += QStringLiteral("\nCOM1-8 open /dev/ttyUSB0-7, COM9-12 /dev/ttyACM0-3, "
-                           "COM13-16 /dev/ttyS0-3, unless a link named COMn in %1 "
-                           "points elsewhere.")
+    text += QStringLiteral("\nCOM names open:\n"
+                           "COM1-8 \u2192 /dev/ttyUSB0-7\n"
+                           "COM9-12 \u2192 /dev/ttyACM0-3\n"
+                           "COM13-16 \u2192 /dev/ttyS0-3\n"
+                           "unless a link named COMn is in\n%1")
                 .arg(portsFolder);
     return text;
 }
