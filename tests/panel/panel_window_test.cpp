@@ -265,6 +265,21 @@ TEST_F(PanelWindowTest, KeypadButtonsPressTheirKeysWithoutTouchingTheTimers)
     panel->timers().setBothEnabled(false);
 }
 
+TEST_F(PanelWindowTest, PollHoldsOffWhileAKeyWaitsForItsAcknowledgement)
+{
+    ASSERT_TRUE(port->open(3));
+    port->setResponder([](const QByteArray &w) { return w == "A" ? Ack : QByteArray(); }, 100);
+    bool pollReturned = false;
+    QTimer::singleShot(20, [&] {
+        panel->pollTick(); // falls due inside the handshake's wait
+        pollReturned = true;
+    });
+    child<QPushButton>("BtnDown")->click();
+    EXPECT_TRUE(pollReturned);
+    EXPECT_EQ(port->written(), QByteArray("AK\0\0\x0A", 5));
+    EXPECT_EQ(figure(), QStringLiteral("140.0")); // the acknowledgement was not shown as a level
+}
+
 TEST_F(PanelWindowTest, ToolbarHasElevenButtonsAndOnlyTheRangeKeysWorkAlone)
 {
     ASSERT_TRUE(port->open(3));

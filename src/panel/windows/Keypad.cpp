@@ -4,6 +4,7 @@
 
 #include <QGridLayout>
 #include <QPushButton>
+#include <QScopedValueRollback>
 
 Keypad::Keypad(SerialPort &port, StopRequested stop, QWidget *parent)
     : QWidget(parent)
@@ -23,8 +24,7 @@ Keypad::Keypad(SerialPort &port, StopRequested stop, QWidget *parent)
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
         button->setFocusPolicy(Qt::TabFocus);
         const KeyCode code = key.code;
-        connect(button, &QPushButton::clicked, this,
-                [this, code] { PressKey(m_port, code, m_stop); });
+        connect(button, &QPushButton::clicked, this, [this, code] { press(code); });
         grid->addWidget(button, index / 2, index % 2);
         ++index;
     }
@@ -37,4 +37,10 @@ QPushButton *Keypad::button(KeyCode code) const
             return findChild<QPushButton *>(QLatin1String(key.objectName));
     }
     return nullptr;
+}
+
+void Keypad::press(KeyCode code)
+{
+    QScopedValueRollback<bool> pressing(m_pressing, true);
+    PressKey(m_port, code, m_stop);
 }

@@ -19,7 +19,14 @@ public:
 
     QPushButton *button(KeyCode code) const;
 
+    // True while a key exchange runs. The poll holds off meanwhile: its read
+    // would take the meter's acknowledgement for a live frame.
+    bool isPressing() const { return m_pressing; }
+
 private:
+    void press(KeyCode code);
+
     SerialPort &m_port;
     StopRequested m_stop;
+    bool m_pressing = false;
 };

@@ -215,6 +215,10 @@ void Panel::setToolbarDispatcher(std::function<void(const QString &)> dispatch)
 
 void Panel::pollTick()
 {
+    // A key exchange waits for the meter's acknowledgement; reading a frame
+    // now would swallow it. The next tick polls again.
+    if (m_keypad->isPressing())
+        return;
     const std::optional<QByteArray> frame = ReadLiveFrame(*m_port, m_context.stopRequested);
     if (m_closing)
         return;
