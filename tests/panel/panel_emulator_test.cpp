@@ -1,6 +1,6 @@
 #include "EmulatorSession.h"
-#include "ScriptedDialogs.h"
 #include "panel/windows/Panel.h"
+#include "ui/widgets/ScriptedDialogs.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 
 #include <QApplication>

@@ -1,4 +1,3 @@
-#include "ScriptedDialogs.h"
 #include "link/MeterLink.h"
 #include "panel/windows/Keypad.h"
 #include "panel/windows/LevelBar.h"
@@ -6,6 +5,7 @@
 #include "panel/windows/PanelToolbar.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "ui/core/FakeSerialPort.h"
+#include "ui/widgets/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -92,11 +92,12 @@ TEST_F(PanelWindowTest, StartUpFailureSaysSoAndStopsTheTimers)
 {
     port->setOpenFails(true);
     EXPECT_FALSE(panel->startUp());
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].text, QStringLiteral("No device found, try again!"));
-    EXPECT_EQ(dialogs.messages[0].title, QString()); // the program's name
-    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Critical);
-    EXPECT_EQ(dialogs.messages[0].buttons, MessageButtons::Ok);
+    const auto messages = dialogs.callsOf(ScriptedDialogs::Kind::Message);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, QStringLiteral("No device found, try again!"));
+    EXPECT_EQ(messages[0].title, QString()); // the program's name
+    EXPECT_EQ(messages[0].icon, MessageIcon::Critical);
+    EXPECT_EQ(messages[0].buttons, MessageButtons::Ok);
     EXPECT_FALSE(panel->timers().timer1Enabled());
     EXPECT_FALSE(panel->timers().timer2Enabled());
 }
@@ -106,7 +107,7 @@ TEST_F(PanelWindowTest, StartUpOpensThePortAndStartsBothTimers)
     int startups = 0;
     QObject::connect(&panel->events(), &PanelEvents::startingUp, [&] { ++startups; });
     EXPECT_TRUE(panel->startUp());
-    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.calls().empty());
     EXPECT_EQ(port->openedPort(), 3);
     EXPECT_EQ(text("LblCOM"), QStringLiteral("COM3"));
     EXPECT_EQ(startups, 1);
