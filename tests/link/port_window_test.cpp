@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -59,6 +60,16 @@ TEST_F(PortWindowTest, OkWithoutChangeChoosesCom1)
     EXPECT_EQ(chosen, 1);
     EXPECT_EQ(port.comPortNumber(), 1);
     EXPECT_FALSE(port.isVisible()); // closed after handing over
+}
+
+TEST_F(PortWindowTest, EnterInTheNameAcceptsLikeOk)
+{
+    int chosen = -1;
+    QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
+    auto *combo = child<QComboBox>("TxtCOM");
+    combo->setEditText(QStringLiteral("COM12"));
+    Q_EMIT combo->lineEdit()->returnPressed();
+    EXPECT_EQ(chosen, 12);
 }
 
 TEST_F(PortWindowTest, OnlyExactNamesChoose)

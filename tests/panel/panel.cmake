@@ -5,8 +5,15 @@ vorn_add_test(panel_emulator_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_emulator_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/EmulatorSession.cpp
   LIBS vorn_panel_windows)
+vorn_add_test(program_run_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_run_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/EmulatorSession.cpp
+  LIBS vorn_panel_windows)
+# Tests against the meter emulator skip themselves when it is not built.
 if(TARGET vorn-meter-emulator)
-  target_compile_definitions(panel_emulator_test PRIVATE
-    VORN_METER_EMULATOR="$<TARGET_FILE:vorn-meter-emulator>")
-  add_dependencies(panel_emulator_test vorn-meter-emulator)
+  foreach(test panel_emulator_test program_run_test)
+    target_compile_definitions(${test} PRIVATE
+      VORN_METER_EMULATOR="$<TARGET_FILE:vorn-meter-emulator>")
+    add_dependencies(${test} vorn-meter-emulator)
+  endforeach()
 endif()

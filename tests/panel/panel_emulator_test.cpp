@@ -1,7 +1,7 @@
 #include "EmulatorSession.h"
 #include "panel/windows/Panel.h"
-#include "ui/widgets/ScriptedDialogs.h"
 #include "panel/windows/SevenSegmentDisplay.h"
+#include "ui/widgets/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

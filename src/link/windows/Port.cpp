@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollArea>
@@ -98,6 +99,8 @@ Port::Port(QWidget *parent)
     move(px(WindowLeft), py(WindowTop));
 
     connect(m_cmdOk, &QPushButton::clicked, this, &Port::accept);
+    // Enter in the port name accepts, as OK does.
+    connect(m_txtCom->lineEdit(), &QLineEdit::returnPressed, this, &Port::accept);
     connect(m_cmdDevice, &QPushButton::clicked, this, &Port::showHelp);
     connect(m_cmdGo, &QPushButton::clicked, this, &Port::startDeviceManager);
 }
