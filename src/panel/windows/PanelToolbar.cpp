@@ -34,8 +34,9 @@ PanelToolbar::PanelToolbar(QWidget *parent)
         m_order << key;
         m_states.insert(key, State { action, true, false });
         refresh(m_states[key]);
-        if (key == QLatin1String("Refresh") || key == QLatin1String("Down")
-            || key == QLatin1String("Sampling"))
+        // Groups: files, meter settings, clock and logger, statistics.
+        if (key == QLatin1String("Sampling") || key == QLatin1String("Down")
+            || key == QLatin1String("Erase"))
             addSeparator();
     }
 }
