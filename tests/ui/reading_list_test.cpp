@@ -4,6 +4,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -218,6 +219,27 @@ TEST_F(ReadingListViewTest, ClearScrollsBackToTheHeader)
         EXPECT_EQ(view.grid(c)->rowCount(), 0);
         EXPECT_EQ(view.grid(c)->currentRow(), -1);
     }
+}
+
+// Pixels of text colour in the rows below the header of a grid.
+int inkBelowHeader(ReadingGrid *grid)
+{
+    const QImage image = grid->viewport()->grab().toImage();
+    int ink = 0;
+    for (int y = grid->rowHeight() + 1; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ink += qGray(image.pixel(x, y)) < 100;
+    }
+    return ink;
+}
+
+TEST_F(ReadingListViewTest, RowsArePaintedUnderTheHeader)
+{
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(inkBelowHeader(view.grid(c)), 0) << "grid " << c;
+    appendRows(model, 5);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_GT(inkBelowHeader(view.grid(c)), 20) << "grid " << c;
 }
 
 TEST_F(ReadingListViewTest, ClickingARowMakesItCurrentAndRowsMapToPositions)

@@ -1,5 +1,6 @@
 #include "ui/core/ComPortNames.h"
 #include "ui/core/Delay.h"
+#include "ui/core/FakeSerialPort.h"
 #include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>
@@ -343,6 +344,31 @@ TEST_F(QtSerialPortTest, RemovingTheLinkMarksThePortLostAndReopenNeedsItBack)
     pty->write("abcdef");
     ASSERT_TRUE(waitFor([&] { return port.bytesWaiting() >= 6; }, 2.0));
     EXPECT_EQ(port.readAll(), "abcdef");
+}
+
+TEST(FakeSerialPort, BehavesLikeTheRealPortAcrossCloseAndLoss)
+{
+    FakeSerialPort port;
+    ASSERT_TRUE(port.open(3));
+    port.feed("stale");
+    port.close();
+    ASSERT_TRUE(port.open(3));
+    EXPECT_EQ(port.bytesWaiting(), 0) << "an open starts with nothing waiting";
+
+    port.setResponder(
+        [](const QByteArray &written) {
+            return written == "A" ? QByteArray("\x02\xff\xff\xff\xff\x03", 6) : QByteArray();
+        },
+        20);
+    EXPECT_TRUE(port.write("A"));
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    Delay(0.05);
+    EXPECT_EQ(port.readAll(), QByteArray("\x02\xff\xff\xff\xff\x03", 6));
+
+    port.setLost(true);
+    EXPECT_FALSE(port.write("A"));
+    EXPECT_FALSE(port.reopen());
+    EXPECT_EQ(port.written(), "A");
 }
 
 } // namespace

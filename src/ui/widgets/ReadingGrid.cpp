@@ -169,7 +169,10 @@ void ReadingGrid::paintEvent(QPaintEvent *)
     header.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
     header.position = QStyleOptionHeader::OnlyOneSection;
     header.orientation = Qt::Horizontal;
+    // The style may leave a clip or pen behind it.
+    painter.save();
     style()->drawControl(QStyle::CE_Header, &header, &painter, this);
+    painter.restore();
 
     const QColor lineColor = palette().color(QPalette::Mid);
     const int first = topRow();
