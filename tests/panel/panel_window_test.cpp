@@ -364,6 +364,11 @@ TEST_F(PanelWindowTest, Screenshots)
     save("panel-filter-lit.png");
     pollWith(frame(0x05, 0x88, 212));
     save("panel-under.png");
+    for (const QString &key : panel->toolbar()->keys())
+        panel->toolbar()->setButtonAvailable(key, true);
+    panel->toolbar()->setRecording(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(panel->toolbar()->grab().save(QDir(dir).filePath("toolbar-recording.png")));
     QObject::connect(&panel->events(), &PanelEvents::linkStateChanged, [&](bool linked) {
         if (!linked)
             QTimer::singleShot(100, [&] {
