@@ -1,0 +1,86 @@
+#include "CivilTime.h"
+
+namespace CivilTime {
+
+namespace {
+
+bool readNumber(QStringView text, qsizetype from, qsizetype length, int &value)
+{
+    value = 0;
+    for (qsizetype i = from; i < from + length; ++i) {
+        const QChar c = text.at(i);
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return true;
+}
+
+struct Civil
+{
+    int year;
+    unsigned month;
+    unsigned day;
+};
+
+// Howard Hinnant's civil-from-days algorithm.
+Civil civilFromDays(int64_t z)
+{
+    z += 719468;
+    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const int64_t y = static_cast<int64_t>(yoe) + era * 400;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<int>(y + (m <= 2)), m, d};
+}
+
+} // namespace
+
+int64_t daysFromCivil(int year, unsigned month, unsigned day)
+{
+    const int64_t y = year - (month <= 2);
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int64_t>(doe) - 719468;
+}
+
+std::optional<int64_t> parseStamp(QStringView text)
+{
+    text = text.trimmed();
+    // yyyy/mm/dd hh:nn:ss
+    if (text.size() != 19 || text.at(4) != QLatin1Char('/') || text.at(7) != QLatin1Char('/')
+        || text.at(10) != QLatin1Char(' ') || text.at(13) != QLatin1Char(':')
+        || text.at(16) != QLatin1Char(':'))
+        return std::nullopt;
+    int year, month, day, hour, minute, second;
+    if (!readNumber(text, 0, 4, year) || !readNumber(text, 5, 2, month)
+        || !readNumber(text, 8, 2, day) || !readNumber(text, 11, 2, hour)
+        || !readNumber(text, 14, 2, minute) || !readNumber(text, 17, 2, second))
+        return std::nullopt;
+    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    return daysFromCivil(year, unsigned(month), unsigned(day)) * SecondsPerDay + hour * 3600
+           + minute * 60 + second;
+}
+
+QString toIso(int64_t seconds)
+{
+    const int64_t days = alignDown(seconds, SecondsPerDay) / SecondsPerDay;
+    const int64_t inDay = seconds - days * SecondsPerDay;
+    const Civil c = civilFromDays(days);
+    return QStringLiteral("%1-%2-%3T%4:%5:%6")
+        .arg(c.year, 4, 10, QLatin1Char('0'))
+        .arg(c.month, 2, 10, QLatin1Char('0'))
+        .arg(c.day, 2, 10, QLatin1Char('0'))
+        .arg(inDay / 3600, 2, 10, QLatin1Char('0'))
+        .arg(inDay / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(inDay % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace CivilTime
