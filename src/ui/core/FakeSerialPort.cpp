@@ -46,7 +46,7 @@ bool FakeSerialPort::write(const QByteArray &bytes)
 {
     if (!m_open || m_lost)
         return false;
-    m_writes.push_back({bytes, m_clock.elapsed()});
+    m_writes.push_back({ bytes, m_clock.elapsed() });
     if (m_responder) {
         const QByteArray reply = m_responder(bytes);
         if (!reply.isEmpty()) {

@@ -28,8 +28,9 @@ bool QtSerialPort::open(int portNumber)
         m_port.close();
     m_port.setPortName(m_devicePath);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = QStringLiteral("%1 (%2): %3").arg(QStringLiteral("COM%1").arg(portNumber),
-                                                   m_devicePath, m_port.errorString());
+        m_error
+            = QStringLiteral("%1 (%2): %3")
+                  .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
         return false;
     }
     // 38400,n,8,1, no flow control. A pseudo-terminal refuses some of the
