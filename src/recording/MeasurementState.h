@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ClassTables.h"
+#include "LiveLog.h"
+#include "RecordingTempFile.h"
+#include "ui/core/ReadingListModel.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// Everything the live panel measures during the run: live statistics, the
+// running recording, the sampled list, the class tables and the history.
+// Owned by the panel for the whole run; the sampling tick and the recording
+// operations are its only writers.
+struct MeasurementState
+{
+    // Rows of the list at which it is dumped to a file and emptied.
+    static constexpr int64_t ListLimit = 348000;
+    // Records after which a recording finishes by itself.
+    static constexpr int64_t RecordLimit = 348000;
+
+    MeasurementState();
+    MeasurementState(const MeasurementState &) = delete;
+    MeasurementState &operator=(const MeasurementState &) = delete;
+
+    // A new sampling interval; the first sample then follows interval + 1 ticks later.
+    void changeSampleInterval(int seconds);
+
+    int SampleInterval = 1;
+    int TickCount = 0;
+
+    int64_t LiveCount = 0;
+    double LiveEnergy = 0.0;
+    double LiveLeq = 0.0;
+    QString LiveLeqText;
+    double LiveSel = 0.0;
+    QString LiveSelText;
+    double MaxLevel = 0.0;
+    QString MaxLevelTime;
+
+    bool Recording = false;
+    int64_t RecordCount = 0;
+    int64_t RecordingCount = 0;
+    double RecordingEnergy = 0.0;
+    QString RecordingLeqText;
+    QString RecordingSelText;
+    QString RecordingMaxText;
+    QString RecordingMaxTime;
+    // Name of the file being recorded, without its folder.
+    QString RecordingFileName;
+    // The data file the running recording is finished into; kept apart from
+    // the shared save state so another window's save cannot redirect it.
+    QString RecordingTargetPath;
+
+    QString SampleTime;
+    int64_t ListCount = 0;
+
+    ClassTables Classes;
+    double LiveLeqMin = 145.0;
+    double LiveLeqMax = 0.0;
+    double LiveSelMin = 145.0;
+    double LiveSelMax = 0.0;
+
+    LiveLog History;
+    ReadingListModel List;
+    RecordingTempFile TempFile;
+    // The last failure of the list dump, so a lasting fault is reported once.
+    QString LastDumpError;
+};

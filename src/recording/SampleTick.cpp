@@ -1,0 +1,152 @@
+#include "SampleTick.h"
+
+#include "AtomicFile.h"
+#include "FormatTenths.h"
+#include "MeasurementState.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+double leqOf(double energy, int64_t count)
+{
+    return 10.0 * std::log10(energy / double(count));
+}
+
+double selOf(double leq, int64_t count)
+{
+    return leq + 10.0 * std::log10(double(count));
+}
+
+void recordSample(MeasurementState &state, const SampleInput &input, SampleTickResult &result)
+{
+    if (!state.Recording) {
+        state.RecordCount = 0;
+        return;
+    }
+    state.RecordCount += 1;
+    if (!state.TempFile.appendLine(
+            RecordLine(state.RecordCount, state.SampleTime, input.LevelText))) {
+        const QString reason = state.TempFile.errorString();
+        const SessionOutcome stopped
+            = StopRecording(state, input.Boards, StopKind::Automatic, input.StopProgress);
+        result.Errors << fileErrorMessage(state.TempFile.path(), reason)
+                             + QStringLiteral("\nThe recording has been stopped.");
+        if (stopped.ok)
+            result.AutoStopPath = stopped.path;
+        else
+            result.Errors << stopped.message;
+        result.AutoStopped = true;
+        return;
+    }
+    result.Labels = {QString::number(state.RecordCount), QStringLiteral("Rec"),
+                     state.RecordingFileName};
+    if (state.RecordCount >= MeasurementState::RecordLimit) {
+        const SessionOutcome stopped
+            = StopRecording(state, input.Boards, StopKind::Automatic, input.StopProgress);
+        result.AutoStopped = true;
+        result.Labels = {};
+        if (stopped.ok)
+            result.AutoStopPath = stopped.path;
+        else
+            result.Errors << stopped.message;
+    }
+}
+
+// A full list goes to a file of its own and is emptied, so the list stays
+// bounded and no sample is lost. A dump that fails keeps the list and is
+// tried again at the next sample.
+bool makeRoomInList(MeasurementState &state, const SampleInput &input, SampleTickResult &result)
+{
+    if (state.ListCount < MeasurementState::ListLimit)
+        return true;
+    const WriteOutcome dumped = WriteListDump(input.Folder, input.Now, state.List,
+                                              input.DumpProgress);
+    if (!dumped.ok) {
+        if (dumped.message != state.LastDumpError)
+            result.Errors << dumped.message;
+        state.LastDumpError = dumped.message;
+        return false;
+    }
+    state.LastDumpError.clear();
+    result.ListDumped = true;
+    result.DumpPath = dumped.path;
+    state.List.clear();
+    state.ListCount = 0;
+    return true;
+}
+
+void appendToList(MeasurementState &state, const SampleInput &input, SampleTickResult &result)
+{
+    if (!makeRoomInList(state, input, result))
+        return;
+    state.ListCount += 1;
+    state.List.append(QString::number(state.ListCount), state.SampleTime, input.LevelText);
+    result.ListAppended = true;
+}
+
+} // namespace
+
+SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
+{
+    SampleTickResult result;
+    const double level = input.Level;
+    const double energy = std::pow(10.0, level / 10.0);
+
+    state.LiveCount += 1;
+    state.LiveEnergy += energy;
+    state.LiveLeq = leqOf(state.LiveEnergy, state.LiveCount);
+    state.LiveLeqText = FormatTenths(state.LiveLeq);
+    state.LiveSel = selOf(state.LiveLeq, state.LiveCount);
+    state.LiveSelText = FormatTenths(state.LiveSel);
+    result.LeqText = state.LiveLeqText;
+    result.SelText = state.LiveSelText;
+
+    if (level > state.MaxLevel) {
+        state.MaxLevel = level;
+        state.MaxLevelTime = TimeStamp(input.Now);
+        result.MaxChanged = true;
+        result.MaxText = input.LevelText;
+        result.MaxTime = state.MaxLevelTime;
+    }
+
+    if (state.Recording) {
+        state.RecordingCount += 1;
+        state.RecordingEnergy += energy;
+        const double leq = leqOf(state.RecordingEnergy, state.RecordingCount);
+        state.RecordingLeqText = FormatTenths(leq);
+        state.RecordingSelText = FormatTenths(selOf(leq, state.RecordingCount));
+        if (level > LeadingNumber(state.RecordingMaxText)) {
+            state.RecordingMaxText = input.LevelText;
+            state.RecordingMaxTime = TimeStamp(input.Now);
+        }
+    }
+
+    if (state.TickCount < state.SampleInterval) {
+        state.TickCount += 1;
+        return result;
+    }
+    result.Sampled = true;
+    state.SampleTime = TimeStamp(input.Now);
+
+    recordSample(state, input, result);
+    appendToList(state, input, result);
+
+    const double leqValue = LeadingNumber(state.LiveLeqText);
+    const double selValue = LeadingNumber(state.LiveSelText);
+    result.Chart = {level, leqValue, selValue};
+
+    // A level outside the tables' 0..140 dB has no class but is still a sample.
+    result.ClassTablesChanged = state.Classes.add(level);
+    result.ShowWholeDbHistogram = state.Classes.showWholeDbHistogram();
+
+    state.LiveLeqMax = std::max(state.LiveLeqMax, leqValue);
+    state.LiveLeqMin = std::min(state.LiveLeqMin, leqValue);
+    state.LiveSelMax = std::max(state.LiveSelMax, selValue);
+    state.LiveSelMin = std::min(state.LiveSelMin, selValue);
+
+    state.History.store(level, leqValue, selValue);
+    state.TickCount = 1;
+    return result;
+}

@@ -1,0 +1,7 @@
+#include "SaveState.h"
+
+SaveState &saveState()
+{
+    static SaveState state;
+    return state;
+}

@@ -1,0 +1,214 @@
+#include "RecordingController.h"
+
+#include "LiveStatisticsView.h"
+#include "SaveDataPanel.h"
+#include "SaveListDialog.h"
+#include "recording/MeasurementState.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QWidget>
+
+namespace {
+
+// The hourglass for the length of a save, on every exit path.
+class BusyCursor
+{
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
+
+// Restores the window caption after a long write showed its progress there.
+class CaptionKeeper
+{
+public:
+    explicit CaptionKeeper(QWidget *window)
+        : m_window(window)
+        , m_caption(window ? window->windowTitle() : QString())
+    {}
+    ~CaptionKeeper()
+    {
+        if (m_window)
+            m_window->setWindowTitle(m_caption);
+    }
+    CaptionKeeper(const CaptionKeeper &) = delete;
+    CaptionKeeper &operator=(const CaptionKeeper &) = delete;
+
+private:
+    QWidget *m_window;
+    QString m_caption;
+};
+
+} // namespace
+
+RecordingController::RecordingController(MeasurementState &state, QWidget *window,
+                                         LiveStatisticsView *view, SaveDataPanel *saveData,
+                                         std::function<HeaderBoards()> boards, QObject *parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_window(window)
+    , m_view(view)
+    , m_saveData(saveData)
+    , m_boards(std::move(boards))
+{
+    if (m_saveData)
+        connect(m_saveData, &SaveDataPanel::confirmed, this,
+                &RecordingController::confirmSaveChoice);
+}
+
+bool RecordingController::recording() const
+{
+    return m_state.Recording;
+}
+
+SampleTickResult RecordingController::sampleTick(double level, const QString &levelText,
+                                                 const QDateTime &now)
+{
+    const bool wasRecording = m_state.Recording;
+    SampleInput input;
+    input.Level = level;
+    input.LevelText = levelText;
+    input.Now = now;
+    input.Boards = m_boards ? m_boards() : HeaderBoards{};
+    input.Folder = QDir::currentPath();
+    input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
+    input.StopProgress = [this](const qint64 &lines) {
+        if (m_view)
+            m_view->showCopyProgress(lines);
+    };
+
+    SampleTickResult result;
+    {
+        CaptionKeeper caption(m_window);
+        result = OnSampleTick(m_state, input);
+    }
+    if (m_view)
+        m_view->showTick(result);
+    Q_EMIT ticked(result);
+    if (result.AutoStopped)
+        saveState().FileChosen = false;
+    for (const QString &error : std::as_const(result.Errors))
+        report(error);
+    if (wasRecording != m_state.Recording)
+        Q_EMIT recordingChanged(m_state.Recording);
+    return result;
+}
+
+void RecordingController::onRecordButton()
+{
+    if (m_state.Recording)
+        stopRecording();
+    else
+        beginSaveChoice();
+}
+
+void RecordingController::beginSaveChoice()
+{
+    if (m_saveData)
+        m_saveData->beginChoice();
+}
+
+void RecordingController::confirmSaveChoice(int saveMode)
+{
+    if (m_saveData)
+        m_saveData->hide();
+    if (m_state.Recording)
+        return;
+    if (saveMode == SaveDataPanel::RecordToFile)
+        startRecording();
+    else
+        saveList();
+}
+
+void RecordingController::startRecording()
+{
+    SaveListDialog(m_window);
+    if (!saveState().FileChosen)
+        return;
+    const SessionOutcome started
+        = StartRecording(m_state, saveState().TargetPath, QDir::currentPath());
+    if (!started.ok) {
+        saveState().FileChosen = false;
+        report(started.message);
+        return;
+    }
+    if (m_view)
+        m_view->showRecordingStarted(m_state.RecordingFileName);
+    Q_EMIT recordingChanged(true);
+}
+
+void RecordingController::stopRecording()
+{
+    finishRecording(StopKind::Manual);
+}
+
+void RecordingController::finishRecording(StopKind kind)
+{
+    if (!m_state.Recording)
+        return;
+    if (m_view)
+        m_view->showRecordingStopped();
+    const SessionOutcome stopped
+        = StopRecording(m_state, m_boards ? m_boards() : HeaderBoards{}, kind,
+                        [this](const qint64 &lines) {
+                            if (m_view)
+                                m_view->showCopyProgress(lines);
+                        });
+    if (m_view)
+        m_view->showRecordingStopped();
+    saveState().FileChosen = false;
+    Q_EMIT recordingChanged(false);
+    if (!stopped.ok)
+        report(stopped.message);
+}
+
+void RecordingController::saveList()
+{
+    BusyCursor busy;
+    SaveListDialog(m_window);
+    if (!saveState().FileChosen)
+        return;
+    SessionOutcome saved;
+    {
+        CaptionKeeper caption(m_window);
+        saved = SaveList(m_state, saveState().TargetPath,
+                         m_boards ? m_boards() : HeaderBoards{},
+                         [this](const QString &text) { showCaption(text); });
+    }
+    saveState().FileChosen = false;
+    if (!saved.ok)
+        report(saved.message);
+}
+
+void RecordingController::resetLiveData()
+{
+    ResetLiveData(m_state);
+    Q_EMIT liveDataCleared();
+}
+
+void RecordingController::linkLost()
+{
+    finishRecording(StopKind::Manual);
+    ResetAfterLinkLoss(m_state);
+    Q_EMIT liveDataCleared();
+}
+
+void RecordingController::finishBeforeClose()
+{
+    finishRecording(StopKind::Manual);
+}
+
+void RecordingController::report(const QString &message)
+{
+    dialogs().message(m_window, message, QString(), MessageIcon::Critical, MessageButtons::Ok);
+}
+
+void RecordingController::showCaption(const QString &caption)
+{
+    if (m_window)
+        m_window->setWindowTitle(caption);
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "recording/RecordingSession.h"
+#include "recording/SampleTick.h"
+
+#include <QObject>
+
+#include <functional>
+
+class LiveStatisticsView;
+class QWidget;
+class SaveDataPanel;
+struct MeasurementState;
+
+// Drives recording from the panel: the sampling tick into the live view, the
+// Save Data choice, start and stop of a recording, the list save, Refresh and
+// the reset after a lost link. Failures are reported in a message that names
+// the file and the reason.
+class RecordingController : public QObject
+{
+    Q_OBJECT
+
+public:
+    // window: the panel (parent of dialogs, its caption shows progress).
+    // boards: the captions of the frequency weighting, time weighting and
+    // level range boards at the moment a file header is written.
+    RecordingController(MeasurementState &state, QWidget *window, LiveStatisticsView *view,
+                        SaveDataPanel *saveData, std::function<HeaderBoards()> boards,
+                        QObject *parent = nullptr);
+
+    // Timer2: one tick with the current level and its display text.
+    SampleTickResult sampleTick(double level, const QString &levelText, const QDateTime &now);
+
+    // The record button: shows the Save Data choice, or stops a recording.
+    void onRecordButton();
+    void beginSaveChoice();
+    void confirmSaveChoice(int saveMode);
+    void stopRecording();
+    void saveList();
+    // Refresh.
+    void resetLiveData();
+    // The meter fell silent: a running recording is finished into its file,
+    // then the live state starts again.
+    void linkLost();
+    // The panel closes: a running recording is finished into its file first.
+    void finishBeforeClose();
+
+    bool recording() const;
+
+Q_SIGNALS:
+    // The record button shows its recording image and "Stop Recording" while true.
+    void recordingChanged(bool recording);
+    // Every tick, for the list, the charts and the histograms.
+    void ticked(const SampleTickResult &result);
+    // The list, the charts and the histograms were emptied.
+    void liveDataCleared();
+
+private:
+    void startRecording();
+    void finishRecording(StopKind kind);
+    void report(const QString &message);
+    void showCaption(const QString &caption);
+
+    MeasurementState &m_state;
+    QWidget *m_window;
+    LiveStatisticsView *m_view;
+    SaveDataPanel *m_saveData;
+    std::function<HeaderBoards()> m_boards;
+};
