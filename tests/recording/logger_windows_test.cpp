@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -298,6 +299,29 @@ TEST_F(LoggerWindows, SaveWritesTheDataLoggerFile)
     ASSERT_EQ(dialogs.messageTexts().size(), 1);
     EXPECT_TRUE(dialogs.messageTexts()[0].contains("set.vorn"))
         << dialogs.messageTexts()[0].toStdString();
+}
+
+TEST_F(LoggerWindows, EraseDuringADownloadIsIgnored)
+{
+    meterHolds({});
+    stream = loggerStream({ TestLoggerSet() });
+    port.setResponder([this](const QByteArray &w) -> QByteArray {
+        if (w == "A")
+            return answeredA++ == 0 ? Acknowledgement : endPositionReply(111);
+        if (w == "L")
+            return QByteArray::fromHex("000100");
+        if (w == "K") {
+            // The user clicks Erase while the stream is still coming.
+            QTimer::singleShot(10, &panel, [this] { EraseLoggerMemory(&panel, port, timers); });
+            port.feedAfter(100, stream);
+        }
+        return {};
+    });
+    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
+    EXPECT_TRUE(dialogs.calls().empty());
+    EXPECT_EQ(window->gridSet()->rowCount(), 1);
 }
 
 struct EraseCase

@@ -81,6 +81,10 @@ Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &time
 
 void EraseLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers)
 {
+    // An "H" in the middle of a transfer would cut it short and empty the
+    // memory that is being read.
+    if (s_downloadRunning)
+        return;
     const MessageAnswer answer = dialogs().message(
         panel, QStringLiteral("All saved data in memory will be deleted."),
         QStringLiteral("Warning"), MessageIcon::Warning, MessageButtons::OkCancel);

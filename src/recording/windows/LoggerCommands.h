@@ -12,4 +12,5 @@ Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &time
 
 // The tool bar's "Erase" button: after a warning the user confirms, tells the
 // meter to erase its logger memory. The memory window closes either way.
+// Does nothing while a download runs.
 void EraseLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers);
