@@ -8,7 +8,8 @@
 AtomicFile::AtomicFile(const QString &path)
     : m_path(path)
     , m_file(path)
-{}
+{
+}
 
 AtomicFile::~AtomicFile()
 {

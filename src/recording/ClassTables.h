@@ -18,8 +18,8 @@ struct ClassTables
     // A spread of the 0.1-dB bounds over this many tenths shows the 1-dB histogram.
     static constexpr int WholeDbSpread = 300;
 
-    std::array<int64_t, Top1dB + 1> ClassCounts1dB{};
-    std::array<int64_t, Top01dB + 1> ClassCounts01dB{};
+    std::array<int64_t, Top1dB + 1> ClassCounts1dB {};
+    std::array<int64_t, Top01dB + 1> ClassCounts01dB {};
     int ClassMin1dB = StartMin1dB;
     int ClassMax1dB = 0;
     int ClassMin01dB = StartMin01dB;

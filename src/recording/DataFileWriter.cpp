@@ -15,7 +15,7 @@ const QString DumpCaption = QStringLiteral(" Records Completed");
 
 WriteOutcome failure(const QString &path, const QString &reason)
 {
-    return {false, path, fileErrorMessage(path, reason)};
+    return { false, path, fileErrorMessage(path, reason) };
 }
 
 bool writeLines(AtomicFile &out, const QStringList &lines)
@@ -35,7 +35,7 @@ WriteOutcome headerAndList(const QString &path, const QStringList &headerLines,
     if (!out.open() || !writeLines(out, headerLines)
         || !WriteListGrids(out, list, list.count(), captionSuffix, progress) || !out.commit())
         return failure(path, out.errorString());
-    return {true, path, {}};
+    return { true, path, {} };
 }
 
 } // namespace
@@ -49,7 +49,7 @@ QString HeaderNumber(double value)
 QString RecordLine(qint64 number, const QString &time, const QString &level)
 {
     return QString::number(number) + QLatin1Char('\t') + time + QLatin1Char('\t') + level
-           + QLatin1Char('\t');
+        + QLatin1Char('\t');
 }
 
 QString ColumnHeaderLine()
@@ -69,20 +69,20 @@ QString TimeStamp(const QDateTime &time)
 
 QStringList RealTimeHeader::lines() const
 {
-    return {QString::fromLatin1(RealTimeTitle),
-            HeaderNumber(SampleInterval),
-            FreqWeighting,
-            TimeWeighting,
-            LevelRange,
-            MaxLevel,
-            MaxTime,
-            Sel,
-            Leq};
+    return { QString::fromLatin1(RealTimeTitle),
+             HeaderNumber(SampleInterval),
+             FreqWeighting,
+             TimeWeighting,
+             LevelRange,
+             MaxLevel,
+             MaxTime,
+             Sel,
+             Leq };
 }
 
 QStringList DataLoggerHeader::lines() const
 {
-    QStringList result{QString::fromLatin1(DataLoggerTitle), HeaderNumber(SampleInterval)};
+    QStringList result { QString::fromLatin1(DataLoggerTitle), HeaderNumber(SampleInterval) };
     result += BoardTexts;
     return result;
 }
@@ -96,7 +96,7 @@ bool WriteListGrids(AtomicFile &out, const ReadingListModel &list, int lastRow,
     for (int row = 1; row <= lastRow; ++row) {
         const int data = row - 1;
         const QString cells = list.number(data) + QLatin1Char('\t') + list.time(data)
-                              + QLatin1Char('\t') + list.level(data) + QLatin1Char('\t');
+            + QLatin1Char('\t') + list.level(data) + QLatin1Char('\t');
         if (!out.write(FileLine(cells)))
             return false;
         caption.step(QString::number(row) + captionSuffix);
@@ -122,9 +122,9 @@ WriteOutcome WriteRealTimeFileFromTemp(const QString &path, const RealTimeHeader
 {
     QFile temp(tempPath);
     if (!temp.open(QIODevice::ReadOnly))
-        return {false, path,
-                QStringLiteral("The recording file \"%1\" could not be read: %2.")
-                    .arg(QDir::toNativeSeparators(tempPath), temp.errorString())};
+        return { false, path,
+                 QStringLiteral("The recording file \"%1\" could not be read: %2.")
+                     .arg(QDir::toNativeSeparators(tempPath), temp.errorString()) };
     AtomicFile out(path);
     if (!out.open() || !writeLines(out, header.lines()))
         return failure(path, out.errorString());
@@ -141,7 +141,7 @@ WriteOutcome WriteRealTimeFileFromTemp(const QString &path, const RealTimeHeader
     copied.finish(count);
     if (!out.commit())
         return failure(path, out.errorString());
-    return {true, path, {}};
+    return { true, path, {} };
 }
 
 QString ListDumpFileName(const QDateTime &now)

@@ -4,7 +4,8 @@ LiveLog::LiveLog()
     : m_level(std::make_unique<double[]>(Slots))
     , m_leq(std::make_unique<double[]>(Slots))
     , m_sel(std::make_unique<double[]>(Slots))
-{}
+{
+}
 
 void LiveLog::store(double level, double leq, double sel)
 {

@@ -4,7 +4,8 @@
 
 MeasurementState::MeasurementState()
     : RecordingMaxText(HeaderNumber(0))
-{}
+{
+}
 
 void MeasurementState::changeSampleInterval(int seconds)
 {

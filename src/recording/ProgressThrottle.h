@@ -7,8 +7,7 @@
 // Lets a long loop report its progress at most every ~30 ms, so showing it
 // does not cost more than the work; the caller reports the exact final value
 // once at the end with finish().
-template<typename Value>
-class ProgressThrottle
+template<typename Value> class ProgressThrottle
 {
 public:
     static constexpr qint64 IntervalMs = 30;

@@ -19,12 +19,12 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
                               const QString &folder)
 {
     if (!state.TempFile.create(folder)) {
-        const QString path = QDir(folder).absoluteFilePath(
-            QString::fromLatin1(RecordingTempFile::FileName));
-        return {false, path,
-                QStringLiteral("The recording file \"%1\" could not be created: %2.\n"
-                               "The recording has not started.")
-                    .arg(QDir::toNativeSeparators(path), state.TempFile.errorString())};
+        const QString path
+            = QDir(folder).absoluteFilePath(QString::fromLatin1(RecordingTempFile::FileName));
+        return { false, path,
+                 QStringLiteral("The recording file \"%1\" could not be created: %2.\n"
+                                "The recording has not started.")
+                     .arg(QDir::toNativeSeparators(path), state.TempFile.errorString()) };
     }
     // A file's header describes its own recording only.
     clearRecordingSums(state);
@@ -36,14 +36,14 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
     state.RecordingTargetPath = targetPath;
     state.RecordingFileName = QFileInfo(targetPath).fileName();
     state.Recording = true;
-    return {true, targetPath, {}};
+    return { true, targetPath, {} };
 }
 
 SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards, StopKind kind,
                              const CountProgress &progress)
 {
     if (!state.Recording)
-        return {true, {}, {}};
+        return { true, {}, {} };
     state.Recording = false;
     if (kind == StopKind::Manual)
         clearRecordingSums(state);
@@ -64,12 +64,12 @@ SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards
     const WriteOutcome written
         = WriteRealTimeFileFromTemp(state.RecordingTargetPath, header, tempPath, progress);
     if (!written.ok)
-        return {false, written.path,
-                written.message
-                    + QStringLiteral("\nThe recorded samples are kept in \"%1\" until the next "
-                                     "recording starts.")
-                          .arg(QDir::toNativeSeparators(tempPath))};
-    return {true, written.path, {}};
+        return { false, written.path,
+                 written.message
+                     + QStringLiteral("\nThe recorded samples are kept in \"%1\" until the next "
+                                      "recording starts.")
+                           .arg(QDir::toNativeSeparators(tempPath)) };
+    return { true, written.path, {} };
 }
 
 SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath,
@@ -85,7 +85,7 @@ SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath
     header.Sel = state.LiveSelText;
     header.Leq = state.LiveLeqText;
     const WriteOutcome written = WriteRealTimeListFile(targetPath, header, state.List, progress);
-    return {written.ok, written.path, written.message};
+    return { written.ok, written.path, written.message };
 }
 
 namespace {

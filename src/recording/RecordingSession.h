@@ -18,7 +18,7 @@ struct HeaderBoards
 struct SessionOutcome
 {
     bool ok = true;
-    QString path;    // the file written or the file that failed
+    QString path; // the file written or the file that failed
     QString message; // names the file and the reason when !ok
 };
 

@@ -32,7 +32,7 @@ void recordSample(MeasurementState &state, const SampleInput &input, SampleTickR
         const SessionOutcome stopped
             = StopRecording(state, input.Boards, StopKind::Automatic, input.StopProgress);
         result.Errors << fileErrorMessage(state.TempFile.path(), reason)
-                             + QStringLiteral("\nThe recording has been stopped.");
+                + QStringLiteral("\nThe recording has been stopped.");
         if (stopped.ok)
             result.AutoStopPath = stopped.path;
         else
@@ -40,8 +40,8 @@ void recordSample(MeasurementState &state, const SampleInput &input, SampleTickR
         result.AutoStopped = true;
         return;
     }
-    result.Labels = {QString::number(state.RecordCount), QStringLiteral("Rec"),
-                     state.RecordingFileName};
+    result.Labels
+        = { QString::number(state.RecordCount), QStringLiteral("Rec"), state.RecordingFileName };
     if (state.RecordCount >= MeasurementState::RecordLimit) {
         const SessionOutcome stopped
             = StopRecording(state, input.Boards, StopKind::Automatic, input.StopProgress);
@@ -61,8 +61,8 @@ bool makeRoomInList(MeasurementState &state, const SampleInput &input, SampleTic
 {
     if (state.ListCount < MeasurementState::ListLimit)
         return true;
-    const WriteOutcome dumped = WriteListDump(input.Folder, input.Now, state.List,
-                                              input.DumpProgress);
+    const WriteOutcome dumped
+        = WriteListDump(input.Folder, input.Now, state.List, input.DumpProgress);
     if (!dumped.ok) {
         if (dumped.message != state.LastDumpError)
             result.Errors << dumped.message;
@@ -135,7 +135,7 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
 
     const double leqValue = LeadingNumber(state.LiveLeqText);
     const double selValue = LeadingNumber(state.LiveSelText);
-    result.Chart = {level, leqValue, selValue};
+    result.Chart = { level, leqValue, selValue };
 
     // A level outside the tables' 0..140 dB has no class but is still a sample.
     result.ClassTablesChanged = state.Classes.add(level);

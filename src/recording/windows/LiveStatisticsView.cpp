@@ -58,18 +58,18 @@ LiveStatisticsView::LiveStatisticsView(QWidget *parent)
     m_lblRec->hide();
 
     auto *boards = new QHBoxLayout;
-    boards->addWidget(titledPanel(QStringLiteral("SSLeq"), QStringLiteral("Leq"), {m_boardLeq}));
-    boards->addWidget(titledPanel(QStringLiteral("SSSEL"), QStringLiteral("SEL"), {m_boardSel}));
+    boards->addWidget(titledPanel(QStringLiteral("SSLeq"), QStringLiteral("Leq"), { m_boardLeq }));
+    boards->addWidget(titledPanel(QStringLiteral("SSSEL"), QStringLiteral("SEL"), { m_boardSel }));
     boards->addWidget(titledPanel(QStringLiteral("SSMax"), QStringLiteral("Max dB"),
-                                  {m_boardMaxdB, m_boardMaxTime}));
+                                  { m_boardMaxdB, m_boardMaxTime }));
 
     auto *recording = new QHBoxLayout;
     recording->addWidget(m_lblRec);
     recording->addWidget(m_lblCount);
     recording->addWidget(m_lblFileName, 1);
 
-    const std::array<QString, 3> captions{QStringLiteral("SPL"), QStringLiteral("Leq"),
-                                          QStringLiteral("SEL")};
+    const std::array<QString, 3> captions { QStringLiteral("SPL"), QStringLiteral("Leq"),
+                                            QStringLiteral("SEL") };
     auto *charts = new QHBoxLayout;
     for (int i = 0; i < 3; ++i) {
         auto *option = new QRadioButton(captions[i]);

@@ -51,6 +51,6 @@ private:
     QLabel *m_lblCount;
     QLabel *m_lblRec;
     QLabel *m_lblFileName;
-    std::array<QRadioButton *, 3> m_ssOpt{};
+    std::array<QRadioButton *, 3> m_ssOpt {};
     int m_stripChart = LevelChart;
 };

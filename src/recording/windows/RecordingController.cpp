@@ -29,7 +29,8 @@ public:
     explicit CaptionKeeper(QWidget *window)
         : m_window(window)
         , m_caption(window ? window->windowTitle() : QString())
-    {}
+    {
+    }
     ~CaptionKeeper()
     {
         if (m_window)
@@ -57,7 +58,7 @@ RecordingController::RecordingController(MeasurementState &state, QWidget *windo
 {
     if (m_saveData)
         connect(m_saveData, &SaveDataPanel::confirmed, this,
-                &RecordingController::confirmSaveChoice);
+                &RecordingController::ConfirmSaveChoice);
 }
 
 bool RecordingController::recording() const
@@ -65,15 +66,15 @@ bool RecordingController::recording() const
     return m_state.Recording;
 }
 
-SampleTickResult RecordingController::sampleTick(double level, const QString &levelText,
-                                                 const QDateTime &now)
+SampleTickResult RecordingController::OnSampleTick(double level, const QString &levelText,
+                                                   const QDateTime &now)
 {
     const bool wasRecording = m_state.Recording;
     SampleInput input;
     input.Level = level;
     input.LevelText = levelText;
     input.Now = now;
-    input.Boards = m_boards ? m_boards() : HeaderBoards{};
+    input.Boards = m_boards ? m_boards() : HeaderBoards {};
     input.Folder = QDir::currentPath();
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
     input.StopProgress = [this](const qint64 &lines) {
@@ -84,7 +85,7 @@ SampleTickResult RecordingController::sampleTick(double level, const QString &le
     SampleTickResult result;
     {
         CaptionKeeper caption(m_window);
-        result = OnSampleTick(m_state, input);
+        result = ::OnSampleTick(m_state, input);
     }
     if (m_view)
         m_view->showTick(result);
@@ -101,21 +102,26 @@ SampleTickResult RecordingController::sampleTick(double level, const QString &le
 void RecordingController::onRecordButton()
 {
     if (m_state.Recording)
-        stopRecording();
+        StopRecording();
     else
-        beginSaveChoice();
+        BeginSaveChoice();
 }
 
-void RecordingController::beginSaveChoice()
+void RecordingController::BeginSaveChoice()
 {
     if (m_saveData)
         m_saveData->beginChoice();
 }
 
-void RecordingController::confirmSaveChoice(int saveMode)
+void RecordingController::hideSaveChoice()
 {
     if (m_saveData)
         m_saveData->hide();
+}
+
+void RecordingController::ConfirmSaveChoice(int saveMode)
+{
+    hideSaveChoice();
     if (m_state.Recording)
         return;
     if (saveMode == SaveDataPanel::RecordToFile)
@@ -130,7 +136,7 @@ void RecordingController::startRecording()
     if (!saveState().FileChosen)
         return;
     const SessionOutcome started
-        = StartRecording(m_state, saveState().TargetPath, QDir::currentPath());
+        = ::StartRecording(m_state, saveState().TargetPath, QDir::currentPath());
     if (!started.ok) {
         saveState().FileChosen = false;
         report(started.message);
@@ -141,7 +147,7 @@ void RecordingController::startRecording()
     Q_EMIT recordingChanged(true);
 }
 
-void RecordingController::stopRecording()
+void RecordingController::StopRecording()
 {
     finishRecording(StopKind::Manual);
 }
@@ -152,12 +158,11 @@ void RecordingController::finishRecording(StopKind kind)
         return;
     if (m_view)
         m_view->showRecordingStopped();
-    const SessionOutcome stopped
-        = StopRecording(m_state, m_boards ? m_boards() : HeaderBoards{}, kind,
-                        [this](const qint64 &lines) {
-                            if (m_view)
-                                m_view->showCopyProgress(lines);
-                        });
+    const SessionOutcome stopped = ::StopRecording(m_state, m_boards ? m_boards() : HeaderBoards {},
+                                                   kind, [this](const qint64 &lines) {
+                                                       if (m_view)
+                                                           m_view->showCopyProgress(lines);
+                                                   });
     if (m_view)
         m_view->showRecordingStopped();
     saveState().FileChosen = false;
@@ -175,24 +180,34 @@ void RecordingController::saveList()
     SessionOutcome saved;
     {
         CaptionKeeper caption(m_window);
-        saved = SaveList(m_state, saveState().TargetPath,
-                         m_boards ? m_boards() : HeaderBoards{},
-                         [this](const QString &text) { showCaption(text); });
+        saved = ::SaveList(m_state, saveState().TargetPath, m_boards ? m_boards() : HeaderBoards {},
+                           [this](const QString &text) { showCaption(text); });
     }
     saveState().FileChosen = false;
     if (!saved.ok)
         report(saved.message);
 }
 
-void RecordingController::resetLiveData()
+void RecordingController::ResetLiveData()
 {
-    ResetLiveData(m_state);
+    ::ResetLiveData(m_state);
     Q_EMIT liveDataCleared();
 }
 
 void RecordingController::linkLost()
 {
+    stopForLostLink();
+    resetForLostLink();
+}
+
+void RecordingController::stopForLostLink()
+{
+    // Every record taken so far is kept: the recording ends as a stop would.
     finishRecording(StopKind::Manual);
+}
+
+void RecordingController::resetForLostLink()
+{
     ResetAfterLinkLoss(m_state);
     Q_EMIT liveDataCleared();
 }

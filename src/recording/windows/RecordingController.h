@@ -29,19 +29,24 @@ public:
                         QObject *parent = nullptr);
 
     // Timer2: one tick with the current level and its display text.
-    SampleTickResult sampleTick(double level, const QString &levelText, const QDateTime &now);
+    SampleTickResult OnSampleTick(double level, const QString &levelText, const QDateTime &now);
 
     // The record button: shows the Save Data choice, or stops a recording.
     void onRecordButton();
-    void beginSaveChoice();
-    void confirmSaveChoice(int saveMode);
-    void stopRecording();
+    void BeginSaveChoice();
+    // Every tool bar click hides the Save Data choice first.
+    void hideSaveChoice();
+    void ConfirmSaveChoice(int saveMode);
+    void StopRecording();
     void saveList();
     // Refresh.
-    void resetLiveData();
+    void ResetLiveData();
     // The meter fell silent: a running recording is finished into its file,
-    // then the live state starts again.
+    // then the live state starts again. The two halves are there for a panel
+    // that announces them one after the other.
     void linkLost();
+    void stopForLostLink();
+    void resetForLostLink();
     // The panel closes: a running recording is finished into its file first.
     void finishBeforeClose();
 

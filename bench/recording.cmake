@@ -1,0 +1,2 @@
+add_executable(bench_recording ${CMAKE_CURRENT_LIST_DIR}/recording/recording_bench.cpp)
+target_link_libraries(bench_recording PRIVATE vorn_recording benchmark::benchmark)

@@ -1,0 +1,249 @@
+#include "RecordingTestSupport.h"
+#include "recording/MeasurementState.h"
+#include "recording/windows/LiveStatisticsView.h"
+#include "recording/windows/RecordingController.h"
+#include "recording/windows/SaveDataPanel.h"
+#include "recording/windows/SaveListDialog.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace {
+
+// Answers save dialogs from a script and records every dialog shown.
+class ScriptedSaves : public DialogProvider
+{
+public:
+    ScriptedSaves() { setDialogProvider(this); }
+    ~ScriptedSaves() override { setDialogProvider(nullptr); }
+
+    MessageAnswer message(QWidget *, const QString &text, const QString &, MessageIcon icon,
+                          MessageButtons) override
+    {
+        messages << text;
+        lastIcon = icon;
+        return MessageAnswer::Ok;
+    }
+    std::optional<QString> input(QWidget *, const QString &, const QString &,
+                                 const QString &) override
+    {
+        return std::nullopt;
+    }
+    QString openFileName(QWidget *, const QString &) override { return {}; }
+    QString saveFileName(QWidget *, const QString &filter, bool askOverwrite) override
+    {
+        filters << filter;
+        overwritePrompts << askOverwrite;
+        if (answers.empty())
+            return {};
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    bool setUpPrinter(QWidget *, QPrinter &, bool) override { return false; }
+
+    std::deque<QString> answers;
+    QStringList filters;
+    QList<bool> overwritePrompts;
+    QStringList messages;
+    MessageIcon lastIcon = MessageIcon::None;
+};
+
+TEST(SaveListDialog, AlwaysAsksBeforeOverwritingAndCancelForgetsTheOldPath)
+{
+    ScriptedSaves dialogs;
+    dialogs.answers = { QStringLiteral("/data/a.vorn"), QString() };
+    SaveState state;
+    SaveListDialog(nullptr, state);
+    EXPECT_TRUE(state.FileChosen);
+    EXPECT_EQ(state.TargetPath, QStringLiteral("/data/a.vorn"));
+    SaveListDialog(nullptr, state);
+    EXPECT_FALSE(state.FileChosen);
+    EXPECT_TRUE(state.TargetPath.isEmpty());
+    EXPECT_EQ(dialogs.overwritePrompts, (QList<bool> { true, true }));
+    EXPECT_EQ(dialogs.filters.value(0),
+              QStringLiteral("Data Files (*.vorn)|*.vorn|All Files (*.*)|*.*|"));
+}
+
+class RecordingControllerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_oldFolder = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        m_window.setWindowTitle(QStringLiteral("Panel   V8.02"));
+        m_view = new LiveStatisticsView(&m_window);
+        m_panel = new SaveDataPanel(&m_window);
+        m_controller
+            = std::make_unique<RecordingController>(m_state, &m_window, m_view, m_panel, [] {
+                  return HeaderBoards { QStringLiteral("A"), QStringLiteral("SLOW"),
+                                        QStringLiteral("80-140") };
+              });
+        QObject::connect(m_controller.get(), &RecordingController::recordingChanged,
+                         [this](bool on) { m_recordingSignals << on; });
+        saveState() = {};
+    }
+    void TearDown() override { QDir::setCurrent(m_oldFolder); }
+
+    void tick(double level)
+    {
+        m_controller->OnSampleTick(level, QString::number(level, 'f', 1), sampleClock(m_seconds++));
+    }
+
+    template<typename T> T *child(const char *name) const
+    {
+        return m_window.findChild<T *>(QString::fromLatin1(name));
+    }
+
+    void startRecordingTo(const QString &path)
+    {
+        m_dialogs.answers.push_back(path);
+        m_controller->onRecordButton();
+        ASSERT_TRUE(m_panel->isVisibleTo(&m_window));
+        child<QPushButton>("CmdSaveOK")->click();
+    }
+
+    QString path(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    ScriptedSaves m_dialogs;
+    QTemporaryDir m_dir;
+    QString m_oldFolder;
+    QWidget m_window;
+    MeasurementState m_state;
+    LiveStatisticsView *m_view = nullptr;
+    SaveDataPanel *m_panel = nullptr;
+    std::unique_ptr<RecordingController> m_controller;
+    QList<bool> m_recordingSignals;
+    int m_seconds = 0;
+};
+
+TEST_F(RecordingControllerTest, RecordButtonRecordsAndStopsIntoTheChosenFile)
+{
+    startRecordingTo(path("run.vorn"));
+    EXPECT_FALSE(m_panel->isVisibleTo(&m_window));
+    ASSERT_TRUE(m_controller->recording());
+    EXPECT_EQ(m_view->lblFileName()->text(), QStringLiteral("run.vorn"));
+    EXPECT_TRUE(m_view->lblRec()->isVisibleTo(&m_window));
+    tick(85.3);
+    tick(85.3);
+    EXPECT_EQ(m_view->lblCount()->text(), QStringLiteral("1"));
+    EXPECT_EQ(m_view->boardLeq()->text(), QStringLiteral("85.3"));
+    EXPECT_EQ(m_view->boardMaxdB()->text(), QStringLiteral("85.3"));
+    EXPECT_EQ(m_view->boardMaxTime()->text(), QStringLiteral("2013/03/04 08:00:00"));
+
+    m_controller->onRecordButton();
+    EXPECT_FALSE(m_controller->recording());
+    EXPECT_FALSE(m_view->lblRec()->isVisibleTo(&m_window));
+    EXPECT_TRUE(m_view->lblCount()->text().isEmpty());
+    EXPECT_FALSE(saveState().FileChosen);
+    EXPECT_EQ(m_recordingSignals, (QList<bool> { true, false }));
+    EXPECT_EQ(fileBytes(path("run.vorn")).count("\r\n"), 11);
+    EXPECT_TRUE(m_dialogs.messages.isEmpty());
+}
+
+TEST_F(RecordingControllerTest, CancelledDialogStartsNothing)
+{
+    startRecordingTo(QString());
+    EXPECT_FALSE(m_controller->recording());
+    EXPECT_TRUE(m_recordingSignals.isEmpty());
+    EXPECT_FALSE(QFile::exists(path("Fake")));
+}
+
+TEST_F(RecordingControllerTest, SaveListOptionWritesTheListAndRestoresTheCaption)
+{
+    tick(70.0);
+    tick(71.0);
+    tick(72.0);
+    m_dialogs.answers.push_back(path("list.vorn"));
+    m_controller->onRecordButton();
+    child<QRadioButton>("OptSaveList")->click();
+    child<QPushButton>("CmdSaveOK")->click();
+    EXPECT_FALSE(m_controller->recording());
+    const QByteArray bytes = fileBytes(path("list.vorn"));
+    EXPECT_TRUE(bytes.startsWith("Real Time\r\n 1 \r\nA\r\nSLOW\r\n80-140\r\n 72 \r\n"));
+    EXPECT_TRUE(bytes.endsWith("2\t2013/03/04 08:00:02\t72.0\t\r\n"));
+    EXPECT_EQ(m_window.windowTitle(), QStringLiteral("Panel   V8.02"));
+    EXPECT_FALSE(saveState().FileChosen);
+}
+
+TEST_F(RecordingControllerTest, LostLinkFinishesTheRecordingIntoItsFile)
+{
+    startRecordingTo(path("lost.vorn"));
+    tick(60.0);
+    tick(61.0);
+    tick(62.0);
+    m_controller->linkLost();
+    EXPECT_FALSE(m_controller->recording());
+    EXPECT_TRUE(fileBytes(path("lost.vorn")).endsWith("2\t2013/03/04 08:00:02\t62.0\t\r\n"));
+    EXPECT_EQ(m_state.List.count(), 0);
+    EXPECT_EQ(m_recordingSignals.last(), false);
+}
+
+TEST_F(RecordingControllerTest, ClosingWhileRecordingFinishesTheFileFirst)
+{
+    startRecordingTo(path("close.vorn"));
+    tick(60.0);
+    tick(61.0);
+    m_controller->finishBeforeClose();
+    EXPECT_FALSE(m_controller->recording());
+    EXPECT_EQ(fileBytes(path("close.vorn")).count("\r\n"), 11);
+}
+
+TEST_F(RecordingControllerTest, StopThatCannotWriteSaysWhichFileAndWhereTheSamplesAre)
+{
+    const UnwritableFolder locked(m_dir.path());
+    startRecordingTo(locked.filePath("run.vorn"));
+    tick(60.0);
+    tick(61.0);
+    m_controller->StopRecording();
+    ASSERT_EQ(m_dialogs.messages.size(), 1);
+    EXPECT_EQ(m_dialogs.lastIcon, MessageIcon::Critical);
+    EXPECT_TRUE(
+        m_dialogs.messages[0].contains(QDir::toNativeSeparators(locked.filePath("run.vorn"))));
+    EXPECT_TRUE(m_dialogs.messages[0].contains(QDir::toNativeSeparators(path("Fake"))));
+    EXPECT_FALSE(m_controller->recording());
+}
+
+TEST(LiveStatisticsView, NamedControlsAndStripChartChoice)
+{
+    LiveStatisticsView view;
+    for (const char *name : { "BoardLeq", "BoardSEL", "BoardMaxdB", "BoardMaxTime", "LblCount",
+                              "LblRec", "LblFileName" }) {
+        auto *label = view.findChild<QLabel *>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_FALSE(label->accessibleName().isEmpty()) << name;
+    }
+    EXPECT_EQ(view.boardLeq()->accessibleName(), QStringLiteral("Leq"));
+    EXPECT_EQ(view.lblRec()->text(), QStringLiteral("Rec"));
+    QList<int> chosen;
+    QObject::connect(&view, &LiveStatisticsView::stripChartChosen, [&](int c) { chosen << c; });
+    view.findChild<QRadioButton *>(QStringLiteral("SSOpt2"))->click();
+    view.findChild<QRadioButton *>(QStringLiteral("SSOpt1"))->click();
+    view.findChild<QRadioButton *>(QStringLiteral("SSOpt0"))->click();
+    EXPECT_EQ(chosen, (QList<int> { 2, 1, 0 }));
+    EXPECT_EQ(view.findChild<QGroupBox *>(QStringLiteral("SSMax"))->title(),
+              QStringLiteral("Max dB"));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
