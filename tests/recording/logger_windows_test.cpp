@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -222,7 +223,7 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     ASSERT_EQ(list->list().count(), 3);
     EXPECT_EQ(list->list().time(2), "2013/03/04 08:02:00");
     EXPECT_EQ(list->list().level(1), "85.4*");
-    EXPECT_FALSE(list->printAction()->isEnabled());
+    EXPECT_TRUE(list->printAction()->isEnabled());
 
     // Another set replaces the open data list.
     QPointer<DataList> first = list;
@@ -322,6 +323,35 @@ TEST_F(LoggerWindows, EraseDuringADownloadIsIgnored)
     EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
     EXPECT_TRUE(dialogs.calls().empty());
     EXPECT_EQ(window->gridSet()->rowCount(), 1);
+}
+
+TEST_F(LoggerWindows, PrintGivesTheSetsReport)
+{
+    TestLoggerSet set;
+    set.mode = 0x61;
+    set.records = { 853, 0x8000 | 854, 700 };
+    meterHolds({ set });
+    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    ASSERT_NE(window, nullptr);
+    window->ShowLoggerSet(0);
+    DataList *list = window->dataList();
+    ASSERT_NE(list, nullptr);
+
+    QTemporaryDir dir;
+    ScriptedDialogs::PrinterAnswer printer;
+    printer.pdfPath = dir.filePath("report.pdf");
+    dialogs.answerPrinter(printer);
+    dialogs.answerInput(QStringLiteral("1"));
+    list->printAction()->trigger();
+    QProcess text;
+    text.start("pdftotext", { "-layout", printer.pdfPath, "-" });
+    ASSERT_TRUE(text.waitForFinished(10000));
+    const QString printed = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(printed.contains("20-200Hz Filter")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("2013/03/04 08:00:02")) << printed.toStdString();
+    EXPECT_TRUE(printed.contains("85.4*")) << printed.toStdString();
+    EXPECT_EQ(list->windowTitle(), "Data List");
+    EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
 }
 
 struct EraseCase

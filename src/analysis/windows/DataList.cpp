@@ -1,5 +1,6 @@
 #include "DataList.h"
 
+#include "PrintStatisticsReport.h"
 #include "recording/DataFileWriter.h"
 #include "recording/LoggerSetDecoding.h"
 #include "ui/core/ReadingListModel.h"
@@ -50,11 +51,12 @@ struct HourglassPointer
 
 } // namespace
 
-DataList::DataList(QWidget *panel, SaveDialog saveDialog)
+DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
     : QWidget(panel, Qt::Window)
     , m_list(new ReadingListModel(this))
     , m_view(new ReadingListView(m_list, this))
     , m_saveDialog(std::move(saveDialog))
+    , m_timers(timers)
 {
     setObjectName(QStringLiteral("DataList"));
     setWindowTitle(designedCaption());
@@ -69,11 +71,12 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog)
         = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
     m_print->setObjectName(QStringLiteral("Print"));
     m_print->setToolTip(QStringLiteral("Print"));
-    // The set's report is not printed from here.
+    // Enabled once a set is shown.
     m_print->setEnabled(false);
     for (QAction *action : { m_save, m_print })
         toolbar->widgetForAction(action)->setAccessibleName(action->toolTip());
     connect(m_save, &QAction::triggered, this, &DataList::Save);
+    connect(m_print, &QAction::triggered, this, &DataList::Print);
 
     auto *boards = new QGridLayout;
     int position = 0;
@@ -123,6 +126,11 @@ QLabel *DataList::addBoard(const QString &name, const QString &accessibleName)
     return board;
 }
 
+QString DataList::boardText(const char *name) const
+{
+    return findChild<QLabel *>(QString::fromLatin1(name))->text();
+}
+
 void DataList::placeBeside(QWidget *panel)
 {
     if (!panel)
@@ -145,6 +153,7 @@ void DataList::showLoggerSet(const LoggerSetView &set, int sampleInterval)
     };
     for (const auto &[name, text] : texts)
         findChild<QLabel *>(QString::fromLatin1(name))->setText(*text);
+    m_print->setEnabled(!set.levels.isEmpty());
 
     m_list->clear();
     m_list->reserve(int(set.levels.size()));
@@ -168,7 +177,7 @@ void DataList::Save()
     for (const char *name :
          { "BoardCA", "BoardSFI", "BoardLevel", "Board05", "Board10", "Board50", "Board90",
            "Board95", "BoardMaxdB", "BoardMaxTime", "BoardSEL", "BoardLeq" })
-        header.BoardTexts << findChild<QLabel *>(QString::fromLatin1(name))->text();
+        header.BoardTexts << boardText(name);
 
     WriteOutcome outcome;
     {
@@ -184,4 +193,26 @@ void DataList::Save()
     if (!outcome.ok)
         dialogs().message(this, outcome.message, QString(), MessageIcon::Critical,
                           MessageButtons::Ok);
+}
+
+void DataList::Print()
+{
+    StatisticsReportInput input;
+    input.freqText = boardText("BoardCA");
+    input.timeText = boardText("BoardSFI");
+    input.rangeText = boardText("BoardLevel");
+    input.maxText = boardText("BoardMaxdB");
+    input.maxTimeText = boardText("BoardMaxTime");
+    input.selText = boardText("BoardSEL");
+    input.leqText = boardText("BoardLeq");
+    const int rows = m_list->count();
+    input.numbers.reserve(rows);
+    input.times.reserve(rows);
+    input.levels.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        input.numbers.append(m_list->number(row));
+        input.times.append(m_list->time(row));
+        input.levels.append(m_list->level(row));
+    }
+    PrintStatisticsReport(this, input, m_timers);
 }

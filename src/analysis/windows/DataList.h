@@ -6,6 +6,7 @@
 
 #include <functional>
 
+class PanelTimers;
 class QAction;
 class QLabel;
 class QToolBar;
@@ -26,8 +27,9 @@ public:
 
     static QString designedCaption() { return QStringLiteral("Data List"); }
 
-    // Opens beside the live panel, as a window of its own.
-    DataList(QWidget *panel, SaveDialog saveDialog);
+    // Opens beside the live panel, as a window of its own. The timers (may
+    // be null) stay off while a report prints.
+    DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers = nullptr);
 
     // Fills the boards and the list; sampleInterval is written as line 2 of a saved file.
     void showLoggerSet(const LoggerSetView &set, int sampleInterval);
@@ -40,14 +42,19 @@ public:
 
     // The tool bar's "Save": asks for a file and writes the set to it.
     void Save();
+    // The tool bar's "Print": the set's statistics report, as the
+    // statistics window prints it (boards without the peak and percentiles).
+    void Print();
 
 private:
     QLabel *addBoard(const QString &name, const QString &accessibleName);
+    QString boardText(const char *name) const;
     void placeBeside(QWidget *panel);
 
     ReadingListModel *m_list;
     ReadingListView *m_view;
     SaveDialog m_saveDialog;
+    PanelTimers *m_timers;
     QAction *m_save;
     QAction *m_print;
     int m_sampleInterval = 0;

@@ -149,7 +149,7 @@ void Memory::ShowLoggerSet(int row)
     memory.LoggerSampleInterval = intervalItem->text().toInt();
 
     const QPointer<Memory> self(this);
-    QPointer<DataList> list = new DataList(m_panel, SaveListDialog);
+    QPointer<DataList> list = new DataList(m_panel, SaveListDialog, &m_timers);
     m_dataList = list;
     list->show();
     const QString caption = list->windowTitle();
