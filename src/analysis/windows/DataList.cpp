@@ -9,12 +9,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBoxLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QStyle>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -105,12 +105,14 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
         }
     }
 
-    auto *layout = new QVBoxLayout(this);
+    // Boards on the left, the list beside them takes the rest.
+    boards->setRowStretch(boards->rowCount(), 1);
+    auto *layout = new QHBoxLayout(this);
     layout->setMenuBar(toolbar);
-    layout->addLayout(boards);
-    layout->addWidget(m_view, 1);
+    layout->addLayout(boards, 1);
+    layout->addWidget(m_view);
 
-    resize(560, 640);
+    resize(760, 540);
     placeBeside(panel);
 }
 
@@ -123,6 +125,11 @@ QLabel *DataList::addBoard(const QString &name, const QString &accessibleName)
     board->setFrameShadow(QFrame::Sunken);
     board->setAlignment(Qt::AlignCenter);
     board->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Wide enough for the longest text the board shows.
+    const QString widest = name.endsWith(QLatin1String("Time"))
+        ? QStringLiteral("0000/00/00 00:00:00")
+        : QStringLiteral("20-200Hz Filter");
+    board->setMinimumWidth(board->fontMetrics().horizontalAdvance(widest) + 16);
     return board;
 }
 

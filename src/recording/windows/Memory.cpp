@@ -58,7 +58,7 @@ Memory::Memory(QWidget *panel, PanelTimers &timers)
     m_gridSet->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_gridSet->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_gridSet->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_gridSet->horizontalHeader()->setStretchLastSection(true);
+    m_gridSet->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     connect(m_gridSet, &QTableWidget::cellClicked, this,
             [this](int row, int) { ShowLoggerSet(row); });
 
