@@ -1,5 +1,6 @@
 #include "ui/core/ComPortNames.h"
 #include "ui/core/Delay.h"
+#include "ui/core/FakeSerialPort.h"
 #include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>
@@ -245,6 +246,11 @@ TEST_F(QtSerialPortTest, ReadsWhatTheOtherSideWritesAndWritesToIt)
     ASSERT_TRUE(waitFor([&] { return (received += pty.read()).size() >= 4; }, 2.0));
     EXPECT_EQ(received, command);
     EXPECT_FALSE(port.isLost());
+
+    // A failed open of another name lets go of this one.
+    EXPECT_FALSE(port.open(17));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_FALSE(port.write("A"));
 }
 
 TEST_F(QtSerialPortTest, BytesSentBeforeTheOpenAreDropped)
@@ -296,6 +302,27 @@ TEST_F(QtSerialPortTest, ClosingTheOtherSideMarksThePortLostWithoutSpinning)
     EXPECT_FALSE(port.write("A"));
 }
 
+TEST_F(QtSerialPortTest, TheLossIsNoticedWhileOnlyWaitingToo)
+{
+    Pty pty(linkFor(6));
+    ASSERT_TRUE(pty.ok());
+    QtSerialPort port;
+    ASSERT_TRUE(port.open(6));
+    pty.closeMaster();
+    EXPECT_TRUE(waitFor([&] { return port.isLost(); }, 2.0));
+    EXPECT_FALSE(port.errorString().isEmpty());
+}
+
+TEST_F(QtSerialPortTest, ADeviceThatIsNoSerialLineIsRefused)
+{
+    ASSERT_EQ(symlink("/dev/null", QFile::encodeName(linkFor(10)).constData()), 0);
+    QtSerialPort port;
+    EXPECT_FALSE(port.open(10));
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.errorString().startsWith("COM10 (" + linkFor(10) + "): "))
+        << port.errorString().toStdString();
+}
+
 TEST_F(QtSerialPortTest, RemovingTheLinkMarksThePortLostAndReopenNeedsItBack)
 {
     auto pty = std::make_unique<Pty>(linkFor(7));
@@ -317,6 +344,31 @@ TEST_F(QtSerialPortTest, RemovingTheLinkMarksThePortLostAndReopenNeedsItBack)
     pty->write("abcdef");
     ASSERT_TRUE(waitFor([&] { return port.bytesWaiting() >= 6; }, 2.0));
     EXPECT_EQ(port.readAll(), "abcdef");
+}
+
+TEST(FakeSerialPort, BehavesLikeTheRealPortAcrossCloseAndLoss)
+{
+    FakeSerialPort port;
+    ASSERT_TRUE(port.open(3));
+    port.feed("stale");
+    port.close();
+    ASSERT_TRUE(port.open(3));
+    EXPECT_EQ(port.bytesWaiting(), 0) << "an open starts with nothing waiting";
+
+    port.setResponder(
+        [](const QByteArray &written) {
+            return written == "A" ? QByteArray("\x02\xff\xff\xff\xff\x03", 6) : QByteArray();
+        },
+        20);
+    EXPECT_TRUE(port.write("A"));
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    Delay(0.05);
+    EXPECT_EQ(port.readAll(), QByteArray("\x02\xff\xff\xff\xff\x03", 6));
+
+    port.setLost(true);
+    EXPECT_FALSE(port.write("A"));
+    EXPECT_FALSE(port.reopen());
+    EXPECT_EQ(port.written(), "A");
 }
 
 } // namespace

@@ -13,6 +13,8 @@ bool FakeSerialPort::open(int portNumber)
     m_portNumber = portNumber;
     if (m_openFails || portNumber < 1 || portNumber > 16)
         return false;
+    // Like the real port, an open starts with nothing waiting.
+    m_input.clear();
     m_open = true;
     m_lost = false;
     return true;

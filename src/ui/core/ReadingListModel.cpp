@@ -56,6 +56,30 @@ void ReadingListModel::appendRows(QVector<QString> numbers, QVector<QString> tim
     endInsertRows();
 }
 
+void ReadingListModel::appendLine(const QString &tabSeparated)
+{
+    QStringView rest(tabSeparated);
+    QString fields[3];
+    for (QString &field : fields) {
+        const qsizetype tab = rest.indexOf(QLatin1Char('\t'));
+        field = (tab < 0 ? rest : rest.left(tab)).toString();
+        rest = tab < 0 ? QStringView() : rest.mid(tab + 1);
+    }
+    append(fields[0], fields[1], fields[2]);
+}
+
+QString ReadingListModel::line(int row) const
+{
+    const QChar tab = QLatin1Char('\t');
+    return m_numbers.at(row) + tab + m_times.at(row) + tab + m_levels.at(row) + tab;
+}
+
+QString ReadingListModel::headerLine()
+{
+    const QChar tab = QLatin1Char('\t');
+    return headers()[0] + tab + headers()[1] + tab + headers()[2] + tab;
+}
+
 void ReadingListModel::clear()
 {
     if (m_levels.isEmpty())

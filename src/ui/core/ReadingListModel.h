@@ -25,6 +25,12 @@ public:
     // follows one insert instead of one per row. Pass the vectors with
     // std::move: an empty list then takes them over without a copy.
     void appendRows(QVector<QString> numbers, QVector<QString> times, QVector<QString> levels);
+    // Appends a row given as TAB-separated text: each field is the text up to
+    // the next TAB (the whole rest when there is none); missing fields are empty.
+    void appendLine(const QString &tabSeparated);
+    // A row as the list files hold it: the three texts, each followed by TAB.
+    QString line(int row) const;
+    static QString headerLine();
     // Cut back to the header row only.
     void clear();
     void reserve(int rows);

@@ -1,14 +1,13 @@
 #include "ReadingListView.h"
 
+#include "ReadingGrid.h"
 #include "ui/core/ReadingListModel.h"
 
 #include <QEvent>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QScopedValueRollback>
 #include <QScrollBar>
-#include <QTableView>
 
 namespace {
 constexpr int FollowAfterRows = 3;
@@ -26,30 +25,12 @@ ReadingListView::ReadingListView(ReadingListModel *model, QWidget *parent)
     layout->setSpacing(0);
 
     for (int column = 0; column < GridCount; ++column) {
-        auto *grid = new QTableView(this);
+        auto *grid = new ReadingGrid(model, column, this);
         grid->setObjectName(QStringLiteral("GridN%1").arg(column));
-        grid->setAccessibleName(ReadingListModel::headerText(column));
-        grid->setModel(model);
-        for (int other = 0; other < GridCount; ++other)
-            grid->setColumnHidden(other, other != column);
-        grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-        grid->setSelectionMode(QAbstractItemView::SingleSelection);
-        grid->setWordWrap(false);
-        grid->setCornerButtonEnabled(false);
-        // Per-item scrolling makes the scroll bar value the top row, which is
-        // what the three grids share.
-        grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-        grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         grid->setVerticalScrollBarPolicy(column == ReadingListModel::LevelColumn
                                              ? Qt::ScrollBarAlwaysOn
                                              : Qt::ScrollBarAlwaysOff);
-        grid->verticalHeader()->hide();
-        // Uniform rows: no per-row size bookkeeping, so long lists stay cheap.
-        grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-        grid->horizontalHeader()->setStretchLastSection(false);
-        grid->horizontalHeader()->setHighlightSections(false);
+        grid->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
         connect(grid->verticalScrollBar(), &QScrollBar::valueChanged, this,
                 [this, column](int value) { alignTo(column, value); });
         layout->addWidget(grid);
@@ -57,9 +38,9 @@ ReadingListView::ReadingListView(ReadingListModel *model, QWidget *parent)
     }
     layout->addStretch(1);
 
-    // Connected after the grids' own connections, so they know the row first.
+    // Connected after the grids, so their scroll ranges know the new row.
     connect(model, &ReadingListModel::rowsInserted, this, &ReadingListView::onRowsInserted);
-    applyFontMetrics();
+    applyColumnWidths();
 }
 
 QString ReadingListView::templateText(int column)
@@ -69,49 +50,35 @@ QString ReadingListView::templateText(int column)
     return QString::fromLatin1(TemplateTexts[column]);
 }
 
-int ReadingListView::columnWidth(int column) const
-{
-    return m_grids.at(column)->columnWidth(column);
-}
-
 void ReadingListView::setFollowNewest(bool follow)
 {
     m_followNewest = follow;
-    if (follow && m_model->count() > FollowAfterRows)
-        m_grids[ReadingListModel::LevelColumn]->scrollToBottom();
+    if (follow)
+        showNewest();
 }
 
 int ReadingListView::topRow() const
 {
-    return m_grids[ReadingListModel::LevelColumn]->verticalScrollBar()->value();
+    return m_grids[ReadingListModel::LevelColumn]->topRow();
 }
 
 void ReadingListView::setTopRow(int row)
 {
-    m_grids[ReadingListModel::LevelColumn]->verticalScrollBar()->setValue(row);
+    m_grids[ReadingListModel::LevelColumn]->setTopRow(row);
 }
 
 void ReadingListView::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange)
-        applyFontMetrics();
+        applyColumnWidths();
 }
 
-void ReadingListView::applyFontMetrics()
+void ReadingListView::applyColumnWidths()
 {
     const QFontMetrics metrics(font());
-    const int rowHeight = metrics.height() + 4;
-    for (int column = 0; column < GridCount; ++column) {
-        QTableView *grid = m_grids[column];
-        const int width = metrics.horizontalAdvance(templateText(column));
-        grid->setColumnWidth(column, width);
-        grid->verticalHeader()->setDefaultSectionSize(rowHeight);
-        int frame = 2 * grid->frameWidth();
-        if (grid->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOn)
-            frame += grid->verticalScrollBar()->sizeHint().width();
-        grid->setFixedWidth(width + frame);
-    }
+    for (int column = 0; column < GridCount; ++column)
+        m_grids[column]->setColumnWidth(metrics.horizontalAdvance(templateText(column)));
 }
 
 void ReadingListView::alignTo(int column, int topRow)
@@ -121,14 +88,8 @@ void ReadingListView::alignTo(int column, int topRow)
     {
         const QScopedValueRollback<bool> guard(m_aligning, true);
         for (int other = 0; other < GridCount; ++other) {
-            if (other == column)
-                continue;
-            QTableView *grid = m_grids[other];
-            // A grid whose layout is still pending has a stale range that
-            // would clamp the row; lay it out first.
-            if (grid->verticalScrollBar()->maximum() < topRow)
-                grid->doItemsLayout();
-            grid->verticalScrollBar()->setValue(topRow);
+            if (other != column)
+                m_grids[other]->setTopRow(topRow);
         }
     }
     Q_EMIT scrolled(topRow);
@@ -136,6 +97,14 @@ void ReadingListView::alignTo(int column, int topRow)
 
 void ReadingListView::onRowsInserted(const QModelIndex &, int, int)
 {
-    if (m_followNewest && m_model->count() > FollowAfterRows)
-        m_grids[ReadingListModel::LevelColumn]->scrollToBottom();
+    if (m_followNewest)
+        showNewest();
+}
+
+void ReadingListView::showNewest()
+{
+    if (m_model->count() <= FollowAfterRows)
+        return;
+    for (ReadingGrid *grid : m_grids)
+        grid->setCurrentRow(m_model->count() - 1);
 }

@@ -5,7 +5,7 @@
 #include <array>
 
 class QModelIndex;
-class QTableView;
+class ReadingGrid;
 class ReadingListModel;
 
 // The reading list as three one-column grids side by side, "GridN0" (number),
@@ -24,14 +24,13 @@ public:
     explicit ReadingListView(ReadingListModel *model, QWidget *parent = nullptr);
 
     ReadingListModel *model() const { return m_model; }
-    QTableView *grid(int column) const { return m_grids.at(column); }
+    ReadingGrid *grid(int column) const { return m_grids.at(column); }
 
     // The text whose width in the widget's font is the width of a column.
     static QString templateText(int column);
-    int columnWidth(int column) const;
 
-    // With follow-newest on, the newest row is kept in view once the list
-    // holds more than three rows.
+    // With follow-newest on, the newest row is kept in view (and made the
+    // current row) once the list holds more than three rows.
     void setFollowNewest(bool follow);
     bool followNewest() const { return m_followNewest; }
 
@@ -47,12 +46,13 @@ protected:
     void changeEvent(QEvent *event) override;
 
 private:
-    void applyFontMetrics();
+    void applyColumnWidths();
     void alignTo(int column, int topRow);
     void onRowsInserted(const QModelIndex &parent, int first, int last);
+    void showNewest();
 
     ReadingListModel *m_model;
-    std::array<QTableView *, GridCount> m_grids {};
+    std::array<ReadingGrid *, GridCount> m_grids {};
     bool m_followNewest = false;
     bool m_aligning = false;
 };
