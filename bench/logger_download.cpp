@@ -21,9 +21,9 @@ constexpr double KeyWindow = 0.030; // the meter takes "K" alone as such after t
 // Four sets of 32000 records: 256,232 bytes of sets in a 256 KiB memory.
 std::vector<std::string> memoryArguments()
 {
-    std::vector<std::string> arguments = {"--memory-units", "4"};
+    std::vector<std::string> arguments = { "--memory-units", "4" };
     for (int i = 0; i < 4; ++i)
-        arguments.insert(arguments.end(), {"--set", "records=32000,spread=6"});
+        arguments.insert(arguments.end(), { "--set", "records=32000,spread=6" });
     return arguments;
 }
 

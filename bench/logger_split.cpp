@@ -1,4 +1,5 @@
 // Cutting a 1 MiB logger memory image into its data sets.
+#include "recording/LoggerSetDecoding.h"
 #include "recording/LoggerSplit.h"
 
 #include <benchmark/benchmark.h>
@@ -44,6 +45,27 @@ void BM_SplitOneMiB(benchmark::State &state)
 }
 
 BENCHMARK(BM_SplitOneMiB)->Unit(benchmark::kMillisecond);
+
+// The largest set a 1 MiB memory can hold, decoded for the data list.
+void BM_DecodeOneMiBSet(benchmark::State &state)
+{
+    constexpr int Records = ((1 << 20) - 58) / 2;
+    QByteArray set = QByteArray::fromHex("0055AA00000100");
+    set.append(char(0x00));
+    for (int r = 0; r < Records; ++r) {
+        const int level = 500 + (r * 37) % 600;
+        set.append(char(level >> 8)).append(char(level & 0xFF));
+    }
+    for (int stamp = 0; stamp < 5; ++stamp)
+        set.append(QByteArray::fromHex("000008040313"));
+    set.append(QByteArray(20, char(0x03)));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(DecodeLoggerSet(set, 2026));
+    state.counters["records"] = Records;
+    state.SetLabel("for the data list; no target");
+}
+
+BENCHMARK(BM_DecodeOneMiBSet)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
