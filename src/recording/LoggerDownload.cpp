@@ -1,5 +1,6 @@
 #include "LoggerDownload.h"
 
+#include "link/LiveFrame.h"
 #include "ui/core/Delay.h"
 #include "ui/core/SerialPort.h"
 
@@ -66,15 +67,36 @@ bool receiveStream(SerialPort &port, qint64 expected, const LoggerDownloadHooks 
         sinceProgress.restart();
     };
 
+    // Bytes that came after a pause, held until it is clear whether they go
+    // on with the memory or are live frames of a meter that gave up.
+    QByteArray afterPause;
+    bool paused = false;
     while (buffer.size() < expected) {
         const QByteArray chunk = port.readAll();
         if (!chunk.isEmpty()) {
-            buffer.append(chunk);
+            if (!buffer.isEmpty() && sinceLastByte.elapsed() >= limits.pauseMs)
+                paused = true;
             sinceLastByte.restart();
+            if (!paused) {
+                buffer.append(chunk);
+                report(false);
+                continue;
+            }
+            afterPause.append(chunk);
+            if (afterPause.size() < FrameLength)
+                continue;
+            if (FrameIsValid(afterPause.left(FrameLength))) {
+                report(true);
+                return false;
+            }
+            buffer.append(afterPause);
+            afterPause.clear();
+            paused = false;
             report(false);
             continue;
         }
         if (sinceLastByte.elapsed() >= limits.stallTimeoutMs) {
+            buffer.append(afterPause);
             report(true);
             return false;
         }

@@ -28,6 +28,10 @@ struct LoggerLinkLimits
     int replyTimeoutMs = 2000; // for the first byte of a reply to "A" or "L"
     int maxRetries = 20; // replies of the wrong length before giving up
     int stallTimeoutMs = 5000; // the stream sends nothing for this long
+    // A meter that stops in the middle of the memory goes back to its live
+    // frames after a while: a live frame after a pause this long ends the
+    // stream. The memory itself comes without pauses, at the line's speed.
+    int pauseMs = 300;
     int progressStepMs = 30; // at most one progress report per step
 };
 

@@ -251,6 +251,63 @@ TEST_F(LoggerDownload, AStalledStreamKeepsTheSetsThatArrivedWhole)
     EXPECT_TRUE(LoggerDownloadMessage(result).startsWith("The meter stopped sending. Try again!"));
 }
 
+struct PauseCase
+{
+    const char *name;
+    QByteArray afterPause; // what comes 400 ms after the first 140 bytes
+    LoggerDownloadStatus status;
+    size_t sets;
+};
+
+void PrintTo(const PauseCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class LoggerDownloadPause : public LoggerDownload, public testing::WithParamInterface<PauseCase>
+{
+};
+
+TEST_P(LoggerDownloadPause, LiveFramesAfterAPauseEndTheStreamOtherBytesGoOn)
+{
+    TestLoggerSet second;
+    second.records.assign(5, 600);
+    const QByteArray whole = loggerStream({ TestLoggerSet(), second, TestLoggerSet() });
+    const QByteArray rest
+        = GetParam().afterPause.isEmpty() ? whole.mid(140) : GetParam().afterPause;
+    ScriptedMeter meter;
+    meter.endReply = endPositionReply(uint32_t(whole.size() + 46));
+    port.setResponder([&](const QByteArray &w) -> QByteArray {
+        if (w == "K") {
+            port.feedAfter(30, whole.left(140));
+            // Split in two so the check must wait for a whole frame.
+            port.feedAfter(430, rest.left(3));
+            port.feedAfter(440, rest.mid(3));
+            return {};
+        }
+        return meter.responder()(w);
+    });
+    LoggerLinkLimits limits = quickLimits();
+    limits.stallTimeoutMs = 5000;
+    const qint64 before = port.elapsedMs();
+    const LoggerDownloadResult result = DownloadLoggerMemory(port, {}, limits);
+    EXPECT_LT(port.elapsedMs() - before, 2000);
+    EXPECT_EQ(result.status, GetParam().status);
+    EXPECT_EQ(result.split.sets.size(), GetParam().sets);
+    if (result.status == LoggerDownloadStatus::Stalled) {
+        EXPECT_EQ(result.receivedBytes, 140);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, LoggerDownloadPause,
+    testing::Values(PauseCase { "MemoryGoesOn", {}, LoggerDownloadStatus::Completed, 3 },
+                    PauseCase { "LiveFramesCome",
+                                QByteArray::fromHex("020304030003020304030003020304030003")
+                                    + QByteArray(200, 'x'),
+                                LoggerDownloadStatus::Stalled, 2 }),
+    [](const testing::TestParamInfo<PauseCase> &info) { return info.param.name; });
+
 TEST_F(LoggerDownload, APacedStreamReportsProgressSparinglyAndEndsExact)
 {
     std::vector<TestLoggerSet> sets(4);

@@ -30,13 +30,13 @@ struct EmulatedSet
 };
 
 const EmulatedSet Sets[] = {
-    {"records=1,interval=1,level=62,start=2026-01-02T03:04:05", 1, 1, "2026-01-02T03:04:05"},
-    {"records=3,interval=60,levels=60/70.5/80*,time=slow,range=0,start=2025-12-31T23:58:30", 3, 60,
-     "2025-12-31T23:58:30"},
-    {"records=10000,interval=1,level=75,filter,range=2,start=2026-03-04T08:00:00", 10000, 1,
-     "2026-03-04T08:00:00"},
-    {"records=2,interval=60,level=40,freq=C,range=5,start=2026-06-30T23:59:00", 2, 60,
-     "2026-06-30T23:59:00"},
+    { "records=1,interval=1,level=62,start=2026-01-02T03:04:05", 1, 1, "2026-01-02T03:04:05" },
+    { "records=3,interval=60,levels=60/70.5/80*,time=slow,range=0,start=2025-12-31T23:58:30", 3, 60,
+      "2025-12-31T23:58:30" },
+    { "records=10000,interval=1,level=75,filter,range=2,start=2026-03-04T08:00:00", 10000, 1,
+      "2026-03-04T08:00:00" },
+    { "records=2,interval=60,level=40,freq=C,range=5,start=2026-06-30T23:59:00", 2, 60,
+      "2026-06-30T23:59:00" },
 };
 
 QString timeText(const QDateTime &time)
@@ -75,7 +75,7 @@ struct RawSet
                                             QLatin1Char('0'));
         };
         return QStringLiteral("20") + two(5) + "/" + two(4) + "/" + two(3) + " " + two(2) + ":"
-               + two(1) + ":" + two(0);
+            + two(1) + ":" + two(0);
     }
 };
 
@@ -84,7 +84,7 @@ class LoggerAgainstTheEmulator : public testing::Test
 protected:
     static std::vector<std::string> arguments()
     {
-        std::vector<std::string> out{"--fast"};
+        std::vector<std::string> out { "--fast" };
         for (const EmulatedSet &set : Sets) {
             out.push_back("--set");
             out.push_back(set.recipe);
@@ -103,7 +103,7 @@ protected:
         timers.setBothEnabled(true);
     }
 
-    EmulatorProcess emulator{arguments()};
+    EmulatorProcess emulator { arguments() };
     QtSerialPort port;
     QWidget panel;
     PanelTimers timers;
@@ -131,7 +131,8 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
         DataList *list = window->dataList();
         ASSERT_NE(list, nullptr);
         ASSERT_EQ(list->list().count(), expected.records);
-        const QDateTime start = QDateTime::fromString(QString::fromLatin1(expected.start), Qt::ISODate);
+        const QDateTime start
+            = QDateTime::fromString(QString::fromLatin1(expected.start), Qt::ISODate);
         EXPECT_EQ(list->list().time(0), timeText(start));
         EXPECT_EQ(list->list().time(expected.records - 1),
                   timeText(start.addSecs(qint64(expected.records - 1) * expected.interval)));
@@ -155,7 +156,7 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
     // Save the three-record set and compare with the file the layout gives.
     window->ShowLoggerSet(1);
     list = window->dataList();
-    const RawSet raw{*loggerMemory().set(2)};
+    const RawSet raw { *loggerMemory().set(2) };
     const int k = raw.k();
     ASSERT_EQ(k, 3);
     QByteArray expectedFile = "Data Logger\r\n 60 \r\nA\r\nSLOW\r\n80-140\r\n";
@@ -189,6 +190,67 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
     EXPECT_EQ(dialogs.messageTexts().last(), "No Data in Memory");
     EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
 }
+
+struct FaultCase
+{
+    const char *name;
+    std::vector<std::string> arguments;
+    const char *message; // how the message starts
+    int setsListed; // -1: no memory window
+};
+
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class LoggerEmulatorFaults : public testing::TestWithParam<FaultCase>
+{
+};
+
+TEST_P(LoggerEmulatorFaults, EndWithAClearMessageAndTheTimersBackOn)
+{
+    loggerMemory() = LoggerMemory();
+    EmulatorProcess emulator(GetParam().arguments, "COM2");
+    ASSERT_TRUE(emulator.waitForLink());
+    qputenv("VORN_PORTS_DIR", emulator.portsFolder().c_str());
+    QtSerialPort port;
+    ASSERT_TRUE(port.open(2)) << port.errorString().toStdString();
+    QWidget panel;
+    PanelTimers timers;
+    timers.setBothEnabled(true);
+    ScriptedDialogs dialogs;
+
+    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    ASSERT_EQ(dialogs.messageTexts().size(), 1);
+    EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(GetParam().message))
+        << dialogs.messageTexts()[0].toStdString();
+    if (GetParam().setsListed < 0) {
+        EXPECT_EQ(window, nullptr);
+        EXPECT_FALSE(loggerMemory().MemoryWindowOpen);
+    } else {
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->gridSet()->rowCount(), GetParam().setsListed);
+        EXPECT_TRUE(loggerMemory().MemoryWindowOpen);
+        window->close();
+    }
+    EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Meter, LoggerEmulatorFaults,
+    testing::Values(
+        // Two whole sets of 64 bytes and part of a third, then live frames again.
+        FaultCase { "StreamStalls",
+                    { "--fast", "--stall-logger-after", "200", "--set", "records=3", "--set",
+                      "records=3", "--set", "records=100" },
+                    "The meter stopped sending. Try again!",
+                    2 },
+        FaultCase { "RepliesAlwaysShort",
+                    { "--short-replies", "--set", "records=3" },
+                    "The meter's replies could not be read. Try again!",
+                    -1 }),
+    [](const testing::TestParamInfo<FaultCase> &info) { return info.param.name; });
 
 } // namespace
 
