@@ -13,6 +13,8 @@ if(VORN_FUZZ)
   add_executable(fuzz_data_file
     ${PROJECT_SOURCE_DIR}/tests/fuzz/data_file_fuzz.cpp
     ${PROJECT_SOURCE_DIR}/src/recording/DataFileReader.cpp
+    ${PROJECT_SOURCE_DIR}/src/ui/core/ReadingListModel.cpp
+    ${PROJECT_SOURCE_DIR}/src/ui/core/ReadingListModel.h
     ${PROJECT_SOURCE_DIR}/src/analysis/LevelText.cpp
     ${PROJECT_SOURCE_DIR}/src/analysis/ListDistribution.cpp
     ${PROJECT_SOURCE_DIR}/src/analysis/StatisticsReport.cpp)

@@ -250,8 +250,12 @@ TEST_F(StatisticsWindows, ResolutionButtonOpensTheHistogram)
 {
     StatisticsWindow *w = open(writeFile("r.vorn", RealTimeHeader + bodyLines(100)));
     ASSERT_NE(w, nullptr);
+    QStringList captions;
+    QObject::connect(w, &QWidget::windowTitleChanged,
+                     [&](const QString &title) { captions.append(title); });
     w->onToolBarButton("Ln");
     w->resolutionPanel()->findChild<QPushButton *>("Cmd01dB")->click();
+    EXPECT_EQ(captions, QStringList({ "100.0% Completed", "r.vorn" }));
     EXPECT_NE(Histogram::openWindow(), nullptr);
     EXPECT_FALSE(w->resolutionPanel()->isVisible());
     EXPECT_EQ(w->windowTitle(), "r.vorn");
@@ -335,6 +339,19 @@ TEST_F(StatisticsWindows, CancelledReadingsQuestionPrintsNothing)
     w->onToolBarButton("Print");
     EXPECT_FALSE(QFile::exists(pdf));
     EXPECT_EQ(w->windowTitle(), "p.vorn");
+}
+
+TEST_F(StatisticsWindows, PrinterFailureRestoresCaptionAndTimers)
+{
+    StatisticsWindow *w = open(writeFile("p.vorn", RealTimeHeader + bodyLines(3)));
+    ASSERT_NE(w, nullptr);
+    dialogs.answerPrinter({ true, dir.filePath("no/such/folder/report.pdf"), 1 });
+    dialogs.answerMessage(MessageAnswer::Ok);
+    dialogs.answerInput(QString("2"));
+    w->onToolBarButton("Print");
+    EXPECT_EQ(w->windowTitle(), "p.vorn");
+    expectPanelRestored();
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(StatisticsWindows, ScrollingTheLevelColumnCarriesTheOthers)

@@ -4,6 +4,7 @@
 #include "analysis/ListDistribution.h"
 #include "analysis/StatisticsReport.h"
 #include "recording/DataFileReader.h"
+#include "ui/core/ReadingListModel.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -54,6 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     report.numbers = contents.numbers;
     report.times = contents.times;
     report.levels = contents.levels;
+    DataFileContents moved = contents;
+    ReadingListModel list;
+    DataFileReader::moveRowsInto(moved, list);
+    require(list.count() == contents.levels.size() && moved.recordCount() == 0);
     const int perLine = size ? 1 + data[0] % 5 : 1;
     const QStringList lines = StatisticsReport::lines(report, perLine);
     require(lines.size() == 13 + (contents.levels.size() + perLine - 1) / perLine);

@@ -1,4 +1,5 @@
 #include "recording/DataFileReader.h"
+#include "ui/core/ReadingListModel.h"
 
 #include <QBuffer>
 #include <QIODevice>
@@ -308,6 +309,33 @@ TEST(DataFileReader, ProgressIsThrottledAndEndsWithTheExactCount)
     EXPECT_EQ(c.recordCount(), 100000);
     EXPECT_LT(calls.size(), 50u);
     EXPECT_TRUE(std::is_sorted(calls.begin(), calls.end()));
+}
+
+TEST(DataFileReader, RowsMoveIntoAListInOneInsert)
+{
+    ReadingListModel list;
+    list.append("0", "t0", "60.0");
+    int inserts = 0;
+    QObject::connect(&list, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex &, int first, int last) {
+                         ++inserts;
+                         EXPECT_EQ(first, 1);
+                         EXPECT_EQ(last, 3);
+                     });
+    DataFileContents contents = DataFileReader::readBytes(realTimeFile(3));
+    DataFileReader::moveRowsInto(contents, list);
+    EXPECT_EQ(inserts, 1);
+    ASSERT_EQ(list.count(), 4);
+    EXPECT_EQ(list.level(0), "60.0");
+    EXPECT_EQ(list.level(3), "83.3");
+    EXPECT_EQ(list.time(1), "2013/03/04 08:00:01");
+    EXPECT_EQ(contents.recordCount(), 0);
+
+    ReadingListModel empty;
+    DataFileContents more = DataFileReader::readBytes(realTimeFile(2));
+    DataFileReader::moveRowsInto(more, empty);
+    EXPECT_EQ(empty.count(), 2);
+    EXPECT_EQ(empty.number(1), "2");
 }
 
 TEST(DataFileReader, MissingFileGivesAMessage)

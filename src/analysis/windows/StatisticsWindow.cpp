@@ -12,7 +12,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -78,31 +77,36 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     }
     column->addWidget(m_toolBar);
 
-    auto *boards = new QGridLayout;
-    int row = 0;
-    addBoard(boards, row, 0, QStringLiteral("SSFreq"), QStringLiteral("Freq Weight"),
+    // One row of titled boards per line: settings, the meter's percentile
+    // levels (logger files only), then the results.
+    auto *settings = new QHBoxLayout;
+    addBoard(settings, QStringLiteral("SSFreq"), QStringLiteral("Freq Weight"),
              { QStringLiteral("BoardCA") });
-    addBoard(boards, row, 1, QStringLiteral("SSTW"), QStringLiteral("Time Weight"),
+    addBoard(settings, QStringLiteral("SSTW"), QStringLiteral("Time Weight"),
              { QStringLiteral("BoardSFI") });
-    addBoard(boards, row++, 2, QStringLiteral("SSSR"), QStringLiteral("Level Range"),
+    addBoard(settings, QStringLiteral("SSSR"), QStringLiteral("Level Range"),
              { QStringLiteral("BoardLevel") });
+    settings->addStretch(1);
+    column->addLayout(settings);
     if (layout.percentileBoards) {
-        const char *const percentiles[] = { "05", "10", "50", "90", "95" };
-        int col = 0;
-        for (const char *p : percentiles) {
-            addBoard(boards, row, col++, QStringLiteral("SS") + QLatin1StringView(p),
+        auto *percentiles = new QHBoxLayout;
+        for (const char *p : { "05", "10", "50", "90", "95" }) {
+            addBoard(percentiles, QStringLiteral("SS") + QLatin1StringView(p),
                      QStringLiteral("L ") + QLatin1StringView(p),
                      { QStringLiteral("Board") + QLatin1StringView(p) });
         }
-        ++row;
+        percentiles->addStretch(1);
+        column->addLayout(percentiles);
     }
-    addBoard(boards, row, 0, QStringLiteral("SSMax"), QStringLiteral("Max dB"),
+    auto *results = new QHBoxLayout;
+    addBoard(results, QStringLiteral("SSMax"), QStringLiteral("Max dB"),
              { QStringLiteral("BoardMaxdB"), QStringLiteral("BoardMaxTime") });
-    addBoard(boards, row, 1, QStringLiteral("SSLeq"), QStringLiteral("Leq"),
+    addBoard(results, QStringLiteral("SSLeq"), QStringLiteral("Leq"),
              { QStringLiteral("BoardLeq") });
-    addBoard(boards, row, 2, QStringLiteral("SSSEL"), QStringLiteral("SEL"),
+    addBoard(results, QStringLiteral("SSSEL"), QStringLiteral("SEL"),
              { QStringLiteral("BoardSEL") });
-    column->addLayout(boards);
+    results->addStretch(1);
+    column->addLayout(results);
 
     m_boardOrder
         = { QStringLiteral("BoardCA"), QStringLiteral("BoardSFI"), QStringLiteral("BoardLevel") };
@@ -150,23 +154,21 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
 
 StatisticsWindow::~StatisticsWindow() = default;
 
-QLabel *StatisticsWindow::addBoard(QGridLayout *grid, int row, int column, const QString &panelName,
-                                   const QString &caption, const QStringList &boardNames)
+void StatisticsWindow::addBoard(QHBoxLayout *row, const QString &panelName, const QString &caption,
+                                const QStringList &boardNames)
 {
     auto *panel = new QGroupBox(caption, this);
     panel->setObjectName(panelName);
     auto *layout = new QHBoxLayout(panel);
-    QLabel *first = nullptr;
     for (const QString &name : boardNames) {
-        const QString accessibleName = first ? caption + QStringLiteral(" Time") : caption;
+        // The second board of a panel (the time of the maximum) says so.
+        const QString accessibleName
+            = name == boardNames.first() ? caption : caption + QStringLiteral(" Time");
         QLabel *board = newBoard(name, accessibleName, panel);
         layout->addWidget(board);
         m_boards.insert(name, board);
-        if (!first)
-            first = board;
     }
-    grid->addWidget(panel, row, column);
-    return first;
+    row->addWidget(panel);
 }
 
 void StatisticsWindow::fillBoards(const QStringList &texts)

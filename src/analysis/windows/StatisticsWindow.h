@@ -56,8 +56,8 @@ protected:
     StatisticsWindow(const Layout &layout, DataFileContents &&contents, const AnalysisHost &host);
 
 private:
-    QLabel *addBoard(class QGridLayout *grid, int row, int column, const QString &panelName,
-                     const QString &caption, const QStringList &boardNames);
+    void addBoard(class QHBoxLayout *row, const QString &panelName, const QString &caption,
+                  const QStringList &boardNames);
     void fillBoards(const QStringList &texts);
     void placeBesidePanel();
     void printReport();
