@@ -80,11 +80,11 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
 
     auto *boards = new QGridLayout;
     int position = 0;
-    for (const BoardPanel &spec : BoardPanels) {
-        auto *box = new QGroupBox(QString::fromLatin1(spec.caption), this);
-        box->setObjectName(QString::fromLatin1(spec.panel));
+    for (const BoardPanel &panelOfBoards : BoardPanels) {
+        auto *box = new QGroupBox(QString::fromLatin1(panelOfBoards.caption), this);
+        box->setObjectName(QString::fromLatin1(panelOfBoards.panel));
         auto *inside = new QHBoxLayout(box);
-        for (const char *board : spec.boards) {
+        for (const char *board : panelOfBoards.boards) {
             if (!board)
                 continue;
             const QString name = QString::fromLatin1(board);
@@ -94,7 +94,7 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
             inside->addWidget(addBoard(name, accessible));
         }
         // Two columns of panels; the ones with a time take a whole row.
-        const bool wide = spec.boards[1] != nullptr;
+        const bool wide = panelOfBoards.boards[1] != nullptr;
         if (wide) {
             position += position % 2;
             boards->addWidget(box, position / 2, 0, 1, 2);
