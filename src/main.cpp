@@ -1,11 +1,13 @@
+#include "panel/windows/ProgramRun.h"
+#include "ui/widgets/Dialogs.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("VORN"));
-    QLabel placeholder(QStringLiteral("VORN"));
-    placeholder.show();
-    return app.exec();
+    QApplication::setApplicationName(programName());
+    ProgramRun run;
+    run.start();
+    return run.exitCode(app.exec());
 }

@@ -2,7 +2,6 @@
 
 #include "LevelListPlot.h"
 
-
 GraphSharedState &graphSharedState()
 {
     static GraphSharedState state;
@@ -11,10 +10,10 @@ GraphSharedState &graphSharedState()
 
 AxisSpan listResetXSpan(int plotPointCount)
 {
-    return {1.0, double(plotPointCount)};
+    return { 1.0, double(plotPointCount) };
 }
 
 AxisSpan listResetYSpan()
 {
-    return {UnderRangePlotLevel, OverRangePlotLevel};
+    return { UnderRangePlotLevel, OverRangePlotLevel };
 }

@@ -33,12 +33,13 @@ std::optional<OccupiedClasses> occupiedClasses(std::span<const int64_t> counts)
             break;
         }
     }
-    return OccupiedClasses{first, last};
+    return OccupiedClasses { first, last };
 }
 
 int64_t largestCount(std::span<const int64_t> counts)
 {
-    return counts.empty() ? 0 : std::max<int64_t>(0, *std::max_element(counts.begin(), counts.end()));
+    return counts.empty() ? 0
+                          : std::max<int64_t>(0, *std::max_element(counts.begin(), counts.end()));
 }
 
 double histogramYMaximum(std::span<const int64_t> counts)
@@ -49,7 +50,7 @@ double histogramYMaximum(std::span<const int64_t> counts)
 
 QStringList lnTableHeader()
 {
-    QStringList header{QStringLiteral("Ln")};
+    QStringList header { QStringLiteral("Ln") };
     for (int u = 0; u < 10; ++u)
         header << QLatin1Char(' ') + QString::number(u);
     return header;
@@ -60,7 +61,7 @@ std::vector<QStringList> lnTableRows(const std::array<QString, 100> &lnTexts)
     std::vector<QStringList> rows;
     rows.reserve(10);
     for (int t = 0; t < 10; ++t) {
-        QStringList row{QStringLiteral("L(") + QString::number(t) + QStringLiteral("0)")};
+        QStringList row { QStringLiteral("L(") + QString::number(t) + QStringLiteral("0)") };
         for (int u = 0; u < 10; ++u)
             row << lnTexts[std::size_t(10 * t + u)];
         rows.push_back(row);
@@ -71,8 +72,8 @@ std::vector<QStringList> lnTableRows(const std::array<QString, 100> &lnTexts)
 std::vector<int64_t> countsFromClassZero(const HistogramInput &input)
 {
     // Classes below index 0 cannot be drawn; they are left out.
-    const std::size_t skipped = std::min(input.counts.size(),
-                                         std::size_t(std::max(0, -input.firstClassIndex)));
+    const std::size_t skipped
+        = std::min(input.counts.size(), std::size_t(std::max(0, -input.firstClassIndex)));
     const std::size_t offset = std::size_t(std::max(0, input.firstClassIndex));
     std::vector<int64_t> counts(offset + input.counts.size() - skipped, 0);
     std::copy(input.counts.begin() + std::ptrdiff_t(skipped), input.counts.end(),

@@ -53,10 +53,10 @@ LevelListPlot levelsFromList(std::span<const QString> texts,
             const bool marked = text.contains(QLatin1Char('*'));
             if (!paused && marked) {
                 paused = true;
-                result.markers.push_back({row, QStringLiteral("Pause"), PauseCaptionLevel});
+                result.markers.push_back({ row, QStringLiteral("Pause"), PauseCaptionLevel });
             } else if (paused && !marked) {
                 paused = false;
-                result.markers.push_back({row, QStringLiteral("Start"), StartCaptionLevel});
+                result.markers.push_back({ row, QStringLiteral("Start"), StartCaptionLevel });
             }
         }
         result.levels[std::size_t(row - 1)] = level;

@@ -9,7 +9,8 @@ struct Range
 };
 
 // Index 0 is the highest range; every range spans 60 dB.
-constexpr Range RangeTable[] = {{80, 140}, {70, 130}, {60, 120}, {50, 110}, {40, 100}, {30, 90}};
+constexpr Range RangeTable[]
+    = { { 80, 140 }, { 70, 130 }, { 60, 120 }, { 50, 110 }, { 40, 100 }, { 30, 90 } };
 
 constexpr uint16_t MarkerBit = 0x8000;
 
@@ -18,7 +19,7 @@ constexpr uint16_t MarkerBit = 0x8000;
 bool FrameIsValid(const QByteArray &frame)
 {
     return frame.size() == FrameLength && frame.at(0) == FrameStart
-           && frame.at(FrameLength - 1) == FrameEnd;
+        && frame.at(FrameLength - 1) == FrameEnd;
 }
 
 QByteArray LastSixBytes(const QByteArray &bytes)
@@ -38,8 +39,8 @@ void DecodeRangeByte(uint8_t byte, MeterReading &reading)
 
 void DecodeModeByte(uint8_t byte, MeterReading &reading)
 {
-    static const char *const timeWeightings[] = {"FAST", "SLOW", "IMP", ""};
-    static const char *const freqWeightings[] = {"A", "C", "Z", "AA"};
+    static const char *const timeWeightings[] = { "FAST", "SLOW", "IMP", "" };
+    static const char *const freqWeightings[] = { "A", "C", "Z", "AA" };
     reading.TimeWeighting = QString::fromLatin1(timeWeightings[byte % 4]);
     reading.Running = (byte & 0x04) != 0;
     reading.Paused = (byte & 0x08) != 0;

@@ -21,13 +21,10 @@ TEST(GraphControlRange, KeepsAPositiveWidth)
         double expectedMin, expectedMax;
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    const std::vector<Case> cases{
-        {"Ordinary", 25, 145, 25, 145},
-        {"ZeroWidthWidenedAroundValue", 70, 70, 69, 71},
-        {"SingleSampleX", 1, 1, 0, 2},
-        {"ReversedSwapped", 145, 25, 25, 145},
-        {"NotANumberMinimum", nan, 10, 9, 11},
-        {"NothingUsable", nan, nan, 0, 1},
+    const std::vector<Case> cases {
+        { "Ordinary", 25, 145, 25, 145 },        { "ZeroWidthWidenedAroundValue", 70, 70, 69, 71 },
+        { "SingleSampleX", 1, 1, 0, 2 },         { "ReversedSwapped", 145, 25, 25, 145 },
+        { "NotANumberMinimum", nan, 10, 9, 11 }, { "NothingUsable", nan, nan, 0, 1 },
     };
     GraphControl graph;
     for (const Case &c : cases) {
@@ -41,7 +38,7 @@ TEST(GraphControlRange, KeepsAPositiveWidth)
 TEST(GraphControlPlot, ValueKLiesAtFirstXPlusKSteps)
 {
     GraphControl graph;
-    const std::vector<double> values{60.0, 61.5, 62.0, 63.0};
+    const std::vector<double> values { 60.0, 61.5, 62.0, 63.0 };
     graph.plotY(values, 1.0, 1.0);
     ASSERT_EQ(graph.pointCount(), 4);
     for (int k = 0; k < 4; ++k) {
@@ -58,8 +55,8 @@ TEST(GraphControlPlot, BarsKeepTheirPlacementToo)
 {
     GraphControl graph;
     graph.setPlotStyle(GraphControl::PlotStyle::Bars);
-    const std::vector<double> x{650, 653};
-    const std::vector<double> y{3, 1};
+    const std::vector<double> x { 650, 653 };
+    const std::vector<double> y { 3, 1 };
     graph.plotXY(x, y);
     ASSERT_EQ(graph.pointCount(), 2);
     EXPECT_DOUBLE_EQ(graph.pointX(1), 653.0);
@@ -98,8 +95,8 @@ TEST(GraphControlStrip, FlatLevelStillGetsAReadableRange)
 TEST(GraphControlTrackModes, NamesInOrderAndEachModeSetsItsInteraction)
 {
     EXPECT_EQ(GraphControl::trackModeNames(),
-              (QStringList{"Normal", "Cursor Coordinates", "PanXY", "PanX", "PanY", "ZoomXY",
-                           "ZoomX", "ZoomY"}));
+              (QStringList { "Normal", "Cursor Coordinates", "PanXY", "PanX", "PanY", "ZoomXY",
+                             "ZoomX", "ZoomY" }));
     EXPECT_EQ(GraphControl::trackModeFromName(QStringLiteral("ZoomX")), Mode::ZoomX);
     EXPECT_FALSE(GraphControl::trackModeFromName(QStringLiteral("zoomx")).has_value());
 
@@ -115,15 +112,15 @@ TEST(GraphControlTrackModes, NamesInOrderAndEachModeSetsItsInteraction)
         bool zoomX;
         bool zoomY;
     };
-    const std::vector<Case> cases{
-        {Mode::Normal, false, {}, false, false, false},
-        {Mode::CursorCoordinates, false, {}, false, false, false},
-        {Mode::PanXY, true, Qt::Horizontal | Qt::Vertical, false, false, false},
-        {Mode::PanX, true, Qt::Horizontal, false, false, false},
-        {Mode::PanY, true, Qt::Vertical, false, false, false},
-        {Mode::ZoomXY, false, {}, true, true, true},
-        {Mode::ZoomX, false, {}, true, true, false},
-        {Mode::ZoomY, false, {}, true, false, true},
+    const std::vector<Case> cases {
+        { Mode::Normal, false, {}, false, false, false },
+        { Mode::CursorCoordinates, false, {}, false, false, false },
+        { Mode::PanXY, true, Qt::Horizontal | Qt::Vertical, false, false, false },
+        { Mode::PanX, true, Qt::Horizontal, false, false, false },
+        { Mode::PanY, true, Qt::Vertical, false, false, false },
+        { Mode::ZoomXY, false, {}, true, true, true },
+        { Mode::ZoomX, false, {}, true, true, false },
+        { Mode::ZoomY, false, {}, true, false, true },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(int(c.mode));
@@ -146,7 +143,7 @@ TEST(GraphControlCursor, DraggingReportsThePositionAndNearestPoint)
     graph.resize(400, 300);
     graph.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&graph));
-    const std::vector<double> values{60, 70, 80, 90, 100};
+    const std::vector<double> values { 60, 70, 80, 90, 100 };
     graph.plotY(values, 1.0, 1.0);
     graph.setAxisRange(Axis::X, 1, 5);
     graph.setAxisRange(Axis::Y, 50, 110);
@@ -243,7 +240,7 @@ TEST(GraphControlLabels, WholeLabelsNeverShowFractions)
     QVector<QString> labels;
     graph.plot()->xAxis->ticker()->generate(QCPRange(0, 2), QLocale::c(), QLatin1Char('g'), 6,
                                             ticks, nullptr, &labels);
-    EXPECT_EQ(labels, (QVector<QString>{"0", "1", "2"}));
+    EXPECT_EQ(labels, (QVector<QString> { "0", "1", "2" }));
 }
 
 TEST(GraphControlBackground, RemembersItsColour)

@@ -1,6 +1,6 @@
+#include "QtPrinting.h"
 #include "graphs/LevelListPlot.h"
 #include "graphs/ThrottledProgress.h"
-#include "QtPrinting.h"
 
 #include <QStringList>
 #include <QThread>
@@ -9,8 +9,8 @@
 
 inline void PrintTo(const PlotMarker &marker, std::ostream *out)
 {
-    *out << '{' << marker.row << ", " << marker.caption.toStdString() << ", "
-         << marker.captionLevel << '}';
+    *out << '{' << marker.row << ", " << marker.caption.toStdString() << ", " << marker.captionLevel
+         << '}';
 }
 
 namespace {
@@ -28,25 +28,25 @@ struct LeadingNumberCase
 };
 
 class LeadingNumber : public ::testing::TestWithParam<LeadingNumberCase>
-{};
+{
+};
 
 TEST_P(LeadingNumber, ReadsTheLeadingDecimal)
 {
     EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(GetParam().text)), GetParam().value);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, LeadingNumber,
-    ::testing::Values(LeadingNumberCase{"Plain", "65.3", 65.3},
-                      LeadingNumberCase{"Marked", "72.4*", 72.4},
-                      LeadingNumberCase{"LeadingBlanks", "  81.0", 81.0},
-                      LeadingNumberCase{"PointFirst", ".5", 0.5},
-                      LeadingNumberCase{"OverRangeSuffix", "145L", 145.0},
-                      LeadingNumberCase{"SecondPointEnds", "1.2.3", 1.2},
-                      LeadingNumberCase{"UnderRange", "--", 0.0},
-                      LeadingNumberCase{"LetterOnly", "L", 0.0},
-                      LeadingNumberCase{"Empty", "", 0.0}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texts, LeadingNumber,
+                         ::testing::Values(LeadingNumberCase { "Plain", "65.3", 65.3 },
+                                           LeadingNumberCase { "Marked", "72.4*", 72.4 },
+                                           LeadingNumberCase { "LeadingBlanks", "  81.0", 81.0 },
+                                           LeadingNumberCase { "PointFirst", ".5", 0.5 },
+                                           LeadingNumberCase { "OverRangeSuffix", "145L", 145.0 },
+                                           LeadingNumberCase { "SecondPointEnds", "1.2.3", 1.2 },
+                                           LeadingNumberCase { "UnderRange", "--", 0.0 },
+                                           LeadingNumberCase { "LetterOnly", "L", 0.0 },
+                                           LeadingNumberCase { "Empty", "", 0.0 }),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 struct LevelRuleCase
 {
@@ -57,17 +57,18 @@ struct LevelRuleCase
 };
 
 class LevelRule : public ::testing::TestWithParam<LevelRuleCase>
-{};
+{
+};
 
 // The reading under test follows either a plain reading or a marked one that
 // opens a pause run.
 TEST_P(LevelRule, DrawsTheReadingAtItsLevel)
 {
     const LevelRuleCase &c = GetParam();
-    const std::vector<QString> texts{QStringLiteral("60.0"),
-                                     c.insidePause ? QStringLiteral("70.0*")
-                                                   : QStringLiteral("70.0"),
-                                     QString::fromLatin1(c.text), QStringLiteral("60.0")};
+    const std::vector<QString> texts { QStringLiteral("60.0"),
+                                       c.insidePause ? QStringLiteral("70.0*")
+                                                     : QStringLiteral("70.0"),
+                                       QString::fromLatin1(c.text), QStringLiteral("60.0") };
     const LevelListPlot plot = levelsFromList(texts);
     ASSERT_EQ(plot.levels.size(), 4u);
     EXPECT_DOUBLE_EQ(plot.levels[2], c.level);
@@ -75,17 +76,17 @@ TEST_P(LevelRule, DrawsTheReadingAtItsLevel)
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, LevelRule,
-    ::testing::Values(LevelRuleCase{"UnderRangeOutside", false, "--", 25.0},
-                      LevelRuleCase{"UnderRangeInside", true, "--", 25.0},
-                      LevelRuleCase{"LetterLOutside", false, "L", 145.0},
-                      LevelRuleCase{"LetterLInside", true, "L*", 145.0},
-                      LevelRuleCase{"Over140Outside", false, "141.2", 145.0},
-                      LevelRuleCase{"Exactly140Outside", false, "140.0", 145.0},
-                      LevelRuleCase{"Below140Outside", false, "139.9", 139.9},
-                      LevelRuleCase{"Over140Inside", true, "141.2*", 141.2},
-                      LevelRuleCase{"Over140PlainEndsRunAtItsValue", true, "141.2", 141.2},
-                      LevelRuleCase{"Exactly145Inside", true, "145.0*", 145.0},
-                      LevelRuleCase{"Ordinary", false, "65.3", 65.3}),
+    ::testing::Values(LevelRuleCase { "UnderRangeOutside", false, "--", 25.0 },
+                      LevelRuleCase { "UnderRangeInside", true, "--", 25.0 },
+                      LevelRuleCase { "LetterLOutside", false, "L", 145.0 },
+                      LevelRuleCase { "LetterLInside", true, "L*", 145.0 },
+                      LevelRuleCase { "Over140Outside", false, "141.2", 145.0 },
+                      LevelRuleCase { "Exactly140Outside", false, "140.0", 145.0 },
+                      LevelRuleCase { "Below140Outside", false, "139.9", 139.9 },
+                      LevelRuleCase { "Over140Inside", true, "141.2*", 141.2 },
+                      LevelRuleCase { "Over140PlainEndsRunAtItsValue", true, "141.2", 141.2 },
+                      LevelRuleCase { "Exactly145Inside", true, "145.0*", 145.0 },
+                      LevelRuleCase { "Ordinary", false, "65.3", 65.3 }),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PauseMarkers, RunOfFiveMarkedReadingsGetsPauseAndStart)
@@ -94,8 +95,8 @@ TEST(PauseMarkers, RunOfFiveMarkedReadingsGetsPauseAndStart)
     for (int row = 10; row <= 14; ++row)
         texts[std::size_t(row - 1)] = QStringLiteral("70.0*");
     const LevelListPlot plot = levelsFromList(texts);
-    const std::vector<PlotMarker> expected{{10, QStringLiteral("Pause"), 30.0},
-                                           {15, QStringLiteral("Start"), 105.0}};
+    const std::vector<PlotMarker> expected { { 10, QStringLiteral("Pause"), 30.0 },
+                                             { 15, QStringLiteral("Start"), 105.0 } };
     EXPECT_EQ(plot.markers, expected);
 }
 
@@ -105,32 +106,32 @@ TEST(PauseMarkers, RunReachingTheEndHasNoStart)
     for (int row = 18; row <= 20; ++row)
         texts[std::size_t(row - 1)] = QStringLiteral("70.0*");
     const LevelListPlot plot = levelsFromList(texts);
-    const std::vector<PlotMarker> expected{{18, QStringLiteral("Pause"), 30.0}};
+    const std::vector<PlotMarker> expected { { 18, QStringLiteral("Pause"), 30.0 } };
     EXPECT_EQ(plot.markers, expected);
 }
 
 TEST(PauseMarkers, OnlyPlainNumbersStartOrEndARun)
 {
     // Under and over range readings neither open nor close a run.
-    const std::vector<QString> texts{
-        QStringLiteral("--*"), QStringLiteral("L*"),  QStringLiteral("60.0*"), // run opens at 3
-        QStringLiteral("--"),  QStringLiteral("L"),   QStringLiteral("150.0"), // still inside
-        QStringLiteral("61.0"),                                                 // closes at 7
+    const std::vector<QString> texts {
+        QStringLiteral("--*"),  QStringLiteral("L*"), QStringLiteral("60.0*"), // run opens at 3
+        QStringLiteral("--"),   QStringLiteral("L"),  QStringLiteral("150.0"), // still inside
+        QStringLiteral("61.0"), // closes at 7
         QStringLiteral("62.0"),
     };
     const LevelListPlot plot = levelsFromList(texts);
-    const std::vector<PlotMarker> expected{{3, QStringLiteral("Pause"), 30.0},
-                                           {7, QStringLiteral("Start"), 105.0}};
+    const std::vector<PlotMarker> expected { { 3, QStringLiteral("Pause"), 30.0 },
+                                             { 7, QStringLiteral("Start"), 105.0 } };
     EXPECT_EQ(plot.markers, expected);
     EXPECT_DOUBLE_EQ(plot.levels[5], 145.0);
 }
 
 TEST(PauseMarkers, RunEndingInUnderRangeStillShowsItsPause)
 {
-    const std::vector<QString> texts{QStringLiteral("60.0"), QStringLiteral("60.0*"),
-                                     QStringLiteral("--")};
+    const std::vector<QString> texts { QStringLiteral("60.0"), QStringLiteral("60.0*"),
+                                       QStringLiteral("--") };
     const LevelListPlot plot = levelsFromList(texts);
-    const std::vector<PlotMarker> expected{{2, QStringLiteral("Pause"), 30.0}};
+    const std::vector<PlotMarker> expected { { 2, QStringLiteral("Pause"), 30.0 } };
     EXPECT_EQ(plot.markers, expected);
 }
 
@@ -141,10 +142,11 @@ TEST(PauseMarkers, SeveralRunsInReadingOrder)
     texts[6] = QStringLiteral("70.0*");
     texts[11] = QStringLiteral("70.0*");
     const LevelListPlot plot = levelsFromList(texts);
-    const std::vector<PlotMarker> expected{
-        {2, QStringLiteral("Pause"), 30.0}, {4, QStringLiteral("Start"), 105.0},
-        {7, QStringLiteral("Pause"), 30.0}, {8, QStringLiteral("Start"), 105.0},
-        {12, QStringLiteral("Pause"), 30.0}};
+    const std::vector<PlotMarker> expected { { 2, QStringLiteral("Pause"), 30.0 },
+                                             { 4, QStringLiteral("Start"), 105.0 },
+                                             { 7, QStringLiteral("Pause"), 30.0 },
+                                             { 8, QStringLiteral("Start"), 105.0 },
+                                             { 12, QStringLiteral("Pause"), 30.0 } };
     EXPECT_EQ(plot.markers, expected);
 }
 
@@ -159,7 +161,7 @@ TEST(LevelList, ProgressCountsEveryRowInOrder)
 {
     std::vector<int> seen;
     levelsFromList(plainList(5), [&](int row) { seen.push_back(row); });
-    EXPECT_EQ(seen, (std::vector<int>{1, 2, 3, 4, 5}));
+    EXPECT_EQ(seen, (std::vector<int> { 1, 2, 3, 4, 5 }));
 }
 
 TEST(ThrottledProgressTest, ReportsRarelyAndEndsWithTheExactCount)
@@ -184,7 +186,7 @@ TEST(ThrottledProgressTest, ReportsAgainOnceTheIntervalHasPassed)
     QThread::msleep(15);
     progress.update(3);
     progress.finish(3);
-    EXPECT_EQ(reports, (std::vector<int>{1, 3}));
+    EXPECT_EQ(reports, (std::vector<int> { 1, 3 }));
 }
 
 } // namespace

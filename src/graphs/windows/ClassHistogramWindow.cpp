@@ -46,9 +46,9 @@ ClassHistogramWindow::ClassHistogramWindow(const QString &graphName, const QStri
     m_combo = new QComboBox(m_picture);
     m_combo->setObjectName(QStringLiteral("Combo1"));
     m_combo->setAccessibleName(QStringLiteral("Track Mode"));
-    m_combo->addItems({QStringLiteral("Normal"), QStringLiteral("PanXY"), QStringLiteral("PanX"),
-                       QStringLiteral("PanY"), QStringLiteral("ZoomXY"), QStringLiteral("ZoomX"),
-                       QStringLiteral("ZoomY"), resetItemText});
+    m_combo->addItems({ QStringLiteral("Normal"), QStringLiteral("PanXY"), QStringLiteral("PanX"),
+                        QStringLiteral("PanY"), QStringLiteral("ZoomXY"), QStringLiteral("ZoomX"),
+                        QStringLiteral("ZoomY"), resetItemText });
     m_description = new QPlainTextEdit(m_picture);
     m_description->setObjectName(QStringLiteral("txtDescription"));
     m_description->setAccessibleName(QStringLiteral("Track Mode description"));
@@ -88,8 +88,8 @@ void ClassHistogramWindow::chooseItem(int item)
 
 void ClassHistogramWindow::setClassWidth(ClassWidth width)
 {
-    m_graph->setAxisLabelFormat(GraphControl::Axis::X, width == ClassWidth::Tenth
-                                                           ? GraphControl::LabelFormat::TenthsAsDb
+    m_graph->setAxisLabelFormat(GraphControl::Axis::X,
+                                width == ClassWidth::Tenth ? GraphControl::LabelFormat::TenthsAsDb
                                                            : GraphControl::LabelFormat::Whole);
 }
 

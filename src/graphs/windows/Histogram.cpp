@@ -43,7 +43,9 @@ Histogram::Histogram()
     const int padding = 8;
     m_grid->setColumnWidth(0, metrics.horizontalAdvance(QStringLiteral("ABCDEFAA1")) + padding);
     for (int column = 1; column < LnColumns; ++column)
-        m_grid->setColumnWidth(column, metrics.horizontalAdvance(QStringLiteral("ABCDEFAA")) + padding);
+        m_grid->setColumnWidth(column,
+                               metrics.horizontalAdvance(QStringLiteral("ABCDEFAA")) + padding);
+    m_grid->verticalHeader()->setDefaultSectionSize(metrics.height() + 8);
     m_grid->setFixedHeight(m_grid->horizontalHeader()->sizeHint().height()
                            + LnRows * m_grid->verticalHeader()->defaultSectionSize() + 4);
     mainLayout()->addWidget(m_grid);
@@ -51,10 +53,10 @@ Histogram::Histogram()
     // No mode is chosen until the user picks one.
     modeList()->setPlaceholderText(QStringLiteral("Normal"));
     modeList()->setCurrentIndex(-1);
-    int width = 4;
+    int width = 2 * m_grid->frameWidth() + 8;
     for (int column = 0; column < LnColumns; ++column)
         width += m_grid->columnWidth(column);
-    resize(std::max(width, 694), 620);
+    resize(std::max(width, 694), 720);
 }
 
 Histogram *Histogram::openWindow()
@@ -64,7 +66,7 @@ Histogram *Histogram::openWindow()
 
 QString Histogram::itemDescription(int item) const
 {
-    static const QStringList descriptions{
+    static const QStringList descriptions {
         QStringLiteral("Normal mode"),
         QStringLiteral("Clique em alguma parte da área de renderização e arraste para expandir o "
                        "gráfico horizontal e verticalmente."),

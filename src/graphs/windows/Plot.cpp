@@ -30,11 +30,11 @@ Plot::Plot()
     graph()->setAxisLabelFormat(GraphControl::Axis::Y, GraphControl::LabelFormat::Whole);
 
     auto *fields = new QGridLayout;
-    const std::array<std::pair<const char *, QString>, 3> labels{{
-        {"LblCompany", QStringLiteral("Company:")},
-        {"LblSector", QStringLiteral("Sector:")},
-        {"LblName", QStringLiteral("Name:")},
-    }};
+    const std::array<std::pair<const char *, QString>, 3> labels { {
+        { "LblCompany", QStringLiteral("Company:") },
+        { "LblSector", QStringLiteral("Sector:") },
+        { "LblName", QStringLiteral("Name:") },
+    } };
     for (int i = 0; i < 3; ++i) {
         auto *label = new QLabel(labels[std::size_t(i)].second, this);
         label->setObjectName(QLatin1String(labels[std::size_t(i)].first));
@@ -140,9 +140,12 @@ void Plot::printGraph()
     chooseTrackMode(GraphControl::TrackMode::Normal);
 
     QPrinter &printer = currentPrinter();
+    // This graph prints one copy in the orientation the printer already had.
+    const QPageLayout::Orientation orientation = printer.pageLayout().orientation();
     if (!dialogs().setUpPrinter(this, printer, false))
         return;
     printer.setCopyCount(1);
+    printer.setPageOrientation(orientation);
     setPrintLayout(true, std::nullopt);
     const auto restore = qScopeGuard([&] { setPrintLayout(false, std::nullopt); });
     printWindowImage(this, graph()->plot(), printer, 1);

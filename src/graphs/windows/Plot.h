@@ -50,5 +50,5 @@ protected:
 private:
     Plot();
 
-    std::array<QLineEdit *, 3> m_texts{};
+    std::array<QLineEdit *, 3> m_texts {};
 };

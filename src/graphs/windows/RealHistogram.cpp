@@ -5,6 +5,7 @@
 #include "graphs/GraphRanges.h"
 #include "graphs/HistogramData.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/PrintDocument.h"
 
 #include <QAction>
 #include <QFrame>
@@ -76,8 +77,8 @@ RealHistogram *RealHistogram::LoadClassCounts(std::span<const int64_t> counts, C
     graph->setAxisRange(GraphControl::Axis::Y, 0.0, histogramYMaximum(counts));
 
     graphSharedState().histogramResetRange
-        = {graph->axisMinimum(GraphControl::Axis::X), graph->axisMaximum(GraphControl::Axis::X),
-           graph->axisMaximum(GraphControl::Axis::Y)};
+        = { graph->axisMinimum(GraphControl::Axis::X), graph->axisMaximum(GraphControl::Axis::X),
+            graph->axisMaximum(GraphControl::Axis::Y) };
     return window;
 }
 
@@ -94,9 +95,7 @@ void RealHistogram::printHistogram()
     if (!dialogs().setUpPrinter(this, printer, true))
         return;
     showPrinterNote(this);
-    const int copies = std::max(1, printer.copyCount());
-    // The copies are printed here one by one; the driver must not repeat them.
-    printer.setCopyCount(1);
+    const int copies = PrintDocument::takeCopyCount(printer);
 
     const QString yCaption = graph()->axisCaption(GraphControl::Axis::Y);
     const QColor graphBackground = graph()->plotBackground();

@@ -2,6 +2,7 @@
 
 #include "WindowImagePrint.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/PrintDocument.h"
 
 #include <QDoubleSpinBox>
 #include <QLabel>
@@ -29,8 +30,7 @@ RealTimeGraph *RealTimeGraph::openWindow()
 }
 
 RealTimeGraph *RealTimeGraph::LoadSeries(std::span<const double> values, int n,
-                                         const QString &yCaption, double yMinimum,
-                                         double yMaximum)
+                                         const QString &yCaption, double yMinimum, double yMaximum)
 {
     if (s_open) {
         s_open->close();
@@ -41,7 +41,7 @@ RealTimeGraph *RealTimeGraph::LoadSeries(std::span<const double> values, int n,
     s_open = window;
 
     GraphSharedState &shared = graphSharedState();
-    shared.graphResetRange = {n, yMinimum, yMaximum, yCaption};
+    shared.graphResetRange = { n, yMinimum, yMaximum, yCaption };
 
     shared.axisSyncSuppressed = true;
     window->graph()->setAxisCaption(GraphControl::Axis::Y, yCaption);
@@ -95,9 +95,7 @@ void RealTimeGraph::printGraph()
     if (!dialogs().setUpPrinter(this, printer, true))
         return;
     showPrinterNote(this);
-    const int copies = std::max(1, printer.copyCount());
-    // The copies are printed here one by one; the driver must not repeat them.
-    printer.setCopyCount(1);
+    const int copies = PrintDocument::takeCopyCount(printer);
 
     const QString yCaption = graph()->axisCaption(GraphControl::Axis::Y);
     setPrintLayout(true, pixelsFromTwips(11550));

@@ -13,8 +13,8 @@ class RealTimeGraph : public SeriesGraphWindow
 public:
     // Closes an open series graph and shows a fresh one with the first `n`
     // values, value k at X = k + 1.
-    static RealTimeGraph *LoadSeries(std::span<const double> values, int n,
-                                     const QString &yCaption, double yMinimum, double yMaximum);
+    static RealTimeGraph *LoadSeries(std::span<const double> values, int n, const QString &yCaption,
+                                     double yMinimum, double yMaximum);
     // The open series graph, or nullptr.
     static RealTimeGraph *openWindow();
 

@@ -48,7 +48,8 @@ QString SeriesGraphWindow::trackModeDescription(GraphControl::TrackMode mode,
     case Mode::Normal:
         return QStringLiteral("Normal mode");
     case Mode::CursorCoordinates:
-        return QStringLiteral("Drag the cursor with your mouse to get X (Count) and Y (%1) position.")
+        return QStringLiteral(
+                   "Drag the cursor with your mouse to get X (Count) and Y (%1) position.")
             .arg(cursorUnit);
     case Mode::PanXY:
         return QStringLiteral("Click anywhere on the plot area and drag to pan the graph both "
@@ -203,9 +204,12 @@ void SeriesGraphWindow::chooseTrackMode(GraphControl::TrackMode mode)
     m_description->setPlainText(trackModeDescription(mode, cursorDescriptionUnit()));
     if (mode == GraphControl::TrackMode::CursorCoordinates) {
         showCursor();
-        m_graph->setCursorPosition(
-            (m_graph->axisMinimum(GraphControl::Axis::X) + m_graph->axisMaximum(GraphControl::Axis::X)) / 2.0,
-            (m_graph->axisMinimum(GraphControl::Axis::Y) + m_graph->axisMaximum(GraphControl::Axis::Y)) / 2.0);
+        m_graph->setCursorPosition((m_graph->axisMinimum(GraphControl::Axis::X)
+                                    + m_graph->axisMaximum(GraphControl::Axis::X))
+                                       / 2.0,
+                                   (m_graph->axisMinimum(GraphControl::Axis::Y)
+                                    + m_graph->axisMaximum(GraphControl::Axis::Y))
+                                       / 2.0);
     } else {
         hideCursor();
     }

@@ -68,8 +68,8 @@ private:
 
     GraphControl *m_graph = nullptr;
     QGroupBox *m_frame = nullptr;
-    std::array<QDoubleSpinBox *, 4> m_boxes{};
-    std::array<double, 4> m_previous{};
+    std::array<QDoubleSpinBox *, 4> m_boxes {};
+    std::array<double, 4> m_previous {};
     QLabel *m_yUnit = nullptr;
     QComboBox *m_combo = nullptr;
     QPlainTextEdit *m_description = nullptr;

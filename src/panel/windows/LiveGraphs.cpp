@@ -17,7 +17,7 @@ LiveGraphs::LiveGraphs(QWidget *parent)
     m_level = makeStripChart("CWG", QStringLiteral("SPL (dB)"));
     m_leq = makeStripChart("CWLeq", QStringLiteral("Leq (dB)"));
     m_sel = makeStripChart("CWSEL", QStringLiteral("SEL (dB)"));
-    for (GraphControl *chart : {m_level, m_leq, m_sel})
+    for (GraphControl *chart : { m_level, m_leq, m_sel })
         m_strips->addWidget(chart);
 
     m_histograms = new QStackedWidget(this);
@@ -59,14 +59,16 @@ GraphControl *LiveGraphs::makeHistogram(const char *name, bool tenths)
 {
     auto *chart = new GraphControl(this);
     chart->setObjectName(QLatin1String(name));
-    const QString title = tenths ? QStringLiteral("Histogram 0.1 dB") : QStringLiteral("Histogram 1 dB");
+    const QString title
+        = tenths ? QStringLiteral("Histogram 0.1 dB") : QStringLiteral("Histogram 1 dB");
     chart->setAccessibleName(title);
     chart->setToolTip(title);
     chart->setPlotStyle(GraphControl::PlotStyle::Bars);
     chart->setAxisCaption(GraphControl::Axis::X, QStringLiteral("dB"));
     chart->setAxisCaption(GraphControl::Axis::Y, QStringLiteral("Frequency (Times)"));
-    chart->setAxisLabelFormat(GraphControl::Axis::X, tenths ? GraphControl::LabelFormat::TenthsAsDb
-                                                            : GraphControl::LabelFormat::Whole);
+    chart->setAxisLabelFormat(GraphControl::Axis::X,
+                              tenths ? GraphControl::LabelFormat::TenthsAsDb
+                                     : GraphControl::LabelFormat::Whole);
     chart->setAxisLabelFormat(GraphControl::Axis::Y, GraphControl::LabelFormat::Whole);
     chart->setMinimumHeight(120);
     return chart;
@@ -86,17 +88,17 @@ void LiveGraphs::appendSample(double level, double leq, double sel)
 
 void LiveGraphs::setClassTables(const LiveGraphData &data)
 {
-    const auto redraw = [](GraphControl *chart, std::span<const int64_t> counts, int low, int high) {
-        const HistogramPoints points = histogramPoints(counts, 0.0);
-        chart->plotXY(points.x, points.y);
-        chart->setAxisRange(GraphControl::Axis::X, double(low) - 1.0, double(high) + 1.0);
-        chart->setAxisRange(GraphControl::Axis::Y, 0.0, histogramYMaximum(counts));
-    };
+    const auto redraw
+        = [](GraphControl *chart, std::span<const int64_t> counts, int low, int high) {
+              const HistogramPoints points = histogramPoints(counts, 0.0);
+              chart->plotXY(points.x, points.y);
+              chart->setAxisRange(GraphControl::Axis::X, double(low) - 1.0, double(high) + 1.0);
+              chart->setAxisRange(GraphControl::Axis::Y, 0.0, histogramYMaximum(counts));
+          };
     redraw(m_whole, data.classCounts1dB, data.classMin1dB, data.classMax1dB);
     redraw(m_tenth, data.classCounts01dB, data.classMin01dB, data.classMax01dB);
-    m_histograms->setCurrentWidget(showsWholeHistogram(data.classMin01dB, data.classMax01dB)
-                                       ? m_whole
-                                       : m_tenth);
+    m_histograms->setCurrentWidget(
+        showsWholeHistogram(data.classMin01dB, data.classMax01dB) ? m_whole : m_tenth);
 }
 
 void LiveGraphs::setVisibleStripChart(int chart)
@@ -117,7 +119,7 @@ bool LiveGraphs::wholeHistogramShown() const
 
 void LiveGraphs::clear()
 {
-    for (GraphControl *chart : {m_level, m_leq, m_sel, m_whole, m_tenth})
+    for (GraphControl *chart : { m_level, m_leq, m_sel, m_whole, m_tenth })
         chart->clear();
 }
 

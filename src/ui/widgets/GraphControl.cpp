@@ -60,10 +60,10 @@ protected:
 
 QStringList GraphControl::trackModeNames()
 {
-    return {QStringLiteral("Normal"), QStringLiteral("Cursor Coordinates"),
-            QStringLiteral("PanXY"),  QStringLiteral("PanX"),
-            QStringLiteral("PanY"),   QStringLiteral("ZoomXY"),
-            QStringLiteral("ZoomX"),  QStringLiteral("ZoomY")};
+    return { QStringLiteral("Normal"), QStringLiteral("Cursor Coordinates"),
+             QStringLiteral("PanXY"),  QStringLiteral("PanX"),
+             QStringLiteral("PanY"),   QStringLiteral("ZoomXY"),
+             QStringLiteral("ZoomX"),  QStringLiteral("ZoomY") };
 }
 
 std::optional<GraphControl::TrackMode> GraphControl::trackModeFromName(const QString &name)
@@ -266,7 +266,8 @@ void GraphControl::appendStripValue(double value)
 void GraphControl::keepStripRange()
 {
     const double last = m_stripNextX - 1.0;
-    m_plot->xAxis->setRange(std::max(0.0, last - m_stripWindow + 1), std::max(double(m_stripWindow - 1), last));
+    m_plot->xAxis->setRange(std::max(0.0, last - m_stripWindow + 1),
+                            std::max(double(m_stripWindow - 1), last));
     bool found = false;
     const QCPRange values = m_graph->data()->valueRange(found);
     if (!found)
@@ -304,9 +305,9 @@ void GraphControl::setTrackMode(TrackMode mode)
     case TrackMode::PanX:
     case TrackMode::PanY:
         m_plot->setInteraction(QCP::iRangeDrag, true);
-        rect->setRangeDrag(mode == TrackMode::PanXY ? Qt::Horizontal | Qt::Vertical
-                           : mode == TrackMode::PanX ? Qt::Horizontal
-                                                     : Qt::Vertical);
+        rect->setRangeDrag(mode == TrackMode::PanXY      ? Qt::Horizontal | Qt::Vertical
+                               : mode == TrackMode::PanX ? Qt::Horizontal
+                                                         : Qt::Vertical);
         rect->setRangeDragAxes(m_plot->xAxis, m_plot->yAxis);
         break;
     case TrackMode::ZoomXY:
@@ -314,17 +315,17 @@ void GraphControl::setTrackMode(TrackMode mode)
     case TrackMode::ZoomY:
         m_plot->setSelectionRectMode(QCP::srmZoom);
         // Both names are needed: the orientation alone still zooms Y.
-        rect->setRangeZoom(mode == TrackMode::ZoomXY ? Qt::Horizontal | Qt::Vertical
-                           : mode == TrackMode::ZoomX ? Qt::Horizontal
-                                                      : Qt::Vertical);
+        rect->setRangeZoom(mode == TrackMode::ZoomXY      ? Qt::Horizontal | Qt::Vertical
+                               : mode == TrackMode::ZoomX ? Qt::Horizontal
+                                                          : Qt::Vertical);
         rect->setRangeZoomAxes(mode == TrackMode::ZoomY ? nullptr : m_plot->xAxis,
                                mode == TrackMode::ZoomX ? nullptr : m_plot->yAxis);
         break;
     }
-    m_plot->setCursor(mode == TrackMode::Normal ? Qt::ArrowCursor
-                      : mode == TrackMode::CursorCoordinates ? Qt::CrossCursor
-                      : mode >= TrackMode::ZoomXY ? Qt::CrossCursor
-                                                  : Qt::OpenHandCursor);
+    m_plot->setCursor(mode == TrackMode::Normal                  ? Qt::ArrowCursor
+                          : mode == TrackMode::CursorCoordinates ? Qt::CrossCursor
+                          : mode >= TrackMode::ZoomXY            ? Qt::CrossCursor
+                                                                 : Qt::OpenHandCursor);
 }
 
 void GraphControl::createCursor(const QColor &color)
@@ -332,7 +333,7 @@ void GraphControl::createCursor(const QColor &color)
     if (!m_cursorV) {
         m_cursorV = new QCPItemStraightLine(m_plot);
         m_cursorH = new QCPItemStraightLine(m_plot);
-        for (auto *line : {m_cursorV, m_cursorH}) {
+        for (auto *line : { m_cursorV, m_cursorH }) {
             line->setSelectable(false);
             line->setClipToAxisRect(true);
         }
@@ -389,7 +390,7 @@ QPointF GraphControl::cursorPosition() const
 {
     if (!m_cursorV)
         return {};
-    return {m_cursorV->point1->coords().x(), m_cursorH->point1->coords().y()};
+    return { m_cursorV->point1->coords().x(), m_cursorH->point1->coords().y() };
 }
 
 int GraphControl::nearestIndex(double x) const
@@ -459,6 +460,16 @@ void GraphControl::addAnnotation(int pointIndex, const QString &caption, double 
     note.text = new QCPItemText(m_plot);
     note.text->setText(caption);
     note.text->position->setCoords(captionX, captionY);
+    // A caption near either end of the X axis grows inward so it is not cut
+    // off by the plot's edge.
+    const QCPRange shown = m_plot->xAxis->range();
+    const double edge = shown.size() * 0.05;
+    Qt::Alignment horizontal = Qt::AlignHCenter;
+    if (captionX > shown.upper - edge)
+        horizontal = Qt::AlignRight;
+    else if (captionX < shown.lower + edge)
+        horizontal = Qt::AlignLeft;
+    note.text->setPositionAlignment(horizontal | Qt::AlignVCenter);
     note.text->setBrush(Qt::white);
     note.text->setPen(QPen(Qt::darkRed));
     note.text->setColor(Qt::darkRed);

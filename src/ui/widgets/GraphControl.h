@@ -122,8 +122,8 @@ private:
     QCPGraph *m_graph = nullptr;
     QCPBars *m_bars = nullptr;
     PlotStyle m_style = PlotStyle::Line;
-    QColor m_plotColor{0, 90, 200};
-    QColor m_background{Qt::white};
+    QColor m_plotColor { 0, 90, 200 };
+    QColor m_background { Qt::white };
     TrackMode m_trackMode = TrackMode::Normal;
     QCPItemStraightLine *m_cursorV = nullptr;
     QCPItemStraightLine *m_cursorH = nullptr;

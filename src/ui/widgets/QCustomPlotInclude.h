@@ -2,8 +2,8 @@
 
 // The graph library's header uses Qt's lower-case keywords, which this
 // program switches off; they are lent to it for the one include.
-#include <QtGlobal>
 #include <QObject>
+#include <QtGlobal>
 
 #define signals Q_SIGNALS
 #define slots Q_SLOTS

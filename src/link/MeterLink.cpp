@@ -1,0 +1,99 @@
+#include "MeterLink.h"
+
+#include "LiveFrame.h"
+#include "ui/core/Delay.h"
+
+namespace {
+
+bool stopNow(const StopRequested &stop)
+{
+    return stop && stop();
+}
+
+// A port whose device went away is reopened at most once per call; false
+// while it is still gone.
+bool portUsable(SerialPort &port)
+{
+    return !port.isLost() || port.reopen();
+}
+
+} // namespace
+
+QByteArray HandshakeAcknowledgement()
+{
+    return QByteArray("\x02\xFF\xFF\xFF\xFF\x03", FrameLength);
+}
+
+bool SendCommand(SerialPort &port, char letter, const QByteArray &args)
+{
+    return port.write(QByteArray(1, letter) + args);
+}
+
+std::optional<QByteArray> ReadLiveFrame(SerialPort &port, const StopRequested &stop)
+{
+    for (;;) {
+        port.discardInput();
+        int steps = 0;
+        while (steps < LinkTiming::LivePollLimit && port.bytesWaiting() < FrameLength) {
+            if (port.isLost() || stopNow(stop))
+                return std::nullopt;
+            Delay(LinkTiming::LivePollStep);
+            ++steps;
+        }
+        if (steps >= LinkTiming::LivePollLimit) {
+            port.discardInput();
+            return std::nullopt;
+        }
+        const QByteArray frame = LastSixBytes(port.readAll());
+        if (FrameIsValid(frame))
+            return frame;
+    }
+}
+
+bool MeterHandshake(SerialPort &port, const StopRequested &stop)
+{
+    const QByteArray acknowledgement = HandshakeAcknowledgement();
+    for (;;) {
+        portUsable(port);
+        port.discardInput();
+        do {
+            if (stopNow(stop))
+                return false;
+            if (port.isLost())
+                portUsable(port);
+            SendCommand(port, 'A');
+            Delay(LinkTiming::HandshakeResend);
+        } while (port.bytesWaiting() < FrameLength);
+        if (LastSixBytes(port.readAll()) == acknowledgement)
+            return true;
+    }
+}
+
+bool AwaitValidFrame(SerialPort &port, const StopRequested &stop)
+{
+    for (;;) {
+        if (stopNow(stop))
+            return false;
+        if (!portUsable(port)) {
+            Delay(LinkTiming::ReopenPause);
+            continue;
+        }
+        port.discardInput();
+        while (!port.isLost() && port.bytesWaiting() < FrameLength) {
+            if (stopNow(stop))
+                return false;
+            Delay(LinkTiming::FrameWaitStep);
+        }
+        if (port.isLost())
+            continue;
+        if (FrameIsValid(LastSixBytes(port.readAll())))
+            return true;
+    }
+}
+
+bool PressKey(SerialPort &port, KeyCode code, const StopRequested &stop)
+{
+    if (!MeterHandshake(port, stop))
+        return false;
+    return SendCommand(port, 'K', QByteArray("\x00\x00", 2) + char(static_cast<uint8_t>(code)));
+}

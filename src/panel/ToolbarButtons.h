@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+
+// The panel tool bar's buttons in order: key (for dispatch) and tool tip.
+struct ToolbarButton
+{
+    const char *key;
+    const char *tip;
+};
+
+inline constexpr std::array<ToolbarButton, 11> ToolbarButtons = { {
+    { "Save", "Save As" },
+    { "Open", "Open File To Read" },
+    { "Sampling", "Sampling Rate" },
+    { "AC", "Frequency Weight" },
+    { "FSI", "Time Weight" },
+    { "Up", "Level Up" },
+    { "Down", "Level Down" },
+    { "RTC", "Real Time Clock" },
+    { "Memory", "Data Logger" },
+    { "Erase", "Erase Memory" },
+    { "Refresh", "Refresh" },
+} };
+
+inline constexpr const char *RecordingSaveTip = "Stop Recording";

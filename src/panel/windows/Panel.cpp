@@ -1,0 +1,289 @@
+#include "Panel.h"
+
+#include "ClickableLabel.h"
+#include "Keypad.h"
+#include "MeterDisplay.h"
+#include "PanelToolbar.h"
+#include "link/LiveFrame.h"
+#include "panel/LinkLostRecovery.h"
+#include "ui/core/Delay.h"
+#include "ui/core/QtSerialPort.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel *valueBoard(const char *name, const QString &text, QGroupBox *titled)
+{
+    auto *board = new QLabel(text, titled);
+    board->setObjectName(QLatin1String(name));
+    board->setAccessibleName(titled->title());
+    board->setAlignment(Qt::AlignCenter);
+    board->setFrameShape(QFrame::Panel);
+    board->setFrameShadow(QFrame::Sunken);
+    board->setMinimumHeight(28);
+    QFont font = board->font();
+    font.setPointSizeF(font.pointSizeF() * 1.15);
+    font.setBold(true);
+    board->setFont(font);
+    auto *layout = new QVBoxLayout(titled);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->addWidget(board);
+    return board;
+}
+
+QGroupBox *titledPanel(const char *name, const char *title, QWidget *parent)
+{
+    auto *box = new QGroupBox(QLatin1String(title), parent);
+    box->setObjectName(QLatin1String(name));
+    box->setAccessibleName(QLatin1String(title));
+    return box;
+}
+
+QFrame *area(const char *name, const char *spoken, QWidget *parent)
+{
+    auto *frame = new QFrame(parent);
+    frame->setObjectName(QLatin1String(name));
+    frame->setAccessibleName(QLatin1String(spoken));
+    frame->setFrameShape(QFrame::StyledPanel);
+    frame->setFrameShadow(QFrame::Sunken);
+    auto *layout = new QVBoxLayout(frame);
+    layout->setContentsMargins(2, 2, 2, 2);
+    return frame;
+}
+
+} // namespace
+
+Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *parent)
+    : QWidget(parent)
+    , m_port(port ? std::move(port) : std::make_unique<QtSerialPort>())
+{
+    setObjectName(QStringLiteral("Panel"));
+    setWindowTitle(PanelCaption(false));
+    setAccessibleName(QStringLiteral("Panel"));
+
+    m_context.port = m_port.get();
+    m_context.timers = &m_timers;
+    m_context.events = &m_events;
+    m_context.currentReading = &m_currentReading;
+    m_context.display = &m_display;
+    m_context.comPortNumber = comPortNumber;
+    m_context.stopRequested = [this] { return m_closing; };
+
+    buildLayout();
+    showDisplay();
+    m_lblCom->setText(QStringLiteral("No COM"));
+
+    m_timers.setPollTick([this] { pollTick(); });
+    connect(&m_events, &PanelEvents::linkStateChanged, this, &Panel::showLinkState);
+    connect(m_lblCom, &ClickableLabel::clicked, this, &Panel::toggleCaption);
+    connect(m_toolbar, &PanelToolbar::buttonClicked, this, &Panel::dispatchToolbar);
+    // Until the full tool bar handling is installed, "Up" and "Down" work on
+    // their own; every other button says it is not available.
+    m_toolbar->setButtonAvailable(QStringLiteral("Up"), true);
+    m_toolbar->setButtonAvailable(QStringLiteral("Down"), true);
+
+    resize(1000, 700);
+}
+
+Panel::~Panel()
+{
+    m_closing = true;
+    m_timers.setBothEnabled(false);
+}
+
+void Panel::buildLayout()
+{
+    m_toolbar = new PanelToolbar(this);
+    m_meterDisplay = new MeterDisplay(this);
+    m_meterDisplay->setMinimumSize(440, 250);
+    m_keypad = new Keypad(*m_port, m_context.stopRequested, this);
+    m_keypad->setFixedWidth(250);
+
+    m_statisticsArea = area("StatisticsArea", "Statistics", this);
+    m_listArea = area("ListArea", "Readings", this);
+    m_saveArea = area("SaveArea", "Save Data", this);
+    m_graphsArea = area("GraphsArea", "Graphs", this);
+    m_cmdL = new QPushButton(QStringLiteral("Leq"), this);
+    m_cmdL->setObjectName(QStringLiteral("CmdL"));
+    m_cmdL->setAccessibleName(QStringLiteral("Leq"));
+    // Its handling comes with the timed integration; until then it says so.
+    m_cmdL->setEnabled(false);
+    m_cmdL->setAccessibleDescription(
+        QStringLiteral("Not available in this version of the program."));
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(10);
+    top->addWidget(m_meterDisplay, 1);
+    top->addWidget(buildStatusColumn());
+    top->addWidget(m_keypad);
+
+    auto *statisticsColumn = new QVBoxLayout;
+    statisticsColumn->addWidget(m_statisticsArea, 1);
+    statisticsColumn->addWidget(m_cmdL, 0, Qt::AlignLeft);
+
+    auto *middle = new QHBoxLayout;
+    middle->setSpacing(10);
+    middle->addLayout(statisticsColumn, 3);
+    middle->addWidget(m_saveArea, 2);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->setSpacing(10);
+    m_listArea->setMinimumWidth(330);
+    bottom->addWidget(m_listArea, 0);
+    bottom->addWidget(m_graphsArea, 1);
+
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(10, 6, 10, 10);
+    body->setSpacing(8);
+    body->addLayout(top, 0);
+    body->addLayout(middle, 1);
+    body->addLayout(bottom, 2);
+
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    root->addWidget(m_toolbar);
+    root->addLayout(body, 1);
+}
+
+QWidget *Panel::buildStatusColumn()
+{
+    auto *column = new QWidget(this);
+    column->setFixedWidth(160);
+    auto *layout = new QVBoxLayout(column);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+    QGroupBox *sstw = titledPanel("SSTW", "Time Weight", column);
+    m_boardSfi = valueBoard("BoardSFI", QStringLiteral("Slow"), sstw);
+    QGroupBox *ssfreq = titledPanel("SSFreq", "Freq Weight", column);
+    m_boardCa = valueBoard("BoardCA", QString(), ssfreq);
+    QGroupBox *sssr = titledPanel("SSSR", "Level Range", column);
+    m_boardLevel = valueBoard("BoardLevel", QStringLiteral("80-140"), sssr);
+    m_lblCom = new ClickableLabel(QStringLiteral("No COM"), column);
+    m_lblCom->setObjectName(QStringLiteral("LblCOM"));
+    m_lblCom->setAlignment(Qt::AlignCenter);
+    m_lblCom->setFrameShape(QFrame::Panel);
+    m_lblCom->setFrameShadow(QFrame::Raised);
+    m_lblCom->setMinimumHeight(30);
+    QFont font = m_lblCom->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.2);
+    m_lblCom->setFont(font);
+    layout->addWidget(sstw);
+    layout->addWidget(ssfreq);
+    layout->addWidget(sssr);
+    layout->addStretch();
+    layout->addWidget(m_lblCom);
+    return column;
+}
+
+bool Panel::startUp()
+{
+    move(0, 0);
+    bool started = false;
+    try {
+        started = m_port->isOpen() || m_port->open(m_context.comPortNumber);
+        if (started) {
+            m_lblCom->setText(QStringLiteral("COM%1").arg(m_context.comPortNumber));
+            Q_EMIT m_events.startingUp();
+            m_timers.setTimer2Enabled(true);
+            m_timers.setTimer1Enabled(true);
+        }
+    } catch (...) {
+        started = false;
+    }
+    if (!started) {
+        m_timers.setBothEnabled(false);
+        dialogs().message(nullptr, QStringLiteral("No device found, try again!"), QString(),
+                          MessageIcon::Critical, MessageButtons::Ok);
+    }
+    return started;
+}
+
+void Panel::setToolbarDispatcher(std::function<void(const QString &)> dispatch)
+{
+    m_dispatch = std::move(dispatch);
+}
+
+void Panel::pollTick()
+{
+    // A key exchange waits for the meter's acknowledgement; reading a frame
+    // now would swallow it. The next tick polls again.
+    if (m_keypad->isPressing())
+        return;
+    const std::optional<QByteArray> frame = ReadLiveFrame(*m_port, m_context.stopRequested);
+    if (m_closing)
+        return;
+    if (!frame) {
+        LinkLostRecovery(*m_port, m_timers, m_events, m_context.stopRequested);
+        return;
+    }
+    const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame->at(i)); };
+    DecodeRangeByte(byteAt(1), m_currentReading);
+    DecodeModeByte(byteAt(2), m_currentReading);
+    DecodeLevel(byteAt(3), byteAt(4), m_currentReading);
+    m_display = NextPanelDisplay(m_display, m_currentReading);
+    showDisplay();
+}
+
+void Panel::showDisplay()
+{
+    m_meterDisplay->showDisplay(m_display);
+    m_toolbar->setButtonEnabled(QStringLiteral("Up"), m_display.upEnabled);
+    m_toolbar->setButtonEnabled(QStringLiteral("Down"), m_display.downEnabled);
+    m_boardCa->setText(m_display.boardCA);
+    m_boardSfi->setText(m_display.boardSFI);
+    m_boardLevel->setText(m_display.boardLevel);
+}
+
+void Panel::showLinkState(bool linked)
+{
+    if (linked) {
+        m_lblCom->setText(QStringLiteral("COM%1").arg(m_context.comPortNumber));
+    } else {
+        m_lblCom->setText(QStringLiteral("No COM"));
+        m_display.valueText.clear();
+        m_meterDisplay->setValueText(QString());
+    }
+}
+
+void Panel::toggleCaption()
+{
+    m_captionWithDate = !m_captionWithDate;
+    setWindowTitle(PanelCaption(m_captionWithDate));
+}
+
+void Panel::dispatchToolbar(const QString &key)
+{
+    if (m_dispatch) {
+        m_dispatch(key);
+        return;
+    }
+    if (key == QLatin1String("Up"))
+        sendRangeCommand('E');
+    else if (key == QLatin1String("Down"))
+        sendRangeCommand('F');
+}
+
+void Panel::sendRangeCommand(char letter)
+{
+    TimersOffGuard timersOff(m_timers);
+    SendCommand(*m_port, letter);
+    Delay(LinkTiming::CommandSettle);
+}
+
+void Panel::closeEvent(QCloseEvent *event)
+{
+    m_closing = true;
+    m_timers.setBothEnabled(false);
+    event->accept();
+    Q_EMIT closed();
+}

@@ -1,0 +1,96 @@
+#include "PanelToolbar.h"
+
+#include "ToolbarIcons.h"
+#include "panel/ToolbarButtons.h"
+
+#include <QAction>
+#include <QToolButton>
+
+namespace {
+const QString SaveKey = QStringLiteral("Save");
+const QString NotAvailable = QStringLiteral("Not available in this version of the program.");
+} // namespace
+
+PanelToolbar::PanelToolbar(QWidget *parent)
+    : QToolBar(parent)
+{
+    setObjectName(QStringLiteral("Toolbar1"));
+    setAccessibleName(QStringLiteral("Tool bar"));
+    setMovable(false);
+    setFloatable(false);
+    setIconSize(QSize(32, 32));
+    setToolButtonStyle(Qt::ToolButtonIconOnly);
+    int image = 1;
+    for (const ToolbarButton &b : ToolbarButtons) {
+        const QString key = QLatin1String(b.key);
+        QAction *action = addAction(ToolbarImage(image++), QLatin1String(b.tip));
+        action->setObjectName(QStringLiteral("Toolbar1_") + key);
+        action->setToolTip(QLatin1String(b.tip));
+        connect(action, &QAction::triggered, this, [this, key] { Q_EMIT buttonClicked(key); });
+        if (QWidget *w = widgetForAction(action)) {
+            w->setObjectName(key);
+            w->setAccessibleName(QLatin1String(b.tip));
+        }
+        m_order << key;
+        m_states.insert(key, State { action, true, false });
+        refresh(m_states[key]);
+        // Groups: files, meter settings, clock and logger, statistics.
+        if (key == QLatin1String("Sampling") || key == QLatin1String("Down")
+            || key == QLatin1String("Erase"))
+            addSeparator();
+    }
+}
+
+QToolButton *PanelToolbar::button(const QString &key) const
+{
+    const auto it = m_states.constFind(key);
+    if (it == m_states.constEnd())
+        return nullptr;
+    return qobject_cast<QToolButton *>(widgetForAction(it->action));
+}
+
+void PanelToolbar::setButtonEnabled(const QString &key, bool enabled)
+{
+    auto it = m_states.find(key);
+    if (it == m_states.end() || it->enabled == enabled)
+        return;
+    it->enabled = enabled;
+    refresh(*it);
+}
+
+void PanelToolbar::setButtonAvailable(const QString &key, bool available)
+{
+    auto it = m_states.find(key);
+    if (it == m_states.end() || it->available == available)
+        return;
+    it->available = available;
+    refresh(*it);
+}
+
+bool PanelToolbar::isButtonEnabled(const QString &key) const
+{
+    const auto it = m_states.constFind(key);
+    return it != m_states.constEnd() && it->action->isEnabled();
+}
+
+void PanelToolbar::setRecording(bool recording)
+{
+    m_recording = recording;
+    State &save = m_states[SaveKey];
+    const QString tip = QLatin1String(recording ? RecordingSaveTip : ToolbarButtons[0].tip);
+    save.action->setIcon(ToolbarImage(recording ? StopRecordingImage : 1));
+    save.action->setText(tip);
+    save.action->setToolTip(tip);
+    if (QWidget *w = widgetForAction(save.action))
+        w->setAccessibleName(tip);
+}
+
+void PanelToolbar::refresh(State &state)
+{
+    state.action->setEnabled(state.enabled && state.available);
+    const QString why = state.available ? QString() : NotAvailable;
+    state.action->setStatusTip(why);
+    state.action->setWhatsThis(why);
+    if (QWidget *w = widgetForAction(state.action))
+        w->setAccessibleDescription(why);
+}

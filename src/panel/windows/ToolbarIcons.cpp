@@ -1,0 +1,189 @@
+#include "ToolbarIcons.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include <cmath>
+
+namespace {
+
+constexpr int Size = 64; // drawn large, shown at the tool bar's icon size
+
+const QColor Stroke(0x26, 0x36, 0x48);
+const QColor Accent(0x1E, 0x86, 0x8A);
+const QColor Record(0xC8, 0x2A, 0x2A);
+const QColor Paper(0xF4, 0xF6, 0xF8);
+
+QPen strokePen(double width = 4.5)
+{
+    return QPen(Stroke, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+}
+
+void letters(QPainter &p, const QRectF &box, const QString &text, double pointSize)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setPixelSize(int(pointSize));
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Stroke);
+    p.drawText(box, Qt::AlignCenter, text);
+}
+
+void arrow(QPainter &p, bool up)
+{
+    // A level scale with an arrow beside it.
+    p.setPen(strokePen(3));
+    for (int i = 0; i < 5; ++i) {
+        const double y = 12 + i * 10;
+        p.drawLine(QPointF(8, y), QPointF(i % 2 ? 16 : 22, y));
+    }
+    QPainterPath path;
+    if (up) {
+        path.moveTo(42, 8);
+        path.lineTo(58, 28);
+        path.lineTo(48, 28);
+        path.lineTo(48, 56);
+        path.lineTo(36, 56);
+        path.lineTo(36, 28);
+        path.lineTo(26, 28);
+    } else {
+        path.moveTo(42, 56);
+        path.lineTo(58, 36);
+        path.lineTo(48, 36);
+        path.lineTo(48, 8);
+        path.lineTo(36, 8);
+        path.lineTo(36, 36);
+        path.lineTo(26, 36);
+    }
+    path.closeSubpath();
+    p.setPen(strokePen(3));
+    p.setBrush(Accent);
+    p.drawPath(path);
+}
+
+void clockFace(QPainter &p, const QPointF &c, double r)
+{
+    p.setPen(strokePen());
+    p.setBrush(Paper);
+    p.drawEllipse(c, r, r);
+    p.drawLine(c, c + QPointF(0, -r * 0.65));
+    p.drawLine(c, c + QPointF(r * 0.5, r * 0.2));
+}
+
+void draw(QPainter &p, int image)
+{
+    switch (image) {
+    case 1: // Save As / record: a disk with the record dot
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRoundedRect(QRectF(8, 8, 48, 48), 6, 6);
+        p.setBrush(Stroke);
+        p.drawRect(QRectF(18, 8, 24, 14));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Record);
+        p.drawEllipse(QPointF(32, 40), 9, 9);
+        break;
+    case 2: // Open: a folder
+        p.setPen(strokePen());
+        p.setBrush(Accent.lighter(150));
+        p.drawPolygon(QPolygonF({ QPointF(6, 14), QPointF(24, 14), QPointF(30, 20), QPointF(56, 20),
+                                  QPointF(56, 52), QPointF(6, 52) }));
+        p.setBrush(Accent);
+        p.drawPolygon(
+            QPolygonF({ QPointF(6, 52), QPointF(14, 28), QPointF(62, 28), QPointF(56, 52) }));
+        break;
+    case 3: { // Sampling rate: a level trace with its sample points
+        p.setPen(strokePen(3));
+        p.drawLine(QPointF(6, 56), QPointF(58, 56));
+        p.drawLine(QPointF(6, 56), QPointF(6, 8));
+        QPolygonF trace;
+        for (int i = 0; i < 6; ++i)
+            trace << QPointF(12 + i * 9, 34 - 16 * std::sin(i * 1.1));
+        p.setPen(strokePen(3.5));
+        p.drawPolyline(trace);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        for (const QPointF &pt : trace)
+            p.drawEllipse(pt, 4.5, 4.5);
+        break;
+    }
+    case 4: // Frequency weighting
+        letters(p, QRectF(0, 4, 64, 36), QStringLiteral("A/C"), 22);
+        p.setPen(QPen(Accent, 4, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        {
+            QPainterPath curve;
+            curve.moveTo(6, 58);
+            curve.cubicTo(20, 38, 44, 38, 58, 58);
+            p.drawPath(curve);
+        }
+        break;
+    case 5: // Time weighting
+        clockFace(p, QPointF(22, 26), 16);
+        letters(p, QRectF(22, 34, 42, 28), QStringLiteral("FSI"), 17);
+        break;
+    case 6:
+        arrow(p, true);
+        break;
+    case 7:
+        arrow(p, false);
+        break;
+    case 8: // Real time clock
+        clockFace(p, QPointF(32, 32), 25);
+        break;
+    case 9: // Data logger memory: a chip
+        p.setPen(strokePen(3));
+        for (int i = 0; i < 4; ++i) {
+            const double x = 17 + i * 10;
+            p.drawLine(QPointF(x, 4), QPointF(x, 14));
+            p.drawLine(QPointF(x, 50), QPointF(x, 60));
+        }
+        p.setPen(strokePen());
+        p.setBrush(Stroke);
+        p.drawRoundedRect(QRectF(10, 14, 44, 36), 4, 4);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        p.drawEllipse(QPointF(20, 24), 4, 4);
+        break;
+    case 10: // Erase memory: the chip with a cross
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRoundedRect(QRectF(6, 14, 40, 36), 4, 4);
+        p.setPen(QPen(Record, 7, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(36, 30), QPointF(58, 52));
+        p.drawLine(QPointF(58, 30), QPointF(36, 52));
+        break;
+    case 11: { // Refresh: a circular arrow
+        p.setPen(QPen(Accent, 7, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(12, 12, 40, 40), 100 * 16, 290 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Accent);
+        p.drawPolygon(QPolygonF({ QPointF(22, 2), QPointF(40, 12), QPointF(22, 24) }));
+        break;
+    }
+    case StopRecordingImage: // recording: the stop square
+        p.setPen(strokePen());
+        p.setBrush(Record);
+        p.drawRoundedRect(QRectF(12, 12, 40, 40), 5, 5);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+QIcon ToolbarImage(int imageNumber)
+{
+    QPixmap pixmap(Size, Size);
+    pixmap.fill(Qt::transparent);
+    {
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        draw(p, imageNumber);
+    }
+    return QIcon(pixmap);
+}

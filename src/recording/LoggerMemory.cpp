@@ -1,0 +1,7 @@
+#include "LoggerMemory.h"
+
+LoggerMemory &loggerMemory()
+{
+    static LoggerMemory memory;
+    return memory;
+}

@@ -1,0 +1,175 @@
+#include "Memory.h"
+
+#include "analysis/windows/DataList.h"
+#include "recording/LoggerDownload.h"
+#include "recording/LoggerMemory.h"
+#include "recording/LoggerSetDecoding.h"
+#include "recording/windows/SaveListDialog.h"
+#include "ui/core/PanelTimers.h"
+#include "ui/widgets/Dialogs.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QScopedValueRollback>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QPointer<Memory> s_openWindow;
+
+} // namespace
+
+Memory *Memory::openWindow()
+{
+    return s_openWindow && s_openWindow->isVisible() ? s_openWindow.data() : nullptr;
+}
+
+Memory::Memory(QWidget *panel, PanelTimers &timers)
+    : QWidget(panel, Qt::Window)
+    , m_panel(panel)
+    , m_timers(timers)
+    , m_gridSet(new QTableWidget(0, 3, this))
+{
+    setObjectName(QStringLiteral("Memory"));
+    setWindowTitle(designedCaption());
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    auto *sizes = new QGroupBox(QStringLiteral("Memory"), this);
+    sizes->setObjectName(QStringLiteral("SSPanel1"));
+    auto *form = new QFormLayout(sizes);
+    m_lblSize = addLabel(QStringLiteral("LblSize"), QStringLiteral("Memory size"),
+                         QStringLiteral("64 K"));
+    m_lblRemain = addLabel(QStringLiteral("LblRemain"), QStringLiteral("Free memory"), QString());
+    form->addRow(QStringLiteral("Size"), m_lblSize);
+    form->addRow(QStringLiteral("Free"), m_lblRemain);
+    m_lblMessage = addLabel(QStringLiteral("LblMessage"), QStringLiteral("Download"), QString());
+
+    m_gridSet->setObjectName(QStringLiteral("GridSet"));
+    m_gridSet->setAccessibleName(QStringLiteral("Data sets"));
+    m_gridSet->setHorizontalHeaderLabels(
+        { QStringLiteral("Set"), QStringLiteral("Sampling"), QStringLiteral("Records") });
+    m_gridSet->verticalHeader()->hide();
+    m_gridSet->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_gridSet->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_gridSet->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_gridSet->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    connect(m_gridSet, &QTableWidget::cellClicked, this,
+            [this](int row, int) { ShowLoggerSet(row); });
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(sizes);
+    layout->addWidget(m_lblMessage);
+    layout->addWidget(m_gridSet, 1);
+    resize(300, 420);
+
+    if (panel) {
+        const QRect frame = panel->frameGeometry();
+        move(frame.left() + frame.width(), frame.top());
+    }
+    loggerMemory().MemoryWindowOpen = true;
+    s_openWindow = this;
+}
+
+Memory::~Memory()
+{
+    if (s_openWindow == this || !s_openWindow)
+        loggerMemory().MemoryWindowOpen = false;
+}
+
+void Memory::closeEvent(QCloseEvent *event)
+{
+    // The window goes away later; the Memory button works again at once.
+    loggerMemory().MemoryWindowOpen = false;
+    QWidget::closeEvent(event);
+}
+
+QLabel *Memory::addLabel(const QString &name, const QString &accessibleName, const QString &text)
+{
+    auto *label = new QLabel(text, this);
+    label->setObjectName(name);
+    label->setAccessibleName(accessibleName);
+    return label;
+}
+
+DataList *Memory::dataList() const
+{
+    return m_dataList;
+}
+
+void Memory::showSizes(const LoggerMemorySizes &sizes)
+{
+    m_lblSize->setText(sizes.sizeText);
+    m_lblRemain->setText(sizes.remainText);
+}
+
+void Memory::showProgress(qint64 received, qint64 expected)
+{
+    m_lblMessage->setText(PercentCompletedText(received, expected));
+}
+
+void Memory::showMessage(const QString &text)
+{
+    m_lblMessage->setText(text);
+}
+
+void Memory::listSets(const LoggerSplit &split)
+{
+    m_gridSet->setRowCount(0);
+    m_gridSet->setRowCount(int(split.sets.size()));
+    for (int row = 0; row < int(split.sets.size()); ++row) {
+        const LoggerSetEntry &entry = split.sets[size_t(row)];
+        const int values[] = { row + 1, entry.interval, entry.records };
+        for (int column = 0; column < 3; ++column)
+            m_gridSet->setItem(row, column, new QTableWidgetItem(QString::number(values[column])));
+    }
+}
+
+void Memory::ShowLoggerSet(int row)
+{
+    // Window events run while the list fills; a second click waits its turn.
+    if (m_showingSet)
+        return;
+    QScopedValueRollback<bool> showing(m_showingSet, true);
+    TimersOffGuard timersOff(m_timers);
+    if (m_dataList)
+        m_dataList->close();
+
+    const QTableWidgetItem *numberItem = m_gridSet->item(row, 0);
+    const QTableWidgetItem *intervalItem = m_gridSet->item(row, 1);
+    LoggerMemory &memory = loggerMemory();
+    const LoggerDataSet *set = numberItem ? memory.set(numberItem->text().toInt()) : nullptr;
+    if (!set || !intervalItem)
+        return;
+    memory.LoggerSampleInterval = intervalItem->text().toInt();
+
+    const QPointer<Memory> self(this);
+    QPointer<DataList> list = new DataList(m_panel, SaveListDialog, &m_timers);
+    m_dataList = list;
+    list->show();
+    const QString caption = list->windowTitle();
+    const std::optional<LoggerSetView> view
+        = DecodeLoggerSet(*set, QDate::currentDate().year(), [&list](int j, int k) {
+              if (!list)
+                  return;
+              list->setWindowTitle(PercentCompletedText(j, k));
+              QCoreApplication::processEvents();
+          });
+    if (!list || !self)
+        return;
+    list->setWindowTitle(caption);
+    if (!view)
+        return;
+    list->showLoggerSet(*view, memory.LoggerSampleInterval);
+    if (!view->startTimeValid)
+        dialogs().message(list,
+                          QStringLiteral("The start time of this data set, %1, is not a "
+                                         "valid date; every record shows it as its time.")
+                              .arg(view->startTime),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+class DataList;
+class PanelTimers;
+class QLabel;
+class QTableWidget;
+struct LoggerMemorySizes;
+struct LoggerSplit;
+
+// The logger memory window: the memory size and free space, the download's
+// progress and the list of the data sets of the last download. A click on a
+// set shows it in the data list window.
+class Memory : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static QString designedCaption() { return QStringLiteral("Data Logger"); }
+
+    // Opens at the right edge of the live panel and marks the memory window open.
+    Memory(QWidget *panel, PanelTimers &timers);
+    // Marks the memory window closed.
+    ~Memory() override;
+
+    // The memory window that is up, if any.
+    static Memory *openWindow();
+
+    void showSizes(const LoggerMemorySizes &sizes);
+    void showProgress(qint64 received, qint64 expected);
+    void showMessage(const QString &text);
+    // One row per set: its number, sampling interval and record count.
+    void listSets(const LoggerSplit &split);
+
+    // Decodes the set of the given GridSet row into the data list window.
+    void ShowLoggerSet(int row);
+
+    QTableWidget *gridSet() const { return m_gridSet; }
+    DataList *dataList() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QLabel *addLabel(const QString &name, const QString &accessibleName, const QString &text);
+
+    QWidget *m_panel;
+    PanelTimers &m_timers;
+    QTableWidget *m_gridSet;
+    QLabel *m_lblSize;
+    QLabel *m_lblRemain;
+    QLabel *m_lblMessage;
+    QPointer<DataList> m_dataList;
+    bool m_showingSet = false;
+};

@@ -1,0 +1,128 @@
+#include "link/windows/Port.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PortWindowTest : public ::testing::Test
+{
+protected:
+    template<typename T> T *child(const char *name)
+    {
+        T *w = port.findChild<T *>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    int choose(const QString &text)
+    {
+        int chosen = -1;
+        QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
+        child<QComboBox>("TxtCOM")->setEditText(text);
+        child<QPushButton>("CmdOK")->click();
+        return chosen;
+    }
+
+    Port port;
+};
+
+TEST_F(PortWindowTest, OpensCompactWithSixteenNamesAndCom1)
+{
+    EXPECT_EQ(port.windowTitle(), QStringLiteral("COM Port"));
+    auto *combo = child<QComboBox>("TxtCOM");
+    ASSERT_EQ(combo->count(), 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(combo->itemText(i), QStringLiteral("COM%1").arg(i + 1));
+    EXPECT_EQ(combo->currentText(), QStringLiteral("COM1"));
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(child<QPushButton>("CmdOK")->text(), QStringLiteral("OK"));
+    EXPECT_EQ(child<QPushButton>("CmdDevice")->text(), QStringLiteral("Device Manager"));
+    EXPECT_TRUE(child<QFrame>("Picdevice")->isHidden());
+    const double dpiX = port.logicalDpiX();
+    const double dpiY = port.logicalDpiY();
+    EXPECT_EQ(port.size(), QSize(qRound(2100 * dpiX / 1440), qRound(1530 * dpiY / 1440)));
+    EXPECT_EQ(port.pos(), QPoint(qRound(3700 * dpiX / 1440), qRound(2700 * dpiY / 1440)));
+}
+
+TEST_F(PortWindowTest, OkWithoutChangeChoosesCom1)
+{
+    port.show();
+    int chosen = -1;
+    QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
+    child<QPushButton>("CmdOK")->click();
+    EXPECT_EQ(chosen, 1);
+    EXPECT_EQ(port.comPortNumber(), 1);
+    EXPECT_FALSE(port.isVisible()); // closed after handing over
+}
+
+TEST_F(PortWindowTest, EnterInTheNameAcceptsLikeOk)
+{
+    int chosen = -1;
+    QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
+    auto *combo = child<QComboBox>("TxtCOM");
+    combo->setEditText(QStringLiteral("COM12"));
+    Q_EMIT combo->lineEdit()->returnPressed();
+    EXPECT_EQ(chosen, 12);
+}
+
+TEST_F(PortWindowTest, OnlyExactNamesChoose)
+{
+    EXPECT_EQ(choose(QStringLiteral("COM16")), 16);
+    EXPECT_EQ(choose(QStringLiteral("com3")), 16); // keeps the previous number
+}
+
+TEST_F(PortWindowTest, TypedNameThatIsNotAPortLeavesZero)
+{
+    EXPECT_EQ(choose(QStringLiteral("COM3 ")), 0);
+}
+
+TEST_F(PortWindowTest, HelpPictureEnlargesAndItsOkGivesTheCompactWindowBack)
+{
+    const QSize compact = port.size();
+    child<QComboBox>("TxtCOM")->setEditText(QStringLiteral("COM7"));
+    child<QPushButton>("CmdDevice")->click();
+    EXPECT_FALSE(child<QFrame>("Picdevice")->isHidden());
+    EXPECT_EQ(port.size(), port.helpSize());
+    EXPECT_TRUE(child<QLabel>("LblPortHelp")
+                    ->text()
+                    .contains(QStringLiteral("COM1-8 \u2192 /dev/ttyUSB0-7")));
+    EXPECT_EQ(child<QPushButton>("CmdGo")->text(), QStringLiteral("OK"));
+    child<QPushButton>("CmdGo")->click();
+    EXPECT_TRUE(child<QFrame>("Picdevice")->isHidden());
+    EXPECT_EQ(port.size(), compact);
+    EXPECT_EQ(child<QComboBox>("TxtCOM")->currentText(), QStringLiteral("COM7"));
+    EXPECT_TRUE(child<QPushButton>("CmdOK")->isEnabled());
+}
+
+// Saves both looks of the window when VORN_SCREENSHOT_DIR names a folder.
+TEST_F(PortWindowTest, Screenshots)
+{
+    const QString dir = qEnvironmentVariable("VORN_SCREENSHOT_DIR");
+    if (dir.isEmpty())
+        GTEST_SKIP() << "VORN_SCREENSHOT_DIR not set";
+    port.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(port.grab().save(QDir(dir).filePath(QStringLiteral("port-compact.png"))));
+    child<QPushButton>("CmdDevice")->click();
+    QApplication::processEvents();
+    EXPECT_TRUE(port.grab().save(QDir(dir).filePath(QStringLiteral("port-help.png"))));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Test discovery runs this without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,127 @@
+#include "EmulatorSession.h"
+#include "panel/windows/Panel.h"
+#include "panel/windows/SevenSegmentDisplay.h"
+#include "ui/widgets/ScriptedDialogs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The panel on the real serial port, mirroring the meter emulator.
+class PanelEmulatorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (EmulatorSession::program().isEmpty())
+            GTEST_SKIP() << "no meter emulator built";
+        QString why;
+        ASSERT_TRUE(emulator.start({ QStringLiteral("--signal"), QStringLiteral("constant"),
+                                     QStringLiteral("--level"), QStringLiteral("72.4"),
+                                     QStringLiteral("--range"), QStringLiteral("1") },
+                                   &why))
+            << why.toStdString();
+        panel = std::make_unique<Panel>(1);
+        clock.start();
+        ASSERT_TRUE(panel->startUp());
+        panel->show();
+    }
+
+    void TearDown() override
+    {
+        if (panel)
+            panel->close();
+    }
+
+    QString text(const char *name)
+    {
+        return panel->findChild<QLabel *>(QLatin1String(name))->text();
+    }
+    QString figure() { return panel->findChild<SevenSegmentDisplay *>("ShownLCD")->text(); }
+
+    ScriptedDialogs dialogs;
+    EmulatorSession emulator;
+    std::unique_ptr<Panel> panel;
+    QElapsedTimer clock;
+};
+
+TEST_F(PanelEmulatorTest, ShowsTheMetersLevelWithinASecond)
+{
+    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1000));
+    EXPECT_LE(clock.elapsed(), 1000);
+    EXPECT_EQ(text("LblCOM"), QStringLiteral("COM1"));
+    EXPECT_EQ(text("BoardLevel"), QStringLiteral("70-130"));
+}
+
+TEST_F(PanelEmulatorTest, SilentMeterShowsNoComAndStopsTimer2UntilItSendsAgain)
+{
+    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1500));
+    bool timer2WhenLost = true;
+    QString figureWhenLost, valueWhenLost;
+    Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); },
+               [&] {
+                   timer2WhenLost = panel->timers().timer2Enabled();
+                   figureWhenLost = figure();
+                   valueWhenLost = text("LblValue");
+                   emulator.control(QStringLiteral("level 81.3"));
+               });
+    ASSERT_TRUE(emulator.control(QStringLiteral("silent 3")));
+    ASSERT_TRUE(
+        WaitFor([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 6000));
+    EXPECT_LE(lost.seenAtMs(), 1600);
+    EXPECT_FALSE(timer2WhenLost);
+    EXPECT_EQ(figureWhenLost, QStringLiteral("72.4")); // keeps its last figure
+    EXPECT_EQ(valueWhenLost, QString());
+    EXPECT_TRUE(panel->timers().timer2Enabled());
+    EXPECT_TRUE(WaitFor([&] { return figure() == QStringLiteral("81.3"); }, 1000));
+}
+
+TEST_F(PanelEmulatorTest, DownKeyReachesTheMeterAndItsNewRangeShows)
+{
+    ASSERT_TRUE(WaitFor([&] { return text("BoardLevel") == QStringLiteral("70-130"); }, 1500));
+    panel->findChild<QPushButton *>(QStringLiteral("BtnDown"))->click();
+    const QByteArray keyFrame("\x4B\x00\x00\x0A", 4);
+    WaitFor([&] { return emulator.received().contains(keyFrame); }, 1000);
+    const QByteArray received = emulator.received();
+    const qsizetype key = received.indexOf(keyFrame);
+    ASSERT_GE(key, 1) << received.toHex(' ').toStdString();
+    EXPECT_TRUE(received.left(key).contains('\x41'));
+    EXPECT_TRUE(WaitFor([&] { return text("BoardLevel") == QStringLiteral("60-120"); }, 2500));
+    EXPECT_EQ(text("LblBarMin"), QStringLiteral("60"));
+    EXPECT_EQ(text("LblBarMax"), QStringLiteral("120"));
+}
+
+TEST_F(PanelEmulatorTest, UnpluggedAdapterRecoversWhenPluggedBack)
+{
+    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1500));
+    bool timer2WhenLost = true;
+    Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); },
+               [&] {
+                   timer2WhenLost = panel->timers().timer2Enabled();
+                   emulator.control(QStringLiteral("level 66.6"));
+               });
+    ASSERT_TRUE(emulator.control(QStringLiteral("unplug 2")));
+    ASSERT_TRUE(
+        WaitFor([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 8000));
+    EXPECT_LE(lost.seenAtMs(), 1600);
+    EXPECT_FALSE(timer2WhenLost);
+    EXPECT_TRUE(panel->timers().timer2Enabled());
+    EXPECT_TRUE(WaitFor([&] { return figure() == QStringLiteral("66.6"); }, 1500));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Test discovery runs this without a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
