@@ -2,15 +2,13 @@
 
 #include "MeterReply.h"
 #include "ui/core/Delay.h"
-#include "ui/core/SerialPort.h"
 
 #include <algorithm>
 
 namespace {
 
-constexpr double ClockReplyWait = 0.02;
-constexpr double CommandSettleTime = 0.02;
 constexpr int ClockReplyLength = 6;
+// Steps of the frame wait that one "I" gets for its reply.
 constexpr int ClockReplySteps = 3;
 
 } // namespace
@@ -35,27 +33,28 @@ quint8 ToBcd(int value)
     return quint8(((value / 10) % 10) << 4 | (value % 10));
 }
 
-QByteArray SetClockCommand(const QDateTime &time)
+QByteArray ClockBytes(const QDateTime &time)
 {
     const QDate date = time.date();
     const QTime clock = time.time();
-    QByteArray command("B");
+    QByteArray bytes;
     for (const int field : { clock.second(), clock.minute(), clock.hour(), date.day(), date.month(),
                              date.year() % 100 })
-        command.append(char(ToBcd(field)));
-    return command;
+        bytes.append(char(ToBcd(field)));
+    return bytes;
 }
 
-std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool()> &keepWaiting)
+std::optional<QString> ReadMeterClock(SerialPort &port, const StopRequested &stop)
 {
-    while (keepWaiting()) {
+    const auto stopped = [&stop] { return stop && stop(); };
+    while (!stopped()) {
         port.discardInput();
-        port.write(QByteArrayLiteral("I"));
+        SendCommand(port, 'I');
         // A live frame already under way comes first and is passed over; the
         // reply gets a few more steps to follow it.
         QByteArray reply;
-        for (int step = 0; step < ClockReplySteps && keepWaiting(); ++step) {
-            Delay(ClockReplyWait);
+        for (int step = 0; step < ClockReplySteps && !stopped(); ++step) {
+            Delay(LinkTiming::FrameWaitStep);
             reply = SkipLeadingLiveFrames(reply + port.readAll());
             if (reply.size() >= ClockReplyLength)
                 return ClockTextFromReply(reply);
@@ -66,6 +65,6 @@ std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool
 
 void SetMeterClock(SerialPort &port, const QDateTime &time)
 {
-    port.write(SetClockCommand(time));
-    Delay(CommandSettleTime);
+    SendCommand(port, 'B', ClockBytes(time));
+    Delay(LinkTiming::CommandSettle);
 }

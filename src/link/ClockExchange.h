@@ -1,13 +1,12 @@
 #pragma once
 
+#include "MeterLink.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
-#include <functional>
 #include <optional>
-
-class SerialPort;
 
 // The meter's real-time clock: "I" reads it as six BCD bytes (second, minute,
 // hour, day, month, two-digit year), "B" and the same six bytes set it.
@@ -23,14 +22,14 @@ QString ClockTextFromReply(const QByteArray &reply);
 // A number 0..99 as one BCD byte: 59 -> 0x59.
 quint8 ToBcd(int value);
 
-// "B" and the six BCD bytes of the given local time.
-QByteArray SetClockCommand(const QDateTime &time);
+// The six BCD bytes of the given local time, seconds first.
+QByteArray ClockBytes(const QDateTime &time);
 
 // Asks for the clock until a reply of six bytes or more comes, processing
-// window events between tries; a live frame ahead of the reply is passed over. With a silent meter it keeps asking as long as
-// keepWaiting() holds; nullopt when it gave up that way.
-std::optional<QString> ReadMeterClock(SerialPort &port, const std::function<bool()> &keepWaiting);
+// window events between tries; a live frame ahead of the reply is passed
+// over. With a silent meter it keeps asking until stop() says so: nullopt.
+std::optional<QString> ReadMeterClock(SerialPort &port, const StopRequested &stop = {});
 
-// Writes the clock-set command for the given time and lets the meter settle;
+// Writes "B" and the clock bytes of the given time and lets the meter settle;
 // the meter does not confirm it.
 void SetMeterClock(SerialPort &port, const QDateTime &time);

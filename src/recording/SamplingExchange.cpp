@@ -1,5 +1,6 @@
 #include "SamplingExchange.h"
 
+#include "link/MeterLink.h"
 #include "link/MeterReply.h"
 #include "ui/core/Delay.h"
 #include "ui/core/SerialPort.h"
@@ -10,8 +11,6 @@
 
 namespace {
 
-constexpr double ReplyStep = 0.02;
-constexpr double CommandSettleTime = 0.02;
 constexpr int Retries = 5;
 constexpr qint64 AllTriesMs = 2000;
 // Each try gets an equal share of the two seconds to collect its reply, so
@@ -27,10 +26,10 @@ std::optional<int> ReadMeterSampleTime(SerialPort &port)
     for (int attempt = 0; attempt <= Retries && sinceFirstTry.elapsed() < AllTriesMs; ++attempt) {
         const qint64 tryEndsMs = std::min(sinceFirstTry.elapsed() + OneTryMs, AllTriesMs);
         port.discardInput();
-        port.write(QByteArrayLiteral("J"));
+        SendCommand(port, 'J');
         QByteArray reply;
         do {
-            Delay(ReplyStep);
+            Delay(LinkTiming::FrameWaitStep);
             reply = SkipLeadingLiveFrames(reply + port.readAll());
         } while (reply.size() < 2 && sinceFirstTry.elapsed() < tryEndsMs);
         if (reply.size() >= 2)
@@ -39,16 +38,16 @@ std::optional<int> ReadMeterSampleTime(SerialPort &port)
     return std::nullopt;
 }
 
-QByteArray SetSampleTimeCommand(int seconds)
+QByteArray SampleTimeBytes(int seconds)
 {
-    QByteArray command("C");
-    command.append(char(seconds / 256));
-    command.append(char(seconds % 256));
-    return command;
+    QByteArray bytes;
+    bytes.append(char(seconds / 256));
+    bytes.append(char(seconds % 256));
+    return bytes;
 }
 
 void WriteMeterSampleTime(SerialPort &port, int seconds)
 {
-    port.write(SetSampleTimeCommand(seconds));
-    Delay(CommandSettleTime);
+    SendCommand(port, 'C', SampleTimeBytes(seconds));
+    Delay(LinkTiming::CommandSettle);
 }

@@ -13,8 +13,8 @@ class SerialPort;
 // the reply is shorter than two bytes. nullopt when the meter never answered.
 std::optional<int> ReadMeterSampleTime(SerialPort &port);
 
-// "C", seconds div 256, seconds mod 256.
-QByteArray SetSampleTimeCommand(int seconds);
+// The two argument bytes of "C": seconds div 256, seconds mod 256.
+QByteArray SampleTimeBytes(int seconds);
 
 // Writes the set command and lets the meter settle.
 void WriteMeterSampleTime(SerialPort &port, int seconds);

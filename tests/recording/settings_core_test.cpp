@@ -110,15 +110,19 @@ TEST(MeterSampleTimeRead, SilentMeterGivesUpAfterFiveRetriesWithinTwoSeconds)
     EXPECT_EQ(m.port.written(), "JJJJJJ");
 }
 
-TEST(MeterSampleTimeSet, CommandIsCAndTwoBytes)
+TEST(MeterSampleTimeSet, CommandIsCAndTwoBytesInOneWrite)
 {
-    EXPECT_EQ(SetSampleTimeCommand(255).toHex(' '), "43 00 ff");
-    EXPECT_EQ(SetSampleTimeCommand(1).toHex(' '), "43 00 01");
-    EXPECT_EQ(SetSampleTimeCommand(300).toHex(' '), "43 01 2c");
-    MeterPort m;
-    WriteMeterSampleTime(m.port, 30);
-    ASSERT_EQ(m.port.writes().size(), 1u);
-    EXPECT_EQ(m.port.written().toHex(' '), "43 00 1e");
+    const struct
+    {
+        int seconds;
+        const char *hex;
+    } rows[] = { { 255, "43 00 ff" }, { 1, "43 00 01" }, { 30, "43 00 1e" }, { 300, "43 01 2c" } };
+    for (const auto &row : rows) {
+        MeterPort m;
+        WriteMeterSampleTime(m.port, row.seconds);
+        ASSERT_EQ(m.port.writes().size(), 1u) << row.seconds;
+        EXPECT_EQ(m.port.written().toHex(' '), row.hex) << row.seconds;
+    }
 }
 
 TEST(LeqPeriodTable, ColonPartsWrapAndPad)

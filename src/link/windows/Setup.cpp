@@ -1,6 +1,7 @@
 #include "Setup.h"
 
 #include "link/ClockExchange.h"
+#include "link/Twips.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/SerialPort.h"
 
@@ -20,7 +21,6 @@ namespace {
 const QString MeterTimeCaption = QStringLiteral("Meter Time");
 const QString PcTimeCaption = QStringLiteral("PC System Time");
 constexpr int OffsetBelowPanelTopTwips = 1000;
-constexpr double TwipsPerInch = 1440.0;
 
 QLabel *makeClockLabel(const QString &name, const QString &caption, const QString &description,
                        QWidget *parent)
@@ -130,7 +130,7 @@ void Setup::placeOverPanel()
     // The window's own frame is not known before it is first shown; it gets
     // the same decorations as the panel.
     const int frameWidth = width() + panel.width() - m_panel->width();
-    const int below = qRound(OffsetBelowPanelTopTwips * m_panel->logicalDpiY() / TwipsPerInch);
+    const int below = TwipsToPixels(OffsetBelowPanelTopTwips, m_panel->logicalDpiY());
     move(panel.left() + (panel.width() - frameWidth) / 2, panel.top() + below);
 }
 
@@ -154,7 +154,7 @@ void Setup::refresh()
 
     if (m_showMeterTime) {
         m_panelTimers.setBothEnabled(false);
-        const auto meterTime = ReadMeterClock(m_port, [this] { return !m_closed; });
+        const auto meterTime = ReadMeterClock(m_port, [this] { return m_closed; });
         if (!meterTime)
             return; // closed while the meter stayed silent
         m_lblMeterTime->setText(*meterTime);

@@ -1,5 +1,6 @@
 #include "SamplingChoice.h"
 
+#include "link/Twips.h"
 #include "recording/SamplingAnswer.h"
 #include "recording/SamplingExchange.h"
 #include "ui/core/PanelTimers.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr int OffsetFromPanelTwips = 1000;
-constexpr double TwipsPerInch = 1440.0;
 
 const QString InputTitle = QStringLiteral("Input Sampling Time");
 
@@ -114,8 +114,8 @@ void SamplingChoice::showEvent(QShowEvent *event)
     if (!m_placed && m_panel) {
         m_placed = true;
         const QPoint corner = m_panel->frameGeometry().topLeft();
-        move(corner.x() + qRound(OffsetFromPanelTwips * m_panel->logicalDpiX() / TwipsPerInch),
-             corner.y() + qRound(OffsetFromPanelTwips * m_panel->logicalDpiY() / TwipsPerInch));
+        move(corner.x() + TwipsToPixels(OffsetFromPanelTwips, m_panel->logicalDpiX()),
+             corner.y() + TwipsToPixels(OffsetFromPanelTwips, m_panel->logicalDpiY()));
     }
     QDialog::showEvent(event);
 }

@@ -1,5 +1,6 @@
 #include "ToolbarCommands.h"
 
+#include "link/MeterLink.h"
 #include "link/windows/Setup.h"
 #include "recording/LeqPeriod.h"
 #include "recording/windows/SamplingChoice.h"
@@ -13,8 +14,6 @@
 #include <optional>
 
 namespace {
-
-constexpr double CommandSettleTime = 0.02;
 
 char settingLetter(const QString &key)
 {
@@ -128,8 +127,8 @@ void ToolbarCommands::openFileUnlessRecording()
 void ToolbarCommands::sendSettingLetter(char letter)
 {
     const TimersOffGuard timersOff(m_timers);
-    m_port.write(QByteArray(1, letter));
-    Delay(CommandSettleTime);
+    SendCommand(m_port, letter);
+    Delay(LinkTiming::CommandSettle);
 }
 
 void ToolbarCommands::OnLeqButton()
