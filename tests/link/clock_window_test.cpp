@@ -100,6 +100,7 @@ TEST(ClockWindowRefresh, MeterClockStopsThePanelUntilTheWindowCloses)
     EXPECT_TRUE(w.setup.showMeterTime());
     Delay(0.45);
     EXPECT_EQ(w.meterTime->text(), "2013/03/13 08:05:09");
+    EXPECT_EQ(w.meterTime->accessibleName(), "Meter Time: 2013/03/13 08:05:09");
     EXPECT_TRUE(w.timersOff());
     EXPECT_TRUE(w.port.written().startsWith("I"));
 
@@ -107,6 +108,7 @@ TEST(ClockWindowRefresh, MeterClockStopsThePanelUntilTheWindowCloses)
     Delay(0.45);
     EXPECT_EQ(w.meterTime->text(), "Meter Time");
     EXPECT_TRUE(w.timersOff());
+    EXPECT_EQ(w.meterTime->accessibleName(), "Meter Time");
 
     w.setup.close();
     EXPECT_TRUE(w.timersOn());

@@ -44,6 +44,15 @@ QLabel *makeClockLabel(const QString &name, const QString &caption, const QStrin
     return label;
 }
 
+// A screen reader hears which clock a time belongs to.
+void showClock(QLabel *label, const QString &caption, const QString &text)
+{
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    label->setAccessibleName(text == caption ? caption : caption + QStringLiteral(": ") + text);
+}
+
 bool isToggleEvent(QEvent *event)
 {
     if (event->type() == QEvent::MouseButtonRelease)
@@ -157,16 +166,17 @@ void Setup::refresh()
         const auto meterTime = ReadMeterClock(m_port, [this] { return m_closed; });
         if (!meterTime)
             return; // closed while the meter stayed silent
-        m_lblMeterTime->setText(*meterTime);
+        showClock(m_lblMeterTime, MeterTimeCaption, *meterTime);
     } else {
-        m_lblMeterTime->setText(MeterTimeCaption);
+        showClock(m_lblMeterTime, MeterTimeCaption, MeterTimeCaption);
     }
 
     if (m_showPcTime)
-        m_lblPcTime->setText(QLocale::c().toString(QDateTime::currentDateTime(),
-                                                   QStringLiteral("yyyy/MM/dd HH:mm:ss")));
+        showClock(m_lblPcTime, PcTimeCaption,
+                  QLocale::c().toString(QDateTime::currentDateTime(),
+                                        QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     else
-        m_lblPcTime->setText(PcTimeCaption);
+        showClock(m_lblPcTime, PcTimeCaption, PcTimeCaption);
 
     if (m_setRequested) {
         m_setRequested = false;
