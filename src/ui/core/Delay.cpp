@@ -12,7 +12,10 @@
 
 void Delay(double seconds)
 {
-    const qint64 totalNs = seconds > 0 ? static_cast<qint64>(std::ceil(seconds * 1e9)) : 0;
+    // Thirty years is forever here; beyond it the nanoseconds would overflow.
+    constexpr double LongestSeconds = 1e9;
+    const double wanted = seconds > 0 ? std::min(seconds, LongestSeconds) : 0.0;
+    const qint64 totalNs = static_cast<qint64>(std::ceil(wanted * 1e9));
     const QDeadlineTimer deadline(std::chrono::nanoseconds(totalNs), Qt::PreciseTimer);
 
     // Without an application object there are no events to serve; sleep.
@@ -28,7 +31,8 @@ void Delay(double seconds)
     while (!deadline.hasExpired()) {
         // The one-argument form really blocks until something happens; the
         // timer makes sure that something happens at the deadline at latest.
-        const qint64 leftMs = std::max<qint64>(1, (deadline.remainingTimeNSecs() + 999999) / 1000000);
+        const qint64 leftMs
+            = std::max<qint64>(1, (deadline.remainingTimeNSecs() + 999999) / 1000000);
         wake.start(static_cast<int>(std::min<qint64>(leftMs, 1 << 30)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }

@@ -13,6 +13,8 @@ bool FakeSerialPort::open(int portNumber)
     m_portNumber = portNumber;
     if (m_openFails || portNumber < 1 || portNumber > 16)
         return false;
+    // Like the real port, an open starts with nothing waiting.
+    m_input.clear();
     m_open = true;
     m_lost = false;
     return true;
@@ -46,7 +48,7 @@ bool FakeSerialPort::write(const QByteArray &bytes)
 {
     if (!m_open || m_lost)
         return false;
-    m_writes.push_back({bytes, m_clock.elapsed()});
+    m_writes.push_back({ bytes, m_clock.elapsed() });
     if (m_responder) {
         const QByteArray reply = m_responder(bytes);
         if (!reply.isEmpty()) {

@@ -8,7 +8,8 @@ PanelTimers::PanelTimers(QObject *parent)
     m_timer1.setInterval(PollIntervalMs);
     m_timer2.setInterval(SampleIntervalMs);
     connect(&m_timer1, &QTimer::timeout, this, [this] { runGuarded(m_inPollTick, m_pollTick); });
-    connect(&m_timer2, &QTimer::timeout, this, [this] { runGuarded(m_inSampleTick, m_sampleTick); });
+    connect(&m_timer2, &QTimer::timeout, this,
+            [this] { runGuarded(m_inSampleTick, m_sampleTick); });
 }
 
 void PanelTimers::setTimer1Enabled(bool enabled)
@@ -35,6 +36,18 @@ void PanelTimers::setBothEnabled(bool enabled)
 {
     setTimer1Enabled(enabled);
     setTimer2Enabled(enabled);
+}
+
+void PanelTimers::suspend()
+{
+    ++m_suspendDepth;
+    setBothEnabled(false);
+}
+
+void PanelTimers::resume()
+{
+    if (m_suspendDepth > 0 && --m_suspendDepth == 0)
+        setBothEnabled(true);
 }
 
 void PanelTimers::runGuarded(bool &busy, const std::function<void()> &tick)

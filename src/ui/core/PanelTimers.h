@@ -29,6 +29,12 @@ public:
 
     void setBothEnabled(bool enabled);
 
+    // Used by TimersOffGuard: guards nest, and only the outermost one ending
+    // switches the timers on again.
+    void suspend();
+    void resume();
+    bool suspended() const { return m_suspendDepth > 0; }
+
     bool pollTickRunning() const { return m_inPollTick; }
     bool sampleTickRunning() const { return m_inSampleTick; }
 
@@ -41,19 +47,21 @@ private:
     std::function<void()> m_sampleTick;
     bool m_inPollTick = false;
     bool m_inSampleTick = false;
+    int m_suspendDepth = 0;
 };
 
 // Switches both panel timers off for its lifetime and on again when it ends,
-// on every exit path (return, exception).
+// on every exit path (return, exception). A guard inside another one leaves
+// them off until the outer one ends.
 class TimersOffGuard
 {
 public:
     explicit TimersOffGuard(PanelTimers &timers)
         : m_timers(timers)
     {
-        m_timers.setBothEnabled(false);
+        m_timers.suspend();
     }
-    ~TimersOffGuard() { m_timers.setBothEnabled(true); }
+    ~TimersOffGuard() { m_timers.resume(); }
 
     TimersOffGuard(const TimersOffGuard &) = delete;
     TimersOffGuard &operator=(const TimersOffGuard &) = delete;

@@ -18,27 +18,37 @@ QtSerialPort::~QtSerialPort() = default;
 
 bool QtSerialPort::open(int portNumber)
 {
+    // Whatever was open before is let go, so a failed open never leaves the
+    // old device talking.
+    if (m_port.isOpen())
+        m_port.close();
     m_portNumber = portNumber;
     m_devicePath = ComPortNames::devicePath(portNumber);
     if (m_devicePath.isEmpty()) {
         m_error = QStringLiteral("COM%1 is not a port name (COM1 to COM16).").arg(portNumber);
         return false;
     }
-    if (m_port.isOpen())
-        m_port.close();
     m_port.setPortName(m_devicePath);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error = QStringLiteral("%1 (%2): %3").arg(QStringLiteral("COM%1").arg(portNumber),
-                                                   m_devicePath, m_port.errorString());
+        m_error
+            = QStringLiteral("%1 (%2): %3")
+                  .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
         return false;
     }
-    // 38400,n,8,1, no flow control. A pseudo-terminal refuses some of the
-    // modem-line settings; those errors are not fatal.
-    m_port.setBaudRate(QSerialPort::Baud38400);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
+    // 38400,n,8,1, no flow control. A port that takes the line settings
+    // only partly would talk garbage, so that is a failed open. (The
+    // modem-line signals, which a pseudo-terminal refuses, are not touched.)
+    const bool settingsTaken = m_port.setBaudRate(QSerialPort::Baud38400)
+        && m_port.setDataBits(QSerialPort::Data8) && m_port.setParity(QSerialPort::NoParity)
+        && m_port.setStopBits(QSerialPort::OneStop)
+        && m_port.setFlowControl(QSerialPort::NoFlowControl);
+    if (!settingsTaken) {
+        m_error
+            = QStringLiteral("%1 (%2): the line settings 38400,n,8,1 were refused: %3")
+                  .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
+        m_port.close();
+        return false;
+    }
     m_port.clear(QSerialPort::Input);
     m_port.clearError();
     m_lost = false;

@@ -21,6 +21,12 @@ public:
     static QString headerText(int column);
 
     void append(const QString &number, const QString &time, const QString &level);
+    // Appends a row given as TAB-separated text: each field is the text up to
+    // the next TAB (the whole rest when there is none); missing fields are empty.
+    void appendLine(const QString &tabSeparated);
+    // A row as the list files hold it: the three texts, each followed by TAB.
+    QString line(int row) const;
+    static QString headerLine();
     // Cut back to the header row only.
     void clear();
     void reserve(int rows);

@@ -1,0 +1,6 @@
+vorn_add_test(ui_delay_timers_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/delay_timers_test.cpp
+  LIBS vorn_platform)
+vorn_add_test(ui_serial_port_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/serial_port_test.cpp
+  LIBS vorn_platform)

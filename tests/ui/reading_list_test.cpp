@@ -1,0 +1,267 @@
+#include "ui/core/ReadingListModel.h"
+#include "ui/widgets/ReadingGrid.h"
+#include "ui/widgets/ReadingListView.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QImage>
+#include <QKeyEvent>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void appendRows(ReadingListModel &model, int rows)
+{
+    for (int i = 0; i < rows; ++i) {
+        const int n = model.count() + 1;
+        model.append(QString::number(n),
+                     QStringLiteral("2026/12/07 10:00:%1").arg(n % 60, 2, 10, QLatin1Char('0')),
+                     QString::number(50 + n % 40) + QStringLiteral(".5"));
+    }
+}
+
+TEST(ReadingListModel, HeaderTextsAreExact)
+{
+    ReadingListModel model;
+    EXPECT_EQ(model.columnCount(), 3);
+    EXPECT_EQ(model.rowCount(), 0);
+    const char *expected[] = { "No.s", "Date Time", "dB" };
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_EQ(ReadingListModel::headerText(column), expected[column]);
+        EXPECT_EQ(model.headerData(column, Qt::Horizontal).toString(), expected[column]);
+    }
+    EXPECT_EQ(ReadingListModel::headerText(3), QString());
+    EXPECT_EQ(ReadingListModel::headerText(-1), QString());
+}
+
+TEST(ReadingListModel, AppendAddsOneRowAtTheEndWithItsThreeTexts)
+{
+    ReadingListModel model;
+    QList<std::pair<int, int>> inserted;
+    QObject::connect(&model, &ReadingListModel::rowsInserted,
+                     [&](const QModelIndex &, int first, int last) {
+                         inserted.append({ first, last });
+                     });
+    model.append("1", "2026/12/07 10:00:01", "65.4");
+    model.append("2", "2026/12/07 10:00:02", "-");
+    model.append("3", "2026/12/07 10:00:03", "137.5*");
+    ASSERT_EQ(model.count(), 3);
+    EXPECT_EQ(inserted, (QList<std::pair<int, int>> { { 0, 0 }, { 1, 1 }, { 2, 2 } }));
+    EXPECT_EQ(model.data(model.index(1, ReadingListModel::NumberColumn)).toString(), "2");
+    EXPECT_EQ(model.data(model.index(1, ReadingListModel::TimeColumn)).toString(),
+              "2026/12/07 10:00:02");
+    EXPECT_EQ(model.data(model.index(2, ReadingListModel::LevelColumn)).toString(), "137.5*");
+    EXPECT_FALSE(model.data(model.index(2, ReadingListModel::LevelColumn), Qt::EditRole).isValid());
+    EXPECT_EQ(model.levels(), (QVector<QString> { "65.4", "-", "137.5*" }));
+    EXPECT_EQ(model.time(0), "2026/12/07 10:00:01");
+}
+
+TEST(ReadingListModel, TabSeparatedLinesSplitIntoTheThreeColumnsAndBack)
+{
+    ReadingListModel model;
+    model.appendLine("12\t2026/12/07 10:00:12\t65.4\t");
+    model.appendLine("13\t2026/12/07 10:00:13\t66.0"); // no closing TAB
+    model.appendLine("14\t\t-\t\textra"); // empty time, trailing junk
+    model.appendLine("15"); // one field only
+    ASSERT_EQ(model.count(), 4);
+    EXPECT_EQ(model.line(0), "12\t2026/12/07 10:00:12\t65.4\t");
+    EXPECT_EQ(model.line(1), "13\t2026/12/07 10:00:13\t66.0\t");
+    EXPECT_EQ(model.time(2), "");
+    EXPECT_EQ(model.level(2), "-");
+    EXPECT_EQ(model.line(3), "15\t\t\t");
+    EXPECT_EQ(ReadingListModel::headerLine(), "No.s\tDate Time\tdB\t");
+}
+
+TEST(ReadingListModel, ClearLeavesOnlyTheHeader)
+{
+    ReadingListModel model;
+    appendRows(model, 5);
+    int resets = 0;
+    QObject::connect(&model, &ReadingListModel::modelReset, [&] { ++resets; });
+    model.clear();
+    EXPECT_EQ(model.count(), 0);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(model.headerData(2, Qt::Horizontal).toString(), "dB");
+    appendRows(model, 1);
+    EXPECT_EQ(model.number(0), "1");
+}
+
+class ReadingListViewTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        view.resize(400, 200);
+        view.show();
+        QApplication::processEvents();
+    }
+    void expectAligned(int topRow)
+    {
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(view.grid(c)->topRow(), topRow) << "grid " << c;
+    }
+
+    ReadingListModel model;
+    ReadingListView view { &model };
+};
+
+TEST_F(ReadingListViewTest, GridsAreNamedAndCarryTheirHeaders)
+{
+    const char *headers[] = { "No.s", "Date Time", "dB" };
+    for (int c = 0; c < 3; ++c) {
+        ReadingGrid *grid = view.findChild<ReadingGrid *>(QStringLiteral("GridN%1").arg(c));
+        ASSERT_NE(grid, nullptr) << c;
+        EXPECT_EQ(grid, view.grid(c));
+        EXPECT_EQ(grid->headerText(), headers[c]);
+        EXPECT_EQ(grid->accessibleName(), headers[c]);
+    }
+}
+
+TEST_F(ReadingListViewTest, AScreenReaderHearsTheHeaderAndTheCurrentRowsText)
+{
+    appendRows(model, 5);
+    view.grid(1)->setCurrentRow(3);
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(view.grid(1));
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Name), "Date Time");
+    EXPECT_EQ(accessible->text(QAccessible::Value), model.time(3));
+}
+
+TEST_F(ReadingListViewTest, ColumnWidthsAreTheTemplateTextsInTheWidgetsFont)
+{
+    const char *templates[] = { "ABADEAA", "AAAAA/AA/AAHH:NN:SSA", "ABADEAAA" };
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(ReadingListView::templateText(c), templates[c]);
+        EXPECT_EQ(view.grid(c)->columnWidth(), view.fontMetrics().horizontalAdvance(templates[c]));
+    }
+    QFont bigger = view.font();
+    bigger.setPointSize(bigger.pointSize() * 2);
+    view.setFont(bigger);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(view.grid(c)->columnWidth(),
+                  QFontMetrics(bigger).horizontalAdvance(templates[c]));
+}
+
+TEST_F(ReadingListViewTest, OnlyTheLevelGridShowsAVerticalScrollBar)
+{
+    appendRows(model, 200);
+    QApplication::processEvents();
+    EXPECT_FALSE(view.grid(0)->verticalScrollBar()->isVisible());
+    EXPECT_FALSE(view.grid(1)->verticalScrollBar()->isVisible());
+    EXPECT_TRUE(view.grid(2)->verticalScrollBar()->isVisible());
+}
+
+TEST_F(ReadingListViewTest, ScrollingAnyGridKeepsTheThreeAligned)
+{
+    appendRows(model, 200);
+    QList<int> scrolled;
+    QObject::connect(&view, &ReadingListView::scrolled, [&](int top) { scrolled.append(top); });
+
+    view.grid(2)->verticalScrollBar()->setValue(120);
+    expectAligned(120);
+    EXPECT_EQ(view.grid(0)->cellText(view.grid(0)->topRow()), "121");
+
+    // A wheel turned over the number column (which has no visible bar).
+    QWheelEvent wheel(QPointF(5, 40), view.grid(0)->mapToGlobal(QPointF(5, 40)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.grid(0)->viewport(), &wheel);
+    const int afterWheel = view.grid(0)->topRow();
+    EXPECT_LT(afterWheel, 120);
+    expectAligned(afterWheel);
+
+    // Keyboard in the date column.
+    view.grid(1)->setFocus();
+    QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::NoModifier);
+    QApplication::sendEvent(view.grid(1), &end);
+    EXPECT_EQ(view.grid(1)->currentRow(), 199);
+    expectAligned(view.grid(2)->verticalScrollBar()->maximum());
+    EXPECT_GE(scrolled.count(), 3);
+    EXPECT_EQ(scrolled.last(), view.topRow());
+}
+
+TEST_F(ReadingListViewTest, FollowNewestKeepsTheNewestRowInViewOnceMoreThanThreeRows)
+{
+    view.setFollowNewest(true);
+    appendRows(model, 3);
+    expectAligned(0);
+    EXPECT_EQ(view.grid(2)->currentRow(), -1);
+
+    appendRows(model, 300);
+    const int last = model.count() - 1;
+    for (int c = 0; c < 3; ++c) {
+        ReadingGrid *grid = view.grid(c);
+        EXPECT_EQ(grid->currentRow(), last);
+        EXPECT_LE(grid->topRow(), last);
+        EXPECT_GT(grid->topRow() + grid->visibleRowCount(), last) << "grid " << c;
+    }
+    expectAligned(view.grid(2)->topRow());
+}
+
+TEST_F(ReadingListViewTest, WithoutFollowTheTopRowStays)
+{
+    appendRows(model, 300);
+    expectAligned(0);
+    EXPECT_EQ(view.grid(2)->currentRow(), -1);
+}
+
+TEST_F(ReadingListViewTest, ClearScrollsBackToTheHeader)
+{
+    view.setFollowNewest(true);
+    appendRows(model, 300);
+    ASSERT_GT(view.topRow(), 0);
+    model.clear();
+    expectAligned(0);
+    for (int c = 0; c < 3; ++c) {
+        EXPECT_EQ(view.grid(c)->rowCount(), 0);
+        EXPECT_EQ(view.grid(c)->currentRow(), -1);
+    }
+}
+
+// Pixels of text colour in the rows below the header of a grid.
+int inkBelowHeader(ReadingGrid *grid)
+{
+    const QImage image = grid->viewport()->grab().toImage();
+    int ink = 0;
+    for (int y = grid->rowHeight() + 1; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            ink += qGray(image.pixel(x, y)) < 100;
+    }
+    return ink;
+}
+
+TEST_F(ReadingListViewTest, RowsArePaintedUnderTheHeader)
+{
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(inkBelowHeader(view.grid(c)), 0) << "grid " << c;
+    appendRows(model, 5);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_GT(inkBelowHeader(view.grid(c)), 20) << "grid " << c;
+}
+
+TEST_F(ReadingListViewTest, ClickingARowMakesItCurrentAndRowsMapToPositions)
+{
+    appendRows(model, 50);
+    ReadingGrid *grid = view.grid(2);
+    const int h = grid->rowHeight();
+    EXPECT_EQ(grid->rowAt(h / 2), -1) << "the header is no row";
+    EXPECT_EQ(grid->rowAt(h + h / 2), 0);
+    EXPECT_EQ(grid->rowAt(3 * h + 1), 2);
+    grid->setTopRow(10);
+    EXPECT_EQ(grid->rowAt(h + 1), 10);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Test discovery runs this without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
