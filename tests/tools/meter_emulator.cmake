@@ -12,14 +12,10 @@ vorn_add_test(meter_emulator_parts_test
           ${CMAKE_CURRENT_LIST_DIR}/gtest_main.cpp
   LIBS vorn_meter_emulator_core)
 
-# The program's serial port links only once everything vorn_platform declares
-# is implemented (the reading list model is still to come).
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/core/ReadingListModel.cpp)
-  vorn_add_test(meter_emulator_qt_port_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/meter_emulator_qt_port_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/EmulatorProcess.cpp
-    LIBS vorn_platform)
-  target_compile_definitions(meter_emulator_qt_port_test PRIVATE
-    VORN_METER_EMULATOR="$<TARGET_FILE:vorn-meter-emulator>")
-  add_dependencies(meter_emulator_qt_port_test vorn-meter-emulator)
-endif()
+vorn_add_test(meter_emulator_qt_port_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/meter_emulator_qt_port_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/EmulatorProcess.cpp
+  LIBS vorn_platform)
+target_compile_definitions(meter_emulator_qt_port_test PRIVATE
+  VORN_METER_EMULATOR="$<TARGET_FILE:vorn-meter-emulator>")
+add_dependencies(meter_emulator_qt_port_test vorn-meter-emulator)

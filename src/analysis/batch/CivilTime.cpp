@@ -35,7 +35,7 @@ Civil civilFromDays(int64_t z)
     const unsigned mp = (5 * doy + 2) / 153;
     const unsigned d = doy - (153 * mp + 2) / 5 + 1;
     const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<int>(y + (m <= 2)), m, d};
+    return { static_cast<int>(y + (m <= 2)), m, d };
 }
 
 } // namespace
@@ -66,7 +66,7 @@ std::optional<int64_t> parseStamp(QStringView text)
     if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
         return std::nullopt;
     return daysFromCivil(year, unsigned(month), unsigned(day)) * SecondsPerDay + hour * 3600
-           + minute * 60 + second;
+        + minute * 60 + second;
 }
 
 QString toIso(int64_t seconds)

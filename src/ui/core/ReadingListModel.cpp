@@ -1,5 +1,6 @@
 #include "ReadingListModel.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -30,6 +31,28 @@ void ReadingListModel::append(const QString &number, const QString &time, const 
     m_numbers.append(number);
     m_times.append(time);
     m_levels.append(level);
+    endInsertRows();
+}
+
+void ReadingListModel::appendRows(QVector<QString> numbers, QVector<QString> times,
+                                  QVector<QString> levels)
+{
+    const qsizetype rows = std::min({numbers.size(), times.size(), levels.size()});
+    if (rows == 0)
+        return;
+    numbers.resize(rows);
+    times.resize(rows);
+    levels.resize(rows);
+    beginInsertRows({}, count(), count() + int(rows) - 1);
+    if (m_levels.isEmpty()) {
+        m_numbers = std::move(numbers);
+        m_times = std::move(times);
+        m_levels = std::move(levels);
+    } else {
+        m_numbers.append(numbers);
+        m_times.append(times);
+        m_levels.append(levels);
+    }
     endInsertRows();
 }
 

@@ -21,6 +21,10 @@ public:
     static QString headerText(int column);
 
     void append(const QString &number, const QString &time, const QString &level);
+    // Many rows in one insert (the three vectors the same length): a view
+    // follows one insert instead of one per row. Pass the vectors with
+    // std::move: an empty list then takes them over without a copy.
+    void appendRows(QVector<QString> numbers, QVector<QString> times, QVector<QString> levels);
     // Appends a row given as TAB-separated text: each field is the text up to
     // the next TAB (the whole rest when there is none); missing fields are empty.
     void appendLine(const QString &tabSeparated);

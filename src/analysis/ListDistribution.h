@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <span>
+
+// Class width of a level distribution: tenths of a dB or whole dB.
+enum class ResolutionMode { Tenth, Whole };
+
+// The level distribution of a reading list and its percentile table L(0) …
+// L(99). Both class arrays are always filled; the mode chooses which one the
+// table is read from.
+struct ListDistribution
+{
+    static constexpr int TenthClassCount = 1451; // 0.0 … 145.0 dB
+    static constexpr int WholeClassCount = 146; // 0 … 145 dB
+    static constexpr int UnderRangeTenthClass = 250;
+    static constexpr int UnderRangeWholeClass = 25;
+    static constexpr int OverRangeTenthClass = 1450;
+    static constexpr int OverRangeWholeClass = 145;
+    static constexpr int LnCount = 100;
+
+    ResolutionMode mode = ResolutionMode::Tenth;
+    // 64-bit: no class wraps however long the list.
+    std::array<qint64, TenthClassCount> ListTenthCounts {};
+    std::array<qint64, WholeClassCount> ListWholeCounts {};
+    // N: the readings put into classes (marked readings are left out).
+    qint64 ListSampleCount = 0;
+    qint64 markedCount = 0;
+    // LnClass[m] is the class index of L(m) in the chosen array, -1 when no
+    // class was reached (N = 0).
+    std::array<int, LnCount> LnClass {};
+    // LnTable[m]: "65.3" in Tenth mode, "65" in Whole mode; empty when N = 0.
+    QStringList LnTable;
+
+    std::span<const qint64> chosenCounts() const;
+    bool hasReadings() const { return ListSampleCount > 0; }
+};
+
+// Called with the share of the list counted so far, 0 … 100, at most every
+// few tens of milliseconds and once at the end with 100.
+using DistributionProgress = std::function<void(double percent)>;
+
+// Counts the level texts into both class arrays and computes the percentile
+// table of the chosen width. Pure: no window, no timers.
+ListDistribution BuildListDistribution(std::span<const QString> levels, ResolutionMode mode,
+                                       const DistributionProgress &progress = {});
+
+// The two steps of BuildListDistribution, for callers that time them apart.
+void countLevelTexts(std::span<const QString> levels, ListDistribution &distribution,
+                     const DistributionProgress &progress = {});
+void computeLnTable(ListDistribution &distribution);
+
+// The caption text of the counting progress: "42.5% Completed".
+QString distributionProgressCaption(double percent);
+
+QString noReadingsMessage();

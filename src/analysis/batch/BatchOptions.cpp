@@ -1,0 +1,85 @@
+#include "BatchOptions.h"
+
+ParsedOptions parseBatchOptions(const QStringList &arguments)
+{
+    BatchOptions options;
+    bool csv = false;
+    bool json = false;
+    bool onlyFiles = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        const auto value = [&](const QString &name) -> std::optional<QString> {
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            Q_UNUSED(name)
+            return arguments.at(++i);
+        };
+        if (onlyFiles || arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
+            options.files << arg;
+        } else if (arg == QLatin1String("--")) {
+            onlyFiles = true;
+        } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
+            options.help = true;
+        } else if (arg == QLatin1String("--csv")) {
+            csv = true;
+        } else if (arg == QLatin1String("--json")) {
+            json = true;
+        } else if (arg == QLatin1String("--lden")) {
+            options.request.dayEveningNight = true;
+        } else if (arg == QLatin1String("--resolution")) {
+            const auto v = value(arg);
+            if (v == QLatin1String("0.1"))
+                options.request.mode = ResolutionMode::Tenth;
+            else if (v == QLatin1String("1"))
+                options.request.mode = ResolutionMode::Whole;
+            else
+                return { std::nullopt, QStringLiteral("--resolution takes 0.1 or 1") };
+        } else if (arg == QLatin1String("--intervals")) {
+            const auto v = value(arg);
+            const auto length = v ? parseIntervalLength(*v) : std::nullopt;
+            if (!length)
+                return { std::nullopt,
+                         QStringLiteral(
+                             "--intervals takes a length such as 1min, 15min, 1h or 900") };
+            options.request.intervalLength = length;
+        } else {
+            return { std::nullopt, QStringLiteral("unknown option %1").arg(arg) };
+        }
+    }
+    if (options.help)
+        return { options, {} };
+    if (csv && json)
+        return { std::nullopt, QStringLiteral("choose one of --csv and --json") };
+    if (csv && options.request.intervalLength && options.request.dayEveningNight)
+        return { std::nullopt,
+                 QStringLiteral("--csv writes one table: choose --intervals or --lden") };
+    if (options.files.isEmpty())
+        return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
+    options.format = csv ? OutputFormat::Csv : json ? OutputFormat::Json : OutputFormat::Text;
+    return { options, {} };
+}
+
+QString batchUsage()
+{
+    return QStringLiteral(
+        "Usage: vorn-stats [options] FILE...\n"
+        "Statistics, level tables and interval levels of \".vorn\" data files\n"
+        "(\"Real Time\", \"Data Logger\" and headerless list files). FILE - reads\n"
+        "standard input.\n"
+        "\n"
+        "Options:\n"
+        "  --resolution 0.1|1   class width of the L(0)..L(99) table in dB (default 0.1)\n"
+        "  --intervals LENGTH   Leq, Lmax, L10, L90 per clock-aligned interval,\n"
+        "                       e.g. 1min, 15min, 1h, 900 (seconds)\n"
+        "  --lden               day (07-19), evening (19-23) and night (23-07) levels\n"
+        "                       and Lden for every whole day the readings cover\n"
+        "  --csv                one CSV table (intervals, else Lden days, else one\n"
+        "                       summary row per file), ISO 8601 times, point decimals\n"
+        "  --json               everything as JSON\n"
+        "  -h, --help           this text\n"
+        "\n"
+        "Text output shows levels in the program's one-decimal form (truncated);\n"
+        "CSV and JSON carry two decimals.\n"
+        "\n"
+        "Exit status: 0 success, 1 a file could not be read, 2 usage error.\n");
+}

@@ -1,0 +1,377 @@
+#include "BatchReport.h"
+
+#include "CivilTime.h"
+#include "recording/FormatTenths.h"
+
+#include <QStringList>
+
+FileReport analyseFile(const QString &name, const DataFileContents &file,
+                       const BatchRequest &request)
+{
+    FileReport report;
+    report.name = name;
+    report.statistics = computeFileStatistics(file, request.mode);
+    const double interval = report.statistics.interval;
+    if (request.intervalLength || request.dayEveningNight) {
+        const TimedReadings timed = timedReadings(file);
+        report.untimedReadings = timed.untimed;
+        if (request.intervalLength) {
+            report.intervalLength = request.intervalLength;
+            report.intervals
+                = intervalLevels(file, timed, *request.intervalLength, interval, request.mode);
+        }
+        if (request.dayEveningNight) {
+            report.withDayEveningNight = true;
+            report.days = dayEveningNight(file, timed, interval);
+        }
+    }
+    return report;
+}
+
+namespace {
+
+QString kindName(DataFileKind kind)
+{
+    switch (kind) {
+    case DataFileKind::RealTime:
+        return QStringLiteral("Real Time");
+    case DataFileKind::DataLogger:
+        return QStringLiteral("Data Logger");
+    case DataFileKind::Headerless:
+        break;
+    }
+    return QStringLiteral("headerless list");
+}
+
+// Two decimals with a point, whatever the locale.
+QString fixed2(double v)
+{
+    return QString::number(v, 'f', 2);
+}
+QString fixed2(const std::optional<double> &v)
+{
+    return v ? fixed2(*v) : QString();
+}
+QString tenths(const std::optional<double> &v)
+{
+    return v ? FormatTenths(*v) : QStringLiteral("-");
+}
+QString percent(double share)
+{
+    return QString::number(100.0 * share, 'f', 1) + QLatin1Char('%');
+}
+double shareOf(qint64 part, qint64 whole)
+{
+    return whole > 0 ? double(part) / double(whole) : 0.0;
+}
+QString isoOfStamp(const QString &stamp)
+{
+    const auto t = CivilTime::parseStamp(stamp);
+    return t ? CivilTime::toIso(*t) : stamp;
+}
+
+double lnValue(const ListDistribution &d, int m)
+{
+    const int k = d.LnClass[size_t(m)];
+    return d.mode == ResolutionMode::Tenth ? k / 10.0 : double(k);
+}
+
+// ---- text ---------------------------------------------------------------
+
+void appendText(QStringList &out, const FileReport &r)
+{
+    const FileStatistics &s = r.statistics;
+    out << QStringLiteral("File: %1 (%2)").arg(r.name, kindName(s.kind));
+    if (!s.storedBoards.empty()) {
+        out << QStringLiteral("Stored in the header:");
+        for (const auto &[caption, text] : s.storedBoards)
+            out << QStringLiteral("  %1 %2").arg(caption + QLatin1Char(':'), -14).arg(text);
+    }
+    out << QStringLiteral("Recomputed from %1 readings:").arg(s.readings);
+    out << QStringLiteral("  %1 %2").arg(QStringLiteral("Leq:"), -14).arg(tenths(s.leq));
+    out << QStringLiteral("  %1 %2").arg(QStringLiteral("SEL:"), -14).arg(tenths(s.sel));
+    if (s.maximum)
+        out << QStringLiteral("  %1 %2  %3")
+                   .arg(QStringLiteral("Maximum:"), -14)
+                   .arg(s.maximum->text, s.maximum->time);
+    if (s.minimum)
+        out << QStringLiteral("  %1 %2  %3")
+                   .arg(QStringLiteral("Minimum:"), -14)
+                   .arg(s.minimum->text, s.minimum->time);
+    out << QStringLiteral("  %1 %2 s")
+               .arg(QStringLiteral("Interval:"), -14)
+               .arg(QString::number(s.interval));
+    out << QStringLiteral("  Marked %1 (%2), under range %3 (%4), over range %5 (%6)")
+               .arg(s.marked)
+               .arg(percent(shareOf(s.marked, s.readings)))
+               .arg(s.underRange)
+               .arg(percent(shareOf(s.underRange, s.readings)))
+               .arg(s.overRange)
+               .arg(percent(shareOf(s.overRange, s.readings)));
+    const ListDistribution &d = s.distribution;
+    if (d.hasReadings()) {
+        out << QStringLiteral("L table (%1 classes):")
+                   .arg(d.mode == ResolutionMode::Tenth ? QStringLiteral("0.1 dB")
+                                                        : QStringLiteral("1 dB"));
+        QString header = QStringLiteral("        ");
+        for (int col = 0; col < 10; ++col)
+            header += QStringLiteral("%1").arg(col, 7);
+        out << header;
+        for (int row = 0; row < 10; ++row) {
+            QString line = QStringLiteral("  L(%1)").arg(row * 10, 2, 10, QLatin1Char('0'));
+            for (int col = 0; col < 10; ++col)
+                line += QStringLiteral("%1").arg(d.LnTable.value(row * 10 + col), 7);
+            out << line;
+        }
+    } else {
+        out << QStringLiteral("L table: no readings to count.");
+    }
+    if (r.intervalLength) {
+        out << QStringLiteral("Intervals of %1 s:").arg(*r.intervalLength);
+        out << QStringLiteral("  %1 %2 %3 %4 %5 %6")
+                   .arg(QStringLiteral("Start"), -20)
+                   .arg(QStringLiteral("Leq"), 6)
+                   .arg(QStringLiteral("Lmax"), 6)
+                   .arg(QStringLiteral("L10"), 6)
+                   .arg(QStringLiteral("L90"), 6)
+                   .arg(QStringLiteral("Covered"), 8);
+        for (const IntervalLevel &i : r.intervals)
+            out << QStringLiteral("  %1 %2 %3 %4 %5 %6")
+                       .arg(CivilTime::toIso(i.start), -20)
+                       .arg(tenths(i.leq), 6)
+                       .arg(tenths(i.lmax), 6)
+                       .arg(i.l10.isEmpty() ? QStringLiteral("-") : i.l10, 6)
+                       .arg(i.l90.isEmpty() ? QStringLiteral("-") : i.l90, 6)
+                       .arg(percent(i.coverage), 8);
+    }
+    if (r.withDayEveningNight) {
+        if (r.days.empty()) {
+            out << QStringLiteral("Lden: the readings cover no whole day (07:00 to 07:00).");
+        } else {
+            out << QStringLiteral("Day-evening-night levels (day 07-19, evening 19-23 +5 dB, "
+                                  "night 23-07 +10 dB):");
+            for (const DayEveningNight &den : r.days)
+                out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8")
+                           .arg(CivilTime::toIso(den.start), tenths(den.ld),
+                                percent(den.coverageDay), tenths(den.le),
+                                percent(den.coverageEvening), tenths(den.ln),
+                                percent(den.coverageNight), tenths(den.lden));
+        }
+    }
+    if (r.untimedReadings > 0)
+        out << QStringLiteral("  %1 readings without a readable time stamp are left out of the "
+                              "interval levels.")
+                   .arg(r.untimedReadings);
+    out << QStringLiteral("Method:");
+    for (const QString &line : methodDescription(s))
+        out << QStringLiteral("  ") + line;
+    out << QString();
+}
+
+// ---- CSV ----------------------------------------------------------------
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+        && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvRow(const QStringList &fields)
+{
+    QStringList escaped;
+    for (const QString &f : fields)
+        escaped << csvField(f);
+    return escaped.join(QLatin1Char(','));
+}
+
+QString formatCsv(const std::vector<FileReport> &reports)
+{
+    QStringList out;
+    const bool intervals = !reports.empty() && reports.front().intervalLength.has_value();
+    const bool days = !reports.empty() && reports.front().withDayEveningNight;
+    if (intervals) {
+        out << QStringLiteral("file,start,end,readings,coverage,leq,lmax,l10,l90");
+        for (const FileReport &r : reports)
+            for (const IntervalLevel &i : r.intervals)
+                out << csvRow({ r.name, CivilTime::toIso(i.start), CivilTime::toIso(i.end),
+                                QString::number(i.readings), fixed2(i.coverage), fixed2(i.leq),
+                                fixed2(i.lmax),
+                                i.l10.isEmpty() ? QString() : fixed2(i.l10.toDouble()),
+                                i.l90.isEmpty() ? QString() : fixed2(i.l90.toDouble()) });
+    } else if (days) {
+        out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
+                              "coverage_night");
+        for (const FileReport &r : reports)
+            for (const DayEveningNight &d : r.days)
+                out << csvRow({ r.name, CivilTime::toIso(d.start), fixed2(d.ld), fixed2(d.le),
+                                fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
+                                fixed2(d.coverageEvening), fixed2(d.coverageNight) });
+    } else {
+        QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
+                             QStringLiteral("readings"),    QStringLiteral("marked"),
+                             QStringLiteral("under_range"), QStringLiteral("over_range"),
+                             QStringLiteral("interval_s"),  QStringLiteral("leq"),
+                             QStringLiteral("sel"),         QStringLiteral("max"),
+                             QStringLiteral("max_time"),    QStringLiteral("min"),
+                             QStringLiteral("min_time"),    QStringLiteral("class_width_db") };
+        for (int m = 0; m < ListDistribution::LnCount; ++m)
+            header << QStringLiteral("L%1").arg(m);
+        out << header.join(QLatin1Char(','));
+        for (const FileReport &r : reports) {
+            const FileStatistics &s = r.statistics;
+            const ListDistribution &d = s.distribution;
+            QStringList row { r.name,
+                              kindName(s.kind),
+                              QString::number(s.readings),
+                              QString::number(s.marked),
+                              QString::number(s.underRange),
+                              QString::number(s.overRange),
+                              fixed2(s.interval),
+                              fixed2(s.leq),
+                              fixed2(s.sel),
+                              s.maximum ? fixed2(s.maximum->level) : QString(),
+                              s.maximum ? isoOfStamp(s.maximum->time) : QString(),
+                              s.minimum ? fixed2(s.minimum->level) : QString(),
+                              s.minimum ? isoOfStamp(s.minimum->time) : QString(),
+                              d.mode == ResolutionMode::Tenth ? QStringLiteral("0.10")
+                                                              : QStringLiteral("1.00") };
+            for (int m = 0; m < ListDistribution::LnCount; ++m)
+                row << (d.hasReadings() ? fixed2(lnValue(d, m)) : QString());
+            out << csvRow(row);
+        }
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+// ---- JSON ---------------------------------------------------------------
+
+QString jsonString(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out + QLatin1Char('"');
+}
+QString jsonNumber(const std::optional<double> &v)
+{
+    return v ? fixed2(*v) : QStringLiteral("null");
+}
+QString jsonLevelAt(const std::optional<LevelAt> &at)
+{
+    if (!at)
+        return QStringLiteral("null");
+    return QStringLiteral("{\"level\": %1, \"text\": %2, \"time\": %3}")
+        .arg(fixed2(at->level), jsonString(at->text), jsonString(isoOfStamp(at->time)));
+}
+
+QString jsonReport(const FileReport &r)
+{
+    const FileStatistics &s = r.statistics;
+    const ListDistribution &d = s.distribution;
+    QStringList fields;
+    fields << QStringLiteral("\"file\": %1").arg(jsonString(r.name));
+    fields << QStringLiteral("\"kind\": %1").arg(jsonString(kindName(s.kind)));
+    QStringList boards;
+    for (const auto &[caption, text] : s.storedBoards)
+        boards << QStringLiteral("%1: %2").arg(jsonString(caption), jsonString(text));
+    fields << QStringLiteral("\"stored\": {%1}").arg(boards.join(QStringLiteral(", ")));
+    fields << QStringLiteral("\"interval_s\": %1").arg(fixed2(s.interval));
+    fields << QStringLiteral("\"readings\": %1").arg(s.readings);
+    fields << QStringLiteral("\"marked\": %1").arg(s.marked);
+    fields << QStringLiteral("\"under_range\": %1").arg(s.underRange);
+    fields << QStringLiteral("\"over_range\": %1").arg(s.overRange);
+    fields << QStringLiteral("\"leq\": %1").arg(jsonNumber(s.leq));
+    fields << QStringLiteral("\"sel\": %1").arg(jsonNumber(s.sel));
+    fields << QStringLiteral("\"maximum\": %1").arg(jsonLevelAt(s.maximum));
+    fields << QStringLiteral("\"minimum\": %1").arg(jsonLevelAt(s.minimum));
+    fields << QStringLiteral("\"class_width_db\": %1")
+                  .arg(d.mode == ResolutionMode::Tenth ? QStringLiteral("0.10")
+                                                       : QStringLiteral("1.00"));
+    fields << QStringLiteral("\"counted_samples\": %1").arg(d.ListSampleCount);
+    QStringList ln;
+    if (d.hasReadings())
+        for (int m = 0; m < ListDistribution::LnCount; ++m)
+            ln << fixed2(lnValue(d, m));
+    fields << QStringLiteral("\"ln\": [%1]").arg(ln.join(QStringLiteral(", ")));
+    if (r.intervalLength) {
+        QStringList items;
+        for (const IntervalLevel &i : r.intervals)
+            items << QStringLiteral("{\"start\": %1, \"end\": %2, \"readings\": %3, "
+                                    "\"coverage\": %4, \"leq\": %5, \"lmax\": %6, \"l10\": %7, "
+                                    "\"l90\": %8}")
+                         .arg(jsonString(CivilTime::toIso(i.start)),
+                              jsonString(CivilTime::toIso(i.end)), QString::number(i.readings),
+                              fixed2(i.coverage), jsonNumber(i.leq), jsonNumber(i.lmax),
+                              i.l10.isEmpty() ? QStringLiteral("null") : fixed2(i.l10.toDouble()),
+                              i.l90.isEmpty() ? QStringLiteral("null") : fixed2(i.l90.toDouble()));
+        fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
+        fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
+    }
+    if (r.withDayEveningNight) {
+        QStringList items;
+        for (const DayEveningNight &den : r.days)
+            items << QStringLiteral("{\"day_start\": %1, \"ld\": %2, \"le\": %3, \"ln\": %4, "
+                                    "\"lden\": %5, \"coverage_day\": %6, \"coverage_evening\": %7, "
+                                    "\"coverage_night\": %8}")
+                         .arg(jsonString(CivilTime::toIso(den.start)), jsonNumber(den.ld),
+                              jsonNumber(den.le), jsonNumber(den.ln), jsonNumber(den.lden),
+                              fixed2(den.coverageDay), fixed2(den.coverageEvening),
+                              fixed2(den.coverageNight));
+        fields
+            << QStringLiteral("\"day_evening_night\": [%1]").arg(items.join(QStringLiteral(", ")));
+    }
+    QStringList method;
+    for (const QString &line : methodDescription(s))
+        method << jsonString(line);
+    fields << QStringLiteral("\"method\": [%1]").arg(method.join(QStringLiteral(", ")));
+    return QStringLiteral("  {\n    ") + fields.join(QStringLiteral(",\n    "))
+        + QStringLiteral("\n  }");
+}
+
+} // namespace
+
+QString formatReports(const std::vector<FileReport> &reports, OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Csv:
+        return formatCsv(reports);
+    case OutputFormat::Json: {
+        QStringList items;
+        for (const FileReport &r : reports)
+            items << jsonReport(r);
+        return QStringLiteral("[\n") + items.join(QStringLiteral(",\n")) + QStringLiteral("\n]\n");
+    }
+    case OutputFormat::Text:
+        break;
+    }
+    QStringList out;
+    for (const FileReport &r : reports)
+        appendText(out, r);
+    return out.join(QLatin1Char('\n'));
+}

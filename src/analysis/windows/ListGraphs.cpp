@@ -1,0 +1,28 @@
+#include "ListGraphs.h"
+
+#include "graphs/windows/Histogram.h"
+#include "graphs/windows/Plot.h"
+
+void plotReadingList(const ReadingListModel &list, const AnalysisHost &host)
+{
+    Plot::PlotFromList(list, PlotHost { host.panel, host.timers });
+}
+
+void showListHistogram(const ListDistribution &distribution)
+{
+    Histogram::LoadListHistogram(histogramInputFrom(distribution));
+}
+
+HistogramInput histogramInputFrom(const ListDistribution &distribution)
+{
+    HistogramInput input;
+    input.width
+        = distribution.mode == ResolutionMode::Tenth ? ClassWidth::Tenth : ClassWidth::Whole;
+    // The whole array: the histogram finds the occupied classes itself.
+    const std::span<const qint64> counts = distribution.chosenCounts();
+    input.firstClassIndex = 0;
+    input.counts.assign(counts.begin(), counts.end());
+    for (int m = 0; m < ListDistribution::LnCount; ++m)
+        input.lnTexts[m] = distribution.LnTable.value(m);
+    return input;
+}

@@ -1,0 +1,307 @@
+#include "StatisticsWindow.h"
+
+#include "ListGraphs.h"
+#include "PrintStatisticsReport.h"
+
+#include "recording/DataFileReader.h"
+#include "ui/core/PanelTimers.h"
+#include "ui/core/ReadingListModel.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ReadingListView.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <optional>
+
+namespace {
+
+QLabel *newBoard(const QString &name, const QString &accessibleName, QWidget *parent)
+{
+    auto *board = new QLabel(parent);
+    board->setObjectName(name);
+    board->setAccessibleName(accessibleName);
+    board->setFrameShape(QFrame::Panel);
+    board->setFrameShadow(QFrame::Sunken);
+    board->setAlignment(Qt::AlignCenter);
+    board->setMinimumWidth(board->fontMetrics().horizontalAdvance(QStringLiteral("AAAAA/AA/AA")));
+    board->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return board;
+}
+
+} // namespace
+
+StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&contents,
+                                   const AnalysisHost &host)
+    : QWidget(host.panel, Qt::Window)
+    , m_host(host)
+    , m_samplingInterval(contents.samplingInterval)
+{
+    setObjectName(layout.objectName);
+    setWindowTitle(layout.designedCaption);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    // The rows go into the model before any view is attached: a view that
+    // follows 348,000 single inserts costs far more than the read.
+    m_model = new ReadingListModel(this);
+    DataFileReader::moveRowsInto(contents, *m_model);
+
+    auto *column = new QVBoxLayout(this);
+
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolBar->setAccessibleName(QStringLiteral("Tool bar"));
+    const std::pair<QString, QString> buttons[] = {
+        { QStringLiteral("Plot"), layout.plotTip },
+        { QStringLiteral("Ln"), QStringLiteral("Histogram") },
+        { QStringLiteral("Print"), QStringLiteral("Print") },
+    };
+    for (const auto &[key, tip] : buttons) {
+        QAction *action = m_toolBar->addAction(key);
+        action->setObjectName(key);
+        action->setToolTip(tip);
+        if (QWidget *button = m_toolBar->widgetForAction(action)) {
+            button->setObjectName(key);
+            button->setAccessibleName(tip);
+        }
+        connect(action, &QAction::triggered, this, [this, key = key] { onToolBarButton(key); });
+    }
+    column->addWidget(m_toolBar);
+
+    // One row of titled boards per line: settings, the meter's percentile
+    // levels (logger files only), then the results.
+    auto *settings = new QHBoxLayout;
+    addBoard(settings, QStringLiteral("SSFreq"), QStringLiteral("Freq Weight"),
+             { QStringLiteral("BoardCA") });
+    addBoard(settings, QStringLiteral("SSTW"), QStringLiteral("Time Weight"),
+             { QStringLiteral("BoardSFI") });
+    addBoard(settings, QStringLiteral("SSSR"), QStringLiteral("Level Range"),
+             { QStringLiteral("BoardLevel") });
+    settings->addStretch(1);
+    column->addLayout(settings);
+    if (layout.percentileBoards) {
+        auto *percentiles = new QHBoxLayout;
+        for (const char *p : { "05", "10", "50", "90", "95" }) {
+            addBoard(percentiles, QStringLiteral("SS") + QLatin1StringView(p),
+                     QStringLiteral("L ") + QLatin1StringView(p),
+                     { QStringLiteral("Board") + QLatin1StringView(p) });
+        }
+        percentiles->addStretch(1);
+        column->addLayout(percentiles);
+    }
+    auto *results = new QHBoxLayout;
+    addBoard(results, QStringLiteral("SSMax"), QStringLiteral("Max dB"),
+             { QStringLiteral("BoardMaxdB"), QStringLiteral("BoardMaxTime") });
+    addBoard(results, QStringLiteral("SSLeq"), QStringLiteral("Leq"),
+             { QStringLiteral("BoardLeq") });
+    addBoard(results, QStringLiteral("SSSEL"), QStringLiteral("SEL"),
+             { QStringLiteral("BoardSEL") });
+    results->addStretch(1);
+    column->addLayout(results);
+
+    m_boardOrder
+        = { QStringLiteral("BoardCA"), QStringLiteral("BoardSFI"), QStringLiteral("BoardLevel") };
+    if (layout.percentileBoards) {
+        m_boardOrder << QStringLiteral("Board05") << QStringLiteral("Board10")
+                     << QStringLiteral("Board50") << QStringLiteral("Board90")
+                     << QStringLiteral("Board95");
+    }
+    m_boardOrder << QStringLiteral("BoardMaxdB") << QStringLiteral("BoardMaxTime")
+                 << QStringLiteral("BoardSEL") << QStringLiteral("BoardLeq");
+    fillBoards(contents.boardTexts);
+
+    m_resolution = new QWidget(this);
+    m_resolution->setObjectName(QStringLiteral("PicResolution"));
+    auto *frame = new QGroupBox(QStringLiteral("Resolution"), m_resolution);
+    frame->setObjectName(QStringLiteral("SSFrame1"));
+    auto *frameLayout = new QHBoxLayout(frame);
+    const std::pair<QString, ResolutionMode> widths[] = {
+        { QStringLiteral("1 dB"), ResolutionMode::Whole },
+        { QStringLiteral("0.1 dB"), ResolutionMode::Tenth },
+    };
+    for (const auto &[caption, mode] : widths) {
+        auto *button = new QPushButton(caption, frame);
+        button->setObjectName(mode == ResolutionMode::Whole ? QStringLiteral("Cmd1dB")
+                                                            : QStringLiteral("Cmd01dB"));
+        button->setAccessibleName(caption);
+        connect(button, &QPushButton::clicked, this,
+                [this, mode = mode] { buildDistribution(mode); });
+        frameLayout->addWidget(button);
+    }
+    auto *resolutionLayout = new QHBoxLayout(m_resolution);
+    resolutionLayout->setContentsMargins(0, 0, 0, 0);
+    resolutionLayout->addWidget(frame);
+    resolutionLayout->addStretch(1);
+    // Shown by "Ln" only, so the class width is always a deliberate choice.
+    m_resolution->hide();
+    column->addWidget(m_resolution);
+
+    m_list = new ReadingListView(m_model, this);
+    column->addWidget(m_list, 1);
+
+    resize(sizeHint().width(), 520);
+    placeBesidePanel();
+}
+
+StatisticsWindow::~StatisticsWindow() = default;
+
+void StatisticsWindow::addBoard(QHBoxLayout *row, const QString &panelName, const QString &caption,
+                                const QStringList &boardNames)
+{
+    auto *panel = new QGroupBox(caption, this);
+    panel->setObjectName(panelName);
+    auto *layout = new QHBoxLayout(panel);
+    for (const QString &name : boardNames) {
+        // The second board of a panel (the time of the maximum) says so.
+        const QString accessibleName
+            = name == boardNames.first() ? caption : caption + QStringLiteral(" Time");
+        QLabel *board = newBoard(name, accessibleName, panel);
+        layout->addWidget(board);
+        m_boards.insert(name, board);
+    }
+    row->addWidget(panel);
+}
+
+void StatisticsWindow::fillBoards(const QStringList &texts)
+{
+    for (int i = 0; i < m_boardOrder.size() && i < texts.size(); ++i)
+        m_boards.value(m_boardOrder.at(i))->setText(texts.at(i));
+}
+
+void StatisticsWindow::closeEvent(QCloseEvent *event)
+{
+    // A count or a print in progress still reads this window's list.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void StatisticsWindow::placeBesidePanel()
+{
+    if (!m_host.panel)
+        return;
+    const QRect panel = m_host.panel->frameGeometry();
+    move(panel.left() + panel.width(), panel.top());
+}
+
+QAction *StatisticsWindow::toolBarAction(const QString &key) const
+{
+    return m_toolBar->findChild<QAction *>(key, Qt::FindDirectChildrenOnly);
+}
+
+QLabel *StatisticsWindow::board(const QString &name) const
+{
+    return m_boards.value(name);
+}
+
+void StatisticsWindow::onToolBarButton(const QString &key)
+{
+    m_resolution->hide();
+    if (key == QLatin1StringView("Plot"))
+        plotReadingList(*m_model, m_host);
+    else if (key == QLatin1StringView("Ln"))
+        m_resolution->show();
+    else if (key == QLatin1StringView("Print"))
+        printReport();
+}
+
+void StatisticsWindow::buildDistribution(ResolutionMode mode)
+{
+    if (m_busy)
+        return;
+    QPointer<StatisticsWindow> self(this);
+    m_busy = true;
+    const auto notBusy = qScopeGuard([self] {
+        if (self)
+            self->m_busy = false;
+    });
+    std::optional<TimersOffGuard> timersOff;
+    if (m_host.timers)
+        timersOff.emplace(*m_host.timers);
+    const QString keptCaption = windowTitle();
+
+    // A shared copy: the list stays intact even if the window goes while
+    // events run during the count.
+    const QVector<QString> levels = m_model->levels();
+    const ListDistribution distribution
+        = BuildListDistribution(levels, mode, [self](double percent) {
+              if (!self)
+                  return;
+              self->setWindowTitle(distributionProgressCaption(percent));
+              QCoreApplication::processEvents();
+          });
+    if (!self)
+        return;
+    setWindowTitle(keptCaption);
+    timersOff.reset();
+
+    if (!distribution.hasReadings()) {
+        dialogs().message(this, noReadingsMessage(), QString(), MessageIcon::Information,
+                          MessageButtons::Ok);
+        return;
+    }
+    showListHistogram(distribution);
+    if (self)
+        m_resolution->hide();
+}
+
+StatisticsReportInput StatisticsWindow::reportInput() const
+{
+    StatisticsReportInput input;
+    auto text
+        = [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); };
+    input.freqText = text("BoardCA");
+    input.timeText = text("BoardSFI");
+    input.rangeText = text("BoardLevel");
+    input.maxText = text("BoardMaxdB");
+    input.maxTimeText = text("BoardMaxTime");
+    input.selText = text("BoardSEL");
+    input.leqText = text("BoardLeq");
+    input.numberHeader = ReadingListModel::headerText(ReadingListModel::NumberColumn);
+    input.timeHeader = ReadingListModel::headerText(ReadingListModel::TimeColumn);
+    const int rows = m_model->count();
+    input.numbers.reserve(rows);
+    input.times.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        input.numbers.append(m_model->number(row));
+        input.times.append(m_model->time(row));
+    }
+    input.levels = m_model->levels();
+    return input;
+}
+
+void StatisticsWindow::printReport()
+{
+    if (m_busy)
+        return;
+    QPointer<StatisticsWindow> self(this);
+    m_busy = true;
+    PrintStatisticsReport(this, reportInput(), m_host.timers);
+    if (self)
+        m_busy = false;
+}
+
+FileList::FileList(DataFileContents &&contents, const AnalysisHost &host)
+    : StatisticsWindow(
+        { QStringLiteral("FileList"), QStringLiteral("File List"), QStringLiteral("Plot"), true },
+        std::move(contents), host)
+{
+}
+
+FileListReal::FileListReal(DataFileContents &&contents, const AnalysisHost &host)
+    : StatisticsWindow({ QStringLiteral("FileListReal"), QStringLiteral("File List Real"),
+                         QStringLiteral("Graphic Plot"), false },
+                       std::move(contents), host)
+{
+}

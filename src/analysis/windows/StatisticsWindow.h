@@ -1,0 +1,92 @@
+#pragma once
+
+#include "AnalysisHost.h"
+
+#include "analysis/ListDistribution.h"
+#include "analysis/StatisticsReport.h"
+
+#include <QMap>
+#include <QWidget>
+
+struct DataFileContents;
+class QAction;
+class QLabel;
+class QPushButton;
+class QToolBar;
+class ReadingListModel;
+class ReadingListView;
+
+// One opened data file: its header texts on labelled boards, exactly as
+// read, and its readings as the three aligned columns. The tool bar plots
+// the levels, builds their distribution, or prints the report.
+class StatisticsWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    ~StatisticsWindow() override;
+
+    ReadingListModel *model() const { return m_model; }
+    ReadingListView *readingList() const { return m_list; }
+    QToolBar *toolBar() const { return m_toolBar; }
+    QAction *toolBarAction(const QString &key) const;
+    QWidget *resolutionPanel() const { return m_resolution; }
+    // The board of a control name such as "BoardCA"; nullptr if absent.
+    QLabel *board(const QString &name) const;
+    double samplingInterval() const { return m_samplingInterval; }
+
+    // The tool bar's click, by the button's key: "Plot", "Ln" or "Print".
+    void onToolBarButton(const QString &key);
+    // The resolution buttons: counts the levels at the class width and hands
+    // the distribution to the histogram window.
+    void buildDistribution(ResolutionMode mode);
+
+    StatisticsReportInput reportInput() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+    struct Layout
+    {
+        QString objectName;
+        QString designedCaption;
+        QString plotTip;
+        bool percentileBoards = false;
+    };
+    StatisticsWindow(const Layout &layout, DataFileContents &&contents, const AnalysisHost &host);
+
+private:
+    void addBoard(class QHBoxLayout *row, const QString &panelName, const QString &caption,
+                  const QStringList &boardNames);
+    void fillBoards(const QStringList &texts);
+    void placeBesidePanel();
+    void printReport();
+
+    AnalysisHost m_host;
+    ReadingListModel *m_model = nullptr;
+    ReadingListView *m_list = nullptr;
+    QToolBar *m_toolBar = nullptr;
+    QWidget *m_resolution = nullptr;
+    QMap<QString, QLabel *> m_boards;
+    QStringList m_boardOrder;
+    double m_samplingInterval = 0.0;
+    bool m_busy = false;
+};
+
+// Statistics window of a "Data Logger" file, with the meter's L 05 … L 95.
+class FileList : public StatisticsWindow
+{
+    Q_OBJECT
+
+public:
+    FileList(DataFileContents &&contents, const AnalysisHost &host);
+};
+
+// Statistics window of a "Real Time" file or a headerless list file.
+class FileListReal : public StatisticsWindow
+{
+    Q_OBJECT
+
+public:
+    FileListReal(DataFileContents &&contents, const AnalysisHost &host);
+};

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "SeriesGraphWindow.h"
+
+#include <QVector>
+
+#include <span>
+
+class PanelTimers;
+class QLineEdit;
+class ReadingListModel;
+
+// Where the list graph reports to while it works: the main window whose
+// caption counts the rows (and beside which the graph opens) and the panel
+// timers that stay off meanwhile. Both may be null.
+struct PlotHost
+{
+    QWidget *mainWindow = nullptr;
+    PanelTimers *timers = nullptr;
+};
+
+// The graph of a reading list's levels, with "Pause" and "Start" captions
+// where the recording was paused and resumed. One window stays open and
+// takes each new list.
+class Plot : public SeriesGraphWindow
+{
+    Q_OBJECT
+
+public:
+    // Plots the level texts (data rows only, in reading order): row r at X = r.
+    static Plot *PlotFromList(std::span<const QString> levels, const PlotHost &host = {});
+    static Plot *PlotFromList(const QVector<QString> &levels, const PlotHost &host = {});
+    static Plot *PlotFromList(const ReadingListModel &list, const PlotHost &host = {});
+    // The open list graph, or nullptr.
+    static Plot *openWindow();
+
+    // A caption tied to the reading of `row`, its text at (row, captionLevel).
+    void AddPlotMarker(int row, const QString &caption, double captionLevel);
+
+    void resetScale() override;
+    void printGraph() override;
+
+    QLineEdit *freeText(int index) const { return m_texts.at(index); }
+
+protected:
+    QString cursorDescriptionUnit() const override { return QStringLiteral("dB"); }
+    void showCursor() override;
+    void hideCursor() override;
+
+private:
+    Plot();
+
+    std::array<QLineEdit *, 3> m_texts{};
+};

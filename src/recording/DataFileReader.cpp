@@ -1,0 +1,379 @@
+#include "DataFileReader.h"
+
+#include "ui/core/ReadingListModel.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr qsizetype BlockSize = 1024 * 1024;
+constexpr int HeaderLengthRealTime = 9;
+constexpr int HeaderLengthDataLogger = 14;
+
+// Hands out one line at a time from a device read in large blocks. A line
+// that crosses a block boundary is gathered in a carry buffer that never
+// grows past MaxLineLength.
+class LineSource
+{
+public:
+    enum class Result { Line, TooLong, End };
+
+    explicit LineSource(QIODevice &device)
+        : m_device(device)
+    {
+    }
+
+    // The view stays valid until the next call.
+    Result next(QByteArrayView &line)
+    {
+        m_carry.clear();
+        bool carrying = false;
+        for (;;) {
+            if (m_pos >= m_block.size()) {
+                if (!refill()) {
+                    if (carrying) {
+                        line = m_carry;
+                        return Result::Line;
+                    }
+                    return Result::End;
+                }
+            }
+            const char *begin = m_block.constData() + m_pos;
+            const char *end = m_block.constData() + m_block.size();
+            const char *stop = findLineEnd(begin, end);
+            const qsizetype length = stop - begin;
+            if (stop == end) {
+                if (m_carry.size() + length > DataFileReader::MaxLineLength)
+                    return Result::TooLong;
+                m_carry.append(begin, length);
+                carrying = true;
+                m_pos = m_block.size();
+                continue;
+            }
+            m_pos += length + 1;
+            if (*stop == '\r') {
+                if (m_pos < m_block.size()) {
+                    if (m_block.at(m_pos) == '\n')
+                        ++m_pos;
+                } else {
+                    m_skipLineFeed = true;
+                }
+            }
+            if (!carrying) {
+                if (length > DataFileReader::MaxLineLength)
+                    return Result::TooLong;
+                line = QByteArrayView(begin, length);
+                return Result::Line;
+            }
+            if (m_carry.size() + length > DataFileReader::MaxLineLength)
+                return Result::TooLong;
+            m_carry.append(begin, length);
+            line = m_carry;
+            return Result::Line;
+        }
+    }
+
+private:
+    static const char *findLineEnd(const char *begin, const char *end)
+    {
+        for (const char *p = begin; p != end; ++p) {
+            if (*p == '\n' || *p == '\r')
+                return p;
+        }
+        return end;
+    }
+
+    bool refill()
+    {
+        if (m_ended)
+            return false;
+        // A small file needs no full-sized block.
+        qint64 want = BlockSize;
+        if (!m_device.isSequential())
+            want = std::clamp<qint64>(m_device.size() - m_device.pos(), 1, BlockSize);
+        m_block.resize(want);
+        const qint64 got = m_device.read(m_block.data(), want);
+        if (got <= 0) {
+            m_ended = true;
+            m_block.clear();
+            m_pos = 0;
+            return false;
+        }
+        m_block.resize(got);
+        m_pos = 0;
+        // A CR LF pair split by the block boundary is one line end.
+        if (m_skipLineFeed && m_block.at(0) == '\n')
+            m_pos = 1;
+        m_skipLineFeed = false;
+        return m_pos < m_block.size() || refill();
+    }
+
+    QIODevice &m_device;
+    QByteArray m_block;
+    qsizetype m_pos = 0;
+    QByteArray m_carry;
+    bool m_skipLineFeed = false;
+    bool m_ended = false;
+};
+
+bool isAscii(QByteArrayView text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Files come from the meter's own code page, or from an editor that saved
+// them as UTF-8: take UTF-8 when the bytes are valid UTF-8, else Latin-1.
+QString decodeText(QByteArrayView text)
+{
+    if (isAscii(text))
+        return QString::fromLatin1(text);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(text);
+    if (!utf8.hasError())
+        return decoded;
+    return QString::fromLatin1(text);
+}
+
+bool isBlank(QByteArrayView text)
+{
+    for (const char c : text) {
+        if (c != ' ' && c != '\t')
+            return false;
+    }
+    return true;
+}
+
+// Cuts the next TAB-ended field off the front of rest; false when no TAB is left.
+bool takeField(QByteArrayView &rest, QByteArrayView &field)
+{
+    const char *tab = static_cast<const char *>(std::memchr(rest.data(), '\t', rest.size()));
+    if (!tab)
+        return false;
+    const qsizetype length = tab - rest.data();
+    field = rest.first(length);
+    rest = rest.sliced(length + 1);
+    return true;
+}
+
+class ReadProgress
+{
+public:
+    explicit ReadProgress(const DataFileReader::Progress &progress)
+        : m_progress(progress)
+    {
+        m_clock.start();
+    }
+
+    void update(qint64 records)
+    {
+        // Look at the clock only now and then: a record costs less than a clock read.
+        if (!m_progress || (records & 0xFF) != 0)
+            return;
+        if (m_clock.elapsed() >= DataFileReader::ProgressIntervalMs) {
+            m_progress(records);
+            m_clock.restart();
+        }
+    }
+
+    void finish(qint64 records)
+    {
+        if (m_progress)
+            m_progress(records);
+    }
+
+private:
+    const DataFileReader::Progress &m_progress;
+    QElapsedTimer m_clock;
+};
+
+} // namespace
+
+DataFileContents DataFileReader::read(QIODevice &device, const Progress &progress)
+{
+    DataFileContents contents;
+    LineSource source(device);
+    ReadProgress throttle(progress);
+    // An empty body line is only a fault when more lines follow it: editors
+    // like to leave a blank line at the end of a file.
+    qint64 firstBlankLine = 0;
+    int headerLength = 0;
+
+    QByteArrayView line;
+    for (qint64 i = 0;; ++i) {
+        const LineSource::Result result = source.next(line);
+        if (result == LineSource::Result::End)
+            break;
+        if (result == LineSource::Result::TooLong) {
+            contents.problem = lineTooLongMessage(i + 1);
+            break;
+        }
+        contents.linesRead = i + 1;
+
+        if (i == 0) {
+            if (line.startsWith("\xEF\xBB\xBF"))
+                line = line.sliced(3);
+            if (line.contains(QByteArrayView("Real Time"))) {
+                contents.kind = DataFileKind::RealTime;
+                headerLength = HeaderLengthRealTime;
+            } else if (line.contains(QByteArrayView("Data Logger"))) {
+                contents.kind = DataFileKind::DataLogger;
+                headerLength = HeaderLengthDataLogger;
+            } else {
+                contents.kind = DataFileKind::Headerless;
+                headerLength = 0;
+            }
+            contents.headerLength = headerLength;
+            continue;
+        }
+        if (i == 1 && headerLength > 1) {
+            contents.samplingInterval = leadingNumber(line);
+            continue;
+        }
+        if (i < headerLength) {
+            contents.boardTexts.append(decodeText(line));
+            continue;
+        }
+        if (i == headerLength)
+            continue;
+
+        QByteArrayView rest = line;
+        QByteArrayView number, time, level;
+        if (!takeField(rest, number) || !takeField(rest, time) || !takeField(rest, level)) {
+            if (isBlank(line)) {
+                if (firstBlankLine == 0)
+                    firstBlankLine = i + 1;
+                continue;
+            }
+            contents.problem = endsEarlyMessage(firstBlankLine ? firstBlankLine : i + 1);
+            break;
+        }
+        if (firstBlankLine) {
+            contents.problem = endsEarlyMessage(firstBlankLine);
+            break;
+        }
+        if (contents.levels.size() >= MaxRecords) {
+            contents.problem = tooManyRecordsMessage(i + 1);
+            break;
+        }
+        contents.numbers.append(decodeText(number));
+        contents.times.append(decodeText(time));
+        contents.levels.append(decodeText(level));
+        throttle.update(contents.levels.size());
+    }
+
+    if (contents.problem.isEmpty()) {
+        if (contents.linesRead == 0)
+            contents.problem = emptyFileMessage();
+        else if (contents.linesRead <= headerLength)
+            contents.problem = endsEarlyMessage(contents.linesRead + 1);
+    }
+    throttle.finish(contents.levels.size());
+    return contents;
+}
+
+DataFileContents DataFileReader::readFile(const QString &path, const Progress &progress)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        DataFileContents contents;
+        contents.problem = cannotOpenMessage(path);
+        return contents;
+    }
+    return read(file, progress);
+}
+
+DataFileContents DataFileReader::readBytes(QByteArrayView bytes, const Progress &progress)
+{
+    QByteArray copy = bytes.toByteArray();
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return read(buffer, progress);
+}
+
+void DataFileReader::moveRowsInto(DataFileContents &contents, ReadingListModel &list)
+{
+    list.appendRows(std::exchange(contents.numbers, {}), std::exchange(contents.times, {}),
+                    std::exchange(contents.levels, {}));
+}
+
+QString DataFileReader::endsEarlyMessage(qint64 lineNumber)
+{
+    return QStringLiteral("File ends early at line %1.").arg(lineNumber);
+}
+
+QString DataFileReader::lineTooLongMessage(qint64 lineNumber)
+{
+    return QStringLiteral("File ends early at line %1: the line is longer than %2 characters.")
+        .arg(lineNumber)
+        .arg(MaxLineLength);
+}
+
+QString DataFileReader::tooManyRecordsMessage(qint64 lineNumber)
+{
+    return QStringLiteral("File ends early at line %1: more than %2 records.")
+        .arg(lineNumber)
+        .arg(MaxRecords);
+}
+
+QString DataFileReader::emptyFileMessage()
+{
+    return QStringLiteral("The file is empty.");
+}
+
+QString DataFileReader::cannotOpenMessage(const QString &path)
+{
+    return QStringLiteral("Cannot open the file %1.").arg(path);
+}
+
+double DataFileReader::leadingNumber(QByteArrayView text)
+{
+    const char *p = text.data();
+    const char *end = p + text.size();
+    while (p != end && *p == ' ')
+        ++p;
+    // Only digits, one point and an exponent: the spellings "inf" and "nan"
+    // that from_chars would also take are not numbers in a data file.
+    const char *start = p;
+    if (p != end && (*p == '-' || *p == '+'))
+        ++p;
+    const char *digitsStart = p;
+    while (p != end && *p >= '0' && *p <= '9')
+        ++p;
+    if (p != end && *p == '.') {
+        ++p;
+        while (p != end && *p >= '0' && *p <= '9')
+            ++p;
+    }
+    if (p - digitsStart == 0 || (p - digitsStart == 1 && *digitsStart == '.'))
+        return 0.0;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        const char *q = p + 1;
+        if (q != end && (*q == '-' || *q == '+'))
+            ++q;
+        const char *exponentDigits = q;
+        while (q != end && *q >= '0' && *q <= '9')
+            ++q;
+        if (q != exponentDigits)
+            p = q;
+    }
+    if (*start == '+')
+        ++start;
+    double value = 0.0;
+    const auto [ptr, error] = std::from_chars(start, p, value);
+    if (error == std::errc::result_out_of_range)
+        return 0.0;
+    (void)ptr;
+    return value;
+}

@@ -1,0 +1,9 @@
+vorn_add_test(batch_statistics_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/batch_statistics_test.cpp
+  LIBS vorn_batch)
+
+vorn_add_test(batch_cli_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/batch_cli_test.cpp
+  LIBS vorn_batch)
+target_compile_definitions(batch_cli_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>")
+add_dependencies(batch_cli_test vorn-stats)

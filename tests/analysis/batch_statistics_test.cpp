@@ -1,0 +1,184 @@
+#include "analysis/batch/BatchOptions.h"
+#include "analysis/batch/BatchReport.h"
+#include "analysis/batch/CivilTime.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A "Real Time" file body with one reading per `step` seconds from `start`.
+DataFileContents realTimeFile(const QString &start, const QStringList &levels, int step = 1)
+{
+    DataFileContents file;
+    file.kind = DataFileKind::RealTime;
+    file.headerLength = 9;
+    file.samplingInterval = step;
+    file.boardTexts = { "A", "Slow", "30-90", "60.0", "2013/03/04 08:00:00", "95.5", "60.0" };
+    const int64_t t0 = *CivilTime::parseStamp(start);
+    for (qsizetype i = 0; i < levels.size(); ++i) {
+        const int64_t t = t0 + i * step;
+        const QString iso = CivilTime::toIso(t);
+        file.numbers << QString::number(i + 1);
+        file.times << QString(iso).replace('-', '/').replace('T', ' ');
+        file.levels << levels.at(i);
+    }
+    file.linesRead = 10 + levels.size();
+    return file;
+}
+
+QStringList repeated(const QString &text, int count)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << text;
+    return list;
+}
+
+} // namespace
+
+TEST(CivilTime, StampsRoundTripAcrossYearsAndLeapDays)
+{
+    for (const char *stamp : { "1999/12/31 23:59:59", "2000/02/29 12:00:00", "2013/03/04 08:00:00",
+                               "2099/12/31 23:59:59" }) {
+        const auto t = CivilTime::parseStamp(QString::fromLatin1(stamp));
+        ASSERT_TRUE(t) << stamp;
+        QString back = CivilTime::toIso(*t);
+        EXPECT_EQ(back.replace('-', '/').replace('T', ' '), QString::fromLatin1(stamp));
+    }
+    EXPECT_FALSE(CivilTime::parseStamp(u"2013/13/04 08:00:00"));
+    EXPECT_FALSE(CivilTime::parseStamp(u"2013/03/04"));
+    EXPECT_FALSE(CivilTime::parseStamp(u"garbage"));
+}
+
+TEST(FileStatistics, AnHourAtSixtyDecibels)
+{
+    const DataFileContents file = realTimeFile("2013/03/04 08:00:00", repeated("60.0", 3600));
+    const FileReport report = analyseFile("hour.vorn", file, {});
+    ASSERT_TRUE(report.statistics.leq);
+    EXPECT_NEAR(*report.statistics.leq, 60.0, 1e-9);
+    EXPECT_NEAR(*report.statistics.sel, 95.5630, 1e-3);
+    const QString csv = formatReports({ report }, OutputFormat::Csv);
+    const QStringList lines = csv.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].startsWith("hour.vorn,Real Time,3600,0,0,0,1.00,60.00,95.56,60.00,"
+                                    "2013-03-04T08:00:00,60.00,2013-03-04T08:00:00,0.10,60.00"))
+        << lines[1].toStdString();
+}
+
+TEST(FileStatistics, KindsOfReadingsAreCountedAndLeftOutAsStated)
+{
+    // marked, under range, over range with and without a value, ordinary
+    const DataFileContents file
+        = realTimeFile("2013/03/04 08:00:00", { "72.4*", "--", "L", "150.2", "70.0", "80.0" });
+    const FileStatistics s = analyseFile("kinds.vorn", file, {}).statistics;
+    EXPECT_EQ(s.readings, 6);
+    EXPECT_EQ(s.marked, 1);
+    EXPECT_EQ(s.underRange, 1);
+    EXPECT_EQ(s.overRange, 2);
+    EXPECT_EQ(s.energyReadings, 3); // 150.2, 70.0, 80.0
+    EXPECT_DOUBLE_EQ(s.maximum->level, 150.2);
+    EXPECT_DOUBLE_EQ(s.minimum->level, 70.0);
+    EXPECT_EQ(s.distribution.ListSampleCount, 5); // the marked reading is not counted
+}
+
+TEST(FileStatistics, HeaderlessFileTakesItsIntervalFromTheTimeStamps)
+{
+    DataFileContents file = realTimeFile("2013/03/04 08:00:00", repeated("50.0", 10), 60);
+    file.kind = DataFileKind::Headerless;
+    file.samplingInterval = 0;
+    file.boardTexts.clear();
+    const FileStatistics s = analyseFile("dump.vorn", file, {}).statistics;
+    EXPECT_EQ(s.intervalSource, IntervalSource::TimeStamps);
+    EXPECT_DOUBLE_EQ(s.interval, 60.0);
+    EXPECT_NEAR(*s.sel, 50.0 + 10.0 * std::log10(600.0), 1e-9);
+}
+
+TEST(IntervalLevels, AlignToTheClockAndSayHowMuchIsCovered)
+{
+    // 08:10:00 .. 08:19:59 at 60 dB, then 08:20:00 .. 08:24:59 at 70 dB.
+    QStringList levels = repeated("60.0", 600) + repeated("70.0", 300);
+    const DataFileContents file = realTimeFile("2013/03/04 08:10:00", levels);
+    BatchRequest request;
+    request.intervalLength = 15 * 60;
+    const FileReport report = analyseFile("q.vorn", file, request);
+    ASSERT_EQ(report.intervals.size(), 2u);
+    const IntervalLevel &first = report.intervals[0];
+    EXPECT_EQ(CivilTime::toIso(first.start), "2013-03-04T08:00:00");
+    EXPECT_NEAR(first.coverage, 300.0 / 900.0, 1e-12);
+    EXPECT_NEAR(*first.leq, 60.0, 1e-9);
+    const IntervalLevel &second = report.intervals[1];
+    EXPECT_EQ(CivilTime::toIso(second.start), "2013-03-04T08:15:00");
+    EXPECT_NEAR(second.coverage, 600.0 / 900.0, 1e-12);
+    EXPECT_NEAR(*second.leq, 10 * std::log10((300 * 1e6 + 300 * 1e7) / 600.0), 1e-9);
+    EXPECT_DOUBLE_EQ(*second.lmax, 70.0);
+    EXPECT_EQ(second.l10, "70.0");
+    EXPECT_EQ(second.l90, "60.0");
+}
+
+TEST(DayEveningNight, WholeDayGivesLdenWithPenalties)
+{
+    EXPECT_NEAR(ldenOf(60.0, 55.0, 50.0), 60.0, 1e-9);
+
+    // One reading a minute from 07:00 to 07:00 next day: day 60, evening 55, night 50.
+    QStringList levels;
+    for (int minute = 0; minute < 24 * 60; ++minute)
+        levels << (minute < 12 * 60 ? "60.0" : minute < 16 * 60 ? "55.0" : "50.0");
+    const DataFileContents file = realTimeFile("2013/03/04 07:00:00", levels, 60);
+    BatchRequest request;
+    request.dayEveningNight = true;
+    const FileReport report = analyseFile("day.vorn", file, request);
+    ASSERT_EQ(report.days.size(), 1u);
+    const DayEveningNight &day = report.days.front();
+    EXPECT_NEAR(*day.ld, 60.0, 1e-9);
+    EXPECT_NEAR(*day.le, 55.0, 1e-9);
+    EXPECT_NEAR(*day.ln, 50.0, 1e-9);
+    EXPECT_NEAR(*day.lden, 60.0, 1e-9);
+    EXPECT_DOUBLE_EQ(day.coverageNight, 1.0);
+
+    // Half a day is no whole day.
+    const DataFileContents half = realTimeFile("2013/03/04 07:00:00", levels.mid(0, 720), 60);
+    EXPECT_TRUE(analyseFile("half.vorn", half, request).days.empty());
+}
+
+struct OptionRow
+{
+    const char *name;
+    QStringList arguments;
+    bool valid;
+};
+
+class BatchOptionsTest : public ::testing::TestWithParam<OptionRow>
+{
+};
+
+TEST_P(BatchOptionsTest, ParsesOrRefuses)
+{
+    const ParsedOptions parsed = parseBatchOptions(GetParam().arguments);
+    EXPECT_EQ(parsed.options.has_value(), GetParam().valid) << parsed.error.toStdString();
+    EXPECT_EQ(parsed.error.isEmpty(), GetParam().valid);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, BatchOptionsTest,
+    ::testing::Values(OptionRow { "oneFile", { "a.vorn" }, true },
+                      OptionRow { "standardInput", { "-" }, true },
+                      OptionRow { "intervals", { "--intervals", "15min", "a.vorn" }, true },
+                      OptionRow { "hours", { "--intervals", "1h", "--json", "a.vorn" }, true },
+                      OptionRow { "noFile", { "--csv" }, false },
+                      OptionRow { "badLength", { "--intervals", "soon", "a.vorn" }, false },
+                      OptionRow { "missingLength", { "a.vorn", "--intervals" }, false },
+                      OptionRow { "bothFormats", { "--csv", "--json", "a.vorn" }, false },
+                      OptionRow {
+                          "twoCsvTables", { "--csv", "--lden", "--intervals", "1h", "a" }, false },
+                      OptionRow { "badResolution", { "--resolution", "0.5", "a.vorn" }, false },
+                      OptionRow { "unknown", { "--frobnicate", "a.vorn" }, false }),
+    [](const auto &info) { return std::string(info.param.name); });
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

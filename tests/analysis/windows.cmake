@@ -1,0 +1,3 @@
+vorn_add_test(statistics_windows_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/statistics_windows_test.cpp
+  LIBS vorn_analysis_windows)
