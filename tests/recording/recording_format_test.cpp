@@ -1,5 +1,6 @@
 #include "RecordingTestSupport.h"
 #include "recording/AtomicFile.h"
+#include "recording/DataFileReader.h"
 #include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
 #include "ui/core/ReadingListModel.h"
@@ -210,6 +211,44 @@ TEST_F(DataFileWriterTest, FailedWriteKeepsThePreviousFileWhole)
     EXPECT_EQ(fileBytes(target), QByteArray("old contents\r\n"));
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
               QStringList { QStringLiteral("keep.vorn") });
+}
+
+TEST_F(DataFileWriterTest, EveryWrittenVariantReadsBackWhole)
+{
+    m_list.append(QStringLiteral("2"), QStringLiteral("2013/03/04 08:00:01"),
+                  QStringLiteral("-10.0"));
+    RealTimeHeader realTime;
+    realTime.SampleInterval = 5;
+    realTime.MaxLevel = QStringLiteral("85.3");
+    DataLoggerHeader logger;
+    logger.SampleInterval = 255;
+    for (int i = 0; i < 12; ++i)
+        logger.BoardTexts << QString::number(i);
+    ASSERT_TRUE(WriteRealTimeListFile(path("rt.vorn"), realTime, m_list, {}).ok);
+    ASSERT_TRUE(WriteDataLoggerFile(path("dl.vorn"), logger, m_list, {}).ok);
+    const WriteOutcome dump = WriteListDump(m_dir.path(), sampleClock(0), m_list, {});
+    ASSERT_TRUE(dump.ok);
+
+    struct Expected
+    {
+        QString path;
+        DataFileKind kind;
+        int headerLength;
+        double interval;
+    };
+    for (const Expected &e : { Expected { path("rt.vorn"), DataFileKind::RealTime, 9, 5.0 },
+                               Expected { path("dl.vorn"), DataFileKind::DataLogger, 14, 255.0 },
+                               Expected { dump.path, DataFileKind::Headerless, 0, 0.0 } }) {
+        SCOPED_TRACE(e.path.toStdString());
+        const DataFileContents read = DataFileReader::readFile(e.path);
+        EXPECT_TRUE(read.problem.isEmpty()) << read.problem.toStdString();
+        EXPECT_EQ(read.kind, e.kind);
+        EXPECT_EQ(read.headerLength, e.headerLength);
+        EXPECT_DOUBLE_EQ(read.samplingInterval, e.interval);
+        ASSERT_EQ(read.recordCount(), 2);
+        EXPECT_EQ(read.levels[1], QStringLiteral("-10.0"));
+        EXPECT_EQ(read.times[0], QStringLiteral("2013/03/04 08:00:00"));
+    }
 }
 
 } // namespace
