@@ -42,6 +42,8 @@ void LiveSession::buildAreas()
 
     m_saveData = new SaveDataPanel;
     m_saveData->hide();
+    // The Save Data choice draws its own frame; the empty area stays blank.
+    m_panel.saveArea()->setFrameShape(QFrame::NoFrame);
     m_panel.saveArea()->layout()->addWidget(m_saveData);
 
     m_list = new ReadingListView(&m_state.List);
@@ -124,6 +126,7 @@ void LiveSession::connectToolbar()
 
     QPushButton *leq = m_panel.leqButton();
     leq->setEnabled(true);
+    leq->setAccessibleDescription(QStringLiteral("Starts or stops a timed Leq"));
     connect(leq, &QPushButton::clicked, m_commands.get(), &ToolbarCommands::OnLeqButton);
     m_panel.statisticsArea()->layout()->addWidget(
         new TimedIntegrationBoard(m_commands->timedIntegration()));
