@@ -15,6 +15,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
+#include <QAction>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -328,6 +329,30 @@ TEST_F(PanelWindowTest, ToolbarHasElevenButtonsAndOnlyTheWiredKeysWork)
               QStringLiteral("Stop Recording"));
     bar->setRecording(false);
     EXPECT_EQ(bar->button(QStringLiteral("Save"))->toolTip(), QStringLiteral("Save As"));
+}
+
+TEST_F(PanelWindowTest, OpenAndRefreshCarryDesktopShortcutsButKeepTheirTips)
+{
+    PanelToolbar *bar = panel->toolbar();
+    for (const char *key : { "Open", "Refresh" })
+        bar->setButtonAvailable(QString::fromLatin1(key), true);
+    QStringList dispatched;
+    panel->setToolbarDispatcher([&](const QString &key) { dispatched << key; });
+
+    QToolButton *open = bar->button(QStringLiteral("Open"));
+    EXPECT_EQ(open->toolTip(), QStringLiteral("Open File To Read"));
+    EXPECT_EQ(open->accessibleDescription(), QStringLiteral("Shortcut: Ctrl+O"));
+    QToolButton *refresh = bar->button(QStringLiteral("Refresh"));
+    EXPECT_EQ(refresh->toolTip(), QStringLiteral("Refresh"));
+    EXPECT_EQ(refresh->accessibleDescription(), QStringLiteral("Shortcut: F5"));
+
+    const auto actionOf = [bar](const char *key) {
+        return bar->findChild<QAction *>(QStringLiteral("Toolbar1_") + QLatin1String(key));
+    };
+    EXPECT_EQ(actionOf("Open")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_EQ(actionOf("Refresh")->shortcut(), QKeySequence(Qt::Key_F5));
+    actionOf("Refresh")->trigger();
+    EXPECT_EQ(dispatched, QStringList({ "Refresh" }));
 }
 
 TEST_F(PanelWindowTest, RangeStateAndAvailabilityBothDecide)

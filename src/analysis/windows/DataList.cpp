@@ -1,4 +1,5 @@
 #include "DataList.h"
+#include "ui/widgets/Shortcuts.h"
 
 #include "PrintStatisticsReport.h"
 #include "recording/DataFileWriter.h"
@@ -77,6 +78,7 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
         toolbar->widgetForAction(action)->setAccessibleName(action->toolTip());
     connect(m_save, &QAction::triggered, this, &DataList::Save);
     connect(m_print, &QAction::triggered, this, &DataList::Print);
+    Shortcuts::give(m_print, QKeySequence::Print, toolbar->widgetForAction(m_print));
 
     auto *boards = new QGridLayout;
     int position = 0;

@@ -1,4 +1,5 @@
 #include "StatisticsWindow.h"
+#include "ui/widgets/Shortcuts.h"
 
 #include "ListGraphs.h"
 #include "PrintStatisticsReport.h"
@@ -74,6 +75,8 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
             button->setAccessibleName(tip);
         }
         connect(action, &QAction::triggered, this, [this, key = key] { onToolBarButton(key); });
+        if (key == QLatin1String("Print"))
+            Shortcuts::give(action, QKeySequence::Print, m_toolBar->widgetForAction(action));
     }
     column->addWidget(m_toolBar);
 

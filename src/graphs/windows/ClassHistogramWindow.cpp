@@ -1,4 +1,5 @@
 #include "ClassHistogramWindow.h"
+#include "ui/widgets/Shortcuts.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -100,6 +101,8 @@ QAction *ClassHistogramWindow::addToolButton(const QString &text, const QString 
     action->setObjectName(text);
     if (QWidget *button = m_toolBar->widgetForAction(action))
         button->setAccessibleName(toolTip);
+    if (text == QLatin1String("Print"))
+        Shortcuts::give(action, QKeySequence::Print, m_toolBar->widgetForAction(action));
     return action;
 }
 

@@ -1,4 +1,5 @@
 #include "SeriesGraphWindow.h"
+#include "ui/widgets/Shortcuts.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -165,6 +166,7 @@ SeriesGraphWindow::SeriesGraphWindow(const QString &yUnitName, const QString &yU
     frameLayout->addStretch(1);
     connect(m_reset, &QPushButton::clicked, this, [this] { resetScale(); });
     connect(m_print, &QPushButton::clicked, this, [this] { printGraph(); });
+    Shortcuts::give(m_print, QKeySequence::Print);
 
     auto *outer = new QHBoxLayout(this);
     outer->setContentsMargins(pixelsFromTwips(120), pixelsFromTwips(120), 8, 8);

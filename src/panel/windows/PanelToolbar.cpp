@@ -3,6 +3,8 @@
 #include "ToolbarIcons.h"
 #include "panel/ToolbarButtons.h"
 
+#include "ui/widgets/Shortcuts.h"
+
 #include <QAction>
 #include <QToolButton>
 
@@ -27,6 +29,10 @@ PanelToolbar::PanelToolbar(QWidget *parent)
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
         action->setToolTip(QLatin1String(b.tip));
         connect(action, &QAction::triggered, this, [this, key] { Q_EMIT buttonClicked(key); });
+        if (key == QLatin1String("Open"))
+            action->setShortcut(QKeySequence::Open);
+        else if (key == QLatin1String("Refresh"))
+            action->setShortcut(QKeySequence(Qt::Key_F5));
         if (QWidget *w = widgetForAction(action)) {
             w->setObjectName(key);
             w->setAccessibleName(QLatin1String(b.tip));
@@ -91,6 +97,11 @@ void PanelToolbar::refresh(State &state)
     const QString why = state.available ? QString() : NotAvailable;
     state.action->setStatusTip(why);
     state.action->setWhatsThis(why);
+    QStringList description;
+    if (!why.isEmpty())
+        description << why;
+    if (!state.action->shortcut().isEmpty())
+        description << Shortcuts::description(state.action->shortcut());
     if (QWidget *w = widgetForAction(state.action))
-        w->setAccessibleDescription(why);
+        w->setAccessibleDescription(description.join(QLatin1Char(' ')));
 }

@@ -1,5 +1,6 @@
 #include "ProgramRun.h"
 
+#include "LiveSession.h"
 #include "Panel.h"
 #include "link/windows/Port.h"
 
@@ -21,6 +22,7 @@ void ProgramRun::start()
 void ProgramRun::openPanel(int comPortNumber)
 {
     m_panel = std::make_unique<Panel>(comPortNumber);
+    new LiveSession(*m_panel); // owned by the panel
     if (!m_panel->startUp()) {
         // The Port window closes next; with no window left the run ends.
         m_startUpFailed = true;

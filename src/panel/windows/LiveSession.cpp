@@ -1,0 +1,166 @@
+#include "LiveSession.h"
+
+#include "LiveGraphs.h"
+#include "Panel.h"
+#include "PanelToolbar.h"
+#include "TimedIntegrationBoard.h"
+#include "analysis/windows/OpenDataFile.h"
+#include "link/MeterReading.h"
+#include "panel/PanelDisplay.h"
+#include "recording/LoggerMemory.h"
+#include "recording/RecordingSession.h"
+#include "recording/SampleTick.h"
+#include "recording/windows/LiveStatisticsView.h"
+#include "recording/windows/LoggerCommands.h"
+#include "recording/windows/RecordingController.h"
+#include "recording/windows/SaveDataPanel.h"
+#include "recording/windows/ToolbarCommands.h"
+#include "ui/widgets/ReadingListView.h"
+
+#include <QDateTime>
+#include <QFrame>
+#include <QLayout>
+#include <QPushButton>
+
+LiveSession::LiveSession(Panel &panel)
+    : QObject(&panel)
+    , m_panel(panel)
+{
+    buildAreas();
+    connectRecording();
+    connectToolbar();
+    connectLinkEvents();
+    m_panel.timers().setSampleTick([this] { sampleTick(); });
+}
+
+LiveSession::~LiveSession() = default;
+
+void LiveSession::buildAreas()
+{
+    m_statistics = new LiveStatisticsView;
+    m_panel.statisticsArea()->layout()->addWidget(m_statistics);
+
+    m_saveData = new SaveDataPanel;
+    m_saveData->hide();
+    // The Save Data choice draws its own frame; the empty area stays blank.
+    m_panel.saveArea()->setFrameShape(QFrame::NoFrame);
+    m_panel.saveArea()->layout()->addWidget(m_saveData);
+
+    m_list = new ReadingListView(&m_state.List);
+    m_list->setFollowNewest(true);
+    m_panel.listArea()->layout()->addWidget(m_list);
+
+    m_graphs = new LiveGraphs;
+    m_graphs->setDataSource([this] { return liveGraphData(); });
+    m_panel.graphsArea()->layout()->addWidget(m_graphs);
+    connect(m_statistics, &LiveStatisticsView::stripChartChosen, m_graphs,
+            &LiveGraphs::setVisibleStripChart);
+}
+
+LiveGraphData LiveSession::liveGraphData() const
+{
+    LiveGraphData data;
+    const LiveLog &log = m_state.History;
+    data.levelLog = { log.LevelLog(), size_t(LiveLog::Slots) };
+    data.leqLog = { log.LeqLog(), size_t(LiveLog::Slots) };
+    data.selLog = { log.SelLog(), size_t(LiveLog::Slots) };
+    data.liveLogIndex = log.LiveLogIndex;
+    const ClassTables &classes = m_state.Classes;
+    data.classCounts1dB = classes.ClassCounts1dB;
+    data.classMin1dB = classes.ClassMin1dB;
+    data.classMax1dB = classes.ClassMax1dB;
+    data.classCounts01dB = classes.ClassCounts01dB;
+    data.classMin01dB = classes.ClassMin01dB;
+    data.classMax01dB = classes.ClassMax01dB;
+    data.liveLeqMin = m_state.LiveLeqMin;
+    data.liveLeqMax = m_state.LiveLeqMax;
+    data.liveSelMin = m_state.LiveSelMin;
+    data.liveSelMax = m_state.LiveSelMax;
+    return data;
+}
+
+void LiveSession::connectRecording()
+{
+    m_recording = std::make_unique<RecordingController>(
+        m_state, &m_panel, m_statistics, m_saveData, [this] {
+            const PanelDisplay &display = *m_panel.context().display;
+            return HeaderBoards { display.boardCA, display.boardSFI, display.boardLevel };
+        });
+    connect(m_recording.get(), &RecordingController::ticked, this, &LiveSession::showTick);
+    connect(m_recording.get(), &RecordingController::liveDataCleared, this,
+            &LiveSession::clearLiveViews);
+    connect(m_recording.get(), &RecordingController::recordingChanged, m_panel.toolbar(),
+            &PanelToolbar::setRecording);
+    // A recording running when the panel closes is finished into its file.
+    connect(&m_panel, &Panel::closed, m_recording.get(), &RecordingController::finishBeforeClose);
+}
+
+void LiveSession::connectToolbar()
+{
+    ToolbarCommands::Actions actions;
+    actions.hideSavePanel = [this] { m_recording->hideSaveChoice(); };
+    actions.isRecording = [this] { return m_recording->recording(); };
+    actions.beginSaveChoice = [this] { m_recording->BeginSaveChoice(); };
+    actions.stopRecording = [this] { m_recording->StopRecording(); };
+    actions.openDataFile = [this] {
+        AnalysisHost host;
+        host.panel = &m_panel;
+        host.timers = &m_panel.timers();
+        OpenDataFile(host, m_recording->recording());
+    };
+    actions.memoryWindowOpen = [] { return loggerMemory().MemoryWindowOpen; };
+    actions.downloadLoggerMemory
+        = [this] { DownloadLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
+    actions.eraseLoggerMemory
+        = [this] { EraseLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
+    actions.resetLiveData = [this] { m_recording->ResetLiveData(); };
+    actions.sampleInterval = [this] { return m_state.SampleInterval; };
+    actions.setSampleInterval = [this](int seconds) { m_state.changeSampleInterval(seconds); };
+
+    m_commands = std::make_unique<ToolbarCommands>(m_panel.port(), m_panel.timers(), &m_panel,
+                                                   std::move(actions));
+    m_panel.setToolbarDispatcher([this](const QString &key) { m_commands->OnToolbarButton(key); });
+    m_commands->applyAvailability([this](const QString &key, bool available) {
+        m_panel.toolbar()->setButtonAvailable(key, available);
+    });
+
+    QPushButton *leq = m_panel.leqButton();
+    leq->setEnabled(true);
+    leq->setAccessibleDescription(QStringLiteral("Starts or stops a timed Leq"));
+    connect(leq, &QPushButton::clicked, m_commands.get(), &ToolbarCommands::OnLeqButton);
+    m_panel.statisticsArea()->layout()->addWidget(
+        new TimedIntegrationBoard(m_commands->timedIntegration()));
+}
+
+void LiveSession::connectLinkEvents()
+{
+    PanelEvents &events = m_panel.events();
+    connect(&events, &PanelEvents::linkLostStopRecording, m_recording.get(),
+            &RecordingController::stopForLostLink);
+    connect(&events, &PanelEvents::linkLostResetMeasurement, m_recording.get(),
+            &RecordingController::resetForLostLink);
+}
+
+void LiveSession::sampleTick()
+{
+    const MeterReading &reading = m_panel.currentReading();
+    // The sample's text is what the hidden level label holds: empty while
+    // the link is lost.
+    m_recording->OnSampleTick(reading.Level, m_panel.context().display->valueText,
+                              QDateTime::currentDateTime());
+    m_commands->timedIntegration().addSecond(reading.Level);
+}
+
+void LiveSession::showTick(const SampleTickResult &result)
+{
+    if (!result.Sampled)
+        return;
+    m_graphs->appendSample(result.Chart.Level, result.Chart.Leq, result.Chart.Sel);
+    if (result.ClassTablesChanged)
+        m_graphs->setClassTables(liveGraphData());
+}
+
+void LiveSession::clearLiveViews()
+{
+    m_graphs->clear();
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "recording/MeasurementState.h"
+
+#include <QObject>
+
+#include <memory>
+
+struct LiveGraphData;
+class LiveGraphs;
+class LiveStatisticsView;
+class Panel;
+class ReadingListView;
+class RecordingController;
+class SaveDataPanel;
+class ToolbarCommands;
+struct SampleTickResult;
+
+// Everything the live panel runs besides mirroring the meter: the sampling
+// tick with its boards, list, charts and histograms, recording, the tool bar
+// commands and the timed Leq. It fills the panel's areas and lives as long as
+// the panel.
+class LiveSession : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit LiveSession(Panel &panel);
+    ~LiveSession() override;
+
+    MeasurementState &state() { return m_state; }
+    RecordingController &recording() { return *m_recording; }
+    ToolbarCommands &commands() { return *m_commands; }
+    LiveGraphs *graphs() const { return m_graphs; }
+    ReadingListView *list() const { return m_list; }
+    LiveStatisticsView *statistics() const { return m_statistics; }
+
+private:
+    void buildAreas();
+    void connectRecording();
+    void connectToolbar();
+    void connectLinkEvents();
+    void sampleTick();
+    void showTick(const SampleTickResult &result);
+    void clearLiveViews();
+    LiveGraphData liveGraphData() const;
+
+    Panel &m_panel;
+    MeasurementState m_state;
+    LiveStatisticsView *m_statistics = nullptr;
+    SaveDataPanel *m_saveData = nullptr;
+    ReadingListView *m_list = nullptr;
+    LiveGraphs *m_graphs = nullptr;
+    std::unique_ptr<RecordingController> m_recording;
+    std::unique_ptr<ToolbarCommands> m_commands;
+};
