@@ -1,3 +1,4 @@
+#include "panel/windows/LiveSession.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/PanelToolbar.h"
 #include "recording/MeasurementState.h"
@@ -27,6 +28,7 @@ protected:
         m_oldFolder = QDir::currentPath();
         QDir::setCurrent(m_dir.path());
         m_panel = std::make_unique<Panel>(3, std::make_unique<FakeSerialPort>());
+        m_session = new LiveSession(*m_panel); // owned by the panel
     }
     void TearDown() override
     {
@@ -52,6 +54,7 @@ protected:
     QTemporaryDir m_dir;
     QString m_oldFolder;
     std::unique_ptr<Panel> m_panel;
+    LiveSession *m_session = nullptr;
 };
 
 TEST_F(RecordingPanelTest, SaveKeyShowsTheChoiceAndAnyKeyHidesIt)
@@ -72,8 +75,8 @@ TEST_F(RecordingPanelTest, TimerTwoRecordsTheLiveValueUntilTheSaveKeyStops)
               QStringLiteral("Stop Recording"));
 
     runSampleTicks(2.5);
-    EXPECT_GE(m_panel->measurement().List.count(), 1);
-    EXPECT_EQ(m_panel->measurement().List.level(0), QStringLiteral("140.0")); // LblValue
+    EXPECT_GE(m_session->state().List.count(), 1);
+    EXPECT_EQ(m_session->state().List.level(0), QStringLiteral("140.0")); // LblValue
     EXPECT_EQ(qobject_cast<QLabel *>(child("BoardLeq"))->text(), QStringLiteral(".0"));
     EXPECT_FALSE(qobject_cast<QLabel *>(child("LblCount"))->text().isEmpty());
 
@@ -94,7 +97,7 @@ TEST_F(RecordingPanelTest, ClosingThePanelFinishesTheRecordingFirst)
     runSampleTicks(2.5);
     m_panel->close();
     EXPECT_TRUE(QFile::exists(path("closed.vorn")));
-    EXPECT_FALSE(m_panel->recording()->recording());
+    EXPECT_FALSE(m_session->recording().recording());
 }
 
 } // namespace

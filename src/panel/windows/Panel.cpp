@@ -2,22 +2,15 @@
 
 #include "ClickableLabel.h"
 #include "Keypad.h"
-#include "LiveGraphs.h"
 #include "MeterDisplay.h"
 #include "PanelToolbar.h"
 #include "link/LiveFrame.h"
 #include "panel/LinkLostRecovery.h"
-#include "recording/MeasurementState.h"
-#include "recording/windows/LiveStatisticsView.h"
-#include "recording/windows/RecordingController.h"
-#include "recording/windows/SaveDataPanel.h"
 #include "ui/core/Delay.h"
 #include "ui/core/QtSerialPort.h"
 #include "ui/widgets/Dialogs.h"
-#include "ui/widgets/ReadingListView.h"
 
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -71,7 +64,6 @@ QFrame *area(const char *name, const char *spoken, QWidget *parent)
 Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *parent)
     : QWidget(parent)
     , m_port(port ? std::move(port) : std::make_unique<QtSerialPort>())
-    , m_measurement(std::make_unique<MeasurementState>())
 {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(PanelCaption(false));
@@ -86,7 +78,6 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     m_context.stopRequested = [this] { return m_closing; };
 
     buildLayout();
-    buildRecording();
     showDisplay();
     m_lblCom->setText(QStringLiteral("No COM"));
 
@@ -98,8 +89,6 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     // their own; every other button says it is not available.
     m_toolbar->setButtonAvailable(QStringLiteral("Up"), true);
     m_toolbar->setButtonAvailable(QStringLiteral("Down"), true);
-    m_toolbar->setButtonAvailable(QStringLiteral("Save"), true);
-    m_toolbar->setButtonAvailable(QStringLiteral("Refresh"), true);
 
     resize(1000, 700);
 }
@@ -163,49 +152,6 @@ void Panel::buildLayout()
     root->setSpacing(0);
     root->addWidget(m_toolbar);
     root->addLayout(body, 1);
-}
-
-// The recording part of the window: live boards, Save Data choice, the list
-// and the small graphs, all fed by the sampling tick of Timer2.
-void Panel::buildRecording()
-{
-    auto *statistics = new LiveStatisticsView(m_statisticsArea);
-    m_statisticsArea->layout()->addWidget(statistics);
-    auto *saveData = new SaveDataPanel(m_saveArea);
-    m_saveArea->layout()->addWidget(saveData);
-    auto *list = new ReadingListView(&m_measurement->List, m_listArea);
-    list->setFollowNewest(true);
-    m_listArea->layout()->addWidget(list);
-    m_liveGraphs = new LiveGraphs(m_graphsArea);
-    m_graphsArea->layout()->addWidget(m_liveGraphs);
-    m_liveGraphs->setDataSource([this] { return m_recording->liveGraphData(); });
-
-    m_recording = new RecordingController(
-        *m_measurement, this, statistics, saveData,
-        [this] {
-            return HeaderBoards { m_display.boardCA, m_display.boardSFI, m_display.boardLevel };
-        },
-        this);
-    m_timers.setSampleTick([this] {
-        m_recording->OnSampleTick(m_currentReading.Level, m_display.valueText,
-                                  QDateTime::currentDateTime());
-    });
-    connect(m_recording, &RecordingController::ticked, this, [this](const SampleTickResult &tick) {
-        if (!tick.Sampled)
-            return;
-        m_liveGraphs->appendSample(tick.Chart.Level, tick.Chart.Leq, tick.Chart.Sel);
-        if (tick.ClassTablesChanged)
-            m_liveGraphs->setClassTables(m_recording->liveGraphData());
-    });
-    connect(m_recording, &RecordingController::liveDataCleared, m_liveGraphs, &LiveGraphs::clear);
-    connect(m_recording, &RecordingController::recordingChanged, m_toolbar,
-            &PanelToolbar::setRecording);
-    connect(statistics, &LiveStatisticsView::stripChartChosen, m_liveGraphs,
-            &LiveGraphs::setVisibleStripChart);
-    connect(&m_events, &PanelEvents::linkLostStopRecording, m_recording,
-            &RecordingController::stopForLostLink);
-    connect(&m_events, &PanelEvents::linkLostResetMeasurement, m_recording,
-            &RecordingController::resetForLostLink);
 }
 
 QWidget *Panel::buildStatusColumn()
@@ -321,15 +267,10 @@ void Panel::dispatchToolbar(const QString &key)
         m_dispatch(key);
         return;
     }
-    m_recording->hideSaveChoice();
     if (key == QLatin1String("Up"))
         sendRangeCommand('E');
     else if (key == QLatin1String("Down"))
         sendRangeCommand('F');
-    else if (key == QLatin1String("Save"))
-        m_recording->onRecordButton();
-    else if (key == QLatin1String("Refresh"))
-        m_recording->ResetLiveData();
 }
 
 void Panel::sendRangeCommand(char letter)
@@ -343,8 +284,6 @@ void Panel::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
     m_timers.setBothEnabled(false);
-    // A running recording is finished into its data file before the run ends.
-    m_recording->finishBeforeClose();
     event->accept();
     Q_EMIT closed();
 }

@@ -18,9 +18,6 @@ class PanelToolbar;
 class QFrame;
 class QLabel;
 class QPushButton;
-class LiveGraphs;
-class RecordingController;
-struct MeasurementState;
 class SerialPort;
 
 // The program's main window: owns the serial port and the panel timers,
@@ -58,11 +55,6 @@ public:
     QFrame *graphsArea() const { return m_graphsArea; }
     QPushButton *leqButton() const { return m_cmdL; }
 
-    // The measurement state of the run and the recording that works on it.
-    MeasurementState &measurement() { return *m_measurement; }
-    RecordingController *recording() const { return m_recording; }
-    LiveGraphs *liveGraphs() const { return m_liveGraphs; }
-
     // Receives every tool bar click; replaces the built-in handling of the
     // "Up" and "Down" buttons.
     void setToolbarDispatcher(std::function<void(const QString &key)> dispatch);
@@ -81,7 +73,6 @@ protected:
 
 private:
     void buildLayout();
-    void buildRecording();
     QWidget *buildStatusColumn();
     void showDisplay();
     void showLinkState(bool linked);
@@ -111,8 +102,4 @@ private:
     QFrame *m_saveArea = nullptr;
     QFrame *m_graphsArea = nullptr;
     QPushButton *m_cmdL = nullptr;
-
-    std::unique_ptr<MeasurementState> m_measurement;
-    RecordingController *m_recording = nullptr;
-    LiveGraphs *m_liveGraphs = nullptr;
 };

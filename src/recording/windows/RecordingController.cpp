@@ -66,28 +66,6 @@ bool RecordingController::recording() const
     return m_state.Recording;
 }
 
-LiveGraphData RecordingController::liveGraphData() const
-{
-    const LiveLog &log = m_state.History;
-    const ClassTables &classes = m_state.Classes;
-    LiveGraphData data;
-    data.levelLog = { log.LevelLog(), std::size_t(LiveLog::Slots) };
-    data.leqLog = { log.LeqLog(), std::size_t(LiveLog::Slots) };
-    data.selLog = { log.SelLog(), std::size_t(LiveLog::Slots) };
-    data.liveLogIndex = log.LiveLogIndex;
-    data.classCounts1dB = classes.ClassCounts1dB;
-    data.classMin1dB = classes.ClassMin1dB;
-    data.classMax1dB = classes.ClassMax1dB;
-    data.classCounts01dB = classes.ClassCounts01dB;
-    data.classMin01dB = classes.ClassMin01dB;
-    data.classMax01dB = classes.ClassMax01dB;
-    data.liveLeqMin = m_state.LiveLeqMin;
-    data.liveLeqMax = m_state.LiveLeqMax;
-    data.liveSelMin = m_state.LiveSelMin;
-    data.liveSelMax = m_state.LiveSelMax;
-    return data;
-}
-
 SampleTickResult RecordingController::OnSampleTick(double level, const QString &levelText,
                                                    const QDateTime &now)
 {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "graphs/LiveGraphData.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
 
@@ -52,9 +51,6 @@ public:
     void finishBeforeClose();
 
     bool recording() const;
-    // What the small graphs and their large windows read: the history, the
-    // class tables and the Leq/SEL extremes, pointing into the state.
-    LiveGraphData liveGraphData() const;
 
 Q_SIGNALS:
     // The record button shows its recording image and "Stop Recording" while true.
