@@ -123,6 +123,12 @@ void LiveGraphs::clear()
         chart->clear();
 }
 
+void LiveGraphs::clearAfterLinkLoss()
+{
+    for (GraphControl *chart : { m_level, m_whole, m_tenth })
+        chart->clear();
+}
+
 void LiveGraphs::openStripChart(int chart)
 {
     if (!m_source)
