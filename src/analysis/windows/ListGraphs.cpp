@@ -1,6 +1,7 @@
 #include "ListGraphs.h"
 
 #include "graphs/GraphRanges.h"
+#include "ui/core/ReadingListModel.h"
 #include "graphs/windows/Histogram.h"
 #include "graphs/windows/Plot.h"
 
