@@ -6,6 +6,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 namespace {
 
 constexpr int FullList = 348000;
@@ -35,10 +37,15 @@ struct ShownList
     ReadingListView view;
 };
 
+// Made on first use and gone before the application object: a widget must
+// not outlive it.
+std::unique_ptr<ShownList> theShownList;
+
 ShownList &shownList()
 {
-    static ShownList list;
-    return list;
+    if (!theShownList)
+        theShownList = std::make_unique<ShownList>();
+    return *theShownList;
 }
 
 // One sample of the live panel: a row appended, the newest row scrolled into
@@ -97,5 +104,6 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    theShownList.reset();
     return 0;
 }
