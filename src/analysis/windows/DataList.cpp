@@ -205,22 +205,7 @@ void DataList::Save()
 
 void DataList::Print()
 {
-    StatisticsReportInput input;
-    input.freqText = boardText("BoardCA");
-    input.timeText = boardText("BoardSFI");
-    input.rangeText = boardText("BoardLevel");
-    input.maxText = boardText("BoardMaxdB");
-    input.maxTimeText = boardText("BoardMaxTime");
-    input.selText = boardText("BoardSEL");
-    input.leqText = boardText("BoardLeq");
-    const int rows = m_list->count();
-    input.numbers.reserve(rows);
-    input.times.reserve(rows);
-    input.levels.reserve(rows);
-    for (int row = 0; row < rows; ++row) {
-        input.numbers.append(m_list->number(row));
-        input.times.append(m_list->time(row));
-        input.levels.append(m_list->level(row));
-    }
+    const StatisticsReportInput input
+        = reportInputOf([this](const char *name) { return boardText(name); }, *m_list);
     PrintStatisticsReport(this, input, m_timers);
 }

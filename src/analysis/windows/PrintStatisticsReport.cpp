@@ -1,5 +1,7 @@
 #include "PrintStatisticsReport.h"
 
+#include "ui/core/ReadingListModel.h"
+
 #include "ui/core/PanelTimers.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/PrintDocument.h"
@@ -85,4 +87,28 @@ bool PrintStatisticsReport(QWidget *window, const StatisticsReportInput &input, 
         return true;
     });
     return document.endDocument() && printed;
+}
+
+StatisticsReportInput reportInputOf(const std::function<QString(const char *)> &boardText,
+                                    const ReadingListModel &list)
+{
+    StatisticsReportInput input;
+    input.freqText = boardText("BoardCA");
+    input.timeText = boardText("BoardSFI");
+    input.rangeText = boardText("BoardLevel");
+    input.maxText = boardText("BoardMaxdB");
+    input.maxTimeText = boardText("BoardMaxTime");
+    input.selText = boardText("BoardSEL");
+    input.leqText = boardText("BoardLeq");
+    input.numberHeader = ReadingListModel::headerText(ReadingListModel::NumberColumn);
+    input.timeHeader = ReadingListModel::headerText(ReadingListModel::TimeColumn);
+    const int rows = list.count();
+    input.numbers.reserve(rows);
+    input.times.reserve(rows);
+    for (int row = 0; row < rows; ++row) {
+        input.numbers.append(list.number(row));
+        input.times.append(list.time(row));
+    }
+    input.levels = list.levels();
+    return input;
 }

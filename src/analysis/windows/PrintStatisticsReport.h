@@ -2,8 +2,17 @@
 
 #include "analysis/StatisticsReport.h"
 
+#include <functional>
+
 class PanelTimers;
 class QWidget;
+class ReadingListModel;
+
+// The report of a list window: its boards, read by their control names
+// ("BoardCA", "BoardSFI", "BoardLevel", "BoardMaxdB", "BoardMaxTime",
+// "BoardSEL", "BoardLeq"), and its readings.
+StatisticsReportInput reportInputOf(const std::function<QString(const char *)> &boardText,
+                                    const ReadingListModel &list);
 
 // Prints the statistics report of a list window: the printer dialog, the
 // printer note, the question for the readings per line, then every copy in

@@ -261,27 +261,9 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
 
 StatisticsReportInput StatisticsWindow::reportInput() const
 {
-    StatisticsReportInput input;
-    auto text
-        = [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); };
-    input.freqText = text("BoardCA");
-    input.timeText = text("BoardSFI");
-    input.rangeText = text("BoardLevel");
-    input.maxText = text("BoardMaxdB");
-    input.maxTimeText = text("BoardMaxTime");
-    input.selText = text("BoardSEL");
-    input.leqText = text("BoardLeq");
-    input.numberHeader = ReadingListModel::headerText(ReadingListModel::NumberColumn);
-    input.timeHeader = ReadingListModel::headerText(ReadingListModel::TimeColumn);
-    const int rows = m_model->count();
-    input.numbers.reserve(rows);
-    input.times.reserve(rows);
-    for (int row = 0; row < rows; ++row) {
-        input.numbers.append(m_model->number(row));
-        input.times.append(m_model->time(row));
-    }
-    input.levels = m_model->levels();
-    return input;
+    return reportInputOf(
+        [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); },
+        *m_model);
 }
 
 void StatisticsWindow::printReport()
