@@ -116,6 +116,22 @@ bool WaitUntil(const std::function<bool()> &condition, int timeoutMs)
     return condition();
 }
 
+Watch::Watch(std::function<bool()> condition, std::function<void()> whenSeen)
+    : m_condition(std::move(condition))
+    , m_whenSeen(std::move(whenSeen))
+{
+    m_timer.setInterval(20);
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (!m_condition())
+            return;
+        m_seen = true;
+        m_timer.stop();
+        if (m_whenSeen)
+            m_whenSeen();
+    });
+    m_timer.start();
+}
+
 void RunEventsFor(int ms)
 {
     Delay(ms / 1000.0);

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <functional>
 
@@ -47,6 +48,23 @@ private:
 // Processes events (never spinning) until the condition holds or the time
 // is up; the condition is looked at once more at the end.
 bool WaitUntil(const std::function<bool()> &condition, int timeoutMs);
+// Looks at a condition every 20 ms from a timer, which also fires inside the
+// program's own waits (a recovery waits inside the poll tick, where a
+// WaitUntil further down the stack cannot look), and keeps the first moment
+// it held; whenSeen runs then, to note what else was true at that moment.
+class Watch : public QObject
+{
+public:
+    explicit Watch(std::function<bool()> condition, std::function<void()> whenSeen = {});
+    bool seen() const { return m_seen; }
+
+private:
+    std::function<bool()> m_condition;
+    std::function<void()> m_whenSeen;
+    QTimer m_timer;
+    bool m_seen = false;
+};
+
 // Processes events for the given time.
 void RunEventsFor(int ms);
 
