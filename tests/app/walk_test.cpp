@@ -22,6 +22,7 @@
 #include "recording/windows/Memory.h"
 #include "ui/core/ReadingListModel.h"
 #include "ui/widgets/GraphControl.h"
+#include "ui/widgets/QCustomPlotInclude.h"
 #include "ui/widgets/ReadingGrid.h"
 #include "ui/widgets/ScriptedDialogs.h"
 
@@ -293,6 +294,10 @@ private:
                                        "the walk goes on with a file of the program's writer"));
             return writeStandInRecording();
         }
+        // A level that moves makes graphs and a distribution worth a look.
+        m_meter.control(QStringLiteral("amplitude 6"));
+        m_meter.control(QStringLiteral("period 9"));
+        m_meter.control(QStringLiteral("signal sine"));
         clickToolbar(QStringLiteral("Save"));
         EXPECT_TRUE(WaitUntil([&] { return picSave->isVisible(); }, 2000));
         SaveScreenshot(panel(), QStringLiteral("panel-save-choice"));
@@ -325,6 +330,7 @@ private:
         const int listed = grid ? grid->rowCount() : 0;
         clickToolbar(QStringLiteral("Save"));
         EXPECT_TRUE(WaitUntil([&] { return !toolbar()->isRecording(); }, 5000));
+        m_meter.control(QStringLiteral("signal constant"));
         EXPECT_EQ(toolbar()->button(QStringLiteral("Save"))->toolTip(), QStringLiteral("Save As"));
         const QStringList lines = fileLines(m_recordedPath);
         if (lines.size() < 10) {
@@ -479,6 +485,16 @@ private:
                         ++filled;
             EXPECT_GE(filled, 100) << "L(0)..L(99) need a hundred cells";
             EXPECT_FALSE(choice->isVisible());
+            // Counts are whole: every tick of the count axis sits on a whole
+            // number, so that its label tells the truth.
+            QCPAxis *counts = window->graph()->plot()->yAxis;
+            counts->setRange(0, 16); // a range whose readable step would be 2.5
+            window->graph()->plot()->replot();
+            const QVector<double> ticks = counts->tickVector();
+            EXPECT_FALSE(ticks.isEmpty());
+            for (double tick : ticks)
+                EXPECT_EQ(tick, std::floor(tick)) << "count axis tick at " << tick;
+            window->resetScale();
             SaveScreenshot(window, shot);
             window->close();
         };
