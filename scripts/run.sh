@@ -20,7 +20,14 @@ fi
 emulator_args=(--port COM1)
 "$build/tools/meter-emulator/vorn-meter-emulator" "${emulator_args[@]}" "$@" &
 emulator=$!
-trap 'kill "$emulator" 2>/dev/null; wait "$emulator" 2>/dev/null || true' EXIT
+program=
+stop() {
+  [ -n "$program" ] && kill "$program" 2>/dev/null
+  kill "$emulator" 2>/dev/null
+  wait 2>/dev/null || true
+}
+trap stop EXIT
+trap 'exit 130' INT TERM
 
 # Wait until the emulator has made its COM1 link, so OK in the Port window finds it.
 ports=${VORN_PORTS_DIR:-${XDG_RUNTIME_DIR:+$XDG_RUNTIME_DIR/vorn/ports}}
@@ -31,4 +38,6 @@ for _ in $(seq 50); do
   sleep 0.1
 done
 
-"$build/src/vorn"
+"$build/src/vorn" &
+program=$!
+wait "$program"

@@ -28,11 +28,6 @@ inline constexpr double OverRangePlotLevel = 145.0;
 inline constexpr double PauseCaptionLevel = 30.0;
 inline constexpr double StartCaptionLevel = 105.0;
 
-// The number the leading characters of `text` read as (leading blanks
-// skipped, optional sign, digits with at most one point); 0 when it does not
-// begin with one.
-double leadingNumber(const QString &text);
-
 // Turns the level texts of a list into drawn levels: "--" at 25 dB, over
 // range ("L", or 140 dB and more) at 145 dB. A marked reading ("*") starts a
 // pause run, inside which only "L" or 145 dB and more count as over range; the

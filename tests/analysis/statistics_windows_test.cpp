@@ -1,6 +1,7 @@
 #include "analysis/windows/OpenDataFile.h"
 #include "analysis/windows/StatisticsWindow.h"
 #include "graphs/windows/Histogram.h"
+#include "graphs/GraphRanges.h"
 #include "graphs/windows/Plot.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
@@ -244,6 +245,15 @@ TEST_F(StatisticsWindows, ToolBarShowsAndHidesTheResolutionPanel)
     w->onToolBarButton("Plot");
     EXPECT_FALSE(w->resolutionPanel()->isVisible());
     ASSERT_NE(Plot::openWindow(), nullptr);
+}
+
+TEST_F(StatisticsWindows, PlotRemembersHowManyReadingsResetScaleShows)
+{
+    graphSharedState().plotPointCount = 0;
+    StatisticsWindow *w = open(writeFile("r.vorn", RealTimeHeader + bodyLines(7)));
+    ASSERT_NE(w, nullptr);
+    w->onToolBarButton("Plot");
+    EXPECT_EQ(graphSharedState().plotPointCount, 7);
 }
 
 TEST_F(StatisticsWindows, ResolutionButtonOpensTheHistogram)

@@ -93,7 +93,7 @@ TEST_F(GraphPrintingTest, SeriesGraphPrintsEachCopyAfterTheNoteAndComesBack)
 
     ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Printer).size(), 1u);
     EXPECT_TRUE(dialogs.callsOf(ScriptedDialogs::Kind::Printer)[0].allowCopies);
-    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\n') });
+    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\r') });
     EXPECT_EQ(pdfPages(pdf("series.pdf")), 2);
     EXPECT_TRUE(pdfIsLandscape(pdf("series.pdf")));
     const QString text = pdfText(pdf("series.pdf"));
@@ -156,7 +156,7 @@ TEST_F(GraphPrintingTest, LiveHistogramPrintsCopiesAfterTheNote)
     RealHistogram *window = RealHistogram::LoadClassCounts(counts, ClassWidth::Whole, 70, 75);
     dialogs.answerPrinter({ true, pdf("live.pdf"), 2, QPageLayout::Portrait });
     window->printHistogram();
-    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\n') });
+    EXPECT_EQ(dialogs.messageTexts(), QStringList { noteLines.join('\r') });
     EXPECT_EQ(pdfPages(pdf("live.pdf")), 2);
     const QString text = pdfText(pdf("live.pdf"));
     EXPECT_TRUE(text.contains(QLatin1String("dB")));

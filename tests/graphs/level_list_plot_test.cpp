@@ -1,4 +1,5 @@
 #include "QtPrinting.h"
+#include "analysis/LevelText.h"
 #include "graphs/LevelListPlot.h"
 #include "graphs/ThrottledProgress.h"
 
@@ -33,7 +34,7 @@ class LeadingNumber : public ::testing::TestWithParam<LeadingNumberCase>
 
 TEST_P(LeadingNumber, ReadsTheLeadingDecimal)
 {
-    EXPECT_DOUBLE_EQ(leadingNumber(QString::fromLatin1(GetParam().text)), GetParam().value);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QString::fromLatin1(GetParam().text)), GetParam().value);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, LeadingNumber,

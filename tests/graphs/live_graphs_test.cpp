@@ -233,6 +233,18 @@ TEST_F(LiveGraphsTest, OneStripChartAtATimeAndClearEmptiesAll)
         EXPECT_EQ(chart->pointCount(), 0) << chart->objectName().toStdString();
 }
 
+TEST_F(LiveGraphsTest, LostLinkClearsTheLevelChartAndHistogramsButKeepsLeqAndSel)
+{
+    for (int i = 0; i < 5; ++i)
+        feed(70 + i, 70, 70);
+    graphs.clearAfterLinkLoss();
+    for (GraphControl *chart :
+         { graphs.levelChart(), graphs.wholeHistogram(), graphs.tenthHistogram() })
+        EXPECT_EQ(chart->pointCount(), 0) << chart->objectName().toStdString();
+    EXPECT_EQ(graphs.leqChart()->pointCount(), 5);
+    EXPECT_EQ(graphs.selChart()->pointCount(), 5);
+}
+
 TEST_F(LiveGraphsTest, StripChartsKeepABoundedWindow)
 {
     for (int i = 0; i < LiveGraphs::StripWindowSamples + 50; ++i)

@@ -24,9 +24,11 @@ protected:
     int choose(const QString &text)
     {
         int chosen = -1;
-        QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
+        const QMetaObject::Connection c
+            = QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
         child<QComboBox>("TxtCOM")->setEditText(text);
         child<QPushButton>("CmdOK")->click();
+        QObject::disconnect(c);
         return chosen;
     }
 

@@ -1,7 +1,4 @@
-# The platform library links only once the reading list model is implemented.
-if(EXISTS ${PROJECT_SOURCE_DIR}/src/ui/core/ReadingListModel.cpp)
-  vorn_add_test(recording_format_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/recording_format_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/RecordingTestSupport.cpp
-    LIBS vorn_recording)
-endif()
+vorn_add_test(recording_format_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/recording_format_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/RecordingTestSupport.cpp
+  LIBS vorn_recording)

@@ -218,6 +218,18 @@ TEST(QtDialogs, MessageBoxShowsTextTitleIconAndTheAskedButtons)
               MessageAnswer::Cancel);
 }
 
+TEST(QtDialogs, CarriageReturnsInAMessageBreakItsLinesOnScreen)
+{
+    QString text;
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        text = box->text();
+        box->accept();
+    });
+    dialogs().message(nullptr, "Recording Mode!\n\rPlease stop recording!\rNote\r\nEnd", "",
+                      MessageIcon::Critical, MessageButtons::Ok);
+    EXPECT_EQ(text, "Recording Mode!\n\nPlease stop recording!\nNote\nEnd");
+}
+
 TEST(QtDialogs, InputBoxReturnsTheTextOrNothingWhenCancelled)
 {
     QString shownDefault;

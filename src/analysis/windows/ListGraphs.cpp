@@ -1,10 +1,14 @@
 #include "ListGraphs.h"
 
+#include "graphs/GraphRanges.h"
+#include "ui/core/ReadingListModel.h"
 #include "graphs/windows/Histogram.h"
 #include "graphs/windows/Plot.h"
 
 void plotReadingList(const ReadingListModel &list, const AnalysisHost &host)
 {
+    // "Reset Scale" in the plot goes back to all the readings plotted.
+    graphSharedState().plotPointCount = list.count();
     Plot::PlotFromList(list, PlotHost { host.panel, host.timers });
 }
 

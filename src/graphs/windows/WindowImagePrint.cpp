@@ -1,5 +1,7 @@
 #include "WindowImagePrint.h"
 
+#include "analysis/StatisticsReport.h"
+
 #include "ui/widgets/Dialogs.h"
 
 #include <QPicture>
@@ -77,16 +79,6 @@ QPrinter &currentPrinter()
 
 void showPrinterNote(QWidget *parent)
 {
-    const QString text = QStringList{
-        QStringLiteral("Note"),
-        QStringLiteral("The effect of the properties of the Printer settings"),
-        QStringLiteral("depends on the driver supplied by the printer manufacturer."),
-        QStringLiteral("Some property settings may have no effect, or several different "
-                       "property settings"),
-        QStringLiteral("may all have the same effect. Settings outside the accepted range may "
-                       "or may not produce an error."),
-        QStringLiteral("For more information, see the manufacturer's documentation for the "
-                       "specific driver."),
-    }.join(QLatin1Char('\n'));
-    dialogs().message(parent, text, QString(), MessageIcon::None, MessageButtons::Ok);
+    dialogs().message(parent, StatisticsReport::noteMessage(), QString(), MessageIcon::None,
+                      MessageButtons::Ok);
 }

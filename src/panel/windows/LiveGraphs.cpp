@@ -51,7 +51,7 @@ GraphControl *LiveGraphs::makeStripChart(const char *name, const QString &captio
     chart->setStripWindow(StripWindowSamples);
     chart->setAxisRange(GraphControl::Axis::X, 0, StripWindowSamples - 1);
     chart->setAxisRange(GraphControl::Axis::Y, 30, 130);
-    chart->setMinimumHeight(120);
+    chart->setMinimumHeight(150);
     return chart;
 }
 
@@ -70,7 +70,7 @@ GraphControl *LiveGraphs::makeHistogram(const char *name, bool tenths)
                               tenths ? GraphControl::LabelFormat::TenthsAsDb
                                      : GraphControl::LabelFormat::Whole);
     chart->setAxisLabelFormat(GraphControl::Axis::Y, GraphControl::LabelFormat::Whole);
-    chart->setMinimumHeight(120);
+    chart->setMinimumHeight(150);
     return chart;
 }
 
@@ -120,6 +120,12 @@ bool LiveGraphs::wholeHistogramShown() const
 void LiveGraphs::clear()
 {
     for (GraphControl *chart : { m_level, m_leq, m_sel, m_whole, m_tenth })
+        chart->clear();
+}
+
+void LiveGraphs::clearAfterLinkLoss()
+{
+    for (GraphControl *chart : { m_level, m_whole, m_tenth })
         chart->clear();
 }
 

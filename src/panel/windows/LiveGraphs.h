@@ -36,6 +36,9 @@ public:
     bool wholeHistogramShown() const;
     // Empties all five graphs.
     void clear();
+    // After a lost link: the level chart and both histograms start again;
+    // the Leq and SEL charts keep their history.
+    void clearAfterLinkLoss();
 
     GraphControl *levelChart() const { return m_level; }
     GraphControl *leqChart() const { return m_leq; }

@@ -42,6 +42,8 @@ void LiveSession::buildAreas()
 
     m_saveData = new SaveDataPanel;
     m_saveData->hide();
+    // The Save Data choice draws its own frame; the empty area stays blank.
+    m_panel.saveArea()->setFrameShape(QFrame::NoFrame);
     m_panel.saveArea()->layout()->addWidget(m_saveData);
 
     m_list = new ReadingListView(&m_state.List);
@@ -85,8 +87,6 @@ void LiveSession::connectRecording()
             return HeaderBoards { display.boardCA, display.boardSFI, display.boardLevel };
         });
     connect(m_recording.get(), &RecordingController::ticked, this, &LiveSession::showTick);
-    connect(m_recording.get(), &RecordingController::liveDataCleared, this,
-            &LiveSession::clearLiveViews);
     connect(m_recording.get(), &RecordingController::recordingChanged, m_panel.toolbar(),
             &PanelToolbar::setRecording);
     // A recording running when the panel closes is finished into its file.
@@ -111,7 +111,10 @@ void LiveSession::connectToolbar()
         = [this] { DownloadLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
     actions.eraseLoggerMemory
         = [this] { EraseLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
-    actions.resetLiveData = [this] { m_recording->ResetLiveData(); };
+    actions.resetLiveData = [this] {
+        m_recording->ResetLiveData();
+        m_graphs->clear();
+    };
     actions.sampleInterval = [this] { return m_state.SampleInterval; };
     actions.setSampleInterval = [this](int seconds) { m_state.changeSampleInterval(seconds); };
 
@@ -124,6 +127,7 @@ void LiveSession::connectToolbar()
 
     QPushButton *leq = m_panel.leqButton();
     leq->setEnabled(true);
+    leq->setAccessibleDescription(QStringLiteral("Starts or stops a timed Leq"));
     connect(leq, &QPushButton::clicked, m_commands.get(), &ToolbarCommands::OnLeqButton);
     m_panel.statisticsArea()->layout()->addWidget(
         new TimedIntegrationBoard(m_commands->timedIntegration()));
@@ -136,6 +140,7 @@ void LiveSession::connectLinkEvents()
             &RecordingController::stopForLostLink);
     connect(&events, &PanelEvents::linkLostResetMeasurement, m_recording.get(),
             &RecordingController::resetForLostLink);
+    connect(&events, &PanelEvents::linkLostClearGraphs, m_graphs, &LiveGraphs::clearAfterLinkLoss);
 }
 
 void LiveSession::sampleTick()
@@ -155,9 +160,4 @@ void LiveSession::showTick(const SampleTickResult &result)
     m_graphs->appendSample(result.Chart.Level, result.Chart.Leq, result.Chart.Sel);
     if (result.ClassTablesChanged)
         m_graphs->setClassTables(liveGraphData());
-}
-
-void LiveSession::clearLiveViews()
-{
-    m_graphs->clear();
 }

@@ -42,7 +42,6 @@ private:
     void connectLinkEvents();
     void sampleTick();
     void showTick(const SampleTickResult &result);
-    void clearLiveViews();
     LiveGraphData liveGraphData() const;
 
     Panel &m_panel;

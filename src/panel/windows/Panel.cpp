@@ -90,7 +90,7 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     m_toolbar->setButtonAvailable(QStringLiteral("Up"), true);
     m_toolbar->setButtonAvailable(QStringLiteral("Down"), true);
 
-    resize(1000, 700);
+    resize(1040, 820);
 }
 
 Panel::~Panel()

@@ -22,7 +22,11 @@ public:
     {
         QMessageBox box(parent);
         box.setWindowTitle(titleOrProgramName(title));
-        box.setText(text);
+        // Texts keep the carriage returns the program's messages are made
+        // with; on screen each one breaks the line.
+        QString shown = text;
+        shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        box.setText(shown);
         box.setIcon(qtIcon(icon));
         switch (buttons) {
         case MessageButtons::Ok:
