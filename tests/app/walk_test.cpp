@@ -542,36 +542,65 @@ private:
     }
 
     // The five small graphs open their large windows with the panel's data.
+    // Each small graph the user can see opens its large window with the
+    // panel's data. The strip charts share one place: an option picks which.
     bool smallGraphsOpen()
     {
-        const char *graphs[] = { "CWG", "CWLeq", "CWSEL", "CWInt", "CWDec" };
-        for (const char *name : graphs) {
-            GraphControl *small = panel()->findChild<GraphControl *>(QLatin1String(name));
+        struct Small
+        {
+            const char *graph;
+            const char *option; // the option that shows it, if any
+        };
+        const Small graphs[] = { { "CWLeq", "SSOpt1" },
+                                 { "CWSEL", "SSOpt2" },
+                                 { "CWG", "SSOpt0" },
+                                 { "CWInt", nullptr },
+                                 { "CWDec", nullptr } };
+        int clicked = 0;
+        for (const Small &entry : graphs) {
+            SCOPED_TRACE(entry.graph);
+            if (entry.option) {
+                QAbstractButton *option = button(panel(), entry.option);
+                EXPECT_NE(option, nullptr);
+                if (option)
+                    option->click();
+            }
+            GraphControl *small = panel()->findChild<GraphControl *>(QLatin1String(entry.graph));
             if (!small) {
-                m_gaps.note(
-                    QStringLiteral("the panel has no small graph %1").arg(QLatin1String(name)));
+                ADD_FAILURE() << "the panel has no small graph " << entry.graph;
                 continue;
             }
-            // Of the stacked graphs the user sees, and clicks, one at a time.
-            if (!small->isVisible())
+            // The two histograms take turns by the spread of the levels.
+            if (!small->isVisible()) {
+                EXPECT_EQ(entry.option, nullptr) << "its option did not show it";
                 continue;
-            const QWidgetList before = QApplication::topLevelWidgets();
-            QMetaObject::invokeMethod(small, "clicked");
+            }
+            EXPECT_GT(small->pointCount(), 0);
+            // A large window may be the one closed before, shown again.
+            QWidgetList shownBefore;
+            for (QWidget *w : QApplication::topLevelWidgets())
+                if (w->isVisible())
+                    shownBefore << w;
+            Q_EMIT small->clicked();
             QWidget *opened = nullptr;
             WaitUntil(
                 [&] {
                     for (QWidget *w : QApplication::topLevelWidgets())
-                        if (w->isVisible() && !before.contains(w))
+                        if (w->isVisible() && !shownBefore.contains(w))
                             opened = w;
                     return opened != nullptr;
                 },
                 3000);
-            EXPECT_NE(opened, nullptr) << name << " opened no window";
-            if (opened) {
-                SaveScreenshot(opened, QStringLiteral("small-graph-") + QLatin1String(name));
-                opened->close();
-            }
+            EXPECT_NE(opened, nullptr) << "no window opened";
+            if (!opened)
+                continue;
+            ++clicked;
+            const auto *large = opened->findChild<GraphControl *>();
+            EXPECT_TRUE(large && large->pointCount() > 0) << "the window shows no data";
+            SaveScreenshot(opened, QStringLiteral("small-graph-") + QLatin1String(entry.graph));
+            opened->close();
         }
+        EXPECT_EQ(clicked, 4); // three strip charts and the histogram shown
         return true;
     }
 
