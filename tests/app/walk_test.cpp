@@ -134,6 +134,7 @@ public:
             { "logger download, browse, save, open", &UserWalk::downloadBrowseAndSave },
             { "erase", &UserWalk::eraseTheMemory },
             { "clock window", &UserWalk::readAndSetTheClock },
+            { "refresh", &UserWalk::refreshEmptiesTheLiveData },
         };
         QElapsedTimer clock;
         clock.start();
@@ -320,6 +321,13 @@ private:
         m_meter.control(QStringLiteral("pause"));
         RunEventsFor(5000);
         m_meter.control(QStringLiteral("run"));
+        // Opening a file is refused while recording, and the recording goes on.
+        const qsizetype opensBefore = m_dialogs.callsOf(ScriptedDialogs::Kind::OpenFile).size();
+        clickToolbar(QStringLiteral("Open"));
+        EXPECT_EQ(m_dialogs.messageTexts().value(m_dialogs.messageTexts().size() - 1),
+                  QStringLiteral("Recording Mode!\n\rPlease stop recording!"));
+        EXPECT_EQ(m_dialogs.callsOf(ScriptedDialogs::Kind::OpenFile).size(), opensBefore);
+        EXPECT_TRUE(toolbar()->isRecording());
         RunEventsFor(8000);
         SaveScreenshot(panel(), QStringLiteral("panel-recording"));
         // The live boards and the list follow the samples.
@@ -788,6 +796,24 @@ private:
                   3);
         exit->click();
         EXPECT_TRUE(WaitUntil([&] { return !setup->isVisible(); }, 2000));
+        return true;
+    }
+
+    // Refresh starts the live statistics, list and graphs again.
+    bool refreshEmptiesTheLiveData()
+    {
+        const auto *grid = panel()->findChild<ReadingGrid *>(QStringLiteral("GridN2"));
+        if (!grid) {
+            ADD_FAILURE() << "no GridN2";
+            return false;
+        }
+        EXPECT_GT(grid->rowCount(), 20);
+        clickToolbar(QStringLiteral("Refresh"));
+        EXPECT_TRUE(WaitUntil([&] { return grid->rowCount() <= 2; }, 2000))
+            << grid->rowCount() << " rows after Refresh";
+        // And the sampling goes on from there.
+        EXPECT_TRUE(WaitUntil([&] { return grid->rowCount() >= 2; }, 4000));
+        EXPECT_EQ(text(panel(), "LblCOM"), QStringLiteral("COM1"));
         return true;
     }
 
