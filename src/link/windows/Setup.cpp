@@ -157,7 +157,11 @@ bool Setup::eventFilter(QObject *watched, QEvent *event)
 
 void Setup::refresh()
 {
-    if (m_refreshing || m_closed)
+    // A panel poll waiting for its frame runs this from inside its wait: a
+    // clock request now would hold the meter's frames, and the poll would
+    // take the meter for lost and wait for frames that this window's requests
+    // keep holding back. The next refresh comes once the poll is done.
+    if (m_refreshing || m_closed || m_panelTimers.pollTickRunning())
         return;
     const QScopedValueRollback busy(m_refreshing, true);
 
@@ -187,9 +191,9 @@ void Setup::refresh()
 
 void Setup::setMeterTimeToSystemTime()
 {
-    // A click while a refresh waits for the meter is carried out when that
-    // refresh is done, so the two exchanges never interleave on the line.
-    if (m_refreshing) {
+    // A click while a refresh or a panel poll waits for the meter is carried
+    // out at the end of the next refresh, so exchanges never interleave.
+    if (m_refreshing || m_panelTimers.pollTickRunning()) {
         m_setRequested = true;
         return;
     }

@@ -17,7 +17,9 @@ class WholeTicker : public QCPAxisTicker
 protected:
     double getTickStep(const QCPRange &range) override
     {
-        return std::max(1.0, QCPAxisTicker::getTickStep(range));
+        // The readable steps include 2.5 (and 25 x 10^-n), whose ticks would
+        // be labelled rounded: "3", "8", "13" under ticks at 2.5, 7.5, 12.5.
+        return std::max(1.0, std::floor(QCPAxisTicker::getTickStep(range)));
     }
     int getSubTickCount(double tickStep) override
     {
