@@ -5,6 +5,7 @@
 #include "ui/core/SerialPort.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
 
 namespace {
 
@@ -45,6 +46,31 @@ uint32_t endPositionOf(const QByteArray &reply)
 {
     return (uint32_t(uint8_t(reply[0])) << 16) | (uint32_t(uint8_t(reply[1])) << 8)
         | uint8_t(reply[2]);
+}
+
+// True when the bytes are nothing but whole live frames.
+bool onlyLiveFrames(const QByteArray &bytes)
+{
+    if (bytes.size() % FrameLength != 0)
+        return false;
+    for (qsizetype at = 0; at < bytes.size(); at += FrameLength)
+        if (!FrameIsValid(bytes.mid(at, FrameLength)))
+            return false;
+    return true;
+}
+
+// What arrives right after the announced end. A meter sends nothing there
+// (its live frames come back later); bytes that are not live frames mean the
+// line added bytes, which pushed as many real ones past the end.
+qint64 overrunAfter(SerialPort &port, QByteArray extra, const LoggerLinkLimits &limits)
+{
+    QElapsedTimer listening;
+    listening.start();
+    while (listening.elapsed() < limits.overrunListenMs) {
+        Delay(PollSeconds);
+        extra += port.readAll();
+    }
+    return onlyLiveFrames(extra) ? 0 : extra.size();
 }
 
 // Collects the stream until it is complete or stalls; true when complete.
@@ -102,8 +128,6 @@ bool receiveStream(SerialPort &port, qint64 expected, const LoggerDownloadHooks 
         }
         Delay(PollSeconds);
     }
-    // Anything after the stream (a live frame the meter sent afterwards) is not memory.
-    buffer.truncate(expected);
     report(true);
     return true;
 }
@@ -181,6 +205,8 @@ LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownload
     const bool complete = receiveStream(port, result.expectedBytes, hooks, limits, stream);
     result.receivedBytes = std::min<qint64>(stream.size(), result.expectedBytes);
     if (complete) {
+        result.overrunBytes = overrunAfter(port, stream.mid(result.expectedBytes), limits);
+        stream.truncate(result.expectedBytes);
         result.status = LoggerDownloadStatus::Completed;
         result.split = SplitLoggerBuffer(PrepareLoggerBuffer(stream));
     } else {
@@ -211,10 +237,18 @@ QString LoggerDownloadMessage(const LoggerDownloadResult &result)
     case LoggerDownloadStatus::Completed:
         break;
     }
-    if (result.split.unreadBytes == 0)
+    QStringList lines;
+    if (result.overrunBytes > 0)
+        lines << QStringLiteral("The transfer was disturbed: %1 bytes more than the meter "
+                                "announced arrived. The data sets listed may hold wrong "
+                                "readings. Try again!")
+                     .arg(result.overrunBytes);
+    if (result.split.unreadBytes > 0)
+        lines << QStringLiteral("%1 bytes of the logger memory could not be read.")
+                     .arg(result.split.unreadBytes);
+    if (lines.isEmpty())
         return {};
-    QString text = QStringLiteral("%1 bytes of the logger memory could not be read.")
-                       .arg(result.split.unreadBytes);
+    QString text = lines.join(QLatin1Char('\n'));
     if (result.split.tooManySets)
         text += QStringLiteral("\nOnly the first 255 data sets are listed.");
     return text;

@@ -32,6 +32,9 @@ struct LoggerLinkLimits
     // frames after a while: a live frame after a pause this long ends the
     // stream. The memory itself comes without pauses, at the line's speed.
     int pauseMs = 300;
+    // After the announced length, how long to listen for bytes that should
+    // not be there (noise on the line pushes real bytes past the end).
+    int overrunListenMs = 150;
     int progressStepMs = 30; // at most one progress report per step
 };
 
@@ -60,6 +63,9 @@ struct LoggerDownloadResult
     std::optional<LoggerMemorySizes> sizes; // set once "L" was answered
     qint64 expectedBytes = 0;
     qint64 receivedBytes = 0;
+    // Bytes beyond the announced length that were not live frames: the
+    // transfer was disturbed and the sets may hold noise.
+    qint64 overrunBytes = 0;
     LoggerSplit split;
 };
 

@@ -228,10 +228,9 @@ TEST_F(GarbageInDownload, TheProgramGoesOn)
     EXPECT_LE(outcome.listedRecords.size(), 2);
 }
 
-// Known fault, left for the logger's owner: the noise bytes count towards the
-// expected length, so the first set is listed with 150 records too many (made
-// of noise) and the second with its last 150 records cut off, without a word.
-TEST_F(GarbageInDownload, DISABLED_DamagedTransferIsReportedNotListedAsGood)
+// Noise on the line counts towards the announced length and pushes as many
+// real bytes past its end: the sets cannot be trusted, and the user is told.
+TEST_F(GarbageInDownload, DamagedTransferIsReportedNotListedAsGood)
 {
     const Outcome outcome = downloadWithNoise();
     const bool listedRight = outcome.listedRecords == QList<int>({ 3000, 3000 });

@@ -348,6 +348,22 @@ TEST_F(LoggerDownload, ExtraBytesAfterTheStreamAreNotMemory)
     ASSERT_EQ(result.split.sets.size(), 1u);
     EXPECT_EQ(result.split.sets[0].bytes, TestLoggerSet().bytes());
     EXPECT_EQ(result.split.unreadBytes, 0);
+    // More than the announced length came: the line added bytes, the user is told.
+    EXPECT_EQ(result.overrunBytes, 6);
+    EXPECT_TRUE(LoggerDownloadMessage(result).startsWith(
+        "The transfer was disturbed: 6 bytes more than the meter announced arrived."));
+}
+
+TEST_F(LoggerDownload, LiveFramesRightAfterTheStreamDisturbNothing)
+{
+    ScriptedMeter meter;
+    meter.endReply = endPositionReply(111);
+    meter.stream = loggerStream({ TestLoggerSet() }) + QByteArray::fromHex("02 05 01 02 8A 03")
+                   + QByteArray::fromHex("02 05 01 02 8B 03");
+    const LoggerDownloadResult result = download(meter);
+    ASSERT_EQ(result.split.sets.size(), 1u);
+    EXPECT_EQ(result.overrunBytes, 0);
+    EXPECT_TRUE(LoggerDownloadMessage(result).isEmpty());
 }
 
 TEST(LoggerMessages, PercentAndUnreadTexts)
