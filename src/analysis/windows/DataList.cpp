@@ -1,5 +1,6 @@
 #include "DataList.h"
 #include "ui/widgets/Shortcuts.h"
+#include "ui/widgets/ToolbarIcons.h"
 
 #include "PrintStatisticsReport.h"
 #include "recording/DataFileWriter.h"
@@ -65,11 +66,11 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
 
     auto *toolbar = new QToolBar(this);
     toolbar->setObjectName(QStringLiteral("Toolbar1"));
-    m_save = toolbar->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString());
+    toolbar->setIconSize(QSize(28, 28));
+    m_save = toolbar->addAction(ToolbarImage(SaveFileImage), QString());
     m_save->setObjectName(QStringLiteral("Save"));
     m_save->setToolTip(QStringLiteral("Save As"));
-    m_print
-        = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
+    m_print = toolbar->addAction(ToolbarImage(PrintImage), QString());
     m_print->setObjectName(QStringLiteral("Print"));
     m_print->setToolTip(QStringLiteral("Print"));
     // Enabled once a set is shown.

@@ -1,5 +1,6 @@
 #include "StatisticsWindow.h"
 #include "ui/widgets/Shortcuts.h"
+#include "ui/widgets/ToolbarIcons.h"
 
 #include "ListGraphs.h"
 #include "PrintStatisticsReport.h"
@@ -25,6 +26,15 @@
 #include <optional>
 
 namespace {
+
+int imageOf(const QString &key)
+{
+    if (key == QLatin1String("Plot"))
+        return PlotImage;
+    if (key == QLatin1String("Ln"))
+        return HistogramImage;
+    return PrintImage;
+}
 
 QLabel *newBoard(const QString &name, const QString &accessibleName, QWidget *parent)
 {
@@ -61,13 +71,14 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     m_toolBar = new QToolBar(this);
     m_toolBar->setObjectName(QStringLiteral("Toolbar1"));
     m_toolBar->setAccessibleName(QStringLiteral("Tool bar"));
+    m_toolBar->setIconSize(QSize(28, 28));
     const std::pair<QString, QString> buttons[] = {
         { QStringLiteral("Plot"), layout.plotTip },
         { QStringLiteral("Ln"), QStringLiteral("Histogram") },
         { QStringLiteral("Print"), QStringLiteral("Print") },
     };
     for (const auto &[key, tip] : buttons) {
-        QAction *action = m_toolBar->addAction(key);
+        QAction *action = m_toolBar->addAction(ToolbarImage(imageOf(key)), key);
         action->setObjectName(key);
         action->setToolTip(tip);
         if (QWidget *button = m_toolBar->widgetForAction(action)) {

@@ -1,6 +1,6 @@
 #include "PanelToolbar.h"
 
-#include "ToolbarIcons.h"
+#include "ui/widgets/ToolbarIcons.h"
 #include "panel/ToolbarButtons.h"
 
 #include "ui/widgets/Shortcuts.h"

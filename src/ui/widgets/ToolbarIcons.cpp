@@ -163,6 +163,47 @@ void draw(QPainter &p, int image)
         p.drawPolygon(QPolygonF({ QPointF(22, 2), QPointF(40, 12), QPointF(22, 24) }));
         break;
     }
+    case PlotImage: { // a level graph over its axes
+        p.setPen(strokePen(3));
+        p.drawLine(QPointF(6, 56), QPointF(58, 56));
+        p.drawLine(QPointF(6, 56), QPointF(6, 8));
+        QPolygonF trace;
+        for (int i = 0; i <= 12; ++i)
+            trace << QPointF(10 + i * 4, 36 - 14 * std::sin(i * 0.7) - (i % 2) * 5);
+        p.setPen(QPen(Accent, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(trace);
+        break;
+    }
+    case HistogramImage: { // class bars over the level axis
+        p.setPen(strokePen(3));
+        p.drawLine(QPointF(4, 56), QPointF(60, 56));
+        const double heights[] = { 10, 22, 38, 30, 16, 8 };
+        p.setBrush(Accent);
+        for (int i = 0; i < 6; ++i)
+            p.drawRect(QRectF(8 + i * 8.5, 54 - heights[i], 7, heights[i]));
+        break;
+    }
+    case PrintImage: // a printer with its sheet
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRect(QRectF(18, 6, 28, 20));
+        p.setBrush(Accent.lighter(150));
+        p.drawRoundedRect(QRectF(6, 24, 52, 22), 5, 5);
+        p.setBrush(Paper);
+        p.drawRect(QRectF(16, 38, 32, 20));
+        p.setPen(strokePen(2.5));
+        p.drawLine(QPointF(22, 46), QPointF(42, 46));
+        p.drawLine(QPointF(22, 52), QPointF(38, 52));
+        break;
+    case SaveFileImage: // a disk
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRoundedRect(QRectF(8, 8, 48, 48), 6, 6);
+        p.setBrush(Stroke);
+        p.drawRect(QRectF(18, 8, 24, 14));
+        p.setBrush(Accent.lighter(150));
+        p.drawRect(QRectF(16, 32, 32, 24));
+        break;
     case StopRecordingImage: // recording: the stop square
         p.setPen(strokePen());
         p.setBrush(Record);
