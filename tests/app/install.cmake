@@ -3,4 +3,4 @@
 add_test(NAME Install.ProgramEmulatorDesktopEntryAndIcon
   COMMAND ${CMAKE_COMMAND} -DBUILD_DIR=${CMAKE_BINARY_DIR}
           -DPREFIX=${CMAKE_BINARY_DIR}/install-check
-          -P ${CMAKE_CURRENT_LIST_DIR}/check_install.cmake)
+          -P ${CMAKE_CURRENT_LIST_DIR}/scripts/check_install.cmake)
