@@ -1,4 +1,5 @@
-#include "panel/EmulatorSession.h" // from the tests
+#include "support/EventWaits.h"
+#include "support/MeterEmulator.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "ui/widgets/ScriptedDialogs.h"
@@ -31,7 +32,7 @@ double processCpuSeconds()
 struct Mirror
 {
     ScriptedDialogs dialogs;
-    EmulatorSession emulator;
+    MeterEmulator emulator;
     std::unique_ptr<Panel> panel;
 
     bool start(benchmark::State &state)
@@ -49,7 +50,7 @@ struct Mirror
             return false;
         }
         panel->show();
-        if (!WaitFor([this] { return lblCom() == QStringLiteral("COM1") && figure() != "140.0"; },
+        if (!WaitUntil([this] { return lblCom() == QStringLiteral("COM1") && figure() != "140.0"; },
                      3000)) {
             state.SkipWithError("the panel never showed a level");
             return false;

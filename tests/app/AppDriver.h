@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/EventWaits.h"
+#include "support/MeterEmulator.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -11,59 +14,6 @@
 
 class ProgramRun;
 class QWidget;
-
-// The meter emulator as a child process on its own ports folder
-// (VORN_PORTS_DIR points there while it lives), linked as COM1 and recording
-// every byte it receives.
-class MeterEmulator
-{
-public:
-    // Empty when no emulator was built with the tests.
-    static QString program();
-
-    MeterEmulator() = default;
-    ~MeterEmulator();
-    MeterEmulator(const MeterEmulator &) = delete;
-    MeterEmulator &operator=(const MeterEmulator &) = delete;
-
-    // Starts it and waits for its COM1 link. False with the reason.
-    bool start(const QStringList &extraArguments, QString *why);
-    // One run-time command line into its control FIFO.
-    bool control(const QString &command);
-    // Every byte received so far, in order.
-    QByteArray received() const;
-    // Ends it (SIGTERM); true once no process is left.
-    bool stop();
-    bool running() const { return m_process.state() != QProcess::NotRunning; }
-    // What it printed on standard output so far (the answers to "status").
-    QString output();
-    QString portsFolder() const { return m_dir.path(); }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    QString m_output;
-};
-
-// Processes events (never spinning) until the condition holds or the time
-// is up; the condition is looked at once more at the end.
-bool WaitUntil(const std::function<bool()> &condition, int timeoutMs);
-// Looks at a condition every 20 ms from a timer, which also fires inside the
-// program's own waits (a recovery waits inside the poll tick, where a
-// WaitUntil further down the stack cannot look), and keeps the first moment
-// it held; whenSeen runs then, to note what else was true at that moment.
-class Watch : public QObject
-{
-public:
-    explicit Watch(std::function<bool()> condition, std::function<void()> whenSeen = {});
-    bool seen() const { return m_seen; }
-
-private:
-    std::function<bool()> m_condition;
-    std::function<void()> m_whenSeen;
-    QTimer m_timer;
-    bool m_seen = false;
-};
 
 // Processes events for the given time.
 void RunEventsFor(int ms);

@@ -7,12 +7,7 @@ foreach(test app_walk_test app_faults_test)
   vorn_add_test(${test}
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${source}.cpp
             ${CMAKE_CURRENT_LIST_DIR}/AppDriver.cpp
-    LIBS vorn_panel_windows)
+    LIBS vorn_panel_windows vorn_test_support)
   target_include_directories(${test} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_compile_definitions(${test} PRIVATE VORN_SCREENSHOT_DIR="${VORN_SCREENSHOT_DIR}")
-  if(TARGET vorn-meter-emulator)
-    target_compile_definitions(${test} PRIVATE
-      VORN_METER_EMULATOR="$<TARGET_FILE:vorn-meter-emulator>")
-    add_dependencies(${test} vorn-meter-emulator)
-  endif()
 endforeach()

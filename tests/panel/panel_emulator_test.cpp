@@ -1,4 +1,5 @@
-#include "EmulatorSession.h"
+#include "support/EventWaits.h"
+#include "support/MeterEmulator.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "ui/widgets/ScriptedDialogs.h"
@@ -18,7 +19,7 @@ class PanelEmulatorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (EmulatorSession::program().isEmpty())
+        if (MeterEmulator::program().isEmpty())
             GTEST_SKIP() << "no meter emulator built";
         QString why;
         ASSERT_TRUE(emulator.start({ QStringLiteral("--signal"), QStringLiteral("constant"),
@@ -45,14 +46,14 @@ protected:
     QString figure() { return panel->findChild<SevenSegmentDisplay *>("ShownLCD")->text(); }
 
     ScriptedDialogs dialogs;
-    EmulatorSession emulator;
+    MeterEmulator emulator;
     std::unique_ptr<Panel> panel;
     QElapsedTimer clock;
 };
 
 TEST_F(PanelEmulatorTest, ShowsTheMetersLevelWithinASecond)
 {
-    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("72.4"); }, 1000));
     EXPECT_LE(clock.elapsed(), 1000);
     EXPECT_EQ(text("LblCOM"), QStringLiteral("COM1"));
     EXPECT_EQ(text("BoardLevel"), QStringLiteral("70-130"));
@@ -60,7 +61,7 @@ TEST_F(PanelEmulatorTest, ShowsTheMetersLevelWithinASecond)
 
 TEST_F(PanelEmulatorTest, SilentMeterShowsNoComAndStopsTimer2UntilItSendsAgain)
 {
-    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1500));
+    ASSERT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("72.4"); }, 1500));
     bool timer2WhenLost = true;
     QString figureWhenLost, valueWhenLost;
     Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); },
@@ -72,33 +73,33 @@ TEST_F(PanelEmulatorTest, SilentMeterShowsNoComAndStopsTimer2UntilItSendsAgain)
                });
     ASSERT_TRUE(emulator.control(QStringLiteral("silent 3")));
     ASSERT_TRUE(
-        WaitFor([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 6000));
+        WaitUntil([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 6000));
     EXPECT_LE(lost.seenAtMs(), 1600);
     EXPECT_FALSE(timer2WhenLost);
     EXPECT_EQ(figureWhenLost, QStringLiteral("72.4")); // keeps its last figure
     EXPECT_EQ(valueWhenLost, QString());
     EXPECT_TRUE(panel->timers().timer2Enabled());
-    EXPECT_TRUE(WaitFor([&] { return figure() == QStringLiteral("81.3"); }, 1000));
+    EXPECT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("81.3"); }, 1000));
 }
 
 TEST_F(PanelEmulatorTest, DownKeyReachesTheMeterAndItsNewRangeShows)
 {
-    ASSERT_TRUE(WaitFor([&] { return text("BoardLevel") == QStringLiteral("70-130"); }, 1500));
+    ASSERT_TRUE(WaitUntil([&] { return text("BoardLevel") == QStringLiteral("70-130"); }, 1500));
     panel->findChild<QPushButton *>(QStringLiteral("BtnDown"))->click();
     const QByteArray keyFrame("\x4B\x00\x00\x0A", 4);
-    WaitFor([&] { return emulator.received().contains(keyFrame); }, 1000);
+    WaitUntil([&] { return emulator.received().contains(keyFrame); }, 1000);
     const QByteArray received = emulator.received();
     const qsizetype key = received.indexOf(keyFrame);
     ASSERT_GE(key, 1) << received.toHex(' ').toStdString();
     EXPECT_TRUE(received.left(key).contains('\x41'));
-    EXPECT_TRUE(WaitFor([&] { return text("BoardLevel") == QStringLiteral("60-120"); }, 2500));
+    EXPECT_TRUE(WaitUntil([&] { return text("BoardLevel") == QStringLiteral("60-120"); }, 2500));
     EXPECT_EQ(text("LblBarMin"), QStringLiteral("60"));
     EXPECT_EQ(text("LblBarMax"), QStringLiteral("120"));
 }
 
 TEST_F(PanelEmulatorTest, UnpluggedAdapterRecoversWhenPluggedBack)
 {
-    ASSERT_TRUE(WaitFor([&] { return figure() == QStringLiteral("72.4"); }, 1500));
+    ASSERT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("72.4"); }, 1500));
     bool timer2WhenLost = true;
     Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); },
                [&] {
@@ -107,11 +108,11 @@ TEST_F(PanelEmulatorTest, UnpluggedAdapterRecoversWhenPluggedBack)
                });
     ASSERT_TRUE(emulator.control(QStringLiteral("unplug 2")));
     ASSERT_TRUE(
-        WaitFor([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 8000));
+        WaitUntil([&] { return lost.seen() && text("LblCOM") == QStringLiteral("COM1"); }, 8000));
     EXPECT_LE(lost.seenAtMs(), 1600);
     EXPECT_FALSE(timer2WhenLost);
     EXPECT_TRUE(panel->timers().timer2Enabled());
-    EXPECT_TRUE(WaitFor([&] { return figure() == QStringLiteral("66.6"); }, 1500));
+    EXPECT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("66.6"); }, 1500));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
-#include "EmulatorSession.h"
+#include "support/EventWaits.h"
+#include "support/MeterEmulator.h"
 #include "link/windows/Port.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/ProgramRun.h"
@@ -44,9 +45,9 @@ TEST(ProgramRun, PortThatDoesNotOpenEndsTheRunWithTheMessage)
 
 TEST(ProgramRun, OkOpensThePanelAndClosingItEndsTheRun)
 {
-    if (EmulatorSession::program().isEmpty())
+    if (MeterEmulator::program().isEmpty())
         GTEST_SKIP() << "no meter emulator built";
-    EmulatorSession emulator; // on COM1
+    MeterEmulator emulator; // on COM1
     QString why;
     ASSERT_TRUE(emulator.start({}, &why)) << why.toStdString();
     ScriptedDialogs dialogs;

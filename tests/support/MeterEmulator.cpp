@@ -1,8 +1,7 @@
-#include "EmulatorSession.h"
+#include "MeterEmulator.h"
 
-#include "ui/core/Delay.h"
+#include "EventWaits.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -10,30 +9,26 @@
 #define VORN_METER_EMULATOR ""
 #endif
 
-QString EmulatorSession::program()
+QString MeterEmulator::program()
 {
     const QString fromEnv = qEnvironmentVariable("VORN_METER_EMULATOR");
     const QString path = fromEnv.isEmpty() ? QStringLiteral(VORN_METER_EMULATOR) : fromEnv;
     return QFileInfo(path).isExecutable() ? path : QString();
 }
 
-EmulatorSession::~EmulatorSession()
+MeterEmulator::~MeterEmulator()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-        m_process.waitForFinished(1000);
-    }
+    stop();
 }
 
-bool EmulatorSession::start(const QStringList &extraArguments, QString *why)
+bool MeterEmulator::start(const QStringList &extraArguments, QString *why)
 {
     if (!m_dir.isValid()) {
         *why = QStringLiteral("no temporary folder");
         return false;
     }
     qputenv("VORN_PORTS_DIR", m_dir.path().toLocal8Bit());
+    // Its complaints about commands belong in the test log.
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(program(),
                     QStringList { QStringLiteral("--port"), QStringLiteral("COM1"),
@@ -41,18 +36,18 @@ bool EmulatorSession::start(const QStringList &extraArguments, QString *why)
                                   m_dir.filePath(QStringLiteral("received.txt")) }
                         + extraArguments);
     if (!m_process.waitForStarted(5000)) {
-        *why = QStringLiteral("emulator did not start: ") + m_process.errorString();
+        *why = QStringLiteral("the emulator did not start: ") + m_process.errorString();
         return false;
     }
     const QString link = m_dir.filePath(QStringLiteral("COM1"));
-    if (!WaitFor([&] { return QFileInfo::exists(link); }, 5000)) {
+    if (!WaitUntil([&] { return QFileInfo::exists(link); }, 5000)) {
         *why = QStringLiteral("no COM1 link appeared");
         return false;
     }
     return true;
 }
 
-bool EmulatorSession::control(const QString &command)
+bool MeterEmulator::control(const QString &command)
 {
     QFile fifo(m_dir.filePath(QStringLiteral("COM1.control")));
     if (!fifo.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
@@ -61,7 +56,7 @@ bool EmulatorSession::control(const QString &command)
     return fifo.write(line) == line.size();
 }
 
-QByteArray EmulatorSession::received() const
+QByteArray MeterEmulator::received() const
 {
     QFile file(m_dir.filePath(QStringLiteral("received.txt")));
     if (!file.open(QIODevice::ReadOnly))
@@ -75,31 +70,20 @@ QByteArray EmulatorSession::received() const
     return bytes;
 }
 
-bool WaitFor(const std::function<bool()> &condition, int timeoutMs)
+bool MeterEmulator::stop()
 {
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        Delay(0.02);
+    if (m_process.state() == QProcess::NotRunning)
+        return true;
+    m_process.terminate();
+    if (!m_process.waitForFinished(3000)) {
+        m_process.kill();
+        m_process.waitForFinished(1000);
     }
-    return true;
+    return m_process.state() == QProcess::NotRunning;
 }
 
-Watch::Watch(std::function<bool()> condition, std::function<void()> whenSeen)
-    : m_condition(std::move(condition))
-    , m_whenSeen(std::move(whenSeen))
+QString MeterEmulator::output()
 {
-    m_clock.start();
-    m_timer.setInterval(20);
-    QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
-        if (m_condition()) {
-            m_seenAtMs = m_clock.elapsed();
-            m_timer.stop();
-            if (m_whenSeen)
-                m_whenSeen();
-        }
-    });
-    m_timer.start();
+    m_output += QString::fromUtf8(m_process.readAllStandardOutput());
+    return m_output;
 }
