@@ -1,6 +1,5 @@
 #include "FormatTenths.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 
@@ -14,18 +13,4 @@ QString FormatTenths(double value)
         = static_cast<int64_t>(std::trunc(value * 10.0 + std::copysign(Tolerance, value)));
     const QString digits = QString::number(tenths);
     return digits.left(digits.size() - 1) + QLatin1Char('.') + digits.right(1);
-}
-
-double LeadingNumber(const QString &text)
-{
-    const QByteArray bytes = text.toLatin1();
-    const char *begin = bytes.constData();
-    const char *end = begin + bytes.size();
-    while (begin != end && *begin == ' ')
-        ++begin;
-    double value = 0.0;
-    const auto [ptr, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc())
-        return 0.0;
-    return value;
 }

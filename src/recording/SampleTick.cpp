@@ -2,6 +2,7 @@
 
 #include "AtomicFile.h"
 #include "FormatTenths.h"
+#include "LevelNumber.h"
 #include "MeasurementState.h"
 
 #include <algorithm>
@@ -117,7 +118,7 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
         const double leq = leqOf(state.RecordingEnergy, state.RecordingCount);
         state.RecordingLeqText = FormatTenths(leq);
         state.RecordingSelText = FormatTenths(selOf(leq, state.RecordingCount));
-        if (level > LeadingNumber(state.RecordingMaxText)) {
+        if (level > leadingLevelValue(state.RecordingMaxText)) {
             state.RecordingMaxText = input.LevelText;
             state.RecordingMaxTime = TimeStamp(input.Now);
         }
@@ -133,8 +134,8 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     recordSample(state, input, result);
     appendToList(state, input, result);
 
-    const double leqValue = LeadingNumber(state.LiveLeqText);
-    const double selValue = LeadingNumber(state.LiveSelText);
+    const double leqValue = leadingLevelValue(state.LiveLeqText);
+    const double selValue = leadingLevelValue(state.LiveSelText);
     result.Chart = { level, leqValue, selValue };
 
     // A level outside the tables' 0..140 dB has no class but is still a sample.

@@ -3,6 +3,7 @@
 #include "recording/DataFileReader.h"
 #include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
+#include "recording/LevelNumber.h"
 #include "ui/core/ReadingListModel.h"
 
 #include <QCoreApplication>
@@ -42,11 +43,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LeadingNumber, ReadsTheNumberAtTheStart)
 {
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral(" 0 ")), 0.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("85.3*")), 85.3);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral(".5")), 0.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QStringLiteral("L")), 0.0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(QString()), 0.0);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QStringLiteral(" 0 ")), 0.0);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QStringLiteral("85.3*")), 85.3);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QStringLiteral(".5")), 0.5);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QStringLiteral("L")), 0.0);
+    EXPECT_DOUBLE_EQ(leadingLevelValue(QString()), 0.0);
 }
 
 TEST(HeaderNumber, BlankNumberBlankWithAPoint)

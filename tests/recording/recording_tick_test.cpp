@@ -1,4 +1,5 @@
 #include "RecordingTestSupport.h"
+#include "recording/LevelNumber.h"
 #include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
 #include "recording/MeasurementState.h"
@@ -103,10 +104,10 @@ TEST_F(SampleTickTest, SampleGoesToListChartsAndHistory)
     EXPECT_EQ(m_state.List.time(0), QStringLiteral("2013/03/04 08:00:01"));
     EXPECT_EQ(m_state.List.level(0), QStringLiteral("72.5*"));
     EXPECT_DOUBLE_EQ(sampled.Chart.Level, 72.5);
-    EXPECT_DOUBLE_EQ(sampled.Chart.Leq, LeadingNumber(m_state.LiveLeqText));
+    EXPECT_DOUBLE_EQ(sampled.Chart.Leq, leadingLevelValue(m_state.LiveLeqText));
     EXPECT_EQ(m_state.History.LiveLogIndex, 1);
     EXPECT_DOUBLE_EQ(m_state.History.LevelLog()[0], 72.5);
-    EXPECT_DOUBLE_EQ(m_state.History.SelLog()[0], LeadingNumber(m_state.LiveSelText));
+    EXPECT_DOUBLE_EQ(m_state.History.SelLog()[0], leadingLevelValue(m_state.LiveSelText));
     EXPECT_EQ(sampled.Labels.Count, QString()); // not recording: labels cleared
 }
 

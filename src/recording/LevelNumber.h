@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QStringView>
+
+// The value of a decimal number at the start of the text after blanks, with
+// a point as decimal separator whatever the locale, stopping at the first
+// character that cannot continue it; 0 when the text does not start with a
+// number ("inf" and "nan" are not numbers here).
+double leadingLevelValue(QStringView text);
+
+// True when the whole text, blanks around it aside, is one such number.
+bool isWholeNumberText(QStringView text);
