@@ -2,7 +2,7 @@
 #include "support/MeterEmulator.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/SevenSegmentDisplay.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

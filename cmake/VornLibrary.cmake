@@ -37,7 +37,14 @@ endfunction()
 function(vorn_add_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} vorn_test_doubles GTest::gtest GTest::gmock)
+  # Tests of windows also get the scripted dialogs.
+  foreach(lib ${ARG_LIBS})
+    if(lib MATCHES "_windows$|^vorn_widgets$")
+      target_link_libraries(${name} PRIVATE vorn_test_dialogs)
+      break()
+    endif()
+  endforeach()
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   # Tests of windows need a platform even while their cases are listed at build time.
   set_property(TARGET ${name} PROPERTY CROSSCOMPILING_EMULATOR

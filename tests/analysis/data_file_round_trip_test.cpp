@@ -7,7 +7,7 @@
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
 #include "ui/core/ReadingListModel.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -6,7 +6,7 @@
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
 #include "ui/widgets/ReadingListView.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QAction>
 #include <QApplication>

@@ -9,7 +9,7 @@
 #include "panel/windows/ProgramRun.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "recording/windows/Memory.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>

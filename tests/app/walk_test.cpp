@@ -24,7 +24,7 @@
 #include "ui/widgets/GraphControl.h"
 #include "ui/widgets/QCustomPlotInclude.h"
 #include "ui/widgets/ReadingGrid.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -3,7 +3,7 @@
 #include "graphs/windows/RealHistogram.h"
 #include "graphs/windows/RealTimeGraph.h"
 #include "graphs/windows/WindowImagePrint.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QComboBox>
 #include <QGroupBox>

@@ -1,5 +1,5 @@
 #include "link/ClockExchange.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 

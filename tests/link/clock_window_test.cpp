@@ -1,6 +1,6 @@
 #include "link/windows/Setup.h"
 #include "ui/core/Delay.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "ui/core/PanelTimers.h"
 
 #include <QApplication>

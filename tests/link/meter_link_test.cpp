@@ -1,5 +1,5 @@
 #include "link/MeterLink.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

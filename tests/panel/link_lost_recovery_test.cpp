@@ -1,6 +1,6 @@
 #include "panel/LinkLostRecovery.h"
 #include "panel/PanelEvents.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "ui/core/PanelTimers.h"
 
 #include <QCoreApplication>

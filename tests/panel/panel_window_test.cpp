@@ -4,8 +4,8 @@
 #include "panel/windows/Panel.h"
 #include "panel/windows/PanelToolbar.h"
 #include "panel/windows/SevenSegmentDisplay.h"
-#include "ui/core/FakeSerialPort.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>

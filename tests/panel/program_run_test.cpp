@@ -3,7 +3,7 @@
 #include "link/windows/Port.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/ProgramRun.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #include "logger_test_sets.h"
 #include "recording/LoggerDownload.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 

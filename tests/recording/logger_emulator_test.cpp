@@ -8,7 +8,7 @@
 #include "ui/core/PanelTimers.h"
 #include "ui/core/QtSerialPort.h"
 #include "ui/core/ReadingListModel.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDateTime>

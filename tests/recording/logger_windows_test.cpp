@@ -3,10 +3,10 @@
 #include "recording/LoggerMemory.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QFile>

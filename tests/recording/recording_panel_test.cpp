@@ -4,8 +4,8 @@
 #include "recording/MeasurementState.h"
 #include "recording/windows/RecordingController.h"
 #include "ui/core/Delay.h"
-#include "ui/core/FakeSerialPort.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDir>

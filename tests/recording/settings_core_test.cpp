@@ -3,7 +3,7 @@
 #include "recording/SamplingExchange.h"
 #include "recording/SamplingSettings.h"
 #include "recording/TimedIntegration.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

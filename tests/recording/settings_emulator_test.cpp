@@ -10,7 +10,7 @@
 #include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/QtSerialPort.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDateTime>

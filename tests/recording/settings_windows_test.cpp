@@ -1,9 +1,9 @@
 #include "recording/windows/SamplingChoice.h"
 #include "recording/windows/ToolbarCommands.h"
 #include "ui/core/Delay.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "ui/core/PanelTimers.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QPushButton>

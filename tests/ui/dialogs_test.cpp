@@ -1,5 +1,5 @@
 #include "ui/widgets/Dialogs.h"
-#include "ui/widgets/ScriptedDialogs.h"
+#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

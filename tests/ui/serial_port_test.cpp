@@ -1,6 +1,6 @@
 #include "ui/core/ComPortNames.h"
 #include "ui/core/Delay.h"
-#include "ui/core/FakeSerialPort.h"
+#include "support/FakeSerialPort.h"
 #include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialPort.h"
+#include "ui/core/SerialPort.h"
 
 #include <QElapsedTimer>
 #include <QObject>

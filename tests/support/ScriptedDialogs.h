@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "ui/widgets/Dialogs.h"
 
 #include <QPageLayout>
 #include <QString>
