@@ -3,6 +3,8 @@
 #include "MeterReply.h"
 #include "ui/core/Delay.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 
 namespace {
@@ -46,7 +48,10 @@ QByteArray ClockBytes(const QDateTime &time)
 
 std::optional<QString> ReadMeterClock(SerialPort &port, const StopRequested &stop)
 {
-    const auto stopped = [&stop] { return stop && stop(); };
+    QElapsedTimer since;
+    since.start();
+    const auto stopped
+        = [&] { return (stop && stop()) || since.elapsed() >= LinkTiming::SilenceLimitMs; };
     while (!stopped()) {
         port.discardInput();
         SendCommand(port, 'I');
@@ -63,8 +68,9 @@ std::optional<QString> ReadMeterClock(SerialPort &port, const StopRequested &sto
     return std::nullopt;
 }
 
-void SetMeterClock(SerialPort &port, const QDateTime &time)
+bool SetMeterClock(SerialPort &port, const QDateTime &time)
 {
-    SendCommand(port, 'B', ClockBytes(time));
+    const bool written = SendCommand(port, 'B', ClockBytes(time));
     Delay(LinkTiming::CommandSettle);
+    return written;
 }

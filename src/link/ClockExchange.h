@@ -27,9 +27,10 @@ QByteArray ClockBytes(const QDateTime &time);
 
 // Asks for the clock until a reply of six bytes or more comes, processing
 // window events between tries; a live frame ahead of the reply is passed
-// over. With a silent meter it keeps asking until stop() says so: nullopt.
+// over. A meter that sends nothing within the silence limit, or a stop
+// request, gives nullopt.
 std::optional<QString> ReadMeterClock(SerialPort &port, const StopRequested &stop = {});
 
 // Writes "B" and the clock bytes of the given time and lets the meter settle;
-// the meter does not confirm it.
-void SetMeterClock(SerialPort &port, const QDateTime &time);
+// the meter does not confirm it. False when the port refused the bytes.
+bool SetMeterClock(SerialPort &port, const QDateTime &time);

@@ -3,6 +3,8 @@
 #include "LiveFrame.h"
 #include "ui/core/Delay.h"
 
+#include <QElapsedTimer>
+
 namespace {
 
 bool stopNow(const StopRequested &stop)
@@ -50,14 +52,17 @@ std::optional<QByteArray> ReadLiveFrame(SerialPort &port, const StopRequested &s
     }
 }
 
-bool MeterHandshake(SerialPort &port, const StopRequested &stop)
+bool MeterHandshake(SerialPort &port, const StopRequested &stop, int limitMs)
 {
     const QByteArray acknowledgement = HandshakeAcknowledgement();
+    QElapsedTimer since;
+    since.start();
+    const auto timedOut = [&] { return limitMs >= 0 && since.elapsed() >= limitMs; };
     for (;;) {
         portUsable(port);
         port.discardInput();
         do {
-            if (stopNow(stop))
+            if (stopNow(stop) || timedOut())
                 return false;
             if (port.isLost())
                 portUsable(port);
@@ -69,10 +74,13 @@ bool MeterHandshake(SerialPort &port, const StopRequested &stop)
     }
 }
 
-bool AwaitValidFrame(SerialPort &port, const StopRequested &stop)
+bool AwaitValidFrame(SerialPort &port, const StopRequested &stop, int limitMs)
 {
+    QElapsedTimer since;
+    since.start();
+    const auto timedOut = [&] { return limitMs >= 0 && since.elapsed() >= limitMs; };
     for (;;) {
-        if (stopNow(stop))
+        if (stopNow(stop) || timedOut())
             return false;
         if (!portUsable(port)) {
             Delay(LinkTiming::ReopenPause);
@@ -80,7 +88,7 @@ bool AwaitValidFrame(SerialPort &port, const StopRequested &stop)
         }
         port.discardInput();
         while (!port.isLost() && port.bytesWaiting() < FrameLength) {
-            if (stopNow(stop))
+            if (stopNow(stop) || timedOut())
                 return false;
             Delay(LinkTiming::FrameWaitStep);
         }
@@ -93,7 +101,7 @@ bool AwaitValidFrame(SerialPort &port, const StopRequested &stop)
 
 bool PressKey(SerialPort &port, KeyCode code, const StopRequested &stop)
 {
-    if (!MeterHandshake(port, stop))
+    if (!MeterHandshake(port, stop, LinkTiming::SilenceLimitMs))
         return false;
     return SendCommand(port, 'K', QByteArray("\x00\x00", 2) + char(static_cast<uint8_t>(code)));
 }

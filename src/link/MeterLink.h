@@ -34,6 +34,9 @@ constexpr double FrameWaitStep = 0.02;
 constexpr double CommandSettle = 0.02;
 // Between two attempts to reopen a port whose device went away.
 constexpr double ReopenPause = 0.5;
+// How long the meter may stay silent before the link counts as lost: the
+// live poll's 100 steps of 0.01 s.
+constexpr int SilenceLimitMs = 1000;
 } // namespace LinkTiming
 
 // The meter's answer to "A".
@@ -49,12 +52,16 @@ bool SendCommand(SerialPort &port, char letter, const QByteArray &args = {});
 std::optional<QByteArray> ReadLiveFrame(SerialPort &port, const StopRequested &stop = {});
 
 // Sends "A" every 0.2 s until the last six bytes read are the
-// acknowledgement. Only a stop request ends it otherwise (returns false).
-bool MeterHandshake(SerialPort &port, const StopRequested &stop = {});
+// acknowledgement. A stop request ends it (returns false), and so does a
+// limit when one is given (limitMs >= 0).
+bool MeterHandshake(SerialPort &port, const StopRequested &stop = {}, int limitMs = -1);
 
-// Waits, without limit, until a valid frame is read. A lost port is reopened,
-// with a pause between attempts, and the wait goes on. False only on a stop.
-bool AwaitValidFrame(SerialPort &port, const StopRequested &stop = {});
+// Waits until a valid frame is read. A lost port is reopened, with a pause
+// between attempts, and the wait goes on. False on a stop, or when a limit is
+// given (limitMs >= 0) and passed.
+bool AwaitValidFrame(SerialPort &port, const StopRequested &stop = {}, int limitMs = -1);
 
-// Handshake, then "K" 00 00 code. No settling delay, nothing read back.
+// Handshake, then "K" 00 00 code. No settling delay, nothing read back. A
+// key whose acknowledgement does not come within the silence limit is
+// dropped (false).
 bool PressKey(SerialPort &port, KeyCode code, const StopRequested &stop = {});

@@ -3,18 +3,23 @@
 #include "PanelEvents.h"
 #include "ui/core/PanelTimers.h"
 
-bool LinkLostRecovery(SerialPort &port, PanelTimers &timers, PanelEvents &events,
-                      const StopRequested &stop)
+void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events)
 {
     Q_EMIT events.linkLostStopRecording();
     Q_EMIT events.linkLostResetMeasurement();
-    timers.setTimer2Enabled(false);
+    timers.setLinkLost(true);
     Q_EMIT events.linkStateChanged(false);
     Q_EMIT events.linkLostClearLists();
     Q_EMIT events.linkLostClearGraphs();
-    if (!AwaitValidFrame(port, stop))
-        return false;
+}
+
+bool TryRecoverLink(SerialPort &port, const StopRequested &stop)
+{
+    return AwaitValidFrame(port, stop, LinkTiming::SilenceLimitMs);
+}
+
+void AnnounceLinkBack(PanelTimers &timers, PanelEvents &events)
+{
     Q_EMIT events.linkStateChanged(true);
-    timers.setTimer2Enabled(true);
-    return true;
+    timers.setLinkLost(false);
 }

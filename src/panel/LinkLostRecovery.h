@@ -6,10 +6,18 @@ class PanelEvents;
 class PanelTimers;
 class SerialPort;
 
-// What the panel does when the meter fell silent: announce the loss (see
-// PanelEvents for the order), stop Timer2, wait without limit for a valid
-// frame (reopening a port whose device went away), then announce the link
-// back and start Timer2 again. The frame that ends the wait is not decoded.
-// False when a stop request ended the wait; Timer2 then stays off.
-bool LinkLostRecovery(SerialPort &port, PanelTimers &timers, PanelEvents &events,
-                      const StopRequested &stop = {});
+// What the panel does when the link owner found the meter silent: announce
+// the loss (see PanelEvents for the order) with Timer2 off, so the last
+// reading is never sampled. Timer1 goes on ticking and each tick tries to
+// recover the link (TryRecoverLink), so a recovery never holds the link for
+// longer than one poll and the clock window can still reach the meter.
+void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events);
+
+// One recovery attempt: discards input and waits up to the silence limit for
+// a valid frame, reopening a port whose device went away. The frame that
+// ends the wait is not decoded.
+bool TryRecoverLink(SerialPort &port, const StopRequested &stop = {});
+
+// A valid frame came: "COM<n>" again and Timer2 back (unless a guard holds
+// the timers off).
+void AnnounceLinkBack(PanelTimers &timers, PanelEvents &events);

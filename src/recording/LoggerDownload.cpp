@@ -19,12 +19,18 @@ constexpr double PollSeconds = 0.01;
 // counts 47 bytes beyond the sets.
 constexpr uint32_t StreamOffset = 46;
 
-enum class Reply { Ok, Silent, WrongLength };
+enum class Reply { Ok, Silent, WrongLength, Cancelled };
+
+bool cancelNow(const LoggerDownloadHooks &hooks)
+{
+    return hooks.cancelled && hooks.cancelled();
+}
 
 // Sends a one-letter request and reads its reply: after the settle time, and
 // if nothing is there yet, as soon as the first byte came (plus the settle
 // time, so a longer reply is read whole and not taken for a short one).
-Reply request(SerialPort &port, char command, const LoggerLinkLimits &limits, QByteArray &reply)
+Reply request(SerialPort &port, char command, const LoggerDownloadHooks &hooks,
+              const LoggerLinkLimits &limits, QByteArray &reply)
 {
     port.discardInput();
     port.write(QByteArray(1, command));
@@ -32,8 +38,11 @@ Reply request(SerialPort &port, char command, const LoggerLinkLimits &limits, QB
     sinceRequest.start();
     Delay(SettleSeconds);
     if (port.bytesWaiting() == 0) {
-        while (port.bytesWaiting() == 0 && sinceRequest.elapsed() < limits.replyTimeoutMs)
+        while (port.bytesWaiting() == 0 && sinceRequest.elapsed() < limits.replyTimeoutMs) {
+            if (cancelNow(hooks))
+                return Reply::Cancelled;
             Delay(PollSeconds);
+        }
         if (port.bytesWaiting() == 0)
             return Reply::Silent;
         Delay(SettleSeconds);
@@ -73,7 +82,8 @@ qint64 overrunAfter(SerialPort &port, QByteArray extra, const LoggerLinkLimits &
     return onlyLiveFrames(extra) ? 0 : extra.size();
 }
 
-// Collects the stream until it is complete or stalls; true when complete.
+// Collects the stream until it is complete, stalls or is cancelled; true
+// when complete.
 bool receiveStream(SerialPort &port, qint64 expected, const LoggerDownloadHooks &hooks,
                    const LoggerLinkLimits &limits, QByteArray &buffer)
 {
@@ -98,6 +108,10 @@ bool receiveStream(SerialPort &port, qint64 expected, const LoggerDownloadHooks 
     QByteArray afterPause;
     bool paused = false;
     while (buffer.size() < expected) {
+        if (cancelNow(hooks)) {
+            report(true);
+            return false;
+        }
         const QByteArray chunk = port.readAll();
         if (!chunk.isEmpty()) {
             if (!buffer.isEmpty() && sinceLastByte.elapsed() >= limits.pauseMs)
@@ -159,7 +173,11 @@ LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownload
     QByteArray reply;
     // A wrong-length reply repeats the request; one to "L" repeats from "A".
     for (;;) {
-        const Reply endReply = request(port, EndPositionCommand, limits, reply);
+        const Reply endReply = request(port, EndPositionCommand, hooks, limits, reply);
+        if (endReply == Reply::Cancelled) {
+            result.status = LoggerDownloadStatus::Cancelled;
+            return result;
+        }
         if (endReply == Reply::Silent) {
             result.status = LoggerDownloadStatus::NoReply;
             return result;
@@ -180,9 +198,13 @@ LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownload
             result.status = LoggerDownloadStatus::EmptyMemory;
             return result;
         }
-        const Reply sizeReply = request(port, MemorySizeCommand, limits, reply);
+        const Reply sizeReply = request(port, MemorySizeCommand, hooks, limits, reply);
         if (sizeReply == Reply::Ok)
             break;
+        if (sizeReply == Reply::Cancelled) {
+            result.status = LoggerDownloadStatus::Cancelled;
+            return result;
+        }
         if (sizeReply == Reply::Silent) {
             result.status = LoggerDownloadStatus::NoReply;
             return result;
@@ -210,7 +232,8 @@ LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownload
         result.status = LoggerDownloadStatus::Completed;
         result.split = SplitLoggerBuffer(PrepareLoggerBuffer(stream));
     } else {
-        result.status = LoggerDownloadStatus::Stalled;
+        result.status
+            = cancelNow(hooks) ? LoggerDownloadStatus::Cancelled : LoggerDownloadStatus::Stalled;
         result.split = SplitIncompleteLoggerStream(stream);
     }
     port.discardInput();
@@ -231,6 +254,14 @@ QString LoggerDownloadMessage(const LoggerDownloadResult &result)
     case LoggerDownloadStatus::Stalled:
         return QStringLiteral("The meter stopped sending. Try again!\n%1 of %2 bytes arrived; "
                               "%3 complete data sets are listed.")
+            .arg(result.receivedBytes)
+            .arg(result.expectedBytes)
+            .arg(result.split.sets.size());
+    case LoggerDownloadStatus::Cancelled:
+        if (!result.sizes)
+            return {};
+        return QStringLiteral("The download was cancelled.\n%1 of %2 bytes arrived; %3 complete "
+                              "data sets are listed.")
             .arg(result.receivedBytes)
             .arg(result.expectedBytes)
             .arg(result.split.sets.size());

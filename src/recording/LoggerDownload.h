@@ -45,6 +45,9 @@ struct LoggerDownloadHooks
     // received of expected bytes are in; called at most once a progress step
     // and always once with the final count.
     std::function<void(qint64 received, qint64 expected)> progress;
+    // Asked between the steps of every wait (at least every 10 ms): true ends
+    // the download, keeping the complete sets that arrived.
+    std::function<bool()> cancelled;
 };
 
 enum class LoggerDownloadStatus {
@@ -54,6 +57,7 @@ enum class LoggerDownloadStatus {
     NoReply, // the meter did not answer "A" or "L" in time
     BadReplies, // too many replies of the wrong length
     Stalled, // the stream stopped before its end; complete sets are kept
+    Cancelled, // the user or the closing program ended it; complete sets are kept
 };
 
 struct LoggerDownloadResult

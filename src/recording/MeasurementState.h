@@ -32,6 +32,8 @@ struct MeasurementState
 
     int64_t LiveCount = 0;
     double LiveEnergy = 0.0;
+    // Ticks whose level came from a damaged frame (above any range).
+    int64_t DamagedLevels = 0;
     double LiveLeq = 0.0;
     QString LiveLeqText;
     double LiveSel = 0.0;

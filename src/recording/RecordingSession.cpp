@@ -95,6 +95,7 @@ void clearLiveStatistics(MeasurementState &state)
     state.MaxLevel = 0.0;
     state.LiveEnergy = 0.0;
     state.LiveCount = 0;
+    state.DamagedLevels = 0;
     state.ListCount = 0;
     state.List.clear();
     state.Classes.clearCounts();

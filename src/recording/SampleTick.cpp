@@ -89,22 +89,44 @@ void appendToList(MeasurementState &state, const SampleInput &input, SampleTickR
 
 } // namespace
 
+bool ReadingIsFresh(qint64 frameAgeMs)
+{
+    return frameAgeMs >= 0 && frameAgeMs <= FreshReadingMs;
+}
+
+bool LevelEntersEnergySums(double level)
+{
+    return std::isfinite(level) && level <= HighestPlausibleLevel;
+}
+
 SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
 {
     SampleTickResult result;
+    if (!ReadingIsFresh(input.FrameAgeMs)) {
+        result.Stale = true;
+        return result;
+    }
     const double level = input.Level;
-    const double energy = std::pow(10.0, level / 10.0);
+    const bool plausible = LevelEntersEnergySums(level);
+    const double energy = plausible ? std::pow(10.0, level / 10.0) : 0.0;
+    result.DamagedLevel = !plausible;
 
-    state.LiveCount += 1;
-    state.LiveEnergy += energy;
-    state.LiveLeq = leqOf(state.LiveEnergy, state.LiveCount);
-    state.LiveLeqText = FormatTenths(state.LiveLeq);
-    state.LiveSel = selOf(state.LiveLeq, state.LiveCount);
-    state.LiveSelText = FormatTenths(state.LiveSel);
+    // LiveCount counts the seconds whose level entered the sum, so Leq stays
+    // the mean over them and SEL their exposure.
+    if (plausible) {
+        state.LiveCount += 1;
+        state.LiveEnergy += energy;
+        state.LiveLeq = leqOf(state.LiveEnergy, state.LiveCount);
+        state.LiveLeqText = FormatTenths(state.LiveLeq);
+        state.LiveSel = selOf(state.LiveLeq, state.LiveCount);
+        state.LiveSelText = FormatTenths(state.LiveSel);
+    } else {
+        state.DamagedLevels += 1;
+    }
     result.LeqText = state.LiveLeqText;
     result.SelText = state.LiveSelText;
 
-    if (level > state.MaxLevel) {
+    if (plausible && level > state.MaxLevel) {
         state.MaxLevel = level;
         state.MaxLevelTime = TimeStamp(input.Now);
         result.MaxChanged = true;
@@ -112,7 +134,7 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
         result.MaxTime = state.MaxLevelTime;
     }
 
-    if (state.Recording) {
+    if (state.Recording && plausible) {
         state.RecordingCount += 1;
         state.RecordingEnergy += energy;
         const double leq = leqOf(state.RecordingEnergy, state.RecordingCount);

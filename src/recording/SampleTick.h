@@ -9,6 +9,17 @@
 
 struct MeasurementState;
 
+// A tick samples only a level the meter just sent: the newest frame may be
+// at most this old. frameAgeMs < 0 means no frame since the link came up.
+constexpr qint64 FreshReadingMs = 1500;
+bool ReadingIsFresh(qint64 frameAgeMs);
+
+// No range reaches this; only a damaged frame carries a level above it. Such
+// a level enters no energy sum (it would make Leq and SEL infinite) and no
+// maximum; its text still goes to the list and the file as received.
+constexpr double HighestPlausibleLevel = 200.0;
+bool LevelEntersEnergySums(double level);
+
 // What one tick reads: the current level and its display text, the time
 // (passed in so tests control it), the board captions for a file header and
 // the folder of the temporary and dump files.
@@ -17,6 +28,7 @@ struct SampleInput
     double Level = 0.0;
     QString LevelText;
     QDateTime Now;
+    qint64 FrameAgeMs = 0; // how old the reading is
     HeaderBoards Boards;
     QString Folder;
     CaptionProgress DumpProgress;
@@ -43,6 +55,10 @@ struct ChartPoint
 // What the panel must show after a tick; the tick itself touches no window.
 struct SampleTickResult
 {
+    // The reading was stale: the tick changed nothing.
+    bool Stale = false;
+    // The level was a damaged one, kept out of the sums and maxima.
+    bool DamagedLevel = false;
     QString LeqText;
     QString SelText;
     bool MaxChanged = false;

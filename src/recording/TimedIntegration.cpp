@@ -1,5 +1,7 @@
 #include "TimedIntegration.h"
 
+#include "SampleTick.h"
+
 #include <cmath>
 
 TimedIntegration::TimedIntegration(QObject *parent)
@@ -25,7 +27,8 @@ bool TimedIntegration::toggle(const LeqPeriod &period, int startSecondOfDay)
 
 void TimedIntegration::addSecond(double level)
 {
-    if (m_state != State::Running)
+    // A damaged frame's level would make the sum infinite.
+    if (m_state != State::Running || !LevelEntersEnergySums(level))
         return;
     ++m_count;
     m_energy += std::pow(10.0, level / 10.0);

@@ -20,11 +20,11 @@
 #include "recording/DataFileWriter.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/ReadingListModel.h"
 #include "ui/widgets/GraphControl.h"
 #include "ui/widgets/QCustomPlotInclude.h"
 #include "ui/widgets/ReadingGrid.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -620,7 +620,7 @@ private:
         } else {
             m_gaps.note(QStringLiteral("tool bar \"Memory\" is not wired; the download runs "
                                        "through the program's own logger command"));
-            DownloadLoggerMemory(panel(), panel()->port(), panel()->timers());
+            DownloadLoggerMemory(panel(), panel()->link(), panel()->timers());
         }
         Memory *memory = nullptr;
         if (!WaitUntil(
@@ -703,7 +703,7 @@ private:
         } else {
             m_gaps.note(QStringLiteral("tool bar \"Erase\" is not wired; erasing through the "
                                        "program's own logger command"));
-            EraseLoggerMemory(panel(), panel()->port(), panel()->timers());
+            EraseLoggerMemory(panel(), panel()->link(), panel()->timers());
         }
         EXPECT_TRUE(m_dialogs.messageTexts().contains(
             QStringLiteral("All saved data in memory will be deleted.")));
@@ -738,7 +738,7 @@ private:
         } else {
             m_gaps.note(QStringLiteral("tool bar \"RTC\" is not wired; the clock window is opened "
                                        "directly"));
-            Setup own(panel()->port(), panel()->timers(), panel());
+            Setup own(panel()->link(), panel()->timers(), panel());
             QTimer::singleShot(0, steps);
             own.exec();
         }

@@ -1,6 +1,7 @@
+#include "link/LinkOwner.h"
 #include "link/windows/Setup.h"
-#include "ui/core/Delay.h"
 #include "support/FakeSerialPort.h"
+#include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
 
 #include <QApplication>
@@ -32,7 +33,8 @@ void click(QWidget *widget)
 struct ClockWindow
 {
     ClockWindow()
-        : setup(port, timers, &panel)
+        : link(port)
+        , setup(link, timers, &panel)
     {
         port.open(1);
         timers.setBothEnabled(true);
@@ -51,6 +53,7 @@ struct ClockWindow
     bool timersOff() const { return !timers.timer1Enabled() && !timers.timer2Enabled(); }
 
     FakeSerialPort port;
+    LinkOwner link;
     PanelTimers timers;
     QWidget panel;
     Setup setup;

@@ -44,37 +44,51 @@ protected:
     QElapsedTimer clock;
 };
 
-TEST_F(LinkLostRecoveryTest, AnnouncesInOrderWaitsAndRestartsTimer2)
+TEST_F(LinkLostRecoveryTest, AnnouncesInOrderAndNoGuardBringsSamplingBackWhileLost)
 {
-    bool timer2DuringWait = true;
-    QTimer::singleShot(100, [&] { timer2DuringWait = timers.timer2Enabled(); });
-    port.feedAfter(300, QByteArray("\x02\x00\x03\x00", 4)); // not a frame yet
-    port.feedAfter(500, Live);
-    EXPECT_TRUE(LinkLostRecovery(port, timers, events));
-    EXPECT_EQ(log,
-              QStringList({ "stopRecording+T2", "reset+T2", "No COM", "lists", "graphs", "COM" }));
-    EXPECT_FALSE(timer2DuringWait);
-    EXPECT_TRUE(timers.timer2Enabled());
+    AnnounceLinkLost(timers, events);
+    EXPECT_EQ(log, QStringList({ "stopRecording+T2", "reset+T2", "No COM", "lists", "graphs" }));
+    {
+        // An exchange that switched the timers off while the link was lost
+        // gives back the poll (which recovers the link), not the sampling.
+        TimersOffGuard exchange(timers);
+    }
     EXPECT_TRUE(timers.timer1Enabled());
-    EXPECT_GE(clock.elapsed(), 495);
+    EXPECT_FALSE(timers.timer2Enabled());
+
+    {
+        TimersOffGuard exchange(timers);
+        AnnounceLinkBack(timers, events);
+        EXPECT_FALSE(timers.timer2Enabled()); // the guard still holds them off
+    }
+    EXPECT_EQ(log.last(), QStringLiteral("COM"));
+    EXPECT_TRUE(timers.timer2Enabled());
+}
+
+TEST_F(LinkLostRecoveryTest, AnAttemptEndsAfterTheSilenceLimitOrAtTheFirstValidFrame)
+{
+    EXPECT_FALSE(TryRecoverLink(port));
+    EXPECT_GE(clock.elapsed(), 990);
+    EXPECT_LT(clock.elapsed(), 1500);
+
+    clock.restart();
+    port.feedAfter(100, QByteArray("\x02\x00\x03\x00", 4)); // not a frame yet
+    port.feedAfter(300, Live);
+    EXPECT_TRUE(TryRecoverLink(port));
+    EXPECT_GE(clock.elapsed(), 295);
+    EXPECT_LT(clock.elapsed(), 900);
 }
 
 TEST_F(LinkLostRecoveryTest, PulledAdapterIsReopenedWhenItComesBack)
 {
     port.setLost(true);
-    QTimer::singleShot(800, [this] { port.setLost(false); });
-    for (int t = 900; t < 2000; t += 100)
+    QTimer::singleShot(600, [this] { port.setLost(false); });
+    for (int t = 700; t < 2000; t += 100)
         port.feedAfter(t, Live);
-    EXPECT_TRUE(LinkLostRecovery(port, timers, events));
-    EXPECT_EQ(log.last(), QStringLiteral("COM"));
-    EXPECT_TRUE(timers.timer2Enabled());
-}
-
-TEST_F(LinkLostRecoveryTest, StopLeavesTimer2OffAndTheLinkLost)
-{
-    EXPECT_FALSE(LinkLostRecovery(port, timers, events, [this] { return clock.elapsed() > 200; }));
-    EXPECT_EQ(log.last(), QStringLiteral("graphs"));
-    EXPECT_FALSE(timers.timer2Enabled());
+    bool back = false;
+    for (int attempt = 0; attempt < 3 && !back; ++attempt)
+        back = TryRecoverLink(port);
+    EXPECT_TRUE(back);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 vorn_add_test(panel_display_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_display_test.cpp LIBS vorn_panel)
 vorn_add_test(link_lost_recovery_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/link_lost_recovery_test.cpp LIBS vorn_panel)
-vorn_add_test(panel_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_window_test.cpp LIBS vorn_panel_windows)
+vorn_add_test(panel_window_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_window_test.cpp LIBS vorn_panel_windows vorn_test_support)
 # Tests against the meter emulator skip themselves when it is not built.
 vorn_add_test(panel_emulator_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_emulator_test.cpp

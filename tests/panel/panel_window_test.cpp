@@ -4,9 +4,12 @@
 #include "panel/windows/Panel.h"
 #include "panel/windows/PanelToolbar.h"
 #include "panel/windows/SevenSegmentDisplay.h"
+#include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/core/Delay.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,7 +18,6 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
-#include <QAction>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -176,21 +178,17 @@ TEST_F(PanelWindowTest, SilentMeterShowsNoComStopsTimer2AndRecovers)
 
     QElapsedTimer clock;
     clock.start();
-    QString comDuringWait, valueDuringWait, figureDuringWait;
-    bool timer2DuringWait = true;
-    QTimer::singleShot(1300, [&] {
-        comDuringWait = text("LblCOM");
-        valueDuringWait = text("LblValue");
-        figureDuringWait = figure();
-        timer2DuringWait = panel->timers().timer2Enabled();
-    });
-    port->feedAfter(1600, frame(0x02, 0x00, 800));
+    panel->pollTick(); // the meter stays silent
+    EXPECT_GE(clock.elapsed(), 990);
+    Delay(0.01); // the loss is announced once the poll has unwound
+    EXPECT_EQ(text("LblCOM"), QStringLiteral("No COM"));
+    EXPECT_EQ(text("LblValue"), QString());
+    EXPECT_EQ(figure(), QStringLiteral("65.4"));
+    EXPECT_FALSE(panel->timers().timer2Enabled());
+
+    // The next polls try to recover, each for at most the silence limit.
+    port->feedAfter(300, frame(0x02, 0x00, 800));
     panel->pollTick();
-    EXPECT_GE(clock.elapsed(), 1590);
-    EXPECT_EQ(comDuringWait, QStringLiteral("No COM"));
-    EXPECT_EQ(valueDuringWait, QString());
-    EXPECT_EQ(figureDuringWait, QStringLiteral("65.4"));
-    EXPECT_FALSE(timer2DuringWait);
     EXPECT_EQ(text("LblCOM"), QStringLiteral("COM3"));
     EXPECT_TRUE(panel->timers().timer2Enabled());
     EXPECT_EQ(figure(), QStringLiteral("65.4")); // the frame that ended the wait is not shown
@@ -199,17 +197,17 @@ TEST_F(PanelWindowTest, SilentMeterShowsNoComStopsTimer2AndRecovers)
     panel->timers().setBothEnabled(false);
 }
 
-TEST_F(PanelWindowTest, ClosingEndsAWaitThatHasNoLimit)
+TEST_F(PanelWindowTest, ClosingEndsAPollWait)
 {
     ASSERT_TRUE(port->open(3));
     bool closed = false;
     QObject::connect(panel.get(), &Panel::closed, [&] { closed = true; });
-    QTimer::singleShot(1400, [&] { panel->close(); });
+    QTimer::singleShot(400, [&] { panel->close(); });
     QElapsedTimer clock;
     clock.start();
-    panel->pollTick(); // silent, then recovery that never sees a frame
+    panel->pollTick(); // silent
     EXPECT_TRUE(closed);
-    EXPECT_LT(clock.elapsed(), 1800);
+    EXPECT_LT(clock.elapsed(), 800);
     EXPECT_FALSE(panel->timers().timer2Enabled());
 }
 
@@ -280,6 +278,50 @@ TEST_F(PanelWindowTest, PollHoldsOffWhileAKeyWaitsForItsAcknowledgement)
     EXPECT_TRUE(pollReturned);
     EXPECT_EQ(port->written(), QByteArray("AK\0\0\x0A", 5));
     EXPECT_EQ(figure(), QStringLiteral("140.0")); // the acknowledgement was not shown as a level
+}
+
+TEST_F(PanelWindowTest, KeysClickedDuringAPollGoOutAfterItInClickOrderAtMostEight)
+{
+    ASSERT_TRUE(port->open(3));
+    port->setResponder([](const QByteArray &w) { return w == "A" ? Ack : QByteArray(); });
+    port->feedAfter(150, frame(0x01, 0x00, 654));
+    const char *const order[] = { "BtnDown", "BtnCA",    "BtnUp",     "BtnMax",      "BtnDate",
+                                  "BtnLeq",  "BtnInteg", "BtnRecord", "BtnPlayPause" };
+    QTimer::singleShot(50, [&] {
+        for (const char *name : order) // nine clicks inside the poll's wait
+            child<QPushButton>(name)->click();
+        EXPECT_TRUE(port->written().isEmpty()); // nothing cuts into the poll
+    });
+    panel->pollTick();
+    EXPECT_TRUE(port->written().isEmpty());
+    ASSERT_TRUE(WaitUntil([&] { return port->writes().size() >= 16; }, 2000));
+    Delay(0.1);
+    QByteArray keys;
+    for (const auto &w : port->writes())
+        if (w.bytes.startsWith('K'))
+            keys += w.bytes.right(1);
+    EXPECT_EQ(keys.toHex(), QByteArray("0a01090407030806")); // the ninth was ignored
+}
+
+TEST_F(PanelWindowTest, KeysAndLettersAreRefusedWhileTheLinkIsLost)
+{
+    ASSERT_TRUE(panel->startUp());
+    panel->timers().setBothEnabled(false);
+    panel->pollTick(); // silent
+    ASSERT_TRUE(WaitUntil([&] { return text("LblCOM") == QStringLiteral("No COM"); }, 500));
+    port->setResponder([](const QByteArray &w) { return w == "A" ? Ack : QByteArray(); });
+    port->clearWrites();
+    child<QPushButton>("BtnDown")->click();
+    panel->toolbar()->button(QStringLiteral("Down"))->click();
+    Delay(0.1);
+    EXPECT_TRUE(port->written().isEmpty());
+    // Back again, nothing of the refused clicks bursts out.
+    port->feedAfter(50, frame(0x02, 0x00, 800));
+    panel->pollTick();
+    ASSERT_EQ(text("LblCOM"), QStringLiteral("COM3"));
+    Delay(0.1);
+    EXPECT_TRUE(port->written().isEmpty());
+    panel->timers().setBothEnabled(false);
 }
 
 TEST_F(PanelWindowTest, ToolbarHasElevenButtonsAndOnlyTheRangeKeysWorkAlone)

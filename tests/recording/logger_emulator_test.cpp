@@ -1,14 +1,15 @@
 // The logger memory read out of the meter emulator over the program's own
 // serial port: download, browse every set, save one, erase.
 #include "analysis/windows/DataList.h"
+#include "link/LinkOwner.h"
 #include "recording/LoggerMemory.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
+#include "support/ScriptedDialogs.h"
 #include "tools/EmulatorProcess.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/QtSerialPort.h"
 #include "ui/core/ReadingListModel.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -105,6 +106,7 @@ protected:
 
     EmulatorProcess emulator { arguments() };
     QtSerialPort port;
+    LinkOwner link { port };
     QWidget panel;
     PanelTimers timers;
     ScriptedDialogs dialogs;
@@ -112,7 +114,7 @@ protected:
 
 TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
 {
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr) << dialogs.messageTexts().join('|').toStdString();
     EXPECT_TRUE(dialogs.messageTexts().isEmpty()) << dialogs.messageTexts().join('|').toStdString();
     EXPECT_EQ(labelText(window, "LblSize"), "256 K");
@@ -183,9 +185,9 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
     EXPECT_EQ(saved.readAll(), expectedFile);
 
     dialogs.answerMessage(MessageAnswer::Ok);
-    EraseLoggerMemory(&panel, port, timers);
+    EraseLoggerMemory(&panel, link, timers);
     EXPECT_EQ(Memory::openWindow(), nullptr);
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, link, timers), nullptr);
     ASSERT_FALSE(dialogs.messageTexts().isEmpty());
     EXPECT_EQ(dialogs.messageTexts().last(), "No Data in Memory");
     EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
@@ -215,13 +217,14 @@ TEST_P(LoggerEmulatorFaults, EndWithAClearMessageAndTheTimersBackOn)
     ASSERT_TRUE(emulator.waitForLink());
     qputenv("VORN_PORTS_DIR", emulator.portsFolder().c_str());
     QtSerialPort port;
+    LinkOwner link { port };
     ASSERT_TRUE(port.open(2)) << port.errorString().toStdString();
     QWidget panel;
     PanelTimers timers;
     timers.setBothEnabled(true);
     ScriptedDialogs dialogs;
 
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_EQ(dialogs.messageTexts().size(), 1);
     EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(GetParam().message))
         << dialogs.messageTexts()[0].toStdString();

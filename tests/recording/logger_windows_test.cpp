@@ -1,12 +1,13 @@
 #include "analysis/windows/DataList.h"
+#include "link/LinkOwner.h"
 #include "logger_test_sets.h"
 #include "recording/LoggerMemory.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
 #include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -76,6 +77,7 @@ protected:
 
     QWidget panel;
     FakeSerialPort port;
+    LinkOwner link { port };
     PanelTimers timers;
     ScriptedDialogs dialogs;
     QByteArray stream;
@@ -90,7 +92,7 @@ TEST_F(LoggerWindows, DownloadListsTheSetsBesideThePanel)
     second.records.assign(10, 700);
     meterHolds({ TestLoggerSet(), second });
 
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
     EXPECT_TRUE(timersOffDuringCommands);
@@ -118,7 +120,7 @@ TEST_F(LoggerWindows, DownloadListsTheSetsBesideThePanel)
 
     // The Memory button does nothing while the window is up.
     port.clearWrites();
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, link, timers), nullptr);
     EXPECT_TRUE(port.writes().empty());
 
     // Closing the window lets the button work again.
@@ -150,7 +152,7 @@ TEST_P(LoggerRefusal, ShowsTheMessageAndLeavesNoWindow)
             return answeredA++ == 0 ? Acknowledgement : GetParam().endReply;
         return {};
     });
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, link, timers), nullptr);
     ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Message).size(), 1u);
     const ScriptedDialogs::Call call = dialogs.callsOf(ScriptedDialogs::Kind::Message)[0];
     EXPECT_EQ(call.text, GetParam().message);
@@ -183,7 +185,7 @@ TEST_F(LoggerWindows, AStalledStreamKeepsTheWindowWithTheWholeSets)
         return {};
     });
     // The stall limit is five seconds: this test takes that long.
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->gridSet()->rowCount(), 2);
     EXPECT_EQ(labelText(window, "LblMessage"), "The meter stopped sending. Try again!");
@@ -201,7 +203,7 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     set.records = { 853, 0x8000 | 854, 700 };
     set.levels = { 851, 899, 854, 850, 1003, 740, 860, 851, 850, 850 };
     meterHolds({ TestLoggerSet(), set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
 
     window->ShowLoggerSet(1);
@@ -238,7 +240,7 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
 TEST_F(LoggerWindows, ARowWithoutASetChangesNothingAndRestoresTheTimers)
 {
     meterHolds({ TestLoggerSet() });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(5);
     window->ShowLoggerSet(-1);
@@ -265,7 +267,7 @@ TEST_F(LoggerWindows, SaveWritesTheDataLoggerFile)
     set.interval = 60;
     set.records = { 853, 0x8000 | 854, 5 };
     meterHolds({ set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(0);
     DataList *list = window->dataList();
@@ -313,12 +315,12 @@ TEST_F(LoggerWindows, EraseDuringADownloadIsIgnored)
             return QByteArray::fromHex("000100");
         if (w == "K") {
             // The user clicks Erase while the stream is still coming.
-            QTimer::singleShot(10, &panel, [this] { EraseLoggerMemory(&panel, port, timers); });
+            QTimer::singleShot(10, &panel, [this] { EraseLoggerMemory(&panel, link, timers); });
             port.feedAfter(100, stream);
         }
         return {};
     });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
     EXPECT_TRUE(dialogs.calls().empty());
@@ -331,7 +333,7 @@ TEST_F(LoggerWindows, PrintGivesTheSetsReport)
     set.mode = 0x61;
     set.records = { 853, 0x8000 | 854, 700 };
     meterHolds({ set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, link, timers);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(0);
     DataList *list = window->dataList();
@@ -373,10 +375,10 @@ class LoggerErase : public LoggerWindows, public testing::WithParamInterface<Era
 TEST_P(LoggerErase, ClosesTheMemoryWindowAndSendsHOnlyOnOk)
 {
     meterHolds({ TestLoggerSet() });
-    ASSERT_NE(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    ASSERT_NE(DownloadLoggerMemory(&panel, link, timers), nullptr);
     port.clearWrites();
     dialogs.answerMessage(GetParam().answer);
-    EraseLoggerMemory(&panel, port, timers);
+    EraseLoggerMemory(&panel, link, timers);
     ASSERT_EQ(dialogs.calls().size(), 1u);
     EXPECT_EQ(dialogs.calls()[0].text, "All saved data in memory will be deleted.");
     EXPECT_EQ(dialogs.calls()[0].title, "Warning");

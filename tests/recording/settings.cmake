@@ -4,7 +4,7 @@ vorn_add_test(settings_core_test
 
 vorn_add_test(settings_windows_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_windows_test.cpp
-  LIBS vorn_recording_windows)
+  LIBS vorn_recording_windows vorn_test_support)
 
 vorn_add_test(settings_board_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/settings_board_test.cpp

@@ -1,16 +1,17 @@
 // The setting commands, the meter clock and the sampling interval against the
 // meter emulator, over the program's own serial port.
 #include "link/ClockExchange.h"
+#include "link/LinkOwner.h"
 #include "link/LiveFrame.h"
 #include "link/windows/Setup.h"
 #include "recording/SamplingExchange.h"
 #include "recording/windows/SamplingChoice.h"
 #include "recording/windows/ToolbarCommands.h"
+#include "support/ScriptedDialogs.h"
 #include "tools/EmulatorProcess.h"
 #include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/QtSerialPort.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -77,6 +78,7 @@ struct MeterOnTheLine
 
     EmulatorProcess emulator;
     QtSerialPort port;
+    LinkOwner link { port };
     PanelTimers timers;
     QWidget panel;
     ScriptedDialogs dialogs;
@@ -88,7 +90,7 @@ TEST(SettingLettersOnTheMeter, EachKeyChangesTheMeterAsTheFramesShow)
 {
     MeterOnTheLine meter({ "--range", "3", "--freq", "A", "--time", "fast" });
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
-    ToolbarCommands commands(meter.port, meter.timers, &meter.panel, {});
+    ToolbarCommands commands(meter.link, meter.timers, &meter.panel, {});
 
     const auto before = meter.liveReading();
     ASSERT_TRUE(before);
@@ -152,7 +154,7 @@ TEST(ClockOnTheMeter, ClockWindowShowsAndSetsTheMeterClock)
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
     SetMeterClock(meter.port, QDateTime(QDate(2020, 2, 29), QTime(23, 0, 0)));
 
-    ::Setup window(meter.port, meter.timers, &meter.panel);
+    ::Setup window(meter.link, meter.timers, &meter.panel);
     window.show();
     QLabel *meterTime = window.findChild<QLabel *>("LblMeterTime");
     QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
@@ -182,7 +184,7 @@ TEST(SampleTimeOnTheMeter, ReadWithJAndSetWithC)
     MeterOnTheLine meter({ "--interval", "17" });
     ASSERT_TRUE(meter.opened) << meter.port.errorString().toStdString();
     SamplingSettings settings;
-    SamplingContext context { meter.port, meter.timers,     &meter.panel,
+    SamplingContext context { meter.link, meter.timers,     &meter.panel,
                               settings,   [] { return 1; }, [](int) {} };
     meter.dialogs.answerInput(QStringLiteral("42"));
     AskSamplingInterval(context);

@@ -1,9 +1,11 @@
+#include "link/LinkOwner.h"
 #include "recording/windows/SamplingChoice.h"
 #include "recording/windows/ToolbarCommands.h"
-#include "ui/core/Delay.h"
+#include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
-#include "ui/core/PanelTimers.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/core/Delay.h"
+#include "ui/core/PanelTimers.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -51,6 +53,7 @@ struct PanelUnderTest
     bool timersOff() const { return !timers.timer1Enabled() && !timers.timer2Enabled(); }
 
     FakeSerialPort port;
+    LinkOwner link { port };
     PanelTimers timers;
     QWidget window;
     QStringList log;
@@ -81,7 +84,7 @@ TEST(ToolbarLetters, EachSendsOneByteWithTheTimersOff)
     } rows[] = { { "AC", "47" }, { "FSI", "44" }, { "Up", "45" }, { "Down", "46" } };
     for (const auto &row : rows) {
         PanelUnderTest panel;
-        ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
+        ToolbarCommands commands(panel.link, panel.timers, &panel.window, {});
         bool offWhileWriting = false;
         panel.port.setResponder([&](const QByteArray &) {
             offWhileWriting = panel.timersOff();
@@ -96,31 +99,35 @@ TEST(ToolbarLetters, EachSendsOneByteWithTheTimersOff)
     }
 }
 
-TEST(ToolbarLetters, SecondClickInsideTheSettleWaitKeepsTimersOffUntilTheFirstEnds)
+TEST(ToolbarLetters, ClicksInsideAnotherLettersWaitGoOutAfterItInClickOrder)
 {
     PanelUnderTest panel;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
-    bool offAfterInnerClick = false;
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, {});
     QTimer::singleShot(0, [&] {
-        commands.OnToolbarButton("Up");
-        offAfterInnerClick = panel.timersOff();
+        commands.OnToolbarButton("AC");
+        commands.OnToolbarButton("FSI");
     });
     commands.OnToolbarButton("Up");
-    EXPECT_EQ(panel.port.written(), "EE");
-    EXPECT_TRUE(offAfterInnerClick);
+    EXPECT_EQ(panel.port.written(), "E"); // the others wait for the link
+    ASSERT_TRUE(WaitUntil([&] { return panel.port.written() == "EGD"; }, 1000))
+        << panel.port.written().toStdString();
+    const auto &writes = panel.port.writes();
+    // Each letter waited for the settle time of the one before.
+    EXPECT_GE(writes[1].atMs - writes[0].atMs, 19);
+    EXPECT_GE(writes[2].atMs - writes[1].atMs, 19);
     EXPECT_TRUE(panel.timersOn());
 }
 
 TEST(ToolbarAvailability, ButtonsWithoutTheirActionAreDisabled)
 {
     PanelUnderTest panel;
-    ToolbarCommands bare(panel.port, panel.timers, &panel.window, {});
+    ToolbarCommands bare(panel.link, panel.timers, &panel.window, {});
     QStringList enabled, disabled;
     bare.applyAvailability([&](const QString &key, bool on) { (on ? enabled : disabled) << key; });
     EXPECT_EQ(enabled, QStringList({ "AC", "FSI", "Up", "Down", "RTC" }));
     EXPECT_EQ(disabled, QStringList({ "Save", "Open", "Sampling", "Memory", "Erase", "Refresh" }));
 
-    ToolbarCommands full(panel.port, panel.timers, &panel.window, panel.allActions());
+    ToolbarCommands full(panel.link, panel.timers, &panel.window, panel.allActions());
     QStringList all;
     full.applyAvailability([&](const QString &key, bool on) {
         EXPECT_TRUE(on) << key.toStdString();
@@ -135,7 +142,7 @@ TEST(ToolbarAvailability, ButtonsWithoutTheirActionAreDisabled)
     ToolbarCommands::Actions halfSave;
     halfSave.isRecording = [] { return false; };
     halfSave.beginSaveChoice = [] {};
-    ToolbarCommands half(panel.port, panel.timers, &panel.window, halfSave);
+    ToolbarCommands half(panel.link, panel.timers, &panel.window, halfSave);
     EXPECT_FALSE(half.isAvailable("Save"));
 }
 
@@ -163,7 +170,7 @@ TEST(ToolbarDispatch, EveryClickHidesTheSavePanelFirstThenRunsItsAction)
         PanelUnderTest panel;
         panel.recording = row.recording;
         panel.memoryOpen = row.memoryOpen;
-        ToolbarCommands commands(panel.port, panel.timers, &panel.window, panel.allActions());
+        ToolbarCommands commands(panel.link, panel.timers, &panel.window, panel.allActions());
         commands.OnToolbarButton(QString::fromLatin1(row.key));
         EXPECT_EQ(panel.log, row.log) << '"' << row.key << "\" recording " << row.recording;
         EXPECT_TRUE(panel.port.writes().empty()) << row.key;
@@ -174,7 +181,7 @@ TEST(ToolbarDispatch, OpenWhileRecordingSaysSo)
 {
     PanelUnderTest panel;
     panel.recording = true;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, panel.allActions());
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, panel.allActions());
     commands.OnToolbarButton("Open");
     const auto messages = panel.dialogs.callsOf(Kind::Message);
     ASSERT_EQ(messages.size(), 1u);
@@ -185,7 +192,7 @@ TEST(ToolbarDispatch, OpenWhileRecordingSaysSo)
 TEST(ToolbarDispatch, RealTimeClockOpensTheClockWindowModally)
 {
     PanelUnderTest panel;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, {});
     QString shown;
     QTimer::singleShot(50, [&] {
         QWidget *modal = QApplication::activeModalWidget();
@@ -202,7 +209,7 @@ TEST(ToolbarDispatch, SamplingAsksForThePcIntervalChosenInItsWindow)
 {
     PanelUnderTest panel;
     panel.interval = 5;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, panel.allActions());
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, panel.allActions());
     panel.dialogs.answerInput(QStringLiteral("2.5"));
     answerNextModal("OptPC");
     commands.OnToolbarButton("Sampling");
@@ -221,7 +228,7 @@ TEST(SamplingChoiceWindow, ClosingWithoutOkSetsNothing)
     PanelUnderTest panel;
     SamplingSettings settings;
     settings.UsePcSampling = true;
-    SamplingContext context { panel.port,       panel.timers,
+    SamplingContext context { panel.link,       panel.timers,
                               &panel.window,    settings,
                               [] { return 1; }, [&](int t) { panel.log << QString::number(t); } };
     QTimer::singleShot(50, [] {
@@ -263,7 +270,7 @@ struct SamplingCase : PanelUnderTest
     SamplingContext context()
     {
         auto a = allActions();
-        return { port, timers, &window, settings, a.sampleInterval, a.setSampleInterval };
+        return { link, timers, &window, settings, a.sampleInterval, a.setSampleInterval };
     }
     SamplingSettings settings;
 };
@@ -372,7 +379,7 @@ TEST(MeterSampling, SilentMeterIsReportedAndNothingIsSent)
 TEST(LeqButton, AsksAgainUntilTheAnswerHasAColonThenStarts)
 {
     PanelUnderTest panel;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, {});
     panel.dialogs.answerInput(QStringLiteral("10"));
     panel.dialogs.answerInput(QStringLiteral("1:2:3"));
     commands.OnLeqButton();
@@ -397,7 +404,7 @@ TEST(LeqButton, AsksAgainUntilTheAnswerHasAColonThenStarts)
 TEST(LeqButton, AnsweringAgainStopsAndAnEmptyAnswerChangesNothing)
 {
     PanelUnderTest panel;
-    ToolbarCommands commands(panel.port, panel.timers, &panel.window, {});
+    ToolbarCommands commands(panel.link, panel.timers, &panel.window, {});
     TimedIntegration &integration = commands.timedIntegration();
     panel.dialogs.answerInput(QStringLiteral("0:0:5"));
     commands.OnLeqButton();

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 FileReport analyseFile(const QString &name, const DataFileContents &file,
                        const BatchRequest &request)
 {
@@ -46,7 +48,8 @@ QString kindName(DataFileKind kind)
 // Two decimals with a point, whatever the locale.
 QString fixed2(double v)
 {
-    return QString::number(v, 'f', 2);
+    // "inf" and "nan" are no numbers to a reader of the output.
+    return std::isfinite(v) ? QString::number(v, 'f', 2) : QString();
 }
 QString fixed2(const std::optional<double> &v)
 {
@@ -54,7 +57,8 @@ QString fixed2(const std::optional<double> &v)
 }
 QString tenths(const std::optional<double> &v)
 {
-    return v ? FormatTenths(*v) : QStringLiteral("-");
+    const QString text = v ? FormatTenths(*v) : QString();
+    return text.isEmpty() ? QStringLiteral("-") : text;
 }
 QString percent(double share)
 {
@@ -280,14 +284,14 @@ QString jsonString(const QString &text)
 }
 QString jsonNumber(const std::optional<double> &v)
 {
-    return v ? fixed2(*v) : QStringLiteral("null");
+    return v && std::isfinite(*v) ? fixed2(*v) : QStringLiteral("null");
 }
 QString jsonLevelAt(const std::optional<LevelAt> &at)
 {
     if (!at)
         return QStringLiteral("null");
     return QStringLiteral("{\"level\": %1, \"text\": %2, \"time\": %3}")
-        .arg(fixed2(at->level), jsonString(at->text), jsonString(isoOfStamp(at->time)));
+        .arg(jsonNumber(at->level), jsonString(at->text), jsonString(isoOfStamp(at->time)));
 }
 
 QString jsonReport(const FileReport &r)

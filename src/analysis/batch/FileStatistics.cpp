@@ -2,6 +2,7 @@
 
 #include "CivilTime.h"
 #include "analysis/LevelText.h"
+#include "recording/SampleTick.h"
 
 #include <algorithm>
 #include <cmath>
@@ -108,7 +109,9 @@ FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMod
             level = c.value;
             break;
         }
-        if (!level)
+        // Only a damaged frame carries a level above any range; it would
+        // make the energy sum infinite.
+        if (!level || !LevelEntersEnergySums(*level))
             continue;
         ++stats.energyReadings;
         energy += energyOf(*level);

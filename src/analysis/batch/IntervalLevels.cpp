@@ -3,6 +3,7 @@
 #include "CivilTime.h"
 #include "FileStatistics.h"
 #include "analysis/LevelText.h"
+#include "recording/SampleTick.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,7 +34,7 @@ struct EnergySum
     void add(const QString &text)
     {
         ++readings;
-        if (const auto level = energyLevel(text)) {
+        if (const auto level = energyLevel(text); level && LevelEntersEnergySums(*level)) {
             energy += energyOf(*level);
             ++count;
             max = max ? std::max(*max, *level) : *level;

@@ -1,9 +1,10 @@
 #include "Setup.h"
 
 #include "link/ClockExchange.h"
+#include "link/LinkOwner.h"
 #include "link/Twips.h"
-#include "ui/core/PanelTimers.h"
 #include "ui/core/SerialPort.h"
+#include "ui/widgets/Dialogs.h"
 
 #include <QDateTime>
 #include <QGroupBox>
@@ -66,9 +67,9 @@ bool isToggleEvent(QEvent *event)
 
 } // namespace
 
-Setup::Setup(SerialPort &port, PanelTimers &panelTimers, QWidget *panel)
+Setup::Setup(LinkOwner &link, PanelTimers &panelTimers, QWidget *panel)
     : QDialog(panel)
-    , m_port(port)
+    , m_link(link)
     , m_panelTimers(panelTimers)
     , m_panel(panel)
 {
@@ -157,20 +158,21 @@ bool Setup::eventFilter(QObject *watched, QEvent *event)
 
 void Setup::refresh()
 {
-    // A panel poll waiting for its frame runs this from inside its wait: a
-    // clock request now would hold the meter's frames, and the poll would
-    // take the meter for lost and wait for frames that this window's requests
-    // keep holding back. The next refresh comes once the poll is done.
-    if (m_refreshing || m_closed || m_panelTimers.pollTickRunning())
+    if (m_refreshing || m_closed)
         return;
     const QScopedValueRollback busy(m_refreshing, true);
 
     if (m_showMeterTime) {
-        m_panelTimers.setBothEnabled(false);
-        const auto meterTime = ReadMeterClock(m_port, [this] { return m_closed; });
-        if (!meterTime)
-            return; // closed while the meter stayed silent
-        showClock(m_lblMeterTime, MeterTimeCaption, *meterTime);
+        holdPanelTimersOff();
+        // Another exchange holds the link (this refresh may run inside its
+        // wait): the next refresh asks.
+        if (const auto hold = m_link.tryHold(Exchange::ClockRead)) {
+            const auto meterTime = ReadMeterClock(hold->port(), [this] { return m_closed; });
+            if (meterTime)
+                showClock(m_lblMeterTime, MeterTimeCaption, *meterTime);
+        }
+        if (m_closed)
+            return;
     } else {
         showClock(m_lblMeterTime, MeterTimeCaption, MeterTimeCaption);
     }
@@ -182,28 +184,41 @@ void Setup::refresh()
     else
         showClock(m_lblPcTime, PcTimeCaption, PcTimeCaption);
 
-    if (m_setRequested) {
-        m_setRequested = false;
-        m_refreshing = false;
-        setMeterTimeToSystemTime();
-    }
+    if (m_setRequested)
+        trySetMeterTime();
 }
 
 void Setup::setMeterTimeToSystemTime()
 {
-    // A click while a refresh or a panel poll waits for the meter is carried
-    // out at the end of the next refresh, so exchanges never interleave.
-    if (m_refreshing || m_panelTimers.pollTickRunning()) {
-        m_setRequested = true;
-        return;
-    }
     if (m_closed)
         return;
-    m_panelTimers.setBothEnabled(false);
-    m_timer1.stop();
-    SetMeterClock(m_port, QDateTime::currentDateTime());
-    if (!m_closed)
-        m_timer1.start();
+    // A click while a refresh or another exchange holds the link is carried
+    // out by the next refresh that gets the link, so exchanges never interleave.
+    m_setRequested = true;
+    if (!m_refreshing)
+        trySetMeterTime();
+}
+
+void Setup::trySetMeterTime()
+{
+    if (m_closed)
+        return;
+    const auto hold = m_link.tryHold(Exchange::ClockSet);
+    if (!hold)
+        return;
+    holdPanelTimersOff();
+    m_setRequested = false;
+    SerialPort &port = hold->port();
+    if (!SetMeterClock(port, QDateTime::currentDateTime()) && !m_closed)
+        dialogs().message(this,
+                          QStringLiteral("The meter clock was not set: %1").arg(port.errorString()),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+}
+
+void Setup::holdPanelTimersOff()
+{
+    if (!m_panelTimersOff && !m_closed)
+        m_panelTimersOff.emplace(m_panelTimers);
 }
 
 void Setup::done(int result)
@@ -218,5 +233,12 @@ void Setup::giveTimersBack()
         return;
     m_closed = true;
     m_timer1.stop();
-    m_panelTimers.setBothEnabled(true);
+    m_panelTimersOff.reset();
+    if (m_setRequested) {
+        m_setRequested = false;
+        dialogs().message(m_panel,
+                          QStringLiteral("The meter clock was not set: the meter link stayed "
+                                         "busy. Try again!"),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+    }
 }

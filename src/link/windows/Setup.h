@@ -1,18 +1,23 @@
 #pragma once
 
+#include "ui/core/PanelTimers.h"
+
 #include <QDialog>
 #include <QTimer>
 
-class PanelTimers;
+#include <optional>
+
+class LinkOwner;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class SerialPort;
 
 // The meter clock window: shows the meter's clock beside the PC's and sets the
-// meter's from the PC's. Reading the meter stops the panel's timers from the
-// first meter refresh on; closing the window, however it happens, gives them
-// back.
+// meter's from the PC's. Reading the meter stops the panel's timers (through
+// the nesting guard) from the first meter refresh on; closing the window,
+// however it happens, gives them back. Every exchange holds the link; a
+// refresh that finds it held by another exchange waits for the next one, and
+// a set request waits until it gets the link or the window closes.
 class Setup : public QDialog
 {
     Q_OBJECT
@@ -20,12 +25,13 @@ class Setup : public QDialog
 public:
     static constexpr int RefreshIntervalMs = 350;
 
-    Setup(SerialPort &port, PanelTimers &panelTimers, QWidget *panel);
+    Setup(LinkOwner &link, PanelTimers &panelTimers, QWidget *panel);
     ~Setup() override;
 
     bool showMeterTime() const { return m_showMeterTime; }
     bool showPcTime() const { return m_showPcTime; }
     bool refreshRunning() const { return m_refreshing; }
+    bool setPending() const { return m_setRequested; }
 
     void done(int result) override;
 
@@ -37,9 +43,11 @@ private:
     void placeOverPanel();
     void refresh();
     void setMeterTimeToSystemTime();
+    void trySetMeterTime();
+    void holdPanelTimersOff();
     void giveTimersBack();
 
-    SerialPort &m_port;
+    LinkOwner &m_link;
     PanelTimers &m_panelTimers;
     QWidget *m_panel;
 
@@ -49,6 +57,7 @@ private:
     QPushButton *m_cmdSetTime;
     QPushButton *m_cmdExit;
     QTimer m_timer1;
+    std::optional<TimersOffGuard> m_panelTimersOff;
 
     bool m_showMeterTime = false;
     bool m_showPcTime = false;

@@ -4,11 +4,10 @@
 
 #include <QGridLayout>
 #include <QPushButton>
-#include <QScopedValueRollback>
 
-Keypad::Keypad(SerialPort &port, StopRequested stop, QWidget *parent)
+Keypad::Keypad(LinkOwner &link, StopRequested stop, QWidget *parent)
     : QWidget(parent)
-    , m_port(port)
+    , m_link(link)
     , m_stop(std::move(stop))
 {
     setObjectName(QStringLiteral("Keypad"));
@@ -39,8 +38,20 @@ QPushButton *Keypad::button(KeyCode code) const
     return nullptr;
 }
 
+void Keypad::setKeysAvailable(bool available)
+{
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setEnabled(available);
+}
+
 void Keypad::press(KeyCode code)
 {
-    QScopedValueRollback<bool> pressing(m_pressing, true);
-    PressKey(m_port, code, m_stop);
+    m_link.whenFree(Exchange::Key, [this, code] {
+        const auto hold = m_link.tryHold(Exchange::Key);
+        if (!hold || (m_stop && m_stop()))
+            return;
+        // A key the meter did not acknowledge in time is dropped; a silent
+        // meter is the owner's to notice when the hold ends.
+        PressKey(hold->port(), code, m_stop);
+    });
 }

@@ -1,32 +1,29 @@
 #pragma once
 
-#include "link/MeterLink.h"
+#include "link/LinkOwner.h"
 
 #include <QWidget>
 
 class QPushButton;
-class SerialPort;
 
 // The meter's ten keys as buttons. A click presses the key on the meter
-// (handshake, then the key command); the panel's timers are left alone, so
-// a click during a poll wait runs inside that wait.
+// (handshake, then the key command) through the link owner: at once when
+// the link is free, else in click order once the exchange that holds it
+// ends; refused while the link is lost.
 class Keypad : public QWidget
 {
     Q_OBJECT
 
 public:
-    Keypad(SerialPort &port, StopRequested stop, QWidget *parent = nullptr);
+    Keypad(LinkOwner &link, StopRequested stop, QWidget *parent = nullptr);
 
     QPushButton *button(KeyCode code) const;
-
-    // True while a key exchange runs. The poll holds off meanwhile: its read
-    // would take the meter's acknowledgement for a live frame.
-    bool isPressing() const { return m_pressing; }
+    // False while a long exchange (download, erase) holds the link.
+    void setKeysAvailable(bool available);
 
 private:
     void press(KeyCode code);
 
-    SerialPort &m_port;
+    LinkOwner &m_link;
     StopRequested m_stop;
-    bool m_pressing = false;
 };

@@ -107,10 +107,12 @@ void LiveSession::connectToolbar()
         OpenDataFile(host, m_recording->recording());
     };
     actions.memoryWindowOpen = [] { return loggerMemory().MemoryWindowOpen; };
-    actions.downloadLoggerMemory
-        = [this] { DownloadLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
+    actions.downloadLoggerMemory = [this] {
+        DownloadLoggerMemory(&m_panel, m_panel.link(), m_panel.timers(),
+                             m_panel.context().stopRequested);
+    };
     actions.eraseLoggerMemory
-        = [this] { EraseLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
+        = [this] { EraseLoggerMemory(&m_panel, m_panel.link(), m_panel.timers()); };
     actions.resetLiveData = [this] {
         m_recording->ResetLiveData();
         m_graphs->clear();
@@ -118,7 +120,7 @@ void LiveSession::connectToolbar()
     actions.sampleInterval = [this] { return m_state.SampleInterval; };
     actions.setSampleInterval = [this](int seconds) { m_state.changeSampleInterval(seconds); };
 
-    m_commands = std::make_unique<ToolbarCommands>(m_panel.port(), m_panel.timers(), &m_panel,
+    m_commands = std::make_unique<ToolbarCommands>(m_panel.link(), m_panel.timers(), &m_panel,
                                                    std::move(actions));
     m_panel.setToolbarDispatcher([this](const QString &key) { m_commands->OnToolbarButton(key); });
     m_commands->applyAvailability([this](const QString &key, bool available) {
@@ -146,11 +148,13 @@ void LiveSession::connectLinkEvents()
 void LiveSession::sampleTick()
 {
     const MeterReading &reading = m_panel.currentReading();
-    // The sample's text is what the hidden level label holds: empty while
-    // the link is lost.
-    m_recording->OnSampleTick(reading.Level, m_panel.context().display->valueText,
-                              QDateTime::currentDateTime());
-    m_commands->timedIntegration().addSecond(reading.Level);
+    // The sample's text is what the hidden level label holds. A second
+    // without a fresh frame adds nothing anywhere, the timed Leq included.
+    const SampleTickResult result
+        = m_recording->OnSampleTick(reading.Level, m_panel.context().display->valueText,
+                                    QDateTime::currentDateTime(), m_panel.frameAgeMs());
+    if (!result.Stale)
+        m_commands->timedIntegration().addSecond(reading.Level);
 }
 
 void LiveSession::showTick(const SampleTickResult &result)

@@ -6,6 +6,7 @@
 #include "PanelToolbar.h"
 #include "link/LiveFrame.h"
 #include "panel/LinkLostRecovery.h"
+#include "recording/ControlRules.h"
 #include "ui/core/Delay.h"
 #include "ui/core/QtSerialPort.h"
 #include "ui/widgets/Dialogs.h"
@@ -64,12 +65,14 @@ QFrame *area(const char *name, const char *spoken, QWidget *parent)
 Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *parent)
     : QWidget(parent)
     , m_port(port ? std::move(port) : std::make_unique<QtSerialPort>())
+    , m_link(std::make_unique<LinkOwner>(*m_port))
 {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(PanelCaption(false));
     setAccessibleName(QStringLiteral("Panel"));
 
     m_context.port = m_port.get();
+    m_context.link = m_link.get();
     m_context.timers = &m_timers;
     m_context.events = &m_events;
     m_context.currentReading = &m_currentReading;
@@ -83,6 +86,9 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
 
     m_timers.setPollTick([this] { pollTick(); });
     connect(&m_events, &PanelEvents::linkStateChanged, this, &Panel::showLinkState);
+    connect(m_link.get(), &LinkOwner::linkLost, this, &Panel::linkLost);
+    connect(m_link.get(), &LinkOwner::linkBack, this, &Panel::linkBack);
+    connect(m_link.get(), &LinkOwner::longExchangeChanged, this, &Panel::applyControlRules);
     connect(m_lblCom, &ClickableLabel::clicked, this, &Panel::toggleCaption);
     connect(m_toolbar, &PanelToolbar::buttonClicked, this, &Panel::dispatchToolbar);
     // Until the full tool bar handling is installed, "Up" and "Down" work on
@@ -96,6 +102,7 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
 Panel::~Panel()
 {
     m_closing = true;
+    m_link->dropWaiting();
     m_timers.setBothEnabled(false);
 }
 
@@ -104,7 +111,7 @@ void Panel::buildLayout()
     m_toolbar = new PanelToolbar(this);
     m_meterDisplay = new MeterDisplay(this);
     m_meterDisplay->setMinimumSize(440, 250);
-    m_keypad = new Keypad(*m_port, m_context.stopRequested, this);
+    m_keypad = new Keypad(*m_link, m_context.stopRequested, this);
     m_keypad->setFixedWidth(250);
 
     m_statisticsArea = area("StatisticsArea", "Statistics", this);
@@ -213,19 +220,35 @@ void Panel::setToolbarDispatcher(std::function<void(const QString &)> dispatch)
     m_dispatch = std::move(dispatch);
 }
 
+qint64 Panel::frameAgeMs() const
+{
+    return m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : -1;
+}
+
 void Panel::pollTick()
 {
-    // A key exchange waits for the meter's acknowledgement; reading a frame
-    // now would swallow it. The next tick polls again.
-    if (m_keypad->isPressing())
+    // Another exchange holds the link (this tick may run inside its wait):
+    // reading now would swallow its reply. The next tick polls again.
+    const bool recovering = m_link->lost();
+    auto hold = m_link->tryHold(recovering ? Exchange::Recovery : Exchange::Poll);
+    if (!hold)
         return;
-    const std::optional<QByteArray> frame = ReadLiveFrame(*m_port, m_context.stopRequested);
+    if (recovering) {
+        const bool back = TryRecoverLink(hold->port(), m_context.stopRequested);
+        hold.reset();
+        if (back && !m_closing)
+            m_link->setLinkBack();
+        return;
+    }
+    const std::optional<QByteArray> frame = ReadLiveFrame(hold->port(), m_context.stopRequested);
     if (m_closing)
         return;
     if (!frame) {
-        LinkLostRecovery(*m_port, m_timers, m_events, m_context.stopRequested);
+        hold->meterSilent();
         return;
     }
+    hold.reset();
+    m_sinceFrame.start();
     const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame->at(i)); };
     DecodeRangeByte(byteAt(1), m_currentReading);
     DecodeModeByte(byteAt(2), m_currentReading);
@@ -237,8 +260,7 @@ void Panel::pollTick()
 void Panel::showDisplay()
 {
     m_meterDisplay->showDisplay(m_display);
-    m_toolbar->setButtonEnabled(QStringLiteral("Up"), m_display.upEnabled);
-    m_toolbar->setButtonEnabled(QStringLiteral("Down"), m_display.downEnabled);
+    applyControlRules();
     m_boardCa->setText(m_display.boardCA);
     m_boardSfi->setText(m_display.boardSFI);
     m_boardLevel->setText(m_display.boardLevel);
@@ -275,14 +297,44 @@ void Panel::dispatchToolbar(const QString &key)
 
 void Panel::sendRangeCommand(char letter)
 {
-    TimersOffGuard timersOff(m_timers);
-    SendCommand(*m_port, letter);
-    Delay(LinkTiming::CommandSettle);
+    m_link->whenFree(Exchange::Setting, [this, letter] {
+        const auto hold = m_link->tryHold(Exchange::Setting);
+        if (!hold)
+            return;
+        SendCommand(hold->port(), letter);
+        Delay(LinkTiming::CommandSettle);
+    });
+}
+
+void Panel::applyControlRules()
+{
+    ControlSituation situation;
+    situation.longExchange = m_link->longExchangeRunning();
+    situation.canRangeUp = m_display.upEnabled;
+    situation.canRangeDown = m_display.downEnabled;
+    for (const QString &key : m_toolbar->keys())
+        m_toolbar->setButtonEnabled(key, ToolbarButtonUsable(key, situation));
+    m_keypad->setKeysAvailable(KeypadUsable(situation));
+}
+
+void Panel::linkLost()
+{
+    if (m_closing)
+        return;
+    m_sinceFrame.invalidate();
+    AnnounceLinkLost(m_timers, m_events);
+}
+
+void Panel::linkBack()
+{
+    if (!m_closing)
+        AnnounceLinkBack(m_timers, m_events);
 }
 
 void Panel::closeEvent(QCloseEvent *event)
 {
     m_closing = true;
+    m_link->dropWaiting();
     m_timers.setBothEnabled(false);
     event->accept();
     Q_EMIT closed();

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "link/LinkOwner.h"
 #include "link/MeterReading.h"
 #include "panel/PanelContext.h"
 #include "panel/PanelDisplay.h"
 #include "panel/PanelEvents.h"
 #include "ui/core/PanelTimers.h"
 
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <functional>
@@ -41,6 +43,9 @@ public:
     const PanelContext &context() const { return m_context; }
     const MeterReading &currentReading() const { return m_currentReading; }
     SerialPort &port() { return *m_port; }
+    LinkOwner &link() { return *m_link; }
+    // How long ago the newest valid frame was decoded; -1 before the first.
+    qint64 frameAgeMs() const;
     PanelTimers &timers() { return m_timers; }
     PanelEvents &events() { return m_events; }
 
@@ -79,8 +84,14 @@ private:
     void toggleCaption();
     void dispatchToolbar(const QString &key);
     void sendRangeCommand(char letter);
+    void linkLost();
+    void linkBack();
+    // Enables the tool bar and keypad by the one rule set.
+    void applyControlRules();
 
     std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<LinkOwner> m_link;
+    QElapsedTimer m_sinceFrame;
     PanelTimers m_timers;
     PanelEvents m_events;
     MeterReading m_currentReading;

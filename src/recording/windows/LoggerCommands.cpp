@@ -1,6 +1,7 @@
 #include "LoggerCommands.h"
 
 #include "Memory.h"
+#include "link/LinkOwner.h"
 #include "recording/LoggerDownload.h"
 #include "recording/LoggerMemory.h"
 #include "ui/core/Delay.h"
@@ -34,31 +35,43 @@ bool s_downloadRunning = false;
 
 } // namespace
 
-Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers)
+Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timers,
+                             const StopRequested &closing)
 {
     LoggerMemory &memory = loggerMemory();
     if (memory.MemoryWindowOpen || s_downloadRunning)
+        return nullptr;
+    const auto hold = link.tryHold(Exchange::Download);
+    if (!hold)
         return nullptr;
     QScopedValueRollback<bool> running(s_downloadRunning, true);
     memory.MemoryWindowOpen = true;
     TimersOffGuard timersOff(timers);
 
     QPointer<Memory> window;
+    bool cancelled = false;
     LoggerDownloadHooks hooks;
     hooks.sizesKnown = [&](const LoggerMemorySizes &sizes) {
         window = new Memory(panel, timers);
         window->showSizes(sizes);
+        window->offerCancel([&cancelled] { cancelled = true; });
         window->show();
     };
+    hooks.cancelled = [&] { return cancelled || (closing && closing()); };
     hooks.progress = [&](qint64 received, qint64 expected) {
         if (window)
             window->showProgress(received, expected);
     };
-    const LoggerDownloadResult result = DownloadLoggerMemory(port, hooks);
+    const LoggerDownloadResult result = DownloadLoggerMemory(hold->port(), hooks);
+    if (window)
+        window->offerCancel({});
+    if (closing && closing())
+        return nullptr;
 
     memory.LoggerEnd = result.loggerEnd;
     if (result.status == LoggerDownloadStatus::Completed
-        || result.status == LoggerDownloadStatus::Stalled) {
+        || result.status == LoggerDownloadStatus::Stalled
+        || (result.status == LoggerDownloadStatus::Cancelled && result.sizes)) {
         memory.LoggerSets.clear();
         for (const LoggerSetEntry &entry : result.split.sets)
             memory.LoggerSets.push_back(entry.bytes);
@@ -70,8 +83,16 @@ Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &time
     memory.MemoryWindowOpen = windowUp;
 
     const QString message = LoggerDownloadMessage(result);
+    // The user asked for the end: the window says what was kept, no box.
+    if (result.status == LoggerDownloadStatus::Cancelled) {
+        if (windowUp && !message.isEmpty())
+            window->showMessage(message.section(QLatin1Char('\n'), 0, 0));
+        return windowUp ? window.data() : nullptr;
+    }
     if (!message.isEmpty()) {
-        if (windowUp && result.status == LoggerDownloadStatus::Stalled)
+        if (windowUp
+            && (result.status == LoggerDownloadStatus::Stalled
+                || result.status == LoggerDownloadStatus::Cancelled))
             window->showMessage(message.section(QLatin1Char('\n'), 0, 0));
         dialogs().message(windowUp ? static_cast<QWidget *>(window) : panel, message, QString(),
                           iconOf(result.status), MessageButtons::Ok);
@@ -79,11 +100,11 @@ Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &time
     return windowUp ? window.data() : nullptr;
 }
 
-void EraseLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers)
+void EraseLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timers)
 {
     // An "H" in the middle of a transfer would cut it short and empty the
     // memory that is being read.
-    if (s_downloadRunning)
+    if (s_downloadRunning || link.held())
         return;
     const MessageAnswer answer = dialogs().message(
         panel, QStringLiteral("All saved data in memory will be deleted."),
@@ -92,7 +113,11 @@ void EraseLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers)
         window->close();
     if (answer != MessageAnswer::Ok)
         return;
+    // The warning was open long enough for another exchange to start.
+    const auto hold = link.tryHold(Exchange::Erase);
+    if (!hold)
+        return;
     TimersOffGuard timersOff(timers);
-    port.write(QByteArray(1, EraseCommand));
+    hold->port().write(QByteArray(1, EraseCommand));
     Delay(SettleSeconds);
 }

@@ -13,8 +13,10 @@
 #include <QDate>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QScopedValueRollback>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -62,9 +64,23 @@ Memory::Memory(QWidget *panel, PanelTimers &timers)
     connect(m_gridSet, &QTableWidget::cellClicked, this,
             [this](int row, int) { ShowLoggerSet(row); });
 
+    m_cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    m_cmdCancel->setObjectName(QStringLiteral("CmdCancel"));
+    m_cmdCancel->setAccessibleName(QStringLiteral("Cancel"));
+    m_cmdCancel->setAccessibleDescription(
+        QStringLiteral("Ends the download; complete data sets are kept"));
+    m_cmdCancel->hide();
+    connect(m_cmdCancel, &QPushButton::clicked, this, [this] {
+        if (m_onCancel)
+            m_onCancel();
+    });
+    auto *messageRow = new QHBoxLayout;
+    messageRow->addWidget(m_lblMessage, 1);
+    messageRow->addWidget(m_cmdCancel);
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(sizes);
-    layout->addWidget(m_lblMessage);
+    layout->addLayout(messageRow);
     layout->addWidget(m_gridSet, 1);
     resize(300, 420);
 
@@ -116,6 +132,12 @@ void Memory::showProgress(qint64 received, qint64 expected)
 void Memory::showMessage(const QString &text)
 {
     m_lblMessage->setText(text);
+}
+
+void Memory::offerCancel(std::function<void()> onCancel)
+{
+    m_onCancel = std::move(onCancel);
+    m_cmdCancel->setVisible(bool(m_onCancel));
 }
 
 void Memory::listSets(const LoggerSplit &split)

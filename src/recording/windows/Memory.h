@@ -3,9 +3,12 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class DataList;
 class PanelTimers;
 class QLabel;
+class QPushButton;
 class QTableWidget;
 struct LoggerMemorySizes;
 struct LoggerSplit;
@@ -31,6 +34,10 @@ public:
     void showSizes(const LoggerMemorySizes &sizes);
     void showProgress(qint64 received, qint64 expected);
     void showMessage(const QString &text);
+    // While a download runs, a Cancel button that calls onCancel; an empty
+    // function hides it.
+    void offerCancel(std::function<void()> onCancel);
+    QPushButton *cancelButton() const { return m_cmdCancel; }
     // One row per set: its number, sampling interval and record count.
     void listSets(const LoggerSplit &split);
 
@@ -52,6 +59,8 @@ private:
     QLabel *m_lblSize;
     QLabel *m_lblRemain;
     QLabel *m_lblMessage;
+    QPushButton *m_cmdCancel;
+    std::function<void()> m_onCancel;
     QPointer<DataList> m_dataList;
     bool m_showingSet = false;
 };

@@ -8,6 +8,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QScopedValueRollback>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -67,13 +69,14 @@ bool RecordingController::recording() const
 }
 
 SampleTickResult RecordingController::OnSampleTick(double level, const QString &levelText,
-                                                   const QDateTime &now)
+                                                   const QDateTime &now, qint64 frameAgeMs)
 {
     const bool wasRecording = m_state.Recording;
     SampleInput input;
     input.Level = level;
     input.LevelText = levelText;
     input.Now = now;
+    input.FrameAgeMs = frameAgeMs;
     input.Boards = m_boards ? m_boards() : HeaderBoards {};
     input.Folder = QDir::currentPath();
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
@@ -87,13 +90,17 @@ SampleTickResult RecordingController::OnSampleTick(double level, const QString &
         CaptionKeeper caption(m_window);
         result = ::OnSampleTick(m_state, input);
     }
+    if (result.Stale)
+        return result;
     if (m_view)
         m_view->showTick(result);
     Q_EMIT ticked(result);
     if (result.AutoStopped)
         saveState().FileChosen = false;
+    // A box opened here would hold the tick, and with it all sampling, until
+    // it is dismissed.
     for (const QString &error : std::as_const(result.Errors))
-        report(error);
+        reportLater(error);
     if (wasRecording != m_state.Recording)
         Q_EMIT recordingChanged(m_state.Recording);
     return result;
@@ -220,6 +227,22 @@ void RecordingController::finishBeforeClose()
 void RecordingController::report(const QString &message)
 {
     dialogs().message(m_window, message, QString(), MessageIcon::Critical, MessageButtons::Ok);
+}
+
+void RecordingController::reportLater(const QString &message)
+{
+    m_messages << message;
+    QTimer::singleShot(0, this, &RecordingController::showNextMessage);
+}
+
+void RecordingController::showNextMessage()
+{
+    if (m_messageOpen || m_messages.isEmpty())
+        return;
+    const QScopedValueRollback open(m_messageOpen, true);
+    report(m_messages.takeFirst());
+    if (!m_messages.isEmpty())
+        QTimer::singleShot(0, this, &RecordingController::showNextMessage);
 }
 
 void RecordingController::showCaption(const QString &caption)

@@ -4,6 +4,7 @@
 #include "recording/SampleTick.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <functional>
 
@@ -28,8 +29,13 @@ public:
                         SaveDataPanel *saveData, std::function<HeaderBoards()> boards,
                         QObject *parent = nullptr);
 
-    // Timer2: one tick with the current level and its display text.
-    SampleTickResult OnSampleTick(double level, const QString &levelText, const QDateTime &now);
+    // Timer2: one tick with the current level, its display text and the age
+    // of the frame it came from. A message the tick raises is shown after
+    // the tick has returned, one at a time, while sampling goes on.
+    SampleTickResult OnSampleTick(double level, const QString &levelText, const QDateTime &now,
+                                  qint64 frameAgeMs = 0);
+    // Messages waiting to be shown (one may be open).
+    int messagesWaiting() const { return int(m_messages.size()); }
 
     // The record button: shows the Save Data choice, or stops a recording.
     void onRecordButton();
@@ -64,6 +70,8 @@ private:
     void startRecording();
     void finishRecording(StopKind kind);
     void report(const QString &message);
+    void reportLater(const QString &message);
+    void showNextMessage();
     void showCaption(const QString &caption);
 
     MeasurementState &m_state;
@@ -71,4 +79,6 @@ private:
     LiveStatisticsView *m_view;
     SaveDataPanel *m_saveData;
     std::function<HeaderBoards()> m_boards;
+    QStringList m_messages;
+    bool m_messageOpen = false;
 };

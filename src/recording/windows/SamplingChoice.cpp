@@ -1,5 +1,6 @@
 #include "SamplingChoice.h"
 
+#include "link/LinkOwner.h"
 #include "link/Twips.h"
 #include "recording/SamplingAnswer.h"
 #include "recording/SamplingExchange.h"
@@ -49,13 +50,26 @@ void askPcSampleInterval(SamplingContext &context)
         = askSeconds(context.panel, PcSampleIntervalMax, context.sampleInterval());
     if (seconds)
         context.setSampleInterval(*seconds);
-    context.timers.setBothEnabled(true);
+}
+
+void meterBusy(SamplingContext &context)
+{
+    dialogs().message(context.panel, QStringLiteral("The meter is busy. Try again!"), QString(),
+                      MessageIcon::Warning, MessageButtons::Ok);
 }
 
 void askMeterSampleTime(SamplingContext &context)
 {
     const TimersOffGuard timersOff(context.timers);
-    const std::optional<int> current = ReadMeterSampleTime(context.port);
+    std::optional<int> current;
+    {
+        const auto hold = context.link.tryHold(Exchange::SampleTimeRead);
+        if (!hold) {
+            meterBusy(context);
+            return;
+        }
+        current = ReadMeterSampleTime(hold->port());
+    }
     if (!current) {
         dialogs().message(context.panel, QStringLiteral("The meter did not answer. Try again!"),
                           QString(), MessageIcon::Warning, MessageButtons::Ok);
@@ -65,7 +79,12 @@ void askMeterSampleTime(SamplingContext &context)
     const std::optional<int> seconds = askSeconds(context.panel, MeterSampleTimeMax, *current);
     if (!seconds)
         return;
-    WriteMeterSampleTime(context.port, *seconds);
+    const auto hold = context.link.tryHold(Exchange::SampleTimeSet);
+    if (!hold) {
+        meterBusy(context);
+        return;
+    }
+    WriteMeterSampleTime(hold->port(), *seconds);
     context.settings.MeterSampleTime = *seconds;
 }
 
@@ -123,10 +142,8 @@ void SamplingChoice::showEvent(QShowEvent *event)
 void ChooseSampling(SamplingContext &context)
 {
     SamplingChoice choice(context.settings.UsePcSampling, context.panel);
-    if (choice.exec() != QDialog::Accepted) {
-        context.timers.setBothEnabled(true);
+    if (choice.exec() != QDialog::Accepted)
         return;
-    }
     context.settings.UsePcSampling = choice.usePcSampling();
     AskSamplingInterval(context);
 }

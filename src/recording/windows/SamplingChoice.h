@@ -6,10 +6,10 @@
 
 #include <functional>
 
+class LinkOwner;
 class PanelTimers;
 class QPushButton;
 class QRadioButton;
-class SerialPort;
 
 // The small window that asks which sampling interval to set: the meter's
 // logging interval or the PC's sampling interval.
@@ -38,7 +38,7 @@ private:
 // measurement state: setSampleInterval must also restart its tick count.
 struct SamplingContext
 {
-    SerialPort &port;
+    LinkOwner &link;
     PanelTimers &timers;
     QWidget *panel;
     SamplingSettings &settings;
@@ -50,6 +50,7 @@ struct SamplingContext
 // the choice window without OK sets nothing.
 void ChooseSampling(SamplingContext &context);
 
-// Asks for and sets the interval UsePcSampling names. The panel's timers run
-// again afterwards whatever happened.
+// Asks for and sets the interval UsePcSampling names. Talking to the meter
+// switches the panel's timers off through the nesting guard, so they run
+// again afterwards only if nothing else holds them off.
 void AskSamplingInterval(SamplingContext &context);

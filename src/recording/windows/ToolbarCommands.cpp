@@ -1,12 +1,11 @@
 #include "ToolbarCommands.h"
 
-#include "link/MeterLink.h"
+#include "link/LinkOwner.h"
 #include "link/windows/Setup.h"
 #include "recording/LeqPeriod.h"
 #include "recording/windows/SamplingChoice.h"
 #include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
-#include "ui/core/SerialPort.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QTime>
@@ -30,10 +29,10 @@ char settingLetter(const QString &key)
 
 } // namespace
 
-ToolbarCommands::ToolbarCommands(SerialPort &port, PanelTimers &timers, QWidget *panel,
+ToolbarCommands::ToolbarCommands(LinkOwner &link, PanelTimers &timers, QWidget *panel,
                                  Actions actions, QObject *parent)
     : QObject(parent)
-    , m_port(port)
+    , m_link(link)
     , m_timers(timers)
     , m_panel(panel)
     , m_actions(std::move(actions))
@@ -89,21 +88,26 @@ void ToolbarCommands::OnToolbarButton(const QString &key)
     } else if (key == u"Open") {
         openFileUnlessRecording();
     } else if (key == u"Sampling") {
-        SamplingContext context { m_port,
-                                  m_timers,
-                                  m_panel,
-                                  m_sampling,
-                                  m_actions.sampleInterval,
-                                  m_actions.setSampleInterval };
-        ChooseSampling(context);
+        m_link.whenFree(Exchange::SampleTimeRead, [this] {
+            SamplingContext context { m_link,
+                                      m_timers,
+                                      m_panel,
+                                      m_sampling,
+                                      m_actions.sampleInterval,
+                                      m_actions.setSampleInterval };
+            ChooseSampling(context);
+        });
     } else if (key == u"RTC") {
-        Setup clock(m_port, m_timers, m_panel);
-        clock.exec();
+        // The window opens only once no exchange holds the link, so no
+        // exchange sits under its whole life.
+        m_link.whenFree(Exchange::ClockRead, [this] {
+            Setup clock(m_link, m_timers, m_panel);
+            clock.exec();
+        });
     } else if (key == u"Memory") {
-        if (!(m_actions.memoryWindowOpen && m_actions.memoryWindowOpen()))
-            m_actions.downloadLoggerMemory();
+        downloadUnlessRecording();
     } else if (key == u"Erase") {
-        m_actions.eraseLoggerMemory();
+        m_link.whenFree(Exchange::Erase, [this] { m_actions.eraseLoggerMemory(); });
     } else if (key == u"Refresh") {
         m_actions.resetLiveData();
     }
@@ -114,21 +118,47 @@ bool ToolbarCommands::recording() const
     return m_actions.isRecording && m_actions.isRecording();
 }
 
+void ToolbarCommands::refuseWhileRecording()
+{
+    dialogs().message(m_panel, QStringLiteral("Recording Mode!\n\rPlease stop recording!"),
+                      QString(), MessageIcon::Critical, MessageButtons::Ok);
+}
+
 void ToolbarCommands::openFileUnlessRecording()
 {
     if (recording()) {
-        dialogs().message(m_panel, QStringLiteral("Recording Mode!\n\rPlease stop recording!"),
-                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        refuseWhileRecording();
         return;
     }
     m_actions.openDataFile();
 }
 
+void ToolbarCommands::downloadUnlessRecording()
+{
+    // A download stops sampling for its whole length, up to an hour: it
+    // would cut a hole into the recording.
+    if (recording()) {
+        refuseWhileRecording();
+        return;
+    }
+    m_link.whenFree(Exchange::Download, [this] {
+        if (recording())
+            return;
+        if (!(m_actions.memoryWindowOpen && m_actions.memoryWindowOpen()))
+            m_actions.downloadLoggerMemory();
+    });
+}
+
 void ToolbarCommands::sendSettingLetter(char letter)
 {
-    const TimersOffGuard timersOff(m_timers);
-    SendCommand(m_port, letter);
-    Delay(LinkTiming::CommandSettle);
+    m_link.whenFree(Exchange::Setting, [this, letter] {
+        const auto hold = m_link.tryHold(Exchange::Setting);
+        if (!hold)
+            return;
+        const TimersOffGuard timersOff(m_timers);
+        SendCommand(hold->port(), letter);
+        Delay(LinkTiming::CommandSettle);
+    });
 }
 
 void ToolbarCommands::OnLeqButton()

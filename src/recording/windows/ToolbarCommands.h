@@ -8,15 +8,17 @@
 
 #include <functional>
 
+class LinkOwner;
 class PanelTimers;
 class QWidget;
-class SerialPort;
 
 // What the panel's tool bar and its Leq button do. The setting letters, the
 // sampling interval, the meter clock and the timed Leq are handled here; the
 // recording, file, logger and reset actions come from their owners as
 // functions. A button whose action was not given is reported unavailable so
-// that the tool bar can disable it.
+// that the tool bar can disable it. Every action that talks to the meter goes
+// through the link owner: at once when the link is free, else when the
+// exchange that holds it has ended.
 class ToolbarCommands : public QObject
 {
     Q_OBJECT
@@ -38,7 +40,7 @@ public:
         std::function<void(int)> setSampleInterval;
     };
 
-    ToolbarCommands(SerialPort &port, PanelTimers &timers, QWidget *panel, Actions actions,
+    ToolbarCommands(LinkOwner &link, PanelTimers &timers, QWidget *panel, Actions actions,
                     QObject *parent = nullptr);
 
     // The button keys in tool-bar order.
@@ -59,9 +61,11 @@ public:
 private:
     void sendSettingLetter(char letter);
     void openFileUnlessRecording();
+    void downloadUnlessRecording();
+    void refuseWhileRecording();
     bool recording() const;
 
-    SerialPort &m_port;
+    LinkOwner &m_link;
     PanelTimers &m_timers;
     QWidget *m_panel;
     Actions m_actions;

@@ -46,8 +46,16 @@ void PanelTimers::suspend()
 
 void PanelTimers::resume()
 {
-    if (m_suspendDepth > 0 && --m_suspendDepth == 0)
-        setBothEnabled(true);
+    if (m_suspendDepth > 0 && --m_suspendDepth == 0) {
+        setTimer1Enabled(true);
+        setTimer2Enabled(!m_linkLost);
+    }
+}
+
+void PanelTimers::setLinkLost(bool lost)
+{
+    m_linkLost = lost;
+    setTimer2Enabled(!lost && !suspended());
 }
 
 void PanelTimers::runGuarded(bool &busy, const std::function<void()> &tick)

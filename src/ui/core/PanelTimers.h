@@ -30,10 +30,16 @@ public:
     void setBothEnabled(bool enabled);
 
     // Used by TimersOffGuard: guards nest, and only the outermost one ending
-    // switches the timers on again.
+    // switches the timers on again; Timer2 only while the link is up, so a
+    // lost meter's last reading is never sampled.
     void suspend();
     void resume();
     bool suspended() const { return m_suspendDepth > 0; }
+
+    // The link was lost (Timer2 off) or came back (Timer2 on again unless a
+    // guard holds the timers off).
+    void setLinkLost(bool lost);
+    bool linkLost() const { return m_linkLost; }
 
     bool pollTickRunning() const { return m_inPollTick; }
     bool sampleTickRunning() const { return m_inSampleTick; }
@@ -48,6 +54,7 @@ private:
     bool m_inPollTick = false;
     bool m_inSampleTick = false;
     int m_suspendDepth = 0;
+    bool m_linkLost = false;
 };
 
 // Switches both panel timers off for its lifetime and on again when it ends,
