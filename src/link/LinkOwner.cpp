@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 // Forwards to the real port and notes when the meter last sent a byte, so the
 // owner can tell a silent meter from a quiet exchange.
@@ -32,18 +33,24 @@ public:
             m_lastByteMs = m_clock.elapsed();
         return count;
     }
-    bool write(const QByteArray &bytes) override { return m_port.write(bytes); }
+    bool write(const QByteArray &bytes) override
+    {
+        m_lastWriteMs = m_clock.elapsed();
+        return m_port.write(bytes);
+    }
     bool isLost() const override { return m_port.isLost(); }
     bool reopen() override { return m_port.reopen(); }
     QString errorString() const override { return m_port.errorString(); }
 
     qint64 nowMs() const { return m_clock.elapsed(); }
     qint64 lastByteMs() const { return m_lastByteMs; }
+    qint64 lastWriteMs() const { return m_lastWriteMs; }
 
 private:
     SerialPort &m_port;
     QElapsedTimer m_clock;
     qint64 m_lastByteMs = -1;
+    qint64 m_lastWriteMs = std::numeric_limits<qint64>::min() / 2;
 };
 
 LinkOwner::LinkOwner(SerialPort &port, QObject *parent)
@@ -128,7 +135,7 @@ void LinkOwner::drain()
     }
 }
 
-void LinkOwner::release(bool silentByExchange, qint64 holdMs, bool portLost)
+void LinkOwner::release(Exchange exchange, bool silentByExchange, qint64 holdMs, bool portLost)
 {
     const bool wasLong = longExchangeRunning();
     m_held = false;
@@ -136,7 +143,13 @@ void LinkOwner::release(bool silentByExchange, qint64 holdMs, bool portLost)
     const qint64 last = m_watched->lastByteMs();
     const qint64 holdStartMs = m_watched->nowMs() - holdMs;
     const qint64 silentMs = m_watched->nowMs() - std::max(last, holdStartMs);
-    const bool silent = silentByExchange || portLost || silentMs >= SilenceLimitMs;
+    // A meter holds its live frames for up to a second after a command, so a
+    // poll right after one may rightly hear nothing; a meter that died at
+    // the command was already noticed by that command's own hold.
+    const bool pollAfterCommand
+        = exchange == Exchange::Poll && holdStartMs - m_watched->lastWriteMs() < SilenceLimitMs;
+    const bool silent
+        = portLost || (!pollAfterCommand && (silentByExchange || silentMs >= SilenceLimitMs));
     if (wasLong)
         Q_EMIT longExchangeChanged(false);
     if (silent && !m_lost) {
@@ -166,7 +179,7 @@ LinkOwner::Hold::Hold(LinkOwner &owner, Exchange exchange)
 
 LinkOwner::Hold::~Hold()
 {
-    m_owner.release(m_silent, m_since.elapsed(), m_owner.m_port.isLost());
+    m_owner.release(m_exchange, m_silent, m_since.elapsed(), m_owner.m_port.isLost());
 }
 
 SerialPort &LinkOwner::Hold::port()

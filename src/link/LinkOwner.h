@@ -85,7 +85,7 @@ private:
     class WatchedPort;
     friend class Hold;
 
-    void release(bool silentByExchange, qint64 silentForMs, bool portLost);
+    void release(Exchange exchange, bool silentByExchange, qint64 holdMs, bool portLost);
     void drain();
     void scheduleDrain();
 

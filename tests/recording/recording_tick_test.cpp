@@ -1,7 +1,7 @@
 #include "RecordingTestSupport.h"
-#include "recording/LevelNumber.h"
 #include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
+#include "recording/LevelNumber.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -26,9 +27,10 @@ protected:
         m_boards = { QStringLiteral("A"), QStringLiteral("SLOW"), QStringLiteral("80-140") };
     }
 
-    SampleTickResult tick(double level, const QString &text = {})
+    SampleTickResult tick(double level, const QString &text = {}, qint64 frameAgeMs = 0)
     {
         SampleInput input;
+        input.FrameAgeMs = frameAgeMs;
         input.Level = level;
         input.LevelText = text.isEmpty() ? QString::number(level, 'f', 1) : text;
         input.Now = sampleClock(m_seconds++);
@@ -185,6 +187,64 @@ TEST_F(SampleTickTest, LevelAboveTheTablesIsStillASample)
     EXPECT_EQ(m_state.TickCount, 1);
     EXPECT_TRUE(tick(60.0).Sampled); // the next tick samples on schedule
     EXPECT_EQ(m_state.List.count(), 2);
+}
+
+TEST_F(SampleTickTest, AStaleReadingAddsNothingAnywhere)
+{
+    ASSERT_TRUE(StartRecording(m_state, path("rec.vorn"), m_dir.path()).ok);
+    tick(60.0);
+    tick(60.0);
+    const QByteArray fakeBefore = fileBytes(path("Fake"));
+    struct
+    {
+        const char *name;
+        qint64 ageMs;
+    } const stale[] = { { "older than 1.5 s", 1501 }, { "no frame yet", -1 } };
+    for (const auto &row : stale) {
+        const SampleTickResult r = tick(90.0, QStringLiteral("90.0"), row.ageMs);
+        EXPECT_TRUE(r.Stale) << row.name;
+        EXPECT_FALSE(r.Sampled) << row.name;
+        EXPECT_EQ(m_state.LiveCount, 2) << row.name;
+        EXPECT_EQ(m_state.RecordingCount, 2) << row.name;
+        EXPECT_EQ(m_state.MaxLevel, 60.0) << row.name;
+        EXPECT_EQ(m_state.List.count(), 1) << row.name;
+        EXPECT_EQ(m_state.History.LiveLogIndex, 1) << row.name;
+        EXPECT_EQ(m_state.TickCount, 1) << row.name;
+        EXPECT_EQ(fileBytes(path("Fake")), fakeBefore) << row.name;
+    }
+    EXPECT_FALSE(tick(60.0, {}, 1500).Stale); // 1.5 s is still fresh
+}
+
+TEST_F(SampleTickTest, ADamagedLevelKeepsEverySumFiniteAndIsCounted)
+{
+    ASSERT_TRUE(StartRecording(m_state, path("rec.vorn"), m_dir.path()).ok);
+    tick(60.0);
+    const SampleTickResult damaged = tick(3276.7, QStringLiteral("3276.7*"));
+    EXPECT_TRUE(damaged.DamagedLevel);
+    EXPECT_EQ(m_state.DamagedLevels, 1);
+    EXPECT_EQ(damaged.LeqText, QStringLiteral("60.0"));
+    EXPECT_EQ(damaged.SelText, QStringLiteral("60.0"));
+    EXPECT_EQ(m_state.LiveCount, 1);
+    EXPECT_EQ(m_state.MaxLevel, 60.0);
+    // Its text goes to the list and the file as received.
+    EXPECT_EQ(m_state.List.count(), 1);
+    EXPECT_TRUE(fileBytes(path("Fake")).contains("\t3276.7*\t"));
+    tick(60.0);
+    ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
+    const QList<QByteArray> header = fileBytes(path("rec.vorn")).split('\n');
+    ASSERT_GE(header.size(), 9);
+    EXPECT_EQ(header[5], QByteArray("60.0\r")); // the recording's maximum
+    EXPECT_EQ(header[7], QByteArray("63.0\r")); // SEL over the two good seconds
+    EXPECT_EQ(header[8], QByteArray("60.0\r"));
+}
+
+TEST(FormatTenthsLimits, NonFiniteAndHugeValuesGiveNoText)
+{
+    for (const double value :
+         { std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+           std::numeric_limits<double>::quiet_NaN(), 1e300, -1e300 })
+        EXPECT_EQ(FormatTenths(value), QString()) << value;
+    EXPECT_EQ(FormatTenths(32767.0), QStringLiteral("32767.0"));
 }
 
 TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)

@@ -170,6 +170,11 @@ void Emulator::readInput()
             return; // EAGAIN: all read; EIO cannot last while the slave is kept open
         const double t = now();
         m_lastReceived = t;
+        if (m_deafOnInput > 0) {
+            m_silentUntil = t + m_deafOnInput;
+            m_deafOnInput = 0;
+            report("deaf for " + secondsText(m_silentUntil - t));
+        }
         m_recorder.record(t, buffer, static_cast<std::size_t>(count));
         m_protocol.receive(buffer, static_cast<std::size_t>(count), t);
     }
@@ -316,6 +321,10 @@ std::string Emulator::applyControl(const std::string &line)
         if (!needNumber(0, 86400))
             return bad("seconds");
         m_silentUntil = now() + number;
+    } else if (command == "deaf-on-input") {
+        if (!needNumber(0, 86400))
+            return bad("seconds");
+        m_deafOnInput = number;
     } else if (command == "garbage") {
         if (!needWhole(1, 65536))
             return bad("a byte count");

@@ -84,6 +84,8 @@ private:
     Transfer m_transfer;
 
     double m_silentUntil = -1;
+    // Seconds of silence that the next byte received starts (0: none armed).
+    double m_deafOnInput = 0;
     int m_brokenFrames = 0;
     bool m_shortReplies = false;
     std::optional<std::size_t> m_stallAfter;

@@ -155,7 +155,7 @@ Faults
   --at SECONDS:COMMAND     a run-time command at that time after start
 
 Run-time commands (one per line into COMn.control)
-  silent S | garbage N | broken N | short-replies on|off
+  silent S | deaf-on-input S | garbage N | broken N | short-replies on|off
   stall-logger-after N|off | unplug S
   level DB | signal SHAPE | amplitude DB | period S | step DB | seed N
   run | pause | stop | state run|pause|stop | range N | freq F | time T
