@@ -185,6 +185,42 @@ INSTANTIATE_TEST_SUITE_P(EachFirst, ExchangePairs, ::testing::Range(0, 9),
                              return name.replace(QLatin1Char(' '), QLatin1Char('_')).toStdString();
                          });
 
+class DeafMeter : public ExchangePairs
+{
+};
+
+TEST_P(DeafMeter, SilenceFromTheFirstByteIsALostLinkWithinThreeSeconds)
+{
+    const ExchangeRow &row = exchanges()[size_t(GetParam())];
+    ASSERT_TRUE(WaitUntil([&] { return ReadLiveFrame(port).has_value(); }, 2000));
+    // The poll writes nothing: its meter simply stops.
+    emulator.control(row.kind == Exchange::Poll ? QStringLiteral("silent 4")
+                                                : QStringLiteral("deaf-on-input 4"));
+    Delay(0.05);
+    QElapsedTimer sinceDeath;
+    sinceDeath.start();
+    bool finished = false;
+    qint64 start = 0, end = 0;
+    runHeld(row, "deaf", finished, start, end);
+    // Then the panel's polls, every 200 ms, as long as the link is not lost.
+    while (!link.lost() && sinceDeath.elapsed() < 4000) {
+        Delay(0.2);
+        if (const auto hold = link.tryHold(Exchange::Poll)) {
+            if (!ReadLiveFrame(hold->port()))
+                hold->meterSilent();
+        }
+    }
+    EXPECT_TRUE(link.lost()) << row.name;
+    EXPECT_LE(sinceDeath.elapsed(), 3000) << row.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(EachExchange, DeafMeter, ::testing::Range(0, 9),
+                         [](const ::testing::TestParamInfo<int> &info) {
+                             QString name
+                                 = QString::fromLatin1(exchanges()[size_t(info.param)].name);
+                             return name.replace(QLatin1Char(' '), QLatin1Char('_')).toStdString();
+                         });
+
 } // namespace
 
 int main(int argc, char **argv)
