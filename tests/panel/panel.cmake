@@ -8,3 +8,6 @@ vorn_add_test(panel_emulator_test
 vorn_add_test(program_run_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/program_run_test.cpp
   LIBS vorn_panel_windows vorn_test_support)
+vorn_add_test(panel_download_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_download_test.cpp
+  LIBS vorn_panel_windows vorn_test_support)
