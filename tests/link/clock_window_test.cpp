@@ -1,6 +1,8 @@
 #include "link/LinkOwner.h"
 #include "link/windows/Setup.h"
+#include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
 
@@ -204,6 +206,39 @@ TEST(ClockWindowSet, AClickDuringAReadIsCarriedOutAfterIt)
     EXPECT_EQ(std::count_if(writes.begin(), writes.end(),
                             [](const auto &write) { return write.bytes.startsWith('B'); }),
               1);
+}
+
+TEST(ClockWindowLink, WhileAnotherExchangeHoldsTheLinkReadsAndSetWaitForIt)
+{
+    ClockWindow w;
+    w.answerClockWith(QByteArray::fromHex("090508130313"));
+    w.setup.show();
+    auto other = w.link.tryHold(Exchange::Download);
+    click(w.meterTime);
+    w.setup.findChild<QPushButton *>("CmdSetTime")->click();
+    Delay(0.8);
+    EXPECT_TRUE(w.port.writes().empty()); // nothing cuts into the other exchange
+    EXPECT_TRUE(w.setup.setPending());
+    other.reset();
+    ASSERT_TRUE(WaitUntil([&] { return w.meterTime->text() == "2013/03/13 08:05:09"; }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return !w.setup.setPending(); }, 1000));
+    const QByteArray written = w.port.written();
+    EXPECT_EQ(written.count('B'), 1) << written.toHex(' ').toStdString();
+    w.setup.close();
+    EXPECT_TRUE(w.timersOn());
+}
+
+TEST(ClockWindowLink, ASetThatNeverGotTheLinkSaysSoWhenTheWindowCloses)
+{
+    ScriptedDialogs dialogs;
+    ClockWindow w;
+    w.setup.show();
+    const auto other = w.link.tryHold(Exchange::Download);
+    w.setup.findChild<QPushButton *>("CmdSetTime")->click();
+    w.setup.close();
+    EXPECT_TRUE(w.port.writes().empty());
+    ASSERT_EQ(dialogs.messageTexts().size(), 1);
+    EXPECT_TRUE(dialogs.messageTexts().front().startsWith("The meter clock was not set"));
 }
 
 } // namespace

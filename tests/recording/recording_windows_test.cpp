@@ -4,6 +4,7 @@
 #include "recording/windows/RecordingController.h"
 #include "recording/windows/SaveDataPanel.h"
 #include "recording/windows/SaveListDialog.h"
+#include "ui/core/Delay.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QApplication>
@@ -15,6 +16,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <utility>
 
 #include <deque>
 
@@ -32,6 +36,12 @@ public:
     {
         messages << text;
         lastIcon = icon;
+        // A box open over another one would not be shown one at a time.
+        overlapped = overlapped || open;
+        open = true;
+        if (whileOpen)
+            std::exchange(whileOpen, {})(); // what happens while the user reads it
+        open = false;
         return MessageAnswer::Ok;
     }
     std::optional<QString> input(QWidget *, const QString &, const QString &,
@@ -57,6 +67,9 @@ public:
     QList<bool> overwritePrompts;
     QStringList messages;
     MessageIcon lastIcon = MessageIcon::None;
+    std::function<void()> whileOpen;
+    bool open = false;
+    bool overlapped = false;
 };
 
 TEST(SaveListDialog, AlwaysAsksBeforeOverwritingAndCancelForgetsTheOldPath)
@@ -214,6 +227,33 @@ TEST_F(RecordingControllerTest, StopThatCannotWriteSaysWhichFileAndWhereTheSampl
         m_dialogs.messages[0].contains(QDir::toNativeSeparators(locked.filePath("run.vorn"))));
     EXPECT_TRUE(m_dialogs.messages[0].contains(QDir::toNativeSeparators(path("Fake"))));
     EXPECT_FALSE(m_controller->recording());
+}
+
+TEST_F(RecordingControllerTest, MessagesFromATickComeAfterItOneAtATimeWhileSamplingGoesOn)
+{
+    const auto recordThatFails = [this](const char *name) {
+        startRecordingTo(path(name));
+        tick(70.0);
+        tick(70.0);
+        m_state.TempFile.close(); // the file is gone from under the recording
+        tick(71.0);
+    };
+    recordThatFails("a.vorn");
+    EXPECT_TRUE(m_dialogs.messages.isEmpty()); // not from inside the tick
+    qint64 rowsWhileOpen = 0;
+    m_dialogs.whileOpen = [&] {
+        const qint64 before = m_state.List.count();
+        recordThatFails("b.vorn"); // sampling goes on, and fails again
+        Delay(0.05);
+        rowsWhileOpen = m_state.List.count() - before;
+    };
+    Delay(0.05);
+    Delay(0.05); // the second waited for the first to close
+    ASSERT_EQ(m_dialogs.messages.size(), 2);
+    EXPECT_TRUE(m_dialogs.messages[0].contains(QStringLiteral("The recording has been stopped.")));
+    EXPECT_TRUE(m_dialogs.messages[1].contains(QStringLiteral("The recording has been stopped.")));
+    EXPECT_FALSE(m_dialogs.overlapped);
+    EXPECT_EQ(rowsWhileOpen, 3);
 }
 
 TEST(LiveStatisticsView, NamedControlsAndStripChartChoice)
