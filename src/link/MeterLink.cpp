@@ -61,15 +61,28 @@ bool MeterHandshake(SerialPort &port, const StopRequested &stop, int limitMs)
     for (;;) {
         portUsable(port);
         port.discardInput();
+        QByteArray received;
         do {
             if (stopNow(stop) || timedOut())
                 return false;
             if (port.isLost())
                 portUsable(port);
             SendCommand(port, 'A');
-            Delay(LinkTiming::HandshakeResend);
-        } while (port.bytesWaiting() < FrameLength);
-        if (LastSixBytes(port.readAll()) == acknowledgement)
+            // "A" goes out again every 0.2 s, but the acknowledgement is taken
+            // as soon as it is there: a key then reaches the meter at once.
+            QElapsedTimer sinceA;
+            sinceA.start();
+            while (sinceA.elapsed() < qint64(LinkTiming::HandshakeResend * 1000)) {
+                received += port.readAll();
+                if (LastSixBytes(received) == acknowledgement)
+                    return true;
+                if (stopNow(stop))
+                    return false;
+                Delay(LinkTiming::LivePollStep);
+            }
+            received += port.readAll();
+        } while (received.size() < FrameLength);
+        if (LastSixBytes(received) == acknowledgement)
             return true;
     }
 }
