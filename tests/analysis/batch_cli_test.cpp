@@ -1,5 +1,6 @@
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -74,4 +75,21 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+TEST(VornStats, ADamagedLevelLeavesEveryFigureFiniteInEachOutput)
+{
+    QByteArray file = realTimeFile(5);
+    file += "6\t2013/03/04 08:00:05\t3276.7*\t\r\n7\t2013/03/04 08:00:06\t3276.7\t\r\n";
+    for (const QStringList &form : { QStringList { "-" }, QStringList { "--csv", "-" },
+                                     QStringList { "--json", "--intervals", "1min", "-" } }) {
+        const StatsRun run = runStats(form, file);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        for (const char *bad : { "inf", "nan", "-922337203685477580" })
+            EXPECT_FALSE(run.out.contains(QLatin1String(bad), Qt::CaseInsensitive))
+                << form.join(' ').toStdString() << ": " << run.out.toStdString();
+    }
+    const StatsRun text = runStats({ "-" }, file);
+    EXPECT_TRUE(text.out.contains(QRegularExpression(QStringLiteral("Leq:\\s+60\\.0"))))
+        << text.out.toStdString();
 }
