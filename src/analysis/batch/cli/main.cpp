@@ -1,11 +1,16 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/BatchReport.h"
+#include "analysis/report/Report.h"
+#include "analysis/report/pdf/ReportPdf.h"
 #include "recording/DataFileReader.h"
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -25,13 +30,29 @@ DataFileContents readInput(const QString &name)
     return DataFileReader::read(in);
 }
 
+// The report's options from the command line; the intervals follow
+// --intervals, else the report's own default.
+ReportOptions reportOptions(const BatchOptions &options)
+{
+    ReportOptions report;
+    report.company = options.company;
+    report.sector = options.sector;
+    report.name = options.name;
+    report.mode = options.request.mode;
+    report.intervalLength = options.request.intervalLength;
+    report.reportDate = QStringLiteral("Report date: ")
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    report.programVersion = programVersionText();
+    return report;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
 
     const ParsedOptions parsed = parseBatchOptions(arguments);
     if (!parsed.options) {
@@ -45,8 +66,28 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Only a report needs fonts and the plot widgets; plain runs stay a
+    // console program without a window system.
+    const bool pdf = !options.pdfPath.isEmpty();
+    std::unique_ptr<QCoreApplication> app;
+    if (pdf) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The window system's start-up chatter (no runtime folder, no
+        // screen) is no business of a command-line user.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                writeTo(stderr, text + QLatin1Char('\n'));
+        });
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
     int status = 0;
     std::vector<FileReport> reports;
+    const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
+    Report report;
+    report.options = reportSettings;
     for (const QString &name : options.files) {
         const DataFileContents contents = readInput(name);
         const QString problem = !contents.problem.isEmpty() ? contents.problem
@@ -57,9 +98,24 @@ int main(int argc, char *argv[])
             status = 1;
             continue;
         }
-        reports.push_back(analyseFile(name, contents, options.request));
+        if (options.standardOutput)
+            reports.push_back(analyseFile(name, contents, options.request));
+        // One section per file, made while the file is at hand, so only one
+        // file's readings are held at a time.
+        if (pdf)
+            report.sections.push_back(*buildReportSection(name, contents, reportSettings));
     }
     if (!reports.empty())
         writeTo(stdout, formatReports(reports, options.format));
+    if (pdf && !report.sections.empty()) {
+        report.pages = paginate(report.sections);
+        const ReportPdf drawn = drawReportPdf(report);
+        const QString error
+            = drawn.error.isEmpty() ? saveReportPdf(options.pdfPath, drawn.bytes) : drawn.error;
+        if (!error.isEmpty()) {
+            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(options.pdfPath, error));
+            status = 1;
+        }
+    }
     return status;
 }
