@@ -186,7 +186,16 @@ std::vector<HistoryStrip> readingStrips(qint64 readings, const HistoryShape &sha
 {
     const int64_t perPage
         = std::max<int64_t>(1, (readings + shape.stripsPerPage - 1) / shape.stripsPerPage);
-    int64_t length = std::min(niceStep(perPage - 1, 1), ReadingsPerStripLimit);
+    // The shortest of 1, 2, 5, 10, 20, … readings that fits the file on one page.
+    int64_t length = 1;
+    for (int64_t decade = 1; length < perPage; decade *= 10) {
+        for (const int64_t f : { 1, 2, 5 }) {
+            length = decade * f;
+            if (length >= perPage)
+                break;
+        }
+    }
+    length = std::min(length, ReadingsPerStripLimit);
     length = std::max<int64_t>(length, (readings + shape.maxStrips - 1) / shape.maxStrips);
     std::vector<HistoryStrip> strips;
     for (int64_t s = 1; s <= readings || strips.empty(); s += length) {
@@ -228,14 +237,18 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
 
     if (scan.clockUsable) {
         const int64_t end = *scan.last + std::max<int64_t>(1, int64_t(std::ceil(interval)));
-        history.strips = clockStrips(*scan.first, end, shape);
-        // Far-apart stamps (a clock set years off) would make a strip per
-        // day for years: the reading number is the honest axis then.
-        if (int(history.strips.size()) > shape.maxStrips) {
-            history.note = QStringLiteral("The time stamps span from %1 to %2: the levels are "
-                                          "drawn against the reading number.")
+        // Stamps far apart for the readings they hold (a clock set years
+        // off mid-set) would stretch the trace into a few dots on many
+        // pages: the reading number is the honest axis then.
+        const double covered = double(readings) * interval;
+        const double span = double(end - *scan.first);
+        if (span > double(shape.maxStrips) * double(Day) && span > 4.0 * covered) {
+            history.note = QStringLiteral("The time stamps span from %1 to %2, far more than "
+                                          "the readings cover: the levels are drawn against "
+                                          "the reading number.")
                                .arg(stampText(*scan.first), stampText(*scan.last));
-            history.strips.clear();
+        } else {
+            history.strips = clockStrips(*scan.first, end, shape);
         }
     }
     if (history.strips.empty()) {

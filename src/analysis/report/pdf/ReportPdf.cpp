@@ -40,7 +40,7 @@ QFont reportFont(double points, bool bold = false)
     f.setBold(bold);
     // Any letter spacing switches ligatures off, so "fi" stays two letters
     // for whoever searches or copies the text.
-    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.01);
+    f.setLetterSpacing(QFont::AbsoluteSpacing, 0.1);
     return f;
 }
 
