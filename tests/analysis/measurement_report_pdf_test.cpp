@@ -307,7 +307,8 @@ TEST_F(ReportPdf, WithJsonBothAreWrittenAndAFailedWriteIsReported)
     const QString unwritable = dir.filePath("no-such-folder/report.pdf");
     const ToolRun failed = stats({ "--pdf", unwritable, input });
     EXPECT_EQ(failed.exitCode, 1);
-    EXPECT_TRUE(failed.err.startsWith("vorn-stats: " + unwritable)) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.startsWith("vorn-stats: ")) << failed.err.toStdString();
+    EXPECT_TRUE(failed.err.contains(unwritable)) << failed.err.toStdString();
     EXPECT_FALSE(QFile::exists(unwritable));
     EXPECT_EQ(stats({ "--pdf", input }).exitCode, 2); // the file name is not the output
 }

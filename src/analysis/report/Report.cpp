@@ -136,6 +136,11 @@ QString lengthText(int64_t seconds)
     return QStringLiteral("%1 s").arg(seconds);
 }
 
+QString reportDateText(const QDateTime &when)
+{
+    return QStringLiteral("Report date: ") + when.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+}
+
 QString programVersionText()
 {
     return QStringLiteral("VORN " VORN_VERSION);

@@ -5,6 +5,7 @@
 
 #include "analysis/ListDistribution.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -135,6 +136,9 @@ QString durationText(int64_t seconds);
 
 // "15 min", "1 h", "90 s".
 QString lengthText(int64_t seconds);
+
+// "Report date: 2013/03/04 08:00", for ReportOptions::reportDate.
+QString reportDateText(const QDateTime &when);
 
 // "VORN 8.02".
 QString programVersionText();

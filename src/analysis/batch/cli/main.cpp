@@ -40,8 +40,7 @@ ReportOptions reportOptions(const BatchOptions &options)
     report.name = options.name;
     report.mode = options.request.mode;
     report.intervalLength = options.request.intervalLength;
-    report.reportDate = QStringLiteral("Report date: ")
-        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+    report.reportDate = reportDateText(QDateTime::currentDateTime());
     report.programVersion = programVersionText();
     return report;
 }
@@ -110,10 +109,14 @@ int main(int argc, char *argv[])
     if (pdf && !report.sections.empty()) {
         report.pages = paginate(report.sections);
         const ReportPdf drawn = drawReportPdf(report);
-        const QString error
-            = drawn.error.isEmpty() ? saveReportPdf(options.pdfPath, drawn.bytes) : drawn.error;
-        if (!error.isEmpty()) {
-            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(options.pdfPath, error));
+        if (!drawn.error.isEmpty()) {
+            writeTo(stderr,
+                    QStringLiteral("vorn-stats: %1: %2\n").arg(options.pdfPath, drawn.error));
+            status = 1;
+        } else if (const QString error = saveReportPdf(options.pdfPath, drawn.bytes);
+                   !error.isEmpty()) {
+            // The message names the file.
+            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(error));
             status = 1;
         }
     }
