@@ -1,13 +1,21 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/BatchReport.h"
-#include "analysis/report/Report.h"
-#include "analysis/report/pdf/ReportPdf.h"
 #include "recording/DataFileReader.h"
 
-#include <QApplication>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QFile>
+
+#ifdef VORN_STATS_REPORT
+#include "analysis/report/Report.h"
+#include "analysis/report/pdf/ReportPdf.h"
+
+#include <QApplication>
+#include <QDateTime>
+#else
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#endif
 
 #include <cstdio>
 #include <memory>
@@ -30,6 +38,7 @@ DataFileContents readInput(const QString &name)
     return DataFileReader::read(in);
 }
 
+#ifdef VORN_STATS_REPORT
 // The report's options from the command line; the intervals follow
 // --intervals, else the report's own default.
 ReportOptions reportOptions(const BatchOptions &options)
@@ -44,6 +53,36 @@ ReportOptions reportOptions(const BatchOptions &options)
     report.programVersion = programVersionText();
     return report;
 }
+#else
+constexpr char ReportProgram[] = "vorn-stats-report";
+
+// The report needs fonts and the plot widgets, which would slow every plain
+// run down: it is made by a program of its own beside this one, which takes
+// the same command line and the same standard input and output.
+int runReportProgram(const QStringList &arguments)
+{
+    const QString program = QStandardPaths::findExecutable(
+        QLatin1String(ReportProgram), { QCoreApplication::applicationDirPath() });
+    if (program.isEmpty()) {
+        writeTo(stderr,
+                QStringLiteral("vorn-stats: %1 is not installed beside vorn-stats; it writes the "
+                               "PDF report.\n")
+                    .arg(QLatin1String(ReportProgram)));
+        return 1;
+    }
+    QProcess report;
+    report.setProcessChannelMode(QProcess::ForwardedChannels);
+    report.setInputChannelMode(QProcess::ForwardedInputChannel);
+    report.start(program, arguments);
+    if (!report.waitForFinished(-1) || report.exitStatus() != QProcess::NormalExit) {
+        writeTo(stderr,
+                QStringLiteral("vorn-stats: %1 failed: %2\n")
+                    .arg(QLatin1String(ReportProgram), report.errorString()));
+        return 1;
+    }
+    return report.exitCode();
+}
+#endif
 
 } // namespace
 
@@ -65,9 +104,15 @@ int main(int argc, char *argv[])
         return 0;
     }
 
-    // Only a report needs fonts and the plot widgets; plain runs stay a
-    // console program without a window system.
     const bool pdf = !options.pdfPath.isEmpty();
+#ifndef VORN_STATS_REPORT
+    if (pdf) {
+        QCoreApplication app(argc, argv);
+        return runReportProgram(arguments);
+    }
+    QCoreApplication app(argc, argv);
+#else
+    // The report draws with fonts and plot widgets, headless.
     std::unique_ptr<QCoreApplication> app;
     if (pdf) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -81,12 +126,15 @@ int main(int argc, char *argv[])
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+#endif
 
     int status = 0;
     std::vector<FileReport> reports;
+#ifdef VORN_STATS_REPORT
     const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
     Report report;
     report.options = reportSettings;
+#endif
     for (const QString &name : options.files) {
         const DataFileContents contents = readInput(name);
         const QString problem = !contents.problem.isEmpty() ? contents.problem
@@ -99,13 +147,16 @@ int main(int argc, char *argv[])
         }
         if (options.standardOutput)
             reports.push_back(analyseFile(name, contents, options.request));
+#ifdef VORN_STATS_REPORT
         // One section per file, made while the file is at hand, so only one
         // file's readings are held at a time.
         if (pdf)
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
+#endif
     }
     if (!reports.empty())
         writeTo(stdout, formatReports(reports, options.format));
+#ifdef VORN_STATS_REPORT
     if (pdf && !report.sections.empty()) {
         report.pages = paginate(report.sections);
         const ReportPdf drawn = drawReportPdf(report);
@@ -120,5 +171,6 @@ int main(int argc, char *argv[])
             status = 1;
         }
     }
+#endif
     return status;
 }
