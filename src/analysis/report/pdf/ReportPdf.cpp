@@ -297,7 +297,7 @@ private:
         ticker->setSubTickCount(0);
         m_plot.xAxis->setTicker(ticker);
         m_plot.axisRect()->setAutoMargins(QCP::msNone);
-        m_plot.axisRect()->setMargins(QMargins(int(u(11)), int(u(1.5)), int(u(2)), int(u(9))));
+        m_plot.axisRect()->setMargins(QMargins(int(u(11)), int(u(1.5)), int(u(8)), int(u(9))));
 
         const int columns = strip.columns();
         const double width = (strip.end - strip.start) / columns;
