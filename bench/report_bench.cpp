@@ -2,7 +2,7 @@
 // `vorn-stats --pdf` runs it (time and peak memory of the whole process),
 // and how long the window's events wait while the Report button works.
 #include "analysis/report/Report.h"
-#include "analysis/report/pdf/ReportPdf.h"
+#include "analysis/report/windows/ReportPdf.h"
 #include "analysis/windows/OpenDataFile.h"
 #include "analysis/windows/ReportCommand.h"
 #include "analysis/windows/StatisticsWindow.h"

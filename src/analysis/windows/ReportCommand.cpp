@@ -1,6 +1,6 @@
 #include "ReportCommand.h"
 
-#include "analysis/report/pdf/ReportPdf.h"
+#include "analysis/report/windows/ReportPdf.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/ToolbarIcons.h"

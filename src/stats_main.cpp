@@ -7,7 +7,7 @@
 
 #ifdef VORN_STATS_REPORT
 #include "analysis/report/Report.h"
-#include "analysis/report/pdf/ReportPdf.h"
+#include "analysis/report/windows/ReportPdf.h"
 
 #include <QApplication>
 #include <QDateTime>
