@@ -54,7 +54,6 @@ public:
         , m_report(report)
         , m_dpi(dpi)
     {
-        m_plot.setNoAntialiasingOnDrag(true);
         m_plot.setBackground(Qt::NoBrush);
         m_plot.setPlottingHint(QCP::phCacheLabels, false);
     }
@@ -113,10 +112,9 @@ private:
 
     QString elided(const QString &s, const QFont &font, double w) const
     {
-        QFontMetricsF fm(font, &m_writerDevice());
-        return fm.elidedText(s, Qt::ElideMiddle, u(w));
+        const QFontMetricsF metrics(font, m_p.device());
+        return metrics.elidedText(s, Qt::ElideMiddle, u(w));
     }
-    QPaintDevice &m_writerDevice() const { return *m_p.device(); }
 
     void drawFrame(const ReportSection &section, int index)
     {
@@ -152,9 +150,6 @@ private:
         const QFont value = reportFont(8.5, true);
         for (const ReportField &f : fields) {
             text(x, y, labelWidth, rowHeight, f.label, label, Muted);
-            QString shown = f.value;
-            if (!f.detail.isEmpty())
-                shown += QStringLiteral("   ");
             text(x + labelWidth, y, valueWidth, rowHeight, elided(f.value, value, valueWidth),
                  value, Ink);
             if (!f.detail.isEmpty()) {
