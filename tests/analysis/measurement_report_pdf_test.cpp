@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <QJsonArray>
@@ -311,6 +312,22 @@ TEST_F(ReportPdf, WithJsonBothAreWrittenAndAFailedWriteIsReported)
     EXPECT_TRUE(failed.err.contains(unwritable)) << failed.err.toStdString();
     EXPECT_FALSE(QFile::exists(unwritable));
     EXPECT_EQ(stats({ "--pdf", input }).exitCode, 2); // the file name is not the output
+}
+
+TEST_F(ReportPdf, PlainRunsNeedNoReportProgram)
+{
+    // vorn-stats alone, without vorn-stats-report beside it.
+    const QString alone = dir.filePath("alone/vorn-stats");
+    QDir().mkpath(dir.filePath("alone"));
+    ASSERT_TRUE(QFile::copy(VORN_STATS_PATH, alone));
+    QFile(alone).setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    const QString input = file("plain.vorn", realTime(60, 1, varied));
+    const ToolRun plain = run(alone, { "--csv", input });
+    EXPECT_EQ(plain.exitCode, 0) << plain.err.toStdString();
+    EXPECT_TRUE(plain.out.startsWith("file,kind,readings"));
+    const ToolRun report = run(alone, { "--pdf", dir.filePath("x.pdf"), input });
+    EXPECT_EQ(report.exitCode, 1);
+    EXPECT_TRUE(report.err.contains("vorn-stats-report")) << report.err.toStdString();
 }
 
 int main(int argc, char **argv)
