@@ -157,6 +157,35 @@ TEST_F(ReportCommands, CancelWritesNothingAndRestoresTheWindow)
     EXPECT_FALSE(w->report()->running());
 }
 
+TEST_F(ReportCommands, WindowReplacedWhileTheReportRunsEndsItQuietly)
+{
+    StatisticsWindow *w = open("first.vorn", recording(40000));
+    ASSERT_NE(w, nullptr);
+    const QPointer<StatisticsWindow> first(w);
+    const QString second = dir.filePath("second.vorn");
+    {
+        QFile f(second);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(recording(10));
+    }
+    dialogs.answerSave(dir.filePath("gone.pdf"));
+    bool replaced = false;
+    QObject::connect(w->report(), &ReportCommand::progressed, &panel, [&] {
+        // Opening a file of the same kind replaces the window mid-report.
+        if (!replaced) {
+            replaced = true;
+            OpenDataFileAt(second, host);
+        }
+    });
+    w->report()->run();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(replaced);
+    EXPECT_FALSE(first);
+    ASSERT_NE(openFileListRealWindow(), nullptr);
+    EXPECT_EQ(openFileListRealWindow()->windowTitle(), "second.vorn");
+    EXPECT_TRUE(timers.timer1Enabled());
+}
+
 TEST_F(ReportCommands, DataListReportsTheShownSet)
 {
     DataList list(&panel, {}, &timers);
