@@ -36,7 +36,7 @@ bool s_downloadRunning = false;
 } // namespace
 
 Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timers,
-                             const StopRequested &closing)
+                             LoggerSetHost &host, const StopRequested &closing)
 {
     LoggerMemory &memory = loggerMemory();
     if (memory.MemoryWindowOpen || s_downloadRunning)
@@ -52,7 +52,7 @@ Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timer
     bool cancelled = false;
     LoggerDownloadHooks hooks;
     hooks.sizesKnown = [&](const LoggerMemorySizes &sizes) {
-        window = new Memory(panel, timers);
+        window = new Memory(panel, timers, host);
         window->showSizes(sizes);
         window->offerCancel([&cancelled] { cancelled = true; });
         window->show();
