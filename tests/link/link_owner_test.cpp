@@ -84,6 +84,20 @@ TEST_F(LinkOwnerTest, SilenceForTheLimitAnyHolderMarksTheLinkLostOnce)
     }
 }
 
+TEST_F(LinkOwnerTest, APollRightAfterACommandMayHearNothingTheNextOneMayNot)
+{
+    // The meter holds its live frames for a while after a command.
+    {
+        const auto command = link.tryHold(Exchange::Setting);
+        command->port().write("G");
+    }
+    link.tryHold(Exchange::Poll)->meterSilent();
+    EXPECT_FALSE(link.lost());
+    Delay(1.0);
+    link.tryHold(Exchange::Poll)->meterSilent();
+    EXPECT_TRUE(link.lost());
+}
+
 TEST_F(LinkOwnerTest, AnExchangeCanSayTheMeterIsSilentAndTheLinkComesBack)
 {
     link.tryHold(Exchange::Poll)->meterSilent();
