@@ -35,14 +35,22 @@ std::optional<QByteArray> ReadLiveFrame(SerialPort &port, const StopRequested &s
 {
     for (;;) {
         port.discardInput();
+        // 100 steps of 0.01 s, counted by the clock as well: on a busy machine
+        // a step takes longer, and the meter must not seem to live longer.
+        QElapsedTimer waiting;
+        waiting.start();
+        const auto silent = [&](int steps) {
+            return steps >= LinkTiming::LivePollLimit
+                || waiting.elapsed() >= LinkTiming::SilenceLimitMs;
+        };
         int steps = 0;
-        while (steps < LinkTiming::LivePollLimit && port.bytesWaiting() < FrameLength) {
+        while (!silent(steps) && port.bytesWaiting() < FrameLength) {
             if (port.isLost() || stopNow(stop))
                 return std::nullopt;
             Delay(LinkTiming::LivePollStep);
             ++steps;
         }
-        if (steps >= LinkTiming::LivePollLimit) {
+        if (port.bytesWaiting() < FrameLength) {
             port.discardInput();
             return std::nullopt;
         }
