@@ -4,9 +4,9 @@
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
 #include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -233,6 +233,20 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     ASSERT_NE(window->dataList(), nullptr);
     EXPECT_EQ(window->dataList()->list().count(), 3);
     EXPECT_EQ(labelText(window->dataList(), "BoardCA"), "A");
+
+    // After a new download, a set of the new memory window still replaces
+    // the data list the old window opened: there is one data list.
+    QPointer<DataList> fromOldWindow = window->dataList();
+    window->close();
+    answeredA = 0;
+    Memory *again = DownloadLoggerMemory(&panel, port, timers);
+    ASSERT_NE(again, nullptr);
+    ASSERT_FALSE(fromOldWindow.isNull());
+    again->ShowLoggerSet(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(fromOldWindow.isNull());
+    EXPECT_EQ(DataList::openWindow(), again->dataList());
+    EXPECT_EQ(labelText(again->dataList(), "BoardSFI"), "SLOW");
 }
 
 TEST_F(LoggerWindows, ARowWithoutASetChangesNothingAndRestoresTheTimers)

@@ -15,10 +15,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QStyle>
 #include <QToolBar>
 
 namespace {
+
+QPointer<DataList> s_open;
 
 // The boards in the order they are laid out: object name of the titled panel,
 // its caption, then the boards inside it.
@@ -117,6 +120,15 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
 
     resize(760, 540);
     placeBeside(panel);
+
+    if (s_open)
+        s_open->close();
+    s_open = this;
+}
+
+DataList *DataList::openWindow()
+{
+    return s_open.data();
 }
 
 QLabel *DataList::addBoard(const QString &name, const QString &accessibleName)
