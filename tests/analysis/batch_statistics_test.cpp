@@ -83,6 +83,25 @@ TEST(FileStatistics, KindsOfReadingsAreCountedAndLeftOutAsStated)
     EXPECT_EQ(s.distribution.ListSampleCount, 5); // the marked reading is not counted
 }
 
+TEST(FileStatistics, ReadingsWithoutANumberCountInTheTableOnly)
+{
+    // The lowest readings have no number: the minimum is the lowest real level.
+    const DataFileContents file
+        = realTimeFile("2013/03/04 08:00:00", { "", "abc", " .x", "80.0", "70.0" });
+    const FileReport report = analyseFile("blank.vorn", file, {});
+    const FileStatistics &s = report.statistics;
+    EXPECT_EQ(s.withoutNumber, 3);
+    EXPECT_EQ(s.energyReadings, 2);
+    ASSERT_TRUE(s.minimum);
+    EXPECT_EQ(s.minimum->text, "70.0");
+    EXPECT_EQ(s.minimum->time, "2013/03/04 08:00:04");
+    EXPECT_NEAR(*s.leq, 10 * std::log10((1e8 + 1e7) / 2.0), 1e-9);
+    EXPECT_EQ(s.distribution.ListSampleCount, 5);
+    EXPECT_EQ(s.distribution.ListTenthCounts[0], 3);
+    EXPECT_TRUE(
+        methodDescription(s).join('\n').contains("3 readings whose text starts with no number"));
+}
+
 TEST(FileStatistics, HeaderlessFileTakesItsIntervalFromTheTimeStamps)
 {
     DataFileContents file = realTimeFile("2013/03/04 08:00:00", repeated("50.0", 10), 60);

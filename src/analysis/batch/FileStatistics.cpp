@@ -105,7 +105,10 @@ FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMod
             level = overRangeValue(text);
             break;
         case LevelKind::Ordinary:
-            level = c.value;
+            if (startsWithLevelNumber(text))
+                level = c.value;
+            else
+                ++stats.withoutNumber;
             break;
         }
         if (!level)
@@ -156,5 +159,8 @@ QStringList methodDescription(const FileStatistics &stats)
                             "the L table); over-range readings count at 145.0 dB in the L table.")
                  .arg(stats.marked)
                  .arg(stats.underRange);
+    lines << QStringLiteral("Left out: %1 readings whose text starts with no number from Leq, SEL, "
+                            "maximum and minimum (counted at 0.0 dB in the L table).")
+                 .arg(stats.withoutNumber);
     return lines;
 }

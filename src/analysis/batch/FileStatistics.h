@@ -35,6 +35,9 @@ struct FileStatistics
     qint64 marked = 0;
     qint64 underRange = 0;
     qint64 overRange = 0;
+    // Readings whose text has no number at its start (""): they count at
+    // class 0 in the L table but enter no energy figure, maximum or minimum.
+    qint64 withoutNumber = 0;
     // Readings whose energy enters Leq and SEL: ordinary levels and
     // over-range readings that carry a value.
     qint64 energyReadings = 0;

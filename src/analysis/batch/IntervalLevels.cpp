@@ -17,7 +17,7 @@ std::optional<double> energyLevel(const QString &text)
 {
     const LevelTextClass c = classifyLevelText(text);
     if (c.kind == LevelKind::Ordinary)
-        return c.value;
+        return startsWithLevelNumber(text) ? std::optional<double>(c.value) : std::nullopt;
     if (c.kind == LevelKind::OverRange && !text.contains(QLatin1Char('L')))
         return leadingLevelValue(text);
     return std::nullopt;
