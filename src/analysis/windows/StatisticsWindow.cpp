@@ -245,16 +245,15 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
         timersOff.emplace(*m_host.timers);
     const QString keptCaption = windowTitle();
 
-    // A shared copy: the list stays intact even if the window goes while
-    // events run during the count.
-    const QVector<QString> levels = m_model->levels();
-    const ListDistribution distribution
-        = BuildListDistribution(levels, mode, [self](double percent) {
-              if (!self)
-                  return;
-              self->setWindowTitle(distributionProgressCaption(percent));
-              QCoreApplication::processEvents();
-          });
+    // A copy: the list stays intact even if the window goes while events
+    // run during the count.
+    const ReadingRows rows = m_model->rows();
+    const ListDistribution distribution = BuildListDistribution(rows, mode, [self](double percent) {
+        if (!self)
+            return;
+        self->setWindowTitle(distributionProgressCaption(percent));
+        QCoreApplication::processEvents();
+    });
     if (!self)
         return;
     setWindowTitle(keptCaption);

@@ -15,14 +15,24 @@ void writeTo(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-DataFileContents readInput(const QString &name)
+// One pass over the file: memory does not grow with its length.
+std::pair<FileReport, DataFileContents> analyseInput(const QString &name,
+                                                     const BatchRequest &request)
 {
-    if (name != QLatin1String("-"))
-        return DataFileReader::readFile(name);
     QFile in;
-    if (!in.open(stdin, QIODevice::ReadOnly))
-        return {};
-    return DataFileReader::read(in);
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        DataFileContents failed;
+        failed.problem = DataFileReader::cannotOpenMessage(name);
+        return { FileReport {}, failed };
+    }
+    return analyseStream(name, in, request);
 }
 
 } // namespace
@@ -48,7 +58,7 @@ int main(int argc, char *argv[])
     int status = 0;
     std::vector<FileReport> reports;
     for (const QString &name : options.files) {
-        const DataFileContents contents = readInput(name);
+        auto [report, contents] = analyseInput(name, options.request);
         const QString problem = !contents.problem.isEmpty() ? contents.problem
             : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
                                                             : QString();
@@ -57,7 +67,7 @@ int main(int argc, char *argv[])
             status = 1;
             continue;
         }
-        reports.push_back(analyseFile(name, contents, options.request));
+        reports.push_back(std::move(report));
     }
     if (!reports.empty())
         writeTo(stdout, formatReports(reports, options.format));
