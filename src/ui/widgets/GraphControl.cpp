@@ -118,20 +118,23 @@ protected:
         const QCPLineEnding arrowHead(QCPLineEnding::esSpikeArrow);
         // Right edge of the last caption drawn, per caption level.
         std::vector<std::pair<double, double>> lastRight;
-        QString lastCaption;
-        QSizeF lastSize;
+        // Sizes of the few caption texts there are, measured once per draw.
+        std::vector<std::pair<QString, QSizeF>> sizes;
         for (const Note &note : notes) {
             if (note.captionX < shown.lower || note.captionX > shown.upper)
                 continue;
             if (note.pointIndex < 0 || note.pointIndex >= m_graph->dataCount())
                 continue;
-            if (note.caption != lastCaption || lastSize.isEmpty()) {
-                lastCaption = note.caption;
-                lastSize = metrics.size(0, note.caption) + QSizeF(6.0, 2.0);
+            auto size = std::find_if(sizes.begin(), sizes.end(), [&](const auto &entry) {
+                return entry.first == note.caption;
+            });
+            if (size == sizes.end()) {
+                sizes.emplace_back(note.caption, metrics.size(0, note.caption) + QSizeF(6.0, 2.0));
+                size = sizes.end() - 1;
             }
             const QPointF anchor(xAxis->coordToPixel(note.captionX),
                                  yAxis->coordToPixel(note.captionY));
-            QRectF box(QPointF(0.0, 0.0), lastSize);
+            QRectF box(QPointF(0.0, 0.0), size->second);
             // A caption near either end of the X axis grows inward so the
             // plot's edge does not cut it off.
             if (note.captionX > shown.upper - edge)
