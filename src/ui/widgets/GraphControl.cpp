@@ -64,8 +64,9 @@ protected:
 // Every caption of the graph in one layerable: a list of notes drawn in one
 // pass, so adding or clearing n captions costs O(n), not the O(n²) of one
 // plot item each. Only notes inside the shown X range are drawn, and a
-// caption that would cover the one drawn before it on its level is left out,
-// so a crowded view stays readable and quick to redraw.
+// caption that would cover the one drawn before it on its level is left out
+// (its reading keeps its dot), so a crowded view stays readable and quick to
+// redraw; zooming in shows every caption.
 class AnnotationLayer : public QCPLayerable
 {
 public:
@@ -118,6 +119,7 @@ protected:
         const QCPLineEnding arrowHead(QCPLineEnding::esSpikeArrow);
         // Right edge of the last caption drawn, per caption level.
         std::vector<std::pair<double, double>> lastRight;
+        int lastDotColumn = std::numeric_limits<int>::min();
         // Sizes of the few caption texts there are, measured once per draw.
         std::vector<std::pair<QString, QSizeF>> sizes;
         for (const Note &note : notes) {
@@ -151,12 +153,23 @@ protected:
                 lastRight.emplace_back(note.captionY, -std::numeric_limits<double>::infinity());
                 level = lastRight.end() - 1;
             }
-            if (box.left() <= level->second)
-                continue;
-            level->second = box.right();
-
             const QPointF data = pointOf(note);
             const QPointF point(xAxis->coordToPixel(data.x()), yAxis->coordToPixel(data.y()));
+            if (box.left() <= level->second) {
+                // No room for its caption: the marked reading still gets its
+                // dot, one per pixel column, so every run stays visible.
+                const int column = int(std::lround(point.x()));
+                if (column != lastDotColumn) {
+                    lastDotColumn = column;
+                    painter->setPen(pen);
+                    painter->setBrush(Qt::darkRed);
+                    painter->drawEllipse(point, 2.5, 2.5);
+                }
+                continue;
+            }
+            level->second = box.right();
+            lastDotColumn = int(std::lround(point.x()));
+
             const bool below = note.captionY < data.y();
             const QPointF start(box.center().x(), below ? box.top() : box.bottom());
             painter->setPen(pen);
