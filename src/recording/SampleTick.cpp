@@ -62,8 +62,12 @@ bool makeRoomInList(MeasurementState &state, const SampleInput &input, SampleTic
 {
     if (state.ListCount < MeasurementState::ListLimit)
         return true;
+    if (input.DumpBusy)
+        input.DumpBusy(true);
     const WriteOutcome dumped
         = WriteListDump(input.Folder, input.Now, state.List, input.DumpProgress);
+    if (input.DumpBusy)
+        input.DumpBusy(false);
     if (!dumped.ok) {
         if (dumped.message != state.LastDumpError)
             result.Errors << dumped.message;

@@ -77,6 +77,12 @@ SampleTickResult RecordingController::OnSampleTick(double level, const QString &
     input.Boards = m_boards ? m_boards() : HeaderBoards {};
     input.Folder = QDir::currentPath();
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
+    input.DumpBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
     input.StopProgress = [this](const qint64 &lines) {
         if (m_view)
             m_view->showCopyProgress(lines);
