@@ -144,8 +144,10 @@ SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards
 RecordingCompanion RecordingCompanionOf(const MeasurementState &state, const HeaderBoards &boards)
 {
     RecordingCompanion c;
-    c.TargetPath = state.RecordingTargetPath.isEmpty()
-        ? QString()
+    // Recovery may run from another folder; the save dialog gives absolute paths already.
+    c.TargetPath
+        = state.RecordingTargetPath.isEmpty() || QDir::isAbsolutePath(state.RecordingTargetPath)
+        ? state.RecordingTargetPath
         : QFileInfo(state.RecordingTargetPath).absoluteFilePath();
     c.Started = state.RecordingStarted;
     c.SampleInterval = state.SampleInterval;
