@@ -1,6 +1,6 @@
 #include "LevelListPlot.h"
 
-#include "analysis/LevelText.h"
+#include "recording/LevelNumber.h"
 
 LevelListPlot levelsFromList(std::span<const QString> texts,
                              const std::function<void(int)> &progress)
