@@ -217,7 +217,7 @@ TEST_F(RecordingCrashTest, KilledAtTwentyRandomMomentsEveryRecordIsRecovered)
         ? unsigned(qEnvironmentVariableIntValue("VORN_CRASH_SEED"))
         : 14u;
     std::mt19937 random(seed);
-    std::uniform_int_distribution<int> killAfterMs(1500, 10000);
+    std::uniform_int_distribution<int> killAfterMs(1500, 8000);
     std::uniform_int_distribution<int> tenths(550, 950);
     constexpr int Lanes = 4;
     constexpr int RoundsPerLane = 5;
