@@ -6,10 +6,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -290,55 +288,6 @@ TEST_F(RecoveryTest, FailedStopIsSavedBeforeTheNextRecordingStarts)
     recorder.ticks({ 70.0, 70.0 });
     ASSERT_TRUE(recorder.stop().ok);
     EXPECT_EQ(linesOf(fileBytes(path("next.vorn"))).size(), 12);
-}
-
-TEST_F(RecoveryTest, SecondCopyInTheFolderCannotTouchTheFirstOnesRecording)
-{
-    Recorder first(m_dir.path());
-    ASSERT_TRUE(first.start(path("first.vorn")).ok);
-    first.ticks({ 60.0, 61.0, 62.0 });
-    ASSERT_TRUE(first.m_state.TempFile.drain());
-    const QByteArray fake = fileBytes(path("Fake"));
-
-    Recorder second(m_dir.path());
-    const QString folder = QDir::toNativeSeparators(m_dir.path());
-    EXPECT_TRUE(RecordingFolderRefusal(second.m_state, m_dir.path()).contains(folder));
-    const SessionOutcome refused = second.start(path("second.vorn"));
-    EXPECT_FALSE(refused.ok);
-    EXPECT_TRUE(refused.message.contains(folder)) << refused.message.toStdString();
-    EXPECT_FALSE(second.m_state.Recording);
-    const RecoveryOutcome recovery = RecoverUnfinishedRecording(m_dir.path());
-    EXPECT_TRUE(recovery.Busy);
-    EXPECT_FALSE(recovery.Found);
-    EXPECT_EQ(fileBytes(path("Fake")), fake);
-
-    first.ticks({ 63.0 });
-    ASSERT_TRUE(first.stop().ok);
-    EXPECT_TRUE(fileBytes(path("first.vorn")).endsWith("\r\n3\t2013/03/04 08:00:03\t63.0\t\r\n"));
-    EXPECT_FALSE(QFile::exists(path("second.vorn")));
-    EXPECT_TRUE(second.start(path("second.vorn")).ok) << "the folder is free again";
-}
-
-TEST_F(RecoveryTest, SlowDiskNeverHoldsUpTheTick)
-{
-    Recorder recorder(m_dir.path());
-    recorder.m_state.TempFile.setSync([](QFileDevice &) {
-        QThread::msleep(700);
-        return true;
-    });
-    ASSERT_TRUE(recorder.start(path("slow.vorn")).ok);
-    QElapsedTimer clock;
-    qint64 slowest = 0;
-    for (int i = 0; i < 6; ++i) {
-        clock.start();
-        recorder.tick(60.0 + i);
-        slowest = std::max(slowest, clock.elapsed());
-    }
-    EXPECT_LT(slowest, 200) << "a tick waited for the disk";
-    ASSERT_TRUE(recorder.stop().ok);
-    const QList<QByteArray> lines = linesOf(fileBytes(path("slow.vorn")));
-    ASSERT_EQ(lines.size(), 15);
-    EXPECT_EQ(lines.last(), "5\t2013/03/04 08:00:05\t65.0\t\r");
 }
 
 #ifdef Q_OS_UNIX
