@@ -182,7 +182,7 @@ RecoveryOutcome RecoverUnfinishedRecording(const QString &folder)
         return busy;
     }
     case RecordingTempFile::LockResult::Failed:
-        // A folder where no lock can be made cannot be recorded in either.
+        // No copy can be recording where no lock can be made: go ahead.
         break;
     }
     return RecoverUnfinishedRecordingLocked(folder);
