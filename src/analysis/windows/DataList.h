@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReportCommand.h"
 #include "recording/SaveState.h"
 
 #include <QWidget>
@@ -39,12 +40,18 @@ public:
     int sampleInterval() const { return m_sampleInterval; }
     QAction *saveAction() const { return m_save; }
     QAction *printAction() const { return m_print; }
+    ReportCommand *report() const { return m_report; }
+    // The set as a "Data Logger" file would hold it, for the report.
+    ReportSource reportSource() const;
 
     // The tool bar's "Save": asks for a file and writes the set to it.
     void Save();
     // The tool bar's "Print": the set's statistics report, as the
     // statistics window prints it (boards without the peak and percentiles).
     void Print();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     QLabel *addBoard(const QString &name, const QString &accessibleName);
@@ -57,5 +64,6 @@ private:
     PanelTimers *m_timers;
     QAction *m_save;
     QAction *m_print;
+    ReportCommand *m_report;
     int m_sampleInterval = 0;
 };

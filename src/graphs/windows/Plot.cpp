@@ -94,6 +94,7 @@ Plot *Plot::PlotFromList(std::span<const QString> levels, const PlotHost &host)
             s_open->move(mainWindow->x() + mainWindow->frameGeometry().width(), mainWindow->y());
     }
     Plot *window = s_open.data();
+    window->m_source = host.source;
     window->show();
     window->setBoxQuietly(RangeBox::XMax, count);
     window->setBoxQuietly(RangeBox::XMin, 1);

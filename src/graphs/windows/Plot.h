@@ -17,6 +17,9 @@ struct PlotHost
 {
     QWidget *mainWindow = nullptr;
     PanelTimers *timers = nullptr;
+    // What the list comes from (a file's path), so a report of the same
+    // file can take the graph's Company, Sector and Name lines.
+    QString source;
 };
 
 // The graph of a reading list's levels, with "Pause" and "Start" captions
@@ -41,6 +44,8 @@ public:
     void printGraph() override;
 
     QLineEdit *freeText(int index) const { return m_texts.at(index); }
+    // The source of the list plotted last (see PlotHost::source).
+    QString source() const { return m_source; }
 
 protected:
     QString cursorDescriptionUnit() const override { return QStringLiteral("dB"); }
@@ -51,4 +56,5 @@ private:
     Plot();
 
     std::array<QLineEdit *, 3> m_texts {};
+    QString m_source;
 };

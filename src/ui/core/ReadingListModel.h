@@ -40,6 +40,8 @@ public:
     const QString &time(int row) const { return m_times.at(row); }
     const QString &level(int row) const { return m_levels.at(row); }
     const QVector<QString> &levels() const { return m_levels; }
+    const QVector<QString> &numbers() const { return m_numbers; }
+    const QVector<QString> &times() const { return m_times; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
