@@ -28,6 +28,8 @@ void writeTo(FILE *stream, const QString &text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
+#ifdef VORN_STATS_REPORT
+// The report needs every reading at hand.
 DataFileContents readInput(const QString &name)
 {
     if (name != QLatin1String("-"))
@@ -37,6 +39,27 @@ DataFileContents readInput(const QString &name)
         return {};
     return DataFileReader::read(in);
 }
+#else
+// One pass over the file: memory does not grow with its length.
+std::pair<FileReport, DataFileContents> analyseInput(const QString &name,
+                                                     const BatchRequest &request)
+{
+    QFile in;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        DataFileContents failed;
+        failed.problem = DataFileReader::cannotOpenMessage(name);
+        return { FileReport {}, failed };
+    }
+    return analyseStream(name, in, request);
+}
+#endif
 
 #ifdef VORN_STATS_REPORT
 // The report's options from the command line; the intervals follow
@@ -136,7 +159,11 @@ int main(int argc, char *argv[])
     report.options = reportSettings;
 #endif
     for (const QString &name : options.files) {
+#ifdef VORN_STATS_REPORT
         const DataFileContents contents = readInput(name);
+#else
+        auto [analysed, contents] = analyseInput(name, options.request);
+#endif
         const QString problem = !contents.problem.isEmpty() ? contents.problem
             : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
                                                             : QString();
@@ -146,7 +173,11 @@ int main(int argc, char *argv[])
             continue;
         }
         if (options.standardOutput)
+#ifdef VORN_STATS_REPORT
             reports.push_back(analyseFile(name, contents, options.request));
+#else
+            reports.push_back(std::move(analysed));
+#endif
 #ifdef VORN_STATS_REPORT
         // One section per file, made while the file is at hand, so only one
         // file's readings are held at a time.

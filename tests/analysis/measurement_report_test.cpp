@@ -27,13 +27,19 @@ DataFileContents recording(const QStringList &levels, int step = 1,
     file.samplingInterval = step;
     file.boardTexts = { "A", "Slow", "30-90", "60.0", "2013/03/04 08:00:00", "95.5", "60.0" };
     const int64_t t0 = *CivilTime::parseStamp(start);
-    for (qsizetype i = 0; i < levels.size(); ++i) {
-        file.numbers << QString::number(i + 1);
-        file.times << stampAt(t0 + i * step);
-        file.levels << levels.at(i);
-    }
+    for (qsizetype i = 0; i < levels.size(); ++i)
+        file.rows.append(QString::number(i + 1), stampAt(t0 + i * step), levels.at(i));
     file.linesRead = 10 + levels.size();
     return file;
+}
+
+// The rows are kept compactly, not as editable texts: rebuilt with one time changed.
+void setTime(DataFileContents &file, qsizetype row, const QString &time)
+{
+    ReadingRows rows;
+    for (qsizetype i = 0; i < file.rows.count(); ++i)
+        rows.append(file.number(i), i == row ? time : file.time(i), file.level(i));
+    file.rows = rows;
 }
 
 QStringList levelsFrom(int count, const std::function<QString(int)> &level)
@@ -125,14 +131,14 @@ TEST(TimeHistory, MarksRunsRangesAndGaps)
     DataFileContents file = recording(levels);
     // Two minutes missing after reading 500.
     for (int i = 501; i < 600; ++i)
-        file.times[i] = stampAt(*CivilTime::parseStamp(file.times[i]) + 120);
+        setTime(file, i, stampAt(*CivilTime::parseStamp(file.time(i)) + 120));
     HistoryShape shape;
     shape.columns = 600; // one column per second of a 10-minute strip
     const auto history = buildTimeHistory(file, 1.0, shape);
     ASSERT_TRUE(history);
     ASSERT_EQ(history->strips.size(), 2u); // 08:00 to 08:12
     const auto flagsAt = [&](int reading) {
-        const double t = double(*CivilTime::parseStamp(file.times[reading]));
+        const double t = double(*CivilTime::parseStamp(file.time(reading)));
         for (const HistoryStrip &strip : history->strips)
             if (t >= strip.start && t < strip.end)
                 return strip.flags[size_t(t - strip.start)];
@@ -161,11 +167,11 @@ TEST(TimeHistory, ClockThatCannotCarryTheAxisFallsBackToReadingNumbers)
         const char *note;
     };
     const Case cases[] = {
-        { "clock set back", [](DataFileContents &f) { f.times[200] = "2013/03/04 07:00:00"; },
+        { "clock set back", [](DataFileContents &f) { setTime(f, 200, "2013/03/04 07:00:00"); },
           "run backwards at reading 201 (2013/03/04 07:00:00 after 2013/03/04 08:03:19)" },
-        { "not a date", [](DataFileContents &f) { f.times[5] = "2013/02/31 xx"; },
+        { "not a date", [](DataFileContents &f) { setTime(f, 5, "2013/02/31 xx"); },
           "Reading 6 has no valid time stamp" },
-        { "years apart", [](DataFileContents &f) { f.times[299] = "2019/01/01 00:00:00"; },
+        { "years apart", [](DataFileContents &f) { setTime(f, 299, "2019/01/01 00:00:00"); },
           "span from 2013/03/04 08:00:00 to 2019/01/01 00:00:00" },
     };
     for (const Case &c : cases) {

@@ -237,6 +237,20 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     ASSERT_NE(qobject_cast<DataList *>(window->setWindow()), nullptr);
     EXPECT_EQ(qobject_cast<DataList *>(window->setWindow())->list().count(), 3);
     EXPECT_EQ(labelText(qobject_cast<DataList *>(window->setWindow()), "BoardCA"), "A");
+
+    // After a new download, a set of the new memory window still replaces
+    // the data list the old window opened: there is one data list.
+    QPointer<QWidget> fromOldWindow = window->setWindow();
+    window->close();
+    answeredA = 0;
+    Memory *again = DownloadLoggerMemory(&panel, link, timers, host);
+    ASSERT_NE(again, nullptr);
+    ASSERT_FALSE(fromOldWindow.isNull());
+    again->ShowLoggerSet(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(fromOldWindow.isNull());
+    EXPECT_EQ(DataList::openWindow(), again->setWindow());
+    EXPECT_EQ(labelText(again->setWindow(), "BoardSFI"), "SLOW");
 }
 
 TEST_F(LoggerWindows, ARowWithoutASetChangesNothingAndRestoresTheTimers)

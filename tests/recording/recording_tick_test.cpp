@@ -194,6 +194,7 @@ TEST_F(SampleTickTest, AStaleReadingAddsNothingAnywhere)
     ASSERT_TRUE(StartRecording(m_state, path("rec.vorn"), m_dir.path()).ok);
     tick(60.0);
     tick(60.0);
+    ASSERT_TRUE(m_state.TempFile.drain());
     const QByteArray fakeBefore = fileBytes(path("Fake"));
     struct
     {
@@ -210,6 +211,7 @@ TEST_F(SampleTickTest, AStaleReadingAddsNothingAnywhere)
         EXPECT_EQ(m_state.List.count(), 1) << row.name;
         EXPECT_EQ(m_state.History.LiveLogIndex, 1) << row.name;
         EXPECT_EQ(m_state.TickCount, 1) << row.name;
+        ASSERT_TRUE(m_state.TempFile.drain());
         EXPECT_EQ(fileBytes(path("Fake")), fakeBefore) << row.name;
     }
     EXPECT_FALSE(tick(60.0, {}, 1500).Stale); // 1.5 s is still fresh
@@ -228,6 +230,7 @@ TEST_F(SampleTickTest, ADamagedLevelKeepsEverySumFiniteAndIsCounted)
     EXPECT_EQ(m_state.MaxLevel, 60.0);
     // Its text goes to the list and the file as received.
     EXPECT_EQ(m_state.List.count(), 1);
+    ASSERT_TRUE(m_state.TempFile.drain());
     EXPECT_TRUE(fileBytes(path("Fake")).contains("\t3276.7*\t"));
     tick(60.0);
     ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
@@ -255,7 +258,7 @@ TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)
     EXPECT_EQ(sampled.Labels.Count, QStringLiteral("1"));
     EXPECT_EQ(sampled.Labels.Rec, QStringLiteral("Rec"));
     EXPECT_EQ(sampled.Labels.FileName, QStringLiteral("rec.vorn"));
-    // Each record is on disk as soon as it is taken.
+    ASSERT_TRUE(m_state.TempFile.drain());
     EXPECT_EQ(fileBytes(path("Fake")),
               QByteArray("No.s\tDate Time\tdB\t\r\n1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
@@ -273,6 +276,7 @@ TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)
                          "1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     EXPECT_FALSE(m_state.Recording);
     EXPECT_TRUE(QFile::exists(path("Fake")));
+    EXPECT_FALSE(QFile::exists(path("Fake.state"))) << "a finished recording is not recovered";
 }
 
 TEST_F(SampleTickTest, EmptyRecordingWritesMaximumAsNumberZero)

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "analysis/batch/CivilTime.h"
 #include "analysis/batch/FileStatistics.h"
+#include "analysis/batch/IntervalLevels.h"
 #include "recording/DataFileReader.h"
 
 #include <QStringView>
@@ -18,11 +20,11 @@ inline qint64 count(const DataFileContents &file)
 // a visit that returns false stops the walk (and makes this return false).
 template<typename Visit> bool forEach(const DataFileContents &file, Visit &&visit)
 {
-    const qsizetype n = file.levels.size();
+    const qsizetype n = file.rows.count();
     for (qsizetype i = 0; i < n; ++i) {
-        const QStringView time
-            = i < file.times.size() ? QStringView(file.times.at(i)) : QStringView();
-        if (!visit(qint64(i), time, QStringView(file.levels.at(i))))
+        const QString time = file.time(i);
+        const QString level = file.level(i);
+        if (!visit(qint64(i), QStringView(time), QStringView(level)))
             return false;
     }
     return true;
@@ -30,7 +32,7 @@ template<typename Visit> bool forEach(const DataFileContents &file, Visit &&visi
 
 inline QString timeText(const DataFileContents &file, qint64 index)
 {
-    return index >= 0 && index < file.times.size() ? file.times.at(qsizetype(index)) : QString();
+    return index >= 0 && index < file.rows.count() ? file.time(qsizetype(index)) : QString();
 }
 
 // The sampling interval the statistics use: the header's, else the usual
@@ -39,7 +41,11 @@ inline double samplingInterval(const DataFileContents &file)
 {
     if (file.samplingInterval > 0)
         return file.samplingInterval;
-    return intervalFromTimeStamps(file.times).value_or(1.0);
+    StepMedian steps;
+    for (qsizetype i = 0; i < file.rows.count(); ++i)
+        if (const std::optional<int64_t> time = CivilTime::parseStamp(file.time(i)))
+            steps.add(*time);
+    return steps.median().value_or(1.0);
 }
 
 } // namespace ReportReadings

@@ -16,10 +16,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QStyle>
 #include <QToolBar>
 
 namespace {
+
+QPointer<DataList> s_open;
 
 // The boards in the order they are laid out: object name of the titled panel,
 // its caption, then the boards inside it.
@@ -126,6 +129,15 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
 
     resize(760, 540);
     placeBeside(panel);
+
+    if (s_open)
+        s_open->close();
+    s_open = this;
+}
+
+DataList *DataList::openWindow()
+{
+    return s_open.data();
 }
 
 QLabel *DataList::addBoard(const QString &name, const QString &accessibleName)
@@ -232,10 +244,8 @@ ReportSource DataList::reportSource() const
     c.samplingInterval = m_sampleInterval;
     for (const char *name : LoggerFileBoards)
         c.boardTexts << boardText(name);
-    c.numbers = m_list->numbers();
-    c.times = m_list->times();
-    c.levels = m_list->levels();
-    c.linesRead = 15 + c.levels.size();
+    c.rows = m_list->rows();
+    c.linesRead = 15 + c.rows.count();
     return source;
 }
 

@@ -28,9 +28,13 @@ public:
 
     static QString designedCaption() { return QStringLiteral("Data List"); }
 
-    // Opens beside the live panel, as a window of its own. The timers (may
-    // be null) stay off while a report prints.
+    // Opens beside the live panel, as a window of its own, and closes the
+    // data list that was open: there is one, whichever memory window opened
+    // it. The timers (may be null) stay off while a report prints.
     DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers = nullptr);
+
+    // The data list that is open, if any.
+    static DataList *openWindow();
 
     // Fills the boards and the list; sampleInterval is written as line 2 of a saved file.
     void showLoggerSet(const LoggerSetView &set, int sampleInterval);

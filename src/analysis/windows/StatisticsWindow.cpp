@@ -251,16 +251,15 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
         timersOff.emplace(*m_host.timers);
     const QString keptCaption = windowTitle();
 
-    // A shared copy: the list stays intact even if the window goes while
-    // events run during the count.
-    const QVector<QString> levels = m_model->levels();
-    const ListDistribution distribution
-        = BuildListDistribution(levels, mode, [self](double percent) {
-              if (!self)
-                  return;
-              self->setWindowTitle(distributionProgressCaption(percent));
-              QCoreApplication::processEvents();
-          });
+    // A copy: the list stays intact even if the window goes while events
+    // run during the count.
+    const ReadingRows rows = m_model->rows();
+    const ListDistribution distribution = BuildListDistribution(rows, mode, [self](double percent) {
+        if (!self)
+            return;
+        self->setWindowTitle(distributionProgressCaption(percent));
+        QCoreApplication::processEvents();
+    });
     if (!self)
         return;
     setWindowTitle(keptCaption);
@@ -288,9 +287,7 @@ ReportSource StatisticsWindow::reportSource() const
     ReportSource source;
     source.name = m_sourcePath.isEmpty() ? windowTitle() : m_sourcePath;
     source.contents = m_header;
-    source.contents.numbers = m_model->numbers();
-    source.contents.times = m_model->times();
-    source.contents.levels = m_model->levels();
+    source.contents.rows = m_model->rows();
     source.mode = m_lastMode;
     if (const Plot *graph = Plot::openWindow();
         graph && !m_sourcePath.isEmpty() && graph->source() == m_sourcePath) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "SeriesGraphWindow.h"
+#include "graphs/LevelListPlot.h"
 
 #include <QVector>
 
+#include <functional>
 #include <span>
 
 class PanelTimers;
@@ -54,6 +56,12 @@ protected:
 
 private:
     Plot();
+
+    // Turns the list into levels and markers (reporting rows done), then
+    // fills and shows the window.
+    static Plot *
+    plotLevels(const PlotHost &host,
+               const std::function<LevelListPlot(const std::function<void(int)> &)> &levels);
 
     std::array<QLineEdit *, 3> m_texts {};
     QString m_source;
