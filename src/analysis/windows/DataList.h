@@ -8,7 +8,7 @@
 
 class PanelTimers;
 class QAction;
-class QLabel;
+class ValueBoard;
 class QToolBar;
 class ReadingListModel;
 class ReadingListView;
@@ -47,7 +47,7 @@ public:
     void Print();
 
 private:
-    QLabel *addBoard(const QString &name, const QString &accessibleName);
+    ValueBoard *addBoard(const QString &name, const QString &accessibleName);
     QString boardText(const char *name) const;
     void placeBeside(QWidget *panel);
 

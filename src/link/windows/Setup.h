@@ -5,7 +5,7 @@
 
 class PanelTimers;
 class QGroupBox;
-class QLabel;
+class ValueBoard;
 class QPushButton;
 class SerialPort;
 
@@ -44,8 +44,8 @@ private:
     QWidget *m_panel;
 
     QGroupBox *m_frameTime;
-    QLabel *m_lblMeterTime;
-    QLabel *m_lblPcTime;
+    ValueBoard *m_lblMeterTime;
+    ValueBoard *m_lblPcTime;
     QPushButton *m_cmdSetTime;
     QPushButton *m_cmdExit;
     QTimer m_timer1;

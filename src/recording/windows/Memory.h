@@ -5,7 +5,7 @@
 
 class DataList;
 class PanelTimers;
-class QLabel;
+class ValueBoard;
 class QTableWidget;
 struct LoggerMemorySizes;
 struct LoggerSplit;
@@ -44,14 +44,14 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QLabel *addLabel(const QString &name, const QString &accessibleName, const QString &text);
+    ValueBoard *addLabel(const QString &name, const QString &accessibleName, const QString &text);
 
     QWidget *m_panel;
     PanelTimers &m_timers;
     QTableWidget *m_gridSet;
-    QLabel *m_lblSize;
-    QLabel *m_lblRemain;
-    QLabel *m_lblMessage;
+    ValueBoard *m_lblSize;
+    ValueBoard *m_lblRemain;
+    ValueBoard *m_lblMessage;
     QPointer<DataList> m_dataList;
     bool m_showingSet = false;
 };
