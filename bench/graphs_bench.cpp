@@ -116,6 +116,31 @@ void BM_PlotFromList348000(benchmark::State &state)
     delete Plot::openWindow();
 }
 
+// A list alternating marked and plain readings: every reading starts or ends
+// a pause run, so 100,000 readings carry 100,000 "Pause"/"Start" markers.
+// Each iteration plots them, draws them, and clears them with the next list.
+void BM_PauseMarkers100000(benchmark::State &state)
+{
+    constexpr int Markers = 100000;
+    std::vector<QString> texts;
+    texts.reserve(Markers);
+    for (int i = 0; i < Markers; ++i)
+        texts.push_back(i % 2 == 0 ? QStringLiteral("70.0*") : QStringLiteral("60.0"));
+    const std::vector<QString> plain(10, QStringLiteral("60.0"));
+    QWidget mainWindow;
+    int markers = 0;
+    for (auto _ : state) {
+        Plot *plot = Plot::PlotFromList(texts, PlotHost { &mainWindow, nullptr });
+        markers = plot->graph()->annotationCount();
+        plot->graph()->plot()->replot(QCustomPlot::rpImmediateRefresh);
+        paintNow(plot);
+        Plot::PlotFromList(plain, PlotHost { &mainWindow, nullptr });
+    }
+    state.counters["markers"] = markers;
+    state.SetLabel("< 0.5 s");
+    delete Plot::openWindow();
+}
+
 } // namespace
 
 BENCHMARK(BM_StripClickToFirstPaint864001)
@@ -125,6 +150,7 @@ BENCHMARK(BM_StripClickToFirstPaint864001)
 BENCHMARK(BM_PanRedraw864001)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
 BENCHMARK(BM_ZoomRedraw864001)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
 BENCHMARK(BM_PlotFromList348000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PauseMarkers100000)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 int main(int argc, char **argv)
 {

@@ -11,6 +11,8 @@ packages=(
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
   # tests and screenshots
   xvfb xauth imagemagick poppler-utils locales
+  # sanitizer and fuzz builds
+  clang libclang-rt-14-dev
 )
 
 missing=()

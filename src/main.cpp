@@ -1,5 +1,6 @@
 #include "panel/CommandLine.h"
 #include "panel/windows/ProgramRun.h"
+#include "recording/windows/StartUpRecovery.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QApplication>
@@ -63,6 +64,10 @@ int main(int argc, char *argv[])
     const CommandLineRequest request = ParseCommandLine(QApplication::arguments(), Version);
     if (request.action != CommandLineRequest::Action::Run)
         return print(request);
+
+    // An unfinished recording from an earlier run is dealt with first,
+    // whichever way this run starts.
+    RecoverRecordingAtStart();
 
     ProgramRun run;
     if (!request.files.isEmpty())

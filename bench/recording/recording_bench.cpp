@@ -87,12 +87,15 @@ void BM_SampleTick(benchmark::State &bench)
 }
 BENCHMARK(BM_SampleTick)->Unit(benchmark::kMicrosecond);
 
+// Wall time, since a tick that waits for the disk costs the user time but
+// little CPU: the record and the header state are queued for the writer
+// thread, which syncs them meanwhile.
 void BM_SampleTickRecording(benchmark::State &bench)
 {
     runTicks(bench, true);
-    bench.SetLabel("one recorded tick, record pushed to disk: under 1 ms CPU");
+    bench.SetLabel("one recorded tick, record queued for the disk writer: under 0.5 ms wall");
 }
-BENCHMARK(BM_SampleTickRecording)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SampleTickRecording)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 } // namespace
 

@@ -21,3 +21,9 @@ constexpr double OverRangeLevel = 145.0;
 constexpr double UnderRangeLevel = 25.0;
 
 LevelTextClass classifyLevelText(QStringView text);
+
+class ReadingRows;
+
+// The same for the level of a row kept compactly, without building its text
+// when the row holds a canonical level ("65.3", "65.3*").
+LevelTextClass classifyRowLevel(const ReadingRows &rows, qsizetype row);

@@ -1,6 +1,7 @@
 #include "ListDistribution.h"
 
 #include "LevelText.h"
+#include "ui/core/ReadingRows.h"
 
 #include <QElapsedTimer>
 
@@ -30,6 +31,35 @@ std::span<const qint64> ListDistribution::chosenCounts() const
     return ListTenthCounts;
 }
 
+int classIndexOf(const LevelTextClass &level, ResolutionMode mode)
+{
+    const bool tenth = mode == ResolutionMode::Tenth;
+    switch (level.kind) {
+    case LevelKind::UnderRange:
+        return tenth ? ListDistribution::UnderRangeTenthClass
+                     : ListDistribution::UnderRangeWholeClass;
+    case LevelKind::OverRange:
+        return tenth ? ListDistribution::OverRangeTenthClass
+                     : ListDistribution::OverRangeWholeClass;
+    case LevelKind::Marked:
+    case LevelKind::Ordinary:
+        break;
+    }
+    // 0 <= value < 145, so both indices stay inside their arrays; rint
+    // rounds ties to even in the default rounding mode.
+    return tenth ? int(std::rint(10.0 * level.value)) : int(std::floor(level.value));
+}
+
+void countLevel(ListDistribution &distribution, const LevelTextClass &level)
+{
+    if (level.kind == LevelKind::Marked) {
+        ++distribution.markedCount;
+        return;
+    }
+    ++distribution.ListTenthCounts[classIndexOf(level, ResolutionMode::Tenth)];
+    ++distribution.ListWholeCounts[classIndexOf(level, ResolutionMode::Whole)];
+}
+
 void countLevelTexts(std::span<const QString> levels, ListDistribution &distribution,
                      const DistributionProgress &progress)
 {
@@ -41,29 +71,7 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
     clock.start();
     const qint64 total = qint64(levels.size());
     for (qint64 i = 0; i < total; ++i) {
-        const LevelTextClass level = classifyLevelText(levels[i]);
-        switch (level.kind) {
-        case LevelKind::Marked:
-            ++distribution.markedCount;
-            break;
-        case LevelKind::UnderRange:
-            ++distribution.ListTenthCounts[ListDistribution::UnderRangeTenthClass];
-            ++distribution.ListWholeCounts[ListDistribution::UnderRangeWholeClass];
-            break;
-        case LevelKind::OverRange:
-            ++distribution.ListTenthCounts[ListDistribution::OverRangeTenthClass];
-            ++distribution.ListWholeCounts[ListDistribution::OverRangeWholeClass];
-            break;
-        case LevelKind::Ordinary: {
-            // 0 <= value < 145, so both indices stay inside their arrays;
-            // rint rounds ties to even in the default rounding mode.
-            const int tenth = int(std::rint(10.0 * level.value));
-            const int whole = int(std::floor(level.value));
-            ++distribution.ListTenthCounts[tenth];
-            ++distribution.ListWholeCounts[whole];
-            break;
-        }
-        }
+        countLevel(distribution, classifyLevelText(levels[i]));
         if (progress && (i & 0x3FF) == 0 && clock.elapsed() >= ProgressIntervalMs) {
             progress(100.0 * double(i + 1) / double(total));
             clock.restart();
@@ -110,6 +118,28 @@ ListDistribution BuildListDistribution(std::span<const QString> levels, Resoluti
     ListDistribution distribution;
     distribution.mode = mode;
     countLevelTexts(levels, distribution, progress);
+    computeLnTable(distribution);
+    return distribution;
+}
+
+ListDistribution BuildListDistribution(const ReadingRows &rows, ResolutionMode mode,
+                                       const DistributionProgress &progress)
+{
+    ListDistribution distribution;
+    distribution.mode = mode;
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 total = rows.count();
+    for (qint64 i = 0; i < total; ++i) {
+        countLevel(distribution, classifyRowLevel(rows, i));
+        if (progress && (i & 0x3FF) == 0 && clock.elapsed() >= ProgressIntervalMs) {
+            progress(100.0 * double(i + 1) / double(total));
+            clock.restart();
+        }
+    }
+    distribution.ListSampleCount = total - distribution.markedCount;
+    if (progress)
+        progress(100.0);
     computeLnTable(distribution);
     return distribution;
 }

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "LevelText.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <array>
 #include <functional>
 #include <span>
+
+class ReadingRows;
 
 // Class width of a level distribution: tenths of a dB or whole dB.
 enum class ResolutionMode { Tenth, Whole };
@@ -47,6 +51,17 @@ using DistributionProgress = std::function<void(double percent)>;
 // Counts the level texts into both class arrays and computes the percentile
 // table of the chosen width. Pure: no window, no timers.
 ListDistribution BuildListDistribution(std::span<const QString> levels, ResolutionMode mode,
+                                       const DistributionProgress &progress = {});
+
+// Counts one reading into both class arrays (a marked one into markedCount
+// only), for callers that see the readings one at a time. Set
+// ListSampleCount before computeLnTable.
+void countLevel(ListDistribution &distribution, const LevelTextClass &level);
+// The class of a reading that is not marked, in the given width.
+int classIndexOf(const LevelTextClass &level, ResolutionMode mode);
+
+// The same over the level column of compactly kept rows.
+ListDistribution BuildListDistribution(const ReadingRows &rows, ResolutionMode mode,
                                        const DistributionProgress &progress = {});
 
 // The two steps of BuildListDistribution, for callers that time them apart.

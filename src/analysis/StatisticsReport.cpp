@@ -69,22 +69,6 @@ QString progressCaption(qsizetype readingNumber)
     return QString::number(readingNumber) + QStringLiteral(" Completed");
 }
 
-QString noteMessage()
-{
-    return QStringList {
-        QStringLiteral("Note"),
-        QStringLiteral("The effect of the properties of the Printer settings"),
-        QStringLiteral("depends on the driver supplied by the printer manufacturer."),
-        QStringLiteral("Some property settings may have no effect, or several different "
-                       "property settings"),
-        QStringLiteral("may all have the same effect. Settings outside the accepted range may "
-                       "or may not produce an error."),
-        QStringLiteral("For more information, see the manufacturer's documentation for the "
-                       "specific driver."),
-    }
-        .join(u'\r');
-}
-
 QString perLinePrompt()
 {
     return QStringLiteral("Input record(s) to print in one row (1-5)");

@@ -63,7 +63,6 @@ std::optional<int> perLineFromAnswer(const QString &answer);
 // (counted from 1) and " Completed".
 QString progressCaption(qsizetype readingNumber);
 
-QString noteMessage();
 QString perLinePrompt();
 
 } // namespace StatisticsReport

@@ -18,7 +18,7 @@ std::optional<OccupiedClasses> occupiedClasses(std::span<const int64_t> counts)
 {
     const int size = int(counts.size());
     int first = -1;
-    for (int i = 1; i < size; ++i) {
+    for (int i = 0; i < size; ++i) {
         if (counts[std::size_t(i)] != 0) {
             first = i;
             break;
@@ -34,6 +34,11 @@ std::optional<OccupiedClasses> occupiedClasses(std::span<const int64_t> counts)
         }
     }
     return OccupiedClasses { first, last };
+}
+
+double listHistogramFirstX(ClassWidth width)
+{
+    return width == ClassWidth::Whole ? 0.5 : 0.0;
 }
 
 int64_t largestCount(std::span<const int64_t> counts)

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-// Points of a histogram: class index i of `counts` drawn at X = i + xOffset.
+// Points of a histogram: class index i of `counts` drawn at X = i + firstX.
 struct HistogramPoints
 {
     std::vector<double> x;
@@ -19,15 +19,20 @@ struct HistogramPoints
 
 HistogramPoints histogramPoints(std::span<const int64_t> counts, double firstX);
 
-// First class with a count, searching upward from index 1 (index 0 is never a
-// counted level), and last class with a count, searching downward from the
-// top. Indices are positions in `counts`. Empty when no class has a count.
+// First class with a count, searching upward from index 0 (level texts
+// without a number count there), and last class with a count, searching
+// downward from the top. Indices are positions in `counts`. Empty when no
+// class has a count.
 struct OccupiedClasses
 {
     int first = 0;
     int last = 0;
 };
 std::optional<OccupiedClasses> occupiedClasses(std::span<const int64_t> counts);
+
+// Where the list histogram draws class index 0: a 0.1 dB class is centred on
+// its level, a 1 dB class k covers the levels from k up to k + 1.
+double listHistogramFirstX(ClassWidth width);
 
 // Largest count, 0 for no counts.
 int64_t largestCount(std::span<const int64_t> counts);

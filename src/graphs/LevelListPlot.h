@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class ReadingRows;
+
 #include <functional>
 #include <span>
 #include <vector>
@@ -37,4 +39,8 @@ inline constexpr double StartCaptionLevel = 105.0;
 // `progress` (optional) is called with the number of rows done; it may be
 // called for every row, so throttle inside it.
 LevelListPlot levelsFromList(std::span<const QString> texts,
+                             const std::function<void(int rowsDone)> &progress = {});
+// The same for the level column of compactly kept rows, without a string
+// per row.
+LevelListPlot levelsFromRows(const ReadingRows &rows,
                              const std::function<void(int rowsDone)> &progress = {});

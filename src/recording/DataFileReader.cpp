@@ -133,9 +133,16 @@ bool isAscii(QByteArrayView text)
     return true;
 }
 
+QString decodeText(QByteArrayView text)
+{
+    return DataFileReader::decodeField(text);
+}
+
+} // namespace
+
 // Files come from the meter's own code page, or from an editor that saved
 // them as UTF-8: take UTF-8 when the bytes are valid UTF-8, else Latin-1.
-QString decodeText(QByteArrayView text)
+QString DataFileReader::decodeField(QByteArrayView text)
 {
     if (isAscii(text))
         return QString::fromLatin1(text);
@@ -145,6 +152,8 @@ QString decodeText(QByteArrayView text)
         return decoded;
     return QString::fromLatin1(text);
 }
+
+namespace {
 
 bool isBlank(QByteArrayView text)
 {
@@ -198,13 +207,13 @@ private:
     QElapsedTimer m_clock;
 };
 
-} // namespace
-
-DataFileContents DataFileReader::read(QIODevice &device, const Progress &progress)
+// Reads the header into `contents` and hands every body line's fields to
+// `onRow`; false from onRow ends the read (the row is not counted).
+template<typename OnRow>
+void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &throttle,
+               qint64 &records, OnRow &&onRow)
 {
-    DataFileContents contents;
     LineSource source(device);
-    ReadProgress throttle(progress);
     // An empty body line is only a fault when more lines follow it: editors
     // like to leave a blank line at the end of a file.
     qint64 firstBlankLine = 0;
@@ -216,7 +225,7 @@ DataFileContents DataFileReader::read(QIODevice &device, const Progress &progres
         if (result == LineSource::Result::End)
             break;
         if (result == LineSource::Result::TooLong) {
-            contents.problem = lineTooLongMessage(i + 1);
+            contents.problem = DataFileReader::lineTooLongMessage(i + 1);
             break;
         }
         contents.linesRead = i + 1;
@@ -238,7 +247,7 @@ DataFileContents DataFileReader::read(QIODevice &device, const Progress &progres
             continue;
         }
         if (i == 1 && headerLength > 1) {
-            contents.samplingInterval = leadingNumber(line);
+            contents.samplingInterval = DataFileReader::leadingNumber(line);
             continue;
         }
         if (i < headerLength) {
@@ -256,30 +265,92 @@ DataFileContents DataFileReader::read(QIODevice &device, const Progress &progres
                     firstBlankLine = i + 1;
                 continue;
             }
-            contents.problem = endsEarlyMessage(firstBlankLine ? firstBlankLine : i + 1);
+            contents.problem
+                = DataFileReader::endsEarlyMessage(firstBlankLine ? firstBlankLine : i + 1);
             break;
         }
         if (firstBlankLine) {
-            contents.problem = endsEarlyMessage(firstBlankLine);
+            contents.problem = DataFileReader::endsEarlyMessage(firstBlankLine);
             break;
         }
-        if (contents.levels.size() >= MaxRecords) {
-            contents.problem = tooManyRecordsMessage(i + 1);
+        if (!onRow(number, time, level))
             break;
-        }
-        contents.numbers.append(decodeText(number));
-        contents.times.append(decodeText(time));
-        contents.levels.append(decodeText(level));
-        throttle.update(contents.levels.size());
+        throttle.update(++records);
     }
 
     if (contents.problem.isEmpty()) {
         if (contents.linesRead == 0)
-            contents.problem = emptyFileMessage();
+            contents.problem = DataFileReader::emptyFileMessage();
         else if (contents.linesRead <= headerLength)
-            contents.problem = endsEarlyMessage(contents.linesRead + 1);
+            contents.problem = DataFileReader::endsEarlyMessage(contents.linesRead + 1);
     }
-    throttle.finish(contents.levels.size());
+    throttle.finish(records);
+}
+
+} // namespace
+
+QVector<QString> DataFileContents::numbers() const
+{
+    QVector<QString> texts;
+    for (qsizetype i = 0; i < rows.count(); ++i)
+        texts.append(rows.number(i));
+    return texts;
+}
+
+QVector<QString> DataFileContents::times() const
+{
+    QVector<QString> texts;
+    for (qsizetype i = 0; i < rows.count(); ++i)
+        texts.append(rows.time(i));
+    return texts;
+}
+
+QVector<QString> DataFileContents::levels() const
+{
+    QVector<QString> texts;
+    for (qsizetype i = 0; i < rows.count(); ++i)
+        texts.append(rows.level(i));
+    return texts;
+}
+
+DataFileContents DataFileReader::read(QIODevice &device, const Progress &progress,
+                                      qint64 recordLimit)
+{
+    DataFileContents contents;
+    ReadProgress throttle(progress);
+    qint64 records = 0;
+    readLines(device, contents, throttle, records,
+              [&](QByteArrayView number, QByteArrayView time, QByteArrayView level) {
+                  if (contents.rows.count() >= recordLimit) {
+                      // Refused whole: part of a file would pass for all of it.
+                      contents.problem = tooManyRecordsMessage(recordLimit);
+                      contents.rows = {};
+                      contents.refused = true;
+                      return false;
+                  }
+                  contents.rows.appendBytes(number, time, level, &decodeText);
+                  return true;
+              });
+    return contents;
+}
+
+DataFileContents DataFileReader::scan(QIODevice &device, const RowVisitor &visit)
+{
+    DataFileContents contents;
+    const Progress noProgress;
+    ReadProgress throttle(noProgress);
+    qint64 records = 0;
+    bool headerShown = false;
+    readLines(device, contents, throttle, records,
+              [&](QByteArrayView number, QByteArrayView time, QByteArrayView level) {
+                  if (!headerShown) {
+                      headerShown = true;
+                      visit(contents, nullptr);
+                  }
+                  const RowBytes row { number, time, level };
+                  visit(contents, &row);
+                  return true;
+              });
     return contents;
 }
 
@@ -304,8 +375,7 @@ DataFileContents DataFileReader::readBytes(QByteArrayView bytes, const Progress 
 
 void DataFileReader::moveRowsInto(DataFileContents &contents, ReadingListModel &list)
 {
-    list.appendRows(std::exchange(contents.numbers, {}), std::exchange(contents.times, {}),
-                    std::exchange(contents.levels, {}));
+    list.appendRows(std::exchange(contents.rows, {}));
 }
 
 QString DataFileReader::endsEarlyMessage(qint64 lineNumber)
@@ -320,11 +390,11 @@ QString DataFileReader::lineTooLongMessage(qint64 lineNumber)
         .arg(MaxLineLength);
 }
 
-QString DataFileReader::tooManyRecordsMessage(qint64 lineNumber)
+QString DataFileReader::tooManyRecordsMessage(qint64 recordLimit)
 {
-    return QStringLiteral("File ends early at line %1: more than %2 records.")
-        .arg(lineNumber)
-        .arg(MaxRecords);
+    return QStringLiteral("The file has more than %1 records and was not opened: files of up "
+                          "to %1 records can be opened.")
+        .arg(recordLimit);
 }
 
 QString DataFileReader::emptyFileMessage()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/core/ReadingRows.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
@@ -25,19 +27,29 @@ struct DataFileContents
     // Lines 3 … headerLength in file order: weighting, range, (L05 … L95,)
     // maximum, its time, SEL, Leq. Shorter when the file ends inside the header.
     QStringList boardTexts;
-    // The three fields of each body line, in file order.
-    QVector<QString> numbers;
-    QVector<QString> times;
-    QVector<QString> levels;
+    // The three fields of each body line, in file order, kept compactly;
+    // number(i), time(i) and level(i) give back the texts as read.
+    ReadingRows rows;
     // Lines read from the file, the first line included.
     qint64 linesRead = 0;
     // Empty when the whole file was read; otherwise what stopped the read.
     // Rows read before the problem are kept.
     QString problem;
 
-    qint64 recordCount() const { return levels.size(); }
-    // Nothing at all could be read: there is nothing to show.
-    bool isEmpty() const { return linesRead == 0; }
+    qint64 recordCount() const { return rows.count(); }
+    QString number(qsizetype row) const { return rows.number(row); }
+    QString time(qsizetype row) const { return rows.time(row); }
+    QString level(qsizetype row) const { return rows.level(row); }
+    // Every text of a column as its own string (memory per row: for short
+    // lists and checks).
+    QVector<QString> numbers() const;
+    QVector<QString> times() const;
+    QVector<QString> levels() const;
+    // The file has more records than MaxRecords: none are kept.
+    bool refused = false;
+    // Nothing at all could be read, or the file was refused: there is
+    // nothing to show.
+    bool isEmpty() const { return linesRead == 0 || refused; }
 };
 
 // Reads a data file in large blocks and splits its body lines at the TABs
@@ -53,11 +65,31 @@ public:
     using Progress = std::function<void(qint64 records)>;
 
     static constexpr qsizetype MaxLineLength = 64 * 1024;
-    static constexpr qint64 MaxRecords = 100'000'000;
+    // A window holds at most this many readings (about 14 bytes each, some
+    // 280 MB); a longer file is refused with a message naming the limit.
+    static constexpr qint64 MaxRecords = 20'000'000;
     static constexpr int ProgressIntervalMs = 30;
 
-    static DataFileContents read(QIODevice &device, const Progress &progress = {});
+    // recordLimit: MaxRecords, lower only in tests.
+    static DataFileContents read(QIODevice &device, const Progress &progress = {},
+                                 qint64 recordLimit = MaxRecords);
     static DataFileContents readFile(const QString &path, const Progress &progress = {});
+
+    // One pass without keeping the rows, for figures over files of any
+    // length: `visit` is called once with the header (row null) before the
+    // first body line, then once per body line with its fields. The
+    // contents returned hold the header and the outcome, no rows.
+    struct RowBytes
+    {
+        QByteArrayView number;
+        QByteArrayView time;
+        QByteArrayView level;
+    };
+    using RowVisitor = std::function<void(const DataFileContents &header, const RowBytes *row)>;
+    static DataFileContents scan(QIODevice &device, const RowVisitor &visit);
+
+    // The text of field bytes: UTF-8 when they are valid UTF-8, else Latin-1.
+    static QString decodeField(QByteArrayView bytes);
     static DataFileContents readBytes(QByteArrayView bytes, const Progress &progress = {});
 
     // Appends the rows to the list and leaves the contents without rows.
@@ -67,7 +99,7 @@ public:
     // Messages for a read that stopped early; line numbers count from 1.
     static QString endsEarlyMessage(qint64 lineNumber);
     static QString lineTooLongMessage(qint64 lineNumber);
-    static QString tooManyRecordsMessage(qint64 lineNumber);
+    static QString tooManyRecordsMessage(qint64 recordLimit);
     static QString emptyFileMessage();
     static QString cannotOpenMessage(const QString &path);
 

@@ -132,6 +132,10 @@ WriteOutcome WriteRealTimeFileFromTemp(const QString &path, const RealTimeHeader
     qint64 count = 0;
     while (!temp.atEnd()) {
         QByteArray line = temp.readLine();
+        // A write that failed part way may have left a line without its end:
+        // the data file takes whole lines only.
+        if (!line.endsWith('\n') || line.contains('\0'))
+            continue;
         while (line.endsWith('\n') || line.endsWith('\r'))
             line.chop(1);
         if (!out.write(line + "\r\n"))

@@ -81,8 +81,9 @@ struct WriteOutcome
 WriteOutcome WriteRealTimeListFile(const QString &path, const RealTimeHeader &header,
                                    const ReadingListModel &list, const CaptionProgress &progress);
 
-// The end of a recording: the nine header lines, then every line of the
-// temporary file unchanged (its column header first).
+// The end of a recording: the nine header lines, then every whole line of
+// the temporary file unchanged (its column header first); a torn line is
+// left out.
 WriteOutcome WriteRealTimeFileFromTemp(const QString &path, const RealTimeHeader &header,
                                        const QString &tempPath, const CountProgress &progress);
 

@@ -87,3 +87,8 @@ bool isWholeNumberText(QStringView text)
     const qsizetype length = numberLength(text, start);
     return length && skipBlanks(text, start + length) == text.size();
 }
+
+bool startsWithLevelNumber(QStringView text)
+{
+    return numberLength(text, skipBlanks(text, 0)) > 0;
+}

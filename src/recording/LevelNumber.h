@@ -10,3 +10,7 @@ double leadingLevelValue(QStringView text);
 
 // True when the whole text, blanks around it aside, is one such number.
 bool isWholeNumberText(QStringView text);
+
+// True when the text starts with such a number after blanks ("", "abc" and
+// " .L" do not).
+bool startsWithLevelNumber(QStringView text);

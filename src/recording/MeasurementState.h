@@ -5,6 +5,7 @@
 #include "RecordingTempFile.h"
 #include "ui/core/ReadingListModel.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <cstdint>
@@ -52,6 +53,7 @@ struct MeasurementState
     // The data file the running recording is finished into; kept apart from
     // the shared save state so another window's save cannot redirect it.
     QString RecordingTargetPath;
+    QDateTime RecordingStarted;
 
     QString SampleTime;
     int64_t ListCount = 0;

@@ -1,11 +1,37 @@
 #include "RecordingSession.h"
 
 #include "MeasurementState.h"
+#include "RecordingRecovery.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace {
+
+SessionOutcome failure(const QString &path, const QString &message)
+{
+    SessionOutcome outcome;
+    outcome.ok = false;
+    outcome.path = path;
+    outcome.message = message;
+    return outcome;
+}
+
+SessionOutcome success(const QString &path, const QString &notice = {})
+{
+    SessionOutcome outcome;
+    outcome.path = path;
+    outcome.notice = notice;
+    return outcome;
+}
+
+QString busyFolderMessage(const QString &folder)
+{
+    return QStringLiteral("Another copy of the program is recording in the folder \"%1\". "
+                          "Only one recording can run in a folder at a time.\n"
+                          "The recording has not started.")
+        .arg(QDir::toNativeSeparators(QDir(folder).absolutePath()));
+}
 
 void clearRecordingSums(MeasurementState &state)
 {
@@ -16,16 +42,34 @@ void clearRecordingSums(MeasurementState &state)
 } // namespace
 
 SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath,
-                              const QString &folder)
+                              const QString &folder, const HeaderBoards &boards)
 {
-    if (!state.TempFile.create(folder)) {
-        const QString path
-            = QDir(folder).absoluteFilePath(QString::fromLatin1(RecordingTempFile::FileName));
-        return { false, path,
-                 QStringLiteral("The recording file \"%1\" could not be created: %2.\n"
-                                "The recording has not started.")
-                     .arg(QDir::toNativeSeparators(path), state.TempFile.errorString()) };
+    const QString path
+        = QDir(folder).absoluteFilePath(QString::fromLatin1(RecordingTempFile::FileName));
+    const QString notStarted = QStringLiteral("\nThe recording has not started.");
+    if (state.TempFile.isOpen())
+        return failure(path,
+                       QStringLiteral("The last recording is still being finished.") + notStarted);
+    switch (state.TempFile.lock(folder)) {
+    case RecordingTempFile::LockResult::Locked:
+        break;
+    case RecordingTempFile::LockResult::Busy:
+        return failure(folder, busyFolderMessage(folder));
+    case RecordingTempFile::LockResult::Failed:
+        return failure(
+            path,
+            QStringLiteral("The recording file \"%1\" could not be created: no lock can be "
+                           "made in its folder.")
+                    .arg(QDir::toNativeSeparators(path))
+                + notStarted);
     }
+    // "Fake" is about to be made anew: records it still holds go to their file first.
+    const RecoveryOutcome recovered = RecoverUnfinishedRecordingLocked(folder);
+    if (recovered.Found && !recovered.Ok) {
+        state.TempFile.abandon();
+        return failure(recovered.Path, recovered.Message + notStarted);
+    }
+
     // A file's header describes its own recording only.
     clearRecordingSums(state);
     state.RecordingMaxText = HeaderNumber(0);
@@ -34,22 +78,42 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
     state.RecordingSelText.clear();
     state.RecordCount = 0;
     state.RecordingTargetPath = targetPath;
+    state.RecordingStarted = QDateTime::currentDateTime();
+    if (!state.TempFile.create(folder, RecordingCompanionOf(state, boards))) {
+        const QString reason = state.TempFile.errorString();
+        state.TempFile.abandon();
+        return failure(path,
+                       QStringLiteral("The recording file \"%1\" could not be created: %2.")
+                               .arg(QDir::toNativeSeparators(path), reason)
+                           + notStarted);
+    }
     state.RecordingFileName = QFileInfo(targetPath).fileName();
     state.Recording = true;
-    return { true, targetPath, {} };
+    return success(targetPath, recovered.Found ? recovered.Message : QString());
+}
+
+QString RecordingFolderRefusal(const MeasurementState &state, const QString &folder)
+{
+    if (state.TempFile.holdsLock())
+        return {};
+    RecordingTempFile probe;
+    return probe.lock(folder) == RecordingTempFile::LockResult::Busy ? busyFolderMessage(folder)
+                                                                     : QString();
 }
 
 SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards, StopKind kind,
                              const CountProgress &progress)
 {
     if (!state.Recording)
-        return { true, {}, {} };
+        return success({});
     state.Recording = false;
     if (kind == StopKind::Manual)
         clearRecordingSums(state);
     state.RecordCount = 0;
     state.RecordingFileName.clear();
     const QString tempPath = state.TempFile.path();
+    // Every record taken goes into the data file: the writer's queue first.
+    state.TempFile.drain();
     state.TempFile.close();
 
     RealTimeHeader header;
@@ -63,13 +127,41 @@ SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards
     header.Leq = state.RecordingLeqText;
     const WriteOutcome written
         = WriteRealTimeFileFromTemp(state.RecordingTargetPath, header, tempPath, progress);
-    if (!written.ok)
-        return { false, written.path,
-                 written.message
-                     + QStringLiteral("\nThe recorded samples are kept in \"%1\" until the next "
-                                      "recording starts.")
-                           .arg(QDir::toNativeSeparators(tempPath)) };
-    return { true, written.path, {} };
+    if (!written.ok) {
+        state.TempFile.abandon();
+        return failure(
+            written.path,
+            written.message
+                + QStringLiteral("\nThe recorded samples are kept in \"%1\"; they are saved "
+                                 "to a data file when the program starts again or the next "
+                                 "recording starts.")
+                      .arg(QDir::toNativeSeparators(tempPath)));
+    }
+    state.TempFile.finish();
+    return success(written.path);
+}
+
+RecordingCompanion RecordingCompanionOf(const MeasurementState &state, const HeaderBoards &boards)
+{
+    RecordingCompanion c;
+    // Recovery may run from another folder; the save dialog gives absolute paths already.
+    c.TargetPath
+        = state.RecordingTargetPath.isEmpty() || QDir::isAbsolutePath(state.RecordingTargetPath)
+        ? state.RecordingTargetPath
+        : QFileInfo(state.RecordingTargetPath).absoluteFilePath();
+    c.Started = state.RecordingStarted;
+    c.SampleInterval = state.SampleInterval;
+    c.FreqWeighting = boards.FreqWeighting;
+    c.TimeWeighting = boards.TimeWeighting;
+    c.LevelRange = boards.LevelRange;
+    c.Records = state.RecordCount;
+    c.Count = state.RecordingCount;
+    c.Energy = state.RecordingEnergy;
+    c.MaxText = state.RecordingMaxText;
+    c.MaxTime = state.RecordingMaxTime;
+    c.SelText = state.RecordingSelText;
+    c.LeqText = state.RecordingLeqText;
+    return c;
 }
 
 SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath,
@@ -85,7 +177,7 @@ SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath
     header.Sel = state.LiveSelText;
     header.Leq = state.LiveLeqText;
     const WriteOutcome written = WriteRealTimeListFile(targetPath, header, state.List, progress);
-    return { written.ok, written.path, written.message };
+    return written.ok ? success(written.path) : failure(written.path, written.message);
 }
 
 namespace {
@@ -112,7 +204,8 @@ void ResetLiveData(MeasurementState &state)
 void ResetAfterLinkLoss(MeasurementState &state)
 {
     if (state.Recording) {
-        state.TempFile.close();
+        // No data file is written here: the file and its companion stay to be recovered.
+        state.TempFile.abandon();
         state.Recording = false;
     }
     clearLiveStatistics(state);

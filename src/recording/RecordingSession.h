@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DataFileWriter.h"
+#include "RecordingCompanion.h"
 
 #include <QString>
 
@@ -20,20 +21,32 @@ struct SessionOutcome
     bool ok = true;
     QString path; // the file written or the file that failed
     QString message; // names the file and the reason when !ok
+    QString notice; // for the user even when ok: an earlier recording was recovered
 };
 
 enum class StopKind { Manual, Automatic };
 
 // Starts recording into the temporary file in the given folder; the data
 // file targetPath is written at the stop. A recording that cannot create its
-// temporary file does not start.
+// temporary file does not start, nor does one in a folder where another copy
+// of the program records. An unfinished recording left in the folder is
+// finished into its data file first (the notice says where); when that
+// fails the new recording does not start, so the old records are kept.
 SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath,
-                              const QString &folder);
+                              const QString &folder, const HeaderBoards &boards = {});
 
-// Finishes the running recording into its data file. When that file cannot
-// be written the temporary file stays and the message says where it is.
+// The message that refuses a recording in a folder where another running
+// copy of the program records; empty when a recording may start there.
+QString RecordingFolderRefusal(const MeasurementState &state, const QString &folder);
+
+// Finishes the running recording into its data file once every queued
+// record is on the disk. When that file cannot be written the temporary file
+// and its companion stay and the message says where they are.
 SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards, StopKind kind,
                              const CountProgress &progress);
+
+// The running recording's header state, for its companion file.
+RecordingCompanion RecordingCompanionOf(const MeasurementState &state, const HeaderBoards &boards);
 
 // Writes the list with the live values as a "Real Time" file.
 SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath,

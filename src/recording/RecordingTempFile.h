@@ -1,26 +1,88 @@
 #pragma once
 
-#include <QFile>
+#include "RecordingCompanion.h"
+
+#include <QByteArray>
 #include <QString>
 
-// The temporary file "Fake" in the current folder that a running recording
-// appends its records to. Each record is pushed to the disk as it is
-// written, so a killed program or a power cut loses at most the last second
-// and the file is complete up to its last whole line.
+#include <functional>
+#include <memory>
+
+class QFileDevice;
+class QLockFile;
+
+// Pushes a file to the disk; false when the system refused. Tests replace
+// it to make the disk slow.
+using DiskSyncFunction = std::function<bool(QFileDevice &file)>;
+
+// The temporary file "Fake" that a running recording appends its records to,
+// with its companion file (the header state, see RecordingCompanion) and the
+// folder's recording lock, so that only one copy of the program records in a
+// folder at a time.
+//
+// Records and companion states are queued and written in order by a thread
+// of their own that syncs the file after each batch (and the folder entry
+// once at creation): the sampling tick never waits for the disk, and a record
+// is on the disk about as soon as the disk allows. The companion is written
+// after the records it counts, so it never claims a record the file lacks.
+// A write that fails stops all later writes and cuts the file back to its
+// last whole line.
 class RecordingTempFile
 {
 public:
     static constexpr char FileName[] = "Fake";
+    static constexpr char LockName[] = "Fake.lock";
 
-    // Creates the file anew with the column header line.
-    bool create(const QString &folder);
+    RecordingTempFile();
+    ~RecordingTempFile();
+    RecordingTempFile(const RecordingTempFile &) = delete;
+    RecordingTempFile &operator=(const RecordingTempFile &) = delete;
+
+    // For the next create().
+    void setSync(DiskSyncFunction sync);
+
+    enum class LockResult { Locked, Busy, Failed };
+    // Takes the folder's recording lock. Busy when another running copy of
+    // the program holds it (a lock left by a copy that died is taken over),
+    // Failed when no lock can be made there.
+    LockResult lock(const QString &folder);
+    bool holdsLock() const;
+
+    // Creates the file anew (the lock must be held) and starts the writer
+    // with the column header line and the first companion state.
+    bool create(const QString &folder, const RecordingCompanion &companion);
+    // Queues one record. False once an earlier write failed; errorString()
+    // says why.
     bool appendLine(const QString &text);
+    // Queues the companion's newest state; an unchanged state is not written.
+    void updateCompanion(const RecordingCompanion &companion);
+    // Waits until every queued record and companion state is on the disk.
+    // False when a write failed.
+    bool drain();
+    // Writes what is queued, ends the writer and closes the file. The
+    // companion and the lock stay: the recording is not finished.
     void close();
+    // The recording's data file is on the disk: closes, removes the
+    // companion and gives up the lock.
+    void finish();
+    // The recording could not be finished: closes and gives up the lock,
+    // keeping the file and its companion for a later recovery.
+    void abandon();
 
-    bool isOpen() const { return m_file.isOpen(); }
-    QString path() const { return m_file.fileName(); }
-    QString errorString() const { return m_file.errorString(); }
+    bool isOpen() const;
+    bool failed() const;
+    QString path() const { return m_path; }
+    QString folder() const { return m_folder; }
+    QString errorString() const;
 
 private:
-    QFile m_file;
+    class Writer;
+
+    DiskSyncFunction m_sync;
+    std::unique_ptr<Writer> m_writer;
+    std::unique_ptr<QLockFile> m_lock;
+    QString m_lockFolder;
+    QString m_path;
+    QString m_folder;
+    QString m_error;
 };

@@ -62,8 +62,12 @@ bool makeRoomInList(MeasurementState &state, const SampleInput &input, SampleTic
 {
     if (state.ListCount < MeasurementState::ListLimit)
         return true;
+    if (input.DumpBusy)
+        input.DumpBusy(true);
     const WriteOutcome dumped
         = WriteListDump(input.Folder, input.Now, state.List, input.DumpProgress);
+    if (input.DumpBusy)
+        input.DumpBusy(false);
     if (!dumped.ok) {
         if (dumped.message != state.LastDumpError)
             result.Errors << dumped.message;
@@ -87,10 +91,34 @@ void appendToList(MeasurementState &state, const SampleInput &input, SampleTickR
     result.ListAppended = true;
 }
 
+// The companion file follows every tick of a recording, once the tick's
+// record is queued, whichever way the tick ends.
+class CompanionUpdate
+{
+public:
+    CompanionUpdate(MeasurementState &state, const HeaderBoards &boards)
+        : m_state(state)
+        , m_boards(boards)
+    {
+    }
+    ~CompanionUpdate()
+    {
+        if (m_state.Recording)
+            m_state.TempFile.updateCompanion(RecordingCompanionOf(m_state, m_boards));
+    }
+    CompanionUpdate(const CompanionUpdate &) = delete;
+    CompanionUpdate &operator=(const CompanionUpdate &) = delete;
+
+private:
+    MeasurementState &m_state;
+    const HeaderBoards &m_boards;
+};
+
 } // namespace
 
 SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
 {
+    const CompanionUpdate companion(state, input.Boards);
     SampleTickResult result;
     const double level = input.Level;
     const double energy = std::pow(10.0, level / 10.0);

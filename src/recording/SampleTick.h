@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct MeasurementState;
 
 // What one tick reads: the current level and its display text, the time
@@ -20,6 +22,10 @@ struct SampleInput
     HeaderBoards Boards;
     QString Folder;
     CaptionProgress DumpProgress;
+    // Called with true before the full list is written to its dump file and
+    // with false after, however the write ends (the window shows the busy
+    // pointer meanwhile).
+    std::function<void(bool busy)> DumpBusy;
     CountProgress StopProgress;
 };
 

@@ -2,6 +2,7 @@
 #include "analysis/batch/BatchReport.h"
 #include "analysis/batch/CivilTime.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -20,9 +21,8 @@ DataFileContents realTimeFile(const QString &start, const QStringList &levels, i
     for (qsizetype i = 0; i < levels.size(); ++i) {
         const int64_t t = t0 + i * step;
         const QString iso = CivilTime::toIso(t);
-        file.numbers << QString::number(i + 1);
-        file.times << QString(iso).replace('-', '/').replace('T', ' ');
-        file.levels << levels.at(i);
+        file.rows.append(QString::number(i + 1), QString(iso).replace('-', '/').replace('T', ' '),
+                         levels.at(i));
     }
     file.linesRead = 10 + levels.size();
     return file;
@@ -83,6 +83,25 @@ TEST(FileStatistics, KindsOfReadingsAreCountedAndLeftOutAsStated)
     EXPECT_EQ(s.distribution.ListSampleCount, 5); // the marked reading is not counted
 }
 
+TEST(FileStatistics, ReadingsWithoutANumberCountInTheTableOnly)
+{
+    // The lowest readings have no number: the minimum is the lowest real level.
+    const DataFileContents file
+        = realTimeFile("2013/03/04 08:00:00", { "", "abc", " .x", "80.0", "70.0" });
+    const FileReport report = analyseFile("blank.vorn", file, {});
+    const FileStatistics &s = report.statistics;
+    EXPECT_EQ(s.withoutNumber, 3);
+    EXPECT_EQ(s.energyReadings, 2);
+    ASSERT_TRUE(s.minimum);
+    EXPECT_EQ(s.minimum->text, "70.0");
+    EXPECT_EQ(s.minimum->time, "2013/03/04 08:00:04");
+    EXPECT_NEAR(*s.leq, 10 * std::log10((1e8 + 1e7) / 2.0), 1e-9);
+    EXPECT_EQ(s.distribution.ListSampleCount, 5);
+    EXPECT_EQ(s.distribution.ListTenthCounts[0], 3);
+    EXPECT_TRUE(
+        methodDescription(s).join('\n').contains("3 readings whose text starts with no number"));
+}
+
 TEST(FileStatistics, HeaderlessFileTakesItsIntervalFromTheTimeStamps)
 {
     DataFileContents file = realTimeFile("2013/03/04 08:00:00", repeated("50.0", 10), 60);
@@ -115,6 +134,46 @@ TEST(IntervalLevels, AlignToTheClockAndSayHowMuchIsCovered)
     EXPECT_DOUBLE_EQ(*second.lmax, 70.0);
     EXPECT_EQ(second.l10, "70.0");
     EXPECT_EQ(second.l90, "60.0");
+}
+
+// Readings out of time order (a clock set back) still land in their own
+// intervals, and the one-pass reading of the file gives the same report as
+// the analysis of the file read whole.
+TEST(IntervalLevels, ReadingsOutOfOrderAndTheOnePassReadAgree)
+{
+    QByteArray bytes = "Real Time\r\n 1 \r\nA\r\nSlow\r\n30-90\r\n88.0\r\n"
+                       "2013/03/04 08:00:00\r\n99.0\r\n70.0\r\nNo.s\tDate Time\tdB\t\r\n";
+    const char *rows[][2] = { { "2013/03/04 08:20:00", "80.0" },
+                              { "2013/03/04 08:20:01", "80.0" },
+                              { "2013/03/04 08:05:00", "60.0" },
+                              { "2013/03/04 08:05:01", "--" },
+                              { "bad time", "70.0" },
+                              { "2013/03/04 08:20:02", "" },
+                              { "2013/03/04 08:20:03", "72.4*" } };
+    int n = 0;
+    for (const auto &row : rows)
+        bytes += QByteArray::number(++n) + '\t' + row[0] + '\t' + row[1] + "\t\r\n";
+    BatchRequest request;
+    request.intervalLength = 15 * 60;
+    request.dayEveningNight = true;
+    const FileReport whole = analyseFile("f.vorn", DataFileReader::readBytes(bytes), request);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    const auto [streamed, header] = analyseStream("f.vorn", buffer, request);
+    EXPECT_TRUE(header.problem.isEmpty());
+    for (const OutputFormat format : { OutputFormat::Text, OutputFormat::Csv, OutputFormat::Json })
+        EXPECT_EQ(formatReports({ streamed }, format), formatReports({ whole }, format));
+
+    EXPECT_EQ(streamed.untimedReadings, 1);
+    ASSERT_EQ(streamed.intervals.size(), 2u);
+    EXPECT_EQ(CivilTime::toIso(streamed.intervals[0].start), "2013-03-04T08:00:00");
+    EXPECT_EQ(streamed.intervals[0].readings, 2);
+    EXPECT_NEAR(*streamed.intervals[0].leq, 60.0, 1e-9);
+    EXPECT_EQ(streamed.intervals[0].l90, "25.0"); // "--" counts at 25.0 dB
+    EXPECT_EQ(streamed.intervals[1].readings, 4);
+    EXPECT_NEAR(*streamed.intervals[1].leq, 80.0, 1e-9);
+    EXPECT_EQ(streamed.statistics.withoutNumber, 1);
+    EXPECT_EQ(streamed.statistics.minimum->text, "60.0");
 }
 
 TEST(DayEveningNight, WholeDayGivesLdenWithPenalties)

@@ -1,5 +1,6 @@
 #include "analysis/LevelText.h"
 #include "analysis/ListDistribution.h"
+#include "ui/core/ReadingRows.h"
 
 #include <QLocale>
 
@@ -181,6 +182,33 @@ TEST(ListDistribution, TableMatchesItsDefinitionOnRandomLists)
             EXPECT_EQ(d.LnClass, lnByDefinition(d.chosenCounts(), d.ListSampleCount))
                 << "round " << round;
         }
+    }
+}
+
+// Rows kept compactly read canonical levels without their text: they must
+// count exactly as the texts do, whatever the text looks like.
+TEST(ListDistribution, CompactRowsCountAsTheirTexts)
+{
+    const QVector<QString> texts { "65.3",   "65.3*", "0.0",   "144.9",  "145.0", "150.2",
+                                   "150.2*", "65.25", "65.30", "065.3",  "--",    "L",
+                                   "",       "abc",   ".5",    "1638.3", "72.45", "99.9" };
+    ReadingRows rows;
+    for (const QString &text : texts)
+        rows.append(QStringLiteral("1"), QStringLiteral("2013/03/04 08:00:00"), text);
+    for (const ResolutionMode mode : { ResolutionMode::Tenth, ResolutionMode::Whole }) {
+        const ListDistribution fromTexts = BuildListDistribution(texts, mode);
+        const ListDistribution fromRows = BuildListDistribution(rows, mode);
+        EXPECT_EQ(fromRows.ListTenthCounts, fromTexts.ListTenthCounts);
+        EXPECT_EQ(fromRows.ListWholeCounts, fromTexts.ListWholeCounts);
+        EXPECT_EQ(fromRows.markedCount, fromTexts.markedCount);
+        EXPECT_EQ(fromRows.ListSampleCount, fromTexts.ListSampleCount);
+        EXPECT_EQ(fromRows.LnTable, fromTexts.LnTable);
+    }
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        const LevelTextClass a = classifyRowLevel(rows, i);
+        const LevelTextClass b = classifyLevelText(texts.at(i));
+        EXPECT_EQ(a.kind, b.kind) << texts.at(i).toStdString();
+        EXPECT_EQ(a.value, b.value) << texts.at(i).toStdString();
     }
 }
 

@@ -118,14 +118,6 @@ TEST(StatisticsReport, Texts)
 {
     EXPECT_EQ(StatisticsReport::progressCaption(6), "6 Completed");
     EXPECT_EQ(StatisticsReport::perLinePrompt(), "Input record(s) to print in one row (1-5)");
-    const QStringList note = StatisticsReport::noteMessage().split('\r');
-    ASSERT_EQ(note.size(), 6);
-    EXPECT_EQ(note.first(), "Note");
-    EXPECT_EQ(note.at(3),
-              "Some property settings may have no effect, or several different property settings");
-    EXPECT_EQ(
-        note.last(),
-        "For more information, see the manufacturer's documentation for the specific driver.");
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "analysis/windows/AnalysisHost.h"
 #include "analysis/windows/DataList.h"
+#include "analysis/windows/DataListHost.h"
 #include "analysis/windows/OpenDataFile.h"
 #include "analysis/windows/StatisticsWindow.h"
 #include "graphs/windows/Histogram.h"
@@ -26,6 +27,7 @@
 #include "ui/widgets/ReadingGrid.h"
 #include "support/ScriptedDialogs.h"
 
+#include <memory>
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -620,7 +622,8 @@ private:
         } else {
             m_gaps.note(QStringLiteral("tool bar \"Memory\" is not wired; the download runs "
                                        "through the program's own logger command"));
-            DownloadLoggerMemory(panel(), panel()->port(), panel()->timers());
+            m_setHost = std::make_unique<DataListHost>(panel(), &panel()->timers());
+            DownloadLoggerMemory(panel(), panel()->port(), panel()->timers(), *m_setHost);
         }
         Memory *memory = nullptr;
         if (!WaitUntil(
@@ -647,7 +650,7 @@ private:
             DataList *list = nullptr;
             EXPECT_TRUE(WaitUntil(
                 [&] {
-                    return (list = memory->dataList()) && list->isVisible()
+                    return (list = qobject_cast<DataList *>(memory->setWindow())) && list->isVisible()
                         && list->list().count() == records[row];
                 },
                 5000));
@@ -663,7 +666,7 @@ private:
         }
 
         // Save the second set and open it: a FileList with the same boards.
-        DataList *list = memory->dataList();
+        DataList *list = qobject_cast<DataList *>(memory->setWindow());
         const QString saved = QDir(m_dir).filePath(QStringLiteral("logger.vorn"));
         m_dialogs.answerSave(saved);
         list->saveAction()->trigger();
@@ -822,6 +825,7 @@ private:
     ScriptedDialogs &m_dialogs;
     QString m_dir;
     WalkGaps m_gaps;
+    std::unique_ptr<DataListHost> m_setHost;
     QString m_recordedPath;
     int m_recordedRecords = 0;
     StatisticsWindow *m_fileListReal = nullptr;

@@ -26,14 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     (void)DataFileReader::leadingNumber(bytes);
 
     const DataFileContents contents = DataFileReader::readBytes(bytes);
-    require(contents.numbers.size() == contents.levels.size());
-    require(contents.times.size() == contents.levels.size());
+    require(contents.numbers().size() == contents.levels().size());
+    require(contents.times().size() == contents.levels().size());
     // Only an empty file or an overlong first line leave nothing to show.
     require(contents.isEmpty() == (size == 0) || !contents.problem.isEmpty());
 
     // Every line also as one level text, so that the parser meets texts the
     // reader would have cut at a TAB.
-    QVector<QString> levels = contents.levels;
+    QVector<QString> levels = contents.levels();
     levels.append(QString::fromLatin1(bytes.first(std::min<qsizetype>(bytes.size(), 64))));
     for (const QString &text : levels) {
         const LevelTextClass level = classifyLevelText(text);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         (void)StatisticsReport::perLineFromAnswer(text);
     }
 
-    for (const ResolutionMode mode : {ResolutionMode::Tenth, ResolutionMode::Whole}) {
+    for (const ResolutionMode mode : { ResolutionMode::Tenth, ResolutionMode::Whole }) {
         const ListDistribution d = BuildListDistribution(levels, mode);
         const auto counts = d.chosenCounts();
         require(std::accumulate(counts.begin(), counts.end(), qint64(0)) == d.ListSampleCount);
@@ -52,15 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     StatisticsReportInput report;
-    report.numbers = contents.numbers;
-    report.times = contents.times;
-    report.levels = contents.levels;
+    report.numbers = contents.numbers();
+    report.times = contents.times();
+    report.levels = contents.levels();
     DataFileContents moved = contents;
     ReadingListModel list;
     DataFileReader::moveRowsInto(moved, list);
-    require(list.count() == contents.levels.size() && moved.recordCount() == 0);
+    require(list.count() == contents.levels().size() && moved.recordCount() == 0);
     const int perLine = size ? 1 + data[0] % 5 : 1;
     const QStringList lines = StatisticsReport::lines(report, perLine);
-    require(lines.size() == 13 + (contents.levels.size() + perLine - 1) / perLine);
+    require(lines.size() == 13 + (contents.levels().size() + perLine - 1) / perLine);
     return 0;
 }

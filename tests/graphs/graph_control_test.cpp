@@ -215,6 +215,39 @@ TEST(GraphControlAnnotation, CaptionTiedToItsPoint)
     EXPECT_EQ(graph.annotationCount(), 0);
 }
 
+int darkRedPixels(GraphControl &graph)
+{
+    graph.plot()->replot(QCustomPlot::rpImmediateRefresh);
+    const QImage image = graph.plot()->toPixmap(400, 300).toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y) == QColor(Qt::darkRed) ? 1 : 0;
+    return count;
+}
+
+// Captions are drawn where their X is shown, and vanish when cleared; a new
+// plot keeps them tied to the points of the same index.
+TEST(GraphControlAnnotation, CaptionsAreDrawnOnlyWhereShown)
+{
+    GraphControl graph;
+    graph.plotY(std::vector<double>(200, 70.0), 1.0, 1.0);
+    graph.setAxisRange(Axis::Y, 25, 145);
+    graph.setAxisRange(Axis::X, 1, 200);
+    EXPECT_EQ(darkRedPixels(graph), 0);
+    // Crowded captions on one level: drawn without covering one another.
+    for (int row = 1; row <= 200; ++row)
+        graph.addAnnotation(row - 1, row % 2 ? QStringLiteral("Pause") : QStringLiteral("Start"),
+                            row, row % 2 ? 30.0 : 105.0);
+    EXPECT_EQ(graph.annotationCount(), 200);
+    EXPECT_GT(darkRedPixels(graph), 0);
+    graph.setAxisRange(Axis::X, 300, 400);
+    EXPECT_EQ(darkRedPixels(graph), 0);
+    graph.setAxisRange(Axis::X, 1, 200);
+    graph.clearAnnotations();
+    EXPECT_EQ(darkRedPixels(graph), 0);
+}
+
 TEST(GraphControlLabels, TenthClassesReadInDecibels)
 {
     GraphControl graph;

@@ -15,21 +15,22 @@ std::vector<int64_t> countsWith(std::size_t size,
     return counts;
 }
 
-TEST(HistogramPointsTest, LiveClassesSitAtTheirIndexListClassesOneToTheRight)
+TEST(HistogramPointsTest, TenthClassesSitOnTheirLevelWholeClassesCoverTheirDecibel)
 {
     const std::vector<int64_t> counts = countsWith(1401, { { 650, 3 }, { 653, 1 } });
-    const HistogramPoints live = histogramPoints(counts, 0.0);
-    const HistogramPoints list = histogramPoints(counts, 1.0);
-    ASSERT_EQ(live.x.size(), 1401u);
-    EXPECT_DOUBLE_EQ(live.x[650], 650.0);
-    EXPECT_DOUBLE_EQ(live.x[653], 653.0);
-    EXPECT_DOUBLE_EQ(list.x[650], 651.0);
-    EXPECT_DOUBLE_EQ(list.x[653], 654.0);
-    EXPECT_DOUBLE_EQ(live.y[650], 3.0);
-    EXPECT_DOUBLE_EQ(list.y[653], 1.0);
+    const HistogramPoints tenth = histogramPoints(counts, listHistogramFirstX(ClassWidth::Tenth));
+    const HistogramPoints whole = histogramPoints(counts, listHistogramFirstX(ClassWidth::Whole));
+    ASSERT_EQ(tenth.x.size(), 1401u);
+    // A 65.0 dB reading is drawn at 65.0 on the dB axis, as the live histogram draws it.
+    EXPECT_DOUBLE_EQ(tenth.x[650], 650.0);
+    EXPECT_DOUBLE_EQ(tenth.x[653], 653.0);
+    // The 1 dB class 65 holds 65.0 up to 66.0: its bar is centred between them.
+    EXPECT_DOUBLE_EQ(whole.x[65], 65.5);
+    EXPECT_DOUBLE_EQ(tenth.y[650], 3.0);
+    EXPECT_DOUBLE_EQ(whole.y[653], 1.0);
 }
 
-TEST(OccupiedClassesTest, FindsFirstAndLastAndSkipsClassZero)
+TEST(OccupiedClassesTest, FindsFirstAndLastClassZeroIncluded)
 {
     struct Case
     {
@@ -39,9 +40,9 @@ TEST(OccupiedClassesTest, FindsFirstAndLastAndSkipsClassZero)
     };
     const std::vector<Case> cases {
         { "TwoClasses", countsWith(146, { { 48, 2 }, { 71, 5 } }), std::pair { 48, 71 } },
-        { "ClassZeroIgnored", countsWith(146, { { 0, 9 }, { 60, 1 } }), std::pair { 60, 60 } },
+        { "ClassZeroCounts", countsWith(146, { { 0, 9 }, { 60, 1 } }), std::pair { 0, 60 } },
         { "TopClass", countsWith(146, { { 25, 1 }, { 145, 1 } }), std::pair { 25, 145 } },
-        { "OnlyClassZero", countsWith(146, { { 0, 4 } }), std::nullopt },
+        { "OnlyClassZero", countsWith(146, { { 0, 4 } }), std::pair { 0, 0 } },
         { "Empty", countsWith(146, {}), std::nullopt },
         { "NoClasses", {}, std::nullopt },
     };

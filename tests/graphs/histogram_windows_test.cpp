@@ -114,7 +114,7 @@ TEST_F(HistogramWindowTest, LiveModePanelOpensFromTrackAndClosesOnAnyChoice)
         QStringLiteral("Click anywhere on the plot area and drag to pan the graph vertically."));
 }
 
-TEST_F(HistogramWindowTest, ListClassesSitOneToTheRightAndSpanTheOccupiedClasses)
+TEST_F(HistogramWindowTest, WholeClassesCoverTheirDecibelAndSpanTheOccupiedClasses)
 {
     HistogramInput input;
     input.counts = countsWith(146, { { 48, 3 }, { 71, 9 } });
@@ -123,9 +123,9 @@ TEST_F(HistogramWindowTest, ListClassesSitOneToTheRightAndSpanTheOccupiedClasses
     GraphControl *graph = window->graph();
     EXPECT_EQ(graph->objectName(), QStringLiteral("CWG"));
     ASSERT_EQ(graph->pointCount(), 146);
-    EXPECT_DOUBLE_EQ(graph->pointX(48), 49.0);
+    EXPECT_DOUBLE_EQ(graph->pointX(48), 48.5);
     EXPECT_DOUBLE_EQ(graph->pointY(48), 3.0);
-    EXPECT_DOUBLE_EQ(graph->pointX(71), 72.0);
+    EXPECT_DOUBLE_EQ(graph->pointX(71), 71.5);
     EXPECT_DOUBLE_EQ(graph->axisMinimum(Axis::X), 48.0);
     EXPECT_DOUBLE_EQ(graph->axisMaximum(Axis::X), 72.0);
     const ListHistogramRange &range = graphSharedState().listHistogramRange;
@@ -146,7 +146,7 @@ TEST_F(HistogramWindowTest, ListClassesSitOneToTheRightAndSpanTheOccupiedClasses
     EXPECT_EQ(window->description(), description);
 }
 
-TEST_F(HistogramWindowTest, TenthInputWithAnOffsetKeepsItsClassIndices)
+TEST_F(HistogramWindowTest, TenthClassesSitOnTheirLevelWithAnOffsetInput)
 {
     HistogramInput input;
     input.width = ClassWidth::Tenth;
@@ -156,8 +156,9 @@ TEST_F(HistogramWindowTest, TenthInputWithAnOffsetKeepsItsClassIndices)
     input.counts[53] = 1; // class 653
     Histogram *window = Histogram::LoadListHistogram(input);
     GraphControl *graph = window->graph();
-    EXPECT_DOUBLE_EQ(graph->pointX(650), 651.0);
-    EXPECT_DOUBLE_EQ(graph->pointX(653), 654.0);
+    // 65.0 dB is drawn at 65.0 on the dB axis, where the live histogram draws it.
+    EXPECT_DOUBLE_EQ(graph->pointX(650), 650.0);
+    EXPECT_DOUBLE_EQ(graph->pointX(653), 653.0);
     EXPECT_DOUBLE_EQ(graph->pointY(653), 1.0);
     EXPECT_DOUBLE_EQ(graph->axisMinimum(Axis::X), 650.0);
     EXPECT_DOUBLE_EQ(graph->axisMaximum(Axis::X), 654.0);
@@ -191,10 +192,34 @@ TEST_F(HistogramWindowTest, LnGridHoldsTheTableAsGiven)
     EXPECT_LT(grid->columnWidth(1), grid->columnWidth(0));
 }
 
+TEST_F(HistogramWindowTest, ReadingsOnlyInClassZeroFillTheTableAndFitTheRange)
+{
+    // Level texts without a number ("", "abc") and "0.0" count in class 0.
+    for (const ClassWidth width : { ClassWidth::Tenth, ClassWidth::Whole }) {
+        SCOPED_TRACE(width == ClassWidth::Tenth ? "tenth" : "whole");
+        HistogramInput input;
+        input.width = width;
+        input.counts = countsWith(width == ClassWidth::Tenth ? 1451 : 146, { { 0, 3 } });
+        input.lnTexts.fill(width == ClassWidth::Tenth ? QStringLiteral("0.0")
+                                                      : QStringLiteral("0"));
+        Histogram *window = Histogram::LoadListHistogram(input);
+        GraphControl *graph = window->graph();
+        ASSERT_EQ(window->lnGrid()->rowCount(), 10);
+        EXPECT_EQ(window->lnGrid()->item(9, 10)->text(), input.lnTexts[99]);
+        EXPECT_DOUBLE_EQ(graph->axisMinimum(Axis::X), 0.0);
+        EXPECT_DOUBLE_EQ(graph->axisMaximum(Axis::X), 1.0);
+        EXPECT_DOUBLE_EQ(graph->axisMinimum(Axis::Y), 0.0);
+        EXPECT_GE(graph->axisMaximum(Axis::Y), 3.0);
+        EXPECT_LT(graph->axisMaximum(Axis::Y), 4.0);
+        window->chooseItem(ClassHistogramWindow::ResetItem);
+        EXPECT_DOUBLE_EQ(graph->axisMaximum(Axis::X), 1.0);
+    }
+}
+
 TEST_F(HistogramWindowTest, NoCountedClassDrawsAnEmptyHistogramAndTable)
 {
     HistogramInput input;
-    input.counts = countsWith(146, { { 0, 3 } });
+    input.counts = countsWith(146, {});
     Histogram *window = Histogram::LoadListHistogram(input);
     EXPECT_EQ(window->lnGrid()->rowCount(), 0);
     EXPECT_LT(window->graph()->axisMinimum(Axis::X), window->graph()->axisMaximum(Axis::X));

@@ -2,6 +2,7 @@
 #include "analysis/LevelText.h"
 #include "graphs/LevelListPlot.h"
 #include "graphs/ThrottledProgress.h"
+#include "ui/core/ReadingRows.h"
 
 #include <QStringList>
 #include <QThread>
@@ -149,6 +150,23 @@ TEST(PauseMarkers, SeveralRunsInReadingOrder)
                                              { 8, QStringLiteral("Start"), 105.0 },
                                              { 12, QStringLiteral("Pause"), 30.0 } };
     EXPECT_EQ(plot.markers, expected);
+}
+
+// Compact rows read canonical levels without their text; the plot and its
+// pause runs must not differ from those of the texts.
+TEST(LevelList, CompactRowsPlotAsTheirTexts)
+{
+    const std::vector<QString> texts { "70.0",  "72.4*", "141.2*", "--",    "73.0*", "73.0",
+                                       "141.2", "L",     "65.30",  "65.3*", "abc*",  "65.3",
+                                       "145.0", "0.0",   "",       "80.1*" };
+    ReadingRows rows;
+    for (const QString &text : texts)
+        rows.append(QStringLiteral("1"), QStringLiteral("2013/03/04 08:00:00"), text);
+    const LevelListPlot fromTexts = levelsFromList(texts);
+    const LevelListPlot fromRows = levelsFromRows(rows);
+    EXPECT_EQ(fromRows.levels, fromTexts.levels);
+    EXPECT_EQ(fromRows.markers, fromTexts.markers);
+    EXPECT_FALSE(fromRows.markers.empty());
 }
 
 TEST(LevelList, EmptyListGivesNoLevelsAndNoMarkers)

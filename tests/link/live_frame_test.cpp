@@ -1,5 +1,8 @@
 #include "link/LiveFrame.h"
 
+#include <QLocale>
+#include <QStringList>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -153,6 +156,59 @@ INSTANTIATE_TEST_SUITE_P(Bytes, LevelWord,
                                            LevelCase { "HighestUnmarked", 0x7F, 0xFF, 3276.7,
                                                        "3276.7" }),
                          [](const auto &info) { return std::string(info.param.name); });
+
+
+// Every value of the three one-byte (and one-word) fields: what no single
+// case above can show, that no value decodes to something out of its range.
+TEST(EveryValue, RangeBytesGiveOneOfTheSixRangesOrKeepTheLastOne)
+{
+    for (int byte = 0; byte < 256; ++byte) {
+        MeterReading reading;
+        reading.RangeBottom = 11;
+        reading.RangeTop = 77;
+        DecodeRangeByte(uint8_t(byte), reading);
+        EXPECT_EQ(reading.Over, byte >= 0x80) << byte;
+        if (byte % 8 >= 6) {
+            EXPECT_EQ(reading.RangeBottom, 11) << byte;
+            continue;
+        }
+        EXPECT_EQ(reading.RangeBottom, 80 - 10 * (byte % 8)) << byte;
+        EXPECT_EQ(reading.RangeTop, reading.RangeBottom + 60) << byte;
+    }
+}
+
+TEST(EveryValue, ModeBytesGiveKnownWeightingsAndIndependentFlags)
+{
+    const QStringList times { "FAST", "SLOW", "IMP", "" };
+    const QStringList freqs { "A", "C", "Z", "AA" };
+    for (int byte = 0; byte < 256; ++byte) {
+        MeterReading reading;
+        DecodeModeByte(uint8_t(byte), reading);
+        EXPECT_TRUE(times.contains(reading.TimeWeighting)) << byte;
+        EXPECT_TRUE(freqs.contains(reading.FreqWeighting)) << byte;
+        const int flags = int(reading.Running) << 2 | int(reading.Paused) << 3
+            | int(reading.Stopped) << 4 | int(reading.Under) << 7;
+        EXPECT_EQ(flags, byte & 0x9C) << byte;
+    }
+}
+
+TEST(EveryValue, LevelWordsReadBackFromTheirText)
+{
+    for (int word = 0; word < 0x10000; ++word) {
+        MeterReading reading;
+        DecodeLevel(uint8_t(word >> 8), uint8_t(word & 0xFF), reading);
+        const bool marked = word >= 0x8000;
+        QString text = reading.LevelText;
+        ASSERT_EQ(text.endsWith(u'*'), marked) << word;
+        if (marked)
+            text.chop(1);
+        bool ok = false;
+        const double value = QLocale::c().toDouble(text, &ok);
+        ASSERT_TRUE(ok) << word;
+        ASSERT_EQ(qRound(value * 10), word & 0x7FFF) << word;
+        ASSERT_EQ(qRound(reading.Level * 10), word & 0x7FFF) << word;
+    }
+}
 
 } // namespace
 

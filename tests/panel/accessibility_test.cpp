@@ -9,6 +9,7 @@
 #include "panel/windows/Panel.h"
 #include "recording/LoggerDownload.h"
 #include "recording/LoggerSetDecoding.h"
+#include "recording/windows/LoggerSetHost.h"
 #include "recording/windows/Memory.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
@@ -224,7 +225,12 @@ TEST(ScreenReader, MemoryWindowSizesAndProgressAreReadable)
     ScriptedDialogs dialogs;
     QWidget panel;
     PanelTimers timers;
-    auto *memory = new Memory(&panel, timers);
+    struct NoSetWindow : LoggerSetHost
+    {
+        QWidget *openSetWindow() override { return nullptr; }
+        void showSet(QWidget *, const LoggerSetView &, int) override { }
+    } sets;
+    auto *memory = new Memory(&panel, timers, sets);
     memory->show();
     memory->showSizes({ 64, 12595, QStringLiteral("64 K"), QStringLiteral("12.3 K") });
     memory->showProgress(512, 1024);

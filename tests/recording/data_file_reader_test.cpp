@@ -78,9 +78,9 @@ TEST(DataFileReader, RealTimeFileFillsBoardsAndRowsButNotTheColumnHeader)
         c.boardTexts,
         QStringList({ "A", "Slow", "80-140", "98.7", "2013/03/04 08:00:05", "120.4", "85.3" }));
     ASSERT_EQ(c.recordCount(), 3);
-    EXPECT_EQ(c.numbers, QVector<QString>({ "1", "2", "3" }));
-    EXPECT_EQ(c.times.at(0), "2013/03/04 08:00:01");
-    EXPECT_EQ(c.levels, QVector<QString>({ "81.3", "82.3", "83.3" }));
+    EXPECT_EQ(c.numbers(), QVector<QString>({ "1", "2", "3" }));
+    EXPECT_EQ(c.times().at(0), "2013/03/04 08:00:01");
+    EXPECT_EQ(c.levels(), QVector<QString>({ "81.3", "82.3", "83.3" }));
     EXPECT_TRUE(c.problem.isEmpty()) << c.problem.toStdString();
 }
 
@@ -103,7 +103,7 @@ TEST(DataFileReader, LoggerFileHasTwelveBoards)
     EXPECT_EQ(c.boardTexts.at(3), "61.0");
     EXPECT_EQ(c.boardTexts.last(), "77.7");
     EXPECT_EQ(c.recordCount(), 2);
-    EXPECT_EQ(c.levels.at(1), "70.0");
+    EXPECT_EQ(c.levels().at(1), "70.0");
 }
 
 TEST(DataFileReader, HeaderlessFileListsEveryLineAfterTheFirst)
@@ -114,7 +114,7 @@ TEST(DataFileReader, HeaderlessFileListsEveryLineAfterTheFirst)
     EXPECT_EQ(c.headerLength, 0);
     EXPECT_EQ(c.samplingInterval, 0.0);
     EXPECT_TRUE(c.boardTexts.isEmpty());
-    EXPECT_EQ(c.levels, QVector<QString>({ "70.1", "--" }));
+    EXPECT_EQ(c.levels(), QVector<QString>({ "70.1", "--" }));
 }
 
 TEST(DataFileReader, FirstLineIsRecognisedAnywhereInTheLine)
@@ -155,9 +155,9 @@ TEST(DataFileReader, FieldsAreCutAtTheTabs)
     for (const Case &c : cases) {
         const DataFileContents contents = DataFileReader::readBytes("h\n" + c.line + "\n");
         ASSERT_EQ(contents.recordCount(), 1) << c.name;
-        EXPECT_EQ(contents.numbers.at(0), c.number) << c.name;
-        EXPECT_EQ(contents.times.at(0), c.time) << c.name;
-        EXPECT_EQ(contents.levels.at(0), c.level) << c.name;
+        EXPECT_EQ(contents.numbers().at(0), c.number) << c.name;
+        EXPECT_EQ(contents.times().at(0), c.time) << c.name;
+        EXPECT_EQ(contents.levels().at(0), c.level) << c.name;
         EXPECT_TRUE(contents.problem.isEmpty()) << c.name;
     }
 }
@@ -180,8 +180,8 @@ TEST(DataFileReader, EveryLineEndingGivesTheSameContents)
         const DataFileContents contents = DataFileReader::readBytes(c.bytes);
         EXPECT_EQ(contents.kind, reference.kind) << c.name;
         EXPECT_EQ(contents.boardTexts, reference.boardTexts) << c.name;
-        EXPECT_EQ(contents.levels, reference.levels) << c.name;
-        EXPECT_EQ(contents.times, reference.times) << c.name;
+        EXPECT_EQ(contents.levels(), reference.levels()) << c.name;
+        EXPECT_EQ(contents.times(), reference.times()) << c.name;
         EXPECT_TRUE(contents.problem.isEmpty()) << c.name << contents.problem.toStdString();
     }
 }
@@ -200,7 +200,7 @@ TEST(DataFileReader, CrAtTheEndOfABlockFollowedByLf)
     const DataFileContents c = DataFileReader::readBytes(bytes);
     EXPECT_TRUE(c.problem.isEmpty()) << c.problem.toStdString();
     ASSERT_EQ(c.recordCount(), n);
-    EXPECT_EQ(c.levels.last(), "71.0");
+    EXPECT_EQ(c.levels().last(), "71.0");
 }
 
 TEST(DataFileReader, BodyLineWithoutItsTabsEndsTheReadWithAMessageAndKeepsEarlierRows)
@@ -252,6 +252,59 @@ TEST(DataFileReader, FilesThatAreNotDataFiles)
     }
 }
 
+// A file over the limit is refused whole, with the limit in its message;
+// one at the limit opens.
+TEST(DataFileReader, FileOverTheRecordLimitIsRefusedNamingTheLimit)
+{
+    QByteArray bytes = realTimeFile(5);
+    QBuffer atLimit(&bytes);
+    atLimit.open(QIODevice::ReadOnly);
+    const DataFileContents fits = DataFileReader::read(atLimit, {}, 5);
+    EXPECT_FALSE(fits.isEmpty());
+    EXPECT_EQ(fits.recordCount(), 5);
+    EXPECT_TRUE(fits.problem.isEmpty());
+
+    QBuffer over(&bytes);
+    over.open(QIODevice::ReadOnly);
+    const DataFileContents refused = DataFileReader::read(over, {}, 4);
+    EXPECT_TRUE(refused.refused);
+    EXPECT_TRUE(refused.isEmpty());
+    EXPECT_EQ(refused.recordCount(), 0);
+    EXPECT_EQ(refused.problem, DataFileReader::tooManyRecordsMessage(4));
+    EXPECT_TRUE(DataFileReader::tooManyRecordsMessage(DataFileReader::MaxRecords)
+                    .contains(QStringLiteral("20000000")));
+}
+
+// The one-pass scan sees the same header and fields as the full read, and
+// keeps no rows.
+TEST(DataFileReader, ScanVisitsEveryRowWithoutKeepingIt)
+{
+    QByteArray bytes = loggerFile(7);
+    const DataFileContents full = DataFileReader::readBytes(bytes);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QStringList seen;
+    int headers = 0;
+    const DataFileContents scanned = DataFileReader::scan(
+        buffer, [&](const DataFileContents &header, const DataFileReader::RowBytes *row) {
+            if (!row) {
+                ++headers;
+                EXPECT_EQ(header.boardTexts, full.boardTexts);
+                return;
+            }
+            seen << QString::fromLatin1(row->number) + '|' + QString::fromLatin1(row->time) + '|'
+                    + QString::fromLatin1(row->level);
+        });
+    EXPECT_EQ(headers, 1);
+    ASSERT_EQ(seen.size(), 7);
+    EXPECT_EQ(seen.last(), QStringLiteral("7|2013/03/04 09:00:00|70.0"));
+    EXPECT_EQ(scanned.recordCount(), 0);
+    EXPECT_EQ(scanned.kind, DataFileKind::DataLogger);
+    EXPECT_EQ(scanned.samplingInterval, full.samplingInterval);
+    EXPECT_EQ(scanned.linesRead, full.linesRead);
+    EXPECT_TRUE(scanned.problem.isEmpty());
+}
+
 TEST(DataFileReader, HundredMegabyteLineIsRefusedWithoutReadingItAll)
 {
     GeneratedDevice device("Real Time\r\n 1 \r\n", 100LL * 1024 * 1024, 'z');
@@ -269,8 +322,8 @@ TEST(DataFileReader, BinaryGarbageIsReadSafely)
         for (char &b : bytes)
             b = char(random() % 256);
         const DataFileContents c = DataFileReader::readBytes(bytes);
-        EXPECT_EQ(c.numbers.size(), c.levels.size());
-        EXPECT_EQ(c.times.size(), c.levels.size());
+        EXPECT_EQ(c.numbers().size(), c.levels().size());
+        EXPECT_EQ(c.times().size(), c.levels().size());
     }
 }
 
@@ -278,8 +331,8 @@ TEST(DataFileReader, TextsInEitherCodePage)
 {
     const DataFileContents latin1 = DataFileReader::readBytes("h\n1\t\xC4\t70\t\n");
     const DataFileContents utf8 = DataFileReader::readBytes("h\n1\t\xC3\x84\t70\t\n");
-    EXPECT_EQ(latin1.times.at(0), QString(QChar(0xC4)));
-    EXPECT_EQ(utf8.times.at(0), QString(QChar(0xC4)));
+    EXPECT_EQ(latin1.times().at(0), QString(QChar(0xC4)));
+    EXPECT_EQ(utf8.times().at(0), QString(QChar(0xC4)));
 }
 
 TEST(DataFileReader, LeadingNumberOfALine)

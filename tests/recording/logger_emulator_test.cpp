@@ -1,6 +1,7 @@
 // The logger memory read out of the meter emulator over the program's own
 // serial port: download, browse every set, save one, erase.
 #include "analysis/windows/DataList.h"
+#include "analysis/windows/DataListHost.h"
 #include "recording/LoggerMemory.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
@@ -107,12 +108,13 @@ protected:
     QtSerialPort port;
     QWidget panel;
     PanelTimers timers;
+    DataListHost host { &panel, &timers };
     ScriptedDialogs dialogs;
 };
 
 TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
 {
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr) << dialogs.messageTexts().join('|').toStdString();
     EXPECT_TRUE(dialogs.messageTexts().isEmpty()) << dialogs.messageTexts().join('|').toStdString();
     EXPECT_EQ(labelText(window, "LblSize"), "256 K");
@@ -128,7 +130,7 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
         EXPECT_EQ(grid->item(row, 2)->text(), QString::number(expected.records));
 
         window->ShowLoggerSet(row);
-        DataList *list = window->dataList();
+        DataList *list = qobject_cast<DataList *>(window->setWindow());
         ASSERT_NE(list, nullptr);
         ASSERT_EQ(list->list().count(), expected.records);
         const QDateTime start
@@ -141,21 +143,21 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
     }
 
     window->ShowLoggerSet(1);
-    DataList *list = window->dataList();
+    DataList *list = qobject_cast<DataList *>(window->setWindow());
     EXPECT_EQ(labelText(list, "BoardSFI"), "SLOW");
     EXPECT_EQ(list->list().level(0), "60.0");
     EXPECT_EQ(list->list().level(1), "70.5");
     EXPECT_EQ(list->list().level(2), "80.0*");
     window->ShowLoggerSet(2);
-    EXPECT_EQ(labelText(window->dataList(), "BoardCA"), "20-200Hz Filter");
-    EXPECT_EQ(labelText(window->dataList(), "BoardLevel"), "60-120");
+    EXPECT_EQ(labelText(qobject_cast<DataList *>(window->setWindow()), "BoardCA"), "20-200Hz Filter");
+    EXPECT_EQ(labelText(qobject_cast<DataList *>(window->setWindow()), "BoardLevel"), "60-120");
     // A 40 dB set in the 30-90 range: percentiles at the bottom are not shown.
     window->ShowLoggerSet(3);
-    EXPECT_EQ(labelText(window->dataList(), "BoardCA"), "C");
+    EXPECT_EQ(labelText(qobject_cast<DataList *>(window->setWindow()), "BoardCA"), "C");
 
     // Save the three-record set and compare with the file the layout gives.
     window->ShowLoggerSet(1);
-    list = window->dataList();
+    list = qobject_cast<DataList *>(window->setWindow());
     const RawSet raw { *loggerMemory().set(2) };
     const int k = raw.k();
     ASSERT_EQ(k, 3);
@@ -185,7 +187,7 @@ TEST_F(LoggerAgainstTheEmulator, DownloadBrowseSaveAndErase)
     dialogs.answerMessage(MessageAnswer::Ok);
     EraseLoggerMemory(&panel, port, timers);
     EXPECT_EQ(Memory::openWindow(), nullptr);
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers, host), nullptr);
     ASSERT_FALSE(dialogs.messageTexts().isEmpty());
     EXPECT_EQ(dialogs.messageTexts().last(), "No Data in Memory");
     EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
@@ -219,9 +221,10 @@ TEST_P(LoggerEmulatorFaults, EndWithAClearMessageAndTheTimersBackOn)
     QWidget panel;
     PanelTimers timers;
     timers.setBothEnabled(true);
+    DataListHost host(&panel, &timers);
     ScriptedDialogs dialogs;
 
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_EQ(dialogs.messageTexts().size(), 1);
     EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(GetParam().message))
         << dialogs.messageTexts()[0].toStdString();

@@ -1,12 +1,13 @@
 #include "analysis/windows/DataList.h"
+#include "analysis/windows/DataListHost.h"
 #include "logger_test_sets.h"
 #include "recording/LoggerMemory.h"
 #include "recording/windows/LoggerCommands.h"
 #include "recording/windows/Memory.h"
 #include "support/FakeSerialPort.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
-#include "support/ScriptedDialogs.h"
 
 #include <QApplication>
 #include <QFile>
@@ -77,6 +78,7 @@ protected:
     QWidget panel;
     FakeSerialPort port;
     PanelTimers timers;
+    DataListHost host { &panel, &timers };
     ScriptedDialogs dialogs;
     QByteArray stream;
     int answeredA = 0;
@@ -90,7 +92,7 @@ TEST_F(LoggerWindows, DownloadListsTheSetsBesideThePanel)
     second.records.assign(10, 700);
     meterHolds({ TestLoggerSet(), second });
 
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
     EXPECT_TRUE(timersOffDuringCommands);
@@ -118,7 +120,7 @@ TEST_F(LoggerWindows, DownloadListsTheSetsBesideThePanel)
 
     // The Memory button does nothing while the window is up.
     port.clearWrites();
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers, host), nullptr);
     EXPECT_TRUE(port.writes().empty());
 
     // Closing the window lets the button work again.
@@ -150,7 +152,7 @@ TEST_P(LoggerRefusal, ShowsTheMessageAndLeavesNoWindow)
             return answeredA++ == 0 ? Acknowledgement : GetParam().endReply;
         return {};
     });
-    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    EXPECT_EQ(DownloadLoggerMemory(&panel, port, timers, host), nullptr);
     ASSERT_EQ(dialogs.callsOf(ScriptedDialogs::Kind::Message).size(), 1u);
     const ScriptedDialogs::Call call = dialogs.callsOf(ScriptedDialogs::Kind::Message)[0];
     EXPECT_EQ(call.text, GetParam().message);
@@ -183,7 +185,7 @@ TEST_F(LoggerWindows, AStalledStreamKeepsTheWindowWithTheWholeSets)
         return {};
     });
     // The stall limit is five seconds: this test takes that long.
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->gridSet()->rowCount(), 2);
     EXPECT_EQ(labelText(window, "LblMessage"), "The meter stopped sending. Try again!");
@@ -201,11 +203,11 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     set.records = { 853, 0x8000 | 854, 700 };
     set.levels = { 851, 899, 854, 850, 1003, 740, 860, 851, 850, 850 };
     meterHolds({ TestLoggerSet(), set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
 
     window->ShowLoggerSet(1);
-    DataList *list = window->dataList();
+    DataList *list = qobject_cast<DataList *>(window->setWindow());
     ASSERT_NE(list, nullptr);
     EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
     EXPECT_EQ(loggerMemory().LoggerSampleInterval, 60);
@@ -230,19 +232,33 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     window->ShowLoggerSet(0);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(first.isNull());
-    ASSERT_NE(window->dataList(), nullptr);
-    EXPECT_EQ(window->dataList()->list().count(), 3);
-    EXPECT_EQ(labelText(window->dataList(), "BoardCA"), "A");
+    ASSERT_NE(qobject_cast<DataList *>(window->setWindow()), nullptr);
+    EXPECT_EQ(qobject_cast<DataList *>(window->setWindow())->list().count(), 3);
+    EXPECT_EQ(labelText(qobject_cast<DataList *>(window->setWindow()), "BoardCA"), "A");
+
+    // After a new download, a set of the new memory window still replaces
+    // the data list the old window opened: there is one data list.
+    QPointer<QWidget> fromOldWindow = window->setWindow();
+    window->close();
+    answeredA = 0;
+    Memory *again = DownloadLoggerMemory(&panel, port, timers, host);
+    ASSERT_NE(again, nullptr);
+    ASSERT_FALSE(fromOldWindow.isNull());
+    again->ShowLoggerSet(1);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(fromOldWindow.isNull());
+    EXPECT_EQ(DataList::openWindow(), again->setWindow());
+    EXPECT_EQ(labelText(again->setWindow(), "BoardSFI"), "SLOW");
 }
 
 TEST_F(LoggerWindows, ARowWithoutASetChangesNothingAndRestoresTheTimers)
 {
     meterHolds({ TestLoggerSet() });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(5);
     window->ShowLoggerSet(-1);
-    EXPECT_EQ(window->dataList(), nullptr);
+    EXPECT_EQ(qobject_cast<DataList *>(window->setWindow()), nullptr);
     EXPECT_TRUE(timers.timer1Enabled() && timers.timer2Enabled());
     EXPECT_FALSE(timers.suspended());
 }
@@ -265,10 +281,10 @@ TEST_F(LoggerWindows, SaveWritesTheDataLoggerFile)
     set.interval = 60;
     set.records = { 853, 0x8000 | 854, 5 };
     meterHolds({ set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(0);
-    DataList *list = window->dataList();
+    DataList *list = qobject_cast<DataList *>(window->setWindow());
     ASSERT_NE(list, nullptr);
 
     QTemporaryDir dir;
@@ -318,7 +334,7 @@ TEST_F(LoggerWindows, EraseDuringADownloadIsIgnored)
         }
         return {};
     });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(commands(), (QStringList { "A", "A", "L", "K" }));
     EXPECT_TRUE(dialogs.calls().empty());
@@ -331,10 +347,10 @@ TEST_F(LoggerWindows, PrintGivesTheSetsReport)
     set.mode = 0x61;
     set.records = { 853, 0x8000 | 854, 700 };
     meterHolds({ set });
-    Memory *window = DownloadLoggerMemory(&panel, port, timers);
+    Memory *window = DownloadLoggerMemory(&panel, port, timers, host);
     ASSERT_NE(window, nullptr);
     window->ShowLoggerSet(0);
-    DataList *list = window->dataList();
+    DataList *list = qobject_cast<DataList *>(window->setWindow());
     ASSERT_NE(list, nullptr);
 
     QTemporaryDir dir;
@@ -373,7 +389,7 @@ class LoggerErase : public LoggerWindows, public testing::WithParamInterface<Era
 TEST_P(LoggerErase, ClosesTheMemoryWindowAndSendsHOnlyOnOk)
 {
     meterHolds({ TestLoggerSet() });
-    ASSERT_NE(DownloadLoggerMemory(&panel, port, timers), nullptr);
+    ASSERT_NE(DownloadLoggerMemory(&panel, port, timers, host), nullptr);
     port.clearWrites();
     dialogs.answerMessage(GetParam().answer);
     EraseLoggerMemory(&panel, port, timers);

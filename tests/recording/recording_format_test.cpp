@@ -247,8 +247,8 @@ TEST_F(DataFileWriterTest, EveryWrittenVariantReadsBackWhole)
         EXPECT_EQ(read.headerLength, e.headerLength);
         EXPECT_DOUBLE_EQ(read.samplingInterval, e.interval);
         ASSERT_EQ(read.recordCount(), 2);
-        EXPECT_EQ(read.levels[1], QStringLiteral("-10.0"));
-        EXPECT_EQ(read.times[0], QStringLiteral("2013/03/04 08:00:00"));
+        EXPECT_EQ(read.levels()[1], QStringLiteral("-10.0"));
+        EXPECT_EQ(read.times()[0], QStringLiteral("2013/03/04 08:00:00"));
     }
 }
 

@@ -195,7 +195,7 @@ TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)
     EXPECT_EQ(sampled.Labels.Count, QStringLiteral("1"));
     EXPECT_EQ(sampled.Labels.Rec, QStringLiteral("Rec"));
     EXPECT_EQ(sampled.Labels.FileName, QStringLiteral("rec.vorn"));
-    // Each record is on disk as soon as it is taken.
+    ASSERT_TRUE(m_state.TempFile.drain());
     EXPECT_EQ(fileBytes(path("Fake")),
               QByteArray("No.s\tDate Time\tdB\t\r\n1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
@@ -213,6 +213,7 @@ TEST_F(SampleTickTest, OneSampleRecordingIsElevenExactLines)
                          "1\t2013/03/04 08:00:01\t85.3\t\r\n"));
     EXPECT_FALSE(m_state.Recording);
     EXPECT_TRUE(QFile::exists(path("Fake")));
+    EXPECT_FALSE(QFile::exists(path("Fake.state"))) << "a finished recording is not recovered";
 }
 
 TEST_F(SampleTickTest, EmptyRecordingWritesMaximumAsNumberZero)

@@ -6,6 +6,7 @@
 #include "recording/windows/SaveListDialog.h"
 #include "ui/widgets/Dialogs.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -161,21 +162,72 @@ TEST_F(RecordingControllerTest, CancelledDialogStartsNothing)
     EXPECT_FALSE(QFile::exists(path("Fake")));
 }
 
+// The ways an option button can be chosen; a screen reader's toggle action
+// and setChecked send no click.
+enum class Choice { Click, SetChecked, AccessibleToggle };
+
+void choose(QRadioButton *option, Choice how)
+{
+    switch (how) {
+    case Choice::Click:
+        option->click();
+        break;
+    case Choice::SetChecked:
+        option->setChecked(true);
+        break;
+    case Choice::AccessibleToggle: {
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(option);
+        ASSERT_NE(accessible, nullptr);
+        ASSERT_NE(accessible->actionInterface(), nullptr);
+        accessible->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        break;
+    }
+    }
+    ASSERT_TRUE(option->isChecked());
+}
+
 TEST_F(RecordingControllerTest, SaveListOptionWritesTheListAndRestoresTheCaption)
 {
     tick(70.0);
     tick(71.0);
     tick(72.0);
-    m_dialogs.answers.push_back(path("list.vorn"));
-    m_controller->onRecordButton();
-    child<QRadioButton>("OptSaveList")->click();
-    child<QPushButton>("CmdSaveOK")->click();
-    EXPECT_FALSE(m_controller->recording());
-    const QByteArray bytes = fileBytes(path("list.vorn"));
-    EXPECT_TRUE(bytes.startsWith("Real Time\r\n 1 \r\nA\r\nSLOW\r\n80-140\r\n 72 \r\n"));
-    EXPECT_TRUE(bytes.endsWith("2\t2013/03/04 08:00:02\t72.0\t\r\n"));
-    EXPECT_EQ(m_window.windowTitle(), QStringLiteral("Panel   V8.02"));
-    EXPECT_FALSE(saveState().FileChosen);
+    for (const Choice how : { Choice::Click, Choice::SetChecked, Choice::AccessibleToggle }) {
+        SCOPED_TRACE(int(how));
+        QFile::remove(path("list.vorn"));
+        m_dialogs.answers.push_back(path("list.vorn"));
+        m_controller->onRecordButton();
+        choose(child<QRadioButton>("OptSaveList"), how);
+        child<QPushButton>("CmdSaveOK")->click();
+        EXPECT_FALSE(m_controller->recording());
+        const QByteArray bytes = fileBytes(path("list.vorn"));
+        EXPECT_TRUE(bytes.startsWith("Real Time\r\n 1 \r\nA\r\nSLOW\r\n80-140\r\n 72 \r\n"));
+        EXPECT_TRUE(bytes.endsWith("2\t2013/03/04 08:00:02\t72.0\t\r\n"));
+        EXPECT_EQ(m_window.windowTitle(), QStringLiteral("Panel   V8.02"));
+        EXPECT_FALSE(saveState().FileChosen);
+    }
+    EXPECT_TRUE(m_recordingSignals.isEmpty());
+}
+
+TEST_F(RecordingControllerTest, FullListDumpShowsTheBusyPointerWhileItWrites)
+{
+    m_state.List.reserve(int(MeasurementState::ListLimit));
+    for (int i = 1; i <= MeasurementState::ListLimit; ++i)
+        m_state.List.append(QString::number(i), QStringLiteral("2013/03/04 08:00:00"),
+                            QStringLiteral("60.0"));
+    m_state.ListCount = MeasurementState::ListLimit;
+    m_state.TickCount = 1;
+    // The caption shows the dump's progress: the pointer then must be busy.
+    QList<int> pointers;
+    QObject::connect(&m_window, &QWidget::windowTitleChanged, [&pointers] {
+        const QCursor *cursor = QApplication::overrideCursor();
+        pointers << (cursor ? int(cursor->shape()) : -1);
+    });
+    const SampleTickResult result
+        = m_controller->OnSampleTick(61.0, QStringLiteral("61.0"), sampleClock(1));
+    ASSERT_TRUE(result.ListDumped);
+    ASSERT_GE(pointers.size(), 2); // progress, then the caption restored
+    EXPECT_EQ(pointers.first(), int(Qt::WaitCursor));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(RecordingControllerTest, LostLinkFinishesTheRecordingIntoItsFile)
@@ -229,10 +281,15 @@ TEST(LiveStatisticsView, NamedControlsAndStripChartChoice)
     EXPECT_EQ(view.lblRec()->text(), QStringLiteral("Rec"));
     QList<int> chosen;
     QObject::connect(&view, &LiveStatisticsView::stripChartChosen, [&](int c) { chosen << c; });
-    view.findChild<QRadioButton *>(QStringLiteral("SSOpt2"))->click();
-    view.findChild<QRadioButton *>(QStringLiteral("SSOpt1"))->click();
-    view.findChild<QRadioButton *>(QStringLiteral("SSOpt0"))->click();
-    EXPECT_EQ(chosen, (QList<int> { 2, 1, 0 }));
+    auto option = [&view](int i) {
+        return view.findChild<QRadioButton *>(QStringLiteral("SSOpt%1").arg(i));
+    };
+    choose(option(2), Choice::Click);
+    choose(option(1), Choice::AccessibleToggle);
+    choose(option(0), Choice::SetChecked);
+    choose(option(2), Choice::AccessibleToggle);
+    EXPECT_EQ(chosen, (QList<int> { 2, 1, 0, 2 }));
+    EXPECT_EQ(view.stripChart(), 2);
     EXPECT_EQ(view.findChild<QGroupBox *>(QStringLiteral("SSMax"))->title(),
               QStringLiteral("Max dB"));
 }

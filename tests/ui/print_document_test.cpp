@@ -91,6 +91,18 @@ protected:
     QPrinter printer { QPrinter::HighResolution };
 };
 
+TEST(PrintDocument, ThePrinterNoteKeepsItsLines)
+{
+    const QStringList note = PrintDocument::printerNote().split('\r');
+    ASSERT_EQ(note.size(), 6);
+    EXPECT_EQ(note.first(), "Note");
+    EXPECT_EQ(note.at(3),
+              "Some property settings may have no effect, or several different property settings");
+    EXPECT_EQ(
+        note.last(),
+        "For more information, see the manufacturer's documentation for the specific driver.");
+}
+
 TEST_F(PrintDocumentTest, LinesComeOutInAFixedPitchFaceWithTheirLeadingSpaces)
 {
     PrintDocument document(printer);

@@ -23,6 +23,80 @@ void appendRows(ReadingListModel &model, int rows)
     }
 }
 
+// Texts a list may hold, canonical or not: each must come back exactly as
+// it went in, through both ways of appending.
+TEST(ReadingRows, EveryTextComesBackExactlyAsRead)
+{
+    const QStringList numbers { "1", "0", "348000", "007", "+5", " 3", "1234567890", "", "x" };
+    const QStringList times { "2013/03/04 08:00:01", "2024/02/29 23:59:59",
+                              "0001/01/01 00:00:00", "9999/12/31 23:59:59",
+                              "2023/02/29 00:00:00", "2013/3/4 8:00:00",
+                              "0000/01/01 00:00:00", "2013/03/04 24:00:00",
+                              "2013-03-04 08:00:01", "",
+                              "2013/03/04 08:00:01 " };
+    const QStringList levels { "65.3",
+                               "65.3*",
+                               "0.0",
+                               "145.0",
+                               "1638.3*",
+                               "1638.4",
+                               "65.30",
+                               "065.3",
+                               ".5",
+                               "65",
+                               "--",
+                               "L",
+                               "",
+                               "abc",
+                               "-10.0",
+                               "65.3**",
+                               QString(QChar(0xC4)) };
+    const qsizetype rows = std::max({ numbers.size(), times.size(), levels.size() });
+    ReadingRows fromText;
+    ReadingRows fromBytes;
+    for (qsizetype i = 0; i < rows; ++i) {
+        const QString number = numbers.at(i % numbers.size());
+        const QString time = times.at(i % times.size());
+        const QString level = levels.at(i % levels.size());
+        fromText.append(number, time, level);
+        fromBytes.appendBytes(number.toLatin1(), time.toLatin1(), level.toLatin1(),
+                              [](QByteArrayView b) { return QString::fromLatin1(b); });
+    }
+    ReadingRows joined;
+    joined.append(fromText);
+    joined.append(fromBytes);
+    ASSERT_EQ(joined.count(), 2 * rows);
+    for (qsizetype i = 0; i < rows; ++i) {
+        SCOPED_TRACE(i);
+        for (const ReadingRows *r : { &fromText, &fromBytes }) {
+            EXPECT_EQ(r->number(i), numbers.at(i % numbers.size()));
+            EXPECT_EQ(r->time(i), times.at(i % times.size()));
+            EXPECT_EQ(r->level(i), levels.at(i % levels.size()));
+        }
+        EXPECT_EQ(joined.level(rows + i), levels.at(i % levels.size()));
+        EXPECT_EQ(joined.time(rows + i), times.at(i % times.size()));
+    }
+    // Only canonical levels are read as tenths.
+    EXPECT_EQ(fromText.levelTenths(0), 653);
+    EXPECT_FALSE(fromText.levelMarked(0));
+    EXPECT_EQ(fromText.levelTenths(1), 653);
+    EXPECT_TRUE(fromText.levelMarked(1));
+    EXPECT_EQ(fromText.levelTenths(6), -1); // "65.30"
+}
+
+TEST(ReadingRows, CanonicalRowsCostAboutFourteenBytes)
+{
+    ReadingRows rows;
+    constexpr int Count = 100000;
+    rows.reserve(Count);
+    for (int i = 0; i < Count; ++i)
+        rows.append(QString::number(i + 1), ReadingRows::formatStamp(63'000'000'000 + i),
+                    QString::number(40 + i % 60) + QStringLiteral(".5"));
+    EXPECT_LE(rows.bytesUsed(), std::size_t(Count) * 16);
+    EXPECT_EQ(rows.time(Count - 1), ReadingRows::formatStamp(63'000'000'000 + Count - 1));
+    EXPECT_EQ(ReadingRows::parseStamp(rows.time(5)), 63'000'000'005);
+}
+
 TEST(ReadingListModel, HeaderTextsAreExact)
 {
     ReadingListModel model;

@@ -34,6 +34,16 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                 options.request.mode = ResolutionMode::Whole;
             else
                 return { std::nullopt, QStringLiteral("--resolution takes 0.1 or 1") };
+        } else if (arg == QLatin1String("--pdf") || arg == QLatin1String("--company")
+                   || arg == QLatin1String("--sector") || arg == QLatin1String("--name")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("%1 takes a value").arg(arg) };
+            QString &target = arg == QLatin1String("--pdf") ? options.pdfPath
+                : arg == QLatin1String("--company")         ? options.company
+                : arg == QLatin1String("--sector")          ? options.sector
+                                                            : options.name;
+            target = *v;
         } else if (arg == QLatin1String("--intervals")) {
             const auto v = value(arg);
             const auto length = v ? parseIntervalLength(*v) : std::nullopt;
@@ -56,6 +66,7 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
     if (options.files.isEmpty())
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
     options.format = csv ? OutputFormat::Csv : json ? OutputFormat::Json : OutputFormat::Text;
+    options.standardOutput = options.pdfPath.isEmpty() || csv || json;
     return { options, {} };
 }
 
@@ -70,16 +81,24 @@ QString batchUsage()
         "Options:\n"
         "  --resolution 0.1|1   class width of the L(0)..L(99) table in dB (default 0.1)\n"
         "  --intervals LENGTH   Leq, Lmax, L10, L90 per clock-aligned interval,\n"
-        "                       e.g. 1min, 15min, 1h, 900 (seconds)\n"
+        "                       e.g. 1min, 15min, 1h, 900 (seconds); in the PDF\n"
+        "                       report 15min by default, 1h for files over a day\n"
         "  --lden               day (07-19), evening (19-23) and night (23-07) levels\n"
         "                       and Lden for every whole day the readings cover\n"
         "  --csv                one CSV table (intervals, else Lden days, else one\n"
         "                       summary row per file), ISO 8601 times, point decimals\n"
         "  --json               everything as JSON\n"
+        "  --pdf OUT.pdf        a measurement report of all the files as one A4 PDF\n"
+        "                       (figures, time history, distribution, L table,\n"
+        "                       interval and day-evening-night levels); alone it\n"
+        "                       prints nothing, with --csv or --json it prints those too\n"
+        "  --company TEXT, --sector TEXT, --name TEXT\n"
+        "                       lines on the first page of the report\n"
         "  -h, --help           this text\n"
         "\n"
         "Text output shows levels in the program's one-decimal form (truncated);\n"
         "CSV and JSON carry two decimals.\n"
         "\n"
-        "Exit status: 0 success, 1 a file could not be read, 2 usage error.\n");
+        "Exit status: 0 success, 1 a file could not be read or the report not\n"
+        "written, 2 usage error.\n");
 }

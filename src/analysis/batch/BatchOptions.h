@@ -13,6 +13,13 @@ struct BatchOptions
     BatchRequest request;
     OutputFormat format = OutputFormat::Text;
     QStringList files; // "-" is standard input
+    // The PDF report, when one is asked for, and the lines it names.
+    QString pdfPath;
+    QString company;
+    QString sector;
+    QString name;
+    // False when only the PDF was asked for: nothing goes to standard output.
+    bool standardOutput = true;
     bool help = false;
 };
 

@@ -5,27 +5,92 @@
 
 #include <QStringList>
 
-FileReport analyseFile(const QString &name, const DataFileContents &file,
-                       const BatchRequest &request)
+FileAnalysis::FileAnalysis(const BatchRequest &request)
+    : m_request(request)
+    , m_statistics(request.mode)
+{
+    if (request.intervalLength)
+        m_intervals.emplace(*request.intervalLength, request.mode);
+}
+
+void FileAnalysis::add(QStringView timeText, QStringView levelText)
+{
+    const std::optional<int64_t> time = CivilTime::parseStamp(timeText);
+    const LevelTextClass level = classifyLevelText(levelText);
+    const std::optional<double> energy = energyLevelOf(levelText, level);
+    m_statistics.add(timeText, time, levelText, level, energy);
+    if (!m_intervals && !m_request.dayEveningNight)
+        return;
+    if (!time) {
+        ++m_untimed;
+        return;
+    }
+    if (m_intervals)
+        m_intervals->add(*time, level, energy);
+    if (m_request.dayEveningNight)
+        m_days.add(*time, energy);
+}
+
+FileReport FileAnalysis::finish(const QString &name, const DataFileContents &header) const
 {
     FileReport report;
     report.name = name;
-    report.statistics = computeFileStatistics(file, request.mode);
+    report.statistics = m_statistics.finish(header);
     const double interval = report.statistics.interval;
-    if (request.intervalLength || request.dayEveningNight) {
-        const TimedReadings timed = timedReadings(file);
-        report.untimedReadings = timed.untimed;
-        if (request.intervalLength) {
-            report.intervalLength = request.intervalLength;
-            report.intervals
-                = intervalLevels(file, timed, *request.intervalLength, interval, request.mode);
-        }
-        if (request.dayEveningNight) {
-            report.withDayEveningNight = true;
-            report.days = dayEveningNight(file, timed, interval);
-        }
+    report.untimedReadings = m_untimed;
+    if (m_intervals) {
+        report.intervalLength = m_request.intervalLength;
+        report.intervals = m_intervals->result(interval);
+    }
+    if (m_request.dayEveningNight) {
+        report.withDayEveningNight = true;
+        report.days = m_days.result(interval);
     }
     return report;
+}
+
+FileReport analyseFile(const QString &name, const DataFileContents &file,
+                       const BatchRequest &request)
+{
+    FileAnalysis analysis(request);
+    for (qsizetype i = 0; i < file.rows.count(); ++i)
+        analysis.add(file.time(i), file.level(i));
+    return analysis.finish(name, file);
+}
+
+namespace {
+
+// The text of field bytes in a buffer that is reused row after row, so a
+// pass over a file allocates nothing per reading.
+QStringView fieldText(QByteArrayView bytes, QString &buffer)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            buffer = DataFileReader::decodeField(bytes);
+            return buffer;
+        }
+    }
+    buffer.resize(bytes.size());
+    QChar *out = buffer.data();
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        out[i] = QLatin1Char(bytes[i]);
+    return buffer;
+}
+
+} // namespace
+
+std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODevice &device,
+                                                      const BatchRequest &request)
+{
+    FileAnalysis analysis(request);
+    QString time;
+    QString level;
+    DataFileContents header = DataFileReader::scan(
+        device, [&](const DataFileContents &, const DataFileReader::RowBytes *row) {
+            if (row)
+                analysis.add(fieldText(row->time, time), fieldText(row->level, level));
+        });
+    return { analysis.finish(name, header), std::move(header) };
 }
 
 namespace {

@@ -5,7 +5,10 @@
 
 #include <QString>
 
+class QIODevice;
+
 #include <optional>
+#include <utility>
 #include <vector>
 
 // What the command-line analysis reports of one file.
@@ -27,8 +30,30 @@ struct BatchRequest
     bool dayEveningNight = false;
 };
 
+// Everything the report needs of one file, gathered reading by reading.
+class FileAnalysis
+{
+public:
+    explicit FileAnalysis(const BatchRequest &request);
+    void add(QStringView timeText, QStringView levelText);
+    FileReport finish(const QString &name, const DataFileContents &header) const;
+
+private:
+    BatchRequest m_request;
+    FileStatisticsBuilder m_statistics;
+    std::optional<IntervalAccumulator> m_intervals;
+    DayEveningNightAccumulator m_days;
+    qint64 m_untimed = 0;
+};
+
 FileReport analyseFile(const QString &name, const DataFileContents &file,
                        const BatchRequest &request);
+
+// Reads the file in one pass and analyses it without keeping its readings.
+// The contents returned hold the header and the reader's outcome (problem,
+// isEmpty()); the report is meaningful only when the read went well.
+std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODevice &device,
+                                                      const BatchRequest &request);
 
 enum class OutputFormat { Text, Csv, Json };
 

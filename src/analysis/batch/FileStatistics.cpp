@@ -37,93 +37,100 @@ double levelFromEnergy(double energySum, qint64 count)
     return 10.0 * std::log10(energySum / double(count));
 }
 
-std::optional<double> intervalFromTimeStamps(const QVector<QString> &times)
+std::optional<double> energyLevelOf(QStringView text, const LevelTextClass &level)
 {
-    std::vector<int64_t> steps;
-    std::optional<int64_t> previous;
-    for (const QString &time : times) {
-        const auto t = CivilTime::parseStamp(time);
-        if (!t)
-            continue;
-        if (previous && *t > *previous)
-            steps.push_back(*t - *previous);
-        previous = t;
+    switch (level.kind) {
+    case LevelKind::Marked:
+    case LevelKind::UnderRange:
+        return std::nullopt;
+    case LevelKind::OverRange: {
+        if (text.contains(u'L'))
+            return std::nullopt;
+        const double v = leadingLevelValue(text);
+        return v >= OverRangeLevel ? std::optional<double>(v) : std::nullopt;
     }
-    if (steps.empty())
+    case LevelKind::Ordinary:
+        break;
+    }
+    if (!startsWithLevelNumber(text))
         return std::nullopt;
-    auto middle = steps.begin() + steps.size() / 2;
-    std::nth_element(steps.begin(), middle, steps.end());
-    return double(*middle);
+    return level.value;
 }
 
-namespace {
-
-// The value an over-range reading carries, when it carries one ("150.2"
-// does, "L" does not).
-std::optional<double> overRangeValue(const QString &text)
+FileStatisticsBuilder::FileStatisticsBuilder(ResolutionMode mode)
 {
-    if (text.contains(QLatin1Char('L')))
-        return std::nullopt;
-    const double v = leadingLevelValue(text);
-    return v >= OverRangeLevel ? std::optional<double>(v) : std::nullopt;
+    m_stats.distribution.mode = mode;
 }
 
-} // namespace
-
-FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMode mode)
+void FileStatisticsBuilder::add(QStringView timeText, std::optional<int64_t> time,
+                                QStringView levelText, const LevelTextClass &level,
+                                std::optional<double> energyLevel)
 {
-    FileStatistics stats;
-    stats.kind = file.kind;
-    const QStringList captions = storedBoardCaptions(file.kind);
+    ++m_stats.readings;
+    if (time)
+        m_steps.add(*time);
+    countLevel(m_stats.distribution, level);
+    switch (level.kind) {
+    case LevelKind::Marked:
+        ++m_stats.marked;
+        break;
+    case LevelKind::UnderRange:
+        ++m_stats.underRange;
+        break;
+    case LevelKind::OverRange:
+        ++m_stats.overRange;
+        break;
+    case LevelKind::Ordinary:
+        if (!energyLevel)
+            ++m_stats.withoutNumber;
+        break;
+    }
+    if (!energyLevel)
+        return;
+    ++m_stats.energyReadings;
+    m_energy += energyOf(*energyLevel);
+    // The texts are copied only when the extreme changes.
+    if (!m_stats.maximum || *energyLevel > m_stats.maximum->level)
+        m_stats.maximum = LevelAt { *energyLevel, levelText.toString(), timeText.toString() };
+    if (!m_stats.minimum || *energyLevel < m_stats.minimum->level)
+        m_stats.minimum = LevelAt { *energyLevel, levelText.toString(), timeText.toString() };
+}
+
+FileStatistics FileStatisticsBuilder::finish(const DataFileContents &header) const
+{
+    FileStatistics stats = m_stats;
+    stats.kind = header.kind;
+    const QStringList captions = storedBoardCaptions(header.kind);
     for (qsizetype i = 0; i < captions.size(); ++i)
         stats.storedBoards.emplace_back(
-            captions.at(i), i < file.boardTexts.size() ? file.boardTexts.at(i) : QString());
+            captions.at(i), i < header.boardTexts.size() ? header.boardTexts.at(i) : QString());
 
-    if (file.samplingInterval > 0) {
-        stats.interval = file.samplingInterval;
+    if (header.samplingInterval > 0) {
+        stats.interval = header.samplingInterval;
         stats.intervalSource = IntervalSource::Header;
-    } else if (const auto fromTimes = intervalFromTimeStamps(file.times)) {
+    } else if (const auto fromTimes = m_steps.median()) {
         stats.interval = *fromTimes;
         stats.intervalSource = IntervalSource::TimeStamps;
     }
-
-    stats.readings = file.levels.size();
-    double energy = 0.0;
-    for (qsizetype i = 0; i < file.levels.size(); ++i) {
-        const QString &text = file.levels.at(i);
-        const LevelTextClass c = classifyLevelText(text);
-        std::optional<double> level;
-        switch (c.kind) {
-        case LevelKind::Marked:
-            ++stats.marked;
-            break;
-        case LevelKind::UnderRange:
-            ++stats.underRange;
-            break;
-        case LevelKind::OverRange:
-            ++stats.overRange;
-            level = overRangeValue(text);
-            break;
-        case LevelKind::Ordinary:
-            level = c.value;
-            break;
-        }
-        if (!level)
-            continue;
-        ++stats.energyReadings;
-        energy += energyOf(*level);
-        const QString &time = i < file.times.size() ? file.times.at(i) : QString();
-        if (!stats.maximum || *level > stats.maximum->level)
-            stats.maximum = LevelAt { *level, text, time };
-        if (!stats.minimum || *level < stats.minimum->level)
-            stats.minimum = LevelAt { *level, text, time };
-    }
     if (stats.energyReadings > 0) {
-        stats.leq = levelFromEnergy(energy, stats.energyReadings);
+        stats.leq = levelFromEnergy(m_energy, stats.energyReadings);
         stats.sel = *stats.leq + 10.0 * std::log10(double(stats.energyReadings) * stats.interval);
     }
-    stats.distribution = BuildListDistribution(file.levels, mode);
+    stats.distribution.ListSampleCount = stats.readings - stats.distribution.markedCount;
+    computeLnTable(stats.distribution);
     return stats;
+}
+
+FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMode mode)
+{
+    FileStatisticsBuilder builder(mode);
+    for (qsizetype i = 0; i < file.rows.count(); ++i) {
+        const QString time = file.time(i);
+        const QString text = file.level(i);
+        const LevelTextClass level = classifyLevelText(text);
+        builder.add(time, CivilTime::parseStamp(time), text, level, energyLevelOf(text, level));
+    }
+    return builder.finish(file);
 }
 
 QStringList methodDescription(const FileStatistics &stats)
@@ -156,5 +163,8 @@ QStringList methodDescription(const FileStatistics &stats)
                             "the L table); over-range readings count at 145.0 dB in the L table.")
                  .arg(stats.marked)
                  .arg(stats.underRange);
+    lines << QStringLiteral("Left out: %1 readings whose text starts with no number from Leq, SEL, "
+                            "maximum and minimum (counted at 0.0 dB in the L table).")
+                 .arg(stats.withoutNumber);
     return lines;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "IntervalLevels.h"
 #include "analysis/ListDistribution.h"
 #include "recording/DataFileReader.h"
 
@@ -35,6 +36,9 @@ struct FileStatistics
     qint64 marked = 0;
     qint64 underRange = 0;
     qint64 overRange = 0;
+    // Readings whose text has no number at its start (""): they count at
+    // class 0 in the L table but enter no energy figure, maximum or minimum.
+    qint64 withoutNumber = 0;
     // Readings whose energy enters Leq and SEL: ordinary levels and
     // over-range readings that carry a value.
     qint64 energyReadings = 0;
@@ -50,8 +54,28 @@ struct FileStatistics
 // The board captions of the header lines of each kind of file, from line 3 on.
 QStringList storedBoardCaptions(DataFileKind kind);
 
-// Median step between consecutive readable time stamps, when there is one.
-std::optional<double> intervalFromTimeStamps(const QVector<QString> &times);
+// The level a reading adds to Leq, SEL, maximum and minimum: an ordinary
+// level whose text starts with a number, or an over-range reading that
+// carries a value ("150.2" does, "L" does not).
+std::optional<double> energyLevelOf(QStringView text, const LevelTextClass &level);
+
+// The statistics of a file gathered in one pass over its readings; memory
+// does not grow with the number of readings.
+class FileStatisticsBuilder
+{
+public:
+    explicit FileStatisticsBuilder(ResolutionMode mode);
+    // One reading; `time` is its time stamp read as civil seconds, if it reads.
+    void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
+             const LevelTextClass &level, std::optional<double> energyLevel);
+    // The header of the file (kind, boards, interval) and the figures.
+    FileStatistics finish(const DataFileContents &header) const;
+
+private:
+    FileStatistics m_stats;
+    double m_energy = 0.0;
+    StepMedian m_steps;
+};
 
 FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMode mode);
 

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "analysis/LevelText.h"
 #include "analysis/ListDistribution.h"
-#include "recording/DataFileReader.h"
+
+#include <QString>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -35,31 +38,74 @@ struct DayEveningNight
     std::optional<double> lden;
 };
 
-// The readings of a file on the civil time line; readings whose time stamp
-// cannot be read are counted in `untimed`.
-struct TimedReadings
+// The energy figures of a set of readings, summed as they come.
+struct EnergySum
 {
-    struct Reading
-    {
-        int64_t time;
-        qsizetype index; // into the file's rows
-    };
-    std::vector<Reading> readings; // in time order
-    qint64 untimed = 0;
+    double energy = 0.0;
+    qint64 count = 0; // readings that entered the energy
+    qint64 readings = 0; // every reading added
+    std::optional<double> max;
+
+    // level: what the reading adds to the energy, if anything.
+    void add(std::optional<double> level);
+    std::optional<double> level() const;
 };
 
-TimedReadings timedReadings(const DataFileContents &file);
+// Levels per clock-aligned interval, gathered in one pass over readings in
+// any order: memory grows with the number of intervals, not of readings.
+class IntervalAccumulator
+{
+public:
+    IntervalAccumulator(int64_t length, ResolutionMode mode);
+    void add(int64_t time, const LevelTextClass &level, std::optional<double> energyLevel);
+    // Every interval from the one holding the first reading to the one
+    // holding the last, empty ones with zero coverage.
+    std::vector<IntervalLevel> result(double sampleInterval) const;
 
-// Intervals of the given length (seconds) aligned to the clock, from the one
-// holding the first reading to the one holding the last. Every interval in
-// between is listed, empty ones with zero coverage.
-std::vector<IntervalLevel> intervalLevels(const DataFileContents &file, const TimedReadings &timed,
-                                          int64_t length, double sampleInterval,
-                                          ResolutionMode mode);
+private:
+    struct Interval
+    {
+        EnergySum sum;
+        qint64 marked = 0;
+        std::vector<qint64> counts; // classes of the chosen width
+    };
+    int64_t m_length;
+    ResolutionMode m_mode;
+    std::map<int64_t, Interval> m_intervals;
+};
 
-// Every 07:00-to-07:00 period that the readings span from its start to its end.
-std::vector<DayEveningNight> dayEveningNight(const DataFileContents &file,
-                                             const TimedReadings &timed, double sampleInterval);
+// Day, evening and night sums of every 07:00-to-07:00 period, in one pass.
+class DayEveningNightAccumulator
+{
+public:
+    void add(int64_t time, std::optional<double> energyLevel);
+    // Every period that the readings span from its start to its end; a
+    // reading stands for the sample interval that follows its time stamp.
+    std::vector<DayEveningNight> result(double sampleInterval) const;
+
+private:
+    struct Periods
+    {
+        EnergySum day, evening, night;
+    };
+    std::map<int64_t, Periods> m_days; // by 07:00 of the day
+    std::optional<int64_t> m_first;
+    std::optional<int64_t> m_last;
+};
+
+// The median step between consecutive readable time stamps, from a count
+// of each step length.
+class StepMedian
+{
+public:
+    void add(int64_t time);
+    std::optional<double> median() const;
+
+private:
+    std::map<int64_t, qint64> m_steps;
+    qint64 m_count = 0;
+    std::optional<int64_t> m_previous;
+};
 
 // Lden from the three period levels: 10·log10((12·10^(Ld/10) + 4·10^((Le+5)/10)
 // + 8·10^((Ln+10)/10)) / 24).

@@ -13,13 +13,17 @@
 #include <QAction>
 #include <QApplication>
 #include <QBoxLayout>
+#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QStyle>
 #include <QToolBar>
 
 namespace {
+
+QPointer<DataList> s_open;
 
 // The boards in the order they are laid out: object name of the titled panel,
 // its caption, then the boards inside it.
@@ -44,6 +48,11 @@ constexpr BoardPanel BoardPanels[] = {
     { "SSLeq", "Leq", { "BoardLeq", nullptr } },
     { "SSSEL", "SEL", { "BoardSEL", nullptr } },
 };
+
+// The boards a "Data Logger" file stores, in the order of its header lines.
+constexpr const char *LoggerFileBoards[]
+    = { "BoardCA", "BoardSFI", "BoardLevel", "Board05",      "Board10",  "Board50",
+        "Board90", "Board95",  "BoardMaxdB", "BoardMaxTime", "BoardSEL", "BoardLeq" };
 
 // Restores the normal pointer however the save ends.
 struct HourglassPointer
@@ -74,8 +83,11 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
     m_print = toolbar->addAction(ToolbarImage(PrintImage), QString());
     m_print->setObjectName(QStringLiteral("Print"));
     m_print->setToolTip(QStringLiteral("Print"));
+    m_report = new ReportCommand(
+        this, toolbar, [this] { return reportSource(); }, timers);
     // Enabled once a set is shown.
     m_print->setEnabled(false);
+    m_report->action()->setEnabled(false);
     for (QAction *action : { m_save, m_print })
         toolbar->widgetForAction(action)->setAccessibleName(action->toolTip());
     connect(m_save, &QAction::triggered, this, &DataList::Save);
@@ -118,6 +130,15 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
 
     resize(760, 540);
     placeBeside(panel);
+
+    if (s_open)
+        s_open->close();
+    s_open = this;
+}
+
+DataList *DataList::openWindow()
+{
+    return s_open.data();
 }
 
 ValueBoard *DataList::addBoard(const QString &name, const QString &accessibleName)
@@ -164,6 +185,7 @@ void DataList::showLoggerSet(const LoggerSetView &set, int sampleInterval)
     for (const auto &[name, text] : texts)
         findChild<ValueBoard *>(QString::fromLatin1(name))->setText(*text);
     m_print->setEnabled(!set.levels.isEmpty());
+    m_report->action()->setEnabled(!set.levels.isEmpty());
 
     m_list->clear();
     // The vectors are shared, not copied, and the view sees one insert.
@@ -183,9 +205,7 @@ void DataList::Save()
 
     DataLoggerHeader header;
     header.SampleInterval = m_sampleInterval;
-    for (const char *name :
-         { "BoardCA", "BoardSFI", "BoardLevel", "Board05", "Board10", "Board50", "Board90",
-           "Board95", "BoardMaxdB", "BoardMaxTime", "BoardSEL", "BoardLeq" })
+    for (const char *name : LoggerFileBoards)
         header.BoardTexts << boardText(name);
 
     WriteOutcome outcome;
@@ -202,6 +222,31 @@ void DataList::Save()
     if (!outcome.ok)
         dialogs().message(this, outcome.message, QString(), MessageIcon::Critical,
                           MessageButtons::Ok);
+}
+
+void DataList::closeEvent(QCloseEvent *event)
+{
+    // A report in progress still reads the set.
+    if (m_report->running()) {
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+ReportSource DataList::reportSource() const
+{
+    ReportSource source;
+    source.name = windowTitle();
+    DataFileContents &c = source.contents;
+    c.kind = DataFileKind::DataLogger;
+    c.headerLength = 14;
+    c.samplingInterval = m_sampleInterval;
+    for (const char *name : LoggerFileBoards)
+        c.boardTexts << boardText(name);
+    c.rows = m_list->rows();
+    c.linesRead = 15 + c.rows.count();
+    return source;
 }
 
 void DataList::Print()

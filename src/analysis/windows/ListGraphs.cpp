@@ -1,15 +1,15 @@
 #include "ListGraphs.h"
 
 #include "graphs/GraphRanges.h"
-#include "ui/core/ReadingListModel.h"
 #include "graphs/windows/Histogram.h"
 #include "graphs/windows/Plot.h"
+#include "ui/core/ReadingListModel.h"
 
-void plotReadingList(const ReadingListModel &list, const AnalysisHost &host)
+void plotReadingList(const ReadingListModel &list, const AnalysisHost &host, const QString &source)
 {
     // "Reset Scale" in the plot goes back to all the readings plotted.
     graphSharedState().plotPointCount = list.count();
-    Plot::PlotFromList(list, PlotHost { host.panel, host.timers });
+    Plot::PlotFromList(list, PlotHost { host.panel, host.timers, source });
 }
 
 void showListHistogram(const ListDistribution &distribution)

@@ -11,7 +11,9 @@ class ReadingListModel;
 
 // Plots the level column in the list graph; the panel's caption counts the
 // rows meanwhile and its timers stay off.
-void plotReadingList(const ReadingListModel &list, const AnalysisHost &host);
+// `source` names the file, for a report that takes the graph's free texts.
+void plotReadingList(const ReadingListModel &list, const AnalysisHost &host,
+                     const QString &source = {});
 
 // Shows the distribution in the list histogram with its Ln table.
 void showListHistogram(const ListDistribution &distribution);

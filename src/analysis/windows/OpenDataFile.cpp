@@ -111,6 +111,7 @@ StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host, 
         ? static_cast<StatisticsWindow *>(new FileList(std::move(contents), host))
         : new FileListReal(std::move(contents), host);
     window->setWindowTitle(QFileInfo(path).fileName());
+    window->setSourcePath(path);
     slot = window;
     window->show();
 

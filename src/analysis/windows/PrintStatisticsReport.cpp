@@ -51,7 +51,7 @@ bool PrintStatisticsReport(QWidget *window, const StatisticsReportInput &input, 
     QPrinter printer;
     if (!dialogs().setUpPrinter(window, printer, true))
         return false;
-    dialogs().message(window, StatisticsReport::noteMessage(), QString(), MessageIcon::None,
+    dialogs().message(window, PrintDocument::printerNote(), QString(), MessageIcon::None,
                       MessageButtons::Ok);
     const int copies = PrintDocument::takeCopyCount(printer);
     const std::optional<int> perLine = askReadingsPerLine(window);

@@ -5,6 +5,7 @@
 #include "ListGraphs.h"
 #include "OpenDataFile.h"
 #include "PrintStatisticsReport.h"
+#include "graphs/windows/Plot.h"
 
 #include "recording/DataFileReader.h"
 #include "ui/core/PanelTimers.h"
@@ -20,6 +21,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -72,6 +74,7 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     // follows 348,000 single inserts costs far more than the read.
     m_model = new ReadingListModel(this);
     DataFileReader::moveRowsInto(contents, *m_model);
+    m_header = std::move(contents);
 
     auto *column = new QVBoxLayout(this);
 
@@ -96,6 +99,8 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
         if (key == QLatin1String("Print"))
             Shortcuts::give(action, QKeySequence::Print, m_toolBar->widgetForAction(action));
     }
+    m_report = new ReportCommand(
+        this, m_toolBar, [this] { return reportSource(); }, host.timers);
     column->addWidget(m_toolBar);
 
     // One row of titled boards per line: settings, the meter's percentile
@@ -138,7 +143,7 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     }
     m_boardOrder << QStringLiteral("BoardMaxdB") << QStringLiteral("BoardMaxTime")
                  << QStringLiteral("BoardSEL") << QStringLiteral("BoardLeq");
-    fillBoards(contents.boardTexts);
+    fillBoards(m_header.boardTexts);
 
     m_resolution = new QWidget(this);
     m_resolution->setObjectName(QStringLiteral("PicResolution"));
@@ -200,8 +205,8 @@ void StatisticsWindow::fillBoards(const QStringList &texts)
 
 void StatisticsWindow::closeEvent(QCloseEvent *event)
 {
-    // A count or a print in progress still reads this window's list.
-    if (m_busy) {
+    // A count, a print or a report in progress still reads this window's list.
+    if (m_busy || m_report->running()) {
         event->ignore();
         return;
     }
@@ -230,7 +235,7 @@ void StatisticsWindow::onToolBarButton(const QString &key)
 {
     m_resolution->hide();
     if (key == QLatin1StringView("Plot"))
-        plotReadingList(*m_model, m_host);
+        plotReadingList(*m_model, m_host, m_sourcePath);
     else if (key == QLatin1StringView("Ln"))
         m_resolution->show();
     else if (key == QLatin1StringView("Print"))
@@ -241,6 +246,7 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
 {
     if (m_busy)
         return;
+    m_lastMode = mode;
     QPointer<StatisticsWindow> self(this);
     m_busy = true;
     const auto notBusy = qScopeGuard([self] {
@@ -252,16 +258,15 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
         timersOff.emplace(*m_host.timers);
     const QString keptCaption = windowTitle();
 
-    // A shared copy: the list stays intact even if the window goes while
-    // events run during the count.
-    const QVector<QString> levels = m_model->levels();
-    const ListDistribution distribution
-        = BuildListDistribution(levels, mode, [self](double percent) {
-              if (!self)
-                  return;
-              self->setWindowTitle(distributionProgressCaption(percent));
-              QCoreApplication::processEvents();
-          });
+    // A copy: the list stays intact even if the window goes while events
+    // run during the count.
+    const ReadingRows rows = m_model->rows();
+    const ListDistribution distribution = BuildListDistribution(rows, mode, [self](double percent) {
+        if (!self)
+            return;
+        self->setWindowTitle(distributionProgressCaption(percent));
+        QCoreApplication::processEvents();
+    });
     if (!self)
         return;
     setWindowTitle(keptCaption);
@@ -282,6 +287,22 @@ StatisticsReportInput StatisticsWindow::reportInput() const
     return reportInputOf(
         [this](const char *name) { return m_boards.value(QLatin1StringView(name))->text(); },
         *m_model);
+}
+
+ReportSource StatisticsWindow::reportSource() const
+{
+    ReportSource source;
+    source.name = m_sourcePath.isEmpty() ? windowTitle() : m_sourcePath;
+    source.contents = m_header;
+    source.contents.rows = m_model->rows();
+    source.mode = m_lastMode;
+    if (const Plot *graph = Plot::openWindow();
+        graph && !m_sourcePath.isEmpty() && graph->source() == m_sourcePath) {
+        source.company = graph->freeText(0)->text();
+        source.sector = graph->freeText(1)->text();
+        source.person = graph->freeText(2)->text();
+    }
+    return source;
 }
 
 void StatisticsWindow::printReport()

@@ -9,7 +9,8 @@
 #include <QMap>
 #include <QWidget>
 
-struct DataFileContents;
+#include "ReportCommand.h"
+
 class QAction;
 class QPushButton;
 class QToolBar;
@@ -43,6 +44,14 @@ public:
 
     StatisticsReportInput reportInput() const;
 
+    // The file the window shows, as opened; the report and the graph name it.
+    void setSourcePath(const QString &path) { m_sourcePath = path; }
+    const QString &sourcePath() const { return m_sourcePath; }
+    ReportCommand *report() const { return m_report; }
+    // What a report of this window holds: the readings, the stored header,
+    // the free texts of an open graph of the same file.
+    ReportSource reportSource() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -71,6 +80,11 @@ private:
     QStringList m_boardOrder;
     double m_samplingInterval = 0.0;
     bool m_busy = false;
+    // The header as read (the rows went to the model) and where it came from.
+    DataFileContents m_header;
+    QString m_sourcePath;
+    ResolutionMode m_lastMode = ResolutionMode::Tenth;
+    ReportCommand *m_report = nullptr;
 };
 
 // Statistics window of a "Data Logger" file, with the meter's L 05 … L 95.

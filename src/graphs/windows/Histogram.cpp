@@ -103,7 +103,7 @@ Histogram *Histogram::LoadListHistogram(const HistogramInput &input)
     GraphControl *graph = window->graph();
     window->setClassWidth(input.width);
     graph->setAxisRange(GraphControl::Axis::X, range.firstIndex, range.lastIndex + 1);
-    const HistogramPoints points = histogramPoints(counts, 1.0);
+    const HistogramPoints points = histogramPoints(counts, listHistogramFirstX(input.width));
     graph->plotXY(points.x, points.y);
     graph->setAxisRange(GraphControl::Axis::Y, 0.0, histogramYMaximum(counts));
     range.yMaximum = graph->axisMaximum(GraphControl::Axis::Y);

@@ -11,8 +11,10 @@ class Histogram : public ClassHistogramWindow
     Q_OBJECT
 
 public:
-    // Class index i at X = i + 1; the X range spans the occupied classes. A
-    // distribution without any count draws an empty histogram and table.
+    // A 0.1 dB class i is centred at X = i, a 1 dB class i covers [i, i + 1];
+    // the X range [first, last + 1] spans the occupied classes, class 0
+    // included. A distribution without any count draws an empty histogram
+    // and table.
     static Histogram *LoadListHistogram(const HistogramInput &input);
     static Histogram *openWindow();
 

@@ -64,10 +64,22 @@ Plot *Plot::PlotFromList(const QVector<QString> &levels, const PlotHost &host)
 
 Plot *Plot::PlotFromList(const ReadingListModel &list, const PlotHost &host)
 {
-    return PlotFromList(list.levels(), host);
+    // A copy: the list may go while events run during the plot.
+    const ReadingRows rows = list.rows();
+    return plotLevels(host, [&rows](const std::function<void(int)> &progress) {
+        return levelsFromRows(rows, progress);
+    });
 }
 
 Plot *Plot::PlotFromList(std::span<const QString> levels, const PlotHost &host)
+{
+    return plotLevels(host, [levels](const std::function<void(int)> &progress) {
+        return levelsFromList(levels, progress);
+    });
+}
+
+Plot *Plot::plotLevels(const PlotHost &host,
+                       const std::function<LevelListPlot(const std::function<void(int)> &)> &levels)
 {
     std::optional<TimersOffGuard> timersOff;
     if (host.timers)
@@ -84,7 +96,7 @@ Plot *Plot::PlotFromList(std::span<const QString> levels, const PlotHost &host)
             mainWindow->setWindowTitle(QString::number(row) + QStringLiteral(" Completed"));
         QCoreApplication::processEvents();
     });
-    const LevelListPlot plotted = levelsFromList(levels, [&](int row) { progress.update(row); });
+    const LevelListPlot plotted = levels([&](int row) { progress.update(row); });
     const int count = int(plotted.levels.size());
     progress.finish(count);
 
@@ -94,6 +106,7 @@ Plot *Plot::PlotFromList(std::span<const QString> levels, const PlotHost &host)
             s_open->move(mainWindow->x() + mainWindow->frameGeometry().width(), mainWindow->y());
     }
     Plot *window = s_open.data();
+    window->m_source = host.source;
     window->show();
     window->setBoxQuietly(RangeBox::XMax, count);
     window->setBoxQuietly(RangeBox::XMin, 1);

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "SeriesGraphWindow.h"
+#include "graphs/LevelListPlot.h"
 
 #include <QVector>
 
+#include <functional>
 #include <span>
 
 class PanelTimers;
@@ -17,6 +19,9 @@ struct PlotHost
 {
     QWidget *mainWindow = nullptr;
     PanelTimers *timers = nullptr;
+    // What the list comes from (a file's path), so a report of the same
+    // file can take the graph's Company, Sector and Name lines.
+    QString source;
 };
 
 // The graph of a reading list's levels, with "Pause" and "Start" captions
@@ -41,6 +46,8 @@ public:
     void printGraph() override;
 
     QLineEdit *freeText(int index) const { return m_texts.at(index); }
+    // The source of the list plotted last (see PlotHost::source).
+    QString source() const { return m_source; }
 
 protected:
     QString cursorDescriptionUnit() const override { return QStringLiteral("dB"); }
@@ -50,5 +57,12 @@ protected:
 private:
     Plot();
 
+    // Turns the list into levels and markers (reporting rows done), then
+    // fills and shows the window.
+    static Plot *
+    plotLevels(const PlotHost &host,
+               const std::function<LevelListPlot(const std::function<void(int)> &)> &levels);
+
     std::array<QLineEdit *, 3> m_texts {};
+    QString m_source;
 };

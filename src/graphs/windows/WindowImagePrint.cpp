@@ -1,8 +1,7 @@
 #include "WindowImagePrint.h"
 
-#include "analysis/StatisticsReport.h"
-
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/PrintDocument.h"
 
 #include <QPicture>
 #include <QPrinter>
@@ -79,6 +78,6 @@ QPrinter &currentPrinter()
 
 void showPrinterNote(QWidget *parent)
 {
-    dialogs().message(parent, StatisticsReport::noteMessage(), QString(), MessageIcon::None,
+    dialogs().message(parent, PrintDocument::printerNote(), QString(), MessageIcon::None,
                       MessageButtons::Ok);
 }

@@ -4,6 +4,7 @@
 #include "Panel.h"
 #include "PanelToolbar.h"
 #include "TimedIntegrationBoard.h"
+#include "analysis/windows/DataListHost.h"
 #include "analysis/windows/OpenDataFile.h"
 #include "link/MeterReading.h"
 #include "panel/PanelDisplay.h"
@@ -26,6 +27,7 @@
 LiveSession::LiveSession(Panel &panel)
     : QObject(&panel)
     , m_panel(panel)
+    , m_setHost(std::make_unique<DataListHost>(&panel, &panel.timers()))
 {
     buildAreas();
     connectRecording();
@@ -107,7 +109,7 @@ void LiveSession::connectToolbar()
     });
     actions.memoryWindowOpen = [] { return loggerMemory().MemoryWindowOpen; };
     actions.downloadLoggerMemory
-        = [this] { DownloadLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
+        = [this] { DownloadLoggerMemory(&m_panel, m_panel.port(), m_panel.timers(), *m_setHost); };
     actions.eraseLoggerMemory
         = [this] { EraseLoggerMemory(&m_panel, m_panel.port(), m_panel.timers()); };
     actions.resetLiveData = [this] {

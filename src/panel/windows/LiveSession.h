@@ -7,6 +7,7 @@
 
 #include <memory>
 
+class DataListHost;
 struct LiveGraphData;
 class LiveGraphs;
 class LiveStatisticsView;
@@ -55,4 +56,5 @@ private:
     LiveGraphs *m_graphs = nullptr;
     std::unique_ptr<RecordingController> m_recording;
     std::unique_ptr<ToolbarCommands> m_commands;
+    std::unique_ptr<DataListHost> m_setHost;
 };

@@ -75,7 +75,11 @@ LiveStatisticsView::LiveStatisticsView(QWidget *parent)
         auto *option = new QRadioButton(captions[i]);
         option->setObjectName(QStringLiteral("SSOpt%1").arg(i));
         option->setAccessibleName(captions[i] + QStringLiteral(" chart"));
-        connect(option, &QRadioButton::clicked, this, [this, i] {
+        // Acts on the checked state, which a screen reader's toggle action
+        // changes without a click.
+        connect(option, &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (!checked)
+                return;
             m_stripChart = i;
             Q_EMIT stripChartChosen(i);
         });

@@ -34,7 +34,8 @@ bool s_downloadRunning = false;
 
 } // namespace
 
-Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers)
+Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &timers,
+                             LoggerSetHost &host)
 {
     LoggerMemory &memory = loggerMemory();
     if (memory.MemoryWindowOpen || s_downloadRunning)
@@ -46,7 +47,7 @@ Memory *DownloadLoggerMemory(QWidget *panel, SerialPort &port, PanelTimers &time
     QPointer<Memory> window;
     LoggerDownloadHooks hooks;
     hooks.sizesKnown = [&](const LoggerMemorySizes &sizes) {
-        window = new Memory(panel, timers);
+        window = new Memory(panel, timers, host);
         window->showSizes(sizes);
         window->show();
     };

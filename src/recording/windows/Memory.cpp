@@ -1,10 +1,9 @@
 #include "Memory.h"
 
-#include "analysis/windows/DataList.h"
+#include "LoggerSetHost.h"
 #include "recording/LoggerDownload.h"
 #include "recording/LoggerMemory.h"
 #include "recording/LoggerSetDecoding.h"
-#include "recording/windows/SaveListDialog.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/ValueBoard.h"
@@ -31,10 +30,11 @@ Memory *Memory::openWindow()
     return s_openWindow && s_openWindow->isVisible() ? s_openWindow.data() : nullptr;
 }
 
-Memory::Memory(QWidget *panel, PanelTimers &timers)
+Memory::Memory(QWidget *panel, PanelTimers &timers, LoggerSetHost &host)
     : QWidget(panel, Qt::Window)
     , m_panel(panel)
     , m_timers(timers)
+    , m_host(host)
     , m_gridSet(new QTableWidget(0, 3, this))
 {
     setObjectName(QStringLiteral("Memory"));
@@ -98,11 +98,6 @@ ValueBoard *Memory::addLabel(const QString &name, const QString &accessibleName,
     return label;
 }
 
-DataList *Memory::dataList() const
-{
-    return m_dataList;
-}
-
 void Memory::showSizes(const LoggerMemorySizes &sizes)
 {
     m_lblSize->setText(sizes.sizeText);
@@ -138,8 +133,8 @@ void Memory::ShowLoggerSet(int row)
         return;
     QScopedValueRollback<bool> showing(m_showingSet, true);
     TimersOffGuard timersOff(m_timers);
-    if (m_dataList)
-        m_dataList->close();
+    if (m_setWindow)
+        m_setWindow->close();
 
     const QTableWidgetItem *numberItem = m_gridSet->item(row, 0);
     const QTableWidgetItem *intervalItem = m_gridSet->item(row, 1);
@@ -150,9 +145,8 @@ void Memory::ShowLoggerSet(int row)
     memory.LoggerSampleInterval = intervalItem->text().toInt();
 
     const QPointer<Memory> self(this);
-    QPointer<DataList> list = new DataList(m_panel, SaveListDialog, &m_timers);
-    m_dataList = list;
-    list->show();
+    QPointer<QWidget> list = m_host.openSetWindow();
+    m_setWindow = list;
     const QString caption = list->windowTitle();
     const std::optional<LoggerSetView> view
         = DecodeLoggerSet(*set, QDate::currentDate().year(), [&list](int j, int k) {
@@ -166,7 +160,7 @@ void Memory::ShowLoggerSet(int row)
     list->setWindowTitle(caption);
     if (!view)
         return;
-    list->showLoggerSet(*view, memory.LoggerSampleInterval);
+    m_host.showSet(list, *view, memory.LoggerSampleInterval);
     if (!view->startTimeValid)
         dialogs().message(list,
                           QStringLiteral("The start time of this data set, %1, is not a "

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
-class DataList;
+class LoggerSetHost;
 class PanelTimers;
 class ValueBoard;
 class QTableWidget;
@@ -12,7 +12,7 @@ struct LoggerSplit;
 
 // The logger memory window: the memory size and free space, the download's
 // progress and the list of the data sets of the last download. A click on a
-// set shows it in the data list window.
+// set shows it in the host's window (the data list).
 class Memory : public QWidget
 {
     Q_OBJECT
@@ -20,8 +20,9 @@ class Memory : public QWidget
 public:
     static QString designedCaption() { return QStringLiteral("Data Logger"); }
 
-    // Opens at the right edge of the live panel and marks the memory window open.
-    Memory(QWidget *panel, PanelTimers &timers);
+    // Opens at the right edge of the live panel and marks the memory window
+    // open. A chosen set is shown through the host.
+    Memory(QWidget *panel, PanelTimers &timers, LoggerSetHost &host);
     // Marks the memory window closed.
     ~Memory() override;
 
@@ -34,11 +35,12 @@ public:
     // One row per set: its number, sampling interval and record count.
     void listSets(const LoggerSplit &split);
 
-    // Decodes the set of the given GridSet row into the data list window.
+    // Decodes the set of the given GridSet row into the host's window.
     void ShowLoggerSet(int row);
 
     QTableWidget *gridSet() const { return m_gridSet; }
-    DataList *dataList() const;
+    // The window the last chosen set is shown in, while it is open.
+    QWidget *setWindow() const { return m_setWindow; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -48,10 +50,11 @@ private:
 
     QWidget *m_panel;
     PanelTimers &m_timers;
+    LoggerSetHost &m_host;
     QTableWidget *m_gridSet;
     ValueBoard *m_lblSize;
     ValueBoard *m_lblRemain;
     ValueBoard *m_lblMessage;
-    QPointer<DataList> m_dataList;
+    QPointer<QWidget> m_setWindow;
     bool m_showingSet = false;
 };

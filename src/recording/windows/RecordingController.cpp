@@ -77,6 +77,12 @@ SampleTickResult RecordingController::OnSampleTick(double level, const QString &
     input.Boards = m_boards ? m_boards() : HeaderBoards {};
     input.Folder = QDir::currentPath();
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
+    input.DumpBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
     input.StopProgress = [this](const qint64 &lines) {
         if (m_view)
             m_view->showCopyProgress(lines);
@@ -132,11 +138,18 @@ void RecordingController::ConfirmSaveChoice(int saveMode)
 
 void RecordingController::startRecording()
 {
+    // Said before the user picks a file that could not be recorded anyway.
+    const QString refusal = RecordingFolderRefusal(m_state, QDir::currentPath());
+    if (!refusal.isEmpty()) {
+        report(refusal);
+        return;
+    }
     SaveListDialog(m_window);
     if (!saveState().FileChosen)
         return;
     const SessionOutcome started
-        = ::StartRecording(m_state, saveState().TargetPath, QDir::currentPath());
+        = ::StartRecording(m_state, saveState().TargetPath, QDir::currentPath(),
+                           m_boards ? m_boards() : HeaderBoards {});
     if (!started.ok) {
         saveState().FileChosen = false;
         report(started.message);
@@ -145,6 +158,9 @@ void RecordingController::startRecording()
     if (m_view)
         m_view->showRecordingStarted(m_state.RecordingFileName);
     Q_EMIT recordingChanged(true);
+    if (!started.notice.isEmpty())
+        dialogs().message(m_window, started.notice, QString(), MessageIcon::Information,
+                          MessageButtons::Ok);
 }
 
 void RecordingController::StopRecording()

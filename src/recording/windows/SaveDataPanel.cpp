@@ -30,8 +30,16 @@ SaveDataPanel::SaveDataPanel(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(frame);
 
-    connect(m_optSampling, &QRadioButton::clicked, this, [this] { m_saveMode = RecordToFile; });
-    connect(m_optSaveList, &QRadioButton::clicked, this, [this] { m_saveMode = SaveTheList; });
+    // The checked state decides, however it changed: a click, the keyboard or
+    // a screen reader's toggle action (which sends no click).
+    connect(m_optSampling, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            m_saveMode = RecordToFile;
+    });
+    connect(m_optSaveList, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            m_saveMode = SaveTheList;
+    });
     connect(m_cmdSaveOK, &QPushButton::clicked, this, [this] {
         hide();
         Q_EMIT confirmed(m_saveMode);

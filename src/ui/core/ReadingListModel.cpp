@@ -28,32 +28,42 @@ void ReadingListModel::append(const QString &number, const QString &time, const 
 {
     const int row = count();
     beginInsertRows({}, row, row);
-    m_numbers.append(number);
-    m_times.append(time);
-    m_levels.append(level);
+    m_rows.append(number, time, level);
     endInsertRows();
 }
 
-void ReadingListModel::appendRows(QVector<QString> numbers, QVector<QString> times,
-                                  QVector<QString> levels)
+void ReadingListModel::appendRows(const QVector<QString> &numbers, const QVector<QString> &times,
+                                  const QVector<QString> &levels)
 {
-    const qsizetype rows = std::min({numbers.size(), times.size(), levels.size()});
+    const qsizetype rows = std::min({ numbers.size(), times.size(), levels.size() });
     if (rows == 0)
         return;
-    numbers.resize(rows);
-    times.resize(rows);
-    levels.resize(rows);
     beginInsertRows({}, count(), count() + int(rows) - 1);
-    if (m_levels.isEmpty()) {
-        m_numbers = std::move(numbers);
-        m_times = std::move(times);
-        m_levels = std::move(levels);
-    } else {
-        m_numbers.append(numbers);
-        m_times.append(times);
-        m_levels.append(levels);
-    }
+    m_rows.reserve(m_rows.count() + rows);
+    for (qsizetype i = 0; i < rows; ++i)
+        m_rows.append(numbers.at(i), times.at(i), levels.at(i));
     endInsertRows();
+}
+
+void ReadingListModel::appendRows(ReadingRows rows)
+{
+    if (rows.isEmpty())
+        return;
+    beginInsertRows({}, count(), count() + int(rows.count()) - 1);
+    if (m_rows.isEmpty())
+        m_rows = std::move(rows);
+    else
+        m_rows.append(rows);
+    endInsertRows();
+}
+
+QVector<QString> ReadingListModel::levels() const
+{
+    QVector<QString> texts;
+    texts.reserve(m_rows.count());
+    for (qsizetype row = 0; row < m_rows.count(); ++row)
+        texts.append(m_rows.level(row));
+    return texts;
 }
 
 void ReadingListModel::appendLine(const QString &tabSeparated)
@@ -71,7 +81,7 @@ void ReadingListModel::appendLine(const QString &tabSeparated)
 QString ReadingListModel::line(int row) const
 {
     const QChar tab = QLatin1Char('\t');
-    return m_numbers.at(row) + tab + m_times.at(row) + tab + m_levels.at(row) + tab;
+    return m_rows.number(row) + tab + m_rows.time(row) + tab + m_rows.level(row) + tab;
 }
 
 QString ReadingListModel::headerLine()
@@ -82,20 +92,16 @@ QString ReadingListModel::headerLine()
 
 void ReadingListModel::clear()
 {
-    if (m_levels.isEmpty())
+    if (m_rows.isEmpty())
         return;
     beginResetModel();
-    m_numbers.clear();
-    m_times.clear();
-    m_levels.clear();
+    m_rows.clear();
     endResetModel();
 }
 
 void ReadingListModel::reserve(int rows)
 {
-    m_numbers.reserve(rows);
-    m_times.reserve(rows);
-    m_levels.reserve(rows);
+    m_rows.reserve(rows);
 }
 
 int ReadingListModel::rowCount(const QModelIndex &parent) const
@@ -115,11 +121,11 @@ QVariant ReadingListModel::data(const QModelIndex &index, int role) const
         return {};
     switch (index.column()) {
     case NumberColumn:
-        return m_numbers.at(index.row());
+        return m_rows.number(index.row());
     case TimeColumn:
-        return m_times.at(index.row());
+        return m_rows.time(index.row());
     case LevelColumn:
-        return m_levels.at(index.row());
+        return m_rows.level(index.row());
     default:
         return {};
     }

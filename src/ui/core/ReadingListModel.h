@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReadingRows.h"
+
 #include <QAbstractTableModel>
 #include <QString>
 #include <QVector>
@@ -7,7 +9,8 @@
 // The reading list every list window shows: three columns "No.s",
 // "Date Time", "dB" (the header row of the grids), then one row per reading.
 // Rows here are data rows only, counted from 0; the header is the model's
-// header data. Appending is amortised O(1); 348,000 rows stay cheap.
+// header data. Appending is amortised O(1); the rows are kept compactly
+// (ReadingRows), so millions of readings stay cheap.
 class ReadingListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -24,7 +27,10 @@ public:
     // Many rows in one insert (the three vectors the same length): a view
     // follows one insert instead of one per row. Pass the vectors with
     // std::move: an empty list then takes them over without a copy.
-    void appendRows(QVector<QString> numbers, QVector<QString> times, QVector<QString> levels);
+    void appendRows(const QVector<QString> &numbers, const QVector<QString> &times,
+                    const QVector<QString> &levels);
+    // Takes the rows over (moved into an empty list without a copy).
+    void appendRows(ReadingRows rows);
     // Appends a row given as TAB-separated text: each field is the text up to
     // the next TAB (the whole rest when there is none); missing fields are empty.
     void appendLine(const QString &tabSeparated);
@@ -35,11 +41,14 @@ public:
     void clear();
     void reserve(int rows);
 
-    int count() const { return int(m_levels.size()); }
-    const QString &number(int row) const { return m_numbers.at(row); }
-    const QString &time(int row) const { return m_times.at(row); }
-    const QString &level(int row) const { return m_levels.at(row); }
-    const QVector<QString> &levels() const { return m_levels; }
+    int count() const { return int(m_rows.count()); }
+    QString number(int row) const { return m_rows.number(row); }
+    QString time(int row) const { return m_rows.time(row); }
+    QString level(int row) const { return m_rows.level(row); }
+    const ReadingRows &rows() const { return m_rows; }
+    // Every level text as its own string: costs memory per row, so long
+    // lists are better read through rows().
+    QVector<QString> levels() const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -48,7 +57,5 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    QVector<QString> m_numbers;
-    QVector<QString> m_times;
-    QVector<QString> m_levels;
+    ReadingRows m_rows;
 };

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -60,6 +61,133 @@ protected:
 
 } // namespace
 
+// Every caption of the graph in one layerable: a list of notes drawn in one
+// pass, so adding or clearing n captions costs O(n), not the O(n²) of one
+// plot item each. Only notes inside the shown X range are drawn, and a
+// caption that would cover the one drawn before it on its level is left out
+// (its reading keeps its dot), so a crowded view stays readable and quick to
+// redraw; zooming in shows every caption.
+class AnnotationLayer : public QCPLayerable
+{
+public:
+    struct Note
+    {
+        int pointIndex = 0;
+        double captionX = 0.0;
+        double captionY = 0.0;
+        QString caption;
+    };
+
+    AnnotationLayer(QCustomPlot *plot, QCPGraph *graph)
+        : QCPLayerable(plot)
+        , m_graph(graph)
+    {
+    }
+
+    void setGraph(QCPGraph *graph) { m_graph = graph; }
+    QCPGraph *graph() const { return m_graph; }
+    std::vector<Note> notes;
+
+    QPointF pointOf(const Note &note) const
+    {
+        if (!m_graph || note.pointIndex < 0 || note.pointIndex >= m_graph->dataCount())
+            return {};
+        const auto point = m_graph->data()->constBegin() + note.pointIndex;
+        return { point->key, point->value };
+    }
+
+protected:
+    void applyDefaultAntialiasingHint(QCPPainter *painter) const override
+    {
+        applyAntialiasingHint(painter, mAntialiased, QCP::aeItems);
+    }
+
+    QRect clipRect() const override { return mParentPlot->axisRect()->rect(); }
+
+    void draw(QCPPainter *painter) override
+    {
+        if (notes.empty() || !m_graph)
+            return;
+        QCPAxis *xAxis = mParentPlot->xAxis;
+        QCPAxis *yAxis = mParentPlot->yAxis;
+        const QCPRange shown = xAxis->range();
+        const double edge = shown.size() * 0.05;
+        const QFont font = mParentPlot->font();
+        const QFontMetricsF metrics(font);
+        painter->setFont(font);
+        const QPen pen(Qt::darkRed);
+        const QCPLineEnding arrowHead(QCPLineEnding::esSpikeArrow);
+        // Right edge of the last caption drawn, per caption level.
+        std::vector<std::pair<double, double>> lastRight;
+        int lastDotColumn = std::numeric_limits<int>::min();
+        // Sizes of the few caption texts there are, measured once per draw.
+        std::vector<std::pair<QString, QSizeF>> sizes;
+        for (const Note &note : notes) {
+            if (note.captionX < shown.lower || note.captionX > shown.upper)
+                continue;
+            if (note.pointIndex < 0 || note.pointIndex >= m_graph->dataCount())
+                continue;
+            auto size = std::find_if(sizes.begin(), sizes.end(), [&](const auto &entry) {
+                return entry.first == note.caption;
+            });
+            if (size == sizes.end()) {
+                sizes.emplace_back(note.caption, metrics.size(0, note.caption) + QSizeF(6.0, 2.0));
+                size = sizes.end() - 1;
+            }
+            const QPointF anchor(xAxis->coordToPixel(note.captionX),
+                                 yAxis->coordToPixel(note.captionY));
+            QRectF box(QPointF(0.0, 0.0), size->second);
+            // A caption near either end of the X axis grows inward so the
+            // plot's edge does not cut it off.
+            if (note.captionX > shown.upper - edge)
+                box.moveRight(anchor.x());
+            else if (note.captionX < shown.lower + edge)
+                box.moveLeft(anchor.x());
+            else
+                box.moveLeft(anchor.x() - box.width() / 2.0);
+            box.moveTop(anchor.y() - box.height() / 2.0);
+
+            auto level = std::find_if(lastRight.begin(), lastRight.end(),
+                                      [&](const auto &r) { return r.first == note.captionY; });
+            if (level == lastRight.end()) {
+                lastRight.emplace_back(note.captionY, -std::numeric_limits<double>::infinity());
+                level = lastRight.end() - 1;
+            }
+            const QPointF data = pointOf(note);
+            const QPointF point(xAxis->coordToPixel(data.x()), yAxis->coordToPixel(data.y()));
+            if (box.left() <= level->second) {
+                // No room for its caption: the marked reading still gets its
+                // dot, one per pixel column, so every run stays visible.
+                const int column = int(std::lround(point.x()));
+                if (column != lastDotColumn) {
+                    lastDotColumn = column;
+                    painter->setPen(pen);
+                    painter->setBrush(Qt::darkRed);
+                    painter->drawEllipse(point, 2.5, 2.5);
+                }
+                continue;
+            }
+            level->second = box.right();
+            lastDotColumn = int(std::lround(point.x()));
+
+            const bool below = note.captionY < data.y();
+            const QPointF start(box.center().x(), below ? box.top() : box.bottom());
+            painter->setPen(pen);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawLine(start, point);
+            painter->setBrush(Qt::darkRed);
+            arrowHead.draw(painter, QCPVector2D(point), QCPVector2D(point - start));
+            painter->drawEllipse(point, 2.5, 2.5);
+            painter->setBrush(Qt::white);
+            painter->drawRect(box);
+            painter->drawText(box, Qt::AlignCenter, note.caption);
+        }
+    }
+
+private:
+    QCPGraph *m_graph = nullptr;
+};
+
 QStringList GraphControl::trackModeNames()
 {
     return { QStringLiteral("Normal"), QStringLiteral("Cursor Coordinates"),
@@ -92,6 +220,7 @@ GraphControl::GraphControl(QWidget *parent)
     m_graph = m_plot->addGraph();
     m_graph->setPen(QPen(m_plotColor, 1));
     m_graph->setAdaptiveSampling(true);
+    m_annotations = new AnnotationLayer(m_plot, m_graph);
 
     connect(m_plot, &QCustomPlot::mousePress, this, &GraphControl::onMousePress);
     connect(m_plot, &QCustomPlot::mouseMove, this, &GraphControl::onMouseMove);
@@ -178,6 +307,7 @@ void GraphControl::setPlotStyle(PlotStyle style)
     if (style == PlotStyle::Bars) {
         m_plot->removeGraph(m_graph);
         m_graph = nullptr;
+        m_annotations->setGraph(nullptr);
         m_bars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
         m_bars->setWidth(1.0);
         m_bars->setPen(QPen(m_plotColor.darker(130)));
@@ -188,6 +318,9 @@ void GraphControl::setPlotStyle(PlotStyle style)
         m_graph = m_plot->addGraph();
         m_graph->setPen(QPen(m_plotColor, 1));
         m_graph->setAdaptiveSampling(true);
+        m_annotations->setGraph(m_graph);
+        // Captions stay drawn above the plot.
+        m_annotations->setLayer(m_plot->layer(QStringLiteral("main")));
     }
     redraw();
 }
@@ -447,81 +580,36 @@ void GraphControl::addAnnotation(int pointIndex, const QString &caption, double 
 {
     if (!m_graph || pointIndex < 0 || pointIndex >= pointCount())
         return;
-    Annotation note;
-    note.caption = caption;
-    note.tracer = new QCPItemTracer(m_plot);
-    note.tracer->setGraph(m_graph);
-    note.tracer->setInterpolating(false);
-    note.tracer->setGraphKey(pointX(pointIndex));
-    note.tracer->setStyle(QCPItemTracer::tsCircle);
-    note.tracer->setSize(5);
-    note.tracer->setPen(QPen(Qt::darkRed));
-    note.tracer->setBrush(Qt::darkRed);
-    note.tracer->setSelectable(false);
-
-    note.text = new QCPItemText(m_plot);
-    note.text->setText(caption);
-    note.text->position->setCoords(captionX, captionY);
-    // A caption near either end of the X axis grows inward so it is not cut
-    // off by the plot's edge.
-    const QCPRange shown = m_plot->xAxis->range();
-    const double edge = shown.size() * 0.05;
-    Qt::Alignment horizontal = Qt::AlignHCenter;
-    if (captionX > shown.upper - edge)
-        horizontal = Qt::AlignRight;
-    else if (captionX < shown.lower + edge)
-        horizontal = Qt::AlignLeft;
-    note.text->setPositionAlignment(horizontal | Qt::AlignVCenter);
-    note.text->setBrush(Qt::white);
-    note.text->setPen(QPen(Qt::darkRed));
-    note.text->setColor(Qt::darkRed);
-    note.text->setPadding(QMargins(3, 1, 3, 1));
-    note.text->setSelectable(false);
-    note.text->setClipToAxisRect(true);
-
-    auto *arrow = new QCPItemLine(m_plot);
-    const bool below = captionY < pointY(pointIndex);
-    arrow->start->setParentAnchor(below ? note.text->top : note.text->bottom);
-    arrow->end->setParentAnchor(note.tracer->position);
-    arrow->setHead(QCPLineEnding::esSpikeArrow);
-    arrow->setPen(QPen(Qt::darkRed));
-    arrow->setSelectable(false);
-    note.arrow = arrow;
-
-    m_annotations.push_back(note);
+    m_annotations->notes.push_back({ pointIndex, captionX, captionY, caption });
     redraw();
 }
 
 void GraphControl::clearAnnotations()
 {
-    for (const Annotation &note : m_annotations) {
-        m_plot->removeItem(note.arrow);
-        m_plot->removeItem(note.text);
-        m_plot->removeItem(note.tracer);
-    }
-    m_annotations.clear();
+    m_annotations->notes.clear();
+    m_annotations->notes.shrink_to_fit();
+    redraw();
 }
 
 int GraphControl::annotationCount() const
 {
-    return int(m_annotations.size());
+    return int(m_annotations->notes.size());
 }
 
 QString GraphControl::annotationCaption(int index) const
 {
-    return m_annotations.at(std::size_t(index)).caption;
+    return m_annotations->notes.at(std::size_t(index)).caption;
 }
 
 QPointF GraphControl::annotationCaptionPosition(int index) const
 {
-    return m_annotations.at(std::size_t(index)).text->position->coords();
+    const AnnotationLayer::Note &note = m_annotations->notes.at(std::size_t(index));
+    return { note.captionX, note.captionY };
 }
 
 QPointF GraphControl::annotationPoint(int index) const
 {
-    QCPItemTracer *tracer = m_annotations.at(std::size_t(index)).tracer;
-    tracer->updatePosition();
-    return tracer->position->coords();
+    return m_annotations->pointOf(m_annotations->notes.at(std::size_t(index)));
 }
 
 void GraphControl::setPlotBackground(const QColor &color)

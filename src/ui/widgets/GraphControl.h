@@ -14,10 +14,8 @@ class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
 class QCPBars;
-class QCPItemLine;
 class QCPItemStraightLine;
-class QCPItemText;
-class QCPItemTracer;
+class AnnotationLayer;
 class QMouseEvent;
 
 // A scientific graph: one plot against two axes, with pan, zoom, a read-out
@@ -102,14 +100,6 @@ Q_SIGNALS:
     void clicked();
 
 private:
-    struct Annotation
-    {
-        QCPItemTracer *tracer = nullptr;
-        QCPItemText *text = nullptr;
-        QCPItemLine *arrow = nullptr;
-        QString caption;
-    };
-
     QCPAxis *axis(Axis axis) const;
     void onMousePress(QMouseEvent *event);
     void onMouseMove(QMouseEvent *event);
@@ -130,7 +120,9 @@ private:
     bool m_draggingCursor = false;
     QPointF m_pressPosition;
     static constexpr double ClickSlopPixels = 4.0;
-    std::vector<Annotation> m_annotations;
+    // Draws every caption; adding and clearing cost no more than the
+    // captions themselves, however many a list has.
+    AnnotationLayer *m_annotations = nullptr;
     int m_stripWindow = 0;
     double m_stripNextX = 0.0;
 };

@@ -28,6 +28,10 @@ public:
     // driver multiply it again.
     static int takeCopyCount(QPrinter &printer);
 
+    // The note shown after the printer dialog, before anything is printed:
+    // its lines are separated by carriage returns.
+    static QString printerNote();
+
     // The first family that is installed is used, e.g. {"Lucida Console",
     // "DejaVu Sans Mono"} for a fixed-pitch face everywhere.
     void setFont(const QStringList &families, qreal pointSize);

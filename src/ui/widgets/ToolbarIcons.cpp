@@ -204,6 +204,24 @@ void draw(QPainter &p, int image)
         p.setBrush(Accent.lighter(150));
         p.drawRect(QRectF(16, 32, 32, 24));
         break;
+    case ReportImage: { // a report sheet: a level graph over text lines
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawPolygon(QPolygonF(
+            { QPointF(12, 4), QPointF(42, 4), QPointF(54, 16), QPointF(54, 60), QPointF(12, 60) }));
+        p.setBrush(Accent.lighter(150));
+        p.drawPolygon(QPolygonF({ QPointF(42, 4), QPointF(42, 16), QPointF(54, 16) }));
+        QPolygonF trace;
+        for (int i = 0; i <= 6; ++i)
+            trace << QPointF(18 + i * 5, 30 - 8 * std::sin(i * 1.3) - (i % 2) * 3);
+        p.setPen(QPen(Accent, 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(trace);
+        p.setPen(strokePen(3));
+        p.drawLine(QPointF(19, 44), QPointF(47, 44));
+        p.drawLine(QPointF(19, 52), QPointF(39, 52));
+        break;
+    }
     case StopRecordingImage: // recording: the stop square
         p.setPen(strokePen());
         p.setBrush(Record);

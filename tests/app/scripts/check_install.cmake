@@ -4,7 +4,7 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFI
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(file bin/vorn bin/vorn-stats bin/vorn-meter-emulator
+foreach(file bin/vorn bin/vorn-stats bin/vorn-stats-report bin/vorn-meter-emulator
              share/applications/vorn.desktop share/icons/hicolor/scalable/apps/vorn.svg
              share/mime/packages/vorn.xml
              share/icons/hicolor/scalable/mimetypes/application-x-vorn-data.svg)

@@ -1,0 +1,323 @@
+#include "Report.h"
+
+#include "ReportReadings.h"
+#include "analysis/batch/BatchReport.h"
+#include "recording/FormatTenths.h"
+
+#include <algorithm>
+#include <cmath>
+
+#ifndef VORN_VERSION
+#define VORN_VERSION "0"
+#endif
+
+namespace {
+
+constexpr int64_t Day = 86400;
+
+QString kindText(DataFileKind kind)
+{
+    switch (kind) {
+    case DataFileKind::RealTime:
+        return QStringLiteral("Real Time recording");
+    case DataFileKind::DataLogger:
+        return QStringLiteral("Data Logger set");
+    case DataFileKind::Headerless:
+        break;
+    }
+    return QStringLiteral("List without header");
+}
+
+QString sourceText(IntervalSource source)
+{
+    switch (source) {
+    case IntervalSource::Header:
+        return QStringLiteral("from the file header");
+    case IntervalSource::TimeStamps:
+        return QStringLiteral("from the time stamps");
+    case IntervalSource::Assumed:
+        break;
+    }
+    return QStringLiteral("assumed, the file gives none");
+}
+
+QString withUnit(const QString &level)
+{
+    return level.startsWith(QChar(0x2014)) ? level : level + QStringLiteral(" dB");
+}
+
+QString shareText(qint64 part, qint64 whole)
+{
+    if (whole <= 0)
+        return QString();
+    if (part > 0 && 1000 * part < whole)
+        return QStringLiteral("< 0.1 %");
+    return QString::number(100.0 * double(part) / double(whole), 'f', 1) + QStringLiteral(" %");
+}
+
+QString dash()
+{
+    return QString(QChar(0x2014));
+}
+
+QString orDash(const QString &text)
+{
+    return text.isEmpty() ? dash() : text;
+}
+
+void addDistribution(ReportSection &section, const FileStatistics &s)
+{
+    const ListDistribution &d = s.distribution;
+    section.countedSamples = d.ListSampleCount;
+    section.lnResolution
+        = d.mode == ResolutionMode::Tenth ? QStringLiteral("0.1 dB") : QStringLiteral("1 dB");
+    if (!d.hasReadings())
+        return;
+    section.lnTexts = d.LnTable;
+    // Under- and over-range readings are counted at 25 and 145 dB; drawn
+    // there they would squeeze the real levels into a corner, so the bars
+    // leave them out and the cumulative curve starts from their share.
+    auto counts = d.ListWholeCounts;
+    counts[ListDistribution::UnderRangeWholeClass] -= s.underRange;
+    counts[ListDistribution::OverRangeWholeClass] -= s.overRange;
+    if (s.underRange > 0 || s.overRange > 0)
+        section.distributionNote = QStringLiteral("Not drawn: %1 under-range readings (counted "
+                                                  "at 25 dB) and %2 over-range readings "
+                                                  "(counted at 145 dB).")
+                                       .arg(s.underRange)
+                                       .arg(s.overRange);
+    int first = 0;
+    int last = int(counts.size()) - 1;
+    while (first < last && counts[size_t(first)] == 0)
+        ++first;
+    while (last > first && counts[size_t(last)] == 0)
+        --last;
+    const double n = double(d.ListSampleCount);
+    if (counts[size_t(first)] == 0)
+        return; // only under- and over-range readings
+    qint64 running = s.underRange;
+    for (int k = first; k <= last; ++k) {
+        running += counts[size_t(k)];
+        section.bars.push_back(
+            { k, 100.0 * double(counts[size_t(k)]) / n, 100.0 * double(running) / n });
+    }
+    const double scale = d.mode == ResolutionMode::Tenth ? 10.0 : 1.0;
+    for (const int m : { 5, 50, 95 })
+        section.percentileMarks.push_back(
+            { QStringLiteral("L%1").arg(m), d.LnClass[size_t(m)] / scale, d.LnTable.value(m) });
+}
+
+} // namespace
+
+QString levelText(const std::optional<double> &value)
+{
+    if (!value || !std::isfinite(*value))
+        return dash();
+    return FormatTenths(*value);
+}
+
+QString durationText(int64_t seconds)
+{
+    const int64_t days = seconds / Day;
+    const int64_t rest = seconds % Day;
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(rest / 3600, 2, 10, QLatin1Char('0'))
+                              .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(rest % 60, 2, 10, QLatin1Char('0'));
+    return days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock;
+}
+
+QString lengthText(int64_t seconds)
+{
+    if (seconds % 3600 == 0)
+        return QStringLiteral("%1 h").arg(seconds / 3600);
+    if (seconds % 60 == 0)
+        return QStringLiteral("%1 min").arg(seconds / 60);
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+QString reportDateText(const QDateTime &when)
+{
+    return QStringLiteral("Report date: ") + when.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+}
+
+QString programVersionText()
+{
+    return QStringLiteral("VORN " VORN_VERSION);
+}
+
+QString pageNumberText(int page, int pages)
+{
+    return QStringLiteral("Page %1 of %2").arg(page).arg(pages);
+}
+
+std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
+                                                const ReportOptions &options,
+                                                const ReportProgress &progress)
+{
+    ReportSection section;
+    section.path = name;
+    section.title = name.section(QLatin1Char('/'), -1).section(QLatin1Char('\\'), -1);
+
+    const double interval = ReportReadings::samplingInterval(file);
+    HistoryShape shape;
+    shape.columns = ReportLayout::HistoryColumns;
+    shape.stripsPerPage = ReportLayout::HistoryStripsPerPage;
+    std::optional<TimeHistory> history;
+    {
+        ReportProgressGate gate(progress, 0.0, 0.5);
+        history = buildTimeHistory(file, interval, shape, &gate);
+        if (!history)
+            return std::nullopt;
+    }
+    section.history = std::move(*history);
+    const TimeHistory &h = section.history;
+
+    BatchRequest request;
+    request.mode = options.mode;
+    request.dayEveningNight = true;
+    const bool overADay = h.firstTime && *h.lastTime - *h.firstTime > Day;
+    request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
+    const FileReport analysed = analyseFile(name, file, request);
+    if (progress && !progress(0.9))
+        return std::nullopt;
+    const FileStatistics &s = analysed.statistics;
+
+    // The file and its header.
+    const qint64 readings = ReportReadings::count(file);
+    section.facts.push_back({ QStringLiteral("File"), name, {} });
+    section.facts.push_back({ QStringLiteral("Kind"), kindText(s.kind), {} });
+    section.facts.push_back({ QStringLiteral("First reading"),
+                              readings > 0 ? orDash(ReportReadings::timeText(file, 0)) : dash(),
+                              {} });
+    section.facts.push_back(
+        { QStringLiteral("Last reading"),
+          readings > 0 ? orDash(ReportReadings::timeText(file, readings - 1)) : dash(),
+          {} });
+    QString duration = dash();
+    if (h.axis == HistoryAxis::ClockTime && h.firstTime)
+        duration = durationText(*h.lastTime - *h.firstTime + int64_t(std::llround(s.interval)));
+    section.facts.push_back({ QStringLiteral("Duration"), duration, {} });
+    section.facts.push_back({ QStringLiteral("Sampling interval"),
+                              QString::number(s.interval) + QStringLiteral(" s"),
+                              sourceText(s.intervalSource) });
+    section.facts.push_back({ QStringLiteral("Readings"), QString::number(s.readings), {} });
+
+    section.headerless = s.kind == DataFileKind::Headerless;
+    for (const auto &[caption, text] : s.storedBoards)
+        section.storedBoards.push_back({ caption, orDash(text.trimmed()), {} });
+
+    // The figures, recomputed from the readings.
+    const ListDistribution &d = s.distribution;
+    section.figures.push_back({ QStringLiteral("Leq"), withUnit(levelText(s.leq)), {} });
+    section.figures.push_back({ QStringLiteral("SEL"), withUnit(levelText(s.sel)), {} });
+    section.figures.push_back(
+        { QStringLiteral("Lmax"),
+          withUnit(levelText(s.maximum ? std::optional(s.maximum->level) : std::nullopt)),
+          s.maximum ? s.maximum->time : QString() });
+    section.figures.push_back(
+        { QStringLiteral("Lmin"),
+          withUnit(levelText(s.minimum ? std::optional(s.minimum->level) : std::nullopt)),
+          s.minimum ? s.minimum->time : QString() });
+    for (const int m : { 5, 10, 50, 90, 95 })
+        section.figures.push_back({ QStringLiteral("L%1").arg(m),
+                                    withUnit(d.hasReadings() ? d.LnTable.value(m) : dash()),
+                                    {} });
+    section.figures.push_back({ QStringLiteral("Marked readings"), QString::number(s.marked),
+                                shareText(s.marked, s.readings) });
+    section.figures.push_back({ QStringLiteral("Under-range readings"),
+                                QString::number(s.underRange),
+                                shareText(s.underRange, s.readings) });
+    section.figures.push_back({ QStringLiteral("Over-range readings"), QString::number(s.overRange),
+                                shareText(s.overRange, s.readings) });
+    section.method = methodDescription(s);
+
+    if (!h.note.isEmpty())
+        section.notes << h.note;
+    if (s.energyReadings == 0)
+        section.notes << QStringLiteral("No reading carries a level: Leq, SEL, Lmax and Lmin "
+                                        "cannot be given.");
+    if (!d.hasReadings())
+        section.notes << QStringLiteral("No reading was counted in the level distribution: the "
+                                        "L table and the distribution are left out.");
+    if (analysed.untimedReadings > 0)
+        section.notes << QStringLiteral("%1 readings without a readable time stamp are left out "
+                                        "of the interval levels.")
+                             .arg(analysed.untimedReadings);
+
+    addDistribution(section, s);
+
+    section.intervalLength = *request.intervalLength;
+    for (const IntervalLevel &i : analysed.intervals) {
+        const QString start = stampText(i.start).left(16);
+        const QString end = stampText(i.end).left(16);
+        section.intervalRows.push_back(
+            { start, end.left(10) == start.left(10) ? end.mid(11) : end, levelText(i.leq),
+              levelText(i.lmax), orDash(i.l10), orDash(i.l90),
+              QString::number(100.0 * i.coverage, 'f', 0) + QStringLiteral(" %") });
+    }
+    for (const DayEveningNight &den : analysed.days)
+        section.dayRows.push_back({ stampText(den.start).left(16), levelText(den.ld),
+                                    levelText(den.le), levelText(den.ln), levelText(den.lden) });
+    if (section.dayRows.empty())
+        section.daysNote = QStringLiteral("The readings cover no whole day from 07:00 to 07:00: "
+                                          "no day-evening-night levels.");
+    if (progress && !progress(1.0))
+        return std::nullopt;
+    return section;
+}
+
+std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections)
+{
+    using namespace ReportLayout;
+    std::vector<ReportPage> pages;
+    for (int s = 0; s < int(sections.size()); ++s) {
+        const ReportSection &section = sections[size_t(s)];
+        pages.push_back({ s, PageKind::Summary });
+        const int strips = int(section.history.strips.size());
+        for (int first = 0; first < strips; first += HistoryStripsPerPage)
+            pages.push_back(
+                { s, PageKind::History, first, std::min(HistoryStripsPerPage, strips - first) });
+        pages.push_back({ s, PageKind::Distribution });
+
+        const int rows = int(section.intervalRows.size());
+        const int days = int(section.dayRows.size());
+        for (int first = 0; first < rows; first += TableRowsPerPage)
+            pages.push_back(
+                { s, PageKind::Intervals, first, std::min(TableRowsPerPage, rows - first) });
+        if (days > 0 || rows > 0) {
+            const int dayTable = std::max(days, 1) + DayTableOverhead;
+            const bool fits = rows > 0 && pages.back().count + dayTable <= TableRowsPerPage;
+            if (!fits)
+                pages.push_back({ s, PageKind::Intervals, rows, 0 });
+            pages.back().dayCount = std::max(days, 1);
+        }
+    }
+    return pages;
+}
+
+std::optional<Report> buildReport(const std::vector<ReportFile> &files,
+                                  const ReportOptions &options, const ReportProgress &progress)
+{
+    Report report;
+    report.options = options;
+    double total = 0.0;
+    for (const ReportFile &f : files)
+        total += 1.0 + double(ReportReadings::count(*f.contents));
+    double done = 0.0;
+    for (const ReportFile &f : files) {
+        const double share = (1.0 + double(ReportReadings::count(*f.contents))) / total;
+        const double from = done;
+        ReportProgress part;
+        if (progress)
+            part = [&](double x) { return progress(from + share * x); };
+        std::optional<ReportSection> section
+            = buildReportSection(f.name, *f.contents, options, part);
+        if (!section)
+            return std::nullopt;
+        report.sections.push_back(std::move(*section));
+        done += share;
+    }
+    report.pages = paginate(report.sections);
+    return report;
+}

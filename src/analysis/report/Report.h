@@ -1,0 +1,147 @@
+#pragma once
+
+#include "ReportProgress.h"
+#include "TimeHistory.h"
+
+#include "analysis/ListDistribution.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+struct DataFileContents;
+
+// What the person asking for the report chooses.
+struct ReportOptions
+{
+    QString company;
+    QString sector;
+    QString name;
+    ResolutionMode mode = ResolutionMode::Tenth; // of the L(0) … L(99) table
+    // Interval length in seconds; unset: 15 min, or 1 h for files over a day.
+    std::optional<int64_t> intervalLength;
+    QString reportDate; // shown on every page
+    QString programVersion; // "VORN 8.02"
+};
+
+struct ReportField
+{
+    QString label;
+    QString value;
+    QString detail; // the time of a maximum, a share, a source
+};
+
+// One bar of the 1 dB distribution: the class from `level` to level + 1.
+struct DistributionBar
+{
+    int level = 0;
+    double percent = 0.0; // of the counted readings
+    double cumulative = 0.0; // percent at or below the top of the class
+};
+
+struct PercentileMark
+{
+    QString label; // "L5"
+    double level = 0.0;
+    QString text; // as in the table
+};
+
+// Everything one file contributes to the report, as the texts that are printed.
+struct ReportSection
+{
+    QString title; // the file name without folder, on every page of the section
+    QString path;
+    std::vector<ReportField> facts;
+    bool headerless = false;
+    std::vector<ReportField> storedBoards;
+    std::vector<ReportField> figures;
+    QStringList method;
+    QStringList notes;
+
+    TimeHistory history;
+
+    std::vector<DistributionBar> bars;
+    std::vector<PercentileMark> percentileMarks;
+    QString distributionNote;
+    qint64 countedSamples = 0;
+    QString lnResolution; // "0.1 dB" or "1 dB"
+    QStringList lnTexts; // 100 texts, L(0) first; empty when nothing was counted
+
+    int64_t intervalLength = 0;
+    // Start, end, Leq, Lmax, L10, L90, coverage.
+    std::vector<QStringList> intervalRows;
+    // Day from, Ld, Le, Lnight, Lden.
+    std::vector<QStringList> dayRows;
+    QString daysNote;
+};
+
+enum class PageKind { Summary, History, Distribution, Intervals };
+
+// One printed page: what it shows of which section. History pages show
+// strips [first, first + count); interval pages rows [first, first + count)
+// and, when dayCount > 0, the whole day table under them.
+struct ReportPage
+{
+    int section = 0;
+    PageKind kind = PageKind::Summary;
+    int first = 0;
+    int count = 0;
+    int dayCount = 0;
+};
+
+namespace ReportLayout {
+constexpr int HistoryStripsPerPage = 4;
+constexpr int HistoryColumns = 1000;
+constexpr int TableRowsPerPage = 44;
+// The day table's title, header and spacing take this many rows.
+constexpr int DayTableOverhead = 4;
+} // namespace ReportLayout
+
+struct Report
+{
+    ReportOptions options;
+    std::vector<ReportSection> sections;
+    std::vector<ReportPage> pages;
+};
+
+// One file's section; nullopt when cancelled. `name` is the path shown.
+std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
+                                                const ReportOptions &options,
+                                                const ReportProgress &progress = {});
+
+std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections);
+
+struct ReportFile
+{
+    QString name; // as shown: the path given, or a caption
+    const DataFileContents *contents = nullptr;
+};
+
+// The sections of all files and their pages; nullopt when cancelled.
+// Progress runs over 0 … 1, shared out by the files' lengths.
+std::optional<Report> buildReport(const std::vector<ReportFile> &files,
+                                  const ReportOptions &options,
+                                  const ReportProgress &progress = {});
+
+// A level in the program's one-decimal form (truncated); "—" for a value
+// that is missing or not finite, so no report ever prints inf or nan.
+QString levelText(const std::optional<double> &value);
+
+// "3 d 04:05:06", "01:00:00".
+QString durationText(int64_t seconds);
+
+// "15 min", "1 h", "90 s".
+QString lengthText(int64_t seconds);
+
+// "Report date: 2013/03/04 08:00", for ReportOptions::reportDate.
+QString reportDateText(const QDateTime &when);
+
+// "VORN 8.02".
+QString programVersionText();
+
+// "Page 3 of 9".
+QString pageNumberText(int page, int pages);

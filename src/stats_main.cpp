@@ -1,0 +1,207 @@
+#include "analysis/batch/BatchOptions.h"
+#include "analysis/batch/BatchReport.h"
+#include "recording/DataFileReader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#ifdef VORN_STATS_REPORT
+#include "analysis/report/Report.h"
+#include "analysis/report/windows/ReportPdf.h"
+
+#include <QApplication>
+#include <QDateTime>
+#else
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#endif
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+void writeTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+#ifdef VORN_STATS_REPORT
+// The report needs every reading at hand.
+DataFileContents readInput(const QString &name)
+{
+    if (name != QLatin1String("-"))
+        return DataFileReader::readFile(name);
+    QFile in;
+    if (!in.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return DataFileReader::read(in);
+}
+#else
+// One pass over the file: memory does not grow with its length.
+std::pair<FileReport, DataFileContents> analyseInput(const QString &name,
+                                                     const BatchRequest &request)
+{
+    QFile in;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        DataFileContents failed;
+        failed.problem = DataFileReader::cannotOpenMessage(name);
+        return { FileReport {}, failed };
+    }
+    return analyseStream(name, in, request);
+}
+#endif
+
+#ifdef VORN_STATS_REPORT
+// The report's options from the command line; the intervals follow
+// --intervals, else the report's own default.
+ReportOptions reportOptions(const BatchOptions &options)
+{
+    ReportOptions report;
+    report.company = options.company;
+    report.sector = options.sector;
+    report.name = options.name;
+    report.mode = options.request.mode;
+    report.intervalLength = options.request.intervalLength;
+    report.reportDate = reportDateText(QDateTime::currentDateTime());
+    report.programVersion = programVersionText();
+    return report;
+}
+#else
+constexpr char ReportProgram[] = "vorn-stats-report";
+
+// The report needs fonts and the plot widgets, which would slow every plain
+// run down: it is made by a program of its own beside this one, which takes
+// the same command line and the same standard input and output.
+int runReportProgram(const QStringList &arguments)
+{
+    const QString program = QStandardPaths::findExecutable(
+        QLatin1String(ReportProgram), { QCoreApplication::applicationDirPath() });
+    if (program.isEmpty()) {
+        writeTo(stderr,
+                QStringLiteral("vorn-stats: %1 is not installed beside vorn-stats; it writes the "
+                               "PDF report.\n")
+                    .arg(QLatin1String(ReportProgram)));
+        return 1;
+    }
+    QProcess report;
+    report.setProcessChannelMode(QProcess::ForwardedChannels);
+    report.setInputChannelMode(QProcess::ForwardedInputChannel);
+    report.start(program, arguments);
+    if (!report.waitForFinished(-1) || report.exitStatus() != QProcess::NormalExit) {
+        writeTo(stderr,
+                QStringLiteral("vorn-stats: %1 failed: %2\n")
+                    .arg(QLatin1String(ReportProgram), report.errorString()));
+        return 1;
+    }
+    return report.exitCode();
+}
+#endif
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+
+    const ParsedOptions parsed = parseBatchOptions(arguments);
+    if (!parsed.options) {
+        writeTo(stderr,
+                QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(parsed.error));
+        return 2;
+    }
+    const BatchOptions &options = *parsed.options;
+    if (options.help) {
+        writeTo(stdout, batchUsage());
+        return 0;
+    }
+
+    const bool pdf = !options.pdfPath.isEmpty();
+#ifndef VORN_STATS_REPORT
+    if (pdf) {
+        QCoreApplication app(argc, argv);
+        return runReportProgram(arguments);
+    }
+    QCoreApplication app(argc, argv);
+#else
+    // The report draws with fonts and plot widgets, headless.
+    std::unique_ptr<QCoreApplication> app;
+    if (pdf) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The window system's start-up chatter (no runtime folder, no
+        // screen) is no business of a command-line user.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg)
+                writeTo(stderr, text + QLatin1Char('\n'));
+        });
+        app = std::make_unique<QApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+#endif
+
+    int status = 0;
+    std::vector<FileReport> reports;
+#ifdef VORN_STATS_REPORT
+    const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
+    Report report;
+    report.options = reportSettings;
+#endif
+    for (const QString &name : options.files) {
+#ifdef VORN_STATS_REPORT
+        const DataFileContents contents = readInput(name);
+#else
+        auto [analysed, contents] = analyseInput(name, options.request);
+#endif
+        const QString problem = !contents.problem.isEmpty() ? contents.problem
+            : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
+                                                            : QString();
+        if (!problem.isEmpty()) {
+            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(name, problem));
+            status = 1;
+            continue;
+        }
+        if (options.standardOutput)
+#ifdef VORN_STATS_REPORT
+            reports.push_back(analyseFile(name, contents, options.request));
+#else
+            reports.push_back(std::move(analysed));
+#endif
+#ifdef VORN_STATS_REPORT
+        // One section per file, made while the file is at hand, so only one
+        // file's readings are held at a time.
+        if (pdf)
+            report.sections.push_back(*buildReportSection(name, contents, reportSettings));
+#endif
+    }
+    if (!reports.empty())
+        writeTo(stdout, formatReports(reports, options.format));
+#ifdef VORN_STATS_REPORT
+    if (pdf && !report.sections.empty()) {
+        report.pages = paginate(report.sections);
+        const ReportPdf drawn = drawReportPdf(report);
+        if (!drawn.error.isEmpty()) {
+            writeTo(stderr,
+                    QStringLiteral("vorn-stats: %1: %2\n").arg(options.pdfPath, drawn.error));
+            status = 1;
+        } else if (const QString error = saveReportPdf(options.pdfPath, drawn.bytes);
+                   !error.isEmpty()) {
+            // The message names the file.
+            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(error));
+            status = 1;
+        }
+    }
+#endif
+    return status;
+}

@@ -1,0 +1,339 @@
+#include "analysis/batch/CivilTime.h"
+#include "analysis/report/Report.h"
+#include "analysis/report/TimeHistory.h"
+#include "recording/DataFileReader.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QString stampAt(int64_t t)
+{
+    return stampText(t);
+}
+
+// A "Real Time" file with one reading every `step` seconds from `start`.
+DataFileContents recording(const QStringList &levels, int step = 1,
+                           const QString &start = "2013/03/04 08:00:00")
+{
+    DataFileContents file;
+    file.kind = DataFileKind::RealTime;
+    file.headerLength = 9;
+    file.samplingInterval = step;
+    file.boardTexts = { "A", "Slow", "30-90", "60.0", "2013/03/04 08:00:00", "95.5", "60.0" };
+    const int64_t t0 = *CivilTime::parseStamp(start);
+    for (qsizetype i = 0; i < levels.size(); ++i)
+        file.rows.append(QString::number(i + 1), stampAt(t0 + i * step), levels.at(i));
+    file.linesRead = 10 + levels.size();
+    return file;
+}
+
+// The rows are kept compactly, not as editable texts: rebuilt with one time changed.
+void setTime(DataFileContents &file, qsizetype row, const QString &time)
+{
+    ReadingRows rows;
+    for (qsizetype i = 0; i < file.rows.count(); ++i)
+        rows.append(file.number(i), i == row ? time : file.time(i), file.level(i));
+    file.rows = rows;
+}
+
+QStringList levelsFrom(int count, const std::function<QString(int)> &level)
+{
+    QStringList list;
+    for (int i = 0; i < count; ++i)
+        list << level(i);
+    return list;
+}
+
+const ReportField *field(const std::vector<ReportField> &fields, const QString &label)
+{
+    for (const ReportField &f : fields)
+        if (f.label == label)
+            return &f;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(ReportTexts, LevelsAreTruncatedAndNeverInfiniteOrNan)
+{
+    const struct
+    {
+        std::optional<double> value;
+        const char *text;
+    } cases[] = {
+        { 85.37, "85.3" },
+        { 60.0, "60.0" },
+        { 0.5, ".5" },
+        { std::nullopt, "\u2014" },
+        { std::numeric_limits<double>::infinity(), "\u2014" },
+        { -std::numeric_limits<double>::infinity(), "\u2014" },
+        { std::numeric_limits<double>::quiet_NaN(), "\u2014" },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(levelText(c.value), QString::fromUtf8(c.text));
+    EXPECT_EQ(durationText(4 * 86400 + 40 * 60), "4 d 00:40:00");
+    EXPECT_EQ(durationText(59), "00:00:59");
+    EXPECT_EQ(lengthText(900), "15 min");
+    EXPECT_EQ(lengthText(3600), "1 h");
+    EXPECT_EQ(lengthText(90), "90 s");
+}
+
+TEST(TimeHistory, ColumnsHoldTheExtremesWhateverTheLength)
+{
+    // A day at one reading a second: the size of the history is set by the
+    // strips and columns, not by the 86,400 readings.
+    const QStringList levels
+        = levelsFrom(86400, [](int i) { return QString::number(50.0 + (i % 97) * 0.1, 'f', 1); });
+    const DataFileContents file = recording(levels, 1, "2013/03/04 00:00:00");
+    HistoryShape shape;
+    shape.columns = 400;
+    const auto history = buildTimeHistory(file, 1.0, shape);
+    ASSERT_TRUE(history);
+    EXPECT_EQ(history->axis, HistoryAxis::ClockTime);
+    EXPECT_TRUE(history->note.isEmpty());
+    EXPECT_EQ(history->drawnReadings, 86400);
+    // A day on at most four strips: 6 h each, clock-aligned.
+    ASSERT_EQ(history->strips.size(), 4u);
+    const HistoryStrip &strip = history->strips[1];
+    EXPECT_EQ(strip.end - strip.start, 6 * 3600.0);
+    EXPECT_EQ(strip.title, "2013/03/04 06:00 \u2013 12:00");
+    ASSERT_EQ(strip.columns(), 400);
+    // Column 0 of strip 1 holds readings 21600 … 21653 (54 s each column).
+    float low = 1000, high = -1000;
+    for (int i = 21600; i < 21600 + 54; ++i) {
+        low = std::min(low, levels[i].toFloat());
+        high = std::max(high, levels[i].toFloat());
+    }
+    EXPECT_FLOAT_EQ(strip.low[0], low);
+    EXPECT_FLOAT_EQ(strip.high[0], high);
+    EXPECT_EQ(history->levelFloor, 40.0);
+    EXPECT_EQ(history->levelCeiling, 70.0);
+    // The clock ticks read as times, the day's start with its date.
+    ASSERT_FALSE(history->strips[0].ticks.empty());
+    EXPECT_EQ(history->strips[0].ticks.front().label, "00:00\n2013/03/04");
+    EXPECT_EQ(strip.ticks.front().label, "06:00");
+}
+
+TEST(TimeHistory, MarksRunsRangesAndGaps)
+{
+    QStringList levels = levelsFrom(600, [](int) { return QStringLiteral("60.0"); });
+    for (int i = 100; i < 160; ++i)
+        levels[i] = "61.0*";
+    levels[300] = "--";
+    levels[400] = "L";
+    levels[401] = "150.2";
+    DataFileContents file = recording(levels);
+    // Two minutes missing after reading 500.
+    for (int i = 501; i < 600; ++i)
+        setTime(file, i, stampAt(*CivilTime::parseStamp(file.time(i)) + 120));
+    HistoryShape shape;
+    shape.columns = 600; // one column per second of a 10-minute strip
+    const auto history = buildTimeHistory(file, 1.0, shape);
+    ASSERT_TRUE(history);
+    ASSERT_EQ(history->strips.size(), 2u); // 08:00 to 08:12
+    const auto flagsAt = [&](int reading) {
+        const double t = double(*CivilTime::parseStamp(file.time(reading)));
+        for (const HistoryStrip &strip : history->strips)
+            if (t >= strip.start && t < strip.end)
+                return strip.flags[size_t(t - strip.start)];
+        return quint8(0xff);
+    };
+    EXPECT_TRUE(flagsAt(120) & HistoryColumn::Marked);
+    EXPECT_FALSE(flagsAt(120) & HistoryColumn::Level);
+    EXPECT_TRUE(flagsAt(160) & HistoryColumn::Break); // the trace resumes after the pause
+    EXPECT_TRUE(flagsAt(300) & HistoryColumn::UnderRange);
+    EXPECT_TRUE(flagsAt(400) & HistoryColumn::OverRange);
+    EXPECT_TRUE(flagsAt(401) & HistoryColumn::OverRange);
+    EXPECT_TRUE(flagsAt(401) & HistoryColumn::Level); // 150.2 carries its level
+    EXPECT_TRUE(flagsAt(501) & HistoryColumn::Break);
+    EXPECT_FALSE(flagsAt(502) & HistoryColumn::Break);
+    EXPECT_FALSE(flagsAt(250) & HistoryColumn::Break);
+    EXPECT_EQ(history->drawnReadings, 600 - 60 - 1 - 1);
+}
+
+TEST(TimeHistory, ClockThatCannotCarryTheAxisFallsBackToReadingNumbers)
+{
+    const QStringList levels = levelsFrom(300, [](int) { return QStringLiteral("55.0"); });
+    struct Case
+    {
+        const char *what;
+        std::function<void(DataFileContents &)> spoil;
+        const char *note;
+    };
+    const Case cases[] = {
+        { "clock set back", [](DataFileContents &f) { setTime(f, 200, "2013/03/04 07:00:00"); },
+          "run backwards at reading 201 (2013/03/04 07:00:00 after 2013/03/04 08:03:19)" },
+        { "not a date", [](DataFileContents &f) { setTime(f, 5, "2013/02/31 xx"); },
+          "Reading 6 has no valid time stamp" },
+        { "years apart", [](DataFileContents &f) { setTime(f, 299, "2019/01/01 00:00:00"); },
+          "span from 2013/03/04 08:00:00 to 2019/01/01 00:00:00" },
+    };
+    for (const Case &c : cases) {
+        DataFileContents file = recording(levels);
+        c.spoil(file);
+        const auto history = buildTimeHistory(file, 1.0);
+        ASSERT_TRUE(history) << c.what;
+        EXPECT_EQ(history->axis, HistoryAxis::ReadingNumber) << c.what;
+        EXPECT_TRUE(history->note.contains(QString::fromUtf8(c.note)))
+            << c.what << ": " << history->note.toStdString();
+        ASSERT_EQ(history->strips.size(), 3u) << c.what; // 100 readings a strip
+        EXPECT_EQ(history->strips[0].start, 1.0);
+        EXPECT_EQ(history->strips[2].title, "Readings 201 to 300");
+        EXPECT_EQ(history->drawnReadings, 300);
+    }
+}
+
+TEST(TimeHistory, CancelStopsTheWalk)
+{
+    const DataFileContents file
+        = recording(levelsFrom(50000, [](int) { return QStringLiteral("55.0"); }));
+    ReportProgress cancel = [](double) { return false; };
+    ReportProgressGate gate(cancel, 0, 1);
+    EXPECT_FALSE(buildTimeHistory(file, 1.0, {}, &gate));
+}
+
+TEST(ReportPages, PagesFollowTheLengthOfTheFile)
+{
+    const auto section = [](int strips, int intervalRows, int dayRows) {
+        ReportSection s;
+        s.history.strips.resize(size_t(strips));
+        s.intervalRows.resize(size_t(intervalRows));
+        s.dayRows.resize(size_t(dayRows));
+        return s;
+    };
+    const struct
+    {
+        int strips, rows, days;
+        int pages;
+        int dayPage; // index of the page with the day table, -1 none
+    } cases[] = {
+        { 1, 1, 0, 4, 3 }, // summary, history, distribution, intervals + day note
+        { 4, 34, 0, 4, 3 }, { 5, 97, 3, 7, 6 }, // 4 days: two history pages, three interval pages
+        { 5, 44, 1, 6, 5 }, // a full interval page: the day table gets its own
+        { 1, 0, 0, 3, -1 }, // no time stamps: no interval page
+    };
+    for (const auto &c : cases) {
+        const std::vector<ReportPage> pages = paginate({ section(c.strips, c.rows, c.days) });
+        EXPECT_EQ(int(pages.size()), c.pages) << c.strips << " " << c.rows;
+        int dayPage = -1;
+        int rows = 0;
+        for (int i = 0; i < int(pages.size()); ++i) {
+            if (pages[size_t(i)].dayCount > 0)
+                dayPage = i;
+            if (pages[size_t(i)].kind == PageKind::Intervals)
+                rows += pages[size_t(i)].count;
+        }
+        EXPECT_EQ(dayPage, c.dayPage) << c.strips << " " << c.rows;
+        EXPECT_EQ(rows, c.rows);
+    }
+    // Two files: a section each, pages in file order.
+    const std::vector<ReportPage> two = paginate({ section(1, 1, 0), section(5, 97, 3) });
+    EXPECT_EQ(two.size(), 11u);
+    EXPECT_EQ(two[4].section, 1);
+    EXPECT_EQ(two[4].kind, PageKind::Summary);
+}
+
+TEST(ReportSection, EdgeFilesGiveHonestFigures)
+{
+    ReportOptions options;
+    {
+        // Only marked readings: nothing to average or count.
+        const DataFileContents file
+            = recording(levelsFrom(120, [](int) { return QStringLiteral("72.4*"); }));
+        const auto s = buildReportSection("marked.vorn", file, options);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(field(s->figures, "Leq")->value, "\u2014");
+        EXPECT_EQ(field(s->figures, "Lmax")->value, "\u2014");
+        EXPECT_EQ(field(s->figures, "L50")->value, "\u2014");
+        EXPECT_EQ(field(s->figures, "Marked readings")->value, "120");
+        EXPECT_TRUE(s->bars.empty());
+        EXPECT_TRUE(s->lnTexts.isEmpty());
+        EXPECT_EQ(s->notes.size(), 2);
+        for (const QStringList &row : s->intervalRows)
+            EXPECT_EQ(row.at(2), "\u2014");
+    }
+    {
+        // One reading.
+        const DataFileContents file = recording({ "70.0" });
+        const auto s = buildReportSection("one.vorn", file, options);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(field(s->figures, "Leq")->value, "70.0 dB");
+        EXPECT_EQ(field(s->figures, "Lmin")->detail, "2013/03/04 08:00:00");
+        EXPECT_EQ(field(s->facts, "Duration")->value, "00:00:01");
+        ASSERT_EQ(s->bars.size(), 1u);
+        EXPECT_DOUBLE_EQ(s->bars[0].percent, 100.0);
+        EXPECT_EQ(s->history.strips.size(), 1u);
+        EXPECT_EQ(s->intervalRows.size(), 1u);
+        EXPECT_EQ(s->intervalLength, 900);
+    }
+    {
+        // A list without header: no stored boards, the step of the stamps.
+        DataFileContents file
+            = recording(levelsFrom(10, [](int) { return QStringLiteral("60.0"); }), 5);
+        file.kind = DataFileKind::Headerless;
+        file.headerLength = 0;
+        file.samplingInterval = 0;
+        file.boardTexts.clear();
+        const auto s = buildReportSection("dump.vorn", file, options);
+        ASSERT_TRUE(s);
+        EXPECT_TRUE(s->headerless);
+        EXPECT_TRUE(s->storedBoards.empty());
+        EXPECT_EQ(field(s->facts, "Sampling interval")->value, "5 s");
+        EXPECT_EQ(field(s->facts, "Sampling interval")->detail, "from the time stamps");
+    }
+    {
+        // Under- and over-range readings stay out of the bars but in the
+        // cumulative share, which still ends at 100 %.
+        QStringList levels
+            = levelsFrom(100, [](int i) { return QString::number(60 + i % 5) + ".0"; });
+        levels[0] = "--";
+        levels[1] = "L";
+        const auto s = buildReportSection("ranges.vorn", recording(levels), options);
+        ASSERT_TRUE(s);
+        EXPECT_EQ(s->bars.front().level, 60);
+        EXPECT_EQ(s->bars.back().level, 64);
+        EXPECT_NEAR(s->bars.back().cumulative, 99.0, 1e-9);
+        EXPECT_TRUE(s->distributionNote.contains("1 under-range"));
+    }
+}
+
+TEST(ReportSection, IntervalsFollowTheLengthOfTheFile)
+{
+    ReportOptions options;
+    const auto levels
+        = [](int n) { return levelsFrom(n, [](int) { return QStringLiteral("60.0"); }); };
+    // 26 hours at one reading a minute: hours, and one whole day.
+    const auto day = buildReportSection(
+        "day.vorn", recording(levels(26 * 60), 60, "2013/03/04 06:00:00"), options);
+    ASSERT_TRUE(day);
+    EXPECT_EQ(day->intervalLength, 3600);
+    EXPECT_EQ(day->intervalRows.size(), 26u);
+    ASSERT_EQ(day->dayRows.size(), 1u);
+    EXPECT_EQ(day->dayRows[0], QStringList({ "2013/03/04 07:00", "60.0", "60.0", "60.0", "66.3" }));
+    // Two hours: quarters, no whole day.
+    const auto hours = buildReportSection("hours.vorn", recording(levels(120), 60), options);
+    ASSERT_TRUE(hours);
+    EXPECT_EQ(hours->intervalLength, 900);
+    EXPECT_EQ(hours->intervalRows.size(), 8u);
+    EXPECT_EQ(hours->intervalRows[0].mid(0, 3),
+              QStringList({ "2013/03/04 08:00", "08:15", "60.0" }));
+    EXPECT_TRUE(hours->dayRows.empty());
+    EXPECT_FALSE(hours->daysNote.isEmpty());
+    // Asked for explicitly.
+    options.intervalLength = 1800;
+    EXPECT_EQ(
+        buildReportSection("h.vorn", recording(levels(120), 60), options)->intervalRows.size(), 4u);
+}
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
