@@ -1,17 +1,21 @@
 #include "analysis/windows/OpenDataFile.h"
 #include "analysis/windows/StatisticsWindow.h"
-#include "graphs/windows/Histogram.h"
 #include "graphs/GraphRanges.h"
+#include "graphs/windows/Histogram.h"
 #include "graphs/windows/Plot.h"
+#include "support/ScriptedDialogs.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
+#include "ui/widgets/FileDrop.h"
 #include "ui/widgets/ReadingListView.h"
-#include "support/ScriptedDialogs.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -183,6 +187,64 @@ TEST_F(StatisticsWindows, NextOpenReplacesTheWindowOfItsKindOnly)
     ASSERT_FALSE(second.isNull());
     EXPECT_EQ(openFileListRealWindow(), second.data());
     EXPECT_EQ(openFileListWindow(), logger.data());
+}
+
+// Files named on the command line each get a window; the tool bar's Open
+// still replaces only the newest of its kind.
+TEST_F(StatisticsWindows, OwnWindowKeepsTheOpenWindowOfTheKind)
+{
+    const QString a = writeFile("a.vorn", RealTimeHeader + bodyLines(3));
+    const QString b = writeFile("b.vorn", RealTimeHeader + bodyLines(4));
+    QPointer<StatisticsWindow> first = OpenDataFileAt(a, AnalysisHost(), WindowUse::OwnWindow);
+    QPointer<StatisticsWindow> second = OpenDataFileAt(b, AnalysisHost(), WindowUse::OwnWindow);
+    ASSERT_TRUE(first && second);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(first && first->isVisible());
+    EXPECT_EQ(second->windowTitle(), "b.vorn");
+    delete first;
+}
+
+TEST_F(StatisticsWindows, DataFilesAmongDroppedUrls)
+{
+    const QList<QUrl> urls = { QUrl::fromLocalFile("/d/a.vorn"), QUrl("https://x/b.vorn"),
+                               QUrl::fromLocalFile("/d/c.txt"), QUrl::fromLocalFile("/d/D.VORN"),
+                               QUrl::fromLocalFile("/d/e.vorn.bak") };
+    EXPECT_EQ(DataFilesAmong(urls), QStringList({ "/d/a.vorn", "/d/D.VORN" }));
+}
+
+// A drop opens as Open does: in place of the window of its kind, and not
+// while recording, which says so as Open does.
+TEST_F(StatisticsWindows, DroppedFileOpensAsOpenDoesAndWaitsForNoRecording)
+{
+    bool recording = false;
+    host.recording = [&recording] { return recording; };
+    StatisticsWindow *w = open(writeFile("a.vorn", RealTimeHeader + bodyLines(3)));
+    ASSERT_NE(w, nullptr);
+    const QString b = writeFile("b.vorn", RealTimeHeader + bodyLines(5));
+    const auto drop = [&](QWidget *target) {
+        QMimeData mime;
+        mime.setUrls({ QUrl::fromLocalFile(b), QUrl::fromLocalFile(dir.filePath("x.txt")) });
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+        QCoreApplication::processEvents();
+    };
+
+    recording = true;
+    drop(w);
+    EXPECT_EQ(dialogs.messageTexts().last(), recordingModeMessage());
+    EXPECT_EQ(openFileListRealWindow(), w);
+
+    recording = false;
+    drop(w);
+    StatisticsWindow *dropped = openFileListRealWindow();
+    ASSERT_NE(dropped, nullptr);
+    EXPECT_NE(dropped, w);
+    EXPECT_EQ(dropped->windowTitle(), "b.vorn");
+    EXPECT_EQ(dropped->findChild<ReadingListView *>()->model()->count(), 5);
 }
 
 TEST_F(StatisticsWindows, BrokenBodyLineKeepsEarlierRowsAndSaysWhere)

@@ -6,6 +6,7 @@
 #include "ui/core/Delay.h"
 #include "ui/core/PanelTimers.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDateTime>
 #include <QGroupBox>
@@ -30,6 +31,14 @@ void click(QWidget *widget)
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
     QCoreApplication::sendEvent(widget, &release);
+}
+
+// What a screen reader gets: "name = value".
+QString spoken(QWidget *widget)
+{
+    QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
+    return a ? a->text(QAccessible::Name) + QStringLiteral(" = ") + a->text(QAccessible::Value)
+             : QString();
 }
 
 struct ClockWindow
@@ -105,7 +114,7 @@ TEST(ClockWindowRefresh, MeterClockStopsThePanelUntilTheWindowCloses)
     EXPECT_TRUE(w.setup.showMeterTime());
     Delay(0.45);
     EXPECT_EQ(w.meterTime->text(), "2013/03/13 08:05:09");
-    EXPECT_EQ(w.meterTime->accessibleName(), "Meter Time: 2013/03/13 08:05:09");
+    EXPECT_EQ(spoken(w.meterTime), "Meter Time = 2013/03/13 08:05:09");
     EXPECT_TRUE(w.timersOff());
     EXPECT_TRUE(w.port.written().startsWith("I"));
 
@@ -113,7 +122,7 @@ TEST(ClockWindowRefresh, MeterClockStopsThePanelUntilTheWindowCloses)
     Delay(0.45);
     EXPECT_EQ(w.meterTime->text(), "Meter Time");
     EXPECT_TRUE(w.timersOff());
-    EXPECT_EQ(w.meterTime->accessibleName(), "Meter Time");
+    EXPECT_EQ(spoken(w.meterTime), "Meter Time = Meter Time");
 
     w.setup.close();
     EXPECT_TRUE(w.timersOn());
@@ -131,6 +140,25 @@ TEST(ClockWindowRefresh, PcClockShowsYearFirst)
     const QDateTime shown = QDateTime::fromString(w.pcTime->text(), "yyyy/MM/dd HH:mm:ss");
     EXPECT_LE(qAbs(shown.secsTo(QDateTime::currentDateTime())), 2);
     EXPECT_TRUE(w.timersOn()); // the PC clock needs no meter
+}
+
+// Without a mouse: the labels' accessible action switches them as a click
+// does.
+TEST(ClockWindowRefresh, AccessibleActionSwitchesTheClock)
+{
+    ClockWindow w;
+    w.setup.show();
+    QAccessibleInterface *pc = QAccessible::queryAccessibleInterface(w.pcTime);
+    ASSERT_NE(pc->actionInterface(), nullptr);
+    const QString toggle = QAccessibleActionInterface::toggleAction();
+    ASSERT_TRUE(pc->actionInterface()->actionNames().contains(toggle));
+    pc->actionInterface()->doAction(toggle);
+    Delay(0.45);
+    EXPECT_NE(w.pcTime->text(), "PC System Time");
+    EXPECT_EQ(spoken(w.pcTime), "PC System Time = " + w.pcTime->text());
+    pc->actionInterface()->doAction(toggle);
+    Delay(0.45);
+    EXPECT_EQ(spoken(w.pcTime), "PC System Time = PC System Time");
 }
 
 TEST(ClockWindowRefresh, ClosingWhileTheMeterIsSilentEndsTheWait)

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -64,14 +65,33 @@ TEST_F(PortWindowTest, OkWithoutChangeChoosesCom1)
     EXPECT_FALSE(port.isVisible()); // closed after handing over
 }
 
-TEST_F(PortWindowTest, EnterInTheNameAcceptsLikeOk)
+// Typed key by key, so that the combo box's completion has its say.
+TEST(PortWindowTyping, EnterAndOkGiveTheSameAnswerForTheSameText)
 {
-    int chosen = -1;
-    QObject::connect(&port, &Port::portChosen, [&](int n) { chosen = n; });
-    auto *combo = child<QComboBox>("TxtCOM");
-    combo->setEditText(QStringLiteral("COM12"));
-    Q_EMIT combo->lineEdit()->returnPressed();
-    EXPECT_EQ(chosen, 12);
+    const struct
+    {
+        const char *typed;
+        int expected;
+    } cases[] = { { "COM12", 12 }, { "COM3", 3 }, { "com3", 0 }, { "Com1", 0 }, { "COM3 ", 0 } };
+    for (const auto &c : cases) {
+        int byEnter = -1;
+        int byOk = -1;
+        for (const bool enter : { true, false }) {
+            Port port;
+            port.show();
+            int &chosen = enter ? byEnter : byOk;
+            QObject::connect(&port, &Port::portChosen, [&chosen](int n) { chosen = n; });
+            auto *combo = port.findChild<QComboBox *>(QStringLiteral("TxtCOM"));
+            combo->lineEdit()->clear();
+            QTest::keyClicks(combo->lineEdit(), QLatin1String(c.typed));
+            if (enter)
+                QTest::keyClick(combo->lineEdit(), Qt::Key_Return);
+            else
+                port.findChild<QPushButton *>(QStringLiteral("CmdOK"))->click();
+        }
+        EXPECT_EQ(byEnter, c.expected) << c.typed;
+        EXPECT_EQ(byOk, c.expected) << c.typed;
+    }
 }
 
 TEST_F(PortWindowTest, OnlyExactNamesChoose)

@@ -11,3 +11,9 @@ vorn_add_test(program_run_test
 vorn_add_test(panel_download_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/panel_download_test.cpp
   LIBS vorn_panel_windows vorn_test_support)
+vorn_add_test(accessibility_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/accessibility_test.cpp
+  LIBS vorn_panel_windows)
+vorn_add_test(command_line_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp LIBS vorn_panel)
+target_compile_definitions(command_line_test PRIVATE VORN_PROGRAM="$<TARGET_FILE:vorn>")
+add_dependencies(command_line_test vorn)

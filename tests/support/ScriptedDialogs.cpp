@@ -81,6 +81,21 @@ MessageAnswer ScriptedDialogs::message(QWidget *, const QString &text, const QSt
     return MessageAnswer::No;
 }
 
+MessageAnswer ScriptedDialogs::messageWithChoice(QWidget *, const QString &text,
+                                                 const QString &reason,
+                                                 const QString &choiceCaption, MessageIcon icon)
+{
+    Call call = newCall(Kind::Message);
+    call.text = text;
+    call.reason = reason;
+    call.choice = choiceCaption;
+    call.icon = icon;
+    MessageAnswer answer = MessageAnswer::Ok;
+    call.answered = takeFront(m_messages, answer);
+    m_calls.push_back(call);
+    return answer == MessageAnswer::Yes ? MessageAnswer::Yes : MessageAnswer::Ok;
+}
+
 std::optional<QString> ScriptedDialogs::input(QWidget *, const QString &prompt,
                                               const QString &title, const QString &defaultText)
 {

@@ -27,6 +27,8 @@ public:
         MessageIcon icon = MessageIcon::None;
         MessageButtons buttons = MessageButtons::Ok;
         QString defaultText;
+        QString reason; // below a message with a choice
+        QString choice; // its second button
         QString filter; // pipe form, as passed
         bool askOverwrite = false;
         bool allowCopies = false;
@@ -63,6 +65,9 @@ public:
 
     MessageAnswer message(QWidget *parent, const QString &text, const QString &title,
                           MessageIcon icon, MessageButtons buttons) override;
+    // Answered from the message answers: Yes takes the second button.
+    MessageAnswer messageWithChoice(QWidget *parent, const QString &text, const QString &reason,
+                                    const QString &choiceCaption, MessageIcon icon) override;
     std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
                                  const QString &defaultText) override;
     QString openFileName(QWidget *parent, const QString &pipeFilter) override;

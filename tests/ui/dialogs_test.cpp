@@ -1,13 +1,17 @@
 #include "ui/widgets/Dialogs.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/widgets/RememberedFolders.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -263,6 +267,66 @@ TEST(QtDialogs, SaveDialogGetsTheConvertedFilterAndTheOverwriteChoice)
     }
 }
 
+TEST(QtDialogs, NoDeviceBoxGivesTheReasonAndTheSecondWayOn)
+{
+    for (const bool choose : { true, false }) {
+        QString text;
+        QString reason;
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            text = box->text();
+            reason = box->informativeText();
+            for (QAbstractButton *button : box->buttons()) {
+                if ((button->text() == "Open Data Files") == choose)
+                    button->click();
+            }
+        });
+        EXPECT_EQ(dialogs().messageWithChoice(nullptr, "No device found, try again!",
+                                              "COM3 (/dev/ttyUSB2): Permission denied",
+                                              "Open Data Files", MessageIcon::Critical),
+                  choose ? MessageAnswer::Yes : MessageAnswer::Ok);
+        EXPECT_EQ(text, "No device found, try again!");
+        EXPECT_EQ(reason, "COM3 (/dev/ttyUSB2): Permission denied");
+    }
+}
+
+// Each kind of file dialog starts where that kind was chosen last, also in
+// the next run; a cancelled dialog forgets nothing.
+TEST(QtDialogs, FileDialogsStartInTheFolderLastUsedForTheirKind)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("saved"));
+    ASSERT_TRUE(QDir(dir.path()).mkpath("opened"));
+    const QString filter = "Data Files (*.vorn)|*.vorn|";
+    const auto saveAnswering = [&](const QString &answer) {
+        QString shownFolder;
+        whenShown<QFileDialog>([&](QFileDialog *dialog) {
+            shownFolder = dialog->directory().absolutePath();
+            if (answer.isEmpty()) {
+                dialog->reject();
+                return;
+            }
+            dialog->selectFile(answer);
+            QMetaObject::invokeMethod(dialog, "accept"); // protected, but a slot
+        });
+        dialogs().saveFileName(nullptr, filter, false);
+        return shownFolder;
+    };
+    saveAnswering(dir.filePath("saved/a.vorn"));
+    EXPECT_EQ(saveAnswering(QString()), dir.filePath("saved"));
+    EXPECT_EQ(saveAnswering(QString()), dir.filePath("saved")); // a cancel keeps it
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataSaved), dir.filePath("saved"));
+    EXPECT_EQ(QSettings("VORN", "VORN").value("Folders/DataSaved").toString(),
+              dir.filePath("saved/a.vorn")); // kept for the next run
+
+    // The kinds are apart, and a folder that went away is no place to start.
+    RememberedFolders::remember(RememberedFolders::Kind::DataOpened, dir.filePath("opened/b.vorn"));
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataOpened), dir.filePath("opened"));
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataSaved), dir.filePath("saved"));
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::Reports), QString());
+    ASSERT_TRUE(QDir(dir.filePath("opened")).removeRecursively());
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataOpened), QString());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -271,6 +335,9 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The remembered folders go to a settings file of this run only.
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -205,6 +205,36 @@ TEST_F(ReadingListViewTest, AScreenReaderHearsTheHeaderAndTheCurrentRowsText)
     EXPECT_EQ(accessible->text(QAccessible::Value), model.time(3));
 }
 
+// The rows a screen reader walks follow the scrolling, and a cleared list
+// leaves no rows behind that still speak.
+TEST_F(ReadingListViewTest, AScreenReaderWalksTheRowsOnScreenAsATable)
+{
+    appendRows(model, 200);
+    view.resize(400, 300);
+    view.show();
+    ReadingGrid *levels = view.grid(2);
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(levels);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    EXPECT_EQ(table->tableInterface()->rowCount(), 200);
+
+    view.setTopRow(150);
+    ASSERT_GT(table->childCount(), 1);
+    EXPECT_LE(table->childCount(), levels->visibleRowCount() + 1);
+    EXPECT_EQ(table->child(0)->text(QAccessible::Name), model.level(150));
+    EXPECT_EQ(table->child(0)->tableCellInterface()->rowIndex(), 150);
+    EXPECT_FALSE(table->child(0)->rect().isEmpty());
+    QAccessibleInterface *farCell = table->tableInterface()->cellAt(3, 0);
+    EXPECT_TRUE(farCell->rect().isEmpty()); // scrolled out of sight
+    EXPECT_TRUE(farCell->state().invisible);
+
+    QAccessibleInterface *kept = table->child(0);
+    model.clear();
+    EXPECT_EQ(table->tableInterface()->rowCount(), 0);
+    EXPECT_EQ(table->childCount(), 0);
+    EXPECT_FALSE(kept->isValid());
+    EXPECT_EQ(kept->text(QAccessible::Name), QString());
+}
+
 TEST_F(ReadingListViewTest, ColumnWidthsAreTheTemplateTextsInTheWidgetsFont)
 {
     const char *templates[] = { "ABADEAA", "AAAAA/AA/AAHH:NN:SSA", "ABADEAAA" };

@@ -17,6 +17,9 @@ struct AnalysisHost
     // The panel's caption; when unset, the panel's window title.
     std::function<QString()> caption;
     std::function<void(const QString &)> setCaption;
+    // Whether the panel records now; files are not opened then. Unset: no
+    // panel, no recording.
+    std::function<bool()> recording;
 
     QString currentCaption() const
     {
@@ -24,6 +27,7 @@ struct AnalysisHost
             return caption();
         return panel ? panel->windowTitle() : QString();
     }
+    bool isRecording() const { return recording && recording(); }
     void showCaption(const QString &text) const
     {
         if (setCaption)

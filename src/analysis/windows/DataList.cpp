@@ -8,6 +8,7 @@
 #include "ui/core/ReadingListModel.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/ReadingListView.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -140,11 +141,10 @@ DataList *DataList::openWindow()
     return s_open.data();
 }
 
-QLabel *DataList::addBoard(const QString &name, const QString &accessibleName)
+ValueBoard *DataList::addBoard(const QString &name, const QString &accessibleName)
 {
-    auto *board = new QLabel(this);
+    auto *board = new ValueBoard(accessibleName, this);
     board->setObjectName(name);
-    board->setAccessibleName(accessibleName);
     board->setFrameShape(QFrame::Panel);
     board->setFrameShadow(QFrame::Sunken);
     board->setAlignment(Qt::AlignCenter);
@@ -183,7 +183,7 @@ void DataList::showLoggerSet(const LoggerSetView &set, int sampleInterval)
         { "BoardSEL", &set.BoardSEL },       { "BoardLeq", &set.BoardLeq },
     };
     for (const auto &[name, text] : texts)
-        findChild<QLabel *>(QString::fromLatin1(name))->setText(*text);
+        findChild<ValueBoard *>(QString::fromLatin1(name))->setText(*text);
     m_print->setEnabled(!set.levels.isEmpty());
     m_report->action()->setEnabled(!set.levels.isEmpty());
 

@@ -9,7 +9,7 @@
 
 class PanelTimers;
 class QAction;
-class QLabel;
+class ValueBoard;
 class QToolBar;
 class ReadingListModel;
 class ReadingListView;
@@ -58,7 +58,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QLabel *addBoard(const QString &name, const QString &accessibleName);
+    ValueBoard *addBoard(const QString &name, const QString &accessibleName);
     QString boardText(const char *name) const;
     void placeBeside(QWidget *panel);
 

@@ -83,7 +83,7 @@ StatisticsWindow *OpenDataFile(const AnalysisHost &host, bool recording)
     return OpenDataFileAt(path, host);
 }
 
-StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host)
+StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host, WindowUse use)
 {
     // Events run during the read: a second Open meanwhile is ignored.
     static bool reading = false;
@@ -101,7 +101,7 @@ StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host)
     const QString problem = contents.problem;
     const bool logger = contents.kind == DataFileKind::DataLogger;
     QPointer<StatisticsWindow> &slot = logger ? fileListWindow() : fileListRealWindow();
-    if (slot) {
+    if (slot && use == WindowUse::ReplaceOpen) {
         // Not close(): a window that is busy refuses to close, and this one
         // is replaced either way.
         slot->hide();
@@ -115,8 +115,28 @@ StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host)
     slot = window;
     window->show();
 
+    // The message runs events; the window may be gone by its end.
+    const QPointer<StatisticsWindow> shown = window;
     if (!problem.isEmpty()) {
         dialogs().message(window, problem, QString(), MessageIcon::Warning, MessageButtons::Ok);
     }
-    return slot;
+    return shown;
+}
+
+int OpenDroppedDataFiles(const QStringList &paths, const AnalysisHost &host)
+{
+    if (paths.isEmpty())
+        return 0;
+    if (host.isRecording()) {
+        dialogs().message(host.panel, recordingModeMessage(), QString(), MessageIcon::Critical,
+                          MessageButtons::Ok);
+        return 0;
+    }
+    const WindowUse use = host.panel ? WindowUse::ReplaceOpen : WindowUse::OwnWindow;
+    int opened = 0;
+    for (const QString &path : paths) {
+        if (OpenDataFileAt(path, host, use))
+            ++opened;
+    }
+    return opened;
 }

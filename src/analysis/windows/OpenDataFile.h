@@ -12,8 +12,18 @@ class StatisticsWindow;
 // back on every path. Returns the window, or nullptr when nothing was opened.
 StatisticsWindow *OpenDataFile(const AnalysisHost &host, bool recording);
 
+// Whether a file opens in place of the open window of its kind (the tool
+// bar's Open) or in a window of its own (files named on the command line).
+enum class WindowUse { ReplaceOpen, OwnWindow };
+
 // The same without the dialog, for a file already chosen.
-StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host);
+StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host,
+                                 WindowUse use = WindowUse::ReplaceOpen);
+
+// Files dropped on a window: refused while the panel records, with the same
+// message as Open; otherwise each is opened as Open does, or, without a
+// panel, in a window of its own. Returns the number of windows opened.
+int OpenDroppedDataFiles(const QStringList &paths, const AnalysisHost &host);
 
 QString recordingModeMessage();
 QString dataFileFilter();

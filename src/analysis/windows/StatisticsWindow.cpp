@@ -3,6 +3,7 @@
 #include "ui/widgets/ToolbarIcons.h"
 
 #include "ListGraphs.h"
+#include "OpenDataFile.h"
 #include "PrintStatisticsReport.h"
 #include "graphs/windows/Plot.h"
 
@@ -10,7 +11,9 @@
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/FileDrop.h"
 #include "ui/widgets/ReadingListView.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -38,11 +41,10 @@ int imageOf(const QString &key)
     return PrintImage;
 }
 
-QLabel *newBoard(const QString &name, const QString &accessibleName, QWidget *parent)
+ValueBoard *newBoard(const QString &name, const QString &accessibleName, QWidget *parent)
 {
-    auto *board = new QLabel(parent);
+    auto *board = new ValueBoard(accessibleName, parent);
     board->setObjectName(name);
-    board->setAccessibleName(accessibleName);
     board->setFrameShape(QFrame::Panel);
     board->setFrameShadow(QFrame::Sunken);
     board->setAlignment(Qt::AlignCenter);
@@ -62,6 +64,11 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     setObjectName(layout.objectName);
     setWindowTitle(layout.designedCaption);
     setAttribute(Qt::WA_DeleteOnClose);
+    AcceptDataFileDrops(this, [this](const QStringList &paths) {
+        // A copy: opening a file of this window's kind replaces this window.
+        const AnalysisHost host = m_host;
+        OpenDroppedDataFiles(paths, host);
+    });
 
     // The rows go into the model before any view is attached: a view that
     // follows 348,000 single inserts costs far more than the read.
@@ -183,7 +190,7 @@ void StatisticsWindow::addBoard(QHBoxLayout *row, const QString &panelName, cons
         // The second board of a panel (the time of the maximum) says so.
         const QString accessibleName
             = name == boardNames.first() ? caption : caption + QStringLiteral(" Time");
-        QLabel *board = newBoard(name, accessibleName, panel);
+        ValueBoard *board = newBoard(name, accessibleName, panel);
         layout->addWidget(board);
         m_boards.insert(name, board);
     }
@@ -219,7 +226,7 @@ QAction *StatisticsWindow::toolBarAction(const QString &key) const
     return m_toolBar->findChild<QAction *>(key, Qt::FindDirectChildrenOnly);
 }
 
-QLabel *StatisticsWindow::board(const QString &name) const
+ValueBoard *StatisticsWindow::board(const QString &name) const
 {
     return m_boards.value(name);
 }

@@ -4,6 +4,7 @@
 
 #include "analysis/ListDistribution.h"
 #include "analysis/StatisticsReport.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QMap>
 #include <QWidget>
@@ -11,7 +12,6 @@
 #include "ReportCommand.h"
 
 class QAction;
-class QLabel;
 class QPushButton;
 class QToolBar;
 class ReadingListModel;
@@ -33,7 +33,7 @@ public:
     QAction *toolBarAction(const QString &key) const;
     QWidget *resolutionPanel() const { return m_resolution; }
     // The board of a control name such as "BoardCA"; nullptr if absent.
-    QLabel *board(const QString &name) const;
+    ValueBoard *board(const QString &name) const;
     double samplingInterval() const { return m_samplingInterval; }
 
     // The tool bar's click, by the button's key: "Plot", "Ln" or "Print".
@@ -76,7 +76,7 @@ private:
     ReadingListView *m_list = nullptr;
     QToolBar *m_toolBar = nullptr;
     QWidget *m_resolution = nullptr;
-    QMap<QString, QLabel *> m_boards;
+    QMap<QString, ValueBoard *> m_boards;
     QStringList m_boardOrder;
     double m_samplingInterval = 0.0;
     bool m_busy = false;

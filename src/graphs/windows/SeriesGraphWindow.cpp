@@ -1,5 +1,6 @@
 #include "SeriesGraphWindow.h"
 #include "ui/widgets/Shortcuts.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -14,11 +15,12 @@
 
 namespace {
 
+// Without an accessible name of its own a label is spoken by its text, which
+// stays true when the text changes (the unit of the Y axis).
 QLabel *namedLabel(const char *name, const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
-    label->setAccessibleName(text);
     return label;
 }
 
@@ -147,10 +149,10 @@ SeriesGraphWindow::SeriesGraphWindow(const QString &yUnitName, const QString &yU
     auto *cursorGrid = new QGridLayout(cursorFrame);
     cursorGrid->addWidget(namedLabel("Label1", QStringLiteral("No.s ( X ) :"), cursorFrame), 0, 0);
     cursorGrid->addWidget(namedLabel("Label2", QStringLiteral("Value ( Y ) :"), cursorFrame), 1, 0);
-    m_xPosition = namedLabel("XPosition", QString(), cursorFrame);
-    m_xPosition->setAccessibleName(QStringLiteral("No.s ( X )"));
-    m_yPosition = namedLabel("YPosition", QString(), cursorFrame);
-    m_yPosition->setAccessibleName(QStringLiteral("Value ( Y )"));
+    m_xPosition = new ValueBoard(QStringLiteral("No.s ( X )"), cursorFrame);
+    m_xPosition->setObjectName(QStringLiteral("XPosition"));
+    m_yPosition = new ValueBoard(QStringLiteral("Value ( Y )"), cursorFrame);
+    m_yPosition->setObjectName(QStringLiteral("YPosition"));
     cursorGrid->addWidget(m_xPosition, 0, 1);
     cursorGrid->addWidget(m_yPosition, 1, 1);
     frameLayout->addWidget(cursorFrame);

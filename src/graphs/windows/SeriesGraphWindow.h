@@ -15,6 +15,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QVBoxLayout;
+class ValueBoard;
 
 // The layout and interaction both series graphs share: the graph, the range
 // boxes, the track modes with their descriptions, the cursor read-out and the
@@ -73,8 +74,8 @@ private:
     QLabel *m_yUnit = nullptr;
     QComboBox *m_combo = nullptr;
     QPlainTextEdit *m_description = nullptr;
-    QLabel *m_xPosition = nullptr;
-    QLabel *m_yPosition = nullptr;
+    ValueBoard *m_xPosition = nullptr;
+    ValueBoard *m_yPosition = nullptr;
     QPushButton *m_reset = nullptr;
     QPushButton *m_print = nullptr;
     QVBoxLayout *m_leftColumn = nullptr;

@@ -5,6 +5,7 @@
 #include "ui/core/ComPortNames.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -47,6 +48,9 @@ Port::Port(QWidget *parent)
     m_txtCom->setAccessibleName(QStringLiteral("COM port"));
     m_txtCom->setEditable(true);
     m_txtCom->setInsertPolicy(QComboBox::NoInsert);
+    // Names count exactly, typed or picked: a completion that ignored case
+    // would turn "com3" into "COM3" on Enter while OK refuses it.
+    m_txtCom->completer()->setCaseSensitivity(Qt::CaseSensitive);
     m_txtCom->addItems(ComPortNames::names());
     m_txtCom->setCurrentIndex(0);
     m_txtCom->setEditText(QStringLiteral("COM1"));

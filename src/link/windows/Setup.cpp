@@ -5,6 +5,7 @@
 #include "link/Twips.h"
 #include "ui/core/SerialPort.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QDateTime>
 #include <QGroupBox>
@@ -23,13 +24,13 @@ const QString MeterTimeCaption = QStringLiteral("Meter Time");
 const QString PcTimeCaption = QStringLiteral("PC System Time");
 constexpr int OffsetBelowPanelTopTwips = 1000;
 
-QLabel *makeClockLabel(const QString &name, const QString &caption, const QString &description,
-                       QWidget *parent)
+ValueBoard *makeClockLabel(const QString &name, const QString &caption, const QString &description,
+                           QWidget *parent)
 {
-    auto *label = new QLabel(caption, parent);
+    auto *label = new ValueBoard(caption, caption, parent);
     label->setObjectName(name);
-    label->setAccessibleName(caption);
     label->setAccessibleDescription(description);
+    label->setActionName(description);
     label->setAlignment(Qt::AlignCenter);
     label->setFrameShape(QFrame::Panel);
     label->setFrameShadow(QFrame::Sunken);
@@ -45,13 +46,11 @@ QLabel *makeClockLabel(const QString &name, const QString &caption, const QStrin
     return label;
 }
 
-// A screen reader hears which clock a time belongs to.
-void showClock(QLabel *label, const QString &caption, const QString &text)
+// A screen reader hears the clock's caption as the name and the time as the
+// value.
+void showClock(ValueBoard *label, const QString &text)
 {
-    if (label->text() == text)
-        return;
     label->setText(text);
-    label->setAccessibleName(text == caption ? caption : caption + QStringLiteral(": ") + text);
 }
 
 bool isToggleEvent(QEvent *event)
@@ -86,6 +85,10 @@ Setup::Setup(LinkOwner &link, PanelTimers &panelTimers, QWidget *panel)
                                  tr("Click to show or hide the PC clock"), m_frameTime);
     m_lblMeterTime->installEventFilter(this);
     m_lblPcTime->installEventFilter(this);
+    // Without a mouse the same switch is the labels' accessible action.
+    connect(m_lblMeterTime, &ValueBoard::activated, this,
+            [this] { m_showMeterTime = !m_showMeterTime; });
+    connect(m_lblPcTime, &ValueBoard::activated, this, [this] { m_showPcTime = !m_showPcTime; });
     auto *frameLayout = new QVBoxLayout(m_frameTime);
     frameLayout->addWidget(m_lblMeterTime);
     frameLayout->addWidget(m_lblPcTime);
@@ -169,20 +172,20 @@ void Setup::refresh()
         if (const auto hold = m_link.tryHold(Exchange::ClockRead)) {
             const auto meterTime = ReadMeterClock(hold->port(), [this] { return m_closed; });
             if (meterTime)
-                showClock(m_lblMeterTime, MeterTimeCaption, *meterTime);
+                showClock(m_lblMeterTime, *meterTime);
         }
         if (m_closed)
             return;
     } else {
-        showClock(m_lblMeterTime, MeterTimeCaption, MeterTimeCaption);
+        showClock(m_lblMeterTime, MeterTimeCaption);
     }
 
     if (m_showPcTime)
-        showClock(m_lblPcTime, PcTimeCaption,
+        showClock(m_lblPcTime,
                   QLocale::c().toString(QDateTime::currentDateTime(),
                                         QStringLiteral("yyyy/MM/dd HH:mm:ss")));
     else
-        showClock(m_lblPcTime, PcTimeCaption, PcTimeCaption);
+        showClock(m_lblPcTime, PcTimeCaption);
 
     if (m_setRequested)
         trySetMeterTime();

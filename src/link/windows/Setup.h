@@ -9,7 +9,7 @@
 
 class LinkOwner;
 class QGroupBox;
-class QLabel;
+class ValueBoard;
 class QPushButton;
 
 // The meter clock window: shows the meter's clock beside the PC's and sets the
@@ -52,8 +52,8 @@ private:
     QWidget *m_panel;
 
     QGroupBox *m_frameTime;
-    QLabel *m_lblMeterTime;
-    QLabel *m_lblPcTime;
+    ValueBoard *m_lblMeterTime;
+    ValueBoard *m_lblPcTime;
     QPushButton *m_cmdSetTime;
     QPushButton *m_cmdExit;
     QTimer m_timer1;

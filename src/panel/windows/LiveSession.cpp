@@ -16,6 +16,7 @@
 #include "recording/windows/RecordingController.h"
 #include "recording/windows/SaveDataPanel.h"
 #include "recording/windows/ToolbarCommands.h"
+#include "ui/widgets/FileDrop.h"
 #include "ui/widgets/ReadingListView.h"
 
 #include <QDateTime>
@@ -102,12 +103,10 @@ void LiveSession::connectToolbar()
     actions.isRecording = [this] { return m_recording->recording(); };
     actions.beginSaveChoice = [this] { m_recording->BeginSaveChoice(); };
     actions.stopRecording = [this] { m_recording->StopRecording(); };
-    actions.openDataFile = [this] {
-        AnalysisHost host;
-        host.panel = &m_panel;
-        host.timers = &m_panel.timers();
-        OpenDataFile(host, m_recording->recording());
-    };
+    actions.openDataFile = [this] { OpenDataFile(analysisHost(), m_recording->recording()); };
+    AcceptDataFileDrops(&m_panel, [this](const QStringList &paths) {
+        OpenDroppedDataFiles(paths, analysisHost());
+    });
     actions.memoryWindowOpen = [] { return loggerMemory().MemoryWindowOpen; };
     actions.downloadLoggerMemory = [this] {
         DownloadLoggerMemory(&m_panel, m_panel.link(), m_panel.timers(), *m_setHost,
@@ -135,6 +134,15 @@ void LiveSession::connectToolbar()
     connect(leq, &QPushButton::clicked, m_commands.get(), &ToolbarCommands::OnLeqButton);
     m_panel.statisticsArea()->layout()->addWidget(
         new TimedIntegrationBoard(m_commands->timedIntegration()));
+}
+
+AnalysisHost LiveSession::analysisHost()
+{
+    AnalysisHost host;
+    host.panel = &m_panel;
+    host.timers = &m_panel.timers();
+    host.recording = [this] { return m_recording->recording(); };
+    return host;
 }
 
 void LiveSession::connectLinkEvents()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/windows/AnalysisHost.h"
 #include "recording/MeasurementState.h"
 
 #include <QObject>
@@ -44,6 +45,8 @@ private:
     void sampleTick();
     void showTick(const SampleTickResult &result);
     LiveGraphData liveGraphData() const;
+    // What the statistics windows opened from the panel get of it.
+    AnalysisHost analysisHost();
 
     Panel &m_panel;
     MeasurementState m_state;

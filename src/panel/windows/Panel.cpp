@@ -10,6 +10,7 @@
 #include "ui/core/Delay.h"
 #include "ui/core/QtSerialPort.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -19,13 +20,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <exception>
+
 namespace {
 
-QLabel *valueBoard(const char *name, const QString &text, QGroupBox *titled)
+ValueBoard *valueBoard(const char *name, const QString &text, QGroupBox *titled)
 {
-    auto *board = new QLabel(text, titled);
+    auto *board = new ValueBoard(titled->title(), text, titled);
     board->setObjectName(QLatin1String(name));
-    board->setAccessibleName(titled->title());
     board->setAlignment(Qt::AlignCenter);
     board->setFrameShape(QFrame::Panel);
     board->setFrameShadow(QFrame::Sunken);
@@ -196,6 +198,7 @@ bool Panel::startUp()
 {
     move(0, 0);
     bool started = false;
+    QString reason;
     try {
         started = m_port->isOpen() || m_port->open(m_context.comPortNumber);
         if (started) {
@@ -203,14 +206,20 @@ bool Panel::startUp()
             Q_EMIT m_events.startingUp();
             m_timers.setTimer2Enabled(true);
             m_timers.setTimer1Enabled(true);
-        }
+        } else
+            reason = m_port->errorString();
+    } catch (const std::exception &e) {
+        started = false;
+        reason = QString::fromLocal8Bit(e.what());
     } catch (...) {
         started = false;
     }
     if (!started) {
         m_timers.setBothEnabled(false);
-        dialogs().message(nullptr, QStringLiteral("No device found, try again!"), QString(),
-                          MessageIcon::Critical, MessageButtons::Ok);
+        m_openFilesChosen = dialogs().messageWithChoice(
+                                nullptr, QStringLiteral("No device found, try again!"), reason,
+                                QStringLiteral("Open Data Files"), MessageIcon::Critical)
+            == MessageAnswer::Yes;
     }
     return started;
 }

@@ -19,6 +19,7 @@ class MeterDisplay;
 class PanelToolbar;
 class QFrame;
 class QLabel;
+class ValueBoard;
 class QPushButton;
 class SerialPort;
 
@@ -37,8 +38,11 @@ public:
     ~Panel() override;
 
     // Opens the port and starts the timers. On failure shows "No device
-    // found, try again!" and returns false; the program then ends.
+    // found, try again!" with the system's reason and returns false; the
+    // program then ends, unless the user chose to open data files instead
+    // (openFilesChosen()).
     bool startUp();
+    bool openFilesChosen() const { return m_openFilesChosen; }
 
     const PanelContext &context() const { return m_context; }
     const MeterReading &currentReading() const { return m_currentReading; }
@@ -99,14 +103,15 @@ private:
     PanelContext m_context;
     std::function<void(const QString &)> m_dispatch;
     bool m_closing = false;
+    bool m_openFilesChosen = false;
     bool m_captionWithDate = false;
 
     PanelToolbar *m_toolbar = nullptr;
     MeterDisplay *m_meterDisplay = nullptr;
     Keypad *m_keypad = nullptr;
-    QLabel *m_boardSfi = nullptr;
-    QLabel *m_boardCa = nullptr;
-    QLabel *m_boardLevel = nullptr;
+    ValueBoard *m_boardSfi = nullptr;
+    ValueBoard *m_boardCa = nullptr;
+    ValueBoard *m_boardLevel = nullptr;
     ClickableLabel *m_lblCom = nullptr;
     QFrame *m_statisticsArea = nullptr;
     QFrame *m_listArea = nullptr;

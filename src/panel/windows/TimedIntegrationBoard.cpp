@@ -2,6 +2,7 @@
 
 #include "recording/FormatTenths.h"
 #include "recording/TimedIntegration.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QLabel>
 #include <QTime>
@@ -19,12 +20,11 @@ QString clockText(int seconds)
 TimedIntegrationBoard::TimedIntegrationBoard(const TimedIntegration &integration, QWidget *parent)
     : QGroupBox(QStringLiteral("Timed Leq"), parent)
     , m_integration(integration)
-    , m_value(new QLabel(this))
+    , m_value(new ValueBoard(QStringLiteral("Timed Leq"), this))
 {
     setObjectName(QStringLiteral("BoardTimedLeq"));
     setAccessibleName(title());
     m_value->setObjectName(QStringLiteral("LblTimedLeq"));
-    m_value->setAccessibleName(title());
     m_value->setAlignment(Qt::AlignCenter);
     m_value->setTextFormat(Qt::PlainText);
     auto *layout = new QVBoxLayout(this);

@@ -2,7 +2,7 @@
 
 #include <QGroupBox>
 
-class QLabel;
+class ValueBoard;
 class TimedIntegration;
 
 // The panel's read-out of the timed Leq: the time left while it runs, then
@@ -23,5 +23,5 @@ private:
     void showState();
 
     const TimedIntegration &m_integration;
-    QLabel *m_value;
+    ValueBoard *m_value;
 };

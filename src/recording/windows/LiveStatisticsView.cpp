@@ -1,6 +1,7 @@
 #include "LiveStatisticsView.h"
 
 #include "recording/SampleTick.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -11,17 +12,16 @@
 
 namespace {
 
-QLabel *makeLabel(const QString &objectName, const QString &accessibleName)
+ValueBoard *makeLabel(const QString &objectName, const QString &accessibleName)
 {
-    auto *label = new QLabel;
+    auto *label = new ValueBoard(accessibleName);
     label->setObjectName(objectName);
-    label->setAccessibleName(accessibleName);
     return label;
 }
 
-QLabel *makeBoard(const QString &objectName, const QString &caption)
+ValueBoard *makeBoard(const QString &objectName, const QString &caption)
 {
-    QLabel *board = makeLabel(objectName, caption);
+    ValueBoard *board = makeLabel(objectName, caption);
     board->setFrameShape(QFrame::Panel);
     board->setFrameShadow(QFrame::Sunken);
     board->setAlignment(Qt::AlignCenter);
@@ -94,7 +94,7 @@ LiveStatisticsView::LiveStatisticsView(QWidget *parent)
     layout->addLayout(charts);
 }
 
-void LiveStatisticsView::setText(QLabel *label, const QString &text)
+void LiveStatisticsView::setText(ValueBoard *label, const QString &text)
 {
     if (label->text() != text)
         label->setText(text);
@@ -127,8 +127,8 @@ void LiveStatisticsView::showRecordingStarted(const QString &fileName)
 void LiveStatisticsView::showRecordingStopped()
 {
     m_lblRec->hide();
-    m_lblCount->clear();
-    m_lblFileName->clear();
+    m_lblCount->setText(QString());
+    m_lblFileName->setText(QString());
 }
 
 void LiveStatisticsView::showCopyProgress(qint64 lines)

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "ui/widgets/ValueBoard.h"
+
 #include <QWidget>
 
 #include <array>
 
-class QLabel;
 class QRadioButton;
 struct SampleTickResult;
 
@@ -29,28 +30,28 @@ public:
 
     int stripChart() const { return m_stripChart; }
 
-    QLabel *boardLeq() const { return m_boardLeq; }
-    QLabel *boardSel() const { return m_boardSel; }
-    QLabel *boardMaxdB() const { return m_boardMaxdB; }
-    QLabel *boardMaxTime() const { return m_boardMaxTime; }
-    QLabel *lblCount() const { return m_lblCount; }
-    QLabel *lblRec() const { return m_lblRec; }
-    QLabel *lblFileName() const { return m_lblFileName; }
+    ValueBoard *boardLeq() const { return m_boardLeq; }
+    ValueBoard *boardSel() const { return m_boardSel; }
+    ValueBoard *boardMaxdB() const { return m_boardMaxdB; }
+    ValueBoard *boardMaxTime() const { return m_boardMaxTime; }
+    ValueBoard *lblCount() const { return m_lblCount; }
+    ValueBoard *lblRec() const { return m_lblRec; }
+    ValueBoard *lblFileName() const { return m_lblFileName; }
 
 Q_SIGNALS:
     // 0 shows the level chart only, 1 the Leq chart, 2 the SEL chart.
     void stripChartChosen(int chart);
 
 private:
-    static void setText(QLabel *label, const QString &text);
+    static void setText(ValueBoard *label, const QString &text);
 
-    QLabel *m_boardLeq;
-    QLabel *m_boardSel;
-    QLabel *m_boardMaxdB;
-    QLabel *m_boardMaxTime;
-    QLabel *m_lblCount;
-    QLabel *m_lblRec;
-    QLabel *m_lblFileName;
+    ValueBoard *m_boardLeq;
+    ValueBoard *m_boardSel;
+    ValueBoard *m_boardMaxdB;
+    ValueBoard *m_boardMaxTime;
+    ValueBoard *m_lblCount;
+    ValueBoard *m_lblRec;
+    ValueBoard *m_lblFileName;
     std::array<QRadioButton *, 3> m_ssOpt {};
     int m_stripChart = LevelChart;
 };

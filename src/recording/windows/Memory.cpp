@@ -6,6 +6,7 @@
 #include "recording/LoggerSetDecoding.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ValueBoard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -105,11 +106,11 @@ void Memory::closeEvent(QCloseEvent *event)
     QWidget::closeEvent(event);
 }
 
-QLabel *Memory::addLabel(const QString &name, const QString &accessibleName, const QString &text)
+ValueBoard *Memory::addLabel(const QString &name, const QString &accessibleName,
+                             const QString &text)
 {
-    auto *label = new QLabel(text, this);
+    auto *label = new ValueBoard(accessibleName, text, this);
     label->setObjectName(name);
-    label->setAccessibleName(accessibleName);
     return label;
 }
 

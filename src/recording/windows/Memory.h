@@ -7,8 +7,8 @@
 
 class LoggerSetHost;
 class PanelTimers;
-class QLabel;
 class QPushButton;
+class ValueBoard;
 class QTableWidget;
 struct LoggerMemorySizes;
 struct LoggerSplit;
@@ -53,15 +53,15 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    QLabel *addLabel(const QString &name, const QString &accessibleName, const QString &text);
+    ValueBoard *addLabel(const QString &name, const QString &accessibleName, const QString &text);
 
     QWidget *m_panel;
     PanelTimers &m_timers;
     LoggerSetHost &m_host;
     QTableWidget *m_gridSet;
-    QLabel *m_lblSize;
-    QLabel *m_lblRemain;
-    QLabel *m_lblMessage;
+    ValueBoard *m_lblSize;
+    ValueBoard *m_lblRemain;
+    ValueBoard *m_lblMessage;
     QPushButton *m_cmdCancel;
     std::function<void()> m_onCancel;
     QPointer<QWidget> m_setWindow;

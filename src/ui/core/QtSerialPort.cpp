@@ -33,6 +33,13 @@ bool QtSerialPort::open(int portNumber)
         m_error
             = QStringLiteral("%1 (%2): %3")
                   .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
+#ifndef Q_OS_WIN
+        if (m_port.error() == QSerialPort::PermissionError)
+            m_error += QStringLiteral(
+                "\nYou need access to the device, or another program holds it. On Debian and "
+                "Ubuntu, serial devices belong to the group \"dialout\": add yourself with "
+                "\"sudo adduser $USER dialout\", then log out and in again.");
+#endif
         return false;
     }
     // 38400,n,8,1, no flow control. A port that takes the line settings

@@ -1,10 +1,13 @@
 #include "Dialogs.h"
 
+#include "RememberedFolders.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 
 namespace {
@@ -54,6 +57,22 @@ public:
         }
     }
 
+    MessageAnswer messageWithChoice(QWidget *parent, const QString &text, const QString &reason,
+                                    const QString &choiceCaption, MessageIcon icon) override
+    {
+        QMessageBox box(parent);
+        box.setWindowTitle(programName());
+        box.setText(text);
+        box.setInformativeText(reason);
+        box.setIcon(qtIcon(icon));
+        box.setStandardButtons(QMessageBox::Ok);
+        QPushButton *choice = box.addButton(choiceCaption, QMessageBox::ActionRole);
+        box.setDefaultButton(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+        box.exec();
+        return box.clickedButton() == choice ? MessageAnswer::Yes : MessageAnswer::Ok;
+    }
+
     std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
                                  const QString &defaultText) override
     {
@@ -67,8 +86,23 @@ public:
 
     QString openFileName(QWidget *parent, const QString &pipeFilter) override
     {
-        return QFileDialog::getOpenFileName(parent, programName(), QString(),
-                                            qtFilterFromPipeFilter(pipeFilter));
+        using RememberedFolders::Kind;
+        const QString path = QFileDialog::getOpenFileName(
+            parent, programName(), RememberedFolders::folder(Kind::DataOpened),
+            qtFilterFromPipeFilter(pipeFilter));
+        RememberedFolders::remember(Kind::DataOpened, path);
+        return path;
+    }
+
+    QStringList openFileNames(QWidget *parent, const QString &pipeFilter) override
+    {
+        using RememberedFolders::Kind;
+        const QStringList paths = QFileDialog::getOpenFileNames(
+            parent, programName(), RememberedFolders::folder(Kind::DataOpened),
+            qtFilterFromPipeFilter(pipeFilter));
+        if (!paths.isEmpty())
+            RememberedFolders::remember(Kind::DataOpened, paths.constFirst());
+        return paths;
     }
 
     // A name typed without extension is returned as typed: no suffix is
@@ -78,16 +112,28 @@ public:
         QFileDialog::Options options;
         if (!askOverwrite)
             options |= QFileDialog::DontConfirmOverwrite;
-        return QFileDialog::getSaveFileName(parent, programName(), QString(),
-                                            qtFilterFromPipeFilter(pipeFilter), nullptr, options);
+        using RememberedFolders::Kind;
+        const QString path = QFileDialog::getSaveFileName(
+            parent, programName(), RememberedFolders::folder(Kind::DataSaved),
+            qtFilterFromPipeFilter(pipeFilter), nullptr, options);
+        RememberedFolders::remember(Kind::DataSaved, path);
+        return path;
     }
 
     bool setUpPrinter(QWidget *parent, QPrinter &printer, bool allowCopies) override
     {
+        // Whoever printed to a PDF file last time finds the dialog set to
+        // print to a file in that folder again.
+        using RememberedFolders::Kind;
+        if (printer.outputFileName().isEmpty()
+            && !RememberedFolders::folder(Kind::Reports).isEmpty())
+            printer.setOutputFileName(RememberedFolders::lastFile(Kind::Reports));
         QPrintDialog dialog(&printer, parent);
         dialog.setWindowTitle(programName());
         if (dialog.exec() != QDialog::Accepted)
             return false;
+        if (printer.outputFormat() == QPrinter::PdfFormat)
+            RememberedFolders::remember(Kind::Reports, printer.outputFileName());
         // Qt's dialog cannot hide its copies box; a caller that prints one
         // copy gets one copy whatever was typed there.
         if (!allowCopies)
@@ -130,6 +176,21 @@ QString qtPattern(const QString &pattern)
 }
 
 } // namespace
+
+MessageAnswer DialogProvider::messageWithChoice(QWidget *parent, const QString &text,
+                                                const QString &reason, const QString &,
+                                                MessageIcon icon)
+{
+    message(parent, reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason, QString(),
+            icon, MessageButtons::Ok);
+    return MessageAnswer::Ok;
+}
+
+QStringList DialogProvider::openFileNames(QWidget *parent, const QString &pipeFilter)
+{
+    const QString path = openFileName(parent, pipeFilter);
+    return path.isEmpty() ? QStringList() : QStringList { path };
+}
 
 DialogProvider &dialogs()
 {

@@ -2,6 +2,7 @@
 
 #include <QPageLayout>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -29,10 +30,19 @@ public:
                                          const QString &title, const QString &defaultText)
         = 0;
 
+    // A message with the system's reason below its text and, beside OK, a
+    // button that offers another way on (choiceCaption). Returns Yes when that
+    // button was chosen, Ok otherwise.
+    virtual MessageAnswer messageWithChoice(QWidget *parent, const QString &text,
+                                            const QString &reason, const QString &choiceCaption,
+                                            MessageIcon icon);
+
     // File dialogs take the filter in its pipe form
     // ("Data Files (*.vorn)|*.vorn|All Files (*.*)|*.*|"). An empty result
     // means cancelled.
     virtual QString openFileName(QWidget *parent, const QString &pipeFilter) = 0;
+    // Several files at once; empty when cancelled.
+    virtual QStringList openFileNames(QWidget *parent, const QString &pipeFilter);
     virtual QString saveFileName(QWidget *parent, const QString &pipeFilter, bool askOverwrite) = 0;
 
     // Lets the user choose the printer, copies and orientation. False when
