@@ -14,13 +14,10 @@ public:
     using QObject::QObject;
 
 Q_SIGNALS:
-    // Start-up, after the port opened: measurement state to its start values.
-    void startingUp();
-
-    // Link lost, in this order: stop a running recording (its temporary file
-    // closed, no data file written); reset the live measurement state; then,
-    // after Timer2 stopped and "No COM" shows, empty the lists and clear the
-    // graphs, class tables and live log.
+    // Link lost, in this order: finish a running recording into its data file
+    // (every record taken is kept); reset the live measurement state (sums,
+    // maxima, class tables, live log); then, after Timer2 stopped and "No COM"
+    // shows, empty the list and clear the level chart and histograms.
     void linkLostStopRecording();
     void linkLostResetMeasurement();
     void linkLostClearLists();

@@ -189,7 +189,6 @@ void clearLiveStatistics(MeasurementState &state)
     state.LiveCount = 0;
     state.DamagedLevels = 0;
     state.ListCount = 0;
-    state.List.clear();
     state.Classes.clearCounts();
     state.History.LiveLogIndex = 0;
 }
@@ -199,6 +198,7 @@ void clearLiveStatistics(MeasurementState &state)
 void ResetLiveData(MeasurementState &state)
 {
     clearLiveStatistics(state);
+    state.List.clear();
     state.Classes.resetBounds(ClassTables::RefreshMin1dB, ClassTables::RefreshMin01dB);
 }
 

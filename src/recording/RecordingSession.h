@@ -57,6 +57,7 @@ SessionOutcome SaveList(const MeasurementState &state, const QString &targetPath
 void ResetLiveData(MeasurementState &state);
 
 // After the meter fell silent: the live statistics, the recording sums, the
-// list, the class tables and the history index start again. A running
-// recording must have been stopped first.
+// class tables and the history index start again. The list's rows stay until
+// the lost link's list step empties it. A running recording must have been
+// stopped first.
 void ResetAfterLinkLoss(MeasurementState &state);

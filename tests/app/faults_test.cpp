@@ -10,6 +10,7 @@
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "recording/windows/Memory.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/widgets/ReadingGrid.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -148,8 +149,14 @@ TEST_F(Faults, SilentMeterDuringARecordingKeepsEverySampleAndGoesOn)
         QString valueWhenLost;
         bool recordingWhenLost = true;
         QStringList fileWhenLost;
+        auto *levelGrid = panel->findChild<ReadingGrid *>(QStringLiteral("GridN2"));
+        ASSERT_NE(levelGrid, nullptr);
+        WaitUntil([&] { return levelGrid->rowCount() > 0; }, 3000);
+        const int rowsBeforeLoss = levelGrid->rowCount();
+        int rowsWhenLost = -1;
         const Watch lost([&] { return lblCom(panel) == QStringLiteral("No COM"); },
                          [&] {
+                             rowsWhenLost = levelGrid->rowCount();
                              figureWhenLost = lcd(panel);
                              valueWhenLost = lblValue(panel);
                              recordingWhenLost = panel->toolbar()->isRecording();
@@ -161,6 +168,8 @@ TEST_F(Faults, SilentMeterDuringARecordingKeepsEverySampleAndGoesOn)
         // taken from is empty, so no sample repeats a reading that no longer comes.
         EXPECT_EQ(figureWhenLost, QStringLiteral("64.2"));
         EXPECT_EQ(valueWhenLost, QString());
+        EXPECT_GT(rowsBeforeLoss, 0);
+        EXPECT_EQ(rowsWhenLost, 0) << "the list keeps rows of a lost link";
         if (canRecord) {
             // The recording ended into its file with every sample taken.
             EXPECT_FALSE(recordingWhenLost);

@@ -152,6 +152,8 @@ void LiveSession::connectLinkEvents()
             &RecordingController::stopForLostLink);
     connect(&events, &PanelEvents::linkLostResetMeasurement, m_recording.get(),
             &RecordingController::resetForLostLink);
+    connect(&events, &PanelEvents::linkLostClearLists, m_recording.get(),
+            &RecordingController::clearListForLostLink);
     connect(&events, &PanelEvents::linkLostClearGraphs, m_graphs, &LiveGraphs::clearAfterLinkLoss);
 }
 

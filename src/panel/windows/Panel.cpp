@@ -203,7 +203,6 @@ bool Panel::startUp()
         started = m_port->isOpen() || m_port->open(m_context.comPortNumber);
         if (started) {
             m_lblCom->setText(QStringLiteral("COM%1").arg(m_context.comPortNumber));
-            Q_EMIT m_events.startingUp();
             m_timers.setTimer2Enabled(true);
             m_timers.setTimer1Enabled(true);
         } else

@@ -214,13 +214,13 @@ void RecordingController::saveList()
 void RecordingController::ResetLiveData()
 {
     ::ResetLiveData(m_state);
-    Q_EMIT liveDataCleared();
 }
 
 void RecordingController::linkLost()
 {
     stopForLostLink();
     resetForLostLink();
+    clearListForLostLink();
 }
 
 void RecordingController::stopForLostLink()
@@ -232,7 +232,11 @@ void RecordingController::stopForLostLink()
 void RecordingController::resetForLostLink()
 {
     ResetAfterLinkLoss(m_state);
-    Q_EMIT liveDataCleared();
+}
+
+void RecordingController::clearListForLostLink()
+{
+    m_state.List.clear();
 }
 
 void RecordingController::finishBeforeClose()

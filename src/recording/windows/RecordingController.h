@@ -48,11 +48,12 @@ public:
     // Refresh.
     void ResetLiveData();
     // The meter fell silent: a running recording is finished into its file,
-    // then the live state starts again. The two halves are there for a panel
-    // that announces them one after the other.
+    // then the live state starts again and the list is emptied. The three
+    // steps are there for a panel that announces them one after the other.
     void linkLost();
     void stopForLostLink();
     void resetForLostLink();
+    void clearListForLostLink();
     // The panel closes: a running recording is finished into its file first.
     void finishBeforeClose();
 
@@ -63,8 +64,6 @@ Q_SIGNALS:
     void recordingChanged(bool recording);
     // Every tick, for the list, the charts and the histograms.
     void ticked(const SampleTickResult &result);
-    // The list, the charts and the histograms were emptied.
-    void liveDataCleared();
 
 private:
     void startRecording();
