@@ -1,5 +1,8 @@
 // Feeds arbitrary bytes to what reads the meter's replies: live frames ahead
 // of a reply, the clock reply, the interval reply and the live frame itself.
+// The exchanges read a reply in pieces as the port delivers them and skip
+// live frames after each piece; the first byte cuts the rest into such
+// pieces, and the reply must not depend on where the cuts fall.
 #include "link/ClockExchange.h"
 #include "link/LiveFrame.h"
 #include "link/MeterReading.h"
@@ -30,6 +33,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     for (const char byte : bytes)
         require(ClockFieldText(quint8(byte)).size() == 2 || quint8(byte) < 0x10);
+
+    if (!bytes.isEmpty()) {
+        const int piece = 1 + quint8(bytes.at(0)) % 7;
+        const QByteArray rest = bytes.mid(1);
+        QByteArray pieced;
+        for (qsizetype at = 0; at < rest.size(); at += piece)
+            pieced = SkipLeadingLiveFrames(pieced + rest.mid(at, piece));
+        require(pieced == SkipLeadingLiveFrames(rest));
+    }
 
     const QByteArray frame = LastSixBytes(bytes);
     require(frame.size() == std::min<qsizetype>(bytes.size(), 6));
