@@ -6,7 +6,8 @@
 #include <limits>
 
 // Forwards to the real port and notes when the meter last sent a byte, so the
-// owner can tell a silent meter from a quiet exchange.
+// owner can tell a silent meter from a quiet exchange. It also drops the rest
+// of a stream that nobody reads any more.
 class LinkOwner::WatchedPort : public SerialPort
 {
 public:
@@ -21,6 +22,8 @@ public:
     void close() override { m_port.close(); }
     QByteArray readAll() override
     {
+        if (skipping())
+            return {};
         QByteArray bytes = m_port.readAll();
         if (!bytes.isEmpty())
             m_lastByteMs = m_clock.elapsed();
@@ -28,6 +31,8 @@ public:
     }
     qint64 bytesWaiting() override
     {
+        if (skipping())
+            return 0;
         const qint64 count = m_port.bytesWaiting();
         if (count > 0)
             m_lastByteMs = m_clock.elapsed();
@@ -42,13 +47,34 @@ public:
     bool reopen() override { return m_port.reopen(); }
     QString errorString() const override { return m_port.errorString(); }
 
+    void skipUntilQuiet()
+    {
+        m_skipping = true;
+        m_lastSkippedMs = m_clock.elapsed();
+    }
+
     qint64 nowMs() const { return m_clock.elapsed(); }
     qint64 lastByteMs() const { return m_lastByteMs; }
     qint64 lastWriteMs() const { return m_lastWriteMs; }
 
 private:
+    bool skipping()
+    {
+        if (!m_skipping)
+            return false;
+        if (!m_port.readAll().isEmpty()) {
+            m_lastByteMs = m_clock.elapsed();
+            m_lastSkippedMs = m_lastByteMs;
+        }
+        if (m_clock.elapsed() - m_lastSkippedMs >= QuietLineMs)
+            m_skipping = false;
+        return m_skipping;
+    }
+
     SerialPort &m_port;
     QElapsedTimer m_clock;
+    bool m_skipping = false;
+    qint64 m_lastSkippedMs = 0;
     qint64 m_lastByteMs = -1;
     qint64 m_lastWriteMs = std::numeric_limits<qint64>::min() / 2;
 };
@@ -180,6 +206,11 @@ LinkOwner::Hold::Hold(LinkOwner &owner, Exchange exchange)
 LinkOwner::Hold::~Hold()
 {
     m_owner.release(m_exchange, m_silent, m_since.elapsed(), m_owner.m_port.isLost());
+}
+
+void LinkOwner::Hold::meterKeepsSending()
+{
+    m_owner.m_watched->skipUntilQuiet();
 }
 
 SerialPort &LinkOwner::Hold::port()

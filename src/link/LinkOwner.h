@@ -42,6 +42,9 @@ public:
     static constexpr qint64 SilenceLimitMs = LinkTiming::SilenceLimitMs;
     // Keys and setting letters that may wait for the link.
     static constexpr int MaxWaiting = 8;
+    // A meter sends its logger memory without a gap and holds its live frames
+    // for half a second after it: this much quiet ends a stream nobody reads.
+    static constexpr qint64 QuietLineMs = 250;
 
     class Hold;
 
@@ -112,6 +115,11 @@ public:
     Exchange exchange() const { return m_exchange; }
     // The exchange gave up on a silent meter.
     void meterSilent() { m_silent = true; }
+    // The meter goes on sending what this exchange stopped reading (a
+    // cancelled logger transfer): input is dropped, whoever reads it, until
+    // the line has been quiet for QuietLineMs, so no byte of it is ever taken
+    // for a live frame. Meanwhile the poll hears nothing and shows "No COM".
+    void meterKeepsSending();
 
 private:
     friend class LinkOwner;

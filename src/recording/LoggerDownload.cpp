@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QStringList>
 
+#include <cmath>
+
 namespace {
 
 constexpr char EndPositionCommand = 'A';
@@ -240,6 +242,12 @@ LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownload
     return result;
 }
 
+bool MeterStillSending(const LoggerDownloadResult &result)
+{
+    return result.status == LoggerDownloadStatus::Cancelled && result.sizes
+        && result.receivedBytes < result.expectedBytes;
+}
+
 QString LoggerDownloadMessage(const LoggerDownloadResult &result)
 {
     switch (result.status) {
@@ -260,11 +268,16 @@ QString LoggerDownloadMessage(const LoggerDownloadResult &result)
     case LoggerDownloadStatus::Cancelled:
         if (!result.sizes)
             return {};
-        return QStringLiteral("The download was cancelled.\n%1 of %2 bytes arrived; %3 complete "
-                              "data sets are listed.")
-            .arg(result.receivedBytes)
-            .arg(result.expectedBytes)
-            .arg(result.split.sets.size());
+        return (MeterStillSending(result)
+                    ? QStringLiteral("The download was cancelled; the meter goes on sending for "
+                                     "about %1 s.")
+                          .arg(qint64(std::ceil(double(result.expectedBytes - result.receivedBytes)
+                                                / LoggerStreamBytesPerSecond)))
+                    : QStringLiteral("The download was cancelled."))
+            + QStringLiteral("\n%1 of %2 bytes arrived; %3 complete data sets are listed.")
+                  .arg(result.receivedBytes)
+                  .arg(result.expectedBytes)
+                  .arg(result.split.sets.size());
     case LoggerDownloadStatus::Completed:
         break;
     }

@@ -80,6 +80,12 @@ struct LoggerDownloadResult
 LoggerDownloadResult DownloadLoggerMemory(SerialPort &port, const LoggerDownloadHooks &hooks = {},
                                           const LoggerLinkLimits &limits = {});
 
+// The meter sends its memory at the line's speed: 38400 baud, ten bits a byte.
+constexpr double LoggerStreamBytesPerSecond = 3840.0;
+
+// A cancelled transfer leaves the meter sending the rest of its memory.
+bool MeterStillSending(const LoggerDownloadResult &result);
+
 // "0.0" of 100 x part / whole followed by "% Completed".
 QString PercentCompletedText(qint64 part, qint64 whole);
 

@@ -3,6 +3,7 @@
 #include "ui/core/Delay.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -141,6 +142,29 @@ TEST_F(LinkOwnerTest, KeysAndLettersAreRefusedWhileLostAndWaitingOnesDropped)
     EXPECT_FALSE(link.whenFree(Exchange::Key, [&ran] { ran << "key"; }));
     Delay(0.02);
     EXPECT_EQ(ran, QStringList({ "clock" }));
+}
+
+TEST_F(LinkOwnerTest, TheRestOfAStreamNobodyReadsIsDroppedUntilTheLineIsQuiet)
+{
+    // Frame-shaped memory bytes every 50 ms up to 600 ms, then the meter's
+    // own frame after half a second of quiet.
+    for (int at = 0; at <= 600; at += 50)
+        port.feedAfter(at, QByteArray("\x02\x03\x02\x03\x02\x03", 6));
+    port.feedAfter(1500, Live);
+    QElapsedTimer clock;
+    clock.start();
+    link.tryHold(Exchange::Download)->meterKeepsSending();
+
+    const auto hold = link.tryHold(Exchange::Poll);
+    QByteArray heard;
+    while (clock.elapsed() < 900) {
+        Delay(0.02);
+        heard += hold->port().readAll();
+    }
+    EXPECT_TRUE(heard.isEmpty()) << heard.toHex(' ').toStdString();
+    while (clock.elapsed() < 1800)
+        Delay(0.05);
+    EXPECT_EQ(hold->port().readAll(), Live);
 }
 
 TEST_F(LinkOwnerTest, LongExchangesAreAnnouncedShortOnesNot)

@@ -33,8 +33,9 @@ protected:
             GTEST_SKIP() << "no meter emulator built";
         loggerMemory() = LoggerMemory();
         QString why;
-        ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "72.4", "--set",
-                                     "records=3,level=60", "--set", "records=20000,level=70" },
+        ASSERT_TRUE(emulator.start(QStringList { "--signal", "constant", "--level", "72.4", "--set",
+                                                 "records=3,level=60", "--set" }
+                                       + QStringList { longSet() },
                                    &why))
             << why.toStdString();
         panel = std::make_unique<Panel>(1);
@@ -57,6 +58,9 @@ protected:
         if (Memory *window = Memory::openWindow())
             window->close();
     }
+
+    // About ten seconds of memory at the line's speed.
+    virtual QString longSet() const { return QStringLiteral("records=20000,level=70"); }
 
     QString text(const char *name)
     {
@@ -141,6 +145,44 @@ TEST_F(PanelDownloadTest, AMeterDeadInTheDownloadIsALostLinkAndNothingIsSampledA
     Delay(1.0);
     for (const qint64 at : sampledAtMs)
         EXPECT_LE(at, deathMs + 1600) << "a sample " << at - deathMs << " ms after the meter died";
+}
+
+// Records of 51.5 dB are the bytes 02 03 02 03 ...: any six of them that
+// start at an 02 look like a live frame of 77.0 dB.
+class PanelCancelledStreamTest : public PanelDownloadTest
+{
+protected:
+    QString longSet() const override { return QStringLiteral("records=12000,level=51.5,spread=0"); }
+};
+
+TEST_F(PanelCancelledStreamTest, TheRestOfACancelledTransferIsNeverReadAsALevel)
+{
+    ASSERT_TRUE(WaitUntil([&] { return text("LblValue") == QStringLiteral("72.4"); }, 2000));
+    // Every text the level label takes until the meter's own frames are back.
+    QStringList shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (shown.isEmpty() || shown.last() != text("LblValue"))
+            shown << text("LblValue");
+    });
+    watch.start(5);
+    Watch streaming(
+        [&] { return Memory::openWindow() && Memory::openWindow()->cancelButton()->isVisible(); },
+        [&] { QTimer::singleShot(1000, [] { Memory::openWindow()->cancelButton()->click(); }); });
+    click("Memory");
+    ASSERT_TRUE(streaming.seen());
+    const QString note = Memory::openWindow()->findChild<QLabel *>("LblMessage")->text();
+    EXPECT_TRUE(note.contains(QStringLiteral("goes on sending for about"))) << note.toStdString();
+
+    // The rest of the stream takes about five seconds; the panel hears no
+    // frame meanwhile ("No COM", an empty level) and mirrors the meter after.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return shown.size() >= 3 && shown.last() == QStringLiteral("72.4")
+                && text("LblCOM") == QStringLiteral("COM1");
+        },
+        10000));
+    EXPECT_EQ(shown, QStringList({ "72.4", "", "72.4" }));
 }
 
 } // namespace

@@ -63,6 +63,8 @@ Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timer
             window->showProgress(received, expected);
     };
     const LoggerDownloadResult result = DownloadLoggerMemory(hold->port(), hooks);
+    if (MeterStillSending(result))
+        hold->meterKeepsSending();
     if (window)
         window->offerCancel({});
     if (closing && closing())
