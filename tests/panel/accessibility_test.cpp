@@ -50,6 +50,10 @@ void expectBoards(QWidget *window, std::initializer_list<Board> boards)
         QAccessibleInterface *a = accessible(label);
         EXPECT_EQ(a->text(QAccessible::Name), QLatin1String(board.caption)) << board.name;
         EXPECT_EQ(a->text(QAccessible::Value), label->text()) << board.name;
+        // Linux screen readers read a label's text, never its Value.
+        QAccessibleTextInterface *text = a->textInterface();
+        ASSERT_NE(text, nullptr) << board.name;
+        EXPECT_EQ(text->text(0, text->characterCount()), label->text()) << board.name;
     }
 }
 

@@ -316,8 +316,11 @@ void ReadingGrid::setCurrentRow(int row)
         return;
     m_currentRow = row;
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, cellText(row));
+    // The new current row is a selected cell; AT-SPI takes value changes
+    // only from widgets with a numeric range.
+    if (QAccessible::isActive() && row >= topRow()) {
+        QAccessibleEvent event(this, QAccessible::Selection);
+        event.setChild(row - topRow());
         QAccessible::updateAccessibility(&event);
     }
     Q_EMIT currentRowChanged(row);

@@ -5,7 +5,10 @@
 
 namespace {
 
-class ValueBoardAccessible : public QAccessibleWidget
+// The value is offered twice: as the Value text (what Windows reads) and as a
+// read-only text (what AT-SPI clients on Linux read of a label; they never
+// see the Value text of a label).
+class ValueBoardAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {
 public:
     explicit ValueBoardAccessible(ValueBoard *board)
@@ -14,6 +17,38 @@ public:
     }
 
     ValueBoard *board() const { return static_cast<ValueBoard *>(widget()); }
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::TextInterface)
+            return static_cast<QAccessibleTextInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    // Read-only text without a cursor or selection.
+    QString text(int startOffset, int endOffset) const override
+    {
+        return board()->text().mid(startOffset, endOffset - startOffset);
+    }
+    int characterCount() const override { return int(board()->text().size()); }
+    int cursorPosition() const override { return 0; }
+    void setCursorPosition(int) override { }
+    int selectionCount() const override { return 0; }
+    void selection(int, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = 0;
+    }
+    void addSelection(int, int) override { }
+    void removeSelection(int) override { }
+    void setSelection(int, int, int) override { }
+    QRect characterRect(int) const override { return {}; }
+    int offsetAtPoint(const QPoint &) const override { return -1; }
+    void scrollToSubstring(int, int) override { }
+    QString attributes(int offset, int *startOffset, int *endOffset) const override
+    {
+        *startOffset = *endOffset = offset;
+        return {};
+    }
 
     QString text(QAccessible::Text kind) const override
     {
@@ -88,9 +123,12 @@ void ValueBoard::setText(const QString &text)
 {
     if (text == QLabel::text())
         return;
+    const QString old = QLabel::text();
     QLabel::setText(text);
+    // A text change, not a value change: AT-SPI sends value changes only
+    // for widgets with a numeric range and warns about any other.
     if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, text);
+        QAccessibleTextUpdateEvent event(this, 0, old, text);
         QAccessible::updateAccessibility(&event);
     }
 }

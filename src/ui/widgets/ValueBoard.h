@@ -3,8 +3,8 @@
 #include <QLabel>
 
 // A label that shows a value under a caption: a screen reader hears the
-// caption as its name and the shown text as its value, and is told whenever
-// the value changes. A plain QLabel with an accessible name speaks the name
+// caption as its name and the shown text as its value and its text, and is
+// told whenever the text changes. A plain QLabel with an accessible name speaks the name
 // only and keeps its text to itself.
 class ValueBoard : public QLabel
 {
