@@ -30,6 +30,7 @@ MeterDisplay::MeterDisplay(QWidget *parent)
     , m_soundBar(new LevelBar(this))
 {
     setObjectName(QStringLiteral("MeterDisplay"));
+    setAccessibleName(QStringLiteral("Meter display"));
     setFrameShape(QFrame::Box);
     setLineWidth(2);
     QPalette glass = palette();
