@@ -92,4 +92,7 @@ TEST(VornStats, ADamagedLevelLeavesEveryFigureFiniteInEachOutput)
     const StatsRun text = runStats({ "-" }, file);
     EXPECT_TRUE(text.out.contains(QRegularExpression(QStringLiteral("Leq:\\s+60\\.0"))))
         << text.out.toStdString();
+    // The marked one is left out as marked; the other is said to be left out.
+    EXPECT_TRUE(text.out.contains(QStringLiteral("Left out: 1 readings above 200.0 dB")))
+        << text.out.toStdString();
 }

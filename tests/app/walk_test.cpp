@@ -154,7 +154,13 @@ public:
 private:
     Panel *panel() const { return m_run.panel(); }
     PanelToolbar *toolbar() const { return panel()->toolbar(); }
-    AnalysisHost host() const { return AnalysisHost { panel(), &panel()->timers(), {}, {} }; }
+    AnalysisHost host() const
+    {
+        AnalysisHost host;
+        host.panel = panel();
+        host.timers = &panel()->timers();
+        return host;
+    }
 
     // A tool bar button the user can press now.
     bool wired(const QString &key) const

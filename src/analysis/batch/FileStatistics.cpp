@@ -83,6 +83,9 @@ void FileStatisticsBuilder::add(QStringView timeText, std::optional<int64_t> tim
         break;
     case LevelKind::OverRange:
         ++m_stats.overRange;
+        if (!energyLevel && !levelText.contains(u'L')
+            && !LevelEntersEnergySums(leadingLevelValue(levelText)))
+            ++m_stats.damaged;
         break;
     case LevelKind::Ordinary:
         if (!energyLevel)
@@ -170,5 +173,11 @@ QStringList methodDescription(const FileStatistics &stats)
     lines << QStringLiteral("Left out: %1 readings whose text starts with no number from Leq, SEL, "
                             "maximum and minimum (counted at 0.0 dB in the L table).")
                  .arg(stats.withoutNumber);
+    if (stats.damaged > 0)
+        lines << QStringLiteral("Left out: %1 readings above %2 dB, which only a damaged transfer "
+                                "carries, from Leq, SEL, maximum and minimum (counted at 145.0 dB "
+                                "in the L table).")
+                     .arg(stats.damaged)
+                     .arg(QString::number(HighestPlausibleLevel, 'f', 1));
     return lines;
 }

@@ -39,6 +39,10 @@ struct FileStatistics
     // Readings whose text has no number at its start (""): they count at
     // class 0 in the L table but enter no energy figure, maximum or minimum.
     qint64 withoutNumber = 0;
+    // Over-range readings above any range (only a damaged transfer carries
+    // one): they count at 145.0 dB in the L table but enter no energy
+    // figure, maximum or minimum.
+    qint64 damaged = 0;
     // Readings whose energy enters Leq and SEL: ordinary levels and
     // over-range readings that carry a value.
     qint64 energyReadings = 0;
