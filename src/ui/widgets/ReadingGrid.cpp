@@ -1,6 +1,7 @@
 #include "ReadingGrid.h"
 
 #include "ui/core/ReadingListModel.h"
+#include "ui/widgets/AccessibleFactory.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>
@@ -213,21 +214,6 @@ private:
     mutable QHash<int, QAccessible::Id> m_cells;
 };
 
-QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("ReadingGrid") && object && object->isWidgetType())
-        return new ReadingGridAccessible(static_cast<ReadingGrid *>(object));
-    return nullptr;
-}
-
-void installAccessibleFactoryOnce()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(accessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
 } // namespace
 
 ReadingGrid::ReadingGrid(ReadingListModel *model, int column, QWidget *parent)
@@ -235,7 +221,7 @@ ReadingGrid::ReadingGrid(ReadingListModel *model, int column, QWidget *parent)
     , m_model(model)
     , m_column(column)
 {
-    installAccessibleFactoryOnce();
+    installAccessibleFactoryOnce<ReadingGrid, ReadingGridAccessible>();
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     setAccessibleName(headerText());

@@ -1,5 +1,7 @@
 #include "ValueBoard.h"
 
+#include "ui/widgets/AccessibleFactory.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 
@@ -89,22 +91,6 @@ public:
     }
 };
 
-QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
-{
-    if (className == QLatin1String("ValueBoard") && object && object->isWidgetType())
-        return new ValueBoardAccessible(static_cast<ValueBoard *>(object));
-    return nullptr;
-}
-
-void installAccessibleFactoryOnce()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(accessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
-}
-
 } // namespace
 
 ValueBoard::ValueBoard(const QString &caption, QWidget *parent)
@@ -115,7 +101,7 @@ ValueBoard::ValueBoard(const QString &caption, QWidget *parent)
 ValueBoard::ValueBoard(const QString &caption, const QString &text, QWidget *parent)
     : QLabel(text, parent)
 {
-    installAccessibleFactoryOnce();
+    installAccessibleFactoryOnce<ValueBoard, ValueBoardAccessible>();
     setAccessibleName(caption);
 }
 
