@@ -6,6 +6,7 @@
 #include "LevelNumber.h"
 #include "RecordingCompanion.h"
 #include "RecordingTempFile.h"
+#include "SampleTick.h"
 #include "ui/core/DiskSync.h"
 
 #include <QDir>
@@ -80,6 +81,9 @@ RealTimeHeader headerOf(RecordingCompanion stored, const TempRecords &records)
         const QString time = QString::fromLatin1(fields.at(1));
         const QString text = QString::fromLatin1(fields.at(2));
         const double level = leadingLevelValue(text);
+        // As the tick does: a damaged frame's level enters no sum and no maximum.
+        if (!LevelEntersEnergySums(level))
+            continue;
         stored.Count += 1;
         stored.Energy += std::pow(10.0, level / 10.0);
         if (level > leadingLevelValue(stored.MaxText)) {

@@ -137,16 +137,21 @@ const std::vector<double> Levels { 61.0, 64.2, 70.5, 66.3, 72.1, 58.0, 71.9 };
 TEST_F(RecoveryTest, CrashedRecordingIsFinishedAsACleanStopWouldHave)
 {
     // The companion is written after the records it counts: a crash between
-    // the two leaves it one record behind the file.
+    // the two leaves it one record behind the file, and recovery counts that
+    // record itself, a damaged frame's level as the tick does (in no sum).
+    for (const double last : { Levels.back(), 3276.7 })
     for (const bool companionBehind : { false, true }) {
         SCOPED_TRACE(companionBehind ? "companion one record behind" : "companion current");
+        SCOPED_TRACE(last);
+        std::vector<double> levels = Levels;
+        levels.back() = last;
         QFile::remove(path("crash.vorn"));
         Recorder recorder(m_dir.path());
         ASSERT_TRUE(recorder.start(path("crash.vorn")).ok);
-        recorder.ticks({ Levels.begin(), Levels.end() - 1 });
+        recorder.ticks({ levels.begin(), levels.end() - 1 });
         ASSERT_TRUE(recorder.m_state.TempFile.drain());
         const QByteArray earlier = fileBytes(companion());
-        recorder.tick(Levels.back());
+        recorder.tick(levels.back());
         recorder.crash();
         if (companionBehind)
             writeFile(companion(), earlier);
@@ -157,7 +162,7 @@ TEST_F(RecoveryTest, CrashedRecordingIsFinishedAsACleanStopWouldHave)
         EXPECT_EQ(recovered.Path, path("crash.vorn"));
         EXPECT_EQ(recovered.Records, qint64(Levels.size() - 1));
         EXPECT_EQ(recovered.TornLines, 0);
-        EXPECT_EQ(fileBytes(path("crash.vorn")), cleanStopFile(Levels));
+        EXPECT_EQ(fileBytes(path("crash.vorn")), cleanStopFile(levels));
         EXPECT_TRUE(recovered.Message.contains(QDir::toNativeSeparators(path("crash.vorn"))));
         EXPECT_TRUE(recovered.Message.contains(QStringLiteral("with 6 records")));
         EXPECT_FALSE(QFile::exists(companion()));
