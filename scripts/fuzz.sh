@@ -14,6 +14,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j"$(nproc)" --target vorn_fuzz_targets
 mkdir -p "$build/crashes"
+# A small quarantine and hard limits, so that real growth fails the run
+# instead of hiding behind the sanitizer's own bookkeeping.
+export ASAN_OPTIONS="abort_on_error=1:quarantine_size_mb=32${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 for corpus in "$here"/tests/fuzz/corpus/*/; do
   name=$(basename "$corpus")
   scratch=$(mktemp -d)
@@ -23,6 +26,7 @@ for corpus in "$here"/tests/fuzz/corpus/*/; do
   log="$build/fuzz_$name.log"
   status=0
   "$build/fuzz_$name" -seed=1 -max_total_time="$seconds" -print_final_stats=1 \
+    -rss_limit_mb=512 -malloc_limit_mb=64 -max_len=4096 \
     -artifact_prefix="$build/crashes/$name-" "$scratch" >"$log" 2>&1 || status=$?
   rm -rf "$scratch"
   tail -n 12 "$log"

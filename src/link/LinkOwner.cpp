@@ -53,6 +53,11 @@ public:
         m_lastSkippedMs = m_clock.elapsed();
     }
 
+    // Input was being dropped at some time since sinceMs: the line was busy
+    // with a stream nobody reads, not silent.
+    bool droppedSince(qint64 sinceMs) const { return m_skipping || m_lastSkippedMs >= sinceMs; }
+
+    bool dropping() const { return m_skipping; }
     qint64 nowMs() const { return m_clock.elapsed(); }
     qint64 lastByteMs() const { return m_lastByteMs; }
     qint64 lastWriteMs() const { return m_lastWriteMs; }
@@ -74,7 +79,7 @@ private:
     SerialPort &m_port;
     QElapsedTimer m_clock;
     bool m_skipping = false;
-    qint64 m_lastSkippedMs = 0;
+    qint64 m_lastSkippedMs = std::numeric_limits<qint64>::min() / 2;
     qint64 m_lastByteMs = -1;
     qint64 m_lastWriteMs = std::numeric_limits<qint64>::min() / 2;
 };
@@ -109,6 +114,11 @@ std::optional<Exchange> LinkOwner::holder() const
 bool LinkOwner::longExchangeRunning() const
 {
     return m_held && (m_holder == Exchange::Download || m_holder == Exchange::Erase);
+}
+
+bool LinkOwner::droppingInput() const
+{
+    return m_watched->dropping();
 }
 
 void LinkOwner::setLinkBack()
@@ -174,8 +184,10 @@ void LinkOwner::release(Exchange exchange, bool silentByExchange, qint64 holdMs,
     // the command was already noticed by that command's own hold.
     const bool pollAfterCommand
         = exchange == Exchange::Poll && holdStartMs - m_watched->lastWriteMs() < SilenceLimitMs;
-    const bool silent
-        = portLost || (!pollAfterCommand && (silentByExchange || silentMs >= SilenceLimitMs));
+    // A line whose input is being dropped is busy, not silent.
+    const bool dropping = m_watched->droppedSince(holdStartMs);
+    const bool silent = portLost
+        || (!pollAfterCommand && !dropping && (silentByExchange || silentMs >= SilenceLimitMs));
     if (wasLong)
         Q_EMIT longExchangeChanged(false);
     if (silent && !m_lost) {

@@ -63,6 +63,9 @@ public:
     // recovery when a valid frame came.
     bool lost() const { return m_lost; }
     void setLinkBack();
+    // Input is being dropped (the rest of a cancelled transfer): the meter is
+    // busy, and what it shows is not known.
+    bool droppingInput() const;
 
     // Runs the action now when the link is free, else queues it to run, in
     // order, as soon as the link is released. Keys and setting letters are
@@ -118,7 +121,8 @@ public:
     // The meter goes on sending what this exchange stopped reading (a
     // cancelled logger transfer): input is dropped, whoever reads it, until
     // the line has been quiet for QuietLineMs, so no byte of it is ever taken
-    // for a live frame. Meanwhile the poll hears nothing and shows "No COM".
+    // for a live frame. Meanwhile the poll hears nothing, and a hold that
+    // finds the line busy with that stream does not take the meter for silent.
     void meterKeepsSending();
 
 private:

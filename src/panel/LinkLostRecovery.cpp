@@ -3,10 +3,19 @@
 #include "PanelEvents.h"
 #include "ui/core/PanelTimers.h"
 
-void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events)
+void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events,
+                      const std::function<bool()> &stillLost)
 {
+    // A step may wait (a recording's stop drains its writer) while the poll
+    // brings the meter back: the steps after that would switch sampling off
+    // for good, with no link-back left to switch it on.
+    const auto lost = [&stillLost] { return !stillLost || stillLost(); };
     Q_EMIT events.linkLostStopRecording();
+    if (!lost())
+        return;
     Q_EMIT events.linkLostResetMeasurement();
+    if (!lost())
+        return;
     timers.setLinkLost(true);
     Q_EMIT events.linkStateChanged(false);
     Q_EMIT events.linkLostClearLists();

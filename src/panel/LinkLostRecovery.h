@@ -2,6 +2,8 @@
 
 #include "link/MeterLink.h"
 
+#include <functional>
+
 class PanelEvents;
 class PanelTimers;
 class SerialPort;
@@ -11,7 +13,9 @@ class SerialPort;
 // reading is never sampled. Timer1 goes on ticking and each tick tries to
 // recover the link (TryRecoverLink), so a recovery never holds the link for
 // longer than one poll and the clock window can still reach the meter.
-void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events);
+// The steps stop as soon as stillLost says the link is back.
+void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events,
+                      const std::function<bool()> &stillLost = {});
 
 // One recovery attempt: discards input and waits up to the silence limit for
 // a valid frame, reopening a port whose device went away. The frame that

@@ -1,6 +1,7 @@
 #include "RecordingSession.h"
 
 #include "MeasurementState.h"
+#include "RecordingCompanion.h"
 #include "RecordingRecovery.h"
 
 #include <QDir>
@@ -47,6 +48,8 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
     const QString path
         = QDir(folder).absoluteFilePath(QString::fromLatin1(RecordingTempFile::FileName));
     const QString notStarted = QStringLiteral("\nThe recording has not started.");
+    if (const QString refusal = RecordingTargetRefusal(targetPath, folder); !refusal.isEmpty())
+        return failure(targetPath, refusal + notStarted);
     if (state.TempFile.isOpen())
         return failure(path,
                        QStringLiteral("The last recording is still being finished.") + notStarted);
@@ -90,6 +93,23 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
     state.RecordingFileName = QFileInfo(targetPath).fileName();
     state.Recording = true;
     return success(targetPath, recovered.Found ? recovered.Message : QString());
+}
+
+QString RecordingTargetRefusal(const QString &targetPath, const QString &folder)
+{
+    const QFileInfo target(targetPath);
+    const QString targetFolder = target.absoluteDir().canonicalPath();
+    if (targetFolder.isEmpty() || targetFolder != QDir(folder).canonicalPath())
+        return {};
+    for (const char *own : { RecordingTempFile::FileName, RecordingCompanion::FileName,
+                             RecordingTempFile::LockName }) {
+        // Windows and macOS folders ignore case: "fake" is "Fake" there.
+        if (target.fileName().compare(QLatin1String(own), Qt::CaseInsensitive) == 0)
+            return QStringLiteral("\"%1\" is a file the recording itself writes while it runs; "
+                                  "choose another name.")
+                .arg(QDir::toNativeSeparators(target.absoluteFilePath()));
+    }
+    return {};
 }
 
 QString RecordingFolderRefusal(const MeasurementState &state, const QString &folder)

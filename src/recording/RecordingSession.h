@@ -35,8 +35,14 @@ enum class StopKind { Manual, Automatic };
 SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath,
                               const QString &folder, const HeaderBoards &boards = {});
 
+// The message refusing a recording target that is one of the recording's own
+// working files in its folder ("Fake", "Fake.state", "Fake.lock"), which the
+// recording would overwrite and then delete; empty when the target is fine.
+QString RecordingTargetRefusal(const QString &targetPath, const QString &folder);
+
 // The message that refuses a recording in a folder where another running
 // copy of the program records; empty when a recording may start there.
+
 QString RecordingFolderRefusal(const MeasurementState &state, const QString &folder);
 
 // Finishes the running recording into its data file once every queued

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QSet>
 
 #include <gtest/gtest.h>
 
@@ -201,6 +202,105 @@ TEST(DayEveningNight, WholeDayGivesLdenWithPenalties)
     EXPECT_TRUE(analyseFile("half.vorn", half, request).days.empty());
 }
 
+// A file of the given rows ("yyyy/mm/dd hh:nn:ss", level), one second apart
+// unless the stamps say otherwise.
+DataFileContents stampedFile(const std::vector<std::pair<QString, QString>> &rows, int step)
+{
+    DataFileContents file = realTimeFile("2013/03/04 08:00:00", {}, step);
+    int n = 0;
+    for (const auto &[time, level] : rows)
+        file.rows.append(QString::number(++n), time, level);
+    return file;
+}
+
+// Minutes of readings from a civil start, as stamps.
+std::vector<std::pair<QString, QString>> minutes(const QString &start, int count,
+                                                 const QString &level = "60.0")
+{
+    std::vector<std::pair<QString, QString>> rows;
+    const int64_t t0 = *CivilTime::parseStamp(start);
+    for (int i = 0; i < count; ++i)
+        rows.emplace_back(CivilTime::toIso(t0 + 60 * i).replace('-', '/').replace('T', ' '), level);
+    return rows;
+}
+
+TEST(IntervalLevels, OnlyFilledIntervalsWithOneRowPerEmptyStretch)
+{
+    // A clock that jumped 24 years, and a stamp in the year 2924.
+    auto rows = minutes("2000/01/01 08:00:00", 3);
+    for (const auto &more :
+         { minutes("2024/06/01 08:00:00", 3), minutes("2924/01/01 08:00:00", 1) })
+        rows.insert(rows.end(), more.begin(), more.end());
+    BatchRequest request;
+    request.intervalLength = 3600;
+    request.dayEveningNight = true;
+    const FileReport report = analyseFile("jump.vorn", stampedFile(rows, 60), request);
+    ASSERT_EQ(report.intervals.size(), 5u);
+    EXPECT_FALSE(report.intervals[0].gap);
+    EXPECT_TRUE(report.intervals[1].gap);
+    EXPECT_EQ(CivilTime::toIso(report.intervals[1].start), "2000-01-01T09:00:00");
+    EXPECT_EQ(CivilTime::toIso(report.intervals[1].end), "2024-06-01T08:00:00");
+    EXPECT_EQ(report.intervals[2].readings, 3);
+    EXPECT_TRUE(report.intervals[3].gap);
+    EXPECT_LE(report.days.size(), 3u);
+    EXPECT_TRUE(formatReports({ report }, OutputFormat::Text).contains("No readings for 8917 d"));
+}
+
+TEST(IntervalLevels, CoverageCountsOnlyReadingsThatEnterTheFigures)
+{
+    // 07:00 to 07:00 at one reading a minute; the night paused but for one.
+    std::vector<std::pair<QString, QString>> rows;
+    for (const auto &[time, level] : minutes("2013/03/04 07:00:00", 24 * 60))
+        rows.emplace_back(time,
+                          time >= "2013/03/04 23:00:00" && time != "2013/03/05 03:00:00"
+                              ? QStringLiteral("50.0*")
+                              : level);
+    BatchRequest request;
+    request.intervalLength = 3600;
+    request.dayEveningNight = true;
+    const FileReport report = analyseFile("paused.vorn", stampedFile(rows, 60), request);
+    ASSERT_EQ(report.days.size(), 1u);
+    EXPECT_DOUBLE_EQ(report.days[0].coverageDay, 1.0);
+    EXPECT_NEAR(report.days[0].coverageNight, 60.0 / (8 * 3600.0), 1e-12);
+    ASSERT_EQ(report.intervals.size(), 24u);
+    EXPECT_DOUBLE_EQ(report.intervals[0].coverage, 1.0);
+    EXPECT_NEAR(report.intervals[20].coverage, 60.0 / 3600.0, 1e-12); // 03:00
+    EXPECT_DOUBLE_EQ(report.intervals[21].coverage, 0.0);
+}
+
+TEST(IntervalLevels, TheHourThatRepeatsWhenClocksGoBackHasRowsOfItsOwn)
+{
+    // This test runs in Europe/Berlin: on 27 October 2024 02:00-03:00 runs twice.
+    auto autumn = minutes("2024/10/27 01:00:00", 120);
+    for (const auto &row : minutes("2024/10/27 02:00:00", 120))
+        autumn.push_back(row);
+    // The same step back on a day without a change is a broken clock.
+    auto summer = minutes("2024/06/01 01:00:00", 120);
+    for (const auto &row : minutes("2024/06/01 02:00:00", 120))
+        summer.push_back(row);
+    BatchRequest request;
+    request.intervalLength = 900;
+    const FileReport changed = analyseFile("autumn.vorn", stampedFile(autumn, 60), request);
+    const FileReport broken = analyseFile("summer.vorn", stampedFile(summer, 60), request);
+    ASSERT_EQ(changed.intervals.size(), 16u);
+    QSet<QString> starts;
+    for (const IntervalLevel &i : changed.intervals) {
+        EXPECT_EQ(i.readings, 15);
+        starts << CivilTime::toIso(i.start) + CivilTime::offsetText(i.startOffset);
+    }
+    EXPECT_EQ(starts.size(), 16);
+    EXPECT_TRUE(starts.contains("2024-10-27T02:00:00+02:00"));
+    EXPECT_TRUE(starts.contains("2024-10-27T02:00:00+01:00"));
+    EXPECT_TRUE(starts.contains("2024-10-27T03:45:00+01:00"));
+    EXPECT_TRUE(reportMethod(changed).join(' ').contains("Clocks went back"));
+    EXPECT_TRUE(formatReports({ changed }, OutputFormat::Csv)
+                    .contains("2024-10-27T02:45:00+01:00,2024-10-27T03:00:00+01:00,15"));
+
+    ASSERT_EQ(broken.intervals.size(), 12u);
+    EXPECT_EQ(broken.intervals[4].readings, 30); // 02:00 twice in one interval
+    EXPECT_FALSE(reportMethod(broken).join(' ').contains("Clocks went back"));
+}
+
 struct OptionRow
 {
     const char *name;
@@ -237,6 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 int main(int argc, char **argv)
 {
+    // A zone with summer time, for the hour that repeats in autumn.
+    qputenv("TZ", "Europe/Berlin");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

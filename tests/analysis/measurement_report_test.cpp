@@ -211,10 +211,11 @@ TEST(ReportPages, PagesFollowTheLengthOfTheFile)
     {
         int strips, rows, days;
         int pages;
-        int dayPage; // index of the page with the day table, -1 none
+        int dayPage; // index of the last page with day rows, -1 none
     } cases[] = {
+        { 1, 30, 60, 6, 5 }, // 60 days: 10 under the intervals, then 40 and 10
         { 1, 1, 0, 4, 3 }, // summary, history, distribution, intervals + day note
-        { 4, 34, 0, 4, 3 }, { 5, 97, 3, 7, 6 }, // 4 days: two history pages, three interval pages
+        { 4, 34, 0, 4, 3 },  { 5, 97, 3, 7, 6 }, // 4 days: two history pages, three interval pages
         { 5, 44, 1, 6, 5 }, // a full interval page: the day table gets its own
         { 1, 0, 0, 3, -1 }, // no time stamps: no interval page
     };
@@ -223,14 +224,24 @@ TEST(ReportPages, PagesFollowTheLengthOfTheFile)
         EXPECT_EQ(int(pages.size()), c.pages) << c.strips << " " << c.rows;
         int dayPage = -1;
         int rows = 0;
+        int days = 0;
         for (int i = 0; i < int(pages.size()); ++i) {
-            if (pages[size_t(i)].dayCount > 0)
+            const ReportPage &page = pages[size_t(i)];
+            if (page.dayCount > 0) {
                 dayPage = i;
-            if (pages[size_t(i)].kind == PageKind::Intervals)
-                rows += pages[size_t(i)].count;
+                EXPECT_EQ(page.dayFirst, days) << "day rows in order, none twice";
+                days += page.dayCount;
+                EXPECT_LE(page.count + page.dayCount
+                              + (page.dayCount > 0 ? ReportLayout::DayTableOverhead : 0),
+                          ReportLayout::TableRowsPerPage)
+                    << "a page holds no more than fits above its footer";
+            }
+            if (page.kind == PageKind::Intervals)
+                rows += page.count;
         }
         EXPECT_EQ(dayPage, c.dayPage) << c.strips << " " << c.rows;
         EXPECT_EQ(rows, c.rows);
+        EXPECT_EQ(days, c.rows + c.days > 0 ? std::max(c.days, 1) : 0);
     }
     // Two files: a section each, pages in file order.
     const std::vector<ReportPage> two = paginate({ section(1, 1, 0), section(5, 97, 3) });
@@ -315,7 +326,8 @@ TEST(ReportSection, IntervalsFollowTheLengthOfTheFile)
     EXPECT_EQ(day->intervalLength, 3600);
     EXPECT_EQ(day->intervalRows.size(), 26u);
     ASSERT_EQ(day->dayRows.size(), 1u);
-    EXPECT_EQ(day->dayRows[0], QStringList({ "2013/03/04 07:00", "60.0", "60.0", "60.0", "66.3" }));
+    EXPECT_EQ(day->dayRows[0],
+              QStringList({ "2013/03/04 07:00", "100/100/100 %", "60.0", "60.0", "60.0", "66.3" }));
     // Two hours: quarters, no whole day.
     const auto hours = buildReportSection("hours.vorn", recording(levels(120), 60), options);
     ASSERT_TRUE(hours);

@@ -100,7 +100,12 @@ TEST_F(ReportCommands, StatisticsWindowWritesTheReportWithTheGraphsLines)
     const QString out = dir.filePath("report"); // the suffix is added
     dialogs.answerSave(out);
     dialogs.answerMessage(MessageAnswer::No);
+    // A recording goes on sampling while a report is made.
+    bool samplingStopped = false;
+    QObject::connect(w->report(), &ReportCommand::progressed, w,
+                     [&] { samplingStopped = samplingStopped || !timers.timer2Enabled(); });
     report->trigger();
+    EXPECT_FALSE(samplingStopped);
 
     ASSERT_TRUE(QFile::exists(out + ".pdf"));
     EXPECT_FALSE(w->report()->running());

@@ -65,6 +65,19 @@ TEST_F(LinkLostRecoveryTest, AnnouncesInOrderAndNoGuardBringsSamplingBackWhileLo
     EXPECT_TRUE(timers.timer2Enabled());
 }
 
+TEST_F(LinkLostRecoveryTest, TheStepsStopWhenTheLinkCameBackDuringOne)
+{
+    // The poll recovers the meter while the recording's stop still runs.
+    bool lost = true;
+    QObject::connect(&events, &PanelEvents::linkLostStopRecording, [&] {
+        lost = false;
+        AnnounceLinkBack(timers, events);
+    });
+    AnnounceLinkLost(timers, events, [&] { return lost; });
+    EXPECT_EQ(log, QStringList({ "stopRecording+T2", "COM+T2" }));
+    EXPECT_TRUE(timers.timer2Enabled());
+}
+
 TEST_F(LinkLostRecoveryTest, AnAttemptEndsAfterTheSilenceLimitOrAtTheFirstValidFrame)
 {
     EXPECT_FALSE(TryRecoverLink(port));

@@ -147,6 +147,37 @@ TEST_F(PanelDownloadTest, AMeterDeadInTheDownloadIsALostLinkAndNothingIsSampledA
         EXPECT_LE(at, deathMs + 1600) << "a sample " << at - deathMs << " ms after the meter died";
 }
 
+TEST_F(PanelDownloadTest, NeitherABoxReadSlowlyNorAClosedWindowCostsTheLinkOrTheList)
+{
+    // The answer box of an empty memory, read for longer than the silence
+    // limit; then a transfer whose window is closed instead of cancelled.
+    ASSERT_TRUE(WaitUntil([&] { return session->state().List.count() >= 3; }, 5000));
+    Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); });
+    emulator.control(QStringLiteral("erase"));
+    dialogs.keepMessagesOpen(1600);
+    const int before = session->state().List.count();
+    click("Memory");
+    EXPECT_EQ(dialogs.messageTexts(), QStringList({ "No Data in Memory" }));
+    emulator.control(QStringLiteral("set records=6000,level=70"));
+    qint64 closedAtMs = -1;
+    Watch streaming(
+        [&] { return Memory::openWindow() && Memory::openWindow()->cancelButton()->isVisible(); },
+        [&] {
+            QTimer::singleShot(800, [&] {
+                closedAtMs = clock.elapsed();
+                Memory::openWindow()->close();
+            });
+        });
+    click("Memory");
+    ASSERT_GE(closedAtMs, 0);
+    EXPECT_LE(clock.elapsed() - closedAtMs, 500) << "the transfer went on after its window closed";
+    // The meter sends the rest of its memory (about two seconds), then its
+    // levels again, which go on into the same list.
+    EXPECT_TRUE(WaitUntil([&] { return session->state().List.count() >= before + 2; }, 15000));
+    EXPECT_FALSE(lost.seen());
+    EXPECT_TRUE(enabled("Memory") && keysEnabled());
+}
+
 // Records of 51.5 dB are the bytes 02 03 02 03 ...: any six of them that
 // start at an 02 look like a live frame of 77.0 dB.
 class PanelCancelledStreamTest : public PanelDownloadTest
@@ -175,14 +206,15 @@ TEST_F(PanelCancelledStreamTest, TheRestOfACancelledTransferIsNeverReadAsALevel)
     EXPECT_TRUE(note.contains(QStringLiteral("goes on sending for about"))) << note.toStdString();
 
     // The rest of the stream takes about five seconds; the panel hears no
-    // frame meanwhile ("No COM", an empty level) and mirrors the meter after.
+    // frame meanwhile (an empty level) and mirrors the meter after. A line
+    // busy with that stream is no lost link: the list stays.
+    Watch lost([&] { return text("LblCOM") == QStringLiteral("No COM"); });
+    const int listed = session->state().List.count();
     EXPECT_TRUE(WaitUntil(
-        [&] {
-            return shown.size() >= 3 && shown.last() == QStringLiteral("72.4")
-                && text("LblCOM") == QStringLiteral("COM1");
-        },
-        10000));
+        [&] { return shown.size() >= 3 && shown.last() == QStringLiteral("72.4"); }, 10000));
     EXPECT_EQ(shown, QStringList({ "72.4", "", "72.4" }));
+    EXPECT_FALSE(lost.seen());
+    EXPECT_GE(session->state().List.count(), listed);
 }
 
 } // namespace

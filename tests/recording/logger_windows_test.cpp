@@ -253,6 +253,25 @@ TEST_F(LoggerWindows, ShowLoggerSetFillsTheDataList)
     EXPECT_EQ(labelText(again->setWindow(), "BoardSFI"), "SLOW");
 }
 
+TEST_F(LoggerWindows, TheMemoryWindowFreedAndTheSetsReplacedDuringADecodeHarmNothing)
+{
+    TestLoggerSet set;
+    set.records.assign(20000, 700);
+    meterHolds({ set });
+    QPointer<Memory> window = DownloadLoggerMemory(&panel, link, timers, host);
+    ASSERT_NE(window, nullptr);
+    QTimer::singleShot(0, [&] {
+        delete window.data();
+        loggerMemory().LoggerSets.clear();
+    });
+    window->ShowLoggerSet(0);
+    EXPECT_TRUE(window.isNull());
+    auto *list = qobject_cast<DataList *>(DataList::openWindow());
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->list().count(), 20000);
+    EXPECT_FALSE(timers.suspended());
+}
+
 TEST_F(LoggerWindows, ARowWithoutASetChangesNothingAndRestoresTheTimers)
 {
     meterHolds({ TestLoggerSet() });

@@ -140,34 +140,34 @@ TEST_F(RecoveryTest, CrashedRecordingIsFinishedAsACleanStopWouldHave)
     // the two leaves it one record behind the file, and recovery counts that
     // record itself, a damaged frame's level as the tick does (in no sum).
     for (const double last : { Levels.back(), 3276.7 })
-    for (const bool companionBehind : { false, true }) {
-        SCOPED_TRACE(companionBehind ? "companion one record behind" : "companion current");
-        SCOPED_TRACE(last);
-        std::vector<double> levels = Levels;
-        levels.back() = last;
-        QFile::remove(path("crash.vorn"));
-        Recorder recorder(m_dir.path());
-        ASSERT_TRUE(recorder.start(path("crash.vorn")).ok);
-        recorder.ticks({ levels.begin(), levels.end() - 1 });
-        ASSERT_TRUE(recorder.m_state.TempFile.drain());
-        const QByteArray earlier = fileBytes(companion());
-        recorder.tick(levels.back());
-        recorder.crash();
-        if (companionBehind)
-            writeFile(companion(), earlier);
-        ASSERT_FALSE(QFile::exists(path("crash.vorn")));
+        for (const bool companionBehind : { false, true }) {
+            SCOPED_TRACE(companionBehind ? "companion one record behind" : "companion current");
+            SCOPED_TRACE(last);
+            std::vector<double> levels = Levels;
+            levels.back() = last;
+            QFile::remove(path("crash.vorn"));
+            Recorder recorder(m_dir.path());
+            ASSERT_TRUE(recorder.start(path("crash.vorn")).ok);
+            recorder.ticks({ levels.begin(), levels.end() - 1 });
+            ASSERT_TRUE(recorder.m_state.TempFile.drain());
+            const QByteArray earlier = fileBytes(companion());
+            recorder.tick(levels.back());
+            recorder.crash();
+            if (companionBehind)
+                writeFile(companion(), earlier);
+            ASSERT_FALSE(QFile::exists(path("crash.vorn")));
 
-        const RecoveryOutcome recovered = RecoverUnfinishedRecording(m_dir.path());
-        EXPECT_TRUE(recovered.Found && recovered.Ok) << recovered.Message.toStdString();
-        EXPECT_EQ(recovered.Path, path("crash.vorn"));
-        EXPECT_EQ(recovered.Records, qint64(Levels.size() - 1));
-        EXPECT_EQ(recovered.TornLines, 0);
-        EXPECT_EQ(fileBytes(path("crash.vorn")), cleanStopFile(levels));
-        EXPECT_TRUE(recovered.Message.contains(QDir::toNativeSeparators(path("crash.vorn"))));
-        EXPECT_TRUE(recovered.Message.contains(QStringLiteral("with 6 records")));
-        EXPECT_FALSE(QFile::exists(companion()));
-        EXPECT_FALSE(RecoverUnfinishedRecording(m_dir.path()).Found) << "recovered twice";
-    }
+            const RecoveryOutcome recovered = RecoverUnfinishedRecording(m_dir.path());
+            EXPECT_TRUE(recovered.Found && recovered.Ok) << recovered.Message.toStdString();
+            EXPECT_EQ(recovered.Path, path("crash.vorn"));
+            EXPECT_EQ(recovered.Records, qint64(Levels.size() - 1));
+            EXPECT_EQ(recovered.TornLines, 0);
+            EXPECT_EQ(fileBytes(path("crash.vorn")), cleanStopFile(levels));
+            EXPECT_TRUE(recovered.Message.contains(QDir::toNativeSeparators(path("crash.vorn"))));
+            EXPECT_TRUE(recovered.Message.contains(QStringLiteral("with 6 records")));
+            EXPECT_FALSE(QFile::exists(companion()));
+            EXPECT_FALSE(RecoverUnfinishedRecording(m_dir.path()).Found) << "recovered twice";
+        }
 }
 
 TEST_F(RecoveryTest, CompanionWithoutSumsIsCompletedFromTheRecords)
@@ -293,6 +293,24 @@ TEST_F(RecoveryTest, FailedStopIsSavedBeforeTheNextRecordingStarts)
     recorder.ticks({ 70.0, 70.0 });
     ASSERT_TRUE(recorder.stop().ok);
     EXPECT_EQ(linesOf(fileBytes(path("next.vorn"))).size(), 12);
+}
+
+TEST_F(RecoveryTest, TheRecordingsOwnWorkingFilesAreNoTarget)
+{
+    Recorder recorder(m_dir.path());
+    for (const char *own : { "Fake", "Fake.state", "Fake.lock", "fake" }) {
+        const SessionOutcome started = recorder.start(path(own));
+        EXPECT_FALSE(started.ok) << own;
+        EXPECT_TRUE(started.message.contains(QStringLiteral("choose another name")))
+            << started.message.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(path("Fake")));
+    // The same names elsewhere are ordinary files.
+    const SessionOutcome elsewhere = recorder.start(m_clean.filePath(QStringLiteral("Fake")));
+    ASSERT_TRUE(elsewhere.ok) << elsewhere.message.toStdString();
+    recorder.ticks({ 60.0, 61.0 });
+    ASSERT_TRUE(recorder.stop().ok);
+    EXPECT_TRUE(QFile::exists(m_clean.filePath(QStringLiteral("Fake"))));
 }
 
 #ifdef Q_OS_UNIX

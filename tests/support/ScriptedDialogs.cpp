@@ -1,5 +1,7 @@
 #include "ScriptedDialogs.h"
 
+#include "ui/core/Delay.h"
+
 #include <QPrinter>
 
 namespace {
@@ -68,6 +70,8 @@ MessageAnswer ScriptedDialogs::message(QWidget *, const QString &text, const QSt
     MessageAnswer answer = MessageAnswer::Ok;
     call.answered = takeFront(m_messages, answer);
     m_calls.push_back(call);
+    if (m_messageOpenMs > 0)
+        Delay(m_messageOpenMs / 1000.0);
     if (call.answered)
         return answer;
     switch (buttons) {

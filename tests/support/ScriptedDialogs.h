@@ -56,6 +56,10 @@ public:
     void answerSave(const QString &path) { m_saves.push_back(path); }
     void answerPrinter(const PrinterAnswer &answer) { m_printers.push_back(answer); }
 
+    // Every message box then stays open this long, events running, as a
+    // user reading it would keep it (0: answered at once).
+    void keepMessagesOpen(int ms) { m_messageOpenMs = ms; }
+
     const std::vector<Call> &calls() const { return m_calls; }
     std::vector<Call> callsOf(Kind kind) const;
     // The texts of the message boxes shown, in order.
@@ -81,5 +85,6 @@ private:
     std::deque<QString> m_saves;
     std::deque<PrinterAnswer> m_printers;
     std::vector<Call> m_calls;
+    int m_messageOpenMs = 0;
     DialogProvider *m_previous;
 };

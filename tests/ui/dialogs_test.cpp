@@ -1,10 +1,11 @@
-#include "ui/widgets/Dialogs.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/widgets/Dialogs.h"
 #include "ui/widgets/RememberedFolders.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -311,7 +312,19 @@ TEST(QtDialogs, FileDialogsStartInTheFolderLastUsedForTheirKind)
         dialogs().saveFileName(nullptr, filter, false);
         return shownFolder;
     };
+    const auto write = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly)
+            && file.write("1\t2013/03/04 08:00:00\t60.0\t\r\n") > 0;
+    };
     saveAnswering(dir.filePath("saved/a.vorn"));
+    ASSERT_TRUE(write(dir.filePath("saved/a.vorn")));
+    // A save that failed leaves no folder behind; nor does one of special
+    // files, which read as empty.
+    ASSERT_TRUE(QDir(dir.path()).mkpath("failed"));
+    EXPECT_EQ(saveAnswering(dir.filePath("failed/x.vorn")), dir.filePath("saved"));
+    RememberedFolders::remember(RememberedFolders::Kind::DataOpened, "/proc/self/status");
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataOpened), QString());
     EXPECT_EQ(saveAnswering(QString()), dir.filePath("saved"));
     EXPECT_EQ(saveAnswering(QString()), dir.filePath("saved")); // a cancel keeps it
     EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataSaved), dir.filePath("saved"));
@@ -319,8 +332,10 @@ TEST(QtDialogs, FileDialogsStartInTheFolderLastUsedForTheirKind)
               dir.filePath("saved/a.vorn")); // kept for the next run
 
     // The kinds are apart, and a folder that went away is no place to start.
+    ASSERT_TRUE(write(dir.filePath("opened/b.vorn")));
     RememberedFolders::remember(RememberedFolders::Kind::DataOpened, dir.filePath("opened/b.vorn"));
-    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataOpened), dir.filePath("opened"));
+    EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataOpened),
+              dir.filePath("opened"));
     EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::DataSaved), dir.filePath("saved"));
     EXPECT_EQ(RememberedFolders::folder(RememberedFolders::Kind::Reports), QString());
     ASSERT_TRUE(QDir(dir.filePath("opened")).removeRecursively());

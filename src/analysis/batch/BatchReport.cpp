@@ -28,7 +28,8 @@ void FileAnalysis::add(QStringView timeText, QStringView levelText)
         return;
     }
     if (m_intervals)
-        m_intervals->add(*time, level, energy);
+        m_intervals->add(m_intervals->splitsRepeatedHours() ? m_hours.place(*time) : *time, level,
+                         energy);
     if (m_request.dayEveningNight)
         m_days.add(*time, energy);
 }
@@ -42,13 +43,28 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.untimedReadings = m_untimed;
     if (m_intervals) {
         report.intervalLength = m_request.intervalLength;
-        report.intervals = m_intervals->result(interval);
+        report.intervals = m_intervals->result(interval, m_hours);
+        report.repeatedHour = m_hours.any();
     }
     if (m_request.dayEveningNight) {
         report.withDayEveningNight = true;
         report.days = m_days.result(interval);
     }
     return report;
+}
+
+QStringList reportMethod(const FileReport &report)
+{
+    QStringList lines = methodDescription(report.statistics);
+    if (report.intervalLength)
+        lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
+                                "stretch between them is one row. Coverage counts the readings "
+                                "that enter the figures (marked readings do not).");
+    if (report.repeatedHour)
+        lines << QStringLiteral("Clocks went back by an hour in this file: the repeated hour's "
+                                "readings form interval rows of their own, told apart by their "
+                                "UTC offsets.");
+    return lines;
 }
 
 FileReport analyseFile(const QString &name, const DataFileContents &file,
@@ -125,6 +141,14 @@ QString tenths(const std::optional<double> &v)
     const QString text = v ? FormatTenths(*v) : QString();
     return text.isEmpty() ? QStringLiteral("-") : text;
 }
+QString isoStart(const IntervalLevel &i)
+{
+    return CivilTime::toIso(i.start) + CivilTime::offsetText(i.startOffset);
+}
+QString isoEnd(const IntervalLevel &i)
+{
+    return CivilTime::toIso(i.end) + CivilTime::offsetText(i.endOffset);
+}
 QString percent(double share)
 {
     return QString::number(100.0 * share, 'f', 1) + QLatin1Char('%');
@@ -197,21 +221,35 @@ void appendText(QStringList &out, const FileReport &r)
     }
     if (r.intervalLength) {
         out << QStringLiteral("Intervals of %1 s:").arg(*r.intervalLength);
-        out << QStringLiteral("  %1 %2 %3 %4 %5 %6")
-                   .arg(QStringLiteral("Start"), -20)
+        out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                   .arg(QStringLiteral("Start"), -25)
                    .arg(QStringLiteral("Leq"), 6)
                    .arg(QStringLiteral("Lmax"), 6)
+                   .arg(QStringLiteral("Lmin"), 6)
                    .arg(QStringLiteral("L10"), 6)
+                   .arg(QStringLiteral("L50"), 6)
                    .arg(QStringLiteral("L90"), 6)
                    .arg(QStringLiteral("Covered"), 8);
-        for (const IntervalLevel &i : r.intervals)
-            out << QStringLiteral("  %1 %2 %3 %4 %5 %6")
-                       .arg(CivilTime::toIso(i.start), -20)
+        const auto dashed = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
+        for (const IntervalLevel &i : r.intervals) {
+            const QString start = CivilTime::toIso(i.start) + CivilTime::offsetText(i.startOffset);
+            if (i.gap) {
+                out << QStringLiteral("  %1 %2")
+                           .arg(start, -25)
+                           .arg(
+                               emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
+                continue;
+            }
+            out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                       .arg(start, -25)
                        .arg(tenths(i.leq), 6)
                        .arg(tenths(i.lmax), 6)
-                       .arg(i.l10.isEmpty() ? QStringLiteral("-") : i.l10, 6)
-                       .arg(i.l90.isEmpty() ? QStringLiteral("-") : i.l90, 6)
+                       .arg(tenths(i.lmin), 6)
+                       .arg(dashed(i.l10), 6)
+                       .arg(dashed(i.l50), 6)
+                       .arg(dashed(i.l90), 6)
                        .arg(percent(i.coverage), 8);
+        }
     }
     if (r.withDayEveningNight) {
         if (r.days.empty()) {
@@ -219,12 +257,19 @@ void appendText(QStringList &out, const FileReport &r)
         } else {
             out << QStringLiteral("Day-evening-night levels (day 07-19, evening 19-23 +5 dB, "
                                   "night 23-07 +10 dB):");
-            for (const DayEveningNight &den : r.days)
+            for (const DayEveningNight &den : r.days) {
+                if (den.gap) {
+                    out << QStringLiteral("  %1  %2")
+                               .arg(CivilTime::toIso(den.start),
+                                    emptyStretchText(den.end - den.start));
+                    continue;
+                }
                 out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8")
                            .arg(CivilTime::toIso(den.start), tenths(den.ld),
                                 percent(den.coverageDay), tenths(den.le),
                                 percent(den.coverageEvening), tenths(den.ln),
                                 percent(den.coverageNight), tenths(den.lden));
+            }
         }
     }
     if (r.untimedReadings > 0)
@@ -232,7 +277,7 @@ void appendText(QStringList &out, const FileReport &r)
                               "interval levels.")
                    .arg(r.untimedReadings);
     out << QStringLiteral("Method:");
-    for (const QString &line : methodDescription(s))
+    for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
     out << QString();
 }
@@ -263,21 +308,21 @@ QString formatCsv(const std::vector<FileReport> &reports)
     const bool intervals = !reports.empty() && reports.front().intervalLength.has_value();
     const bool days = !reports.empty() && reports.front().withDayEveningNight;
     if (intervals) {
-        out << QStringLiteral("file,start,end,readings,coverage,leq,lmax,l10,l90");
+        out << QStringLiteral("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90");
+        const auto classText
+            = [](const QString &t) { return t.isEmpty() ? QString() : fixed2(t.toDouble()); };
         for (const FileReport &r : reports)
             for (const IntervalLevel &i : r.intervals)
-                out << csvRow({ r.name, CivilTime::toIso(i.start), CivilTime::toIso(i.end),
-                                QString::number(i.readings), fixed2(i.coverage), fixed2(i.leq),
-                                fixed2(i.lmax),
-                                i.l10.isEmpty() ? QString() : fixed2(i.l10.toDouble()),
-                                i.l90.isEmpty() ? QString() : fixed2(i.l90.toDouble()) });
+                out << csvRow({ r.name, isoStart(i), isoEnd(i), QString::number(i.readings),
+                                fixed2(i.coverage), fixed2(i.leq), fixed2(i.lmax), fixed2(i.lmin),
+                                classText(i.l10), classText(i.l50), classText(i.l90) });
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night");
         for (const FileReport &r : reports)
             for (const DayEveningNight &d : r.days)
-                out << csvRow({ r.name, CivilTime::toIso(d.start), fixed2(d.ld), fixed2(d.le),
-                                fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
+                out << csvRow({ r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
+                                fixed2(d.le), fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
                                 fixed2(d.coverageEvening), fixed2(d.coverageNight) });
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
@@ -390,15 +435,19 @@ QString jsonReport(const FileReport &r)
     fields << QStringLiteral("\"ln\": [%1]").arg(ln.join(QStringLiteral(", ")));
     if (r.intervalLength) {
         QStringList items;
+        const auto classNumber = [](const QString &t) {
+            return t.isEmpty() ? QStringLiteral("null") : fixed2(t.toDouble());
+        };
         for (const IntervalLevel &i : r.intervals)
             items << QStringLiteral("{\"start\": %1, \"end\": %2, \"readings\": %3, "
-                                    "\"coverage\": %4, \"leq\": %5, \"lmax\": %6, \"l10\": %7, "
-                                    "\"l90\": %8}")
-                         .arg(jsonString(CivilTime::toIso(i.start)),
-                              jsonString(CivilTime::toIso(i.end)), QString::number(i.readings),
-                              fixed2(i.coverage), jsonNumber(i.leq), jsonNumber(i.lmax),
-                              i.l10.isEmpty() ? QStringLiteral("null") : fixed2(i.l10.toDouble()),
-                              i.l90.isEmpty() ? QStringLiteral("null") : fixed2(i.l90.toDouble()));
+                                    "\"coverage\": %4, \"leq\": %5, \"lmax\": %6, \"lmin\": %7, "
+                                    "\"l10\": %8, \"l50\": %9, \"l90\": %10%11}")
+                         .arg(jsonString(isoStart(i)), jsonString(isoEnd(i)),
+                              QString::number(i.readings), fixed2(i.coverage), jsonNumber(i.leq),
+                              jsonNumber(i.lmax), jsonNumber(i.lmin), classNumber(i.l10),
+                              classNumber(i.l50))
+                         .arg(classNumber(i.l90),
+                              i.gap ? QStringLiteral(", \"gap\": true") : QString());
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
     }
@@ -407,16 +456,19 @@ QString jsonReport(const FileReport &r)
         for (const DayEveningNight &den : r.days)
             items << QStringLiteral("{\"day_start\": %1, \"ld\": %2, \"le\": %3, \"ln\": %4, "
                                     "\"lden\": %5, \"coverage_day\": %6, \"coverage_evening\": %7, "
-                                    "\"coverage_night\": %8}")
-                         .arg(jsonString(CivilTime::toIso(den.start)), jsonNumber(den.ld),
+                                    "\"coverage_night\": %8%9}")
+                         .arg(jsonString(CivilTime::toIsoWithOffset(den.start)), jsonNumber(den.ld),
                               jsonNumber(den.le), jsonNumber(den.ln), jsonNumber(den.lden),
                               fixed2(den.coverageDay), fixed2(den.coverageEvening),
-                              fixed2(den.coverageNight));
+                              fixed2(den.coverageNight),
+                              den.gap ? QStringLiteral(", \"gap_until\": %1")
+                                            .arg(jsonString(CivilTime::toIsoWithOffset(den.end)))
+                                      : QString());
         fields
             << QStringLiteral("\"day_evening_night\": [%1]").arg(items.join(QStringLiteral(", ")));
     }
     QStringList method;
-    for (const QString &line : methodDescription(s))
+    for (const QString &line : reportMethod(r))
         method << jsonString(line);
     fields << QStringLiteral("\"method\": [%1]").arg(method.join(QStringLiteral(", ")));
     return QStringLiteral("  {\n    ") + fields.join(QStringLiteral(",\n    "))

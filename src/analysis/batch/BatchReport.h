@@ -21,7 +21,12 @@ struct FileReport
     std::vector<IntervalLevel> intervals;
     bool withDayEveningNight = false;
     std::vector<DayEveningNight> days;
+    // Clocks went back in the file: its repeated hour has rows of its own.
+    bool repeatedHour = false;
 };
+
+// The method lines of a file's report: its statistics' and the intervals'.
+QStringList reportMethod(const FileReport &report);
 
 struct BatchRequest
 {
@@ -43,6 +48,7 @@ private:
     FileStatisticsBuilder m_statistics;
     std::optional<IntervalAccumulator> m_intervals;
     DayEveningNightAccumulator m_days;
+    RepeatedHours m_hours;
     qint64 m_untimed = 0;
 };
 

@@ -1,5 +1,12 @@
 #include "CivilTime.h"
 
+#include <QDateTime>
+#include <QTimeZone>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
 namespace CivilTime {
 
 namespace {
@@ -81,6 +88,64 @@ QString toIso(int64_t seconds)
         .arg(inDay / 3600, 2, 10, QLatin1Char('0'))
         .arg(inDay / 60 % 60, 2, 10, QLatin1Char('0'))
         .arg(inDay % 60, 2, 10, QLatin1Char('0'));
+}
+
+namespace {
+
+int offsetAtUtc(int64_t utc)
+{
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+}
+
+// The moments (UTC) whose local clock shows this civil time, earliest first,
+// with their offsets.
+std::vector<std::pair<int64_t, int>> momentsOf(int64_t civil)
+{
+    std::vector<std::pair<int64_t, int>> found;
+    // Zones change their offset rarely: what holds a day before and after
+    // covers both sides of any change near this time.
+    for (const int64_t probe : { civil - SecondsPerDay, civil, civil + SecondsPerDay }) {
+        const int offset = offsetAtUtc(probe);
+        const int64_t utc = civil - offset;
+        if (offsetAtUtc(utc) == offset
+            && std::find_if(found.begin(), found.end(),
+                            [utc](const auto &m) { return m.first == utc; })
+                == found.end())
+            found.emplace_back(utc, offset);
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+} // namespace
+
+int utcOffsetAt(int64_t civil, bool laterPass)
+{
+    const auto moments = momentsOf(civil);
+    if (moments.empty())
+        return offsetAtUtc(civil - offsetAtUtc(civil - SecondsPerDay));
+    return laterPass ? moments.back().second : moments.front().second;
+}
+
+bool isRepeated(int64_t civil)
+{
+    return momentsOf(civil).size() > 1;
+}
+
+QString offsetText(int offsetSeconds)
+{
+    const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
+    const int minutes = std::abs(offsetSeconds) / 60;
+    return QStringLiteral("%1%2:%3")
+        .arg(sign)
+        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString toIsoWithOffset(int64_t civil, bool laterPass)
+{
+    return toIso(civil) + offsetText(utcOffsetAt(civil, laterPass));
 }
 
 } // namespace CivilTime

@@ -22,6 +22,18 @@ int64_t daysFromCivil(int year, unsigned month, unsigned day);
 
 constexpr int64_t SecondsPerDay = 86400;
 
+// The UTC offset (seconds east) of a civil time in the zone of this machine.
+// In the hour that repeats when clocks go back, laterPass picks the second
+// time it runs; a civil time that the change to summer time skips gets the
+// offset in force before it.
+int utcOffsetAt(int64_t civil, bool laterPass = false);
+// The civil time runs twice here (clocks go back over it).
+bool isRepeated(int64_t civil);
+// "+01:00" / "-05:30".
+QString offsetText(int offsetSeconds);
+// ISO 8601 with the UTC offset in force, e.g. "2024-10-27T02:15:00+01:00".
+QString toIsoWithOffset(int64_t civil, bool laterPass = false);
+
 // The start of the clock-aligned interval of the given length holding t.
 inline int64_t alignDown(int64_t t, int64_t length)
 {

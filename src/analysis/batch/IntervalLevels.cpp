@@ -26,6 +26,7 @@ void EnergySum::add(std::optional<double> level)
         energy += energyOf(*level);
         ++count;
         max = max ? std::max(*max, *level) : *level;
+        min = min ? std::min(*min, *level) : *level;
     }
 }
 
@@ -34,18 +35,55 @@ std::optional<double> EnergySum::level() const
     return count > 0 ? std::optional<double>(levelFromEnergy(energy, count)) : std::nullopt;
 }
 
+int64_t RepeatedHours::place(int64_t civil)
+{
+    if (m_previous && civil < *m_previous) {
+        // Back by an hour, give or take up to ten minutes of sampling.
+        const int64_t ahead = civil + Hour - *m_previous;
+        if (ahead > 0 && ahead <= 600 && CivilTime::isRepeated(civil)
+            && CivilTime::isRepeated(*m_previous)) {
+            m_shift += Hour;
+            m_folds.push_back({ CivilTime::alignDown(civil, Hour) + m_shift, m_shift });
+        }
+    }
+    m_previous = civil;
+    return civil + m_shift;
+}
+
+const RepeatedHours::Fold *RepeatedHours::foldOf(int64_t place) const
+{
+    const Fold *found = nullptr;
+    for (const Fold &fold : m_folds)
+        if (fold.from <= place)
+            found = &fold;
+    return found;
+}
+
+int64_t RepeatedHours::civilOf(int64_t place) const
+{
+    const Fold *fold = foldOf(place);
+    return fold ? place - fold->shift : place;
+}
+
+int RepeatedHours::offsetOf(int64_t place) const
+{
+    const Fold *fold = foldOf(place);
+    const bool secondRun = fold && place < fold->from + Hour;
+    return CivilTime::utcOffsetAt(civilOf(place), secondRun);
+}
+
 IntervalAccumulator::IntervalAccumulator(int64_t length, ResolutionMode mode)
     : m_length(length)
     , m_mode(mode)
 {
 }
 
-void IntervalAccumulator::add(int64_t time, const LevelTextClass &level,
+void IntervalAccumulator::add(int64_t place, const LevelTextClass &level,
                               std::optional<double> energyLevel)
 {
     if (m_length <= 0)
         return;
-    Interval &interval = m_intervals[CivilTime::alignDown(time, m_length)];
+    Interval &interval = m_intervals[CivilTime::alignDown(place, m_length)];
     interval.sum.add(energyLevel);
     if (level.kind == LevelKind::Marked) {
         ++interval.marked;
@@ -58,39 +96,50 @@ void IntervalAccumulator::add(int64_t time, const LevelTextClass &level,
     ++interval.counts[std::size_t(classIndexOf(level, m_mode))];
 }
 
-std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval) const
+std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
+                                                       const RepeatedHours &hours) const
 {
     std::vector<IntervalLevel> result;
-    if (m_intervals.empty())
-        return result;
-    const int64_t first = m_intervals.begin()->first;
-    const int64_t last = m_intervals.rbegin()->first;
-    for (int64_t start = first; start <= last; start += m_length) {
+    const auto bounds = [&hours](IntervalLevel &row, int64_t from, int64_t to) {
+        row.start = hours.civilOf(from);
+        row.end = hours.civilOf(to);
+        row.startOffset = hours.offsetOf(from);
+        row.endOffset = hours.offsetOf(to);
+    };
+    std::optional<int64_t> previousEnd;
+    for (const auto &[start, in] : m_intervals) {
+        // Only intervals that hold readings: a clock that jumped years must
+        // not make a row for every empty interval between.
+        if (previousEnd && start > *previousEnd) {
+            IntervalLevel gap;
+            gap.gap = true;
+            bounds(gap, *previousEnd, start);
+            result.push_back(gap);
+        }
+        previousEnd = start + m_length;
         IntervalLevel interval;
-        interval.start = start;
-        interval.end = start + m_length;
-        const auto found = m_intervals.find(start);
-        if (found != m_intervals.end()) {
-            const Interval &in = found->second;
-            interval.readings = in.sum.readings;
-            interval.energyReadings = in.sum.count;
-            interval.coverage = coverageOf(in.sum.readings, sampleInterval, m_length);
-            interval.leq = in.sum.level();
-            interval.lmax = in.sum.max;
-            if (!in.counts.empty()) {
-                ListDistribution d;
-                d.mode = m_mode;
-                const std::span<qint64> counts = m_mode == ResolutionMode::Tenth
-                    ? std::span<qint64>(d.ListTenthCounts)
-                    : std::span<qint64>(d.ListWholeCounts);
-                std::copy(in.counts.begin(), in.counts.end(), counts.begin());
-                d.ListSampleCount = in.sum.readings - in.marked;
-                d.markedCount = in.marked;
-                computeLnTable(d);
-                if (d.hasReadings()) {
-                    interval.l10 = d.LnTable.value(10);
-                    interval.l90 = d.LnTable.value(90);
-                }
+        bounds(interval, start, start + m_length);
+        interval.readings = in.sum.readings;
+        interval.energyReadings = in.sum.count;
+        // Marked (paused) readings enter no figure, so they cover nothing.
+        interval.coverage = coverageOf(in.sum.readings - in.marked, sampleInterval, m_length);
+        interval.leq = in.sum.level();
+        interval.lmax = in.sum.max;
+        interval.lmin = in.sum.min;
+        if (!in.counts.empty()) {
+            ListDistribution d;
+            d.mode = m_mode;
+            const std::span<qint64> counts = m_mode == ResolutionMode::Tenth
+                ? std::span<qint64>(d.ListTenthCounts)
+                : std::span<qint64>(d.ListWholeCounts);
+            std::copy(in.counts.begin(), in.counts.end(), counts.begin());
+            d.ListSampleCount = in.sum.readings - in.marked;
+            d.markedCount = in.marked;
+            computeLnTable(d);
+            if (d.hasReadings()) {
+                interval.l10 = d.LnTable.value(10);
+                interval.l50 = d.LnTable.value(50);
+                interval.l90 = d.LnTable.value(90);
             }
         }
         result.push_back(std::move(interval));
@@ -120,18 +169,31 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
     if (!m_first)
         return result;
     const int64_t endTime = *m_last + int64_t(std::llround(sampleInterval));
-    int64_t start = CivilTime::alignDown(*m_first - 7 * Hour, CivilTime::SecondsPerDay) + 7 * Hour;
-    if (start < *m_first)
-        start += CivilTime::SecondsPerDay;
-    static const Periods none;
-    for (; start + CivilTime::SecondsPerDay <= endTime; start += CivilTime::SecondsPerDay) {
-        const auto found = m_days.find(start);
-        const Periods &periods = found != m_days.end() ? found->second : none;
+    int64_t first = CivilTime::alignDown(*m_first - 7 * Hour, CivilTime::SecondsPerDay) + 7 * Hour;
+    if (first < *m_first)
+        first += CivilTime::SecondsPerDay;
+    std::optional<int64_t> previousEnd;
+    for (auto it = m_days.lower_bound(first);
+         it != m_days.end() && it->first + CivilTime::SecondsPerDay <= endTime; ++it) {
+        const auto &[start, periods] = *it;
+        if (periods.day.readings + periods.evening.readings + periods.night.readings == 0)
+            continue;
+        if (previousEnd && start > *previousEnd) {
+            DayEveningNight gap;
+            gap.gap = true;
+            gap.start = *previousEnd;
+            gap.end = start;
+            result.push_back(gap);
+        }
+        previousEnd = start + CivilTime::SecondsPerDay;
         DayEveningNight den;
         den.start = start;
-        den.coverageDay = coverageOf(periods.day.readings, sampleInterval, 12 * Hour);
-        den.coverageEvening = coverageOf(periods.evening.readings, sampleInterval, 4 * Hour);
-        den.coverageNight = coverageOf(periods.night.readings, sampleInterval, 8 * Hour);
+        den.end = start + CivilTime::SecondsPerDay;
+        // Coverage counts the readings that enter the levels: a paused night
+        // with one reading covers a second of it, not the night.
+        den.coverageDay = coverageOf(periods.day.count, sampleInterval, 12 * Hour);
+        den.coverageEvening = coverageOf(periods.evening.count, sampleInterval, 4 * Hour);
+        den.coverageNight = coverageOf(periods.night.count, sampleInterval, 8 * Hour);
         den.ld = periods.day.level();
         den.le = periods.evening.level();
         den.ln = periods.night.level();
@@ -163,6 +225,18 @@ std::optional<double> StepMedian::median() const
             return double(step);
     }
     return std::nullopt;
+}
+
+QString emptyStretchText(int64_t seconds)
+{
+    const int64_t days = seconds / CivilTime::SecondsPerDay;
+    const int64_t rest = seconds % CivilTime::SecondsPerDay;
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(rest / 3600, 2, 10, QLatin1Char('0'))
+                              .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(rest % 60, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("No readings for ")
+        + (days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock);
 }
 
 double ldenOf(double ld, double le, double ln)

@@ -15,12 +15,18 @@ struct IntervalLevel
 {
     int64_t start = 0; // civil seconds
     int64_t end = 0;
+    int startOffset = 0; // UTC offsets in force (seconds east), which tell the
+    int endOffset = 0; // two runs of an hour that repeats apart
+    // An empty stretch: no interval from start to end holds a reading.
+    bool gap = false;
     qint64 readings = 0; // readings with a time stamp in the interval
     qint64 energyReadings = 0; // readings that enter Leq and Lmax
-    double coverage = 0.0; // share of the interval the readings cover, 0 … 1
+    double coverage = 0.0; // share of the interval the counted readings cover, 0 … 1
     std::optional<double> leq;
     std::optional<double> lmax;
+    std::optional<double> lmin;
     QString l10;
+    QString l50;
     QString l90;
 };
 
@@ -29,6 +35,9 @@ struct IntervalLevel
 struct DayEveningNight
 {
     int64_t start = 0; // 07:00 of the day, civil seconds
+    // An empty stretch: no day from start to end holds a reading.
+    bool gap = false;
+    int64_t end = 0;
     double coverageDay = 0.0;
     double coverageEvening = 0.0;
     double coverageNight = 0.0;
@@ -45,10 +54,39 @@ struct EnergySum
     qint64 count = 0; // readings that entered the energy
     qint64 readings = 0; // every reading added
     std::optional<double> max;
+    std::optional<double> min;
 
     // level: what the reading adds to the energy, if anything.
     void add(std::optional<double> level);
     std::optional<double> level() const;
+};
+
+// The hour that repeats when clocks go back. Data-file stamps are local and
+// carry no offset, so a step back of one hour (give or take the sampling)
+// between two stamps of an hour that runs twice in this machine's zone is
+// that change, not a broken clock. Readings from there on get a place one
+// hour later on a timeline that runs on, so the two runs of the hour fall
+// into intervals of their own.
+class RepeatedHours
+{
+public:
+    // The reading's place on the timeline, from readings in file order.
+    int64_t place(int64_t civil);
+    // Back from a place: the civil time and its UTC offset.
+    int64_t civilOf(int64_t place) const;
+    int offsetOf(int64_t place) const;
+    bool any() const { return !m_folds.empty(); }
+
+private:
+    struct Fold
+    {
+        int64_t from; // place where the second run starts
+        int64_t shift; // what places from there on are ahead of civil time
+    };
+    const Fold *foldOf(int64_t place) const;
+    std::optional<int64_t> m_previous;
+    int64_t m_shift = 0;
+    std::vector<Fold> m_folds;
 };
 
 // Levels per clock-aligned interval, gathered in one pass over readings in
@@ -57,10 +95,14 @@ class IntervalAccumulator
 {
 public:
     IntervalAccumulator(int64_t length, ResolutionMode mode);
-    void add(int64_t time, const LevelTextClass &level, std::optional<double> energyLevel);
-    // Every interval from the one holding the first reading to the one
-    // holding the last, empty ones with zero coverage.
-    std::vector<IntervalLevel> result(double sampleInterval) const;
+    // place: the reading's place on the timeline (civil seconds, unless an
+    // hour repeated).
+    void add(int64_t place, const LevelTextClass &level, std::optional<double> energyLevel);
+    // Every interval holding a reading, in order, and one gap row for each
+    // empty stretch between them.
+    std::vector<IntervalLevel> result(double sampleInterval, const RepeatedHours &hours = {}) const;
+    // A repeated hour can be told apart only by lengths that divide an hour.
+    bool splitsRepeatedHours() const { return m_length <= 3600 && 3600 % m_length == 0; }
 
 private:
     struct Interval
@@ -79,7 +121,8 @@ class DayEveningNightAccumulator
 {
 public:
     void add(int64_t time, std::optional<double> energyLevel);
-    // Every period that the readings span from its start to its end; a
+    // Every period that the readings span from its start to its end and that
+    // holds a reading, and one gap row for each empty stretch between; a
     // reading stands for the sample interval that follows its time stamp.
     std::vector<DayEveningNight> result(double sampleInterval) const;
 
@@ -106,6 +149,9 @@ private:
     qint64 m_count = 0;
     std::optional<int64_t> m_previous;
 };
+
+// "No readings for 3 d 04:00:00": what a gap row says of its stretch.
+QString emptyStretchText(int64_t seconds);
 
 // Lden from the three period levels: 10·log10((12·10^(Ld/10) + 4·10^((Le+5)/10)
 // + 8·10^((Ln+10)/10)) / 24).

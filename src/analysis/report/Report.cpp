@@ -230,7 +230,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                                 shareText(s.underRange, s.readings) });
     section.figures.push_back({ QStringLiteral("Over-range readings"), QString::number(s.overRange),
                                 shareText(s.overRange, s.readings) });
-    section.method = methodDescription(s);
+    section.method = reportMethod(analysed);
 
     if (!h.note.isEmpty())
         section.notes << h.note;
@@ -251,14 +251,34 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     for (const IntervalLevel &i : analysed.intervals) {
         const QString start = stampText(i.start).left(16);
         const QString end = stampText(i.end).left(16);
+        if (i.gap) {
+            // From and To say how long nothing was read; the levels stay empty.
+            section.intervalRows.push_back(
+                { start, end, dash(), dash(), dash(), dash(), QStringLiteral("0 %") });
+            continue;
+        }
         section.intervalRows.push_back(
             { start, end.left(10) == start.left(10) ? end.mid(11) : end, levelText(i.leq),
               levelText(i.lmax), orDash(i.l10), orDash(i.l90),
               QString::number(100.0 * i.coverage, 'f', 0) + QStringLiteral(" %") });
     }
-    for (const DayEveningNight &den : analysed.days)
-        section.dayRows.push_back({ stampText(den.start).left(16), levelText(den.ld),
-                                    levelText(den.le), levelText(den.ln), levelText(den.lden) });
+    const auto share = [](double c) { return QString::number(100.0 * c, 'f', 0); };
+    for (const DayEveningNight &den : analysed.days) {
+        if (den.gap) {
+            section.dayRows.push_back({ stampText(den.start).left(16),
+                                        emptyStretchText(den.end - den.start),
+                                        {},
+                                        {},
+                                        {},
+                                        {} });
+            continue;
+        }
+        section.dayRows.push_back(
+            { stampText(den.start).left(16),
+              share(den.coverageDay) + QLatin1Char('/') + share(den.coverageEvening)
+                  + QLatin1Char('/') + share(den.coverageNight) + QStringLiteral(" %"),
+              levelText(den.ld), levelText(den.le), levelText(den.ln), levelText(den.lden) });
+    }
     if (section.dayRows.empty())
         section.daysNote = QStringLiteral("The readings cover no whole day from 07:00 to 07:00: "
                                           "no day-evening-night levels.");
@@ -286,11 +306,25 @@ std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections)
             pages.push_back(
                 { s, PageKind::Intervals, first, std::min(TableRowsPerPage, rows - first) });
         if (days > 0 || rows > 0) {
-            const int dayTable = std::max(days, 1) + DayTableOverhead;
-            const bool fits = rows > 0 && pages.back().count + dayTable <= TableRowsPerPage;
-            if (!fits)
-                pages.push_back({ s, PageKind::Intervals, rows, 0 });
-            pages.back().dayCount = std::max(days, 1);
+            // The day table follows the intervals, on as many pages as it
+            // needs; a page holds its title and header once.
+            const int dayRows = std::max(days, 1);
+            int placed = 0;
+            if (rows > 0) {
+                const int room = TableRowsPerPage - pages.back().count - DayTableOverhead;
+                if (room > 0) {
+                    pages.back().dayFirst = 0;
+                    pages.back().dayCount = std::min(room, dayRows);
+                    placed = pages.back().dayCount;
+                }
+            }
+            while (placed < dayRows) {
+                ReportPage page { s, PageKind::Intervals, rows, 0 };
+                page.dayFirst = placed;
+                page.dayCount = std::min(TableRowsPerPage - DayTableOverhead, dayRows - placed);
+                placed += page.dayCount;
+                pages.push_back(page);
+            }
         }
     }
     return pages;

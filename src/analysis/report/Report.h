@@ -74,7 +74,7 @@ struct ReportSection
     int64_t intervalLength = 0;
     // Start, end, Leq, Lmax, L10, L90, coverage.
     std::vector<QStringList> intervalRows;
-    // Day from, Ld, Le, Lnight, Lden.
+    // Day from, coverage (day/evening/night), Ld, Le, Lnight, Lden.
     std::vector<QStringList> dayRows;
     QString daysNote;
 };
@@ -83,7 +83,8 @@ enum class PageKind { Summary, History, Distribution, Intervals };
 
 // One printed page: what it shows of which section. History pages show
 // strips [first, first + count); interval pages rows [first, first + count)
-// and, when dayCount > 0, the whole day table under them.
+// and, when dayCount > 0, day rows [dayFirst, dayFirst + dayCount) under them
+// (one row for the note when there are none).
 struct ReportPage
 {
     int section = 0;
@@ -91,6 +92,7 @@ struct ReportPage
     int first = 0;
     int count = 0;
     int dayCount = 0;
+    int dayFirst = 0;
 };
 
 namespace ReportLayout {

@@ -1,5 +1,7 @@
 #include "TimeHistory.h"
 
+#include "analysis/batch/FileStatistics.h"
+
 #include "ReportReadings.h"
 #include "analysis/LevelText.h"
 #include "analysis/batch/CivilTime.h"
@@ -38,18 +40,9 @@ struct ReadingClass
 ReadingClass classify(QStringView text)
 {
     const LevelTextClass c = classifyLevelText(text);
-    switch (c.kind) {
-    case LevelKind::Ordinary:
-        return { c.kind, c.value };
-    case LevelKind::OverRange:
-        if (text.contains(QLatin1Char('L')))
-            return { c.kind, std::nullopt };
-        return { c.kind, leadingLevelValue(text) };
-    case LevelKind::Marked:
-    case LevelKind::UnderRange:
-        break;
-    }
-    return { c.kind, std::nullopt };
+    // The trace shows the levels the figures use and no other: a damaged
+    // 3276.7 or a "1e39" would stretch the axis (or overflow a float).
+    return { c.kind, energyLevelOf(text, c) };
 }
 
 QString twoDigits(int64_t v)

@@ -83,8 +83,7 @@ DataList::DataList(QWidget *panel, SaveDialog saveDialog, PanelTimers *timers)
     m_print = toolbar->addAction(ToolbarImage(PrintImage), QString());
     m_print->setObjectName(QStringLiteral("Print"));
     m_print->setToolTip(QStringLiteral("Print"));
-    m_report = new ReportCommand(
-        this, toolbar, [this] { return reportSource(); }, timers);
+    m_report = new ReportCommand(this, toolbar, [this] { return reportSource(); });
     // Enabled once a set is shown.
     m_print->setEnabled(false);
     m_report->action()->setEnabled(false);

@@ -1,7 +1,6 @@
 #include "ReportCommand.h"
 
 #include "analysis/report/windows/ReportPdf.h"
-#include "ui/core/PanelTimers.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/ToolbarIcons.h"
 
@@ -31,11 +30,10 @@ constexpr int CaptionIntervalMs = 50;
 } // namespace
 
 ReportCommand::ReportCommand(QWidget *window, QToolBar *toolBar,
-                             std::function<ReportSource()> source, PanelTimers *timers)
+                             std::function<ReportSource()> source)
     : QObject(window)
     , m_window(window)
     , m_source(std::move(source))
-    , m_timers(timers)
 {
     m_action = toolBar->addAction(ToolbarImage(ReportImage), QStringLiteral("Report"));
     m_action->setObjectName(QStringLiteral("Report"));
@@ -120,9 +118,8 @@ QString ReportCommand::run()
     m_shared = std::make_shared<Shared>();
     const std::shared_ptr<Shared> shared = m_shared;
     setRunning(true);
-    std::optional<TimersOffGuard> timersOff;
-    if (m_timers)
-        timersOff.emplace(*m_timers);
+    // The panel's timers are left alone: the content is made on a thread of
+    // its own, and a recording must not lose its records to a report.
     const QString keptCaption = window->windowTitle();
     const auto restore = qScopeGuard([&] {
         if (window)
@@ -174,7 +171,6 @@ QString ReportCommand::run()
     }
     if (window)
         window->setWindowTitle(keptCaption);
-    timersOff.reset();
     if (!error.isEmpty()) {
         dialogs().message(window, error, QString(), MessageIcon::Critical, MessageButtons::Ok);
         return {};

@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 
-class PanelTimers;
 class QAction;
 class QShortcut;
 class QToolBar;
@@ -37,8 +36,7 @@ class ReportCommand : public QObject
     Q_OBJECT
 
 public:
-    ReportCommand(QWidget *window, QToolBar *toolBar, std::function<ReportSource()> source,
-                  PanelTimers *timers);
+    ReportCommand(QWidget *window, QToolBar *toolBar, std::function<ReportSource()> source);
 
     QAction *action() const { return m_action; }
     bool running() const { return m_running; }
@@ -75,7 +73,6 @@ private:
     QAction *m_action = nullptr;
     QShortcut *m_escape = nullptr;
     std::function<ReportSource()> m_source;
-    PanelTimers *m_timers;
     bool m_running = false;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };

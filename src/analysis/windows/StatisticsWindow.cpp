@@ -99,8 +99,7 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
         if (key == QLatin1String("Print"))
             Shortcuts::give(action, QKeySequence::Print, m_toolBar->widgetForAction(action));
     }
-    m_report = new ReportCommand(
-        this, m_toolBar, [this] { return reportSource(); }, host.timers);
+    m_report = new ReportCommand(this, m_toolBar, [this] { return reportSource(); });
     column->addWidget(m_toolBar);
 
     // One row of titled boards per line: settings, the meter's percentile

@@ -206,15 +206,19 @@ void Setup::trySetMeterTime()
 {
     if (m_closed)
         return;
-    const auto hold = m_link.tryHold(Exchange::ClockSet);
+    auto hold = m_link.tryHold(Exchange::ClockSet);
     if (!hold)
         return;
     holdPanelTimersOff();
     m_setRequested = false;
     SerialPort &port = hold->port();
-    if (!SetMeterClock(port, QDateTime::currentDateTime()) && !m_closed)
-        dialogs().message(this,
-                          QStringLiteral("The meter clock was not set: %1").arg(port.errorString()),
+    const bool set = SetMeterClock(port, QDateTime::currentDateTime());
+    const QString reason = port.errorString();
+    // The link is free before the box opens: the time the user takes to
+    // read it is no silence of the meter.
+    hold.reset();
+    if (!set && !m_closed)
+        dialogs().message(this, QStringLiteral("The meter clock was not set: %1").arg(reason),
                           QString(), MessageIcon::Warning, MessageButtons::Ok);
 }
 

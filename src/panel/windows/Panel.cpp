@@ -253,6 +253,12 @@ void Panel::pollTick()
         return;
     if (!frame) {
         hold->meterSilent();
+        // A meter still sending a cancelled transfer is no lost link, but
+        // the level it showed last is no longer known.
+        if (m_link->droppingInput()) {
+            m_display.valueText.clear();
+            m_meterDisplay->setValueText(QString());
+        }
         return;
     }
     hold.reset();
@@ -330,7 +336,7 @@ void Panel::linkLost()
     if (m_closing)
         return;
     m_sinceFrame.invalidate();
-    AnnounceLinkLost(m_timers, m_events);
+    AnnounceLinkLost(m_timers, m_events, [this] { return !m_closing && m_link->lost(); });
 }
 
 void Panel::linkBack()

@@ -41,7 +41,7 @@ Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timer
     LoggerMemory &memory = loggerMemory();
     if (memory.MemoryWindowOpen || s_downloadRunning)
         return nullptr;
-    const auto hold = link.tryHold(Exchange::Download);
+    auto hold = link.tryHold(Exchange::Download);
     if (!hold)
         return nullptr;
     QScopedValueRollback<bool> running(s_downloadRunning, true);
@@ -65,6 +65,9 @@ Memory *DownloadLoggerMemory(QWidget *panel, LinkOwner &link, PanelTimers &timer
     const LoggerDownloadResult result = DownloadLoggerMemory(hold->port(), hooks);
     if (MeterStillSending(result))
         hold->meterKeepsSending();
+    // The exchange is over: no box below may keep the link, or the seconds a
+    // user takes to read it would count as a silent meter.
+    hold.reset();
     if (window)
         window->offerCancel({});
     if (closing && closing())

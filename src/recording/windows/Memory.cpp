@@ -17,7 +17,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScopedValueRollback>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -101,6 +100,10 @@ Memory::~Memory()
 
 void Memory::closeEvent(QCloseEvent *event)
 {
+    // Closing it ends its transfer as Cancel does: no transfer runs on for
+    // an hour with the meter's controls off and no window to show for it.
+    if (m_onCancel)
+        m_onCancel();
     // The window goes away later; the Memory button works again at once.
     loggerMemory().MemoryWindowOpen = false;
     QWidget::closeEvent(event);
@@ -153,36 +156,43 @@ void Memory::ShowLoggerSet(int row)
     // Window events run while the list fills; a second click waits its turn.
     if (m_showingSet)
         return;
-    QScopedValueRollback<bool> showing(m_showingSet, true);
-    TimersOffGuard timersOff(m_timers);
-    if (m_setWindow)
-        m_setWindow->close();
-
     const QTableWidgetItem *numberItem = m_gridSet->item(row, 0);
     const QTableWidgetItem *intervalItem = m_gridSet->item(row, 1);
     LoggerMemory &memory = loggerMemory();
-    const LoggerDataSet *set = numberItem ? memory.set(numberItem->text().toInt()) : nullptr;
-    if (!set || !intervalItem)
+    const LoggerDataSet *stored = numberItem ? memory.set(numberItem->text().toInt()) : nullptr;
+    if (!stored || !intervalItem)
         return;
-    memory.LoggerSampleInterval = intervalItem->text().toInt();
-
+    // The decode runs events: this window may close and be freed, and a new
+    // download may replace the sets, so it works on a copy and touches the
+    // window only while it exists.
+    const LoggerDataSet set = *stored;
+    const int interval = intervalItem->text().toInt();
     const QPointer<Memory> self(this);
-    QPointer<QWidget> list = m_host.openSetWindow();
+    m_showingSet = true;
+    TimersOffGuard timersOff(m_timers);
+    LoggerSetHost &host = m_host;
+    if (m_setWindow)
+        m_setWindow->close();
+    memory.LoggerSampleInterval = interval;
+
+    QPointer<QWidget> list = host.openSetWindow();
     m_setWindow = list;
     const QString caption = list->windowTitle();
     const std::optional<LoggerSetView> view
-        = DecodeLoggerSet(*set, QDate::currentDate().year(), [&list](int j, int k) {
+        = DecodeLoggerSet(set, QDate::currentDate().year(), [&list](int j, int k) {
               if (!list)
                   return;
               list->setWindowTitle(PercentCompletedText(j, k));
               QCoreApplication::processEvents();
           });
-    if (!list || !self)
+    if (self)
+        self->m_showingSet = false;
+    if (!list)
         return;
     list->setWindowTitle(caption);
     if (!view)
         return;
-    m_host.showSet(list, *view, memory.LoggerSampleInterval);
+    host.showSet(list, *view, interval);
     if (!view->startTimeValid)
         dialogs().message(list,
                           QStringLiteral("The start time of this data set, %1, is not a "

@@ -175,7 +175,7 @@ void RecordingController::StopRecording()
     finishRecording(StopKind::Manual);
 }
 
-void RecordingController::finishRecording(StopKind kind)
+void RecordingController::finishRecording(StopKind kind, bool reportAfter)
 {
     if (!m_state.Recording)
         return;
@@ -190,8 +190,12 @@ void RecordingController::finishRecording(StopKind kind)
         m_view->showRecordingStopped();
     saveState().FileChosen = false;
     Q_EMIT recordingChanged(false);
-    if (!stopped.ok)
-        report(stopped.message);
+    if (!stopped.ok) {
+        if (reportAfter)
+            reportLater(stopped.message);
+        else
+            report(stopped.message);
+    }
 }
 
 void RecordingController::saveList()
@@ -226,7 +230,10 @@ void RecordingController::linkLost()
 void RecordingController::stopForLostLink()
 {
     // Every record taken so far is kept: the recording ends as a stop would.
-    finishRecording(StopKind::Manual);
+    // A failure is told after the lost-link steps, as a tick's messages are:
+    // a box opened inside them would let the poll bring the link back
+    // between the steps.
+    finishRecording(StopKind::Manual, true);
 }
 
 void RecordingController::resetForLostLink()

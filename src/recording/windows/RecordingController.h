@@ -67,7 +67,8 @@ Q_SIGNALS:
 
 private:
     void startRecording();
-    void finishRecording(StopKind kind);
+    // reportAfter: a failure is shown once the current work has unwound.
+    void finishRecording(StopKind kind, bool reportAfter = false);
     void report(const QString &message);
     void reportLater(const QString &message);
     void showNextMessage();

@@ -28,9 +28,34 @@ QSettings settings()
 
 namespace RememberedFolders {
 
+namespace {
+
+// A file was written (or holds data) there: a folder of special files (the
+// kernel's process folder, whose files read as empty and may never end a
+// read) or one where a save failed is no place to start a dialog.
+bool holdsWrittenFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+QString pendingKey(Kind kind)
+{
+    return key(kind) + QStringLiteral("Chosen");
+}
+
+} // namespace
+
 QString lastFile(Kind kind)
 {
-    return settings().value(key(kind)).toString();
+    QSettings store = settings();
+    // A file chosen for saving counts once it was written.
+    const QString chosen = store.value(pendingKey(kind)).toString();
+    if (!chosen.isEmpty() && holdsWrittenFile(chosen)) {
+        store.setValue(key(kind), chosen);
+        store.remove(pendingKey(kind));
+    }
+    return store.value(key(kind)).toString();
 }
 
 QString folder(Kind kind)
@@ -47,7 +72,11 @@ void remember(Kind kind, const QString &chosenPath)
 {
     if (chosenPath.isEmpty())
         return;
-    settings().setValue(key(kind), QFileInfo(chosenPath).absoluteFilePath());
+    const QString path = QFileInfo(chosenPath).absoluteFilePath();
+    if (holdsWrittenFile(path))
+        settings().setValue(key(kind), path);
+    else
+        settings().setValue(pendingKey(kind), path);
 }
 
 } // namespace RememberedFolders

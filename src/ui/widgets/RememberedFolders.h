@@ -12,7 +12,9 @@ enum class Kind { DataOpened, DataSaved, Reports };
 QString folder(Kind kind);
 // The last file chosen for the kind, for dialogs that start with a name.
 QString lastFile(Kind kind);
-// Remembers the file's folder; an empty path (a cancelled dialog) changes
+// Remembers the file's folder once a file with data is there: at once for a
+// file opened, when the folder is next asked for after a save; a save that
+// failed is never remembered. An empty path (a cancelled dialog) changes
 // nothing.
 void remember(Kind kind, const QString &chosenPath);
 

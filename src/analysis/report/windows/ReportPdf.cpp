@@ -558,18 +558,10 @@ private:
             text(MarginMm, y, ContentWidthMm, 6, section.daysNote, reportFont(8.5), Muted);
             return;
         }
-        table(
-            y,
-            { QStringLiteral("From"), QString(), QStringLiteral("Ld"), QStringLiteral("Le"),
-              QStringLiteral("Lnight"), QStringLiteral("Lden") },
-            { 34, 34, 26, 26, 26, 28 },
-            [&] {
-                std::vector<QStringList> rows;
-                for (const QStringList &r : section.dayRows)
-                    rows.push_back(QStringList { r.at(0), QString() } + r.mid(1));
-                return rows;
-            }(),
-            0, int(section.dayRows.size()));
+        table(y,
+              { QStringLiteral("From"), QStringLiteral("Covered d/e/n"), QStringLiteral("Ld"),
+                QStringLiteral("Le"), QStringLiteral("Lnight"), QStringLiteral("Lden") },
+              { 34, 34, 26, 26, 26, 28 }, section.dayRows, page.dayFirst, page.dayCount);
     }
 
     QCPPainter &m_p;
