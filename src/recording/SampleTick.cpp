@@ -182,7 +182,8 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     state.SampleTime = TimeStamp(input.Now);
 
     recordSample(state, input, result);
-    appendToList(state, input, result);
+    if (input.KeepsListAndHistory)
+        appendToList(state, input, result);
 
     const double leqValue = leadingLevelValue(state.LiveLeqText);
     const double selValue = leadingLevelValue(state.LiveSelText);
@@ -197,7 +198,8 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     state.LiveSelMax = std::max(state.LiveSelMax, selValue);
     state.LiveSelMin = std::min(state.LiveSelMin, selValue);
 
-    state.History.store(level, leqValue, selValue);
+    if (input.KeepsListAndHistory)
+        state.History.store(level, leqValue, selValue);
     state.TickCount = 1;
     return result;
 }

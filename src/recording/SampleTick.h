@@ -39,6 +39,9 @@ struct SampleInput
     // pointer meanwhile).
     std::function<void(bool busy)> DumpBusy;
     CountProgress StopProgress;
+    // An unattended station keeps no reading list (nor its dump files) and
+    // no in-memory history: those are a window's.
+    bool KeepsListAndHistory = true;
 };
 
 // The recording labels after a sample: record counter, "Rec" indicator and

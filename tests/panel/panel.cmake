@@ -17,3 +17,6 @@ vorn_add_test(accessibility_test
 vorn_add_test(command_line_test SOURCES ${CMAKE_CURRENT_LIST_DIR}/command_line_test.cpp LIBS vorn_panel)
 target_compile_definitions(command_line_test PRIVATE VORN_PROGRAM="$<TARGET_FILE:vorn>")
 add_dependencies(command_line_test vorn)
+vorn_add_test(monitor_station_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_station_test.cpp
+  LIBS vorn_monitor)

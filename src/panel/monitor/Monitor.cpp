@@ -1,0 +1,179 @@
+#include "Monitor.h"
+
+#include "link/LiveFrame.h"
+#include "link/MeterLink.h"
+#include "panel/PanelDisplay.h"
+#include "recording/SampleTick.h"
+#include "ui/core/SerialPort.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QScopedValueRollback>
+
+Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_port(port)
+    , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
+    , m_link(port)
+{
+    StationHooks hooks;
+    hooks.say = [this](const QString &text) { Q_EMIT line(text); };
+    hooks.alarm = [this](const QString &event, const StationInterval &interval) {
+        runAlarmCommand(event, interval);
+    };
+    m_station = std::make_unique<Station>(m_options, std::move(hooks));
+    m_poll.setInterval(200);
+    m_tick.setInterval(1000);
+    connect(&m_poll, &QTimer::timeout, this, &Monitor::pollTick);
+    connect(&m_tick, &QTimer::timeout, this, &Monitor::sampleTick);
+    connect(&m_link, &LinkOwner::linkLost, this, [this] {
+        setLinked(false, QStringLiteral("the meter on %1 is silent").arg(m_options.portText));
+    });
+}
+
+Monitor::~Monitor()
+{
+    m_stopping = true;
+}
+
+void Monitor::start()
+{
+    m_station->event(m_clock(), QStringLiteral("started"),
+                     QStringLiteral("%1 in %2").arg(m_options.portText, m_options.folder));
+    if (!m_port.isOpen() && !m_port.open(m_options.comPortNumber)) {
+        // The port is missing or taken: tried again every five seconds.
+        m_station->event(m_clock(), QStringLiteral("link lost"),
+                         QStringLiteral("%1: %2").arg(m_options.portText, m_port.errorString()));
+    }
+    m_sinceAttempt.start();
+    m_poll.start();
+    m_tick.start();
+}
+
+void Monitor::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_poll.stop();
+    m_tick.stop();
+    m_station->stop(m_clock(), boards());
+}
+
+void Monitor::setLinked(bool linked, const QString &detail)
+{
+    if (linked == m_linked)
+        return;
+    m_linked = linked;
+    if (!linked)
+        m_sinceFrame.invalidate();
+    // The first frame after the start is no return of a lost link.
+    if (linked && !m_everLinked) {
+        m_everLinked = true;
+        return;
+    }
+    m_everLinked = true;
+    m_station->event(m_clock(), linked ? QStringLiteral("link back") : QStringLiteral("link lost"),
+                     detail);
+}
+
+void Monitor::pollTick()
+{
+    if (m_stopping || m_polling)
+        return;
+    const QScopedValueRollback polling(m_polling, true);
+    const StopRequested stop = [this] { return m_stopping; };
+    if (!m_port.isOpen()) {
+        if (m_sinceAttempt.elapsed() < RetryMs)
+            return;
+        m_sinceAttempt.restart();
+        if (!m_port.open(m_options.comPortNumber))
+            return;
+    }
+    const bool recovering = m_link.lost();
+    if (recovering && m_sinceAttempt.elapsed() < RetryMs)
+        return;
+    auto hold = m_link.tryHold(recovering ? Exchange::Recovery : Exchange::Poll);
+    if (!hold)
+        return;
+    if (recovering) {
+        m_sinceAttempt.restart();
+        const bool back = AwaitValidFrame(hold->port(), stop, LinkTiming::SilenceLimitMs);
+        hold.reset();
+        if (back && !m_stopping) {
+            m_link.setLinkBack();
+            setLinked(true, QStringLiteral("the meter answers on %1").arg(m_options.portText));
+        }
+        return;
+    }
+    const std::optional<QByteArray> frame = ReadLiveFrame(hold->port(), stop);
+    if (m_stopping)
+        return;
+    if (!frame) {
+        hold->meterSilent();
+        m_sinceAttempt.restart();
+        return;
+    }
+    hold.reset();
+    m_sinceFrame.start();
+    const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame->at(i)); };
+    DecodeRangeByte(byteAt(1), m_reading);
+    DecodeModeByte(byteAt(2), m_reading);
+    DecodeLevel(byteAt(3), byteAt(4), m_reading);
+    m_haveReading = true;
+    setLinked(true);
+}
+
+HeaderBoards Monitor::boards() const
+{
+    if (!m_haveReading)
+        return {};
+    const PanelDisplay display = NextPanelDisplay(PanelDisplay(), m_reading);
+    return { display.boardCA, display.boardSFI, display.boardLevel };
+}
+
+void Monitor::sampleTick()
+{
+    if (m_stopping)
+        return;
+    // Only a level the meter just sent is sampled.
+    const bool fresh
+        = m_haveReading && m_sinceFrame.isValid() && ReadingIsFresh(m_sinceFrame.elapsed());
+    if (fresh)
+        m_station->tick(m_clock(), m_reading.Level, m_reading.LevelText, boards());
+    else
+        m_station->tick(m_clock(), std::nullopt, QString(), boards());
+}
+
+void Monitor::runAlarmCommand(const QString &event, const StationInterval &interval)
+{
+    if (m_options.onAlarm.isEmpty())
+        return;
+    auto *process = new QProcess(this);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VORN_EVENT"), event);
+    env.insert(QStringLiteral("VORN_STATION"), m_options.station);
+    env.insert(QStringLiteral("VORN_LEQ"),
+               interval.levels.leq ? QString::number(*interval.levels.leq, 'f', 1) : QString());
+    env.insert(QStringLiteral("VORN_LIMIT"),
+               interval.limit ? QString::number(*interval.limit) : QString());
+    env.insert(QStringLiteral("VORN_START"), isoWithOffset(interval.start));
+    env.insert(QStringLiteral("VORN_END"), isoWithOffset(interval.end));
+    process->setProcessEnvironment(env);
+    process->setProcessChannelMode(QProcess::ForwardedChannels);
+    // A command that hangs is ended; none ever holds a sample up.
+    auto *limit = new QTimer(process);
+    limit->setSingleShot(true);
+    connect(limit, &QTimer::timeout, process, [process] { process->kill(); });
+    connect(process, &QProcess::finished, process, &QObject::deleteLater);
+    connect(process, &QProcess::errorOccurred, process, [this, process](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart) {
+            Q_EMIT line(QStringLiteral("the alarm command could not start: %1")
+                            .arg(process->errorString()));
+            process->deleteLater();
+        }
+    });
+    limit->start(AlarmCommandLimitMs);
+    process->start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), m_options.onAlarm });
+}

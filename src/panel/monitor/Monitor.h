@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Station.h"
+#include "link/LinkOwner.h"
+#include "link/MeterReading.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+class SerialPort;
+
+// The live meter without a window: polls the meter through the link's
+// owner five times a second, decodes its frames, takes one sample a second
+// from a reading the meter just sent and feeds the station; a missing or
+// silent meter is tried again every five seconds, for ever. Alarm commands
+// run aside and never delay a sample.
+class Monitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    Monitor(const MonitorOptions &options, SerialPort &port, Clock clock = {},
+            QObject *parent = nullptr);
+    ~Monitor() override;
+
+    // Opens the port (or keeps trying) and starts the timers.
+    void start();
+    // Finishes the day file and the running interval; "stopped".
+    void stop();
+
+    // For tests: one poll and one tick, as the timers run them.
+    void pollTick();
+    void sampleTick();
+
+    Station &station() { return *m_station; }
+    bool linked() const { return m_linked; }
+
+    static constexpr int RetryMs = 5000;
+    static constexpr int AlarmCommandLimitMs = 30000;
+
+Q_SIGNALS:
+    void line(const QString &text);
+
+private:
+    void runAlarmCommand(const QString &event, const StationInterval &interval);
+    void setLinked(bool linked, const QString &detail = {});
+    HeaderBoards boards() const;
+
+    MonitorOptions m_options;
+    SerialPort &m_port;
+    Clock m_clock;
+    LinkOwner m_link;
+    std::unique_ptr<Station> m_station;
+    QTimer m_poll;
+    QTimer m_tick;
+    QElapsedTimer m_sinceFrame;
+    QElapsedTimer m_sinceAttempt;
+    MeterReading m_reading;
+    bool m_haveReading = false;
+    bool m_linked = false;
+    bool m_everLinked = false;
+    bool m_stopping = false;
+    bool m_polling = false;
+};

@@ -1,0 +1,207 @@
+#include "MonitorOptions.h"
+
+#include "link/PortChoice.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace {
+
+std::optional<int> minuteOf(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral("^(\\d{1,2})(?::(\\d{2}))?$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int hour = m.captured(1).toInt();
+    const int minute = m.captured(2).isEmpty() ? 0 : m.captured(2).toInt();
+    if (hour > 24 || minute > 59 || (hour == 24 && minute > 0))
+        return std::nullopt;
+    return (hour * 60 + minute) % (24 * 60);
+}
+
+std::optional<double> levelOf(const QString &text)
+{
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || value < 0.0 || value > 200.0)
+        return std::nullopt;
+    return value;
+}
+
+const char *const Help
+    = "Usage: vorn-monitor --port COMn --folder DIR [options]\n"
+      "Records the meter on COMn into one data file per day in DIR, with interval\n"
+      "levels and limit alarms, without a window; reconnects by itself.\n"
+      "\n"
+      "  --port COMn          the meter's port, COM1 to COM16\n"
+      "  --folder DIR         where the day files, interval tables and events go\n"
+      "  --station NAME       the station's name (letters, digits, - and _; default:\n"
+      "                       the host name)\n"
+      "  --interval LENGTH    1min, 5min, 10min, 15min (default), 30min or 1h,\n"
+      "                       aligned to the local clock\n"
+      "  --limit SPEC         75 (all day) or 07-19=55,19-23=50,23-07=45\n"
+      "  --on-alarm CMD       run through /bin/sh -c on each alarm and clear\n"
+      "  --config FILE        the same keys in an INI file (port=, folder=, ...);\n"
+      "                       the command line wins\n"
+      "  --help, --version\n";
+
+struct Keys
+{
+    QString port, folder, station, interval, limit, onAlarm;
+};
+
+} // namespace
+
+std::optional<LimitSchedule> LimitSchedule::parse(const QString &text)
+{
+    LimitSchedule schedule;
+    if (const auto all = levelOf(text)) {
+        schedule.m_periods.push_back({ 0, 0, *all });
+        return schedule;
+    }
+    for (const QString &part : text.split(QLatin1Char(','))) {
+        const QStringList sides = part.split(QLatin1Char('='));
+        if (sides.size() != 2)
+            return std::nullopt;
+        const QStringList hours = sides[0].split(QLatin1Char('-'));
+        const auto limit = levelOf(sides[1]);
+        if (hours.size() != 2 || !limit)
+            return std::nullopt;
+        const auto from = minuteOf(hours[0]);
+        const auto to = minuteOf(hours[1]);
+        if (!from || !to)
+            return std::nullopt;
+        schedule.m_periods.push_back({ *from, *to, *limit });
+    }
+    return schedule.m_periods.empty() ? std::nullopt : std::optional(schedule);
+}
+
+std::optional<double> LimitSchedule::limitAt(int minuteOfDay) const
+{
+    for (const Period &p : m_periods) {
+        const bool inside = p.from == p.to ? true
+            : p.from < p.to                ? minuteOfDay >= p.from && minuteOfDay < p.to
+                                           : minuteOfDay >= p.from || minuteOfDay < p.to;
+        if (inside)
+            return p.limit;
+    }
+    return std::nullopt;
+}
+
+bool isValidStationName(const QString &name)
+{
+    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    return form.match(name).hasMatch();
+}
+
+std::optional<int> parseMonitorInterval(const QString &text)
+{
+    static const std::pair<const char *, int> lengths[]
+        = { { "1min", 60 },   { "5min", 300 },   { "10min", 600 },
+            { "15min", 900 }, { "30min", 1800 }, { "1h", 3600 } };
+    for (const auto &[name, seconds] : lengths)
+        if (text == QLatin1String(name))
+            return seconds;
+    return std::nullopt;
+}
+
+MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QString &hostName,
+                                         const QString &version)
+{
+    MonitorOptionsResult result;
+    const auto fail = [&result](const QString &message) {
+        result.exitCode = 2;
+        result.output = QStringLiteral("vorn-monitor: ") + message;
+        return result;
+    };
+    Keys given;
+    QString config;
+    static const std::pair<const char *, QString Keys::*> valued[]
+        = { { "--port", &Keys::port },       { "--folder", &Keys::folder },
+            { "--station", &Keys::station }, { "--interval", &Keys::interval },
+            { "--limit", &Keys::limit },     { "--on-alarm", &Keys::onAlarm } };
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments[i];
+        if (arg == QLatin1String("--help")) {
+            result.output = QString::fromLatin1(Help);
+            return result;
+        }
+        if (arg == QLatin1String("--version")) {
+            result.output = QStringLiteral("vorn-monitor ") + version;
+            return result;
+        }
+        bool known = false;
+        const auto value = [&]() -> std::optional<QString> {
+            if (i + 1 >= arguments.size())
+                return std::nullopt;
+            return arguments[++i];
+        };
+        if (arg == QLatin1String("--config")) {
+            const auto v = value();
+            if (!v)
+                return fail(QStringLiteral("--config needs a file"));
+            config = *v;
+            continue;
+        }
+        for (const auto &[name, member] : valued) {
+            if (arg != QLatin1String(name))
+                continue;
+            known = true;
+            const auto v = value();
+            if (!v)
+                return fail(QStringLiteral("%1 needs a value").arg(arg));
+            given.*member = *v;
+        }
+        if (!known)
+            return fail(QStringLiteral("unknown option \"%1\"; --help lists them").arg(arg));
+    }
+    if (!config.isEmpty()) {
+        if (!QFile::exists(config))
+            return fail(QStringLiteral("the config file \"%1\" does not exist").arg(config));
+        const QSettings ini(config, QSettings::IniFormat);
+        if (ini.status() != QSettings::NoError)
+            return fail(QStringLiteral("the config file \"%1\" cannot be read").arg(config));
+        static const std::pair<const char *, QString Keys::*> keys[]
+            = { { "port", &Keys::port },       { "folder", &Keys::folder },
+                { "station", &Keys::station }, { "interval", &Keys::interval },
+                { "limit", &Keys::limit },     { "on-alarm", &Keys::onAlarm } };
+        for (const auto &[key, member] : keys)
+            if ((given.*member).isEmpty())
+                given.*member = ini.value(QLatin1String(key)).toStringList().join(QLatin1Char(','));
+    }
+
+    MonitorOptions options;
+    if (given.port.isEmpty())
+        return fail(QStringLiteral("--port is missing (COM1 to COM16)"));
+    options.comPortNumber = ComPortNumberOfText(given.port, 0);
+    if (options.comPortNumber == 0)
+        return fail(QStringLiteral("--port \"%1\" is no port name: COM1 to COM16").arg(given.port));
+    options.portText = given.port;
+    if (given.folder.isEmpty())
+        return fail(QStringLiteral("--folder is missing"));
+    options.folder = given.folder;
+    options.station = given.station.isEmpty() ? hostName : given.station;
+    if (!isValidStationName(options.station))
+        return fail(
+            QStringLiteral("--station \"%1\": only letters, digits, - and _").arg(options.station));
+    if (!given.interval.isEmpty()) {
+        const auto seconds = parseMonitorInterval(given.interval);
+        if (!seconds)
+            return fail(QStringLiteral("--interval \"%1\": 1min, 5min, 10min, 15min, 30min or 1h")
+                            .arg(given.interval));
+        options.intervalSeconds = *seconds;
+    }
+    if (!given.limit.isEmpty()) {
+        const auto limits = LimitSchedule::parse(given.limit);
+        if (!limits)
+            return fail(QStringLiteral("--limit \"%1\": a level such as 75, or periods such as "
+                                       "07-19=55,19-23=50,23-07=45")
+                            .arg(given.limit));
+        options.limits = *limits;
+    }
+    options.onAlarm = given.onAlarm;
+    result.options = options;
+    return result;
+}

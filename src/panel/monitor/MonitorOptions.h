@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+// The limit in force at each time of day: one value all day, or one per
+// period ("07-19=55,19-23=50,23-07=45"); an interval takes the limit of the
+// period its start falls in.
+class LimitSchedule
+{
+public:
+    struct Period
+    {
+        int from = 0; // minutes after midnight
+        int to = 0; // may be below from: the period runs over midnight
+        double limit = 0.0;
+    };
+
+    // nullopt for a text that is neither a level nor a list of periods.
+    static std::optional<LimitSchedule> parse(const QString &text);
+    std::optional<double> limitAt(int minuteOfDay) const;
+    bool isEmpty() const { return m_periods.empty(); }
+
+private:
+    std::vector<Period> m_periods;
+};
+
+struct MonitorOptions
+{
+    QString portText; // "COM1"
+    int comPortNumber = 0;
+    QString folder;
+    QString station;
+    int intervalSeconds = 900;
+    LimitSchedule limits;
+    QString onAlarm;
+};
+
+struct MonitorOptionsResult
+{
+    std::optional<MonitorOptions> options;
+    int exitCode = 0; // when there are no options: 0 for --help and --version
+    QString output; // what to print (help, version or the one-line error)
+};
+
+// The command line (without the program name), and the INI file that
+// --config names, whose keys are the options' names without the dashes;
+// the command line wins. hostName is the station's default.
+MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QString &hostName,
+                                         const QString &version);
+
+// Letters, digits, "-" and "_" only.
+bool isValidStationName(const QString &name);
+// "1min", "5min", "10min", "15min", "30min", "1h".
+std::optional<int> parseMonitorInterval(const QString &text);

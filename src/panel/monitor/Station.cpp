@@ -1,0 +1,271 @@
+#include "Station.h"
+
+#include "analysis/batch/CivilTime.h"
+#include "recording/DataFileWriter.h"
+#include "recording/FormatTenths.h"
+#include "recording/SampleTick.h"
+#include "ui/core/DiskSync.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cmath>
+
+namespace {
+
+const char *const IntervalHeader
+    = "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state";
+
+QString fixed2(const std::optional<double> &v)
+{
+    return v && std::isfinite(*v) ? QString::number(*v, 'f', 2) : QString();
+}
+
+QString classNumber(const QString &text)
+{
+    return text.isEmpty() ? QString() : QString::number(text.toDouble(), 'f', 2);
+}
+
+QString csvField(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+        && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+// The start of the clock-aligned interval holding the time, in local time.
+QDateTime intervalStartOf(const QDateTime &now, int length)
+{
+    const int64_t civil
+        = now.date().toJulianDay() * 86400 + now.time().msecsSinceStartOfDay() / 1000;
+    const int64_t aligned = CivilTime::alignDown(civil, length);
+    const int64_t back = civil - aligned;
+    // Back by seconds of real time: in the hour that repeats, the start is
+    // the one of this run of the hour.
+    return now.addSecs(-back).addMSecs(-now.time().msec());
+}
+
+} // namespace
+
+QString isoWithOffset(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+        + CivilTime::offsetText(time.offsetFromUtc());
+}
+
+Station::Station(const MonitorOptions &options, StationHooks hooks)
+    : m_options(options)
+    , m_hooks(std::move(hooks))
+{
+    m_state.SampleInterval = 1;
+}
+
+Station::~Station() = default;
+
+QString Station::eventsName(const QString &station)
+{
+    return station + QStringLiteral(" events.csv");
+}
+
+QString Station::intervalsName(const QString &station, const QDate &day)
+{
+    return station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"))
+        + QStringLiteral(" intervals.csv");
+}
+
+QString Station::dayFileName(const QString &station, const QDate &day, int copy)
+{
+    QString name = station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"));
+    if (copy > 1)
+        name += QStringLiteral(" (%1)").arg(copy);
+    return name + QStringLiteral(".vorn");
+}
+
+void Station::appendLine(const QString &path, const QString &header, const QString &line)
+{
+    QFile file(path);
+    const bool fresh = !file.exists() || file.size() == 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        m_lastError = QStringLiteral("\"%1\" cannot be written: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString());
+        return;
+    }
+    QByteArray bytes;
+    if (fresh && !header.isEmpty())
+        bytes += header.toUtf8() + "\n";
+    bytes += line.toUtf8() + "\n";
+    if (file.write(bytes) != bytes.size() || !syncFileToDisk(file))
+        m_lastError = QStringLiteral("\"%1\" cannot be written: %2")
+                          .arg(QDir::toNativeSeparators(path), file.errorString());
+}
+
+void Station::event(const QDateTime &now, const QString &name, const QString &detail)
+{
+    appendLine(QDir(m_options.folder).filePath(eventsName(m_options.station)),
+               QStringLiteral("time,event,detail"),
+               QStringList { isoWithOffset(now), name, csvField(detail) }.join(QLatin1Char(',')));
+    if (m_hooks.say)
+        m_hooks.say(detail.isEmpty() ? name : name + QStringLiteral(": ") + detail);
+}
+
+QString Station::lockFolder()
+{
+    const QString folder = QDir::toNativeSeparators(QDir(m_options.folder).absolutePath());
+    if (!QDir().mkpath(m_options.folder))
+        return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
+    switch (m_state.TempFile.lock(m_options.folder)) {
+    case RecordingTempFile::LockResult::Locked:
+        return {};
+    case RecordingTempFile::LockResult::Busy:
+        return QStringLiteral("A recording or another monitor runs in the folder \"%1\": only "
+                              "one can run in a folder at a time.")
+            .arg(folder);
+    case RecordingTempFile::LockResult::Failed:
+        break;
+    }
+    return QStringLiteral("No lock can be made in the folder \"%1\": is it writable?").arg(folder);
+}
+
+void Station::startDay(const QDateTime &now, const HeaderBoards &boards)
+{
+    const QDir folder(m_options.folder);
+    QString path;
+    // A restart on the same day never overwrites: the next free copy number.
+    for (int copy = 1;; ++copy) {
+        path = folder.filePath(dayFileName(m_options.station, now.date(), copy));
+        if (!QFileInfo::exists(path))
+            break;
+    }
+    const SessionOutcome started = StartRecording(m_state, path, m_options.folder, boards);
+    if (!started.notice.isEmpty())
+        event(now, QStringLiteral("recovered"), started.notice);
+    if (!started.ok) {
+        m_lastError = started.message;
+        event(now, QStringLiteral("day file"), started.message);
+        return;
+    }
+    m_day = now.date();
+    m_dayFilePath = path;
+    // A recording's first tick only starts the count; a station samples
+    // every second, the first after midnight too.
+    m_state.TickCount = m_state.SampleInterval;
+    event(now, QStringLiteral("day file"), QFileInfo(path).fileName());
+}
+
+void Station::finishDay(const HeaderBoards &boards)
+{
+    if (!m_state.Recording)
+        return;
+    const SessionOutcome stopped = StopRecording(m_state, boards, StopKind::Manual, {});
+    if (!stopped.ok)
+        m_lastError = stopped.message;
+}
+
+void Station::closeInterval(const QDateTime &endedAt)
+{
+    if (!m_intervalStart || !m_analysis)
+        return;
+    DataFileContents header;
+    header.kind = DataFileKind::RealTime;
+    header.samplingInterval = 1;
+    header.headerLength = 9;
+    const FileReport report = m_analysis->finish(m_dayFilePath, header);
+    m_analysis.reset();
+    StationInterval row;
+    row.start = *m_intervalStart;
+    row.end = endedAt;
+    m_intervalStart.reset();
+    for (const IntervalLevel &levels : report.intervals)
+        if (!levels.gap)
+            row.levels = levels;
+    if (row.levels.readings == 0)
+        return;
+    const QTime at = row.start.time();
+    row.limit = m_options.limits.limitAt(at.hour() * 60 + at.minute());
+    row.over = row.limit && row.levels.leq && *row.levels.leq > *row.limit;
+    const QString state
+        = row.limit ? (row.over ? QStringLiteral("over") : QStringLiteral("ok")) : QString();
+    appendLine(
+        QDir(m_options.folder).filePath(intervalsName(m_options.station, row.start.date())),
+        QString::fromLatin1(IntervalHeader),
+        QStringList { csvField(QFileInfo(m_dayFilePath).fileName()), isoWithOffset(row.start),
+                      isoWithOffset(row.end), QString::number(row.levels.readings),
+                      QString::number(row.levels.coverage, 'f', 2), fixed2(row.levels.leq),
+                      fixed2(row.levels.lmax), fixed2(row.levels.lmin), classNumber(row.levels.l10),
+                      classNumber(row.levels.l50), classNumber(row.levels.l90),
+                      row.limit ? QString::number(*row.limit) : QString(), state }
+            .join(QLatin1Char(',')));
+    if (m_hooks.say) {
+        QString line = row.start.toString(QStringLiteral("HH:mm")) + QChar(0x2013)
+            + row.end.toString(QStringLiteral("HH:mm")) + QStringLiteral(" Leq ")
+            + (row.levels.leq ? FormatTenths(*row.levels.leq) : QStringLiteral("-"))
+            + QStringLiteral(" dB");
+        if (row.limit)
+            line += QStringLiteral(" (limit %1) %2").arg(QString::number(*row.limit), state);
+        m_hooks.say(line);
+    }
+    if (m_hooks.interval)
+        m_hooks.interval(row);
+    // An interval above its limit raises the alarm; the first one at or
+    // below its limit clears it.
+    if (row.limit && row.levels.leq && row.over != m_alarm) {
+        m_alarm = row.over;
+        const QString name = m_alarm ? QStringLiteral("alarm") : QStringLiteral("clear");
+        event(endedAt, name,
+              QStringLiteral("%1 to %2 Leq %3 dB, limit %4 dB")
+                  .arg(isoWithOffset(row.start), isoWithOffset(row.end),
+                       FormatTenths(*row.levels.leq), QString::number(*row.limit)));
+        if (m_hooks.alarm)
+            m_hooks.alarm(name, row);
+    }
+}
+
+void Station::tick(const QDateTime &now, std::optional<double> level, const QString &levelText,
+                   const HeaderBoards &boards)
+{
+    // The interval of this second: a new one closes the one before.
+    const QDateTime start = intervalStartOf(now, m_options.intervalSeconds);
+    if (m_intervalStart && *m_intervalStart != start)
+        closeInterval(m_intervalStart->addSecs(m_options.intervalSeconds));
+    if (!m_intervalStart) {
+        m_intervalStart = start;
+        BatchRequest request;
+        request.intervalLength = m_options.intervalSeconds;
+        m_analysis = std::make_unique<FileAnalysis>(request);
+    }
+    // The change of day: the next file starts with the first sample after
+    // midnight, so no sample is lost or written twice.
+    if (m_state.Recording && now.date() != m_day)
+        finishDay(boards);
+    if (!m_state.Recording)
+        startDay(now, boards);
+    if (!level)
+        return;
+    SampleInput input;
+    input.Level = *level;
+    input.LevelText = levelText;
+    input.Now = now;
+    input.FrameAgeMs = 0;
+    input.Boards = boards;
+    input.Folder = m_options.folder;
+    input.KeepsListAndHistory = false;
+    const SampleTickResult result = OnSampleTick(m_state, input);
+    if (result.Sampled)
+        m_analysis->add(TimeStamp(now), levelText);
+    for (const QString &error : result.Errors)
+        m_lastError = error;
+}
+
+void Station::stop(const QDateTime &now, const HeaderBoards &boards)
+{
+    // The running interval keeps its clock-aligned end; its coverage says
+    // how much of it was measured.
+    if (m_intervalStart)
+        closeInterval(m_intervalStart->addSecs(m_options.intervalSeconds));
+    finishDay(boards);
+    event(now, QStringLiteral("stopped"));
+}

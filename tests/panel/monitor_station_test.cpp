@@ -1,0 +1,195 @@
+#include "analysis/batch/BatchReport.h"
+#include "panel/monitor/MonitorOptions.h"
+#include "panel/monitor/Station.h"
+#include "recording/DataFileReader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QStringList linesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// A station in a folder of its own, run second by second on an injected
+// clock (the local zone of this test is Europe/Berlin).
+class StationTest : public ::testing::Test
+{
+protected:
+    Station &station(const QString &limit = QStringLiteral("75"), int interval = 900)
+    {
+        MonitorOptions options;
+        options.folder = dir.path();
+        options.station = QStringLiteral("fence");
+        options.intervalSeconds = interval;
+        options.limits = *LimitSchedule::parse(limit);
+        StationHooks hooks;
+        hooks.say = [this](const QString &line) { said << line; };
+        hooks.alarm = [this](const QString &event, const StationInterval &) { alarms << event; };
+        m_station = std::make_unique<Station>(options, hooks);
+        EXPECT_TRUE(m_station->lockFolder().isEmpty());
+        return *m_station;
+    }
+    // Seconds from a local time, each at the level the function gives.
+    void run(const QDateTime &from, int seconds, const std::function<double(int)> &level)
+    {
+        for (int i = 0; i < seconds; ++i) {
+            const double l = level(i);
+            m_station->tick(from.addSecs(i), l, QString::number(l, 'f', 1), boards);
+        }
+    }
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    HeaderBoards boards { QStringLiteral("A"), QStringLiteral("Slow"), QStringLiteral("30-90") };
+    QStringList said;
+    QStringList alarms;
+    std::unique_ptr<Station> m_station;
+};
+
+QDateTime local(const char *text)
+{
+    return QDateTime::fromString(QLatin1String(text), Qt::ISODate);
+}
+
+TEST_F(StationTest, MidnightStartsTheNextDayFileWithTheFirstSampleAfterIt)
+{
+    station();
+    run(local("2026-03-12T23:59:50"), 20, [](int i) { return 50.0 + i; });
+    m_station->stop(local("2026-03-13T00:00:10"), boards);
+    const DataFileContents first = DataFileReader::readFile(path("fence 2026-03-12.vorn"));
+    const DataFileContents second = DataFileReader::readFile(path("fence 2026-03-13.vorn"));
+    ASSERT_EQ(first.recordCount(), 10);
+    ASSERT_EQ(second.recordCount(), 10);
+    EXPECT_EQ(first.time(9), "2026/03/12 23:59:59");
+    EXPECT_EQ(second.time(0), "2026/03/13 00:00:00");
+    EXPECT_EQ(second.level(0), "60.0");
+    EXPECT_EQ(first.kind, DataFileKind::RealTime);
+
+    // A restart on the same day overwrites nothing.
+    station();
+    run(local("2026-03-13T08:00:00"), 3, [](int) { return 40.0; });
+    m_station->stop(local("2026-03-13T08:00:03"), boards);
+    EXPECT_EQ(DataFileReader::readFile(path("fence 2026-03-13 (2).vorn")).recordCount(), 3);
+    EXPECT_EQ(DataFileReader::readFile(path("fence 2026-03-13.vorn")).recordCount(), 10);
+}
+
+TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowTheLimits)
+{
+    // Quiet by day, loud in the evening, quiet again at night.
+    station(QStringLiteral("07-19=55,19-23=50,23-07=45"), 900);
+    run(local("2026-03-12T18:30:00"), 5400, [](int i) {
+        return i < 1800 ? 52.0 + (i % 7) * 0.3 : i < 3600 ? 58.0 : 40.0 + (i % 3);
+    });
+    m_station->stop(local("2026-03-12T20:00:00"), boards);
+
+    const QStringList rows = linesOf(path("fence 2026-03-12 intervals.csv"));
+    ASSERT_EQ(rows.size(), 7);
+    EXPECT_EQ(rows[0], "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state");
+    BatchRequest request;
+    request.intervalLength = 900;
+    const DataFileContents file = DataFileReader::readFile(path("fence 2026-03-12.vorn"));
+    const QStringList stats
+        = formatReports({ analyseFile("fence 2026-03-12.vorn", file, request) }, OutputFormat::Csv)
+              .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(stats.size(), 7);
+    const QStringList limits { "55", "55", "50", "50", "50", "50" };
+    const QStringList states { "ok", "ok", "over", "over", "ok", "ok" };
+    for (int i = 1; i < 7; ++i) {
+        EXPECT_EQ(rows[i], stats[i] + "," + limits[i - 1] + "," + states[i - 1]) << i;
+    }
+    EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
+    EXPECT_TRUE(said.contains(QString::fromUtf8("19:00–19:15 Leq 58.0 dB (limit 50) over")));
+    const QStringList events = linesOf(path("fence events.csv"));
+    ASSERT_EQ(events.size(), 5); // header, day file, alarm, clear, stopped
+    EXPECT_TRUE(events[2].startsWith("2026-03-12T19:15:00+01:00,alarm,"))
+        << events[2].toStdString();
+    EXPECT_TRUE(events[3].startsWith("2026-03-12T19:45:00+01:00,clear,"))
+        << events[3].toStdString();
+}
+
+TEST_F(StationTest, TheHourThatRepeatsInAutumnKeepsItsOwnRows)
+{
+    station(QStringLiteral("75"), 900);
+    // 01:30 summer time to 03:30 winter time: three hours of real time.
+    const QDateTime from(QDate(2026, 10, 25), QTime(1, 30), QTimeZone("Europe/Berlin"));
+    run(from.toLocalTime(), 3 * 3600, [](int) { return 60.0; });
+    m_station->stop(from.addSecs(3 * 3600).toLocalTime(), boards);
+    const QStringList rows = linesOf(path("fence 2026-10-25 intervals.csv"));
+    ASSERT_EQ(rows.size(), 13);
+    QSet<QString> starts;
+    for (int i = 1; i < rows.size(); ++i)
+        starts << rows[i].section(QLatin1Char(','), 1, 1);
+    EXPECT_EQ(starts.size(), 12);
+    EXPECT_TRUE(starts.contains("2026-10-25T02:00:00+02:00"));
+    EXPECT_TRUE(starts.contains("2026-10-25T02:00:00+01:00"));
+    // vorn-stats finds the same rows in the day file.
+    BatchRequest request;
+    request.intervalLength = 900;
+    const FileReport report
+        = analyseFile("f", DataFileReader::readFile(path("fence 2026-10-25.vorn")), request);
+    EXPECT_EQ(report.intervals.size(), 12u);
+}
+
+TEST(MonitorOptions, ParseOrRefuseWithOneLine)
+{
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        const char *says;
+    } rows[] = {
+        { { "--help" }, 0, "Usage: vorn-monitor" },
+        { { "--version" }, 0, "vorn-monitor 9.9" },
+        { { "--port", "COM3", "--folder", "/tmp/x", "--bogus" }, 2, "unknown option \"--bogus\"" },
+        { { "--port", "COM17", "--folder", "/tmp/x" }, 2, "--port \"COM17\"" },
+        { { "--port", "COM3" }, 2, "--folder is missing" },
+        { { "--port", "COM3", "--folder", "x", "--station", "a b" }, 2, "--station \"a b\"" },
+        { { "--port", "COM3", "--folder", "x", "--interval", "7min" }, 2, "--interval \"7min\"" },
+        { { "--port", "COM3", "--folder", "x", "--limit", "07-19=" }, 2, "--limit \"07-19=\"" },
+    };
+    for (const auto &row : rows) {
+        const MonitorOptionsResult r = parseMonitorOptions(row.arguments, "host", "9.9");
+        EXPECT_FALSE(r.options) << row.says;
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.says;
+        EXPECT_TRUE(r.output.contains(QLatin1String(row.says))) << r.output.toStdString();
+        EXPECT_FALSE(r.output.trimmed().contains('\n') && row.exitCode == 2);
+    }
+
+    QTemporaryDir dir;
+    QFile ini(dir.filePath("site.conf"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("port=COM2\nfolder=/data\ninterval=5min\nlimit=07-19=55,19-07=45\n");
+    ini.close();
+    const MonitorOptionsResult r
+        = parseMonitorOptions({ "--config", ini.fileName(), "--port", "COM4" }, "host-1", "9.9");
+    ASSERT_TRUE(r.options);
+    EXPECT_EQ(r.options->comPortNumber, 4); // the command line wins
+    EXPECT_EQ(r.options->folder, "/data");
+    EXPECT_EQ(r.options->station, "host-1");
+    EXPECT_EQ(r.options->intervalSeconds, 300);
+    EXPECT_EQ(r.options->limits.limitAt(18 * 60 + 59), 55.0);
+    EXPECT_EQ(r.options->limits.limitAt(19 * 60), 45.0);
+    EXPECT_EQ(r.options->limits.limitAt(3 * 60), 45.0);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("TZ", "Europe/Berlin");
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
