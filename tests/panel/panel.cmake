@@ -20,3 +20,10 @@ add_dependencies(command_line_test vorn)
 vorn_add_test(monitor_station_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_station_test.cpp
   LIBS vorn_monitor)
+if(UNIX)
+  vorn_add_test(monitor_process_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_process_test.cpp
+    LIBS vorn_recording vorn_test_support)
+  target_compile_definitions(monitor_process_test PRIVATE VORN_MONITOR="$<TARGET_FILE:vorn-monitor>")
+  add_dependencies(monitor_process_test vorn-monitor)
+endif()
