@@ -145,9 +145,11 @@ void Station::startDay(const QDateTime &now, const HeaderBoards &boards)
         event(now, QStringLiteral("recovered"), started.notice);
     if (!started.ok) {
         m_lastError = started.message;
+        m_retryStartAt = now.addSecs(60);
         event(now, QStringLiteral("day file"), started.message);
         return;
     }
+    m_retryStartAt.reset();
     m_day = now.date();
     m_dayFilePath = path;
     // A recording's first tick only starts the count; a station samples
@@ -241,7 +243,7 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
     // midnight, so no sample is lost or written twice.
     if (m_state.Recording && now.date() != m_day)
         finishDay(boards);
-    if (!m_state.Recording)
+    if (!m_state.Recording && (!m_retryStartAt || now >= *m_retryStartAt))
         startDay(now, boards);
     if (!level)
         return;

@@ -86,6 +86,9 @@ private:
     std::unique_ptr<FileAnalysis> m_analysis;
     bool m_alarm = false;
     QString m_lastError;
+    // A day file that could not be started is tried again a minute later,
+    // not every second (each try writes an event).
+    std::optional<QDateTime> m_retryStartAt;
 };
 
 // "2024-03-12T15:00:00+01:00"
