@@ -63,6 +63,14 @@ QString LevelTextOfWord(uint16_t word)
     return text;
 }
 
+void DecodeLiveFrame(const QByteArray &frame, MeterReading &reading)
+{
+    const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame.at(i)); };
+    DecodeRangeByte(byteAt(1), reading);
+    DecodeModeByte(byteAt(2), reading);
+    DecodeLevel(byteAt(3), byteAt(4), reading);
+}
+
 void DecodeLevel(uint8_t high, uint8_t low, MeterReading &reading)
 {
     const uint16_t word = static_cast<uint16_t>(high * 256 + low);

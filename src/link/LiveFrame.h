@@ -25,6 +25,9 @@ void DecodeModeByte(uint8_t byte, MeterReading &reading);
 // Level word, high byte first: bit 15 marks the reading, bits 0-14 are tenths of a dB.
 void DecodeLevel(uint8_t high, uint8_t low, MeterReading &reading);
 
+// A valid live frame's range byte, mode byte and level word into the reading.
+void DecodeLiveFrame(const QByteArray &frame, MeterReading &reading);
+
 // The level text of a raw level word, as the meter shows it: 1375 -> "137.5",
 // 5 -> ".5", a marked word gets a trailing "*".
 QString LevelTextOfWord(uint16_t word);

@@ -77,8 +77,8 @@ TEST(ReportTexts, LevelsAreTruncatedAndNeverInfiniteOrNan)
     };
     for (const auto &c : cases)
         EXPECT_EQ(levelText(c.value), QString::fromUtf8(c.text));
-    EXPECT_EQ(durationText(4 * 86400 + 40 * 60), "4 d 00:40:00");
-    EXPECT_EQ(durationText(59), "00:00:59");
+    EXPECT_EQ(CivilTime::durationText(4 * 86400 + 40 * 60), "4 d 00:40:00");
+    EXPECT_EQ(CivilTime::durationText(59), "00:00:59");
     EXPECT_EQ(lengthText(900), "15 min");
     EXPECT_EQ(lengthText(3600), "1 h");
     EXPECT_EQ(lengthText(90), "90 s");

@@ -232,7 +232,7 @@ void appendText(QStringList &out, const FileReport &r)
                    .arg(QStringLiteral("Covered"), 8);
         const auto dashed = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
         for (const IntervalLevel &i : r.intervals) {
-            const QString start = CivilTime::toIso(i.start) + CivilTime::offsetText(i.startOffset);
+            const QString start = isoStart(i);
             if (i.gap) {
                 out << QStringLiteral("  %1 %2")
                            .arg(start, -25)
@@ -294,28 +294,16 @@ QString csvField(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString csvRow(const QStringList &fields)
-{
-    QStringList escaped;
-    for (const QString &f : fields)
-        escaped << csvField(f);
-    return escaped.join(QLatin1Char(','));
-}
-
 QString formatCsv(const std::vector<FileReport> &reports)
 {
     QStringList out;
     const bool intervals = !reports.empty() && reports.front().intervalLength.has_value();
     const bool days = !reports.empty() && reports.front().withDayEveningNight;
     if (intervals) {
-        out << QStringLiteral("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90");
-        const auto classText
-            = [](const QString &t) { return t.isEmpty() ? QString() : fixed2(t.toDouble()); };
+        out << intervalCsvHeader();
         for (const FileReport &r : reports)
             for (const IntervalLevel &i : r.intervals)
-                out << csvRow({ r.name, isoStart(i), isoEnd(i), QString::number(i.readings),
-                                fixed2(i.coverage), fixed2(i.leq), fixed2(i.lmax), fixed2(i.lmin),
-                                classText(i.l10), classText(i.l50), classText(i.l90) });
+                out << csvRow(intervalCsvFields(r.name, i));
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night");
@@ -476,6 +464,36 @@ QString jsonReport(const FileReport &r)
 }
 
 } // namespace
+
+QString csvRow(const QStringList &fields)
+{
+    QStringList escaped;
+    for (const QString &f : fields)
+        escaped << csvField(f);
+    return escaped.join(QLatin1Char(','));
+}
+
+QString intervalCsvHeader()
+{
+    return QStringLiteral("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90");
+}
+
+QStringList intervalCsvFields(const QString &file, const IntervalLevel &i)
+{
+    const auto classText
+        = [](const QString &t) { return t.isEmpty() ? QString() : fixed2(t.toDouble()); };
+    return { file,
+             isoStart(i),
+             isoEnd(i),
+             QString::number(i.readings),
+             fixed2(i.coverage),
+             fixed2(i.leq),
+             fixed2(i.lmax),
+             fixed2(i.lmin),
+             classText(i.l10),
+             classText(i.l50),
+             classText(i.l90) };
+}
 
 QString formatReports(const std::vector<FileReport> &reports, OutputFormat format)
 {

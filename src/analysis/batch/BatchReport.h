@@ -63,6 +63,13 @@ std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODe
 
 enum class OutputFormat { Text, Csv, Json };
 
+// One row of the interval table in CSV, as `--intervals --csv` writes it
+// (times ISO 8601 with their UTC offset, figures with two decimals).
+QString intervalCsvHeader();
+QStringList intervalCsvFields(const QString &file, const IntervalLevel &interval);
+// Fields joined by commas, each quoted where it needs it.
+QString csvRow(const QStringList &fields);
+
 // The whole output for the files, in the chosen format. CSV holds one table
 // with one header row: intervals when asked for, else day-evening-night
 // levels when asked for, else one summary row per file.

@@ -133,6 +133,23 @@ bool isRepeated(int64_t civil)
     return momentsOf(civil).size() > 1;
 }
 
+QString durationText(int64_t seconds)
+{
+    const int64_t days = seconds / SecondsPerDay;
+    const int64_t rest = seconds % SecondsPerDay;
+    const QString clock = QStringLiteral("%1:%2:%3")
+                              .arg(rest / 3600, 2, 10, QLatin1Char('0'))
+                              .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
+                              .arg(rest % 60, 2, 10, QLatin1Char('0'));
+    return days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock;
+}
+
+int64_t civilSecondsOf(const QDate &date, const QTime &time)
+{
+    return daysFromCivil(date.year(), unsigned(date.month()), unsigned(date.day())) * SecondsPerDay
+        + time.msecsSinceStartOfDay() / 1000;
+}
+
 QString offsetText(int offsetSeconds)
 {
     const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <QTime>
 
 #include <cstdint>
 #include <optional>
@@ -31,6 +33,11 @@ int utcOffsetAt(int64_t civil, bool laterPass = false);
 bool isRepeated(int64_t civil);
 // "+01:00" / "-05:30".
 QString offsetText(int offsetSeconds);
+// "3 d 04:00:00", or "04:00:00" under a day.
+QString durationText(int64_t seconds);
+// Civil seconds of a local date and time.
+int64_t civilSecondsOf(const QDate &date, const QTime &time);
+
 // ISO 8601 with the UTC offset in force, e.g. "2024-10-27T02:15:00+01:00".
 QString toIsoWithOffset(int64_t civil, bool laterPass = false);
 

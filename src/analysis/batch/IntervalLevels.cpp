@@ -229,14 +229,7 @@ std::optional<double> StepMedian::median() const
 
 QString emptyStretchText(int64_t seconds)
 {
-    const int64_t days = seconds / CivilTime::SecondsPerDay;
-    const int64_t rest = seconds % CivilTime::SecondsPerDay;
-    const QString clock = QStringLiteral("%1:%2:%3")
-                              .arg(rest / 3600, 2, 10, QLatin1Char('0'))
-                              .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
-                              .arg(rest % 60, 2, 10, QLatin1Char('0'));
-    return QStringLiteral("No readings for ")
-        + (days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock);
+    return QStringLiteral("No readings for ") + CivilTime::durationText(seconds);
 }
 
 double ldenOf(double ld, double le, double ln)

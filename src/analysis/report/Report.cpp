@@ -2,6 +2,7 @@
 
 #include "ReportReadings.h"
 #include "analysis/batch/BatchReport.h"
+#include "analysis/batch/CivilTime.h"
 #include "recording/FormatTenths.h"
 
 #include <algorithm>
@@ -116,17 +117,6 @@ QString levelText(const std::optional<double> &value)
     return FormatTenths(*value);
 }
 
-QString durationText(int64_t seconds)
-{
-    const int64_t days = seconds / Day;
-    const int64_t rest = seconds % Day;
-    const QString clock = QStringLiteral("%1:%2:%3")
-                              .arg(rest / 3600, 2, 10, QLatin1Char('0'))
-                              .arg(rest / 60 % 60, 2, 10, QLatin1Char('0'))
-                              .arg(rest % 60, 2, 10, QLatin1Char('0'));
-    return days > 0 ? QStringLiteral("%1 d %2").arg(days).arg(clock) : clock;
-}
-
 QString lengthText(int64_t seconds)
 {
     if (seconds % 3600 == 0)
@@ -196,7 +186,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
           {} });
     QString duration = dash();
     if (h.axis == HistoryAxis::ClockTime && h.firstTime)
-        duration = durationText(*h.lastTime - *h.firstTime + int64_t(std::llround(s.interval)));
+        duration = CivilTime::durationText(*h.lastTime - *h.firstTime
+                                           + int64_t(std::llround(s.interval)));
     section.facts.push_back({ QStringLiteral("Duration"), duration, {} });
     section.facts.push_back({ QStringLiteral("Sampling interval"),
                               QString::number(s.interval) + QStringLiteral(" s"),

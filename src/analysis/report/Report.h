@@ -133,9 +133,6 @@ std::optional<Report> buildReport(const std::vector<ReportFile> &files,
 // that is missing or not finite, so no report ever prints inf or nan.
 QString levelText(const std::optional<double> &value);
 
-// "3 d 04:05:06", "01:00:00".
-QString durationText(int64_t seconds);
-
 // "15 min", "1 h", "90 s".
 QString lengthText(int64_t seconds);
 

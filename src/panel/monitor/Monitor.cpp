@@ -2,6 +2,7 @@
 
 #include "link/LiveFrame.h"
 #include "link/MeterLink.h"
+#include "panel/LinkLostRecovery.h"
 #include "panel/PanelDisplay.h"
 #include "recording/SampleTick.h"
 #include "ui/core/SerialPort.h"
@@ -99,7 +100,7 @@ void Monitor::pollTick()
         return;
     if (recovering) {
         m_sinceAttempt.restart();
-        const bool back = AwaitValidFrame(hold->port(), stop, LinkTiming::SilenceLimitMs);
+        const bool back = TryRecoverLink(hold->port(), stop);
         hold.reset();
         if (back && !m_stopping) {
             m_link.setLinkBack();
@@ -117,10 +118,7 @@ void Monitor::pollTick()
     }
     hold.reset();
     m_sinceFrame.start();
-    const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame->at(i)); };
-    DecodeRangeByte(byteAt(1), m_reading);
-    DecodeModeByte(byteAt(2), m_reading);
-    DecodeLevel(byteAt(3), byteAt(4), m_reading);
+    DecodeLiveFrame(*frame, m_reading);
     m_haveReading = true;
     setLinked(true);
 }

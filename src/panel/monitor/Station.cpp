@@ -1,7 +1,6 @@
 #include "Station.h"
 
 #include "analysis/batch/CivilTime.h"
-#include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
 #include "recording/SampleTick.h"
 #include "ui/core/DiskSync.h"
@@ -10,38 +9,12 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cmath>
-
 namespace {
-
-const char *const IntervalHeader
-    = "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state";
-
-QString fixed2(const std::optional<double> &v)
-{
-    return v && std::isfinite(*v) ? QString::number(*v, 'f', 2) : QString();
-}
-
-QString classNumber(const QString &text)
-{
-    return text.isEmpty() ? QString() : QString::number(text.toDouble(), 'f', 2);
-}
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 // The start of the clock-aligned interval holding the time, in local time.
 QDateTime intervalStartOf(const QDateTime &now, int length)
 {
-    const int64_t civil
-        = now.date().toJulianDay() * 86400 + now.time().msecsSinceStartOfDay() / 1000;
+    const int64_t civil = CivilTime::civilSecondsOf(now.date(), now.time());
     const int64_t aligned = CivilTime::alignDown(civil, length);
     const int64_t back = civil - aligned;
     // Back by seconds of real time: in the hour that repeats, the start is
@@ -53,7 +26,7 @@ QDateTime intervalStartOf(const QDateTime &now, int length)
 
 QString isoWithOffset(const QDateTime &time)
 {
-    return time.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"))
+    return CivilTime::toIso(CivilTime::civilSecondsOf(time.date(), time.time()))
         + CivilTime::offsetText(time.offsetFromUtc());
 }
 
@@ -106,8 +79,7 @@ void Station::appendLine(const QString &path, const QString &header, const QStri
 void Station::event(const QDateTime &now, const QString &name, const QString &detail)
 {
     appendLine(QDir(m_options.folder).filePath(eventsName(m_options.station)),
-               QStringLiteral("time,event,detail"),
-               QStringList { isoWithOffset(now), name, csvField(detail) }.join(QLatin1Char(',')));
+               QStringLiteral("time,event,detail"), csvRow({ isoWithOffset(now), name, detail }));
     if (m_hooks.say)
         m_hooks.say(detail.isEmpty() ? name : name + QStringLiteral(": ") + detail);
 }
@@ -186,21 +158,21 @@ void Station::closeInterval(const QDateTime &endedAt)
             row.levels = levels;
     if (row.levels.readings == 0)
         return;
+    // The times the station lived, not those read back from civil stamps: in
+    // the hour that repeats they carry the offset of this run of it.
+    row.levels.start = CivilTime::civilSecondsOf(row.start.date(), row.start.time());
+    row.levels.startOffset = row.start.offsetFromUtc();
+    row.levels.end = CivilTime::civilSecondsOf(row.end.date(), row.end.time());
+    row.levels.endOffset = row.end.offsetFromUtc();
     const QTime at = row.start.time();
     row.limit = m_options.limits.limitAt(at.hour() * 60 + at.minute());
     row.over = row.limit && row.levels.leq && *row.levels.leq > *row.limit;
     const QString state
         = row.limit ? (row.over ? QStringLiteral("over") : QStringLiteral("ok")) : QString();
-    appendLine(
-        QDir(m_options.folder).filePath(intervalsName(m_options.station, row.start.date())),
-        QString::fromLatin1(IntervalHeader),
-        QStringList { csvField(QFileInfo(m_dayFilePath).fileName()), isoWithOffset(row.start),
-                      isoWithOffset(row.end), QString::number(row.levels.readings),
-                      QString::number(row.levels.coverage, 'f', 2), fixed2(row.levels.leq),
-                      fixed2(row.levels.lmax), fixed2(row.levels.lmin), classNumber(row.levels.l10),
-                      classNumber(row.levels.l50), classNumber(row.levels.l90),
-                      row.limit ? QString::number(*row.limit) : QString(), state }
-            .join(QLatin1Char(',')));
+    appendLine(QDir(m_options.folder).filePath(intervalsName(m_options.station, row.start.date())),
+               intervalCsvHeader() + QStringLiteral(",limit,state"),
+               csvRow(intervalCsvFields(QFileInfo(m_dayFilePath).fileName(), row.levels)
+                      << (row.limit ? QString::number(*row.limit) : QString()) << state));
     if (m_hooks.say) {
         QString line = row.start.toString(QStringLiteral("HH:mm")) + QChar(0x2013)
             + row.end.toString(QStringLiteral("HH:mm")) + QStringLiteral(" Leq ")
@@ -257,7 +229,7 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
     input.KeepsListAndHistory = false;
     const SampleTickResult result = OnSampleTick(m_state, input);
     if (result.Sampled)
-        m_analysis->add(TimeStamp(now), levelText);
+        m_analysis->add(m_state.SampleTime, levelText);
     for (const QString &error : result.Errors)
         m_lastError = error;
 }

@@ -255,18 +255,13 @@ void Panel::pollTick()
         hold->meterSilent();
         // A meter still sending a cancelled transfer is no lost link, but
         // the level it showed last is no longer known.
-        if (m_link->droppingInput()) {
-            m_display.valueText.clear();
-            m_meterDisplay->setValueText(QString());
-        }
+        if (m_link->droppingInput())
+            clearShownLevel();
         return;
     }
     hold.reset();
     m_sinceFrame.start();
-    const auto byteAt = [&frame](int i) { return static_cast<uint8_t>(frame->at(i)); };
-    DecodeRangeByte(byteAt(1), m_currentReading);
-    DecodeModeByte(byteAt(2), m_currentReading);
-    DecodeLevel(byteAt(3), byteAt(4), m_currentReading);
+    DecodeLiveFrame(*frame, m_currentReading);
     m_display = NextPanelDisplay(m_display, m_currentReading);
     showDisplay();
 }
@@ -286,9 +281,14 @@ void Panel::showLinkState(bool linked)
         m_lblCom->setText(QStringLiteral("COM%1").arg(m_context.comPortNumber));
     } else {
         m_lblCom->setText(QStringLiteral("No COM"));
-        m_display.valueText.clear();
-        m_meterDisplay->setValueText(QString());
+        clearShownLevel();
     }
+}
+
+void Panel::clearShownLevel()
+{
+    m_display.valueText.clear();
+    m_meterDisplay->setValueText(QString());
 }
 
 void Panel::toggleCaption()

@@ -85,6 +85,8 @@ private:
     QWidget *buildStatusColumn();
     void showDisplay();
     void showLinkState(bool linked);
+    // The level the meter showed is no longer known: nothing is sampled.
+    void clearShownLevel();
     void toggleCaption();
     void dispatchToolbar(const QString &key);
     void sendRangeCommand(char letter);
