@@ -274,13 +274,22 @@ void RecordingTempFile::finish()
         QFile::remove(QDir(m_folder).filePath(QString::fromLatin1(RecordingCompanion::FileName)));
         syncFolderToDisk(m_folder);
     }
-    m_lock.reset();
+    if (!m_keepLock)
+        m_lock.reset();
 }
 
 void RecordingTempFile::abandon()
 {
     close();
-    m_lock.reset();
+    if (!m_keepLock)
+        m_lock.reset();
+}
+
+void RecordingTempFile::keepLock(bool keep)
+{
+    m_keepLock = keep;
+    if (!keep && !isOpen())
+        m_lock.reset();
 }
 
 bool RecordingTempFile::isOpen() const

@@ -47,6 +47,9 @@ public:
     // Failed when no lock can be made there.
     LockResult lock(const QString &folder);
     bool holdsLock() const;
+    // A station that goes from one day file to the next keeps the folder
+    // across the change; false gives the lock up unless a file is open.
+    void keepLock(bool keep);
 
     // Creates the file anew (the lock must be held) and starts the writer
     // with the column header line and the first companion state.
@@ -82,6 +85,7 @@ private:
     std::unique_ptr<Writer> m_writer;
     std::unique_ptr<QLockFile> m_lock;
     QString m_lockFolder;
+    bool m_keepLock = false;
     QString m_path;
     QString m_folder;
     QString m_error;

@@ -1,10 +1,6 @@
 #include "Monitor.h"
 
-#include "link/LiveFrame.h"
-#include "link/MeterLink.h"
-#include "panel/LinkLostRecovery.h"
 #include "panel/PanelDisplay.h"
-#include "recording/SampleTick.h"
 #include "ui/core/SerialPort.h"
 
 #include <QProcess>
@@ -17,6 +13,7 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
     , m_port(port)
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
     , m_link(port)
+    , m_live(m_link)
 {
     StationHooks hooks;
     hooks.say = [this](const QString &text) { Q_EMIT line(text); };
@@ -42,10 +39,11 @@ void Monitor::start()
 {
     m_station->event(m_clock(), QStringLiteral("started"),
                      QStringLiteral("%1 in %2").arg(m_options.portText, m_options.folder));
-    if (!m_port.isOpen() && !m_port.open(m_options.comPortNumber)) {
+    QString reason;
+    if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason)) {
         // The port is missing or taken: tried again every five seconds.
         m_station->event(m_clock(), QStringLiteral("link lost"),
-                         QStringLiteral("%1: %2").arg(m_options.portText, m_port.errorString()));
+                         QStringLiteral("%1: %2").arg(m_options.portText, reason));
     }
     m_sinceAttempt.start();
     m_poll.start();
@@ -68,7 +66,7 @@ void Monitor::setLinked(bool linked, const QString &detail)
         return;
     m_linked = linked;
     if (!linked)
-        m_sinceFrame.invalidate();
+        m_live.forgetFrame();
     // The first frame after the start is no return of a lost link.
     if (linked && !m_everLinked) {
         m_everLinked = true;
@@ -89,45 +87,33 @@ void Monitor::pollTick()
         if (m_sinceAttempt.elapsed() < RetryMs)
             return;
         m_sinceAttempt.restart();
-        if (!m_port.open(m_options.comPortNumber))
+        if (!LiveMeter::openPort(m_port, m_options.comPortNumber))
             return;
     }
-    const bool recovering = m_link.lost();
-    if (recovering && m_sinceAttempt.elapsed() < RetryMs)
-        return;
-    auto hold = m_link.tryHold(recovering ? Exchange::Recovery : Exchange::Poll);
-    if (!hold)
-        return;
-    if (recovering) {
+    // A lost link is tried again every five seconds, not at every poll.
+    const bool mayRecover = m_sinceAttempt.elapsed() >= RetryMs;
+    switch (m_live.poll(stop, mayRecover)) {
+    case LiveMeter::Poll::Frame:
+        setLinked(true);
+        break;
+    case LiveMeter::Poll::Back:
+        setLinked(true, QStringLiteral("the meter answers on %1").arg(m_options.portText));
+        break;
+    case LiveMeter::Poll::Silent:
+    case LiveMeter::Poll::StillLost:
         m_sinceAttempt.restart();
-        const bool back = TryRecoverLink(hold->port(), stop);
-        hold.reset();
-        if (back && !m_stopping) {
-            m_link.setLinkBack();
-            setLinked(true, QStringLiteral("the meter answers on %1").arg(m_options.portText));
-        }
-        return;
+        break;
+    case LiveMeter::Poll::Busy:
+    case LiveMeter::Poll::Stopped:
+        break;
     }
-    const std::optional<QByteArray> frame = ReadLiveFrame(hold->port(), stop);
-    if (m_stopping)
-        return;
-    if (!frame) {
-        hold->meterSilent();
-        m_sinceAttempt.restart();
-        return;
-    }
-    hold.reset();
-    m_sinceFrame.start();
-    DecodeLiveFrame(*frame, m_reading);
-    m_haveReading = true;
-    setLinked(true);
 }
 
 HeaderBoards Monitor::boards() const
 {
-    if (!m_haveReading)
+    if (!m_live.hasReading())
         return {};
-    const PanelDisplay display = NextPanelDisplay(PanelDisplay(), m_reading);
+    const PanelDisplay display = NextPanelDisplay(PanelDisplay(), m_live.reading());
     return { display.boardCA, display.boardSFI, display.boardLevel };
 }
 
@@ -136,10 +122,8 @@ void Monitor::sampleTick()
     if (m_stopping)
         return;
     // Only a level the meter just sent is sampled.
-    const bool fresh
-        = m_haveReading && m_sinceFrame.isValid() && ReadingIsFresh(m_sinceFrame.elapsed());
-    if (fresh)
-        m_station->tick(m_clock(), m_reading.Level, m_reading.LevelText, boards());
+    if (m_live.readingIsFresh())
+        m_station->tick(m_clock(), m_live.reading().Level, m_live.reading().LevelText, boards());
     else
         m_station->tick(m_clock(), std::nullopt, QString(), boards());
 }

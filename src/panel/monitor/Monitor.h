@@ -2,7 +2,7 @@
 
 #include "Station.h"
 #include "link/LinkOwner.h"
-#include "link/MeterReading.h"
+#include "panel/LiveMeter.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -56,13 +56,11 @@ private:
     SerialPort &m_port;
     Clock m_clock;
     LinkOwner m_link;
+    LiveMeter m_live;
     std::unique_ptr<Station> m_station;
     QTimer m_poll;
     QTimer m_tick;
-    QElapsedTimer m_sinceFrame;
     QElapsedTimer m_sinceAttempt;
-    MeterReading m_reading;
-    bool m_haveReading = false;
     bool m_linked = false;
     bool m_everLinked = false;
     bool m_stopping = false;

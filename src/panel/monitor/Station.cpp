@@ -91,6 +91,8 @@ QString Station::lockFolder()
         return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
     switch (m_state.TempFile.lock(m_options.folder)) {
     case RecordingTempFile::LockResult::Locked:
+        // Held from the start to the stop, across every change of day.
+        m_state.TempFile.keepLock(true);
         return {};
     case RecordingTempFile::LockResult::Busy:
         return QStringLiteral("A recording or another monitor runs in the folder \"%1\": only "
@@ -241,5 +243,6 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     if (m_intervalStart)
         closeInterval(m_intervalStart->addSecs(m_options.intervalSeconds));
     finishDay(boards);
+    m_state.TempFile.keepLock(false);
     event(now, QStringLiteral("stopped"));
 }

@@ -68,6 +68,7 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     : QWidget(parent)
     , m_port(port ? std::move(port) : std::make_unique<QtSerialPort>())
     , m_link(std::make_unique<LinkOwner>(*m_port))
+    , m_live(std::make_unique<LiveMeter>(*m_link))
 {
     setObjectName(QStringLiteral("Panel"));
     setWindowTitle(PanelCaption(false));
@@ -77,7 +78,7 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     m_context.link = m_link.get();
     m_context.timers = &m_timers;
     m_context.events = &m_events;
-    m_context.currentReading = &m_currentReading;
+    m_context.currentReading = &m_live->reading();
     m_context.display = &m_display;
     m_context.comPortNumber = comPortNumber;
     m_context.stopRequested = [this] { return m_closing; };
@@ -200,13 +201,12 @@ bool Panel::startUp()
     bool started = false;
     QString reason;
     try {
-        started = m_port->isOpen() || m_port->open(m_context.comPortNumber);
+        started = LiveMeter::openPort(*m_port, m_context.comPortNumber, &reason);
         if (started) {
             m_lblCom->setText(QStringLiteral("COM%1").arg(m_context.comPortNumber));
             m_timers.setTimer2Enabled(true);
             m_timers.setTimer1Enabled(true);
-        } else
-            reason = m_port->errorString();
+        }
     } catch (const std::exception &e) {
         started = false;
         reason = QString::fromLocal8Bit(e.what());
@@ -230,40 +230,25 @@ void Panel::setToolbarDispatcher(std::function<void(const QString &)> dispatch)
 
 qint64 Panel::frameAgeMs() const
 {
-    return m_sinceFrame.isValid() ? m_sinceFrame.elapsed() : -1;
+    return m_live->frameAgeMs();
 }
 
 void Panel::pollTick()
 {
-    // Another exchange holds the link (this tick may run inside its wait):
-    // reading now would swallow its reply. The next tick polls again.
-    const bool recovering = m_link->lost();
-    auto hold = m_link->tryHold(recovering ? Exchange::Recovery : Exchange::Poll);
-    if (!hold)
-        return;
-    if (recovering) {
-        const bool back = TryRecoverLink(hold->port(), m_context.stopRequested);
-        hold.reset();
-        if (back && !m_closing)
-            m_link->setLinkBack();
-        return;
-    }
-    const std::optional<QByteArray> frame = ReadLiveFrame(hold->port(), m_context.stopRequested);
-    if (m_closing)
-        return;
-    if (!frame) {
-        hold->meterSilent();
+    switch (m_live->poll(m_context.stopRequested)) {
+    case LiveMeter::Poll::Frame:
+        m_display = NextPanelDisplay(m_display, m_live->reading());
+        showDisplay();
+        break;
+    case LiveMeter::Poll::Silent:
         // A meter still sending a cancelled transfer is no lost link, but
         // the level it showed last is no longer known.
         if (m_link->droppingInput())
             clearShownLevel();
-        return;
+        break;
+    default:
+        break;
     }
-    hold.reset();
-    m_sinceFrame.start();
-    DecodeLiveFrame(*frame, m_currentReading);
-    m_display = NextPanelDisplay(m_display, m_currentReading);
-    showDisplay();
 }
 
 void Panel::showDisplay()
@@ -335,7 +320,7 @@ void Panel::linkLost()
 {
     if (m_closing)
         return;
-    m_sinceFrame.invalidate();
+    m_live->forgetFrame();
     AnnounceLinkLost(m_timers, m_events, [this] { return !m_closing && m_link->lost(); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "link/LinkOwner.h"
 #include "link/MeterReading.h"
+#include "panel/LiveMeter.h"
 #include "panel/PanelContext.h"
 #include "panel/PanelDisplay.h"
 #include "panel/PanelEvents.h"
@@ -45,7 +46,7 @@ public:
     bool openFilesChosen() const { return m_openFilesChosen; }
 
     const PanelContext &context() const { return m_context; }
-    const MeterReading &currentReading() const { return m_currentReading; }
+    const MeterReading &currentReading() const { return m_live->reading(); }
     SerialPort &port() { return *m_port; }
     LinkOwner &link() { return *m_link; }
     // How long ago the newest valid frame was decoded; -1 before the first.
@@ -97,10 +98,9 @@ private:
 
     std::unique_ptr<SerialPort> m_port;
     std::unique_ptr<LinkOwner> m_link;
-    QElapsedTimer m_sinceFrame;
+    std::unique_ptr<LiveMeter> m_live;
     PanelTimers m_timers;
     PanelEvents m_events;
-    MeterReading m_currentReading;
     PanelDisplay m_display;
     PanelContext m_context;
     std::function<void(const QString &)> m_dispatch;
