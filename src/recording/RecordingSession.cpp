@@ -72,6 +72,17 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
         state.TempFile.abandon();
         return failure(recovered.Path, recovered.Message + notStarted);
     }
+    // The records just recovered went to the file this recording would
+    // replace when it stops: they must not be lost that way.
+    if (recovered.Found
+        && QFileInfo(recovered.Path).absoluteFilePath()
+            == QFileInfo(targetPath).absoluteFilePath()) {
+        state.TempFile.abandon();
+        return failure(targetPath,
+                       recovered.Message
+                           + QStringLiteral("\nChoose another name for the new recording.")
+                           + notStarted);
+    }
 
     // A file's header describes its own recording only.
     clearRecordingSums(state);

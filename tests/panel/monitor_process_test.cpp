@@ -84,6 +84,61 @@ TEST(MonitorProcess, SurvivesASilentMeterAndStopsCleanly)
     EXPECT_FALSE(QFile::exists(dir.filePath("Fake.state")));
 }
 
+// After SIGKILL (or a power cut) the next start recovers the day file and
+// goes on in a new one; no record written before the kill is lost.
+TEST(MonitorProcess, AKilledMonitorsDayFileIsRecoveredAtTheNextStart)
+{
+    if (MeterEmulator::program().isEmpty())
+        GTEST_SKIP() << "no meter emulator built";
+    MeterEmulator emulator;
+    QString why;
+    ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "55.5" }, &why))
+        << why.toStdString();
+    QTemporaryDir dir;
+    const QStringList arguments { "--port", "COM1", "--folder", dir.path(), "--station", "yard" };
+    QString out;
+    const auto runUntil = [&](QProcess &monitor, const QString &text, int ms) {
+        return WaitUntil(
+            [&] {
+                out += QString::fromUtf8(monitor.readAll());
+                return out.contains(text);
+            },
+            ms);
+    };
+    QProcess first;
+    first.setProcessChannelMode(QProcess::MergedChannels);
+    first.start(QStringLiteral(VORN_MONITOR), arguments);
+    ASSERT_TRUE(runUntil(first, "day file: yard ", 5000)) << out.toStdString();
+    WaitUntil([] { return false; }, 3500);
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(3000));
+    ASSERT_TRUE(QFile::exists(dir.filePath("Fake")));
+
+    out.clear();
+    QProcess second;
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(VORN_MONITOR), arguments);
+    ASSERT_TRUE(runUntil(second, "day file: yard ", 5000)) << out.toStdString();
+    EXPECT_TRUE(out.contains("recovered: ")) << out.toStdString();
+    WaitUntil([] { return false; }, 2500);
+    second.terminate();
+    ASSERT_TRUE(second.waitForFinished(3000));
+    EXPECT_EQ(second.exitCode(), 0);
+
+    const QStringList days = QDir(dir.path()).entryList({ "yard *.vorn" }, QDir::Files, QDir::Name);
+    ASSERT_EQ(days.size(), 2) << days.join(", ").toStdString() << out.toStdString()
+                              << fileText(dir.filePath("yard events.csv")).toStdString();
+    EXPECT_TRUE(days.contains(days.first().section(' ', 0, 1).remove(".vorn") + " (2).vorn"))
+        << days.join(", ").toStdString();
+    for (const QString &day : days) {
+        const DataFileContents file = DataFileReader::readFile(dir.filePath(day));
+        EXPECT_TRUE(file.problem.isEmpty()) << day.toStdString();
+        EXPECT_GE(file.recordCount(), 2) << day.toStdString();
+    }
+    EXPECT_TRUE(fileText(dir.filePath("yard events.csv")).contains(",recovered,"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("Fake.state")));
+}
+
 } // namespace
 
 int main(int argc, char **argv)

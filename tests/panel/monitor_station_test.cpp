@@ -1,11 +1,16 @@
 #include "analysis/batch/BatchReport.h"
+#include "panel/monitor/Monitor.h"
 #include "panel/monitor/MonitorOptions.h"
 #include "panel/monitor/Station.h"
 #include "recording/DataFileReader.h"
+#include "support/EventWaits.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -119,27 +124,94 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
         << events[3].toStdString();
 }
 
-TEST_F(StationTest, TheHourThatRepeatsInAutumnKeepsItsOwnRows)
+TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
 {
-    station(QStringLiteral("75"), 900);
-    // 01:30 summer time to 03:30 winter time: three hours of real time.
-    const QDateTime from(QDate(2026, 10, 25), QTime(1, 30), QTimeZone("Europe/Berlin"));
-    run(from.toLocalTime(), 3 * 3600, [](int) { return 60.0; });
-    m_station->stop(from.addSecs(3 * 3600).toLocalTime(), boards);
-    const QStringList rows = linesOf(path("fence 2026-10-25 intervals.csv"));
-    ASSERT_EQ(rows.size(), 13);
-    QSet<QString> starts;
-    for (int i = 1; i < rows.size(); ++i)
-        starts << rows[i].section(QLatin1Char(','), 1, 1);
-    EXPECT_EQ(starts.size(), 12);
-    EXPECT_TRUE(starts.contains("2026-10-25T02:00:00+02:00"));
-    EXPECT_TRUE(starts.contains("2026-10-25T02:00:00+01:00"));
-    // vorn-stats finds the same rows in the day file.
-    BatchRequest request;
-    request.intervalLength = 900;
-    const FileReport report
-        = analyseFile("f", DataFileReader::readFile(path("fence 2026-10-25.vorn")), request);
-    EXPECT_EQ(report.intervals.size(), 12u);
+    struct Case
+    {
+        QDate day;
+        int hours; // of real time from 01:30
+        int rows;
+        QStringList starts; // some that must be there
+        QString absent;
+    };
+    const QList<Case> cases {
+        // Spring: 02:00 to 03:00 does not exist, the day has 23 hours.
+        { QDate(2026, 3, 29),
+          2,
+          8,
+          { "2026-03-29T01:45:00+01:00", "2026-03-29T03:00:00+02:00" },
+          "T02:" },
+        // Autumn: 02:00 to 03:00 comes twice, once in summer time.
+        { QDate(2026, 10, 25),
+          3,
+          12,
+          { "2026-10-25T02:00:00+02:00", "2026-10-25T02:00:00+01:00" },
+          "T03:30" },
+    };
+    for (const Case &c : cases) {
+        station(QStringLiteral("75"), 900);
+        const QDateTime from(c.day, QTime(1, 30), QTimeZone("Europe/Berlin"));
+        run(from.toLocalTime(), c.hours * 3600, [](int) { return 60.0; });
+        m_station->stop(from.addSecs(c.hours * 3600).toLocalTime(), boards);
+        const QString day = c.day.toString(Qt::ISODate);
+        const QStringList rows = linesOf(path("fence " + day + " intervals.csv"));
+        ASSERT_EQ(rows.size(), c.rows + 1) << day.toStdString();
+        QSet<QString> starts;
+        for (int i = 1; i < rows.size(); ++i)
+            starts << rows[i].section(QLatin1Char(','), 1, 1);
+        EXPECT_EQ(starts.size(), c.rows) << day.toStdString();
+        for (const QString &start : c.starts)
+            EXPECT_TRUE(starts.contains(start)) << start.toStdString();
+        for (const QString &start : starts)
+            EXPECT_FALSE(start.contains(c.absent)) << start.toStdString();
+        // vorn-stats finds the same rows in the day file.
+        BatchRequest request;
+        request.intervalLength = 900;
+        const FileReport report
+            = analyseFile("f", DataFileReader::readFile(path("fence " + day + ".vorn")), request);
+        EXPECT_EQ(report.intervals.size(), size_t(c.rows)) << day.toStdString();
+    }
+}
+
+// The monitor's alarm command: its environment, and a command that hangs
+// is ended without holding up a single tick.
+TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
+{
+    QTemporaryDir dir;
+    MonitorOptions options;
+    options.folder = dir.path();
+    options.station = QStringLiteral("gate");
+    options.intervalSeconds = 60;
+    options.limits = *LimitSchedule::parse(QStringLiteral("50"));
+    const QString said = dir.filePath("said");
+    options.onAlarm = QStringLiteral("echo \"$VORN_EVENT $VORN_STATION $VORN_LEQ $VORN_LIMIT "
+                                     "$VORN_START $VORN_END\" >> '%1'; exec sleep 600")
+                          .arg(said);
+    FakeSerialPort port;
+    Monitor monitor(options, port);
+    monitor.setAlarmCommandLimitMs(300);
+    ASSERT_TRUE(monitor.station().lockFolder().isEmpty());
+    const HeaderBoards boards { QStringLiteral("A"), QStringLiteral("Fast"),
+                                QStringLiteral("30-90") };
+    const QDateTime from
+        = QDateTime::fromString(QStringLiteral("2026-06-01T10:00:00"), Qt::ISODate);
+    QElapsedTimer ticks;
+    ticks.start();
+    for (int i = 0; i < 180; ++i) {
+        const double level = i < 60 ? 62.0 : i < 120 ? 45.0 : 61.0;
+        monitor.station().tick(from.addSecs(i), level, QString::number(level, 'f', 1), boards);
+    }
+    monitor.station().tick(from.addSecs(180), 40.0, QStringLiteral("40.0"), boards);
+    // Three commands that each sleep ten minutes did not slow the ticks.
+    EXPECT_LT(ticks.elapsed(), 5000);
+    EXPECT_TRUE(WaitUntil([&] { return monitor.findChildren<QProcess *>().isEmpty(); }, 5000));
+    QFile file(said);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(
+        QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts),
+        QStringList({ "alarm gate 62.0 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
+                      "clear gate 45.0 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00",
+                      "alarm gate 61.0 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00" }));
 }
 
 TEST(MonitorOptions, ParseOrRefuseWithOneLine)

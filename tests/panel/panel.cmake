@@ -19,7 +19,7 @@ target_compile_definitions(command_line_test PRIVATE VORN_PROGRAM="$<TARGET_FILE
 add_dependencies(command_line_test vorn)
 vorn_add_test(monitor_station_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_station_test.cpp
-  LIBS vorn_monitor)
+  LIBS vorn_monitor vorn_test_support)
 if(UNIX)
   vorn_add_test(monitor_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_process_test.cpp

@@ -1,7 +1,7 @@
-#include "support/EventWaits.h"
-#include "support/MeterEmulator.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/SevenSegmentDisplay.h"
+#include "support/EventWaits.h"
+#include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>

@@ -295,6 +295,21 @@ TEST_F(RecoveryTest, FailedStopIsSavedBeforeTheNextRecordingStarts)
     EXPECT_EQ(linesOf(fileBytes(path("next.vorn"))).size(), 12);
 }
 
+TEST_F(RecoveryTest, ARecordingIsNotStartedOnTheFileItsRecoveryJustWrote)
+{
+    Recorder recorder(m_dir.path());
+    ASSERT_TRUE(recorder.start(path("day.vorn")).ok);
+    recorder.ticks({ 60.0, 61.0, 62.0 });
+    recorder.crash();
+    // The same name again: the left records go there, so this one may not.
+    const SessionOutcome again = recorder.start(path("day.vorn"));
+    EXPECT_FALSE(again.ok);
+    EXPECT_TRUE(again.message.contains(QStringLiteral("Choose another name")))
+        << again.message.toStdString();
+    EXPECT_TRUE(fileBytes(path("day.vorn")).endsWith("\r\n2\t2013/03/04 08:00:02\t62.0\t\r\n"));
+    EXPECT_TRUE(recorder.start(path("day (2).vorn")).ok);
+}
+
 TEST_F(RecoveryTest, TheRecordingsOwnWorkingFilesAreNoTarget)
 {
     Recorder recorder(m_dir.path());

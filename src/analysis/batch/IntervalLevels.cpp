@@ -110,7 +110,12 @@ std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
     for (const auto &[start, in] : m_intervals) {
         // Only intervals that hold readings: a clock that jumped years must
         // not make a row for every empty interval between.
-        if (previousEnd && start > *previousEnd) {
+        // Civil time that never was (the hour skipped in spring) is no gap:
+        // measured in real seconds the intervals meet.
+        const auto realSeconds = [&hours](int64_t from, int64_t to) {
+            return (to - hours.offsetOf(to)) - (from - hours.offsetOf(from - 1));
+        };
+        if (previousEnd && start > *previousEnd && realSeconds(*previousEnd, start) > 0) {
             IntervalLevel gap;
             gap.gap = true;
             bounds(gap, *previousEnd, start);

@@ -156,6 +156,6 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
             process->deleteLater();
         }
     });
-    limit->start(AlarmCommandLimitMs);
+    limit->start(m_alarmCommandLimitMs);
     process->start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), m_options.onAlarm });
 }

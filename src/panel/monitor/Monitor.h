@@ -42,7 +42,8 @@ public:
     bool linked() const { return m_linked; }
 
     static constexpr int RetryMs = 5000;
-    static constexpr int AlarmCommandLimitMs = 30000;
+    // An alarm command running longer than this is ended.
+    void setAlarmCommandLimitMs(int ms) { m_alarmCommandLimitMs = ms; }
 
 Q_SIGNALS:
     void line(const QString &text);
@@ -65,4 +66,5 @@ private:
     bool m_everLinked = false;
     bool m_stopping = false;
     bool m_polling = false;
+    int m_alarmCommandLimitMs = 30000;
 };

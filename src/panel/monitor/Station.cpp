@@ -2,6 +2,7 @@
 
 #include "analysis/batch/CivilTime.h"
 #include "recording/FormatTenths.h"
+#include "recording/RecordingRecovery.h"
 #include "recording/SampleTick.h"
 #include "ui/core/DiskSync.h"
 
@@ -107,6 +108,17 @@ QString Station::lockFolder()
 void Station::startDay(const QDateTime &now, const HeaderBoards &boards)
 {
     const QDir folder(m_options.folder);
+    // A day file left by a killed monitor is finished first, so that the
+    // new one takes the next free name and never replaces it.
+    const RecoveryOutcome recovered = RecoverUnfinishedRecordingLocked(m_options.folder);
+    if (recovered.Found) {
+        event(now, QStringLiteral("recovered"), recovered.Message);
+        if (!recovered.Ok) {
+            m_lastError = recovered.Message;
+            m_retryStartAt = now.addSecs(60);
+            return;
+        }
+    }
     QString path;
     // A restart on the same day never overwrites: the next free copy number.
     for (int copy = 1;; ++copy) {
