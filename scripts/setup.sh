@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake g++ make ccache qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  cmake g++ make ccache pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmosquitto-dev
   # run
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
   # tests and screenshots
-  xvfb xauth imagemagick poppler-utils locales tzdata
+  xvfb xauth imagemagick poppler-utils locales tzdata mosquitto mosquitto-clients openssl
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
 )

@@ -230,6 +230,13 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
         { { "--port", "COM3", "--folder", "x", "--station", "a b" }, 2, "--station \"a b\"" },
         { { "--port", "COM3", "--folder", "x", "--interval", "7min" }, 2, "--interval \"7min\"" },
         { { "--port", "COM3", "--folder", "x", "--limit", "07-19=" }, 2, "--limit \"07-19=\"" },
+        { { "--port", "COM3", "--folder", "x", "--mqtt", "http://b" }, 2, "--mqtt \"http://b\"" },
+        { { "--port", "COM3", "--folder", "x", "--mqtt", "mqtt://b:70000" }, 2, "--mqtt \"mqtt" },
+        { { "--port", "COM3", "--folder", "x", "--mqtt-user", "u" }, 2, "need --mqtt" },
+        { { "--port", "COM3", "--folder", "x", "--mqtt", "mqtt://b", "--mqtt-password-file",
+            "/no/such" },
+          2,
+          "--mqtt-password-file: \"/no/such\" cannot be read" },
     };
     for (const auto &row : rows) {
         const MonitorOptionsResult r = parseMonitorOptions(row.arguments, "host", "9.9");
@@ -254,6 +261,44 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
     EXPECT_EQ(r.options->limits.limitAt(18 * 60 + 59), 55.0);
     EXPECT_EQ(r.options->limits.limitAt(19 * 60), 45.0);
     EXPECT_EQ(r.options->limits.limitAt(3 * 60), 45.0);
+    EXPECT_FALSE(r.options->mqtt);
+}
+
+TEST(MonitorOptions, TheBrokerAndAPasswordOnlyItsOwnerMayRead)
+{
+    QTemporaryDir dir;
+    QFile secret(dir.filePath("secret"));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("s3cret\n");
+    secret.close();
+    const QStringList arguments { "--port",
+                                  "COM1",
+                                  "--folder",
+                                  "x",
+                                  "--mqtt",
+                                  "mqtts://broker.example:8884",
+                                  "--mqtt-user",
+                                  "ann",
+                                  "--mqtt-password-file",
+                                  secret.fileName() };
+#ifdef Q_OS_UNIX
+    secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                          | QFileDevice::ReadOther);
+    const MonitorOptionsResult open = parseMonitorOptions(arguments, "h", "9.9");
+    EXPECT_EQ(open.exitCode, 2);
+    EXPECT_TRUE(open.output.contains("may be read by other users")) << open.output.toStdString();
+    EXPECT_FALSE(open.output.contains("s3cret"));
+#endif
+    secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const MonitorOptionsResult r = parseMonitorOptions(arguments, "h", "9.9");
+    ASSERT_TRUE(r.options && r.options->mqtt) << r.output.toStdString();
+    EXPECT_EQ(r.options->mqtt->host, "broker.example");
+    EXPECT_EQ(r.options->mqtt->port, 8884);
+    EXPECT_TRUE(r.options->mqtt->tls);
+    EXPECT_EQ(r.options->mqtt->user, "ann");
+    EXPECT_EQ(r.options->mqtt->password, "s3cret");
+    EXPECT_EQ(parseMqttUrl("mqtt://10.0.0.2")->port, 1883);
+    EXPECT_EQ(parseMqttUrl("mqtts://[::1]")->host, "::1");
 }
 
 } // namespace

@@ -20,6 +20,10 @@ add_dependencies(command_line_test vorn)
 vorn_add_test(monitor_station_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_station_test.cpp
   LIBS vorn_monitor vorn_test_support)
+# Against a mosquitto broker the test starts on a free loopback port.
+vorn_add_test(monitor_mqtt_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_mqtt_test.cpp
+  LIBS vorn_monitor vorn_test_support)
 if(UNIX)
   vorn_add_test(monitor_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/monitor_process_test.cpp

@@ -423,19 +423,8 @@ QString jsonReport(const FileReport &r)
     fields << QStringLiteral("\"ln\": [%1]").arg(ln.join(QStringLiteral(", ")));
     if (r.intervalLength) {
         QStringList items;
-        const auto classNumber = [](const QString &t) {
-            return t.isEmpty() ? QStringLiteral("null") : fixed2(t.toDouble());
-        };
         for (const IntervalLevel &i : r.intervals)
-            items << QStringLiteral("{\"start\": %1, \"end\": %2, \"readings\": %3, "
-                                    "\"coverage\": %4, \"leq\": %5, \"lmax\": %6, \"lmin\": %7, "
-                                    "\"l10\": %8, \"l50\": %9, \"l90\": %10%11}")
-                         .arg(jsonString(isoStart(i)), jsonString(isoEnd(i)),
-                              QString::number(i.readings), fixed2(i.coverage), jsonNumber(i.leq),
-                              jsonNumber(i.lmax), jsonNumber(i.lmin), classNumber(i.l10),
-                              classNumber(i.l50))
-                         .arg(classNumber(i.l90),
-                              i.gap ? QStringLiteral(", \"gap\": true") : QString());
+            items << QLatin1Char('{') + intervalJsonFields(i) + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
     }
@@ -471,6 +460,20 @@ QString csvRow(const QStringList &fields)
     for (const QString &f : fields)
         escaped << csvField(f);
     return escaped.join(QLatin1Char(','));
+}
+
+QString intervalJsonFields(const IntervalLevel &i)
+{
+    const auto classNumber = [](const QString &t) {
+        return t.isEmpty() ? QStringLiteral("null") : fixed2(t.toDouble());
+    };
+    return QStringLiteral("\"start\": %1, \"end\": %2, \"readings\": %3, \"coverage\": %4, "
+                          "\"leq\": %5, \"lmax\": %6, \"lmin\": %7, \"l10\": %8, \"l50\": %9, "
+                          "\"l90\": %10%11")
+        .arg(jsonString(isoStart(i)), jsonString(isoEnd(i)), QString::number(i.readings),
+             fixed2(i.coverage), jsonNumber(i.leq), jsonNumber(i.lmax), jsonNumber(i.lmin),
+             classNumber(i.l10), classNumber(i.l50))
+        .arg(classNumber(i.l90), i.gap ? QStringLiteral(", \"gap\": true") : QString());
 }
 
 QString intervalCsvHeader()

@@ -66,6 +66,8 @@ enum class OutputFormat { Text, Csv, Json };
 // One row of the interval table in CSV, as `--intervals --csv` writes it
 // (times ISO 8601 with their UTC offset, figures with two decimals).
 QString intervalCsvHeader();
+// The keys and values of one interval row in --json, without the braces.
+QString intervalJsonFields(const IntervalLevel &interval);
 QStringList intervalCsvFields(const QString &file, const IntervalLevel &interval);
 // Fields joined by commas, each quoted where it needs it.
 QString csvRow(const QStringList &fields);

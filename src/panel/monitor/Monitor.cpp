@@ -1,8 +1,13 @@
 #include "Monitor.h"
 
+#include "MqttPublisher.h"
+
 #include "panel/PanelDisplay.h"
 #include "ui/core/SerialPort.h"
 
+#include <QDir>
+#include <QLocale>
+#include <QPointer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopedValueRollback>
@@ -18,9 +23,32 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
     StationHooks hooks;
     hooks.say = [this](const QString &text) { Q_EMIT line(text); };
     hooks.alarm = [this](const QString &event, const StationInterval &interval) {
+        if (m_mqtt)
+            m_mqtt->publishKept(QStringLiteral("alarm"), alarmJson(event, interval));
         runAlarmCommand(event, interval);
     };
+    hooks.interval = [this](const StationInterval &interval) {
+        if (m_mqtt)
+            m_mqtt->publishKept(QStringLiteral("interval"), intervalJson(interval));
+    };
     m_station = std::make_unique<Station>(m_options, std::move(hooks));
+    if (m_options.mqtt) {
+        const QPointer<Monitor> self(this);
+        m_mqtt = std::make_unique<MqttPublisher>(
+            *m_options.mqtt, m_options.station,
+            QDir(m_options.folder)
+                .filePath(m_options.station + QStringLiteral(" mqtt spool.jsonl")),
+            m_options.version, [self](const QString &text) {
+                // From the publisher's thread to this one.
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, text] {
+                        if (self)
+                            Q_EMIT self->line(text);
+                    },
+                    Qt::QueuedConnection);
+            });
+    }
     m_poll.setInterval(200);
     m_tick.setInterval(1000);
     connect(&m_poll, &QTimer::timeout, this, &Monitor::pollTick);
@@ -33,6 +61,8 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
 Monitor::~Monitor()
 {
     m_stopping = true;
+    if (m_mqtt)
+        m_mqtt->stop(0);
 }
 
 void Monitor::start()
@@ -45,6 +75,8 @@ void Monitor::start()
         m_station->event(m_clock(), QStringLiteral("link lost"),
                          QStringLiteral("%1: %2").arg(m_options.portText, reason));
     }
+    if (m_mqtt)
+        m_mqtt->start();
     m_sinceAttempt.start();
     m_poll.start();
     m_tick.start();
@@ -58,6 +90,10 @@ void Monitor::stop()
     m_poll.stop();
     m_tick.stop();
     m_station->stop(m_clock(), boards());
+    // The last interval and the stop reach the broker if it takes them
+    // within a second; otherwise they wait in the spool.
+    if (m_mqtt)
+        m_mqtt->stop(1000);
 }
 
 void Monitor::setLinked(bool linked, const QString &detail)
@@ -122,9 +158,13 @@ void Monitor::sampleTick()
     if (m_stopping)
         return;
     // Only a level the meter just sent is sampled.
-    if (m_live.readingIsFresh())
-        m_station->tick(m_clock(), m_live.reading().Level, m_live.reading().LevelText, boards());
-    else
+    if (m_live.readingIsFresh()) {
+        const QDateTime now = m_clock();
+        const HeaderBoards shown = boards();
+        m_station->tick(now, m_live.reading().Level, m_live.reading().LevelText, shown);
+        if (m_mqtt)
+            m_mqtt->publishLevel(levelJson(now, m_live.reading().LevelText, shown));
+    } else
         m_station->tick(m_clock(), std::nullopt, QString(), boards());
 }
 
@@ -158,4 +198,62 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
     });
     limit->start(m_alarmCommandLimitMs);
     process->start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), m_options.onAlarm });
+}
+
+namespace {
+
+QString jsonText(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
+            out += QLatin1Char('\\') + c;
+        else if (c.unicode() < 0x20)
+            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + QLatin1Char('"');
+}
+
+QString jsonNumberOrNull(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'f', 1) : QStringLiteral("null");
+}
+
+} // namespace
+
+QByteArray Monitor::levelJson(const QDateTime &now, const QString &levelText,
+                              const HeaderBoards &boards)
+{
+    // A reading without a number (an over-range word) has a null level.
+    bool ok = false;
+    const double level = QLocale::c().toDouble(levelText, &ok);
+    return QStringLiteral("{\"time\": %1, \"level\": %2, \"text\": %3, \"range\": %4, "
+                          "\"frequency_weighting\": %5, \"time_weighting\": %6}")
+        .arg(jsonText(isoWithOffset(now)),
+             jsonNumberOrNull(ok ? std::optional(level) : std::nullopt), jsonText(levelText),
+             jsonText(boards.LevelRange), jsonText(boards.FreqWeighting),
+             jsonText(boards.TimeWeighting))
+        .toUtf8();
+}
+
+QByteArray Monitor::intervalJson(const StationInterval &interval)
+{
+    const QString state = !interval.limit ? QStringLiteral("null")
+        : interval.over                   ? QStringLiteral("\"over\"")
+                                          : QStringLiteral("\"ok\"");
+    return QStringLiteral("{%1, \"limit\": %2, \"state\": %3}")
+        .arg(intervalJsonFields(interval.levels), jsonNumberOrNull(interval.limit), state)
+        .toUtf8();
+}
+
+QByteArray Monitor::alarmJson(const QString &event, const StationInterval &interval)
+{
+    return QStringLiteral("{\"time\": %1, \"event\": %2, \"start\": %3, \"end\": %4, "
+                          "\"leq\": %5, \"limit\": %6}")
+        .arg(jsonText(isoWithOffset(interval.end)), jsonText(event),
+             jsonText(isoWithOffset(interval.start)), jsonText(isoWithOffset(interval.end)),
+             jsonNumberOrNull(interval.levels.leq), jsonNumberOrNull(interval.limit))
+        .toUtf8();
 }

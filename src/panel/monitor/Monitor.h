@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 
+class MqttPublisher;
 class SerialPort;
 
 // The live meter without a window: polls the meter through the link's
@@ -39,6 +40,13 @@ public:
     void sampleTick();
 
     Station &station() { return *m_station; }
+    // The broker's publisher; null without --mqtt.
+    MqttPublisher *mqtt() { return m_mqtt.get(); }
+    // What goes to vorn/STATION/level, /interval and /alarm.
+    static QByteArray levelJson(const QDateTime &now, const QString &levelText,
+                                const HeaderBoards &boards);
+    static QByteArray intervalJson(const StationInterval &interval);
+    static QByteArray alarmJson(const QString &event, const StationInterval &interval);
     bool linked() const { return m_linked; }
 
     static constexpr int RetryMs = 5000;
@@ -59,6 +67,7 @@ private:
     LinkOwner m_link;
     LiveMeter m_live;
     std::unique_ptr<Station> m_station;
+    std::unique_ptr<MqttPublisher> m_mqtt;
     QTimer m_poll;
     QTimer m_tick;
     QElapsedTimer m_sinceAttempt;

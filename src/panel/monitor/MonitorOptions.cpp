@@ -3,6 +3,7 @@
 #include "link/PortChoice.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSettings>
 
@@ -43,13 +44,21 @@ const char *const Help
       "                       aligned to the local clock\n"
       "  --limit SPEC         75 (all day) or 07-19=55,19-23=50,23-07=45\n"
       "  --on-alarm CMD       run through /bin/sh -c on each alarm and clear\n"
+      "  --mqtt URL           publish to the broker at mqtt://HOST[:PORT] or\n"
+      "                       mqtts://HOST[:PORT] (TLS), under vorn/STATION/\n"
+      "  --mqtt-user NAME     the user name at the broker\n"
+      "  --mqtt-password-file FILE\n"
+      "                       the password, in a file only its owner may read\n"
+      "  --mqtt-ca FILE       the certificate authority that signed the broker's\n"
+      "                       certificate (TLS; default: the system's)\n"
       "  --config FILE        the same keys in an INI file (port=, folder=, ...);\n"
       "                       the command line wins\n"
       "  --help, --version\n";
 
 struct Keys
 {
-    QString port, folder, station, interval, limit, onAlarm;
+    QString port, folder, station, interval, limit, onAlarm, mqtt, mqttUser, mqttPasswordFile,
+        mqttCa;
 };
 
 } // namespace
@@ -90,6 +99,50 @@ std::optional<double> LimitSchedule::limitAt(int minuteOfDay) const
     return std::nullopt;
 }
 
+std::optional<MqttSettings> parseMqttUrl(const QString &url)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(mqtts?)://([A-Za-z0-9.-]+|\\[[0-9A-Fa-f:.]+\\])(?::(\\d{1,5}))?/?$"));
+    const QRegularExpressionMatch m = form.match(url.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    MqttSettings settings;
+    settings.url = url.trimmed();
+    settings.tls = m.captured(1) == QLatin1String("mqtts");
+    settings.host = m.captured(2);
+    if (settings.host.startsWith(QLatin1Char('[')))
+        settings.host = settings.host.mid(1, settings.host.size() - 2);
+    settings.port = settings.tls ? 8883 : 1883;
+    if (!m.captured(3).isEmpty()) {
+        settings.port = m.captured(3).toInt();
+        if (settings.port < 1 || settings.port > 65535)
+            return std::nullopt;
+    }
+    return settings;
+}
+
+std::optional<QString> readPasswordFile(const QString &path, QString *reason)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *reason = QStringLiteral("\"%1\" cannot be read: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+#ifdef Q_OS_UNIX
+    // A password others can read is no secret: refused, not used.
+    if (file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) {
+        *reason = QStringLiteral("\"%1\" may be read by other users; make it readable by its "
+                                 "owner only (chmod 600)")
+                      .arg(path);
+        return std::nullopt;
+    }
+#endif
+    QByteArray line = file.readLine();
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
 bool isValidStationName(const QString &name)
 {
     static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_-]+$"));
@@ -119,9 +172,16 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     Keys given;
     QString config;
     static const std::pair<const char *, QString Keys::*> valued[]
-        = { { "--port", &Keys::port },       { "--folder", &Keys::folder },
-            { "--station", &Keys::station }, { "--interval", &Keys::interval },
-            { "--limit", &Keys::limit },     { "--on-alarm", &Keys::onAlarm } };
+        = { { "--port", &Keys::port },
+            { "--folder", &Keys::folder },
+            { "--station", &Keys::station },
+            { "--interval", &Keys::interval },
+            { "--limit", &Keys::limit },
+            { "--on-alarm", &Keys::onAlarm },
+            { "--mqtt", &Keys::mqtt },
+            { "--mqtt-user", &Keys::mqttUser },
+            { "--mqtt-password-file", &Keys::mqttPasswordFile },
+            { "--mqtt-ca", &Keys::mqttCa } };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (arg == QLatin1String("--help")) {
@@ -164,15 +224,23 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
         if (ini.status() != QSettings::NoError)
             return fail(QStringLiteral("the config file \"%1\" cannot be read").arg(config));
         static const std::pair<const char *, QString Keys::*> keys[]
-            = { { "port", &Keys::port },       { "folder", &Keys::folder },
-                { "station", &Keys::station }, { "interval", &Keys::interval },
-                { "limit", &Keys::limit },     { "on-alarm", &Keys::onAlarm } };
+            = { { "port", &Keys::port },
+                { "folder", &Keys::folder },
+                { "station", &Keys::station },
+                { "interval", &Keys::interval },
+                { "limit", &Keys::limit },
+                { "on-alarm", &Keys::onAlarm },
+                { "mqtt", &Keys::mqtt },
+                { "mqtt-user", &Keys::mqttUser },
+                { "mqtt-password-file", &Keys::mqttPasswordFile },
+                { "mqtt-ca", &Keys::mqttCa } };
         for (const auto &[key, member] : keys)
             if ((given.*member).isEmpty())
                 given.*member = ini.value(QLatin1String(key)).toStringList().join(QLatin1Char(','));
     }
 
     MonitorOptions options;
+    options.version = version;
     if (given.port.isEmpty())
         return fail(QStringLiteral("--port is missing (COM1 to COM16)"));
     options.comPortNumber = ComPortNumberOfText(given.port, 0);
@@ -202,6 +270,28 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
         options.limits = *limits;
     }
     options.onAlarm = given.onAlarm;
+    if (!given.mqtt.isEmpty()) {
+        options.mqtt = parseMqttUrl(given.mqtt);
+        if (!options.mqtt)
+            return fail(QStringLiteral("--mqtt \"%1\": mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
+                            .arg(given.mqtt));
+        options.mqtt->user = given.mqttUser;
+        if (!given.mqttPasswordFile.isEmpty()) {
+            QString reason;
+            const auto password = readPasswordFile(given.mqttPasswordFile, &reason);
+            if (!password)
+                return fail(QStringLiteral("--mqtt-password-file: ") + reason);
+            options.mqtt->password = *password;
+        }
+        if (!given.mqttCa.isEmpty()) {
+            if (!QFileInfo(given.mqttCa).isReadable())
+                return fail(QStringLiteral("--mqtt-ca \"%1\" cannot be read").arg(given.mqttCa));
+            options.mqtt->caFile = given.mqttCa;
+        }
+    } else if (!given.mqttUser.isEmpty() || !given.mqttPasswordFile.isEmpty()
+               || !given.mqttCa.isEmpty()) {
+        return fail(QStringLiteral("--mqtt-user, --mqtt-password-file and --mqtt-ca need --mqtt"));
+    }
     result.options = options;
     return result;
 }

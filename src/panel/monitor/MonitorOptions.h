@@ -28,6 +28,19 @@ private:
     std::vector<Period> m_periods;
 };
 
+// The broker the station publishes to. The password is read from a file
+// only its owner may read; it never comes from the command line.
+struct MqttSettings
+{
+    QString url; // as given, for messages
+    QString host;
+    int port = 1883;
+    bool tls = false;
+    QString user;
+    QString password;
+    QString caFile;
+};
+
 struct MonitorOptions
 {
     QString portText; // "COM1"
@@ -37,6 +50,8 @@ struct MonitorOptions
     int intervalSeconds = 900;
     LimitSchedule limits;
     QString onAlarm;
+    std::optional<MqttSettings> mqtt;
+    QString version; // the program's, for the broker's device list
 };
 
 struct MonitorOptionsResult
@@ -51,6 +66,12 @@ struct MonitorOptionsResult
 // the command line wins. hostName is the station's default.
 MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QString &hostName,
                                          const QString &version);
+
+// "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]"; nullopt for anything else.
+std::optional<MqttSettings> parseMqttUrl(const QString &url);
+// The password in the file's first line; the reason when the file cannot be
+// read or other users may read it.
+std::optional<QString> readPasswordFile(const QString &path, QString *reason);
 
 // Letters, digits, "-" and "_" only.
 bool isValidStationName(const QString &name);

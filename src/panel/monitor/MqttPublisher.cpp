@@ -1,0 +1,466 @@
+#include "MqttPublisher.h"
+
+#include "ui/core/DiskSync.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+
+#include <mosquitto.h>
+
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A broker that took the connection but never answers is given up after
+// this long and tried again later.
+constexpr auto ConnackLimit = std::chrono::seconds(30);
+constexpr int KeepAliveS = 30;
+// Acknowledged messages leave the spool file at most this often, so that a
+// long backlog is not rewritten once per message.
+constexpr auto SpoolRewriteEvery = std::chrono::seconds(1);
+
+void initLibrary()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+// Why a connection failed, in words; a certificate that cannot be verified
+// is said as such.
+QString failureText(int rc, const MqttSettings &settings)
+{
+    if (rc == MOSQ_ERR_TLS)
+        return settings.caFile.isEmpty()
+            ? QStringLiteral("the broker's certificate cannot be verified with the system's "
+                             "certificate authorities")
+            : QStringLiteral("the broker's certificate cannot be verified with \"%1\"")
+                  .arg(QDir::toNativeSeparators(settings.caFile));
+    if (rc == MOSQ_ERR_ERRNO)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromUtf8(mosquitto_strerror(rc));
+}
+
+QByteArray compact(const QJsonObject &object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+MqttPublisher::MqttPublisher(MqttSettings settings, QString station, QString spoolPath,
+                             QString version, Say say)
+    : m_settings(std::move(settings))
+    , m_station(std::move(station))
+    , m_spoolPath(std::move(spoolPath))
+    , m_version(std::move(version))
+    , m_say(std::move(say))
+{
+    initLibrary();
+}
+
+MqttPublisher::~MqttPublisher()
+{
+    stop(0);
+}
+
+QString MqttPublisher::topic(const QString &subtopic) const
+{
+    return QStringLiteral("vorn/%1/%2").arg(m_station, subtopic);
+}
+
+void MqttPublisher::start()
+{
+    if (m_thread.joinable())
+        return;
+    m_thread = std::thread([this] { run(); });
+}
+
+void MqttPublisher::stop(int waitMs)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable())
+            return;
+        m_stopping = true;
+        m_stopWaitMs = waitMs;
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+int MqttPublisher::spooled() const
+{
+    return m_spooled;
+}
+
+void MqttPublisher::publishLevel(const QByteArray &json)
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_client || !m_connected)
+        return;
+    const QByteArray name = topic(QStringLiteral("level")).toUtf8();
+    mosquitto_publish(m_client, nullptr, name.constData(), int(json.size()), json.constData(), 0,
+                      false);
+}
+
+void MqttPublisher::publishKept(const QString &subtopic, const QByteArray &json)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_outbox.emplace_back(topic(subtopic), json);
+    }
+    m_wake.notify_all();
+}
+
+QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
+{
+    const QString id = QStringLiteral("vorn_") + m_station;
+    const QJsonObject device { { QStringLiteral("identifiers"), QJsonArray { id } },
+                               { QStringLiteral("name"), QStringLiteral("VORN ") + m_station },
+                               { QStringLiteral("manufacturer"), QStringLiteral("VORN") },
+                               { QStringLiteral("model"), QStringLiteral("vorn-monitor") },
+                               { QStringLiteral("sw_version"), m_version } };
+    const auto common = [&](const QString &object, const QString &name, const QString &state) {
+        return QJsonObject { { QStringLiteral("name"), name },
+                             { QStringLiteral("unique_id"), id + QLatin1Char('_') + object },
+                             { QStringLiteral("object_id"), id + QLatin1Char('_') + object },
+                             { QStringLiteral("state_topic"), topic(state) },
+                             { QStringLiteral("availability_topic"),
+                               topic(QStringLiteral("status")) },
+                             { QStringLiteral("payload_available"), QStringLiteral("online") },
+                             { QStringLiteral("payload_not_available"), QStringLiteral("offline") },
+                             { QStringLiteral("device"), device } };
+    };
+    const auto sensor = [&](const QString &object, const QString &name, const QString &state,
+                            const QString &key) {
+        QJsonObject config = common(object, name, state);
+        config.insert(QStringLiteral("device_class"), QStringLiteral("sound_pressure"));
+        config.insert(QStringLiteral("unit_of_measurement"), QStringLiteral("dB"));
+        config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
+        config.insert(QStringLiteral("value_template"),
+                      QStringLiteral("{{ value_json.%1 }}").arg(key));
+        return compact(config);
+    };
+    QJsonObject alarm
+        = common(QStringLiteral("alarm"), QStringLiteral("Limit alarm"), QStringLiteral("alarm"));
+    alarm.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
+    alarm.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.event }}"));
+    alarm.insert(QStringLiteral("payload_on"), QStringLiteral("alarm"));
+    alarm.insert(QStringLiteral("payload_off"), QStringLiteral("clear"));
+    const QString base = QStringLiteral("homeassistant/%1/") + id + QStringLiteral("/%2/config");
+    return {
+        { base.arg(QStringLiteral("sensor"), QStringLiteral("level")),
+          sensor(QStringLiteral("level"), QStringLiteral("Level"), QStringLiteral("level"),
+                 QStringLiteral("level")) },
+        { base.arg(QStringLiteral("sensor"), QStringLiteral("interval_leq")),
+          sensor(QStringLiteral("interval_leq"), QStringLiteral("Interval Leq"),
+                 QStringLiteral("interval"), QStringLiteral("leq")) },
+        { base.arg(QStringLiteral("binary_sensor"), QStringLiteral("alarm")), compact(alarm) },
+    };
+}
+
+void MqttPublisher::report(const QString &text)
+{
+    // One message per state, not one per attempt.
+    if (text == m_lastReport)
+        return;
+    m_lastReport = text;
+    if (m_say)
+        m_say(QStringLiteral("mqtt: ") + text);
+}
+
+void MqttPublisher::loadSpool()
+{
+    QFile file(m_spoolPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    int unreadable = 0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine().trimmed();
+        if (line.isEmpty())
+            continue;
+        const QJsonObject entry = QJsonDocument::fromJson(line).object();
+        const QString name = entry.value(QStringLiteral("topic")).toString();
+        if (name.isEmpty() || !entry.value(QStringLiteral("payload")).isString()) {
+            ++unreadable; // a line torn by a crash
+            continue;
+        }
+        m_spool.push_back({ name, entry.value(QStringLiteral("payload")).toString().toUtf8() });
+    }
+    m_spooled = int(m_spool.size());
+    if (unreadable > 0)
+        report(QStringLiteral("%1 unreadable lines of \"%2\" left out")
+                   .arg(unreadable)
+                   .arg(QDir::toNativeSeparators(m_spoolPath)));
+}
+
+static QByteArray spoolLine(const QString &topic, const QByteArray &payload)
+{
+    return compact({ { QStringLiteral("topic"), topic },
+                     { QStringLiteral("payload"), QString::fromUtf8(payload) } })
+        + '\n';
+}
+
+void MqttPublisher::rewriteSpool()
+{
+    m_spoolDirty = false;
+    QSaveFile file(m_spoolPath);
+    if (m_spool.empty()) {
+        QFile::remove(m_spoolPath);
+        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
+        return;
+    }
+    bool ok = file.open(QIODevice::WriteOnly);
+    for (const Kept &kept : m_spool)
+        ok = ok && file.write(spoolLine(kept.topic, kept.payload)) >= 0;
+    if (ok && file.commit())
+        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
+    else
+        report(QStringLiteral("\"%1\" cannot be written: %2")
+                   .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString()));
+}
+
+void MqttPublisher::takeOutbox()
+{
+    std::deque<std::pair<QString, QByteArray>> taken;
+    {
+        const std::lock_guard lock(m_mutex);
+        taken.swap(m_outbox);
+    }
+    if (taken.empty())
+        return;
+    QFile file(m_spoolPath);
+    const bool open = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    bool ok = open;
+    for (auto &[name, payload] : taken) {
+        ok = ok && file.write(spoolLine(name, payload)) >= 0;
+        m_spool.push_back({ std::move(name), std::move(payload) });
+    }
+    if (!ok || !syncFileToDisk(file))
+        report(QStringLiteral("\"%1\" cannot be written: %2")
+                   .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString()));
+    m_spooled = int(m_spool.size());
+    if (m_connected)
+        sendUnsent();
+}
+
+void MqttPublisher::publishNow(const QString &name, const QByteArray &payload, bool retain,
+                               int *mid)
+{
+    const QByteArray topicBytes = name.toUtf8();
+    const int rc = mosquitto_publish(m_client, mid, topicBytes.constData(), int(payload.size()),
+                                     payload.constData(), 1, retain);
+    if (rc != MOSQ_ERR_SUCCESS && mid)
+        *mid = -1;
+}
+
+void MqttPublisher::sendUnsent()
+{
+    for (Kept &kept : m_spool)
+        if (kept.mid < 0)
+            publishNow(kept.topic, kept.payload, true, &kept.mid);
+}
+
+bool MqttPublisher::connectOnce()
+{
+    const QByteArray id = (QStringLiteral("vorn-") + m_station).toUtf8();
+    mosquitto *client = mosquitto_new(id.constData(), true, this);
+    if (!client) {
+        report(QStringLiteral("no client can be made"));
+        return false;
+    }
+    mosquitto_threaded_set(client, true);
+    mosquitto_int_option(client, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
+    mosquitto_connect_callback_set(client, &MqttPublisher::onConnect);
+    mosquitto_disconnect_callback_set(client, &MqttPublisher::onDisconnect);
+    mosquitto_publish_callback_set(client, &MqttPublisher::onPublish);
+    mosquitto_message_callback_set(client, &MqttPublisher::onMessage);
+    if (!m_settings.user.isEmpty()) {
+        const QByteArray user = m_settings.user.toUtf8();
+        const QByteArray password = m_settings.password.toUtf8();
+        mosquitto_username_pw_set(client, user.constData(),
+                                  m_settings.password.isEmpty() ? nullptr : password.constData());
+    }
+    const QByteArray status = topic(QStringLiteral("status")).toUtf8();
+    mosquitto_will_set(client, status.constData(), 7, "offline", 1, true);
+    if (m_settings.tls) {
+        const QByteArray ca = m_settings.caFile.toLocal8Bit();
+        const int rc = mosquitto_tls_set(client, ca.isEmpty() ? nullptr : ca.constData(),
+                                         ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr,
+                                         nullptr, nullptr);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            report(QStringLiteral("the certificates for %1 cannot be used: %2")
+                       .arg(m_settings.url, QString::fromUtf8(mosquitto_strerror(rc))));
+            mosquitto_destroy(client);
+            return false;
+        }
+    }
+    {
+        const std::lock_guard lock(m_mutex);
+        m_client = client;
+    }
+    const QByteArray host = m_settings.host.toUtf8();
+    const int rc = mosquitto_connect(client, host.constData(), m_settings.port, KeepAliveS);
+    if (rc != MOSQ_ERR_SUCCESS) {
+        report(QStringLiteral("the broker %1 cannot be reached (%2); tried again later")
+                   .arg(m_settings.url, failureText(rc, m_settings)));
+        dropClient();
+        return false;
+    }
+    return true;
+}
+
+void MqttPublisher::dropClient()
+{
+    mosquitto *client = nullptr;
+    {
+        const std::lock_guard lock(m_mutex);
+        std::swap(client, m_client);
+        m_connected = false;
+    }
+    m_sessionUp = false;
+    if (client)
+        mosquitto_destroy(client);
+    // A new client knows nothing of what the old one sent unacknowledged.
+    for (Kept &kept : m_spool)
+        kept.mid = -1;
+}
+
+void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
+{
+    auto *me = static_cast<MqttPublisher *>(self);
+    if (rc != 0) {
+        // 5 ("not authorised") is what brokers answer a wrong password too.
+        const QString why = rc == 4 || rc == 5 ? QStringLiteral("refused the user name or password")
+                                               : QString::fromUtf8(mosquitto_connack_string(rc));
+        me->report(QStringLiteral("the broker %1 %2; monitoring goes on without it")
+                       .arg(me->m_settings.url, why));
+        return;
+    }
+    me->m_connected = true;
+    me->m_sessionUp = true;
+    me->m_pauseS = FirstPauseS;
+    me->report(QStringLiteral("connected to %1").arg(me->m_settings.url));
+    int mid = 0;
+    me->publishNow(me->topic(QStringLiteral("status")), "online", true, &mid);
+    for (const auto &[name, payload] : me->discovery())
+        me->publishNow(name, payload, true, &mid);
+    mosquitto_subscribe(client, nullptr, "homeassistant/status", 1);
+    me->sendUnsent();
+}
+
+void MqttPublisher::onDisconnect(mosquitto *, void *self, int)
+{
+    static_cast<MqttPublisher *>(self)->m_connected = false;
+}
+
+void MqttPublisher::onPublish(mosquitto *, void *self, int mid)
+{
+    auto *me = static_cast<MqttPublisher *>(self);
+    if (mid == me->m_statusMid)
+        me->m_statusMid = -1;
+    for (auto it = me->m_spool.begin(); it != me->m_spool.end(); ++it) {
+        if (it->mid == mid) {
+            me->m_spool.erase(it);
+            me->m_spooled = int(me->m_spool.size());
+            me->m_spoolDirty = true;
+            return;
+        }
+    }
+}
+
+void MqttPublisher::onMessage(mosquitto *, void *self, const mosquitto_message *message)
+{
+    auto *me = static_cast<MqttPublisher *>(self);
+    // Home Assistant came back: it forgets what it was told before.
+    const QByteArray payload(static_cast<const char *>(message->payload), message->payloadlen);
+    if (qstrcmp(message->topic, "homeassistant/status") == 0 && payload == "online") {
+        int mid = 0;
+        for (const auto &[name, config] : me->discovery())
+            me->publishNow(name, config, true, &mid);
+    }
+}
+
+void MqttPublisher::run()
+{
+    loadSpool();
+    auto nextAttempt = Clock::now();
+    auto connectStarted = Clock::now();
+    auto lastRewrite = Clock::now();
+    const auto backOff = [&] {
+        dropClient();
+        nextAttempt = Clock::now() + std::chrono::seconds(m_pauseS);
+        m_pauseS = std::min(m_pauseS * 2, LongestPauseS);
+    };
+    for (;;) {
+        {
+            std::unique_lock lock(m_mutex);
+            if (m_stopping)
+                break;
+            if (!m_client && Clock::now() < nextAttempt) {
+                // Away: sleep until the next attempt, a message or the stop.
+                m_wake.wait_until(lock, nextAttempt,
+                                  [this] { return m_stopping || !m_outbox.empty(); });
+                if (m_stopping)
+                    break;
+            }
+        }
+        takeOutbox();
+        if (!m_client) {
+            if (Clock::now() < nextAttempt)
+                continue;
+            if (!connectOnce()) {
+                backOff();
+                continue;
+            }
+            connectStarted = Clock::now();
+        }
+        const int rc = mosquitto_loop(m_client, 1000, 1);
+        if (rc != MOSQ_ERR_SUCCESS) {
+            if (rc != MOSQ_ERR_CONN_REFUSED)
+                report((m_sessionUp ? QStringLiteral("the connection to %1 is lost (%2); tried "
+                                                     "again later")
+                                    : QStringLiteral("the broker %1 cannot be reached (%2); tried "
+                                                     "again later"))
+                           .arg(m_settings.url, failureText(rc, m_settings)));
+            backOff();
+        } else if (!m_connected && Clock::now() - connectStarted > ConnackLimit) {
+            report(QStringLiteral("the broker %1 does not answer; tried again later")
+                       .arg(m_settings.url));
+            backOff();
+        }
+        if (m_spoolDirty && (m_spool.empty() || Clock::now() - lastRewrite > SpoolRewriteEvery)) {
+            rewriteSpool();
+            lastRewrite = Clock::now();
+        }
+    }
+
+    // A clean stop: what is waiting goes to the spool, the broker hears
+    // "offline" (no last will), and what it acknowledges in time leaves it.
+    takeOutbox();
+    if (m_client && m_connected) {
+        publishNow(topic(QStringLiteral("status")), "offline", true, &m_statusMid);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(m_stopWaitMs);
+        const auto unacknowledged = [this] {
+            for (const Kept &kept : m_spool)
+                if (kept.mid >= 0)
+                    return true;
+            return false;
+        };
+        while (m_connected && Clock::now() < deadline && (unacknowledged() || m_statusMid >= 0))
+            mosquitto_loop(m_client, 50, 1);
+        mosquitto_disconnect(m_client);
+        mosquitto_loop(m_client, 50, 1);
+    }
+    if (m_spoolDirty)
+        rewriteSpool();
+    dropClient();
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "MonitorOptions.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+struct mosquitto;
+struct mosquitto_message;
+
+// The station's messages to an MQTT broker, sent from a thread of its own so
+// that a broker that is away or hangs never delays a sample. Live levels go
+// out only while connected; interval rows and alarms are first appended to
+// a spool file and leave it only when the broker acknowledged them, so none
+// is lost while the broker is away or across a restart, and none is sent
+// twice after a clean stop. Connects again with growing pauses (1 s to 60 s).
+class MqttPublisher
+{
+public:
+    // Lines for standard output; called from the publisher's thread.
+    using Say = std::function<void(const QString &line)>;
+
+    MqttPublisher(MqttSettings settings, QString station, QString spoolPath, QString version,
+                  Say say);
+    ~MqttPublisher();
+    MqttPublisher(const MqttPublisher &) = delete;
+    MqttPublisher &operator=(const MqttPublisher &) = delete;
+
+    void start();
+    // "offline", then up to waitMs for the spool to be acknowledged.
+    void stop(int waitMs = 1000);
+
+    // vorn/STATION/level, QoS 0, not retained; dropped while not connected.
+    void publishLevel(const QByteArray &json);
+    // vorn/STATION/<subtopic>, QoS 1, retained, kept in the spool until the
+    // broker acknowledged it.
+    void publishKept(const QString &subtopic, const QByteArray &json);
+
+    bool connected() const { return m_connected; }
+    // Messages in the spool, acknowledged by no broker yet.
+    int spooled() const;
+
+    QString topic(const QString &subtopic) const;
+    // The retained Home Assistant discovery messages: topic and payload.
+    QList<std::pair<QString, QByteArray>> discovery() const;
+
+    static constexpr int FirstPauseS = 1;
+    static constexpr int LongestPauseS = 60;
+
+private:
+    struct Kept
+    {
+        QString topic;
+        QByteArray payload;
+        int mid = -1; // the broker's message id while sent, -1 before
+    };
+
+    void run();
+    bool connectOnce();
+    void dropClient();
+    void takeOutbox();
+    void sendUnsent();
+    void rewriteSpool();
+    void loadSpool();
+    void report(const QString &text);
+    void publishNow(const QString &topic, const QByteArray &payload, bool retain, int *mid);
+
+    static void onConnect(mosquitto *, void *self, int rc);
+    static void onDisconnect(mosquitto *, void *self, int rc);
+    static void onPublish(mosquitto *, void *self, int mid);
+    static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
+
+    const MqttSettings m_settings;
+    const QString m_station;
+    const QString m_spoolPath;
+    const QString m_version;
+    const Say m_say;
+
+    std::thread m_thread;
+    mutable std::mutex m_mutex; // the outbox, the stop flag and the client for levels
+    std::condition_variable m_wake;
+    std::deque<std::pair<QString, QByteArray>> m_outbox;
+    bool m_stopping = false;
+    int m_stopWaitMs = 1000;
+    mosquitto *m_client = nullptr;
+    std::atomic<bool> m_connected { false };
+    std::atomic<int> m_spooled { 0 };
+
+    // Only the publisher's thread touches these.
+    std::deque<Kept> m_spool;
+    bool m_sessionUp = false; // this client got the broker's yes
+    bool m_spoolDirty = false; // acknowledged messages are still in the file
+    int m_statusMid = -1; // the "offline" of a clean stop, until acknowledged
+    QString m_lastReport;
+    int m_pauseS = FirstPauseS;
+};

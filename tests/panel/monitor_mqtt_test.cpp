@@ -1,0 +1,382 @@
+#include "panel/monitor/Monitor.h"
+#include "panel/monitor/MonitorOptions.h"
+#include "panel/monitor/MqttPublisher.h"
+#include "support/EventWaits.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A mosquitto broker of the test's own on a free loopback port.
+class Broker
+{
+public:
+    explicit Broker(const QString &folder, const QString &extra = {})
+        : m_folder(folder)
+        , m_extra(extra)
+    {
+    }
+    ~Broker() { stop(); }
+    static QString userName()
+    {
+#ifdef Q_OS_UNIX
+        if (const passwd *me = ::getpwuid(::getuid()))
+            return QString::fromLocal8Bit(me->pw_name);
+#endif
+        return QStringLiteral("mosquitto");
+    }
+    static bool available()
+    {
+        return !QStandardPaths::findExecutable(QStringLiteral("mosquitto"), { "/usr/sbin" })
+                    .isEmpty()
+            && !QStandardPaths::findExecutable(QStringLiteral("mosquitto_sub")).isEmpty();
+    }
+    bool start(int port = 0)
+    {
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            m_port = port ? port : 20000 + int(QRandomGenerator::global()->bounded(40000));
+            QFile conf(QDir(m_folder).filePath("broker.conf"));
+            if (!conf.open(QIODevice::WriteOnly))
+                return false;
+            // Run as root, the broker would turn into a user that cannot read
+            // the test's private folder.
+            conf.write(QStringLiteral("listener %1 127.0.0.1\nlog_dest stderr\nuser %2\n%3\n")
+                           .arg(m_port)
+                           .arg(userName())
+                           .arg(m_extra.isEmpty() ? "allow_anonymous true" : m_extra)
+                           .toUtf8());
+            conf.close();
+            m_log.clear();
+            m_process.setProcessChannelMode(QProcess::MergedChannels);
+            m_process.start(QStandardPaths::findExecutable("mosquitto", { "/usr/sbin" }),
+                            { "-c", conf.fileName() });
+            if (WaitUntil(
+                    [&] {
+                        m_log += QString::fromUtf8(m_process.readAll());
+                        return m_log.contains("running")
+                            || m_process.state() == QProcess::NotRunning;
+                    },
+                    3000)
+                && m_process.state() == QProcess::Running)
+                return true;
+            m_process.kill();
+            m_process.waitForFinished();
+            m_log += QString::fromUtf8(m_process.readAll())
+                + QStringLiteral(" (exit %1)\n").arg(m_process.exitCode());
+            if (port)
+                return false;
+        }
+        return false;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        m_process.waitForFinished(3000);
+    }
+    int port() const
+    {
+        return m_port;
+    }
+    QString log() const
+    {
+        return m_log;
+    }
+    QString url() const
+    {
+        return QStringLiteral("mqtt://127.0.0.1:%1").arg(m_port);
+    }
+
+private:
+    QString m_folder;
+    QString m_extra;
+    QProcess m_process;
+    QString m_log;
+    int m_port = 0;
+};
+
+// mosquitto_sub printing "topic payload" lines.
+class Subscriber
+{
+public:
+    explicit Subscriber(int port)
+    {
+        m_process.start(
+            QStandardPaths::findExecutable("mosquitto_sub"),
+            { "-p", QString::number(port), "-v", "-t", "vorn/#", "-t", "homeassistant/#" });
+        m_process.waitForStarted();
+        // Subscribed before the test goes on: a probe comes through.
+        const QString pub = QStandardPaths::findExecutable("mosquitto_pub");
+        for (int i = 0; i < 30 && on("vorn/probe").isEmpty(); ++i) {
+            QProcess::execute(pub, { "-p", QString::number(port), "-t", "vorn/probe", "-m", "x" });
+            WaitUntil([&] { return !on("vorn/probe").isEmpty(); }, 100);
+        }
+    }
+    ~Subscriber()
+    {
+        m_process.terminate();
+        m_process.waitForFinished(2000);
+    }
+    QStringList lines()
+    {
+        m_text += QString::fromUtf8(m_process.readAllStandardOutput());
+        return m_text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    QStringList on(const QString &topic)
+    {
+        QStringList payloads;
+        for (const QString &line : lines())
+            if (line.startsWith(topic + QLatin1Char(' ')))
+                payloads << line.mid(topic.size() + 1);
+        return payloads;
+    }
+    bool waitFor(const QString &topic, int count, int ms = 5000)
+    {
+        return WaitUntil([&] { return on(topic).size() >= count; }, ms);
+    }
+
+private:
+    QProcess m_process;
+    QString m_text;
+};
+
+class MqttTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Broker::available())
+            GTEST_SKIP() << "no mosquitto broker installed";
+    }
+    std::unique_ptr<MqttPublisher> publisher(const QString &url, const QString &password = {})
+    {
+        MqttSettings settings = *parseMqttUrl(url);
+        if (!password.isEmpty()) {
+            settings.user = QStringLiteral("station");
+            settings.password = password;
+        }
+        return std::make_unique<MqttPublisher>(settings, QStringLiteral("north"),
+                                               dir.filePath("north mqtt spool.jsonl"),
+                                               QStringLiteral("9.9"), [this](const QString &line) {
+                                                   const std::lock_guard lock(m_mutex);
+                                                   said << line;
+                                               });
+    }
+    QStringList saidLines()
+    {
+        const std::lock_guard lock(m_mutex);
+        return said;
+    }
+    static QByteArray row(int i)
+    {
+        return QStringLiteral("{\"start\": \"2026-06-01T10:0%1:00+02:00\"}").arg(i).toUtf8();
+    }
+
+    QTemporaryDir dir;
+    std::mutex m_mutex;
+    QStringList said;
+};
+
+TEST_F(MqttTest, PublishesStatusDiscoveryLevelsAndKeptRows)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    Subscriber early(broker.port());
+    auto mqtt = publisher(broker.url());
+    mqtt->start();
+    ASSERT_TRUE(early.waitFor("vorn/north/status", 1));
+    EXPECT_EQ(early.on("vorn/north/status"), QStringList { "online" });
+    for (const char *config : { "homeassistant/sensor/vorn_north/level/config",
+                                "homeassistant/sensor/vorn_north/interval_leq/config",
+                                "homeassistant/binary_sensor/vorn_north/alarm/config" }) {
+        ASSERT_TRUE(early.waitFor(config, 1)) << config;
+        const QJsonObject object
+            = QJsonDocument::fromJson(early.on(config).first().toUtf8()).object();
+        EXPECT_EQ(object["availability_topic"].toString(), "vorn/north/status") << config;
+        EXPECT_EQ(object["device"].toObject()["identifiers"].toArray().first().toString(),
+                  "vorn_north");
+        if (QByteArray(config).contains("/sensor/")) {
+            EXPECT_EQ(object["device_class"].toString(), "sound_pressure");
+            EXPECT_EQ(object["unit_of_measurement"].toString(), "dB");
+            EXPECT_EQ(object["state_class"].toString(), "measurement");
+        }
+    }
+    const QByteArray level = Monitor::levelJson(
+        QDateTime::fromString("2026-06-01T10:00:01", Qt::ISODate), QStringLiteral("63.4"),
+        { QStringLiteral("A"), QStringLiteral("FAST"), QStringLiteral("50-110") });
+    mqtt->publishLevel(level);
+    mqtt->publishKept(QStringLiteral("interval"), row(1));
+    ASSERT_TRUE(early.waitFor("vorn/north/level", 1));
+    EXPECT_EQ(early.on("vorn/north/level").first(),
+              "{\"time\": \"2026-06-01T10:00:01+02:00\", \"level\": 63.4, \"text\": \"63.4\", "
+              "\"range\": \"50-110\", \"frequency_weighting\": \"A\", \"time_weighting\": "
+              "\"FAST\"}");
+    ASSERT_TRUE(WaitUntil([&] { return mqtt->spooled() == 0; }, 5000));
+    // Retained: a subscriber that comes later still gets the last row.
+    Subscriber late(broker.port());
+    ASSERT_TRUE(late.waitFor("vorn/north/interval", 1));
+    EXPECT_EQ(late.on("vorn/north/interval").first().toUtf8(), row(1));
+    EXPECT_TRUE(late.on("vorn/north/level").isEmpty());
+
+    mqtt->stop();
+    EXPECT_TRUE(late.waitFor("vorn/north/status", 2));
+    EXPECT_EQ(late.on("vorn/north/status").last(), "offline");
+    EXPECT_FALSE(QFile::exists(dir.filePath("north mqtt spool.jsonl")));
+}
+
+// Rows and alarms made while the broker is away wait in the spool, across a
+// restart, and go out in their order once it is back; none goes out twice.
+TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    const int port = broker.port();
+    const QString url = broker.url();
+    broker.stop();
+
+    auto away = publisher(url);
+    away->start();
+    away->publishLevel("{\"level\": 1}");
+    away->publishKept(QStringLiteral("interval"), row(1));
+    away->publishKept(QStringLiteral("alarm"), "{\"event\": \"alarm\"}");
+    away->publishKept(QStringLiteral("interval"), row(2));
+    ASSERT_TRUE(WaitUntil([&] { return away->spooled() == 3; }, 3000));
+    away->stop();
+    away.reset();
+    EXPECT_EQ(saidLines().filter("cannot be reached").size(), 1)
+        << saidLines().join("\n").toStdString();
+
+    ASSERT_TRUE(broker.start(port)) << broker.log().toStdString();
+    Subscriber sub(port);
+    auto back = publisher(url);
+    back->start();
+    ASSERT_TRUE(sub.waitFor("vorn/north/interval", 2))
+        << sub.lines().join("\n").toStdString() << saidLines().join("\n").toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return back->spooled() == 0; }, 5000));
+    QStringList order;
+    for (const QString &line : sub.lines())
+        if (line.startsWith("vorn/north/interval") || line.startsWith("vorn/north/alarm"))
+            order << line;
+    EXPECT_EQ(
+        order,
+        QStringList({ "vorn/north/interval " + row(1), "vorn/north/alarm {\"event\": \"alarm\"}",
+                      "vorn/north/interval " + row(2) }));
+    EXPECT_TRUE(sub.on("vorn/north/level").isEmpty());
+    back->stop();
+
+    // A clean restart sends nothing of it again.
+    Subscriber fresh(port);
+    ASSERT_TRUE(fresh.waitFor("vorn/north/interval", 1)); // the retained one
+    auto again = publisher(url);
+    again->start();
+    ASSERT_TRUE(fresh.waitFor("vorn/north/status", 2));
+    WaitUntil([] { return false; }, 300);
+    EXPECT_EQ(fresh.on("vorn/north/interval").size(), 1);
+    EXPECT_EQ(fresh.on("vorn/north/alarm").size(), 1);
+}
+
+TEST_F(MqttTest, ARefusedPasswordIsSaidOnceAndNothingElseStops)
+{
+    const QString passwords = dir.filePath("passwords");
+    ASSERT_EQ(QProcess::execute(QStandardPaths::findExecutable("mosquitto_passwd"),
+                                { "-b", "-c", passwords, "station", "right" }),
+              0);
+    Broker broker(dir.path(),
+                  QStringLiteral("allow_anonymous false\npassword_file %1").arg(passwords));
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    auto wrong = publisher(broker.url(), QStringLiteral("wrong"));
+    wrong->start();
+    wrong->publishKept(QStringLiteral("interval"), row(1));
+    // Attempts after 1 s and 2 s more: still one message.
+    WaitUntil([] { return false; }, 3500);
+    EXPECT_EQ(saidLines().filter("refused the user name or password").size(), 1)
+        << saidLines().join("\n").toStdString();
+    EXPECT_FALSE(wrong->connected());
+    EXPECT_EQ(wrong->spooled(), 1);
+    wrong->stop(0);
+
+    auto right = publisher(broker.url(), QStringLiteral("right"));
+    right->start();
+    EXPECT_TRUE(WaitUntil([&] { return right->spooled() == 0; }, 5000));
+}
+
+// TLS: the broker's certificate is verified; one signed by another
+// authority is refused with a message that says so.
+TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
+{
+    const QString openssl = QStandardPaths::findExecutable("openssl");
+    if (openssl.isEmpty())
+        GTEST_SKIP() << "no openssl to make certificates";
+    const auto run = [&](const QStringList &arguments) {
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        p.start(openssl, arguments);
+        return p.waitForFinished(20000) && p.exitCode() == 0;
+    };
+    for (const char *ca : { "ca", "other" })
+        ASSERT_TRUE(
+            run({ "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj",
+                  QStringLiteral("/CN=%1").arg(ca), "-keyout", QStringLiteral("%1.key").arg(ca),
+                  "-out", QStringLiteral("%1.crt").arg(ca) }));
+    ASSERT_TRUE(run({ "req", "-newkey", "rsa:2048", "-nodes", "-subj", "/CN=127.0.0.1", "-keyout",
+                      "server.key", "-out", "server.csr" }));
+    QFile ext(dir.filePath("san.ext"));
+    ASSERT_TRUE(ext.open(QIODevice::WriteOnly));
+    ext.write("subjectAltName=IP:127.0.0.1\n");
+    ext.close();
+    ASSERT_TRUE(
+        run({ "x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+              "-CAcreateserial", "-days", "2", "-extfile", "san.ext", "-out", "server.crt" }));
+    Broker broker(
+        dir.path(),
+        QStringLiteral("allow_anonymous true\ncafile %1\ncertfile %2\nkeyfile %3")
+            .arg(dir.filePath("ca.crt"), dir.filePath("server.crt"), dir.filePath("server.key")));
+    ASSERT_TRUE(broker.start()) << broker.log().toStdString();
+    const QString url = QStringLiteral("mqtts://127.0.0.1:%1").arg(broker.port());
+    const auto connectWith = [&](const char *ca) {
+        MqttSettings settings = *parseMqttUrl(url);
+        settings.caFile = dir.filePath(QLatin1String(ca));
+        MqttPublisher mqtt(settings, QStringLiteral("north"), dir.filePath("spool"), "9.9",
+                           [this](const QString &line) {
+                               const std::lock_guard lock(m_mutex);
+                               said << line;
+                           });
+        mqtt.start();
+        const bool connected = WaitUntil([&] { return mqtt.connected(); }, 3000);
+        mqtt.stop(0);
+        return connected;
+    };
+    EXPECT_FALSE(connectWith("other.crt"));
+    EXPECT_EQ(saidLines().filter("certificate cannot be verified").size(), 1)
+        << saidLines().join("\n").toStdString();
+    EXPECT_TRUE(connectWith("ca.crt")) << saidLines().join("\n").toStdString();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("TZ", "Europe/Berlin");
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
