@@ -65,15 +65,26 @@ std::optional<int64_t> parseStamp(QStringView text)
         || text.at(10) != QLatin1Char(' ') || text.at(13) != QLatin1Char(':')
         || text.at(16) != QLatin1Char(':'))
         return std::nullopt;
-    int year, month, day, hour, minute, second;
+    int hour, minute, second;
+    if (!readNumber(text, 11, 2, hour) || !readNumber(text, 14, 2, minute)
+        || !readNumber(text, 17, 2, second) || hour > 23 || minute > 59 || second > 59)
+        return std::nullopt;
+    // A file holds a day's readings after one another: the date of the
+    // reading before is read once, not once per reading.
+    thread_local char16_t lastDate[10] = {};
+    thread_local int64_t lastDays = 0;
+    const QStringView date = text.first(10);
+    if (std::equal(date.utf16(), date.utf16() + 10, lastDate))
+        return lastDays * SecondsPerDay + hour * 3600 + minute * 60 + second;
+    int year, month, day;
     if (!readNumber(text, 0, 4, year) || !readNumber(text, 5, 2, month)
-        || !readNumber(text, 8, 2, day) || !readNumber(text, 11, 2, hour)
-        || !readNumber(text, 14, 2, minute) || !readNumber(text, 17, 2, second))
+        || !readNumber(text, 8, 2, day))
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59)
+    if (month < 1 || month > 12 || day < 1 || day > 31)
         return std::nullopt;
-    return daysFromCivil(year, unsigned(month), unsigned(day)) * SecondsPerDay + hour * 3600
-        + minute * 60 + second;
+    lastDays = daysFromCivil(year, unsigned(month), unsigned(day));
+    std::copy(date.utf16(), date.utf16() + 10, lastDate);
+    return lastDays * SecondsPerDay + hour * 3600 + minute * 60 + second;
 }
 
 QString toIso(int64_t seconds)
