@@ -1,11 +1,13 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/BatchReport.h"
+#include "analysis/batch/FileSeries.h"
 #include "recording/DataFileReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
 
 #ifdef VORN_STATS_REPORT
+#include "analysis/batch/CivilTime.h"
 #include "analysis/report/Report.h"
 #include "analysis/report/windows/ReportPdf.h"
 
@@ -38,26 +40,6 @@ DataFileContents readInput(const QString &name)
     if (!in.open(stdin, QIODevice::ReadOnly))
         return {};
     return DataFileReader::read(in);
-}
-#else
-// One pass over the file: memory does not grow with its length.
-std::pair<FileReport, DataFileContents> analyseInput(const QString &name,
-                                                     const BatchRequest &request)
-{
-    QFile in;
-    bool opened = false;
-    if (name == QLatin1String("-")) {
-        opened = in.open(stdin, QIODevice::ReadOnly);
-    } else {
-        in.setFileName(name);
-        opened = in.open(QIODevice::ReadOnly);
-    }
-    if (!opened) {
-        DataFileContents failed;
-        failed.problem = DataFileReader::cannotOpenMessage(name);
-        return { FileReport {}, failed };
-    }
-    return analyseStream(name, in, request);
 }
 #endif
 
@@ -153,38 +135,92 @@ int main(int argc, char *argv[])
 
     int status = 0;
     std::vector<FileReport> reports;
+    const auto fail = [&status](const QString &message) {
+        writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
+        status = 1;
+    };
 #ifdef VORN_STATS_REPORT
     const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
     Report report;
     report.options = reportSettings;
-#endif
-    for (const QString &name : options.files) {
-#ifdef VORN_STATS_REPORT
-        const DataFileContents contents = readInput(name);
-#else
-        auto [analysed, contents] = analyseInput(name, options.request);
-#endif
-        const QString problem = !contents.problem.isEmpty() ? contents.problem
-            : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
-                                                            : QString();
-        if (!problem.isEmpty()) {
-            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(name, problem));
-            status = 1;
-            continue;
-        }
+    // One section per file (or one for a joined series), made while its
+    // readings are at hand.
+    const auto addSection = [&](const QString &name, const DataFileContents &contents) {
         if (options.standardOutput)
-#ifdef VORN_STATS_REPORT
             reports.push_back(analyseFile(name, contents, options.request));
-#else
-            reports.push_back(std::move(analysed));
-#endif
-#ifdef VORN_STATS_REPORT
-        // One section per file, made while the file is at hand, so only one
-        // file's readings are held at a time.
         if (pdf)
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
-#endif
+    };
+    if (options.join) {
+        // The series' readings in one list: the report draws them as one.
+        const SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
+        for (const QString &problem : series.problems)
+            fail(problem);
+        if (!series.refusal.isEmpty()) {
+            fail(series.refusal);
+            return status;
+        }
+        if (series.report) {
+            DataFileContents joined;
+            for (const JoinedFile &file : series.report->joined) {
+                DataFileContents contents = readInput(file.name);
+                if (joined.linesRead == 0) {
+                    joined = contents;
+                    joined.rows.clear();
+                }
+                for (qsizetype i = 0; i < contents.rows.count(); ++i) {
+                    const QString time = contents.time(i);
+                    if (!options.request.hasWindow()
+                        || options.request.inWindow(CivilTime::parseStamp(time)))
+                        joined.rows.append(contents.number(i), time, contents.level(i));
+                }
+            }
+            if (options.standardOutput)
+                reports.push_back(*series.report);
+            if (pdf)
+                report.sections.push_back(
+                    *buildReportSection(series.report->name, joined, reportSettings));
+        }
+    } else {
+        for (const QString &name : options.files) {
+            const DataFileContents contents = readInput(name);
+            const QString problem = !contents.problem.isEmpty() ? contents.problem
+                : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
+                                                                : QString();
+            if (!problem.isEmpty()) {
+                fail(QStringLiteral("%1: %2").arg(name, problem));
+                continue;
+            }
+            addSection(name, contents);
+        }
     }
+#else
+    if (options.join) {
+        SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
+        for (const QString &problem : series.problems)
+            fail(problem);
+        if (!series.refusal.isEmpty()) {
+            fail(series.refusal);
+            return status;
+        }
+        if (series.report && options.standardOutput)
+            reports.push_back(std::move(*series.report));
+    } else {
+        auto results = analysePaths(options.files, options.request, options.jobs);
+        for (qsizetype i = 0; i < options.files.size(); ++i) {
+            auto &[analysed, contents] = results[size_t(i)];
+            const QString problem = !contents.problem.isEmpty() ? contents.problem
+                : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
+                                                                : QString();
+            if (!problem.isEmpty()) {
+                fail(QStringLiteral("%1: %2").arg(options.files[i], problem));
+                continue;
+            }
+            if (options.standardOutput)
+                reports.push_back(std::move(analysed));
+        }
+    }
+#endif
     if (!reports.empty())
         writeTo(stdout, formatReports(reports, options.format));
 #ifdef VORN_STATS_REPORT

@@ -7,3 +7,7 @@ vorn_add_test(batch_cli_test
   LIBS vorn_batch)
 target_compile_definitions(batch_cli_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>")
 add_dependencies(batch_cli_test vorn-stats)
+
+vorn_add_test(batch_series_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/batch_series_test.cpp
+  LIBS vorn_batch)

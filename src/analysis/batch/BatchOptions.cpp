@@ -1,5 +1,10 @@
 #include "BatchOptions.h"
 
+#include "CivilTime.h"
+
+#include <QDate>
+#include <QRegularExpression>
+
 ParsedOptions parseBatchOptions(const QStringList &arguments)
 {
     BatchOptions options;
@@ -24,6 +29,25 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             csv = true;
         } else if (arg == QLatin1String("--json")) {
             json = true;
+        } else if (arg == QLatin1String("--join")) {
+            options.join = true;
+        } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
+            const auto v = value(arg);
+            const auto minute = v ? parseLocalMinute(*v) : std::nullopt;
+            if (!minute)
+                return { std::nullopt,
+                         QStringLiteral("%1 takes a local date and time such as \"2026-03-12 "
+                                        "23:00\"")
+                             .arg(arg) };
+            (arg == QLatin1String("--from") ? options.request.from : options.request.to) = minute;
+        } else if (arg == QLatin1String("--jobs")) {
+            const auto v = value(arg);
+            bool ok = false;
+            const int jobs = v ? v->toInt(&ok) : 0;
+            if (!ok || jobs < 1 || jobs > 256)
+                return { std::nullopt,
+                         QStringLiteral("--jobs takes a number of threads, 1 to 256") };
+            options.jobs = jobs;
         } else if (arg == QLatin1String("--lden")) {
             options.request.dayEveningNight = true;
         } else if (arg == QLatin1String("--resolution")) {
@@ -65,6 +89,10 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                  QStringLiteral("--csv writes one table: choose --intervals or --lden") };
     if (options.files.isEmpty())
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
+    if (options.request.from && options.request.to && *options.request.to <= *options.request.from)
+        return { std::nullopt, QStringLiteral("--to must come after --from") };
+    if (options.join && options.files.contains(QStringLiteral("-")))
+        return { std::nullopt, QStringLiteral("--join reads files, not standard input") };
     options.format = csv ? OutputFormat::Csv : json ? OutputFormat::Json : OutputFormat::Text;
     options.standardOutput = options.pdfPath.isEmpty() || csv || json;
     return { options, {} };
@@ -88,6 +116,14 @@ QString batchUsage()
         "  --csv                one CSV table (intervals, else Lden days, else one\n"
         "                       summary row per file), ISO 8601 times, point decimals\n"
         "  --json               everything as JSON\n"
+        "  --join               the files as one series ordered by time (day files of a\n"
+        "                       station): figures, intervals and Lden across their\n"
+        "                       borders; files that overlap or differ in sampling\n"
+        "                       interval are refused\n"
+        "  --from TIME, --to TIME\n"
+        "                       only readings from TIME up to but not including TIME\n"
+        "                       (local, \"2026-03-12 23:00\" or 2026-03-12T23:00)\n"
+        "  --jobs N             files read at once (default: one per core)\n"
         "  --pdf OUT.pdf        a measurement report of all the files as one A4 PDF\n"
         "                       (figures, time history, distribution, L table,\n"
         "                       interval and day-evening-night levels); alone it\n"
@@ -101,4 +137,22 @@ QString batchUsage()
         "\n"
         "Exit status: 0 success, 1 a file could not be read or the report not\n"
         "written, 2 usage error.\n");
+}
+
+std::optional<int64_t> parseLocalMinute(const QString &text)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2})$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int month = m.captured(2).toInt();
+    const int day = m.captured(3).toInt();
+    const int hour = m.captured(4).toInt();
+    const int minute = m.captured(5).toInt();
+    if (!QDate(m.captured(1).toInt(), month, day).isValid() || hour > 23 || minute > 59)
+        return std::nullopt;
+    return CivilTime::daysFromCivil(m.captured(1).toInt(), unsigned(month), unsigned(day))
+        * CivilTime::SecondsPerDay
+        + hour * 3600 + minute * 60;
 }

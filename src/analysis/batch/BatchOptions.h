@@ -21,6 +21,10 @@ struct BatchOptions
     // False when only the PDF was asked for: nothing goes to standard output.
     bool standardOutput = true;
     bool help = false;
+    // The files as one series ordered by time.
+    bool join = false;
+    // Threads reading files at once; 0: as many as the machine has cores.
+    int jobs = 0;
 };
 
 struct ParsedOptions
@@ -32,3 +36,6 @@ struct ParsedOptions
 ParsedOptions parseBatchOptions(const QStringList &arguments);
 
 QString batchUsage();
+
+// "2026-03-12 23:00" or "2026-03-12T23:00" as civil seconds.
+std::optional<int64_t> parseLocalMinute(const QString &text);

@@ -19,7 +19,14 @@ void FileAnalysis::add(QStringView timeText, QStringView levelText)
 {
     const std::optional<int64_t> time = CivilTime::parseStamp(timeText);
     const LevelTextClass level = classifyLevelText(levelText);
-    const std::optional<double> energy = energyLevelOf(levelText, level);
+    add(timeText, time, levelText, level, energyLevelOf(levelText, level));
+}
+
+void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
+                       const LevelTextClass &level, std::optional<double> energy)
+{
+    if (m_request.hasWindow() && !m_request.inWindow(time))
+        return;
     m_statistics.add(timeText, time, levelText, level, energy);
     if (!m_intervals && !m_request.dayEveningNight)
         return;
@@ -41,6 +48,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.statistics = m_statistics.finish(header);
     const double interval = report.statistics.interval;
     report.untimedReadings = m_untimed;
+    report.from = m_request.from;
+    report.to = m_request.to;
     if (m_intervals) {
         report.intervalLength = m_request.intervalLength;
         report.intervals = m_intervals->result(interval, m_hours);
@@ -56,6 +65,15 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
 QStringList reportMethod(const FileReport &report)
 {
     QStringList lines = methodDescription(report.statistics);
+    if (report.from || report.to)
+        lines << QStringLiteral("Only readings from %1 up to but not including %2 (local time) "
+                                "are counted; readings without a readable time are left out.")
+                     .arg(report.from ? CivilTime::toIso(*report.from)
+                                      : QStringLiteral("the start"),
+                          report.to ? CivilTime::toIso(*report.to) : QStringLiteral("the end"));
+    if (!report.joined.empty())
+        lines << QStringLiteral("The files are joined into one series in the order of their "
+                                "readings: intervals and days run across their borders.");
     if (report.intervalLength)
         lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
                                 "stretch between them is one row. Coverage counts the readings "
@@ -76,11 +94,7 @@ FileReport analyseFile(const QString &name, const DataFileContents &file,
     return analysis.finish(name, file);
 }
 
-namespace {
-
-// The text of field bytes in a buffer that is reused row after row, so a
-// pass over a file allocates nothing per reading.
-QStringView fieldText(QByteArrayView bytes, QString &buffer)
+QStringView fieldTextOf(QByteArrayView bytes, QString &buffer)
 {
     for (const char c : bytes) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -95,8 +109,6 @@ QStringView fieldText(QByteArrayView bytes, QString &buffer)
     return buffer;
 }
 
-} // namespace
-
 std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODevice &device,
                                                       const BatchRequest &request)
 {
@@ -106,7 +118,7 @@ std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODe
     DataFileContents header = DataFileReader::scan(
         device, [&](const DataFileContents &, const DataFileReader::RowBytes *row) {
             if (row)
-                analysis.add(fieldText(row->time, time), fieldText(row->level, level));
+                analysis.add(fieldTextOf(row->time, time), fieldTextOf(row->level, level));
         });
     return { analysis.finish(name, header), std::move(header) };
 }
@@ -174,11 +186,29 @@ double lnValue(const ListDistribution &d, int m)
 void appendText(QStringList &out, const FileReport &r)
 {
     const FileStatistics &s = r.statistics;
-    out << QStringLiteral("File: %1 (%2)").arg(r.name, kindName(s.kind));
-    if (!s.storedBoards.empty()) {
-        out << QStringLiteral("Stored in the header:");
-        for (const auto &[caption, text] : s.storedBoards)
-            out << QStringLiteral("  %1 %2").arg(caption + QLatin1Char(':'), -14).arg(text);
+    if (r.joined.empty()) {
+        out << QStringLiteral("File: %1 (%2)").arg(r.name, kindName(s.kind));
+        if (!s.storedBoards.empty()) {
+            out << QStringLiteral("Stored in the header:");
+            for (const auto &[caption, text] : s.storedBoards)
+                out << QStringLiteral("  %1 %2").arg(caption + QLatin1Char(':'), -14).arg(text);
+        }
+    } else {
+        out << QStringLiteral("Series of %1 files joined in time order:").arg(r.joined.size());
+        for (const JoinedFile &f : r.joined) {
+            out << QStringLiteral("File: %1 (%2), %3 readings, %4 to %5")
+                       .arg(f.name, kindName(f.kind))
+                       .arg(f.readings)
+                       .arg(f.first ? CivilTime::toIso(*f.first) : QStringLiteral("-"),
+                            f.last ? CivilTime::toIso(*f.last) : QStringLiteral("-"));
+            if (!f.storedBoards.empty()) {
+                out << QStringLiteral("  Stored in the header:");
+                for (const auto &[caption, text] : f.storedBoards)
+                    out << QStringLiteral("    %1 %2")
+                               .arg(caption + QLatin1Char(':'), -14)
+                               .arg(text);
+            }
+        }
     }
     out << QStringLiteral("Recomputed from %1 readings:").arg(s.readings);
     out << QStringLiteral("  %1 %2").arg(QStringLiteral("Leq:"), -14).arg(tenths(s.leq));
@@ -397,7 +427,14 @@ QString jsonReport(const FileReport &r)
     const FileStatistics &s = r.statistics;
     const ListDistribution &d = s.distribution;
     QStringList fields;
-    fields << QStringLiteral("\"file\": %1").arg(jsonString(r.name));
+    if (r.joined.empty()) {
+        fields << QStringLiteral("\"file\": %1").arg(jsonString(r.name));
+    } else {
+        QStringList files;
+        for (const JoinedFile &f : r.joined)
+            files << jsonString(f.name);
+        fields << QStringLiteral("\"files\": [%1]").arg(files.join(QStringLiteral(", ")));
+    }
     fields << QStringLiteral("\"kind\": %1").arg(jsonString(kindName(s.kind)));
     QStringList boards;
     for (const auto &[caption, text] : s.storedBoards)

@@ -11,7 +11,19 @@ class QIODevice;
 #include <utility>
 #include <vector>
 
-// What the command-line analysis reports of one file.
+// One file of a joined series, as the report names it.
+struct JoinedFile
+{
+    QString name;
+    DataFileKind kind = DataFileKind::Headerless;
+    std::vector<std::pair<QString, QString>> storedBoards;
+    qint64 readings = 0;
+    std::optional<int64_t> first; // civil seconds of its first and last reading
+    std::optional<int64_t> last;
+};
+
+// What the command-line analysis reports of one file, or of a series of
+// files joined (then `joined` names them in time order).
 struct FileReport
 {
     QString name; // as given on the command line, "-" for standard input
@@ -23,6 +35,10 @@ struct FileReport
     std::vector<DayEveningNight> days;
     // Clocks went back in the file: its repeated hour has rows of its own.
     bool repeatedHour = false;
+    std::vector<JoinedFile> joined;
+    // The window of --from and --to, when one was set.
+    std::optional<int64_t> from;
+    std::optional<int64_t> to;
 };
 
 // The method lines of a file's report: its statistics' and the intervals'.
@@ -33,6 +49,15 @@ struct BatchRequest
     ResolutionMode mode = ResolutionMode::Tenth;
     std::optional<int64_t> intervalLength;
     bool dayEveningNight = false;
+    // Only readings from `from` up to but not including `to` (civil
+    // seconds); a reading without a readable time is then left out.
+    std::optional<int64_t> from;
+    std::optional<int64_t> to;
+    bool hasWindow() const { return from || to; }
+    bool inWindow(std::optional<int64_t> time) const
+    {
+        return time && (!from || *time >= *from) && (!to || *time < *to);
+    }
 };
 
 // Everything the report needs of one file, gathered reading by reading.
@@ -41,6 +66,9 @@ class FileAnalysis
 public:
     explicit FileAnalysis(const BatchRequest &request);
     void add(QStringView timeText, QStringView levelText);
+    // A reading already read: its time stamp, level class and energy level.
+    void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
+             const LevelTextClass &level, std::optional<double> energyLevel);
     FileReport finish(const QString &name, const DataFileContents &header) const;
 
 private:
@@ -60,6 +88,10 @@ FileReport analyseFile(const QString &name, const DataFileContents &file,
 // isEmpty()); the report is meaningful only when the read went well.
 std::pair<FileReport, DataFileContents> analyseStream(const QString &name, QIODevice &device,
                                                       const BatchRequest &request);
+
+// The text of field bytes in a buffer reused row after row, so a pass over a
+// file allocates nothing per reading.
+QStringView fieldTextOf(QByteArrayView bytes, QString &buffer);
 
 enum class OutputFormat { Text, Csv, Json };
 

@@ -1,0 +1,319 @@
+#include "FileSeries.h"
+
+#include "CivilTime.h"
+#include "analysis/LevelText.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <limits>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// Runs `work(i)` for every i in [0, count) on `threads` threads, this one
+// among them; items are taken in order.
+template<typename Work> void runOnThreads(int threads, qsizetype count, const Work &work)
+{
+    std::atomic<qsizetype> next { 0 };
+    const auto loop = [&] {
+        for (qsizetype i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < threads; ++t)
+        pool.emplace_back(loop);
+    loop();
+    for (std::thread &thread : pool)
+        thread.join();
+}
+
+// What a join needs to know of a file before reading it: its kind, its
+// sampling interval and the time of its first reading, from its head.
+struct Probe
+{
+    DataFileContents head;
+    std::optional<int64_t> first;
+};
+
+Probe probe(const QString &name)
+{
+    Probe p;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        p.head.problem = DataFileReader::cannotOpenMessage(name);
+        return p;
+    }
+    QByteArray head = file.read(64 * 1024);
+    // Whole lines only: a line cut at the end of the head is no record.
+    if (!file.atEnd())
+        head.truncate(head.lastIndexOf('\n') + 1);
+    p.head = DataFileReader::readBytes(head);
+    if (p.head.recordCount() > 0)
+        p.first = CivilTime::parseStamp(p.head.time(0));
+    return p;
+}
+
+// One file's readings as read by a worker, for the analysis to take in order.
+struct ParsedFile
+{
+    // Compact: a few files of a day's readings each are held at once.
+    struct Row
+    {
+        static constexpr int64_t NoTime = std::numeric_limits<int64_t>::min();
+        int64_t time = NoTime;
+        double levelValue = 0.0;
+        double energy = std::numeric_limits<double>::quiet_NaN(); // NaN: none
+        uint32_t at = 0; // of the time text in `texts`; the level text follows
+        uint16_t timeLength = 0;
+        uint8_t levelLength = 0;
+        LevelKind kind = LevelKind::Ordinary;
+    };
+    DataFileContents header;
+    QString texts;
+    std::vector<Row> rows;
+    std::optional<int64_t> first;
+    std::optional<int64_t> last;
+};
+
+ParsedFile parse(const QString &name)
+{
+    ParsedFile parsed;
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        parsed.header.problem = DataFileReader::cannotOpenMessage(name);
+        return parsed;
+    }
+    QString time;
+    QString level;
+    parsed.header = DataFileReader::scan(
+        file, [&](const DataFileContents &, const DataFileReader::RowBytes *bytes) {
+            if (!bytes)
+                return;
+            // Fields are at most a line long; the row keeps their length in
+            // 16 and 8 bits, and no meter's field comes near either.
+            const QStringView timeText
+                = fieldTextOf(bytes->time, time)
+                      .first(
+                          std::min<qsizetype>(time.size(), std::numeric_limits<uint16_t>::max()));
+            const QStringView levelText
+                = fieldTextOf(bytes->level, level)
+                      .first(
+                          std::min<qsizetype>(level.size(), std::numeric_limits<uint8_t>::max()));
+            ParsedFile::Row row;
+            const std::optional<int64_t> stamp = CivilTime::parseStamp(timeText);
+            const LevelTextClass levelClass = classifyLevelText(levelText);
+            const std::optional<double> energy = energyLevelOf(levelText, levelClass);
+            row.time = stamp.value_or(ParsedFile::Row::NoTime);
+            row.kind = levelClass.kind;
+            row.levelValue = levelClass.value;
+            if (energy)
+                row.energy = *energy;
+            row.at = uint32_t(parsed.texts.size());
+            row.timeLength = uint16_t(timeText.size());
+            row.levelLength = uint8_t(levelText.size());
+            parsed.texts += timeText;
+            parsed.texts += levelText;
+            if (stamp) {
+                if (!parsed.first)
+                    parsed.first = stamp;
+                parsed.last = stamp;
+            }
+            parsed.rows.push_back(row);
+        });
+    return parsed;
+}
+
+QString problemOf(const DataFileContents &contents)
+{
+    return !contents.problem.isEmpty() ? contents.problem
+        : contents.isEmpty()           ? DataFileReader::emptyFileMessage()
+                                       : QString();
+}
+
+QString intervalText(double seconds)
+{
+    return QString::number(seconds) + QStringLiteral(" s");
+}
+
+} // namespace
+
+int threadsFor(int jobs, qsizetype files)
+{
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    return int(std::max<qsizetype>(1, std::min<qsizetype>(jobs > 0 ? jobs : cores, files)));
+}
+
+std::pair<FileReport, DataFileContents> analysePath(const QString &name,
+                                                    const BatchRequest &request)
+{
+    QFile in;
+    bool opened = false;
+    if (name == QLatin1String("-")) {
+        opened = in.open(stdin, QIODevice::ReadOnly);
+    } else {
+        in.setFileName(name);
+        opened = in.open(QIODevice::ReadOnly);
+    }
+    if (!opened) {
+        DataFileContents failed;
+        failed.problem = DataFileReader::cannotOpenMessage(name);
+        return { FileReport {}, failed };
+    }
+    return analyseStream(name, in, request);
+}
+
+std::vector<std::pair<FileReport, DataFileContents>>
+analysePaths(const QStringList &names, const BatchRequest &request, int jobs)
+{
+    std::vector<std::pair<FileReport, DataFileContents>> results(size_t(names.size()));
+    runOnThreads(threadsFor(jobs, names.size()), names.size(),
+                 [&](qsizetype i) { results[size_t(i)] = analysePath(names[i], request); });
+    return results;
+}
+
+SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs)
+{
+    SeriesOutcome outcome;
+    struct Member
+    {
+        QString name;
+        Probe probe;
+    };
+    std::vector<Member> members(size_t(names.size()));
+    runOnThreads(threadsFor(jobs, names.size()), names.size(), [&](qsizetype i) {
+        members[size_t(i)] = { names[i], probe(names[i]) };
+    });
+
+    // The files that can take part, in the order of their first reading.
+    std::vector<Member> series;
+    for (Member &m : members) {
+        const QString problem = problemOf(m.probe.head);
+        if (!problem.isEmpty()) {
+            outcome.problems << m.name + QStringLiteral(": ") + problem;
+            continue;
+        }
+        if (m.probe.head.kind == DataFileKind::Headerless) {
+            outcome.refusal = QStringLiteral("%1: a list without a header has no sampling "
+                                             "interval and cannot be joined")
+                                  .arg(m.name);
+            return outcome;
+        }
+        if (!m.probe.first) {
+            outcome.problems << m.name
+                    + QStringLiteral(": its first reading has no readable time stamp, so it has "
+                                     "no place in the series");
+            continue;
+        }
+        // A file that starts at or after the end of the window adds nothing.
+        if (request.to && *m.probe.first >= *request.to)
+            continue;
+        series.push_back(std::move(m));
+    }
+    std::stable_sort(series.begin(), series.end(), [](const Member &a, const Member &b) {
+        return *a.probe.first < *b.probe.first;
+    });
+    for (size_t i = 1; i < series.size(); ++i) {
+        const double a = series[i - 1].probe.head.samplingInterval;
+        const double b = series[i].probe.head.samplingInterval;
+        if (a != b) {
+            outcome.refusal
+                = QStringLiteral("%1 (%2) and %3 (%4) hold different sampling "
+                                 "intervals and cannot be joined")
+                      .arg(series[i - 1].name, intervalText(a), series[i].name, intervalText(b));
+            return outcome;
+        }
+    }
+    if (series.empty())
+        return outcome;
+
+    // Workers read ahead at most a few files; the analysis takes them in
+    // order, so memory follows the window, not the number of files.
+    const int threads = threadsFor(jobs, qsizetype(series.size()));
+    const size_t window = size_t(threads) + 1;
+    std::vector<std::optional<ParsedFile>> parsed(series.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t taken = 0; // files the analysis is done with
+    bool abandoned = false;
+    const auto worker = [&](qsizetype i) {
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return abandoned || size_t(i) < taken + window; });
+            if (abandoned)
+                return;
+        }
+        ParsedFile file = parse(series[size_t(i)].name);
+        const std::lock_guard lock(mutex);
+        parsed[size_t(i)] = std::move(file);
+        changed.notify_all();
+    };
+
+    FileAnalysis analysis(request);
+    std::optional<DataFileContents> firstHeader;
+    std::optional<std::pair<QString, int64_t>> lastSeen; // file and its last reading
+    std::vector<JoinedFile> joined;
+    std::thread reader([&] { runOnThreads(threads, qsizetype(series.size()), worker); });
+    for (size_t i = 0; i < series.size(); ++i) {
+        ParsedFile file;
+        {
+            std::unique_lock lock(mutex);
+            changed.wait(lock, [&] { return parsed[i].has_value(); });
+            file = std::move(*parsed[i]);
+            parsed[i].reset();
+        }
+        const QString &name = series[i].name;
+        const QString problem = problemOf(file.header);
+        if (!problem.isEmpty()) {
+            outcome.problems << name + QStringLiteral(": ") + problem;
+        } else if (lastSeen && file.first && *file.first <= lastSeen->second) {
+            outcome.refusal = QStringLiteral("%1 and %2 overlap in time (%3 is not after %4); "
+                                             "files to join must follow one another")
+                                  .arg(lastSeen->first, name, CivilTime::toIso(*file.first),
+                                       CivilTime::toIso(lastSeen->second));
+        } else {
+            const QStringView texts(file.texts);
+            for (const ParsedFile::Row &row : file.rows)
+                analysis.add(texts.sliced(row.at, row.timeLength),
+                             row.time == ParsedFile::Row::NoTime ? std::nullopt
+                                                                 : std::optional(row.time),
+                             texts.sliced(row.at + row.timeLength, row.levelLength),
+                             LevelTextClass { row.kind, row.levelValue },
+                             std::isnan(row.energy) ? std::nullopt : std::optional(row.energy));
+            if (file.last)
+                lastSeen = { name, *file.last };
+            if (!firstHeader)
+                firstHeader = file.header;
+            JoinedFile member;
+            member.name = name;
+            member.kind = file.header.kind;
+            const QStringList captions = storedBoardCaptions(file.header.kind);
+            for (qsizetype c = 0; c < captions.size(); ++c)
+                member.storedBoards.emplace_back(captions[c], file.header.boardTexts.value(c));
+            member.readings = qint64(file.rows.size());
+            member.first = file.first;
+            member.last = file.last;
+            joined.push_back(std::move(member));
+        }
+        const std::lock_guard lock(mutex);
+        ++taken;
+        if (!outcome.refusal.isEmpty())
+            abandoned = true;
+        changed.notify_all();
+        if (abandoned)
+            break;
+    }
+    reader.join();
+    if (!outcome.refusal.isEmpty() || !firstHeader)
+        return outcome;
+    QString seriesName = joined.front().name;
+    if (joined.size() > 1)
+        seriesName += QStringLiteral(" … %1 (%2 files)").arg(joined.back().name).arg(joined.size());
+    outcome.report = analysis.finish(seriesName, *firstHeader);
+    outcome.report->joined = std::move(joined);
+    return outcome;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "BatchReport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// Reads one file ("-" is standard input) in one pass, keeping no readings.
+std::pair<FileReport, DataFileContents> analysePath(const QString &name,
+                                                    const BatchRequest &request);
+
+// The files' reports in the order given, read by up to `jobs` threads at
+// once (0: one per core). The output does not depend on the number.
+std::vector<std::pair<FileReport, DataFileContents>>
+analysePaths(const QStringList &names, const BatchRequest &request, int jobs);
+
+// The files as one series ordered by time.
+struct SeriesOutcome
+{
+    // The series; empty when refused or when no file could be read.
+    std::optional<FileReport> report;
+    // "NAME: message" of each file that could not be read and is left out.
+    QStringList problems;
+    // Why the files cannot be joined (overlap, sampling intervals, a list
+    // without one): then nothing is reported.
+    QString refusal;
+};
+
+// Files are put in the order of their first reading and read by up to `jobs`
+// threads at once, while their readings enter one analysis in time order;
+// at most a few files are held at a time, whatever their number.
+SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs);
+
+// The threads to use for `jobs` (0: the machine's cores) and `files`.
+int threadsFor(int jobs, qsizetype files);
