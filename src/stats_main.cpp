@@ -146,8 +146,10 @@ int main(int argc, char *argv[])
     // One section per file (or one for a joined series), made while its
     // readings are at hand.
     const auto addSection = [&](const QString &name, const DataFileContents &contents) {
-        if (options.standardOutput)
+        if (options.standardOutput) {
             reports.push_back(analyseFile(name, contents, options.request));
+            attachMeasurementContext(reports.back(), name);
+        }
         if (pdf)
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
     };
@@ -178,8 +180,9 @@ int main(int argc, char *argv[])
             if (options.standardOutput)
                 reports.push_back(*series.report);
             if (pdf)
-                report.sections.push_back(
-                    *buildReportSection(series.report->name, joined, reportSettings));
+                report.sections.push_back(*buildReportSection(series.report->name, joined,
+                                                              reportSettings, {},
+                                                              series.report->joined.front().name));
         }
     } else {
         for (const QString &name : options.files) {

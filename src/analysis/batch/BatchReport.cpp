@@ -3,6 +3,7 @@
 #include "CivilTime.h"
 #include "recording/FormatTenths.h"
 
+#include <QJsonDocument>
 #include <QStringList>
 
 #include <cmath>
@@ -27,6 +28,11 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
 {
     if (m_request.hasWindow() && !m_request.inWindow(time))
         return;
+    if (time) {
+        if (!m_first)
+            m_first = time;
+        m_last = time;
+    }
     m_statistics.add(timeText, time, levelText, level, energy);
     if (!m_intervals && !m_request.dayEveningNight)
         return;
@@ -50,6 +56,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.untimedReadings = m_untimed;
     report.from = m_request.from;
     report.to = m_request.to;
+    report.firstReading = m_first;
+    report.lastReading = m_last;
     if (m_intervals) {
         report.intervalLength = m_request.intervalLength;
         report.intervals = m_intervals->result(interval, m_hours);
@@ -60,6 +68,27 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.days = m_days.result(interval);
     }
     return report;
+}
+
+void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
+{
+    const bool onDisk = dataFilePath != QLatin1String("-");
+    if (onDisk)
+        report.details = MeasurementDetails::read(MeasurementDetails::pathFor(dataFilePath),
+                                                  &report.detailsProblem);
+    const QString log
+        = onDisk ? CalibrationLog::logFor(dataFilePath) : CalibrationLog::userLogPath();
+    const std::vector<CalibrationRecord> checks = CalibrationLog::read(log);
+    if (!report.firstReading) {
+        report.calibration = CalibrationVerdict {};
+        report.calibration->logPath = log;
+        return;
+    }
+    report.calibration
+        = judgeCalibration(checks, *report.firstReading, *report.lastReading,
+                           report.details ? report.details->meterSerial : QString(),
+                           report.details ? report.details->tolerance : std::nullopt);
+    report.calibration->logPath = log;
 }
 
 QStringList reportMethod(const FileReport &report)
@@ -173,6 +202,11 @@ QString isoOfStamp(const QString &stamp)
 {
     const auto t = CivilTime::parseStamp(stamp);
     return t ? CivilTime::toIso(*t) : stamp;
+}
+
+QString signedHundredths(double v)
+{
+    return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
 }
 
 double lnValue(const ListDistribution &d, int m)
@@ -306,6 +340,36 @@ void appendText(QStringList &out, const FileReport &r)
         out << QStringLiteral("  %1 readings without a readable time stamp are left out of the "
                               "interval levels.")
                    .arg(r.untimedReadings);
+    if (r.details && !r.details->isEmpty()) {
+        out << QStringLiteral("Measurement details:");
+        for (const auto &[label, value] : r.details->fields())
+            out << QStringLiteral("  %1 %2").arg(label + QLatin1Char(':'), -14).arg(value);
+    }
+    if (!r.detailsProblem.isEmpty())
+        out << QStringLiteral("  ") + r.detailsProblem;
+    if (r.calibration) {
+        const CalibrationVerdict &c = *r.calibration;
+        out << QStringLiteral("Calibration: %1 (tolerance %2 dB)")
+                   .arg(c.text(), QString::number(c.tolerance, 'f', 1));
+        const auto check = [&out](const QString &label, const std::optional<CalibrationRecord> &k) {
+            if (!k) {
+                out << QStringLiteral("  %1 no check").arg(label, -14);
+                return;
+            }
+            out << QStringLiteral("  %1 %2  %3 dB on %4 dB, deviation %5 dB")
+                       .arg(label, -14)
+                       .arg(CalibrationLog::row(*k).section(QLatin1Char(','), 0, 0),
+                            QString::number(k->mean, 'f', 2),
+                            QString::number(k->calibratorLevel, 'f', 1),
+                            signedHundredths(k->deviation));
+        };
+        check(QStringLiteral("Check before:"), c.before);
+        check(QStringLiteral("Check after:"), c.after);
+        if (c.drift)
+            out << QStringLiteral("  %1 %2 dB")
+                       .arg(QStringLiteral("Drift:"), -14)
+                       .arg(signedHundredths(*c.drift));
+    }
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -352,6 +416,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
                              QStringLiteral("min_time"),    QStringLiteral("class_width_db") };
         for (int m = 0; m < ListDistribution::LnCount; ++m)
             header << QStringLiteral("L%1").arg(m);
+        header << QStringLiteral("calibration_verdict") << QStringLiteral("drift_db");
         out << header.join(QLatin1Char(','));
         for (const FileReport &r : reports) {
             const FileStatistics &s = r.statistics;
@@ -373,6 +438,8 @@ QString formatCsv(const std::vector<FileReport> &reports)
                                                               : QStringLiteral("1.00") };
             for (int m = 0; m < ListDistribution::LnCount; ++m)
                 row << (d.hasReadings() ? fixed2(lnValue(d, m)) : QString());
+            row << (r.calibration ? r.calibration->name() : QString())
+                << (r.calibration ? fixed2(r.calibration->drift) : QString());
             out << csvRow(row);
         }
     }
@@ -458,6 +525,31 @@ QString jsonReport(const FileReport &r)
         for (int m = 0; m < ListDistribution::LnCount; ++m)
             ln << fixed2(lnValue(d, m));
     fields << QStringLiteral("\"ln\": [%1]").arg(ln.join(QStringLiteral(", ")));
+    fields << QStringLiteral("\"details\": %1")
+                  .arg(r.details ? QString::fromUtf8(QJsonDocument::fromJson(r.details->toJson())
+                                                         .toJson(QJsonDocument::Compact))
+                                 : QStringLiteral("null"));
+    if (r.calibration) {
+        const CalibrationVerdict &c = *r.calibration;
+        const auto check = [](const std::optional<CalibrationRecord> &k) {
+            if (!k)
+                return QStringLiteral("null");
+            return QStringLiteral("{\"time\": %1, \"meter_serial\": %2, \"calibrator_serial\": %3, "
+                                  "\"calibrator_level\": %4, \"mean\": %5, \"lowest\": %6, "
+                                  "\"highest\": %7, \"deviation\": %8}")
+                .arg(jsonString(CalibrationLog::row(*k).section(QLatin1Char(','), 0, 0)),
+                     jsonString(k->meterSerial), jsonString(k->calibratorSerial),
+                     fixed2(k->calibratorLevel), fixed2(k->mean), fixed2(k->lowest),
+                     fixed2(k->highest), fixed2(k->deviation));
+        };
+        fields << QStringLiteral("\"calibration\": {\"before\": %1, \"after\": %2, \"drift\": %3, "
+                                 "\"tolerance\": %4, \"verdict\": %5}")
+                      .arg(check(c.before), check(c.after),
+                           c.drift ? fixed2(*c.drift) : QStringLiteral("null"), fixed2(c.tolerance),
+                           jsonString(c.name()));
+    } else {
+        fields << QStringLiteral("\"calibration\": null");
+    }
     if (r.intervalLength) {
         QStringList items;
         for (const IntervalLevel &i : r.intervals)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Calibration.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
 
@@ -39,7 +40,19 @@ struct FileReport
     // The window of --from and --to, when one was set.
     std::optional<int64_t> from;
     std::optional<int64_t> to;
+    // Civil seconds of the first and last reading with a time stamp.
+    std::optional<int64_t> firstReading;
+    std::optional<int64_t> lastReading;
+    // The measurement's details file and the calibration checks around it,
+    // when attachMeasurementContext looked for them.
+    std::optional<MeasurementDetails> details;
+    QString detailsProblem;
+    std::optional<CalibrationVerdict> calibration;
 };
+
+// Looks up the details file beside the data file and the calibration checks
+// that bracket its readings ("-", standard input, has only the user's log).
+void attachMeasurementContext(FileReport &report, const QString &dataFilePath);
 
 // The method lines of a file's report: its statistics' and the intervals'.
 QStringList reportMethod(const FileReport &report);
@@ -78,6 +91,8 @@ private:
     DayEveningNightAccumulator m_days;
     RepeatedHours m_hours;
     qint64 m_untimed = 0;
+    std::optional<int64_t> m_first;
+    std::optional<int64_t> m_last;
 };
 
 FileReport analyseFile(const QString &name, const DataFileContents &file,

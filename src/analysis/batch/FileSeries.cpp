@@ -171,8 +171,10 @@ std::vector<std::pair<FileReport, DataFileContents>>
 analysePaths(const QStringList &names, const BatchRequest &request, int jobs)
 {
     std::vector<std::pair<FileReport, DataFileContents>> results(size_t(names.size()));
-    runOnThreads(threadsFor(jobs, names.size()), names.size(),
-                 [&](qsizetype i) { results[size_t(i)] = analysePath(names[i], request); });
+    runOnThreads(threadsFor(jobs, names.size()), names.size(), [&](qsizetype i) {
+        results[size_t(i)] = analysePath(names[i], request);
+        attachMeasurementContext(results[size_t(i)].first, names[i]);
+    });
     return results;
 }
 
@@ -314,6 +316,9 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     if (joined.size() > 1)
         seriesName += QStringLiteral(" … %1 (%2 files)").arg(joined.back().name).arg(joined.size());
     outcome.report = analysis.finish(seriesName, *firstHeader);
+    // A station's details and checks are those of its folder: the first
+    // file's stand for the series.
+    attachMeasurementContext(*outcome.report, joined.front().name);
     outcome.report->joined = std::move(joined);
     return outcome;
 }

@@ -141,9 +141,58 @@ QString pageNumberText(int page, int pages)
     return QStringLiteral("Page %1 of %2").arg(page).arg(pages);
 }
 
+void addMeasurementContext(ReportSection &section, const FileReport &analysed)
+{
+    if (analysed.details)
+        for (const auto &[label, value] : analysed.details->fields())
+            section.details.push_back({ label, value, {} });
+    if (!analysed.detailsProblem.isEmpty())
+        section.notes << analysed.detailsProblem;
+    if (!analysed.calibration)
+        return;
+    const CalibrationVerdict &c = *analysed.calibration;
+    const auto signedText = [](double v) {
+        return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2)
+            + QStringLiteral(" dB");
+    };
+    const auto check = [&](const QString &label, const std::optional<CalibrationRecord> &k) {
+        if (!k) {
+            section.calibration.push_back({ label, QStringLiteral("no check"), {} });
+            return;
+        }
+        // "94.05 dB (+0.05)": the mean and its deviation from the calibrator.
+        section.calibration.push_back(
+            { label,
+              QStringLiteral("%1 dB (%2)").arg(QString::number(k->mean, 'f', 2),
+                                               signedText(k->deviation).chopped(3)),
+              k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) });
+    };
+    check(QStringLiteral("Check before"), c.before);
+    check(QStringLiteral("Check after"), c.after);
+    section.calibration.push_back(
+        { QStringLiteral("Drift"), c.drift ? signedText(*c.drift) : QStringLiteral("—"), {} });
+    section.calibration.push_back({ QStringLiteral("Tolerance"),
+                                    QString::number(c.tolerance, 'f', 1) + QStringLiteral(" dB"),
+                                    {} });
+    section.calibration.push_back({ QStringLiteral("Verdict"), c.text(), {} });
+    if (c.kind == CalibrationVerdict::Outside)
+        section.calibrationAlert
+            = QStringLiteral("Calibration outside tolerance: the checks differ from the "
+                             "calibrator or from each other by more than %1 dB.")
+                  .arg(QString::number(c.tolerance, 'f', 1));
+    else if (c.kind == CalibrationVerdict::NotVerified)
+        section.calibrationAlert
+            = QStringLiteral("Calibration not verified: %1.")
+                  .arg(!c.before && !c.after ? QStringLiteral("no check before and none after the "
+                                                              "measurement")
+                           : !c.before       ? QStringLiteral("no check before the measurement")
+                                             : QStringLiteral("no check after the measurement"));
+}
+
 std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
                                                 const ReportOptions &options,
-                                                const ReportProgress &progress)
+                                                const ReportProgress &progress,
+                                                const QString &dataFilePath)
 {
     ReportSection section;
     section.path = name;
@@ -168,7 +217,9 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     request.dayEveningNight = true;
     const bool overADay = h.firstTime && *h.lastTime - *h.firstTime > Day;
     request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
-    const FileReport analysed = analyseFile(name, file, request);
+    FileReport analysed = analyseFile(name, file, request);
+    attachMeasurementContext(analysed, dataFilePath.isEmpty() ? name : dataFilePath);
+    addMeasurementContext(section, analysed);
     if (progress && !progress(0.9))
         return std::nullopt;
     const FileStatistics &s = analysed.statistics;

@@ -14,6 +14,7 @@
 #include <vector>
 
 struct DataFileContents;
+struct FileReport;
 
 // What the person asking for the report chooses.
 struct ReportOptions
@@ -59,6 +60,11 @@ struct ReportSection
     bool headerless = false;
     std::vector<ReportField> storedBoards;
     std::vector<ReportField> figures;
+    // The measurement's details and its calibration checks; the alert is
+    // set when the checks do not show the meter within tolerance.
+    std::vector<ReportField> details;
+    std::vector<ReportField> calibration;
+    QString calibrationAlert;
     QStringList method;
     QStringList notes;
 
@@ -110,10 +116,16 @@ struct Report
     std::vector<ReportPage> pages;
 };
 
-// One file's section; nullopt when cancelled. `name` is the path shown.
+// One file's section; nullopt when cancelled. `name` is the path shown;
+// the details file and calibration checks are looked up beside
+// `dataFilePath` (by default the name).
 std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
                                                 const ReportOptions &options,
-                                                const ReportProgress &progress = {});
+                                                const ReportProgress &progress = {},
+                                                const QString &dataFilePath = {});
+
+// The report's lines for the details and the checks of an analysed file.
+void addMeasurementContext(ReportSection &section, const FileReport &analysed);
 
 std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections);
 

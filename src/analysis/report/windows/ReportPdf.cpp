@@ -6,7 +6,9 @@
 #include <QBuffer>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QPainter>
 #include <QPdfWriter>
+#include <QPen>
 #include <QScreen>
 
 #include <algorithm>
@@ -173,6 +175,19 @@ private:
         y += 11;
         text(MarginMm, y, ContentWidthMm, 6, section.title, reportFont(11), Muted);
         y += 9;
+        // Nobody files a report of a meter that drifted, or was never
+        // checked, without seeing it first.
+        if (!section.calibrationAlert.isEmpty()) {
+            const QFont alert = reportFont(9.5, true);
+            const double h = wrappedHeight(ContentWidthMm - 6, section.calibrationAlert, alert) + 4;
+            m_p.save();
+            m_p.setPen(QPen(NoteInk, 0.6 / 25.4 * m_dpi));
+            m_p.drawRect(box(MarginMm, y, ContentWidthMm, h));
+            m_p.restore();
+            text(MarginMm + 3, y + 2, ContentWidthMm - 6, h - 4, section.calibrationAlert, alert,
+                 NoteInk, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap);
+            y += h + 4;
+        }
 
         std::vector<ReportField> client;
         const std::pair<QString, QString> lines[] = { { QStringLiteral("Company"), o.company },
@@ -205,6 +220,23 @@ private:
             right = fieldRows(rightX, right, 28, columnWidth - 28, section.storedBoards, 4.6);
         }
         y = std::max(left, right) + 5;
+
+        if (!section.details.empty() || !section.calibration.empty()) {
+            const double top = y;
+            double detailsEnd = y;
+            if (!section.details.empty()) {
+                text(MarginMm, y, columnWidth, 5.2, QStringLiteral("Measurement details"),
+                     reportFont(8.5, true), Ink);
+                detailsEnd
+                    = fieldRows(MarginMm, y + 5.2, 28, columnWidth - 28, section.details, 4.6);
+            }
+            const double calibrationX = section.details.empty() ? MarginMm : rightX;
+            text(calibrationX, top, columnWidth, 5.2, QStringLiteral("Calibration"),
+                 reportFont(8.5, true), Ink);
+            const double calibrationEnd = fieldRows(calibrationX, top + 5.2, 28, columnWidth - 28,
+                                                    section.calibration, 4.6);
+            y = std::max(detailsEnd, calibrationEnd) + 5;
+        }
 
         y = heading(y, QStringLiteral("Results"),
                     QStringLiteral("Recomputed from the readings; levels in the program's "

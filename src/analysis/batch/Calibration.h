@@ -1,0 +1,139 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// A field check of the meter against its sound calibrator: the levels the
+// meter shows for ten seconds with the calibrator on its microphone.
+class CalibrationCheck
+{
+public:
+    static constexpr int Seconds = 10;
+    // Lowest and highest reading may differ by this much for a stable check.
+    static constexpr double StableSpread = 0.3;
+
+    explicit CalibrationCheck(double calibratorLevel);
+
+    // One reading the meter sent; nullopt for a reading without a number
+    // (over or under range).
+    void add(std::optional<double> level);
+    void linkLost() { m_linkLost = true; }
+
+    int readings() const { return m_readings; }
+    std::optional<double> mean() const;
+
+    struct Result
+    {
+        bool stable = false;
+        QString why; // for an unstable check: what made it so
+        int readings = 0;
+        double mean = 0.0;
+        double lowest = 0.0;
+        double highest = 0.0;
+        double deviation = 0.0; // mean minus the calibrator's level
+    };
+    Result result() const;
+
+private:
+    double m_calibratorLevel;
+    int m_readings = 0;
+    int m_withoutNumber = 0;
+    double m_sum = 0.0;
+    std::optional<double> m_lowest;
+    std::optional<double> m_highest;
+    bool m_linkLost = false;
+};
+
+// The reading of a level text for a check: "94.1" is 94.1, "94.1*" too;
+// over- and under-range texts have no number.
+std::optional<double> calibrationLevelOf(const QString &levelText);
+
+// One row of a calibration log.
+struct CalibrationRecord
+{
+    QDateTime time; // local, with its UTC offset
+    QString meterSerial;
+    QString calibratorSerial;
+    double calibratorLevel = 94.0;
+    double mean = 0.0;
+    double lowest = 0.0;
+    double highest = 0.0;
+    double deviation = 0.0;
+    double tolerance = 0.5;
+};
+
+namespace CalibrationLog {
+constexpr char FileName[] = "calibration.csv";
+QString header();
+QString row(const CalibrationRecord &record);
+// Appends the row (with the header to a new log) and syncs it; the error
+// message, or empty.
+QString append(const QString &path, const CalibrationRecord &record);
+// The rows of a log; a row that does not read is left out and counted.
+std::vector<CalibrationRecord> read(const QString &path, int *unreadable = nullptr);
+// The user's own log, in the program's data folder.
+QString userLogPath();
+// The log that belongs to a data file: the one beside it (a monitor's
+// folder) when there is one, else the user's.
+QString logFor(const QString &dataFilePath);
+} // namespace CalibrationLog
+
+// What the checks say of a measurement.
+struct CalibrationVerdict
+{
+    enum Kind { Within, Outside, NotVerified };
+    std::optional<CalibrationRecord> before; // the last check before the first reading
+    std::optional<CalibrationRecord> after; // the first check after the last reading
+    std::optional<double> drift; // after minus before
+    double tolerance = 0.5;
+    Kind kind = NotVerified;
+    QString logPath;
+
+    // "within", "outside", "not verified"
+    QString name() const;
+    // "within tolerance", "outside tolerance", "not verified"
+    QString text() const;
+};
+
+// The checks around the readings from `first` to `last` (civil seconds, as
+// the data file's stamps: local time without offset). Only checks of
+// `meterSerial` count when one is named. The tolerance is the one given,
+// else the one recorded with the check after, else 0.5 dB.
+CalibrationVerdict judgeCalibration(const std::vector<CalibrationRecord> &checks, int64_t first,
+                                    int64_t last, const QString &meterSerial = {},
+                                    std::optional<double> tolerance = std::nullopt);
+
+// The measurement's details, kept beside a data file as NAME.vorn.json; the
+// data file itself is never changed.
+struct MeasurementDetails
+{
+    QString site;
+    QString position;
+    QString operatorName;
+    QString weather;
+    QString notes;
+    QString meterMake;
+    QString meterModel;
+    QString meterSerial;
+    QString meterClass;
+    std::optional<double> tolerance;
+
+    // (label, value) of each field that is set, in the report's order.
+    std::vector<std::pair<QString, QString>> fields() const;
+    bool isEmpty() const { return fields().empty(); }
+    // The JSON object, keys as in the file.
+    QByteArray toJson() const;
+
+    static QString pathFor(const QString &dataFilePath);
+    // nullopt when there is no details file; `problem` says when one could
+    // not be read.
+    static std::optional<MeasurementDetails> read(const QString &path, QString *problem);
+    static std::optional<MeasurementDetails> fromJson(const QByteArray &json, QString *problem);
+    // Written whole or not at all; the error message, or empty.
+    QString write(const QString &path) const;
+};
