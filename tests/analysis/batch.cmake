@@ -11,3 +11,7 @@ add_dependencies(batch_cli_test vorn-stats)
 vorn_add_test(batch_series_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/batch_series_test.cpp
   LIBS vorn_batch)
+
+vorn_add_test(calibration_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/calibration_test.cpp
+  LIBS vorn_batch)

@@ -285,6 +285,57 @@ TEST_F(ReportPdf, EdgeFilesMakeAReportWithoutInventedNumbers)
     }
 }
 
+// Page 1 says what the calibration checks around the file show; anything
+// but "within tolerance" stands in a framed line at its top.
+TEST_F(ReportPdf, TheFirstPageShowsDetailsAndTheCalibrationVerdict)
+{
+    const auto local = [](int hour, int minute) {
+        const QDateTime t(QDate(2013, 3, 4), QTime(hour, minute));
+        return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate);
+    };
+    const auto check = [&](int hour, const char *mean, const char *deviation) {
+        return QStringLiteral("%1,M1,C7,94.00,%2,%2,%2,%3,0.50\n")
+            .arg(local(hour, 0), mean, deviation)
+            .toUtf8();
+    };
+    const QByteArray header = "time,meter_serial,calibrator_serial,calibrator_level,mean,lowest,"
+                              "highest,deviation,tolerance\n";
+    const struct
+    {
+        const char *folder;
+        QByteArray log;
+        const char *verdict;
+        const char *alert;
+    } cases[] = {
+        { "within", header + check(7, "94.10", "0.10") + check(10, "94.30", "0.30"),
+          "within tolerance", nullptr },
+        { "outside", header + check(7, "94.10", "0.10") + check(10, "94.70", "0.70"),
+          "outside tolerance", "Calibration outside tolerance" },
+        { "none", {}, "not verified", "Calibration not verified: no check before and none after" },
+    };
+    for (const auto &c : cases) {
+        QDir(dir.path()).mkdir(c.folder);
+        const QString data = file(QStringLiteral("%1/day.vorn").arg(c.folder),
+                                  realTime(600, 1, [](int) { return QStringLiteral("60.0"); }));
+        if (!c.log.isEmpty())
+            file(QStringLiteral("%1/calibration.csv").arg(c.folder), c.log);
+        file(QStringLiteral("%1/day.vorn.json").arg(c.folder),
+             "{\"site\": \"North fence\", \"meter_serial\": \"M1\"}");
+        const QString first = QString::fromUtf8(
+            run("pdftotext", { "-layout", "-f", "1", "-l", "1", pdf({ data }), "-" }).out);
+        const QString flat = first.simplified();
+        EXPECT_TRUE(flat.contains("Measurement details")) << c.folder;
+        EXPECT_TRUE(flat.contains("North fence")) << c.folder;
+        EXPECT_TRUE(flat.contains(QStringLiteral("Verdict %1").arg(c.verdict)))
+            << c.folder << "\n"
+            << first.toStdString();
+        if (c.alert)
+            EXPECT_TRUE(flat.contains(QLatin1String(c.alert))) << first.toStdString();
+        else
+            EXPECT_FALSE(flat.contains("Calibration outside") || flat.contains("not verified:"));
+    }
+}
+
 TEST_F(ReportPdf, LongRecordingKeepsItsReportShort)
 {
     // 348,000 readings at 1 s: four days on five day strips.
