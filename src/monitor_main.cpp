@@ -1,6 +1,7 @@
 // vorn-monitor: an unattended station that records the meter without a
 // window (day files, interval levels, limit alarms) and reconnects by itself.
 #include "panel/monitor/Monitor.h"
+#include "panel/monitor/MonitorCheck.h"
 #include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>
@@ -46,6 +47,10 @@ int main(int argc, char **argv)
     const MonitorOptions &options = *parsed.options;
 
     QtSerialPort port;
+    if (options.checkLevel)
+        return runMonitorCheck(
+            options, port, [&out](const QString &line) { out << line << Qt::endl; },
+            [&err](const QString &line) { err << "vorn-monitor: " << line << Qt::endl; });
     Monitor monitor(options, port);
     QObject::connect(&monitor, &Monitor::line, &app,
                      [&out](const QString &text) { out << text << Qt::endl; });

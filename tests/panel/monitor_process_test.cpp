@@ -139,6 +139,55 @@ TEST(MonitorProcess, AKilledMonitorsDayFileIsRecoveredAtTheNextStart)
     EXPECT_FALSE(QFile::exists(dir.filePath("Fake.state")));
 }
 
+// --check: ten seconds of the meter against the calibrator, judged, and
+// logged only when stable.
+TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
+{
+    if (MeterEmulator::program().isEmpty())
+        GTEST_SKIP() << "no meter emulator built";
+    const struct
+    {
+        QStringList emulator;
+        const char *control; // sent two seconds into the check
+        int exitCode;
+        const char *says;
+    } rows[] = {
+        { { "--signal", "constant", "--level", "94.1" }, nullptr, 0, "Stable; logged" },
+        { { "--signal", "constant", "--level", "94.1", "--over", "on" },
+          nullptr,
+          1,
+          "had no number" },
+        { { "--signal", "constant", "--level", "94.1" },
+          "silent 5",
+          1,
+          "link to the meter was lost" },
+    };
+    QTemporaryDir dir;
+    for (const auto &row : rows) {
+        MeterEmulator emulator;
+        QString why;
+        ASSERT_TRUE(emulator.start(row.emulator, &why)) << why.toStdString();
+        QProcess check;
+        check.setProcessChannelMode(QProcess::MergedChannels);
+        check.start(QStringLiteral(VORN_MONITOR),
+                    { "--check", "94.0", "--port", "COM1", "--folder", dir.path(), "--meter-serial",
+                      "M1" });
+        if (row.control) {
+            WaitUntil([] { return false; }, 2000);
+            emulator.control(QLatin1String(row.control));
+        }
+        ASSERT_TRUE(check.waitForFinished(20000));
+        const QString out = QString::fromUtf8(check.readAll());
+        EXPECT_EQ(check.exitCode(), row.exitCode) << out.toStdString();
+        EXPECT_TRUE(out.contains(QLatin1String(row.says))) << out.toStdString();
+    }
+    // One stable check, one row under the header.
+    const QStringList log
+        = fileText(dir.filePath("calibration.csv")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_TRUE(log[1].contains(",M1,,94.00,94.10,94.10,94.10,0.10,0.50")) << log[1].toStdString();
+}
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -23,16 +23,9 @@ QString fixed2(double v)
     return QString::number(v, 'f', 2);
 }
 
-// Hundredths of a dB: "exactly 0.5 dB" is within a 0.5 dB tolerance, however
-// the subtraction rounds.
-long long hundredths(double v)
-{
-    return std::llround(std::fabs(v) * 100.0);
-}
-
 bool withinTolerance(double value, double tolerance)
 {
-    return hundredths(value) <= hundredths(tolerance);
+    return calibrationHundredths(value) <= calibrationHundredths(tolerance);
 }
 
 int64_t civilOf(const QDateTime &time)
@@ -54,67 +47,6 @@ const std::pair<const char *, QString MeasurementDetails::*> DetailKeys[] = {
 };
 
 } // namespace
-
-CalibrationCheck::CalibrationCheck(double calibratorLevel)
-    : m_calibratorLevel(calibratorLevel)
-{
-}
-
-void CalibrationCheck::add(std::optional<double> level)
-{
-    ++m_readings;
-    if (!level) {
-        ++m_withoutNumber;
-        return;
-    }
-    m_sum += *level;
-    m_lowest = m_lowest ? std::min(*m_lowest, *level) : *level;
-    m_highest = m_highest ? std::max(*m_highest, *level) : *level;
-}
-
-std::optional<double> CalibrationCheck::mean() const
-{
-    const int counted = m_readings - m_withoutNumber;
-    if (counted <= 0)
-        return std::nullopt;
-    return m_sum / counted;
-}
-
-CalibrationCheck::Result CalibrationCheck::result() const
-{
-    Result r;
-    r.readings = m_readings;
-    if (const auto m = mean()) {
-        r.mean = *m;
-        r.lowest = *m_lowest;
-        r.highest = *m_highest;
-        r.deviation = r.mean - m_calibratorLevel;
-    }
-    if (m_linkLost)
-        r.why = QStringLiteral("The link to the meter was lost during the check.");
-    else if (m_withoutNumber > 0)
-        r.why = QStringLiteral("%1 of the readings had no number (over or under range): is the "
-                               "range right for the calibrator?")
-                    .arg(m_withoutNumber);
-    else if (m_readings == 0)
-        r.why = QStringLiteral("The meter sent no reading.");
-    else if (hundredths(r.highest - r.lowest) > hundredths(StableSpread))
-        r.why = QStringLiteral("The readings spread over %1 dB, more than %2 dB: is the "
-                               "calibrator seated on the microphone?")
-                    .arg(fixed2(r.highest - r.lowest), QString::number(StableSpread, 'f', 1));
-    r.stable = r.why.isEmpty();
-    return r;
-}
-
-std::optional<double> calibrationLevelOf(const QString &levelText)
-{
-    QString text = levelText.trimmed();
-    if (text.endsWith(QLatin1Char('*')))
-        text.chop(1);
-    bool ok = false;
-    const double value = QLocale::c().toDouble(text, &ok);
-    return ok ? std::optional(value) : std::nullopt;
-}
 
 QString CalibrationLog::header()
 {

@@ -51,6 +51,12 @@ const char *const Help
       "                       the password, in a file only its owner may read\n"
       "  --mqtt-ca FILE       the certificate authority that signed the broker's\n"
       "                       certificate (TLS; default: the system's)\n"
+      "  --check LEVEL        one calibration check: reads the meter for 10 s with\n"
+      "                       the calibrator at LEVEL dB on it, prints the result,\n"
+      "                       adds a stable one to DIR/calibration.csv and exits\n"
+      "                       (0 stable, 1 otherwise)\n"
+      "  --meter-serial S, --calibrator-serial S, --tolerance DB\n"
+      "                       recorded with the check (tolerance 0.5 dB by default)\n"
       "  --config FILE        the same keys in an INI file (port=, folder=, ...);\n"
       "                       the command line wins\n"
       "  --help, --version\n";
@@ -58,7 +64,7 @@ const char *const Help
 struct Keys
 {
     QString port, folder, station, interval, limit, onAlarm, mqtt, mqttUser, mqttPasswordFile,
-        mqttCa;
+        mqttCa, check, meterSerial, calibratorSerial, tolerance;
 };
 
 } // namespace
@@ -181,7 +187,11 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
             { "--mqtt", &Keys::mqtt },
             { "--mqtt-user", &Keys::mqttUser },
             { "--mqtt-password-file", &Keys::mqttPasswordFile },
-            { "--mqtt-ca", &Keys::mqttCa } };
+            { "--mqtt-ca", &Keys::mqttCa },
+            { "--check", &Keys::check },
+            { "--meter-serial", &Keys::meterSerial },
+            { "--calibrator-serial", &Keys::calibratorSerial },
+            { "--tolerance", &Keys::tolerance } };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (arg == QLatin1String("--help")) {
@@ -233,7 +243,10 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
                 { "mqtt", &Keys::mqtt },
                 { "mqtt-user", &Keys::mqttUser },
                 { "mqtt-password-file", &Keys::mqttPasswordFile },
-                { "mqtt-ca", &Keys::mqttCa } };
+                { "mqtt-ca", &Keys::mqttCa },
+                { "meter-serial", &Keys::meterSerial },
+                { "calibrator-serial", &Keys::calibratorSerial },
+                { "tolerance", &Keys::tolerance } };
         for (const auto &[key, member] : keys)
             if ((given.*member).isEmpty())
                 given.*member = ini.value(QLatin1String(key)).toStringList().join(QLatin1Char(','));
@@ -292,6 +305,22 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
                || !given.mqttCa.isEmpty()) {
         return fail(QStringLiteral("--mqtt-user, --mqtt-password-file and --mqtt-ca need --mqtt"));
     }
+    if (!given.check.isEmpty()) {
+        bool ok = false;
+        const double level = given.check.toDouble(&ok);
+        if (!ok || level < 60.0 || level > 140.0)
+            return fail(QStringLiteral("--check \"%1\": the calibrator's level, 60.0 to 140.0 dB")
+                            .arg(given.check));
+        options.checkLevel = level;
+    }
+    if (!given.tolerance.isEmpty()) {
+        bool ok = false;
+        options.tolerance = given.tolerance.toDouble(&ok);
+        if (!ok || options.tolerance < 0.1 || options.tolerance > 2.0)
+            return fail(QStringLiteral("--tolerance \"%1\": 0.1 to 2.0 dB").arg(given.tolerance));
+    }
+    options.meterSerial = given.meterSerial;
+    options.calibratorSerial = given.calibratorSerial;
     result.options = options;
     return result;
 }

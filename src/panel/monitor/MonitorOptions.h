@@ -52,6 +52,11 @@ struct MonitorOptions
     QString onAlarm;
     std::optional<MqttSettings> mqtt;
     QString version; // the program's, for the broker's device list
+    // --check: one calibration check at this calibrator level, then exit.
+    std::optional<double> checkLevel;
+    QString meterSerial;
+    QString calibratorSerial;
+    double tolerance = 0.5;
 };
 
 struct MonitorOptionsResult

@@ -1,0 +1,114 @@
+#include "MonitorCheck.h"
+
+#include "Station.h"
+#include "analysis/batch/Calibration.h"
+#include "link/LinkOwner.h"
+#include "panel/LiveMeter.h"
+#include "ui/core/SerialPort.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace {
+
+// The first frame must come within this long, or there is no meter.
+constexpr int FirstFrameMs = 3000;
+
+QString signedText(double v)
+{
+    return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
+}
+
+} // namespace
+
+int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
+                    const std::function<void(const QString &)> &say,
+                    const std::function<void(const QString &)> &complain)
+{
+    // The folder's lock, as a monitor takes it: a running monitor or
+    // recording there holds the meter.
+    Station station(options, {});
+    if (const QString refusal = station.lockFolder(); !refusal.isEmpty()) {
+        complain(refusal);
+        return 1;
+    }
+    QString reason;
+    if (!LiveMeter::openPort(port, options.comPortNumber, &reason)) {
+        complain(QStringLiteral("The meter's port %1 cannot be opened: %2")
+                     .arg(options.portText, reason));
+        return 1;
+    }
+    LinkOwner link(port);
+    LiveMeter live(link);
+    CalibrationCheck check(*options.checkLevel);
+    bool started = false;
+    bool lost = false;
+    QElapsedTimer clock;
+    clock.start();
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(200);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        switch (live.poll({}, false)) {
+        case LiveMeter::Poll::Frame:
+            if (!started) {
+                started = true;
+                clock.restart();
+                say(QStringLiteral("Reading the meter for %1 s with the calibrator at %2 dB …")
+                        .arg(CalibrationCheck::Seconds)
+                        .arg(QString::number(*options.checkLevel, 'f', 1)));
+            }
+            check.add(calibrationLevelOf(live.reading()));
+            break;
+        case LiveMeter::Poll::Silent:
+            lost = true;
+            if (started)
+                check.linkLost();
+            loop.quit();
+            return;
+        default:
+            break;
+        }
+        if (started ? clock.elapsed() >= CalibrationCheck::Seconds * 1000
+                    : clock.elapsed() >= FirstFrameMs)
+            loop.quit();
+    });
+    poll.start();
+    loop.exec();
+    if (!started) {
+        complain(QStringLiteral("No meter answers on %1.").arg(options.portText));
+        return 1;
+    }
+    Q_UNUSED(lost)
+    const CalibrationCheck::Result r = check.result();
+    say(QStringLiteral("Mean %1 dB, lowest %2 dB, highest %3 dB, deviation %4 dB from %5 dB "
+                       "(%6 readings)")
+            .arg(QString::number(r.mean, 'f', 2), QString::number(r.lowest, 'f', 1),
+                 QString::number(r.highest, 'f', 1), signedText(r.deviation),
+                 QString::number(*options.checkLevel, 'f', 1))
+            .arg(r.readings));
+    if (!r.stable) {
+        say(QStringLiteral("Unstable: ") + r.why + QStringLiteral(" Not logged."));
+        return 1;
+    }
+    CalibrationRecord record;
+    record.time = QDateTime::currentDateTime();
+    record.time = record.time.toOffsetFromUtc(record.time.offsetFromUtc());
+    record.meterSerial = options.meterSerial;
+    record.calibratorSerial = options.calibratorSerial;
+    record.calibratorLevel = *options.checkLevel;
+    record.mean = r.mean;
+    record.lowest = r.lowest;
+    record.highest = r.highest;
+    record.deviation = r.deviation;
+    record.tolerance = options.tolerance;
+    const QString log = QDir(options.folder).filePath(QLatin1String(CalibrationLog::FileName));
+    if (const QString error = CalibrationLog::append(log, record); !error.isEmpty()) {
+        complain(error);
+        return 1;
+    }
+    say(QStringLiteral("Stable; logged in \"%1\".").arg(QDir::toNativeSeparators(log)));
+    return 0;
+}
