@@ -9,7 +9,8 @@ struct ToolbarButton
     const char *tip;
 };
 
-inline constexpr std::array<ToolbarButton, 11> ToolbarButtons = { {
+// The meter's eleven keys, then the calibration check.
+inline constexpr std::array<ToolbarButton, 12> ToolbarButtons = { {
     { "Save", "Save As" },
     { "Open", "Open File To Read" },
     { "Sampling", "Sampling Rate" },
@@ -21,6 +22,7 @@ inline constexpr std::array<ToolbarButton, 11> ToolbarButtons = { {
     { "Memory", "Data Logger" },
     { "Erase", "Erase Memory" },
     { "Refresh", "Refresh" },
+    { "Calibration", "Calibration Check" },
 } };
 
 inline constexpr const char *RecordingSaveTip = "Stop Recording";

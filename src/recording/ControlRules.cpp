@@ -4,8 +4,10 @@
 
 bool ToolbarButtonUsesLink(const QString &key)
 {
-    static const QStringList linkKeys { "Sampling", "AC",  "FSI",    "Up",
-                                        "Down",     "RTC", "Memory", "Erase" };
+    // The calibration check sends nothing but needs the live frames that a
+    // long exchange stops.
+    static const QStringList linkKeys { "Sampling", "AC",     "FSI",   "Up",         "Down",
+                                        "RTC",      "Memory", "Erase", "Calibration" };
     return linkKeys.contains(key);
 }
 

@@ -1,13 +1,18 @@
+#include "panel/windows/CalibrationWindow.h"
 #include "panel/windows/Panel.h"
 #include "panel/windows/SevenSegmentDisplay.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
 
+#include "ui/widgets/ValueBoard.h"
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -113,6 +118,52 @@ TEST_F(PanelEmulatorTest, UnpluggedAdapterRecoversWhenPluggedBack)
     EXPECT_FALSE(timer2WhenLost);
     EXPECT_TRUE(panel->timers().timer2Enabled());
     EXPECT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("66.6"); }, 1500));
+}
+
+// The calibration check reads the frames the poll receives: refused while
+// recording, stored when stable, and unstable when the link is lost.
+TEST_F(PanelEmulatorTest, TheCalibrationCheckReadsTenSecondsOfTheLiveLevel)
+{
+    ASSERT_TRUE(WaitUntil([&] { return figure() == QStringLiteral("72.4"); }, 1500));
+    QTemporaryDir dir;
+    bool recording = true;
+    auto *window = new CalibrationWindow(*panel, [&] { return recording; });
+    window->setLogPath(dir.filePath("calibration.csv"));
+    window->findChild<QComboBox *>("calibratorLevel")->setCurrentText("72.0");
+    window->show();
+    auto *start = window->findChild<QPushButton *>("start");
+    const auto board = [&](const char *caption) {
+        for (ValueBoard *b : window->findChildren<ValueBoard *>())
+            if (b->caption() == QLatin1String(caption))
+                return b->text();
+        return QString();
+    };
+    start->click();
+    EXPECT_FALSE(window->running());
+    EXPECT_EQ(dialogs.messageTexts(), QStringList { "Recording Mode!\n\rPlease stop recording!" });
+
+    recording = false;
+    start->click();
+    ASSERT_TRUE(window->running());
+    ASSERT_TRUE(WaitUntil([&] { return board("Progress").contains("s left"); }, 1000));
+    ASSERT_TRUE(WaitUntil([&] { return !window->running(); }, 12000));
+    EXPECT_EQ(board("Mean"), "72.40 dB");
+    EXPECT_EQ(board("Deviation"), "+0.40 dB");
+    EXPECT_EQ(board("Verdict"), "Stable, within the tolerance");
+    QFile log(dir.filePath("calibration.csv"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> rows = log.readAll().split('\n');
+    ASSERT_GE(rows.size(), 2);
+    EXPECT_TRUE(rows[1].contains(",72.00,72.40,72.40,72.40,0.40,0.50")) << rows[1].constData();
+    log.close();
+
+    start->click();
+    ASSERT_TRUE(emulator.control(QStringLiteral("silent 3")));
+    ASSERT_TRUE(WaitUntil([&] { return !window->running(); }, 4000));
+    EXPECT_TRUE(board("Verdict").startsWith("Unstable: The link to the meter was lost"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    EXPECT_EQ(log.readAll().count('\n'), 2); // nothing more stored
+    window->close();
 }
 
 } // namespace

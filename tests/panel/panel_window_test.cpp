@@ -321,17 +321,17 @@ TEST_F(PanelWindowTest, KeysAndLettersAreRefusedWhileTheLinkIsLost)
     panel->timers().setBothEnabled(false);
 }
 
-TEST_F(PanelWindowTest, ToolbarHasElevenButtonsAndOnlyTheRangeKeysWorkAlone)
+TEST_F(PanelWindowTest, ToolbarHasTheElevenKeysThenTheCalibrationCheckAndOnlyTheRangeKeysWorkAlone)
 {
     ASSERT_TRUE(port->open(3));
     PanelToolbar *bar = panel->toolbar();
     EXPECT_EQ(bar->objectName(), QStringLiteral("Toolbar1"));
-    const QStringList keys = { "Save", "Open", "Sampling", "AC",    "FSI",    "Up",
-                               "Down", "RTC",  "Memory",   "Erase", "Refresh" };
+    const QStringList keys = { "Save", "Open", "Sampling", "AC",    "FSI",     "Up",
+                               "Down", "RTC",  "Memory",   "Erase", "Refresh", "Calibration" };
     const QStringList tips
         = { "Save As",     "Open File To Read", "Sampling Rate", "Frequency Weight",
             "Time Weight", "Level Up",          "Level Down",    "Real Time Clock",
-            "Data Logger", "Erase Memory",      "Refresh" };
+            "Data Logger", "Erase Memory",      "Refresh",       "Calibration Check" };
     ASSERT_EQ(bar->keys(), keys);
     for (int i = 0; i < keys.size(); ++i) {
         QToolButton *b = bar->button(keys[i]);

@@ -1,5 +1,7 @@
 #include "LiveSession.h"
 
+#include "CalibrationWindow.h"
+
 #include "LiveGraphs.h"
 #include "Panel.h"
 #include "PanelToolbar.h"
@@ -117,6 +119,17 @@ void LiveSession::connectToolbar()
     actions.resetLiveData = [this] {
         m_recording->ResetLiveData();
         m_graphs->clear();
+    };
+    actions.calibrationCheck = [this] {
+        // One check window at a time; a second click brings it forward.
+        if (!m_calibration) {
+            m_calibration = new CalibrationWindow(
+                m_panel, [this] { return m_recording->recording(); }, &m_panel);
+            m_calibration->setWindowFlag(Qt::Window);
+        }
+        m_calibration->show();
+        m_calibration->raise();
+        m_calibration->activateWindow();
     };
     actions.sampleInterval = [this] { return m_state.SampleInterval; };
     actions.setSampleInterval = [this](int seconds) { m_state.changeSampleInterval(seconds); };

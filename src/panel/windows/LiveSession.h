@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+
 #include "analysis/windows/AnalysisHost.h"
 #include "recording/MeasurementState.h"
 
@@ -15,6 +17,7 @@ class Panel;
 class ReadingListView;
 class RecordingController;
 class SaveDataPanel;
+class CalibrationWindow;
 class ToolbarCommands;
 struct SampleTickResult;
 
@@ -56,5 +59,6 @@ private:
     LiveGraphs *m_graphs = nullptr;
     std::unique_ptr<RecordingController> m_recording;
     std::unique_ptr<ToolbarCommands> m_commands;
+    QPointer<CalibrationWindow> m_calibration;
     std::unique_ptr<DataListHost> m_setHost;
 };

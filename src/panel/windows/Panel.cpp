@@ -239,6 +239,7 @@ void Panel::pollTick()
     case LiveMeter::Poll::Frame:
         m_display = NextPanelDisplay(m_display, m_live->reading());
         showDisplay();
+        Q_EMIT frameDecoded();
         break;
     case LiveMeter::Poll::Silent:
         // A meter still sending a cancelled transfer is no lost link, but

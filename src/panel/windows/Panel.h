@@ -77,6 +77,8 @@ public:
 Q_SIGNALS:
     // The window was closed: the program ends.
     void closed();
+    // A frame came and is decoded into currentReading().
+    void frameDecoded();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

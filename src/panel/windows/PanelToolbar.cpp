@@ -1,7 +1,7 @@
 #include "PanelToolbar.h"
 
-#include "ui/widgets/ToolbarIcons.h"
 #include "panel/ToolbarButtons.h"
+#include "ui/widgets/ToolbarIcons.h"
 
 #include "ui/widgets/Shortcuts.h"
 
@@ -25,7 +25,8 @@ PanelToolbar::PanelToolbar(QWidget *parent)
     int image = 1;
     for (const ToolbarButton &b : ToolbarButtons) {
         const QString key = QLatin1String(b.key);
-        QAction *action = addAction(ToolbarImage(image++), QLatin1String(b.tip));
+        const int picture = key == QLatin1String("Calibration") ? CalibrationImage : image++;
+        QAction *action = addAction(ToolbarImage(picture), QLatin1String(b.tip));
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
         action->setToolTip(QLatin1String(b.tip));
         connect(action, &QAction::triggered, this, [this, key] { Q_EMIT buttonClicked(key); });
@@ -42,7 +43,7 @@ PanelToolbar::PanelToolbar(QWidget *parent)
         refresh(m_states[key]);
         // Groups: files, meter settings, clock and logger, statistics.
         if (key == QLatin1String("Sampling") || key == QLatin1String("Down")
-            || key == QLatin1String("Erase"))
+            || key == QLatin1String("Erase") || key == QLatin1String("Refresh"))
             addSeparator();
     }
 }

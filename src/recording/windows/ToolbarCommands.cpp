@@ -57,6 +57,8 @@ bool ToolbarCommands::isAvailable(const QString &key) const
         return a.sampleInterval && a.setSampleInterval;
     if (key == u"Memory")
         return bool(a.downloadLoggerMemory);
+    if (key == u"Calibration")
+        return bool(a.calibrationCheck);
     if (key == u"Erase")
         return bool(a.eraseLoggerMemory);
     if (key == u"Refresh")
@@ -110,6 +112,12 @@ void ToolbarCommands::OnToolbarButton(const QString &key)
         m_link.whenFree(Exchange::Erase, [this] { m_actions.eraseLoggerMemory(); });
     } else if (key == u"Refresh") {
         m_actions.resetLiveData();
+    } else if (key == u"Calibration") {
+        // The calibrator's tone would go into the recording.
+        if (recording())
+            refuseWhileRecording();
+        else
+            m_actions.calibrationCheck();
     }
 }
 

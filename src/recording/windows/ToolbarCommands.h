@@ -35,6 +35,7 @@ public:
         std::function<void()> downloadLoggerMemory;
         std::function<void()> eraseLoggerMemory;
         std::function<void()> resetLiveData;
+        std::function<void()> calibrationCheck;
         // The PC's sampling interval; setting it restarts the tick count.
         std::function<int()> sampleInterval;
         std::function<void(int)> setSampleInterval;

@@ -222,6 +222,20 @@ void draw(QPainter &p, int image)
         p.drawLine(QPointF(19, 52), QPointF(39, 52));
         break;
     }
+    case CalibrationImage: { // a calibrator on the microphone, with its tone
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRoundedRect(QRectF(8, 30, 22, 28), 4, 4); // the calibrator
+        p.setBrush(Accent.lighter(150));
+        p.drawRect(QRectF(12, 20, 14, 10)); // its cavity over the microphone
+        p.setBrush(Stroke);
+        p.drawEllipse(QPointF(19, 44), 4, 4);
+        p.setPen(QPen(Accent, 3.5, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        for (int i = 0; i < 3; ++i) // the tone
+            p.drawArc(QRectF(28 - i * 8, 12 - i * 8, 24 + i * 16, 24 + i * 16), -40 * 16, 80 * 16);
+        break;
+    }
     case StopRecordingImage: // recording: the stop square
         p.setPen(strokePen());
         p.setBrush(Record);

@@ -13,3 +13,4 @@ constexpr int HistogramImage = 14;
 constexpr int PrintImage = 15;
 constexpr int SaveFileImage = 16;
 constexpr int ReportImage = 17;
+constexpr int CalibrationImage = 18;
