@@ -434,6 +434,40 @@ TEST_F(StatisticsWindows, ScrollingTheLevelColumnCarriesTheOthers)
     EXPECT_EQ(w->readingList()->topRow(), 120);
 }
 
+// The window says what the checks around its readings show, and a details
+// file that cannot be read is never replaced without asking.
+TEST_F(StatisticsWindows, TheVerdictIsShownAndADamagedDetailsFileIsKept)
+{
+    const QString path = writeFile("site.vorn", RealTimeHeader + bodyLines(30));
+    const auto local = [](int hour) {
+        const QDateTime t(QDate(2013, 3, 4), QTime(hour, 0));
+        return t.toOffsetFromUtc(t.offsetFromUtc()).toString(Qt::ISODate).toUtf8();
+    };
+    writeFile("calibration.csv",
+              "time,meter_serial,calibrator_serial,calibrator_level,mean,lowest,highest,"
+              "deviation,tolerance\n"
+                  + local(7) + ",M1,C7,94.00,94.10,94.10,94.10,0.10,0.50\n" + local(9)
+                  + ",M1,C7,94.00,94.20,94.20,94.20,0.20,0.50\n");
+    const QByteArray damaged = "{\"site\": ";
+    writeFile("site.vorn.json", damaged);
+    StatisticsWindow *window = open(path);
+    ASSERT_NE(window, nullptr);
+    auto *verdict = window->findChild<ValueBoard *>("CalibrationVerdict");
+    ASSERT_NE(verdict, nullptr);
+    EXPECT_EQ(verdict->caption(), "Calibration");
+    EXPECT_TRUE(verdict->text().startsWith(
+        "Calibration: within tolerance, drift +0.10 dB (tolerance 0.5 dB)."))
+        << verdict->text().toStdString();
+    EXPECT_TRUE(verdict->text().contains("cannot be read"));
+
+    dialogs.answerMessage(MessageAnswer::No);
+    window->toolBarAction("Details")->trigger();
+    EXPECT_TRUE(dialogs.messageTexts().last().endsWith("Replace it with the details you enter?"));
+    QFile kept(path + ".json");
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), damaged);
+}
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -161,6 +161,8 @@ TEST_F(PanelEmulatorTest, TheCalibrationCheckReadsTenSecondsOfTheLiveLevel)
     ASSERT_TRUE(emulator.control(QStringLiteral("silent 3")));
     ASSERT_TRUE(WaitUntil([&] { return !window->running(); }, 4000));
     EXPECT_TRUE(board("Verdict").startsWith("Unstable: The link to the meter was lost"));
+    if (const QString shots = qEnvironmentVariable("VORN_SCREENSHOT_DIR"); !shots.isEmpty())
+        window->grab().save(shots + QStringLiteral("/calibration-window.png"));
     ASSERT_TRUE(log.open(QIODevice::ReadOnly));
     EXPECT_EQ(log.readAll().count('\n'), 2); // nothing more stored
     window->close();

@@ -2,11 +2,13 @@
 #include "ui/widgets/Shortcuts.h"
 #include "ui/widgets/ToolbarIcons.h"
 
+#include "DetailsDialog.h"
 #include "ListGraphs.h"
 #include "OpenDataFile.h"
 #include "PrintStatisticsReport.h"
 #include "graphs/windows/Plot.h"
 
+#include "analysis/batch/CivilTime.h"
 #include "recording/DataFileReader.h"
 #include "ui/core/PanelTimers.h"
 #include "ui/core/ReadingListModel.h"
@@ -100,6 +102,14 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
             Shortcuts::give(action, QKeySequence::Print, m_toolBar->widgetForAction(action));
     }
     m_report = new ReportCommand(this, m_toolBar, [this] { return reportSource(); });
+    QAction *details = m_toolBar->addAction(ToolbarImage(DetailsImage), QStringLiteral("Details"));
+    details->setObjectName(QStringLiteral("Details"));
+    details->setToolTip(QStringLiteral("Measurement Details"));
+    if (QWidget *button = m_toolBar->widgetForAction(details)) {
+        button->setObjectName(QStringLiteral("Details"));
+        button->setAccessibleName(QStringLiteral("Measurement Details"));
+    }
+    connect(details, &QAction::triggered, this, &StatisticsWindow::editDetails);
     column->addWidget(m_toolBar);
 
     // One row of titled boards per line: settings, the meter's percentile
@@ -173,11 +183,77 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     m_list = new ReadingListView(m_model, this);
     column->addWidget(m_list, 1);
 
+    m_calibration = new ValueBoard(QStringLiteral("Calibration"), this);
+    m_calibration->setObjectName(QStringLiteral("CalibrationVerdict"));
+    m_calibration->setWordWrap(true);
+    m_calibration->setTextInteractionFlags(Qt::TextSelectableByMouse
+                                           | Qt::TextSelectableByKeyboard);
+    column->addWidget(m_calibration);
+    showCalibration();
+
     resize(sizeHint().width(), 520);
     placeBesidePanel();
 }
 
 StatisticsWindow::~StatisticsWindow() = default;
+
+void StatisticsWindow::setSourcePath(const QString &path)
+{
+    m_sourcePath = path;
+    showCalibration();
+}
+
+void StatisticsWindow::showCalibration()
+{
+    // The first and last readings with a time; the checks around them.
+    std::optional<int64_t> first;
+    std::optional<int64_t> last;
+    for (int i = 0; i < m_model->count() && !first; ++i)
+        first = CivilTime::parseStamp(m_model->time(i));
+    for (int i = m_model->count() - 1; i >= 0 && !last; --i)
+        last = CivilTime::parseStamp(m_model->time(i));
+    QString problem;
+    const std::optional<MeasurementDetails> details = m_sourcePath.isEmpty()
+        ? std::nullopt
+        : MeasurementDetails::read(MeasurementDetails::pathFor(m_sourcePath), &problem);
+    QString text;
+    if (!first) {
+        text = QStringLiteral("Calibration: not verified (the readings have no time).");
+    } else {
+        const QString log = m_sourcePath.isEmpty() ? CalibrationLog::userLogPath()
+                                                   : CalibrationLog::logFor(m_sourcePath);
+        const CalibrationVerdict v = judgeCalibration(CalibrationLog::read(log), *first, *last,
+                                                      details ? details->meterSerial : QString(),
+                                                      details ? details->tolerance : std::nullopt);
+        text = QStringLiteral("Calibration: %1").arg(v.text());
+        if (v.drift)
+            text += QStringLiteral(", drift %1%2 dB")
+                        .arg(*v.drift >= 0 ? QStringLiteral("+") : QString())
+                        .arg(QString::number(*v.drift, 'f', 2));
+        else
+            text += !v.before ? QStringLiteral(", no check before the readings")
+                              : QStringLiteral(", no check after the readings");
+        text += QStringLiteral(" (tolerance %1 dB).").arg(QString::number(v.tolerance, 'f', 1));
+    }
+    if (!problem.isEmpty())
+        text += QLatin1Char(' ') + problem;
+    m_calibration->setText(text);
+}
+
+void StatisticsWindow::editDetails()
+{
+    if (m_sourcePath.isEmpty()) {
+        dialogs().message(this,
+                          QStringLiteral("The details are kept beside a data file: save the "
+                                         "list to a file first."),
+                          QString(), MessageIcon::Information, MessageButtons::Ok);
+        return;
+    }
+    QPointer<StatisticsWindow> self(this);
+    const bool saved = EditMeasurementDetails(this, m_sourcePath);
+    if (self && saved)
+        showCalibration();
+}
 
 void StatisticsWindow::addBoard(QHBoxLayout *row, const QString &panelName, const QString &caption,
                                 const QStringList &boardNames)

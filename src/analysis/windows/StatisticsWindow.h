@@ -45,7 +45,9 @@ public:
     StatisticsReportInput reportInput() const;
 
     // The file the window shows, as opened; the report and the graph name it.
-    void setSourcePath(const QString &path) { m_sourcePath = path; }
+    // The file the window shows; its details and calibration are looked up
+    // beside it.
+    void setSourcePath(const QString &path);
     const QString &sourcePath() const { return m_sourcePath; }
     ReportCommand *report() const { return m_report; }
     // What a report of this window holds: the readings, the stored header,
@@ -54,6 +56,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showCalibration();
+    void editDetails();
 
     struct Layout
     {
@@ -83,6 +87,8 @@ private:
     // The header as read (the rows went to the model) and where it came from.
     DataFileContents m_header;
     QString m_sourcePath;
+    // "Calibration: within tolerance …" under the list.
+    ValueBoard *m_calibration = nullptr;
     ResolutionMode m_lastMode = ResolutionMode::Tenth;
     ReportCommand *m_report = nullptr;
 };

@@ -236,6 +236,16 @@ void draw(QPainter &p, int image)
             p.drawArc(QRectF(28 - i * 8, 12 - i * 8, 24 + i * 16, 24 + i * 16), -40 * 16, 80 * 16);
         break;
     }
+    case DetailsImage: // a clipboard with its form lines
+        p.setPen(strokePen());
+        p.setBrush(Paper);
+        p.drawRoundedRect(QRectF(12, 8, 40, 52), 4, 4);
+        p.setBrush(Accent.lighter(150));
+        p.drawRoundedRect(QRectF(22, 4, 20, 10), 3, 3);
+        p.setPen(strokePen(3));
+        for (int i = 0; i < 4; ++i)
+            p.drawLine(QPointF(20, 24 + i * 9), QPointF(i % 2 ? 36 : 44, 24 + i * 9));
+        break;
     case StopRecordingImage: // recording: the stop square
         p.setPen(strokePen());
         p.setBrush(Record);

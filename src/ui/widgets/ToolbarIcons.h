@@ -14,3 +14,4 @@ constexpr int PrintImage = 15;
 constexpr int SaveFileImage = 16;
 constexpr int ReportImage = 17;
 constexpr int CalibrationImage = 18;
+constexpr int DetailsImage = 19;
