@@ -1,6 +1,9 @@
 #include "LiveSession.h"
 
 #include "CalibrationWindow.h"
+#include "analysis/windows/DetailsDialog.h"
+#include "recording/SaveState.h"
+#include "ui/widgets/Dialogs.h"
 
 #include "LiveGraphs.h"
 #include "Panel.h"
@@ -92,6 +95,26 @@ void LiveSession::connectRecording()
             return HeaderBoards { display.boardCA, display.boardSFI, display.boardLevel };
         });
     connect(m_recording.get(), &RecordingController::ticked, this, &LiveSession::showTick);
+    // Details entered in the Save Data choice go beside the file the
+    // recording writes, once it has started.
+    connect(m_saveData, &SaveDataPanel::detailsRequested, this, [this] {
+        QPointer<DetailsDialog> dialog = new DetailsDialog(m_pendingDetails, &m_panel);
+        const int answer = dialog->exec();
+        if (!dialog)
+            return;
+        if (answer == QDialog::Accepted)
+            m_pendingDetails = dialog->details();
+        delete dialog;
+    });
+    connect(m_recording.get(), &RecordingController::recordingChanged, this, [this](bool on) {
+        if (!on || m_pendingDetails.isEmpty())
+            return;
+        const QString error
+            = m_pendingDetails.write(MeasurementDetails::pathFor(saveState().TargetPath));
+        m_pendingDetails = {};
+        if (!error.isEmpty())
+            dialogs().message(&m_panel, error, QString(), MessageIcon::Warning, MessageButtons::Ok);
+    });
     connect(m_recording.get(), &RecordingController::recordingChanged, m_panel.toolbar(),
             &PanelToolbar::setRecording);
     // A recording running when the panel closes is finished into its file.

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "analysis/batch/Calibration.h"
 #include "analysis/windows/AnalysisHost.h"
 #include "recording/MeasurementState.h"
 
@@ -60,5 +61,7 @@ private:
     std::unique_ptr<RecordingController> m_recording;
     std::unique_ptr<ToolbarCommands> m_commands;
     QPointer<CalibrationWindow> m_calibration;
+    // Entered in the Save Data choice, written when the recording starts.
+    MeasurementDetails m_pendingDetails;
     std::unique_ptr<DataListHost> m_setHost;
 };

@@ -10,6 +10,7 @@ SaveDataPanel::SaveDataPanel(QWidget *parent)
     , m_optSampling(new QRadioButton(QStringLiteral("Sampling")))
     , m_optSaveList(new QRadioButton(QStringLiteral("Save List")))
     , m_cmdSaveOK(new QPushButton(QStringLiteral("OK")))
+    , m_cmdDetails(new QPushButton(QStringLiteral("Details...")))
 {
     setObjectName(QStringLiteral("PicSave"));
     setAccessibleName(QStringLiteral("Save Data"));
@@ -21,11 +22,16 @@ SaveDataPanel::SaveDataPanel(QWidget *parent)
     m_optSaveList->setAccessibleName(m_optSaveList->text());
     m_cmdSaveOK->setObjectName(QStringLiteral("CmdSaveOK"));
     m_cmdSaveOK->setAccessibleName(m_cmdSaveOK->text());
+    m_cmdDetails->setObjectName(QStringLiteral("CmdDetails"));
+    m_cmdDetails->setAccessibleName(QStringLiteral("Measurement Details"));
+    m_cmdDetails->setAccessibleDescription(
+        QStringLiteral("Site, operator, weather and meter of the recording about to start"));
 
     auto *options = new QVBoxLayout(frame);
     options->addWidget(m_optSampling);
     options->addWidget(m_optSaveList);
     options->addWidget(m_cmdSaveOK);
+    options->addWidget(m_cmdDetails);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(frame);
@@ -40,6 +46,7 @@ SaveDataPanel::SaveDataPanel(QWidget *parent)
         if (checked)
             m_saveMode = SaveTheList;
     });
+    connect(m_cmdDetails, &QPushButton::clicked, this, &SaveDataPanel::detailsRequested);
     connect(m_cmdSaveOK, &QPushButton::clicked, this, [this] {
         hide();
         Q_EMIT confirmed(m_saveMode);

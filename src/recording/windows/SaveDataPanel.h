@@ -22,10 +22,13 @@ public:
 
 Q_SIGNALS:
     void confirmed(int saveMode);
+    // The measurement's details for the recording about to start.
+    void detailsRequested();
 
 private:
     QRadioButton *m_optSampling;
     QRadioButton *m_optSaveList;
     QPushButton *m_cmdSaveOK;
+    QPushButton *m_cmdDetails;
     int m_saveMode = RecordToFile;
 };
