@@ -237,6 +237,12 @@ TEST_F(MqttTest, PublishesStatusDiscoveryLevelsAndKeptRows)
     EXPECT_EQ(late.on("vorn/north/interval").first().toUtf8(), row(1));
     EXPECT_TRUE(late.on("vorn/north/level").isEmpty());
 
+    // Home Assistant came back: it is told of the device again.
+    QProcess::execute(
+        QStandardPaths::findExecutable("mosquitto_pub"),
+        { "-p", QString::number(broker.port()), "-t", "homeassistant/status", "-m", "online" });
+    EXPECT_TRUE(early.waitFor("homeassistant/binary_sensor/vorn_north/alarm/config", 2));
+
     mqtt->stop();
     EXPECT_TRUE(late.waitFor("vorn/north/status", 2));
     EXPECT_EQ(late.on("vorn/north/status").last(), "offline");
