@@ -459,6 +459,11 @@ TEST_F(StatisticsWindows, TheVerdictIsShownAndADamagedDetailsFileIsKept)
         "Calibration: within tolerance, drift +0.10 dB (tolerance 0.5 dB)."))
         << verdict->text().toStdString();
     EXPECT_TRUE(verdict->text().contains("cannot be read"));
+    if (const QString shots = qEnvironmentVariable("VORN_SCREENSHOT_DIR"); !shots.isEmpty()) {
+        window->show();
+        QApplication::processEvents();
+        window->grab().save(shots + QStringLiteral("/statistics-verdict.png"));
+    }
 
     dialogs.answerMessage(MessageAnswer::No);
     window->toolBarAction("Details")->trigger();
