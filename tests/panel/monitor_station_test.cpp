@@ -124,6 +124,18 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
         << events[3].toStdString();
 }
 
+// A table that cannot be written is said (once), and sampling goes on.
+TEST_F(StationTest, AnIntervalTableThatCannotBeWrittenIsSaid)
+{
+    station(QStringLiteral("75"), 60);
+    QDir(dir.path()).mkdir("fence 2026-03-12 intervals.csv"); // a folder in its way
+    run(local("2026-03-12T10:00:00"), 180, [](int) { return 50.0; });
+    m_station->stop(local("2026-03-12T10:03:00"), boards);
+    EXPECT_EQ(said.filter("intervals.csv\" cannot be written").size(), 1)
+        << said.join('\n').toStdString();
+    EXPECT_EQ(DataFileReader::readFile(path("fence 2026-03-12.vorn")).recordCount(), 180);
+}
+
 TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
 {
     struct Case
@@ -207,11 +219,14 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
     EXPECT_TRUE(WaitUntil([&] { return monitor.findChildren<QProcess *>().isEmpty(); }, 5000));
     QFile file(said);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The commands run side by side: the order of their lines is theirs.
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    lines.sort();
     EXPECT_EQ(
-        QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts),
-        QStringList({ "alarm gate 62.0 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
-                      "clear gate 45.0 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00",
-                      "alarm gate 61.0 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00" }));
+        lines,
+        QStringList({ "alarm gate 61.0 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00",
+                      "alarm gate 62.0 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
+                      "clear gate 45.0 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00" }));
 }
 
 TEST(MonitorOptions, ParseOrRefuseWithOneLine)

@@ -10,6 +10,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
 namespace {
 
 // The start of the clock-aligned interval holding the time, in local time.
@@ -34,6 +40,7 @@ QString isoWithOffset(const QDateTime &time)
 Station::Station(const MonitorOptions &options, StationHooks hooks)
     : m_options(options)
     , m_hooks(std::move(hooks))
+    , m_appender(std::make_unique<Appender>())
 {
     m_state.SampleInterval = 1;
 }
@@ -59,22 +66,111 @@ QString Station::dayFileName(const QString &station, const QDate &day, int copy)
     return name + QStringLiteral(".vorn");
 }
 
+// The interval table and the events file are appended to and synced on a
+// thread of their own: a disk that hangs never holds a sample up. Failures
+// come back to the station's thread, which says them.
+class Station::Appender
+{
+public:
+    Appender()
+        : m_thread([this] { run(); })
+    {
+    }
+    ~Appender()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    void append(QString path, QString header, QString line)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_queue.push_back({ std::move(path), std::move(header), std::move(line) });
+        }
+        m_changed.notify_all();
+    }
+    // Waits until everything queued is on the disk.
+    void drain()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.empty() && !m_writing; });
+    }
+    QStringList takeErrors()
+    {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_errors, {});
+    }
+
+private:
+    struct Item
+    {
+        QString path;
+        QString header;
+        QString line;
+    };
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return; // stopping, nothing left
+            Item item = std::move(m_queue.front());
+            m_queue.pop_front();
+            m_writing = true;
+            lock.unlock();
+            const QString error = write(item);
+            lock.lock();
+            m_writing = false;
+            if (!error.isEmpty() && !m_errors.contains(error))
+                m_errors << error;
+            m_changed.notify_all();
+        }
+    }
+    static QString write(const Item &item)
+    {
+        QFile file(item.path);
+        const bool fresh = !file.exists() || file.size() == 0;
+        QByteArray bytes;
+        if (fresh && !item.header.isEmpty())
+            bytes += item.header.toUtf8() + "\n";
+        bytes += item.line.toUtf8() + "\n";
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append)
+            || file.write(bytes) != bytes.size() || !syncFileToDisk(file))
+            return QStringLiteral("\"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(item.path), file.errorString());
+        return {};
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Item> m_queue;
+    QStringList m_errors;
+    bool m_writing = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
 void Station::appendLine(const QString &path, const QString &header, const QString &line)
 {
-    QFile file(path);
-    const bool fresh = !file.exists() || file.size() == 0;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        m_lastError = QStringLiteral("\"%1\" cannot be written: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString());
-        return;
+    m_appender->append(path, header, line);
+}
+
+void Station::sayWriteErrors()
+{
+    // Each failure is said once; the journal needs no line every interval.
+    for (const QString &error : m_appender->takeErrors()) {
+        m_lastError = error;
+        if (m_saidErrors.contains(error))
+            continue;
+        m_saidErrors.insert(error);
+        if (m_hooks.say)
+            m_hooks.say(error);
     }
-    QByteArray bytes;
-    if (fresh && !header.isEmpty())
-        bytes += header.toUtf8() + "\n";
-    bytes += line.toUtf8() + "\n";
-    if (file.write(bytes) != bytes.size() || !syncFileToDisk(file))
-        m_lastError = QStringLiteral("\"%1\" cannot be written: %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString());
 }
 
 void Station::event(const QDateTime &now, const QString &name, const QString &detail)
@@ -215,6 +311,7 @@ void Station::closeInterval(const QDateTime &endedAt)
 void Station::tick(const QDateTime &now, std::optional<double> level, const QString &levelText,
                    const HeaderBoards &boards)
 {
+    sayWriteErrors();
     // The interval of this second: a new one closes the one before.
     const QDateTime start = intervalStartOf(now, m_options.intervalSeconds);
     if (m_intervalStart && *m_intervalStart != start)
@@ -257,4 +354,6 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     finishDay(boards);
     m_state.TempFile.keepLock(false);
     event(now, QStringLiteral("stopped"));
+    m_appender->drain();
+    sayWriteErrors();
 }

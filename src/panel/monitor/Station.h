@@ -6,6 +6,7 @@
 #include "recording/RecordingSession.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -74,6 +75,8 @@ private:
     void finishDay(const HeaderBoards &boards);
     void closeInterval(const QDateTime &endedAt);
     void appendLine(const QString &path, const QString &header, const QString &line);
+    void sayWriteErrors();
+    class Appender;
 
     MonitorOptions m_options;
     StationHooks m_hooks;
@@ -89,6 +92,8 @@ private:
     // A day file that could not be started is tried again a minute later,
     // not every second (each try writes an event).
     std::optional<QDateTime> m_retryStartAt;
+    std::unique_ptr<Appender> m_appender;
+    QSet<QString> m_saidErrors;
 };
 
 // "2024-03-12T15:00:00+01:00"
