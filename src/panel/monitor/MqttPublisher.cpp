@@ -308,7 +308,9 @@ bool MqttPublisher::connectOnce()
         m_client = client;
     }
     const QByteArray host = m_settings.host.toUtf8();
-    const int rc = mosquitto_connect(client, host.constData(), m_settings.port, KeepAliveS);
+    // Without waiting for the network: a host that drops the connection
+    // attempt would otherwise hold this thread, and a stop, for minutes.
+    const int rc = mosquitto_connect_async(client, host.constData(), m_settings.port, KeepAliveS);
     if (rc != MOSQ_ERR_SUCCESS) {
         report(QStringLiteral("the broker %1 cannot be reached (%2); tried again later")
                    .arg(m_settings.url, failureText(rc, m_settings)));
