@@ -139,6 +139,14 @@ int main(int argc, char *argv[])
         writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
         status = 1;
     };
+    // The files a series left out, and whether it was refused as a whole.
+    const auto refused = [&fail](const SeriesOutcome &series) {
+        for (const QString &problem : series.problems)
+            fail(problem);
+        if (!series.refusal.isEmpty())
+            fail(series.refusal);
+        return !series.refusal.isEmpty();
+    };
 #ifdef VORN_STATS_REPORT
     const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
     Report report;
@@ -156,12 +164,8 @@ int main(int argc, char *argv[])
     if (options.join) {
         // The series' readings in one list: the report draws them as one.
         const SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
-        for (const QString &problem : series.problems)
-            fail(problem);
-        if (!series.refusal.isEmpty()) {
-            fail(series.refusal);
+        if (refused(series))
             return status;
-        }
         if (series.report) {
             DataFileContents joined;
             for (const JoinedFile &file : series.report->joined) {
@@ -187,10 +191,7 @@ int main(int argc, char *argv[])
     } else {
         for (const QString &name : options.files) {
             const DataFileContents contents = readInput(name);
-            const QString problem = !contents.problem.isEmpty() ? contents.problem
-                : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
-                                                                : QString();
-            if (!problem.isEmpty()) {
+            if (const QString problem = readProblem(contents); !problem.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(name, problem));
                 continue;
             }
@@ -200,22 +201,15 @@ int main(int argc, char *argv[])
 #else
     if (options.join) {
         SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
-        for (const QString &problem : series.problems)
-            fail(problem);
-        if (!series.refusal.isEmpty()) {
-            fail(series.refusal);
+        if (refused(series))
             return status;
-        }
         if (series.report && options.standardOutput)
             reports.push_back(std::move(*series.report));
     } else {
         auto results = analysePaths(options.files, options.request, options.jobs);
         for (qsizetype i = 0; i < options.files.size(); ++i) {
             auto &[analysed, contents] = results[size_t(i)];
-            const QString problem = !contents.problem.isEmpty() ? contents.problem
-                : contents.isEmpty()                            ? DataFileReader::emptyFileMessage()
-                                                                : QString();
-            if (!problem.isEmpty()) {
+            if (const QString problem = readProblem(contents); !problem.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(options.files[i], problem));
                 continue;
             }

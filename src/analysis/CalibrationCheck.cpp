@@ -12,6 +12,16 @@ long long calibrationHundredths(double v)
     return std::llround(std::fabs(v) * 100.0);
 }
 
+bool withinTolerance(double value, double tolerance)
+{
+    return calibrationHundredths(value) <= calibrationHundredths(tolerance);
+}
+
+QString signedHundredthsText(double v)
+{
+    return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
+}
+
 CalibrationCheck::CalibrationCheck(double calibratorLevel)
     : m_calibratorLevel(calibratorLevel)
 {
@@ -42,6 +52,7 @@ CalibrationCheck::Result CalibrationCheck::result() const
     Result r;
     r.readings = m_readings;
     if (const auto m = mean()) {
+        r.measured = true;
         r.mean = *m;
         r.lowest = *m_lowest;
         r.highest = *m_highest;

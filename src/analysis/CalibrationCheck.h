@@ -30,6 +30,7 @@ public:
         bool stable = false;
         QString why; // for an unstable check: what made it so
         int readings = 0;
+        bool measured = false; // some reading had a number: the figures below hold
         double mean = 0.0;
         double lowest = 0.0;
         double highest = 0.0;
@@ -50,6 +51,10 @@ private:
 // |v| in hundredths of a dB: calibration compares at that grain, so that a
 // value of exactly a limit is within it however the arithmetic rounds.
 long long calibrationHundredths(double v);
+// |value| at most the tolerance, compared in hundredths.
+bool withinTolerance(double value, double tolerance);
+// "+0.05", "-0.10": a deviation or a drift with its sign, in hundredths.
+QString signedHundredthsText(double v);
 
 // The reading of a level text for a check: "94.1" is 94.1, "94.1*" too;
 // over- and under-range texts have no number.

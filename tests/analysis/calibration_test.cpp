@@ -99,8 +99,9 @@ TEST(CalibrationVerdict, TheChecksAroundAFileJudgeIt)
         const CalibrationVerdict v = judgeCalibration(checks, civil(row.first), civil(row.last),
                                                       row.serial, row.tolerance);
         EXPECT_EQ(v.name(), QLatin1String(row.verdict)) << row.first;
-        if (v.drift)
+        if (v.drift) {
             EXPECT_NEAR(*v.drift, row.drift, 1e-9) << row.first;
+        }
     }
     // Exactly the tolerance is within it, a hundredth more is not.
     const std::vector<CalibrationRecord> edge { check("2026-03-10T07:00:00+01:00", 94.0),

@@ -16,11 +16,19 @@ FileAnalysis::FileAnalysis(const BatchRequest &request)
         m_intervals.emplace(*request.intervalLength, request.mode);
 }
 
+ReadingValues readingValuesOf(QStringView timeText, QStringView levelText)
+{
+    ReadingValues values;
+    values.time = CivilTime::parseStamp(timeText);
+    values.level = classifyLevelText(levelText);
+    values.energyLevel = energyLevelOf(levelText, values.level);
+    return values;
+}
+
 void FileAnalysis::add(QStringView timeText, QStringView levelText)
 {
-    const std::optional<int64_t> time = CivilTime::parseStamp(timeText);
-    const LevelTextClass level = classifyLevelText(levelText);
-    add(timeText, time, levelText, level, energyLevelOf(levelText, level));
+    const ReadingValues v = readingValuesOf(timeText, levelText);
+    add(timeText, v.time, levelText, v.level, v.energyLevel);
 }
 
 void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
@@ -72,23 +80,11 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
 
 void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
 {
-    const bool onDisk = dataFilePath != QLatin1String("-");
-    if (onDisk)
-        report.details = MeasurementDetails::read(MeasurementDetails::pathFor(dataFilePath),
-                                                  &report.detailsProblem);
-    const QString log
-        = onDisk ? CalibrationLog::logFor(dataFilePath) : CalibrationLog::userLogPath();
-    const std::vector<CalibrationRecord> checks = CalibrationLog::read(log);
-    if (!report.firstReading) {
-        report.calibration = CalibrationVerdict {};
-        report.calibration->logPath = log;
-        return;
-    }
-    report.calibration
-        = judgeCalibration(checks, *report.firstReading, *report.lastReading,
-                           report.details ? report.details->meterSerial : QString(),
-                           report.details ? report.details->tolerance : std::nullopt);
-    report.calibration->logPath = log;
+    MeasurementContext context
+        = measurementContextOf(dataFilePath, report.firstReading, report.lastReading);
+    report.details = std::move(context.details);
+    report.detailsProblem = std::move(context.detailsProblem);
+    report.calibration = std::move(context.calibration);
 }
 
 QStringList reportMethod(const FileReport &report)
@@ -121,6 +117,36 @@ FileReport analyseFile(const QString &name, const DataFileContents &file,
     for (qsizetype i = 0; i < file.rows.count(); ++i)
         analysis.add(file.time(i), file.level(i));
     return analysis.finish(name, file);
+}
+
+QString jsonString(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    return out + QLatin1Char('"');
 }
 
 QStringView fieldTextOf(QByteArrayView bytes, QString &buffer)
@@ -202,11 +228,6 @@ QString isoOfStamp(const QString &stamp)
 {
     const auto t = CivilTime::parseStamp(stamp);
     return t ? CivilTime::toIso(*t) : stamp;
-}
-
-QString signedHundredths(double v)
-{
-    return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
 }
 
 double lnValue(const ListDistribution &d, int m)
@@ -358,17 +379,16 @@ void appendText(QStringList &out, const FileReport &r)
             }
             out << QStringLiteral("  %1 %2  %3 dB on %4 dB, deviation %5 dB")
                        .arg(label, -14)
-                       .arg(CalibrationLog::row(*k).section(QLatin1Char(','), 0, 0),
-                            QString::number(k->mean, 'f', 2),
+                       .arg(CivilTime::toIsoWithOffset(k->time), QString::number(k->mean, 'f', 2),
                             QString::number(k->calibratorLevel, 'f', 1),
-                            signedHundredths(k->deviation));
+                            signedHundredthsText(k->deviation));
         };
         check(QStringLiteral("Check before:"), c.before);
         check(QStringLiteral("Check after:"), c.after);
         if (c.drift)
             out << QStringLiteral("  %1 %2 dB")
                        .arg(QStringLiteral("Drift:"), -14)
-                       .arg(signedHundredths(*c.drift));
+                       .arg(signedHundredthsText(*c.drift));
     }
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
@@ -448,35 +468,6 @@ QString formatCsv(const std::vector<FileReport> &reports)
 
 // ---- JSON ---------------------------------------------------------------
 
-QString jsonString(const QString &text)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            out += QStringLiteral("\\\"");
-            break;
-        case '\\':
-            out += QStringLiteral("\\\\");
-            break;
-        case '\n':
-            out += QStringLiteral("\\n");
-            break;
-        case '\r':
-            out += QStringLiteral("\\r");
-            break;
-        case '\t':
-            out += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    return out + QLatin1Char('"');
-}
 QString jsonNumber(const std::optional<double> &v)
 {
     return v && std::isfinite(*v) ? fixed2(*v) : QStringLiteral("null");
@@ -526,8 +517,7 @@ QString jsonReport(const FileReport &r)
             ln << fixed2(lnValue(d, m));
     fields << QStringLiteral("\"ln\": [%1]").arg(ln.join(QStringLiteral(", ")));
     fields << QStringLiteral("\"details\": %1")
-                  .arg(r.details ? QString::fromUtf8(QJsonDocument::fromJson(r.details->toJson())
-                                                         .toJson(QJsonDocument::Compact))
+                  .arg(r.details ? QString::fromUtf8(r.details->toJson(QJsonDocument::Compact))
                                  : QStringLiteral("null"));
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
@@ -537,10 +527,9 @@ QString jsonReport(const FileReport &r)
             return QStringLiteral("{\"time\": %1, \"meter_serial\": %2, \"calibrator_serial\": %3, "
                                   "\"calibrator_level\": %4, \"mean\": %5, \"lowest\": %6, "
                                   "\"highest\": %7, \"deviation\": %8}")
-                .arg(jsonString(CalibrationLog::row(*k).section(QLatin1Char(','), 0, 0)),
-                     jsonString(k->meterSerial), jsonString(k->calibratorSerial),
-                     fixed2(k->calibratorLevel), fixed2(k->mean), fixed2(k->lowest),
-                     fixed2(k->highest), fixed2(k->deviation));
+                .arg(jsonString(CivilTime::toIsoWithOffset(k->time)), jsonString(k->meterSerial),
+                     jsonString(k->calibratorSerial), fixed2(k->calibratorLevel), fixed2(k->mean),
+                     fixed2(k->lowest), fixed2(k->highest), fixed2(k->deviation));
         };
         fields << QStringLiteral("\"calibration\": {\"before\": %1, \"after\": %2, \"drift\": %3, "
                                  "\"tolerance\": %4, \"verdict\": %5}")

@@ -73,6 +73,15 @@ struct BatchRequest
     }
 };
 
+// What the analysis reads of one reading's texts.
+struct ReadingValues
+{
+    std::optional<int64_t> time; // civil seconds, when the stamp reads
+    LevelTextClass level;
+    std::optional<double> energyLevel; // the level entering Leq and SEL, if any
+};
+ReadingValues readingValuesOf(QStringView timeText, QStringView levelText);
+
 // Everything the report needs of one file, gathered reading by reading.
 class FileAnalysis
 {
@@ -116,6 +125,8 @@ QString intervalCsvHeader();
 // The keys and values of one interval row in --json, without the braces.
 QString intervalJsonFields(const IntervalLevel &interval);
 QStringList intervalCsvFields(const QString &file, const IntervalLevel &interval);
+// The text as a JSON string, quotes and escapes included.
+QString jsonString(const QString &text);
 // Fields joined by commas, each quoted where it needs it.
 QString csvRow(const QStringList &fields);
 

@@ -23,11 +23,6 @@ QString fixed2(double v)
     return QString::number(v, 'f', 2);
 }
 
-bool withinTolerance(double value, double tolerance)
-{
-    return calibrationHundredths(value) <= calibrationHundredths(tolerance);
-}
-
 int64_t civilOf(const QDateTime &time)
 {
     const QDateTime local = time.toLocalTime();
@@ -48,6 +43,26 @@ const std::pair<const char *, QString MeasurementDetails::*> DetailKeys[] = {
 
 } // namespace
 
+CalibrationRecord CalibrationRecord::ofCheck(const CalibrationCheck::Result &result,
+                                             double calibratorLevel, double tolerance,
+                                             const QString &meterSerial,
+                                             const QString &calibratorSerial)
+{
+    CalibrationRecord record;
+    const QDateTime now = QDateTime::currentDateTime();
+    // The offset of this moment stays with it in the log.
+    record.time = now.toOffsetFromUtc(now.offsetFromUtc());
+    record.meterSerial = meterSerial;
+    record.calibratorSerial = calibratorSerial;
+    record.calibratorLevel = calibratorLevel;
+    record.mean = result.mean;
+    record.lowest = result.lowest;
+    record.highest = result.highest;
+    record.deviation = result.deviation;
+    record.tolerance = tolerance;
+    return record;
+}
+
 QString CalibrationLog::header()
 {
     return QStringLiteral("time,meter_serial,calibrator_serial,calibrator_level,mean,lowest,"
@@ -56,12 +71,9 @@ QString CalibrationLog::header()
 
 QString CalibrationLog::row(const CalibrationRecord &r)
 {
-    const int offset = r.time.offsetFromUtc();
-    const QString time = CivilTime::toIso(CivilTime::civilSecondsOf(r.time.date(), r.time.time()))
-        + CivilTime::offsetText(offset);
-    return csvRow({ time, r.meterSerial, r.calibratorSerial, fixed2(r.calibratorLevel),
-                    fixed2(r.mean), fixed2(r.lowest), fixed2(r.highest), fixed2(r.deviation),
-                    fixed2(r.tolerance) });
+    return csvRow({ CivilTime::toIsoWithOffset(r.time), r.meterSerial, r.calibratorSerial,
+                    fixed2(r.calibratorLevel), fixed2(r.mean), fixed2(r.lowest), fixed2(r.highest),
+                    fixed2(r.deviation), fixed2(r.tolerance) });
 }
 
 QString CalibrationLog::append(const QString &path, const CalibrationRecord &record)
@@ -180,6 +192,39 @@ QString CalibrationVerdict::text() const
     return kind == NotVerified ? name() : name() + QStringLiteral(" tolerance");
 }
 
+QString CalibrationVerdict::summary() const
+{
+    QString text = this->text();
+    if (drift)
+        text += QStringLiteral(", drift %1 dB").arg(signedHundredthsText(*drift));
+    else if (!before)
+        text += QStringLiteral(", no check before the readings");
+    else
+        text += QStringLiteral(", no check after the readings");
+    return text + QStringLiteral(" (tolerance %1 dB)").arg(QString::number(tolerance, 'f', 1));
+}
+
+MeasurementContext measurementContextOf(const QString &dataFilePath, std::optional<int64_t> first,
+                                        std::optional<int64_t> last)
+{
+    MeasurementContext context;
+    const bool onDisk = !dataFilePath.isEmpty() && dataFilePath != QLatin1String("-");
+    if (onDisk)
+        context.details = MeasurementDetails::read(MeasurementDetails::pathFor(dataFilePath),
+                                                   &context.detailsProblem);
+    context.calibration.logPath
+        = onDisk ? CalibrationLog::logFor(dataFilePath) : CalibrationLog::userLogPath();
+    if (!first || !last)
+        return context;
+    const QString log = context.calibration.logPath;
+    context.calibration
+        = judgeCalibration(CalibrationLog::read(log), *first, *last,
+                           context.details ? context.details->meterSerial : QString(),
+                           context.details ? context.details->tolerance : std::nullopt);
+    context.calibration.logPath = log;
+    return context;
+}
+
 CalibrationVerdict judgeCalibration(const std::vector<CalibrationRecord> &checks, int64_t first,
                                     int64_t last, const QString &meterSerial,
                                     std::optional<double> tolerance)
@@ -235,7 +280,7 @@ std::vector<std::pair<QString, QString>> MeasurementDetails::fields() const
     return out;
 }
 
-QByteArray MeasurementDetails::toJson() const
+QByteArray MeasurementDetails::toJson(QJsonDocument::JsonFormat format) const
 {
     QJsonObject object;
     for (const auto &[key, member] : DetailKeys)
@@ -243,7 +288,7 @@ QByteArray MeasurementDetails::toJson() const
             object.insert(QLatin1String(key), this->*member);
     if (tolerance)
         object.insert(QStringLiteral("tolerance"), *tolerance);
-    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+    return QJsonDocument(object).toJson(format);
 }
 
 QString MeasurementDetails::pathFor(const QString &dataFilePath)

@@ -3,6 +3,7 @@
 #include "analysis/CalibrationCheck.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +23,11 @@ struct CalibrationRecord
     double highest = 0.0;
     double deviation = 0.0;
     double tolerance = 0.5;
+
+    // The row of a check that has just ended, at this moment.
+    static CalibrationRecord ofCheck(const CalibrationCheck::Result &result, double calibratorLevel,
+                                     double tolerance, const QString &meterSerial,
+                                     const QString &calibratorSerial);
 };
 
 namespace CalibrationLog {
@@ -55,6 +61,8 @@ struct CalibrationVerdict
     QString name() const;
     // "within tolerance", "outside tolerance", "not verified"
     QString text() const;
+    // "within tolerance, drift +0.10 dB (tolerance 0.5 dB)"
+    QString summary() const;
 };
 
 // The checks around the readings from `first` to `last` (civil seconds, as
@@ -84,7 +92,7 @@ struct MeasurementDetails
     std::vector<std::pair<QString, QString>> fields() const;
     bool isEmpty() const { return fields().empty(); }
     // The JSON object, keys as in the file.
-    QByteArray toJson() const;
+    QByteArray toJson(QJsonDocument::JsonFormat format = QJsonDocument::Indented) const;
 
     static QString pathFor(const QString &dataFilePath);
     // nullopt when there is no details file; `problem` says when one could
@@ -94,3 +102,16 @@ struct MeasurementDetails
     // Written whole or not at all; the error message, or empty.
     QString write(const QString &path) const;
 };
+
+// What is known of a data file's measurement: the details file beside it and
+// the calibration checks around its readings from `first` to `last` (civil
+// seconds; without them it is not verified). An empty path or "-" (standard
+// input) has no details file, and only the user's log.
+struct MeasurementContext
+{
+    std::optional<MeasurementDetails> details;
+    QString detailsProblem;
+    CalibrationVerdict calibration;
+};
+MeasurementContext measurementContextOf(const QString &dataFilePath, std::optional<int64_t> first,
+                                        std::optional<int64_t> last);

@@ -176,4 +176,9 @@ QString toIsoWithOffset(int64_t civil, bool laterPass)
     return toIso(civil) + offsetText(utcOffsetAt(civil, laterPass));
 }
 
+QString toIsoWithOffset(const QDateTime &time)
+{
+    return toIso(civilSecondsOf(time.date(), time.time())) + offsetText(time.offsetFromUtc());
+}
+
 } // namespace CivilTime

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -40,6 +41,9 @@ int64_t civilSecondsOf(const QDate &date, const QTime &time);
 
 // ISO 8601 with the UTC offset in force, e.g. "2024-10-27T02:15:00+01:00".
 QString toIsoWithOffset(int64_t civil, bool laterPass = false);
+// The same of a moment the program lived: its own offset, so the hour that
+// repeats is told apart.
+QString toIsoWithOffset(const QDateTime &time);
 
 // The start of the clock-aligned interval of the given length holding t.
 inline int64_t alignDown(int64_t t, int64_t length)

@@ -15,6 +15,13 @@
 
 namespace {
 
+// The threads to use for `jobs` (0: the machine's cores) and `files`.
+int threadsFor(int jobs, qsizetype files)
+{
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    return int(std::max<qsizetype>(1, std::min<qsizetype>(jobs > 0 ? jobs : cores, files)));
+}
+
 // Runs `work(i)` for every i in [0, count) on `threads` threads, this one
 // among them; items are taken in order.
 template<typename Work> void runOnThreads(int threads, qsizetype count, const Work &work)
@@ -105,14 +112,13 @@ ParsedFile parse(const QString &name)
                       .first(
                           std::min<qsizetype>(level.size(), std::numeric_limits<uint8_t>::max()));
             ParsedFile::Row row;
-            const std::optional<int64_t> stamp = CivilTime::parseStamp(timeText);
-            const LevelTextClass levelClass = classifyLevelText(levelText);
-            const std::optional<double> energy = energyLevelOf(levelText, levelClass);
+            const ReadingValues values = readingValuesOf(timeText, levelText);
+            const std::optional<int64_t> stamp = values.time;
             row.time = stamp.value_or(ParsedFile::Row::NoTime);
-            row.kind = levelClass.kind;
-            row.levelValue = levelClass.value;
-            if (energy)
-                row.energy = *energy;
+            row.kind = values.level.kind;
+            row.levelValue = values.level.value;
+            if (values.energyLevel)
+                row.energy = *values.energyLevel;
             row.at = uint32_t(parsed.texts.size());
             row.timeLength = uint16_t(timeText.size());
             row.levelLength = uint8_t(levelText.size());
@@ -128,13 +134,6 @@ ParsedFile parse(const QString &name)
     return parsed;
 }
 
-QString problemOf(const DataFileContents &contents)
-{
-    return !contents.problem.isEmpty() ? contents.problem
-        : contents.isEmpty()           ? DataFileReader::emptyFileMessage()
-                                       : QString();
-}
-
 QString intervalText(double seconds)
 {
     return QString::number(seconds) + QStringLiteral(" s");
@@ -142,10 +141,11 @@ QString intervalText(double seconds)
 
 } // namespace
 
-int threadsFor(int jobs, qsizetype files)
+QString readProblem(const DataFileContents &contents)
 {
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    return int(std::max<qsizetype>(1, std::min<qsizetype>(jobs > 0 ? jobs : cores, files)));
+    return !contents.problem.isEmpty() ? contents.problem
+        : contents.isEmpty()           ? DataFileReader::emptyFileMessage()
+                                       : QString();
 }
 
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
@@ -194,7 +194,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     // The files that can take part, in the order of their first reading.
     std::vector<Member> series;
     for (Member &m : members) {
-        const QString problem = problemOf(m.probe.head);
+        const QString problem = readProblem(m.probe.head);
         if (!problem.isEmpty()) {
             outcome.problems << m.name + QStringLiteral(": ") + problem;
             continue;
@@ -269,7 +269,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             parsed[i].reset();
         }
         const QString &name = series[i].name;
-        const QString problem = problemOf(file.header);
+        const QString problem = readProblem(file.header);
         if (!problem.isEmpty()) {
             outcome.problems << name + QStringLiteral(": ") + problem;
         } else if (lastSeen && file.first && *file.first <= lastSeen->second) {

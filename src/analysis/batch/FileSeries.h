@@ -8,6 +8,10 @@
 #include <utility>
 #include <vector>
 
+// Why a read gives nothing to report: the reader's problem, or an empty
+// file; empty when the contents are good.
+QString readProblem(const DataFileContents &contents);
+
 // Reads one file ("-" is standard input) in one pass, keeping no readings.
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
                                                     const BatchRequest &request);
@@ -33,6 +37,3 @@ struct SeriesOutcome
 // threads at once, while their readings enter one analysis in time order;
 // at most a few files are held at a time, whatever their number.
 SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs);
-
-// The threads to use for `jobs` (0: the machine's cores) and `files`.
-int threadsFor(int jobs, qsizetype files);

@@ -151,10 +151,6 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
     if (!analysed.calibration)
         return;
     const CalibrationVerdict &c = *analysed.calibration;
-    const auto signedText = [](double v) {
-        return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2)
-            + QStringLiteral(" dB");
-    };
     const auto check = [&](const QString &label, const std::optional<CalibrationRecord> &k) {
         if (!k) {
             section.calibration.push_back({ label, QStringLiteral("no check"), {} });
@@ -163,14 +159,16 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
         // "94.05 dB (+0.05)": the mean and its deviation from the calibrator.
         section.calibration.push_back(
             { label,
-              QStringLiteral("%1 dB (%2)").arg(QString::number(k->mean, 'f', 2),
-                                               signedText(k->deviation).chopped(3)),
+              QStringLiteral("%1 dB (%2)")
+                  .arg(QString::number(k->mean, 'f', 2), signedHundredthsText(k->deviation)),
               k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) });
     };
     check(QStringLiteral("Check before"), c.before);
     check(QStringLiteral("Check after"), c.after);
     section.calibration.push_back(
-        { QStringLiteral("Drift"), c.drift ? signedText(*c.drift) : QStringLiteral("—"), {} });
+        { QStringLiteral("Drift"),
+          c.drift ? signedHundredthsText(*c.drift) + QStringLiteral(" dB") : QStringLiteral("—"),
+          {} });
     section.calibration.push_back({ QStringLiteral("Tolerance"),
                                     QString::number(c.tolerance, 'f', 1) + QStringLiteral(" dB"),
                                     {} });

@@ -212,31 +212,11 @@ void StatisticsWindow::showCalibration()
         first = CivilTime::parseStamp(m_model->time(i));
     for (int i = m_model->count() - 1; i >= 0 && !last; --i)
         last = CivilTime::parseStamp(m_model->time(i));
-    QString problem;
-    const std::optional<MeasurementDetails> details = m_sourcePath.isEmpty()
-        ? std::nullopt
-        : MeasurementDetails::read(MeasurementDetails::pathFor(m_sourcePath), &problem);
-    QString text;
-    if (!first) {
-        text = QStringLiteral("Calibration: not verified (the readings have no time).");
-    } else {
-        const QString log = m_sourcePath.isEmpty() ? CalibrationLog::userLogPath()
-                                                   : CalibrationLog::logFor(m_sourcePath);
-        const CalibrationVerdict v = judgeCalibration(CalibrationLog::read(log), *first, *last,
-                                                      details ? details->meterSerial : QString(),
-                                                      details ? details->tolerance : std::nullopt);
-        text = QStringLiteral("Calibration: %1").arg(v.text());
-        if (v.drift)
-            text += QStringLiteral(", drift %1%2 dB")
-                        .arg(*v.drift >= 0 ? QStringLiteral("+") : QString())
-                        .arg(QString::number(*v.drift, 'f', 2));
-        else
-            text += !v.before ? QStringLiteral(", no check before the readings")
-                              : QStringLiteral(", no check after the readings");
-        text += QStringLiteral(" (tolerance %1 dB).").arg(QString::number(v.tolerance, 'f', 1));
-    }
-    if (!problem.isEmpty())
-        text += QLatin1Char(' ') + problem;
+    const MeasurementContext context = measurementContextOf(m_sourcePath, first, last);
+    QString text = first ? QStringLiteral("Calibration: %1.").arg(context.calibration.summary())
+                         : QStringLiteral("Calibration: not verified (the readings have no time).");
+    if (!context.detailsProblem.isEmpty())
+        text += QLatin1Char(' ') + context.detailsProblem;
     m_calibration->setText(text);
 }
 

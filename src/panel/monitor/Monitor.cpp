@@ -1,6 +1,7 @@
 #include "Monitor.h"
 
 #include "MqttPublisher.h"
+#include "analysis/batch/CivilTime.h"
 
 #include "panel/PanelDisplay.h"
 #include "ui/core/SerialPort.h"
@@ -162,7 +163,8 @@ void Monitor::sampleTick()
         const QDateTime now = m_clock();
         const HeaderBoards shown = boards();
         m_station->tick(now, m_live.reading().Level, m_live.reading().LevelText, shown);
-        if (m_mqtt)
+        // Levels are not kept while the broker is away: none is made then.
+        if (m_mqtt && m_mqtt->connected())
             m_mqtt->publishLevel(levelJson(now, m_live.reading().LevelText, shown));
     } else
         m_station->tick(m_clock(), std::nullopt, QString(), boards());
@@ -180,8 +182,8 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
                interval.levels.leq ? QString::number(*interval.levels.leq, 'f', 1) : QString());
     env.insert(QStringLiteral("VORN_LIMIT"),
                interval.limit ? QString::number(*interval.limit) : QString());
-    env.insert(QStringLiteral("VORN_START"), isoWithOffset(interval.start));
-    env.insert(QStringLiteral("VORN_END"), isoWithOffset(interval.end));
+    env.insert(QStringLiteral("VORN_START"), CivilTime::toIsoWithOffset(interval.start));
+    env.insert(QStringLiteral("VORN_END"), CivilTime::toIsoWithOffset(interval.end));
     process->setProcessEnvironment(env);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     // A command that hangs is ended; none ever holds a sample up.
@@ -202,20 +204,6 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
 
 namespace {
 
-QString jsonText(const QString &text)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('\\'))
-            out += QLatin1Char('\\') + c;
-        else if (c.unicode() < 0x20)
-            out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
-}
-
 QString jsonNumberOrNull(const std::optional<double> &value)
 {
     return value ? QString::number(*value, 'f', 1) : QStringLiteral("null");
@@ -231,10 +219,10 @@ QByteArray Monitor::levelJson(const QDateTime &now, const QString &levelText,
     const double level = QLocale::c().toDouble(levelText, &ok);
     return QStringLiteral("{\"time\": %1, \"level\": %2, \"text\": %3, \"range\": %4, "
                           "\"frequency_weighting\": %5, \"time_weighting\": %6}")
-        .arg(jsonText(isoWithOffset(now)),
-             jsonNumberOrNull(ok ? std::optional(level) : std::nullopt), jsonText(levelText),
-             jsonText(boards.LevelRange), jsonText(boards.FreqWeighting),
-             jsonText(boards.TimeWeighting))
+        .arg(jsonString(CivilTime::toIsoWithOffset(now)),
+             jsonNumberOrNull(ok ? std::optional(level) : std::nullopt), jsonString(levelText),
+             jsonString(boards.LevelRange), jsonString(boards.FreqWeighting),
+             jsonString(boards.TimeWeighting))
         .toUtf8();
 }
 
@@ -252,8 +240,9 @@ QByteArray Monitor::alarmJson(const QString &event, const StationInterval &inter
 {
     return QStringLiteral("{\"time\": %1, \"event\": %2, \"start\": %3, \"end\": %4, "
                           "\"leq\": %5, \"limit\": %6}")
-        .arg(jsonText(isoWithOffset(interval.end)), jsonText(event),
-             jsonText(isoWithOffset(interval.start)), jsonText(isoWithOffset(interval.end)),
+        .arg(jsonString(CivilTime::toIsoWithOffset(interval.end)), jsonString(event),
+             jsonString(CivilTime::toIsoWithOffset(interval.start)),
+             jsonString(CivilTime::toIsoWithOffset(interval.end)),
              jsonNumberOrNull(interval.levels.leq), jsonNumberOrNull(interval.limit))
         .toUtf8();
 }

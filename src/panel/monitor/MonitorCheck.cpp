@@ -16,11 +16,6 @@ namespace {
 // The first frame must come within this long, or there is no meter.
 constexpr int FirstFrameMs = 3000;
 
-QString signedText(double v)
-{
-    return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
-}
-
 } // namespace
 
 int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
@@ -44,7 +39,6 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
     LiveMeter live(link);
     CalibrationCheck check(*options.checkLevel);
     bool started = false;
-    bool lost = false;
     QElapsedTimer clock;
     clock.start();
     QEventLoop loop;
@@ -63,7 +57,6 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
             check.add(calibrationLevelOf(live.reading()));
             break;
         case LiveMeter::Poll::Silent:
-            lost = true;
             if (started)
                 check.linkLost();
             loop.quit();
@@ -81,29 +74,20 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
         complain(QStringLiteral("No meter answers on %1.").arg(options.portText));
         return 1;
     }
-    Q_UNUSED(lost)
     const CalibrationCheck::Result r = check.result();
-    say(QStringLiteral("Mean %1 dB, lowest %2 dB, highest %3 dB, deviation %4 dB from %5 dB "
-                       "(%6 readings)")
-            .arg(QString::number(r.mean, 'f', 2), QString::number(r.lowest, 'f', 1),
-                 QString::number(r.highest, 'f', 1), signedText(r.deviation),
-                 QString::number(*options.checkLevel, 'f', 1))
-            .arg(r.readings));
+    if (r.measured)
+        say(QStringLiteral("Mean %1 dB, lowest %2 dB, highest %3 dB, deviation %4 dB from %5 dB "
+                           "(%6 readings)")
+                .arg(QString::number(r.mean, 'f', 2), QString::number(r.lowest, 'f', 1),
+                     QString::number(r.highest, 'f', 1), signedHundredthsText(r.deviation),
+                     QString::number(*options.checkLevel, 'f', 1))
+                .arg(r.readings));
     if (!r.stable) {
         say(QStringLiteral("Unstable: ") + r.why + QStringLiteral(" Not logged."));
         return 1;
     }
-    CalibrationRecord record;
-    record.time = QDateTime::currentDateTime();
-    record.time = record.time.toOffsetFromUtc(record.time.offsetFromUtc());
-    record.meterSerial = options.meterSerial;
-    record.calibratorSerial = options.calibratorSerial;
-    record.calibratorLevel = *options.checkLevel;
-    record.mean = r.mean;
-    record.lowest = r.lowest;
-    record.highest = r.highest;
-    record.deviation = r.deviation;
-    record.tolerance = options.tolerance;
+    const CalibrationRecord record = CalibrationRecord::ofCheck(
+        r, *options.checkLevel, options.tolerance, options.meterSerial, options.calibratorSerial);
     const QString log = QDir(options.folder).filePath(QLatin1String(CalibrationLog::FileName));
     if (const QString error = CalibrationLog::append(log, record); !error.isEmpty()) {
         complain(error);

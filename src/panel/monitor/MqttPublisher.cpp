@@ -53,6 +53,14 @@ QByteArray compact(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
+// One line of the spool file: the topic and the payload, as JSON.
+QByteArray spoolLine(const QString &topic, const QByteArray &payload)
+{
+    return compact({ { QStringLiteral("topic"), topic },
+                     { QStringLiteral("payload"), QString::fromUtf8(payload) } })
+        + '\n';
+}
+
 } // namespace
 
 MqttPublisher::MqttPublisher(MqttSettings settings, QString station, QString spoolPath,
@@ -200,13 +208,6 @@ void MqttPublisher::loadSpool()
         report(QStringLiteral("%1 unreadable lines of \"%2\" left out")
                    .arg(unreadable)
                    .arg(QDir::toNativeSeparators(m_spoolPath)));
-}
-
-static QByteArray spoolLine(const QString &topic, const QByteArray &payload)
-{
-    return compact({ { QStringLiteral("topic"), topic },
-                     { QStringLiteral("payload"), QString::fromUtf8(payload) } })
-        + '\n';
 }
 
 void MqttPublisher::rewriteSpool()

@@ -31,12 +31,6 @@ QDateTime intervalStartOf(const QDateTime &now, int length)
 
 } // namespace
 
-QString isoWithOffset(const QDateTime &time)
-{
-    return CivilTime::toIso(CivilTime::civilSecondsOf(time.date(), time.time()))
-        + CivilTime::offsetText(time.offsetFromUtc());
-}
-
 Station::Station(const MonitorOptions &options, StationHooks hooks)
     : m_options(options)
     , m_hooks(std::move(hooks))
@@ -176,7 +170,8 @@ void Station::sayWriteErrors()
 void Station::event(const QDateTime &now, const QString &name, const QString &detail)
 {
     appendLine(QDir(m_options.folder).filePath(eventsName(m_options.station)),
-               QStringLiteral("time,event,detail"), csvRow({ isoWithOffset(now), name, detail }));
+               QStringLiteral("time,event,detail"),
+               csvRow({ CivilTime::toIsoWithOffset(now), name, detail }));
     if (m_hooks.say)
         m_hooks.say(detail.isEmpty() ? name : name + QStringLiteral(": ") + detail);
 }
@@ -301,7 +296,7 @@ void Station::closeInterval(const QDateTime &endedAt)
         const QString name = m_alarm ? QStringLiteral("alarm") : QStringLiteral("clear");
         event(endedAt, name,
               QStringLiteral("%1 to %2 Leq %3 dB, limit %4 dB")
-                  .arg(isoWithOffset(row.start), isoWithOffset(row.end),
+                  .arg(CivilTime::toIsoWithOffset(row.start), CivilTime::toIsoWithOffset(row.end),
                        FormatTenths(*row.levels.leq), QString::number(*row.limit)));
         if (m_hooks.alarm)
             m_hooks.alarm(name, row);

@@ -95,6 +95,3 @@ private:
     std::unique_ptr<Appender> m_appender;
     QSet<QString> m_saidErrors;
 };
-
-// "2024-03-12T15:00:00+01:00"
-QString isoWithOffset(const QDateTime &time);

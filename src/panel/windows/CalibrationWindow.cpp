@@ -27,11 +27,6 @@ QString dB(double v, int decimals = 2)
     return QString::number(v, 'f', decimals) + QStringLiteral(" dB");
 }
 
-QString signedDb(double v)
-{
-    return (v >= 0 ? QStringLiteral("+") : QString()) + dB(v);
-}
-
 } // namespace
 
 CalibrationWindow::CalibrationWindow(Panel &panel, std::function<bool()> recording, QWidget *parent)
@@ -214,30 +209,21 @@ void CalibrationWindow::finish()
     const CalibrationCheck::Result r = m_check->result();
     m_check.reset();
     m_start->setEnabled(true);
-    if (r.readings > 0 && r.why.isEmpty() == r.stable) {
+    if (r.measured) {
         m_mean->setText(dB(r.mean));
         m_lowest->setText(dB(r.lowest, 1));
         m_highest->setText(dB(r.highest, 1));
-        m_deviation->setText(signedDb(r.deviation));
+        m_deviation->setText(signedHundredthsText(r.deviation) + QStringLiteral(" dB"));
     }
     if (!r.stable) {
         m_verdict->setText(QStringLiteral("Unstable: ") + r.why);
         m_progress->setText(QStringLiteral("The check was not stored."));
         return;
     }
-    CalibrationRecord record;
-    const QDateTime now = QDateTime::currentDateTime();
-    record.time = now.toOffsetFromUtc(now.offsetFromUtc());
-    record.meterSerial = m_meterSerial->text().trimmed();
-    record.calibratorSerial = m_calibratorSerial->text().trimmed();
-    record.calibratorLevel = m_checkedLevel;
-    record.mean = r.mean;
-    record.lowest = r.lowest;
-    record.highest = r.highest;
-    record.deviation = r.deviation;
-    record.tolerance = m_tolerance->value();
-    const bool within
-        = calibrationHundredths(r.deviation) <= calibrationHundredths(record.tolerance);
+    const CalibrationRecord record = CalibrationRecord::ofCheck(
+        r, m_checkedLevel, m_tolerance->value(), m_meterSerial->text().trimmed(),
+        m_calibratorSerial->text().trimmed());
+    const bool within = withinTolerance(r.deviation, record.tolerance);
     m_verdict->setText(within ? QStringLiteral("Stable, within the tolerance")
                               : QStringLiteral("Stable, but outside the tolerance"));
     const QString error = CalibrationLog::append(m_logPath, record);
