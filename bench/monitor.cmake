@@ -3,5 +3,5 @@
 if(TARGET vorn-meter-emulator AND TARGET vorn_test_support)
   add_executable(bench_monitor ${CMAKE_CURRENT_LIST_DIR}/monitor_bench.cpp)
   target_include_directories(bench_monitor PRIVATE ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(bench_monitor PRIVATE vorn_monitor vorn_test_support benchmark::benchmark)
+  target_link_libraries(bench_monitor PRIVATE vorn_station vorn_test_support benchmark::benchmark)
 endif()

@@ -1,5 +1,5 @@
-#include "panel/monitor/Monitor.h"
-#include "panel/monitor/Station.h"
+#include "station/Monitor.h"
+#include "station/Station.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "ui/core/QtSerialPort.h"

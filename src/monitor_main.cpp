@@ -1,7 +1,7 @@
 // vorn-monitor: an unattended station that records the meter without a
 // window (day files, interval levels, limit alarms) and reconnects by itself.
-#include "panel/monitor/Monitor.h"
-#include "panel/monitor/MonitorCheck.h"
+#include "station/Monitor.h"
+#include "station/MonitorCheck.h"
 #include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>
@@ -62,6 +62,10 @@ int main(int argc, char **argv)
 
     std::signal(SIGTERM, requestStop);
     std::signal(SIGINT, requestStop);
+#ifdef SIGHUP
+    // A closed terminal or a service manager's hang-up stops as SIGTERM does.
+    std::signal(SIGHUP, requestStop);
+#endif
     QTimer signals;
     QObject::connect(&signals, &QTimer::timeout, &app, [&] {
         if (!s_stopRequested)

@@ -285,6 +285,14 @@ void RecordingTempFile::abandon()
         m_lock.reset();
 }
 
+void RecordingTempFile::forgetLock()
+{
+    // QLockFile removes its file when it goes; this one must stay.
+    if (m_lock)
+        static_cast<void>(m_lock.release());
+    m_lockFolder.clear();
+}
+
 void RecordingTempFile::keepLock(bool keep)
 {
     m_keepLock = keep;

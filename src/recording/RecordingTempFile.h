@@ -47,6 +47,9 @@ public:
     // Failed when no lock can be made there.
     LockResult lock(const QString &folder);
     bool holdsLock() const;
+    // The folder was deleted or replaced: the lock file under the old name
+    // may be another program's by now, so it is let go without removing it.
+    void forgetLock();
     // A station that goes from one day file to the next keeps the folder
     // across the change; false gives the lock up unless a file is open.
     void keepLock(bool keep);

@@ -203,3 +203,16 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     state.TickCount = 1;
     return result;
 }
+
+SampleInput SampleInputOf(double level, const QString &levelText, const QDateTime &now,
+                          qint64 frameAgeMs, const HeaderBoards &boards, const QString &folder)
+{
+    SampleInput input;
+    input.Level = level;
+    input.LevelText = levelText;
+    input.Now = now;
+    input.FrameAgeMs = frameAgeMs;
+    input.Boards = boards;
+    input.Folder = folder;
+    return input;
+}

@@ -44,6 +44,11 @@ struct SampleInput
     bool KeepsListAndHistory = true;
 };
 
+// The input of one tick from a reading: what the panel and the station fill
+// alike (the panel adds its progress and busy callbacks).
+SampleInput SampleInputOf(double level, const QString &levelText, const QDateTime &now,
+                          qint64 frameAgeMs, const HeaderBoards &boards, const QString &folder);
+
 // The recording labels after a sample: record counter, "Rec" indicator and
 // the name of the file being recorded (all empty when not recording).
 struct RecordingLabels

@@ -12,7 +12,7 @@
 #include "analysis/windows/DataListHost.h"
 #include "analysis/windows/OpenDataFile.h"
 #include "link/MeterReading.h"
-#include "panel/PanelDisplay.h"
+#include "live/PanelDisplay.h"
 #include "recording/LoggerMemory.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"

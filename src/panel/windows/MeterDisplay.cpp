@@ -4,7 +4,7 @@
 #include "LevelBar.h"
 #include "SevenSegmentDisplay.h"
 #include "StateIcon.h"
-#include "panel/PanelDisplay.h"
+#include "live/PanelDisplay.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

@@ -5,7 +5,7 @@
 #include "MeterDisplay.h"
 #include "PanelToolbar.h"
 #include "link/LiveFrame.h"
-#include "panel/LinkLostRecovery.h"
+#include "live/LinkLostRecovery.h"
 #include "recording/ControlRules.h"
 #include "ui/core/Delay.h"
 #include "ui/core/QtSerialPort.h"

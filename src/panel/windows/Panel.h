@@ -2,10 +2,10 @@
 
 #include "link/LinkOwner.h"
 #include "link/MeterReading.h"
-#include "panel/LiveMeter.h"
+#include "live/LiveMeter.h"
 #include "panel/PanelContext.h"
-#include "panel/PanelDisplay.h"
-#include "panel/PanelEvents.h"
+#include "live/PanelDisplay.h"
+#include "live/PanelEvents.h"
 #include "ui/core/PanelTimers.h"
 
 #include <QElapsedTimer>

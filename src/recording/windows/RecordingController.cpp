@@ -72,13 +72,9 @@ SampleTickResult RecordingController::OnSampleTick(double level, const QString &
                                                    const QDateTime &now, qint64 frameAgeMs)
 {
     const bool wasRecording = m_state.Recording;
-    SampleInput input;
-    input.Level = level;
-    input.LevelText = levelText;
-    input.Now = now;
-    input.FrameAgeMs = frameAgeMs;
-    input.Boards = m_boards ? m_boards() : HeaderBoards {};
-    input.Folder = QDir::currentPath();
+    SampleInput input = SampleInputOf(level, levelText, now, frameAgeMs,
+                                      m_boards ? m_boards() : HeaderBoards {},
+                                      QDir::currentPath());
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
     input.DumpBusy = [](bool busy) {
         if (busy)

@@ -4,8 +4,10 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -35,5 +37,29 @@ bool syncFolderToDisk(const QString &folderPath)
     const bool synced = ::fsync(handle) == 0;
     ::close(handle);
     return synced;
+#endif
+}
+
+std::optional<FileIdentity> fileIdentityOf(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Folders open only with backup semantics; no access is asked for.
+    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    if (!ok)
+        return std::nullopt;
+    return FileIdentity { info.dwVolumeSerialNumber,
+                          (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow };
+#else
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) };
 #endif
 }

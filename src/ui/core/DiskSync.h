@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <optional>
+
 class QFileDevice;
 
 // Pushes what the operating system holds for an open file down to the disk,
@@ -13,3 +16,15 @@ bool syncFileToDisk(QFileDevice &file);
 // keep folder entries apart from file data; where folders cannot be synced
 // this does nothing and reports success.
 bool syncFolderToDisk(const QString &folderPath);
+
+// What names a file or folder on its disk, whatever its path: device and
+// inode on POSIX, volume and file index on Windows. A folder deleted and
+// made again under the same path has another identity.
+struct FileIdentity
+{
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    bool operator==(const FileIdentity &) const = default;
+};
+// Nothing when the path names nothing (or cannot be read).
+std::optional<FileIdentity> fileIdentityOf(const QString &path);

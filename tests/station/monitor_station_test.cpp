@@ -1,7 +1,7 @@
 #include "analysis/batch/BatchReport.h"
-#include "panel/monitor/Monitor.h"
-#include "panel/monitor/MonitorOptions.h"
-#include "panel/monitor/Station.h"
+#include "station/Monitor.h"
+#include "station/MonitorOptions.h"
+#include "station/Station.h"
 #include "recording/DataFileReader.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
@@ -11,11 +11,14 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
+
+#include <iostream>
 
 namespace {
 
@@ -101,7 +104,8 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
 
     const QStringList rows = linesOf(path("fence 2026-03-12 intervals.csv"));
     ASSERT_EQ(rows.size(), 7);
-    EXPECT_EQ(rows[0], "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state");
+    EXPECT_EQ(rows[0],
+              "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state,partial");
     BatchRequest request;
     request.intervalLength = 900;
     const DataFileContents file = DataFileReader::readFile(path("fence 2026-03-12.vorn"));
@@ -112,7 +116,7 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
     const QStringList limits { "55", "55", "50", "50", "50", "50" };
     const QStringList states { "ok", "ok", "over", "over", "ok", "ok" };
     for (int i = 1; i < 7; ++i) {
-        EXPECT_EQ(rows[i], stats[i] + "," + limits[i - 1] + "," + states[i - 1]) << i;
+        EXPECT_EQ(rows[i], stats[i] + "," + limits[i - 1] + "," + states[i - 1] + ",") << i;
     }
     EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
     EXPECT_TRUE(said.contains(QString::fromUtf8("19:00–19:15 Leq 58.0 dB (limit 50) over")));
@@ -182,6 +186,222 @@ TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
         const FileReport report
             = analyseFile("f", DataFileReader::readFile(path("fence " + day + ".vorn")), request);
         EXPECT_EQ(report.intervals.size(), size_t(c.rows)) << day.toStdString();
+    }
+}
+
+// Rows of the events file with this event name.
+QStringList eventRows(const QString &path, const QString &name)
+{
+    return linesOf(path).filter(QLatin1Char(',') + name + QLatin1Char(','));
+}
+
+// Every stamp of a day file comes once, in order, and the interval table
+// has one row per window, whatever the clock did.
+void expectOneStampASecond(const QString &path)
+{
+    const DataFileContents file = DataFileReader::readFile(path);
+    for (qsizetype i = 1; i < file.recordCount(); ++i)
+        ASSERT_LT(file.time(i - 1), file.time(i)) << i;
+}
+
+TEST_F(StationTest, AClockThatStepsWritesNoStampTwiceAndSaysWhatItSkipped)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    struct Case
+    {
+        const char *name;
+        QDateTime from;
+        int before; // seconds before the step
+        int step; // seconds the clock jumps (back when negative)
+        int after;
+        qsizetype records;
+        const char *notRecorded; // empty when nothing is lost
+    };
+    const Case cases[] = {
+        { "back 30 s", QDateTime(QDate(2026, 6, 1), QTime(10, 0), berlin), 60, -30, 90, 120,
+          "30 readings from 10:00:30 to 10:00:59: the clock went back 30 s" },
+        { "forward 2 min", QDateTime(QDate(2026, 6, 1), QTime(10, 0), berlin), 60, 120, 60, 120,
+          "" },
+        // The repeated autumn hour goes on in UTC: no step.
+        { "autumn", QDateTime(QDate(2026, 10, 25), QTime(2, 59), berlin), 60, 0, 60, 120, "" },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        said.clear();
+        QDir(dir.path()).removeRecursively();
+        station(QStringLiteral("75"), 60);
+        for (int i = 0; i < c.before + c.after; ++i) {
+            const int shift = i < c.before ? 0 : c.step;
+            const QDateTime at = c.from.addSecs(i + shift).toLocalTime();
+            m_station->tick(at, 50.0, QStringLiteral("50.0"), boards);
+        }
+        m_station->stop(c.from.addSecs(c.before + c.after + c.step).toLocalTime(), boards);
+        const QString day = c.from.date().toString(Qt::ISODate);
+        const QString dayFile = path("fence " + day + ".vorn");
+        EXPECT_EQ(DataFileReader::readFile(dayFile).recordCount(), c.records);
+        expectOneStampASecond(dayFile);
+        QSet<QString> starts;
+        const QStringList rows = linesOf(path("fence " + day + " intervals.csv"));
+        for (const QString &row : rows.mid(1))
+            starts << row.section(QLatin1Char(','), 1, 1);
+        EXPECT_EQ(starts.size(), rows.size() - 1);
+        const QString events = path("fence events.csv");
+        EXPECT_EQ(eventRows(events, "clock step").size(), c.step < 0 ? 1 : 0);
+        const QStringList lost = eventRows(events, "not recorded");
+        if (*c.notRecorded) {
+            ASSERT_EQ(lost.size(), 1);
+            EXPECT_TRUE(lost.front().endsWith(QLatin1String(c.notRecorded)))
+                << lost.front().toStdString();
+        } else {
+            EXPECT_TRUE(lost.isEmpty());
+        }
+    }
+}
+
+// A stop cuts the running interval at its true end, marked partial and
+// judged against nothing; the next run goes on from there with the alarm
+// state the last one left, and the day file is made with the first reading.
+TEST_F(StationTest, AStopCutsTheRunningIntervalAndARestartGoesOnFromIt)
+{
+    const auto runFrom = [&](const char *from, int seconds, double level) {
+        station(QStringLiteral("50"), 900);
+        run(local(from), seconds, [level](int) { return level; });
+    };
+    // Ten silent seconds make no day file.
+    station(QStringLiteral("50"), 900);
+    for (int i = 0; i < 10; ++i)
+        m_station->tick(local("2026-06-01T09:59:50").addSecs(i), std::nullopt, {}, boards);
+    m_station->stop(local("2026-06-01T10:00:00"), boards);
+    EXPECT_TRUE(QDir(dir.path()).entryList({ "*.vorn" }).isEmpty());
+
+    runFrom("2026-06-01T10:00:00", 1350, 60.0); // to 10:22:30
+    m_station->stop(local("2026-06-01T10:22:30"), boards);
+    runFrom("2026-06-01T10:23:00", 420, 40.0); // to 10:30:00
+    m_station->stop(local("2026-06-01T10:30:00"), boards);
+
+    const QStringList rows = linesOf(path("fence 2026-06-01 intervals.csv"));
+    ASSERT_EQ(rows.size(), 4) << rows.join('\n').toStdString();
+    EXPECT_TRUE(rows[0].endsWith(",limit,state,partial"));
+    const struct
+    {
+        const char *start;
+        const char *end;
+        const char *readings;
+        const char *tail;
+    } expected[] = {
+        { "2026-06-01T10:00:00+02:00", "2026-06-01T10:15:00+02:00", "900", "50,over," },
+        { "2026-06-01T10:15:00+02:00", "2026-06-01T10:22:30+02:00", "450", "50,over,yes" },
+        { "2026-06-01T10:22:30+02:00", "2026-06-01T10:30:00+02:00", "420", "50,ok," },
+    };
+    for (int i = 0; i < 3; ++i) {
+        const QStringList fields = rows[i + 1].split(QLatin1Char(','));
+        EXPECT_EQ(fields[1], expected[i].start) << i;
+        EXPECT_EQ(fields[2], expected[i].end) << i;
+        EXPECT_EQ(fields[3], expected[i].readings) << i;
+        EXPECT_TRUE(rows[i + 1].endsWith(QLatin1String(expected[i].tail))) << i;
+    }
+    // One alarm, raised by the whole row, cleared after the restart.
+    const QString events = path("fence events.csv");
+    EXPECT_EQ(eventRows(events, "alarm").size(), 1);
+    ASSERT_EQ(eventRows(events, "clear").size(), 1);
+    EXPECT_TRUE(eventRows(events, "clear").front().startsWith("2026-06-01T10:30:00+02:00"));
+    EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
+
+    StationInterval partial;
+    partial.partial = true;
+    EXPECT_TRUE(Monitor::intervalJson(partial).contains("\"partial\": true"));
+}
+
+// A folder deleted under the station (and made again at once, or not) and a
+// disk that fills: the day file is made again from the readings kept in
+// memory, and each fault is said once with its end.
+TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
+{
+    struct Case
+    {
+        const char *name;
+        std::function<bool(const QString &folder)> fault; // false: cannot be made here
+        std::function<void(const QString &folder)> end;
+        const char *begins;
+        const char *ends;
+    };
+    const QString filler = QStringLiteral("filler");
+    const Case cases[] = {
+        { "deleted", [](const QString &folder) { return QDir(folder).removeRecursively(); },
+          [](const QString &) {}, "folder lost", "folder back" },
+        { "deleted and made again",
+          [](const QString &folder) {
+              return QDir(folder).removeRecursively() && QDir().mkpath(folder);
+          },
+          [](const QString &) {}, "folder lost", "folder back" },
+        { "disk full",
+          [&](const QString &folder) {
+              QFile fill(QDir(folder).filePath(filler));
+              if (!fill.open(QIODevice::WriteOnly))
+                  return false;
+              const QByteArray block(4096, 'x');
+              while (fill.write(block) == block.size() && fill.flush()) { }
+              return true;
+          },
+          [&](const QString &folder) { QFile::remove(QDir(folder).filePath(filler)); },
+          "disk full", "writing resumed" },
+    };
+    // A small disk of its own where the system lets the test mount one.
+    QTemporaryDir mountPoint;
+    const bool small = QProcess::execute(QStringLiteral("mount"),
+                                         { "-t", "tmpfs", "-o", "size=4m", "tmpfs",
+                                           mountPoint.path() })
+        == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (small)
+            QProcess::execute(QStringLiteral("umount"), { mountPoint.path() });
+    });
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool needsSmallDisk = QLatin1String(c.begins) == QLatin1String("disk full");
+        if (needsSmallDisk && !small) {
+            std::cout << "disk full skipped: no tmpfs can be mounted here\n";
+            continue;
+        }
+        QDir(dir.path()).removeRecursively();
+        const QString folder
+            = needsSmallDisk ? mountPoint.filePath("site") : dir.filePath("site");
+        MonitorOptions options;
+        options.folder = folder;
+        options.station = QStringLiteral("fence");
+        options.intervalSeconds = 60;
+        options.limits = *LimitSchedule::parse(QStringLiteral("75"));
+        auto station = std::make_unique<Station>(options, StationHooks {});
+        ASSERT_TRUE(station->lockFolder().isEmpty());
+        const QDateTime from = local("2026-06-01T10:00:00");
+        for (int i = 0; i < 180; ++i) {
+            if (i == 30)
+                ASSERT_TRUE(c.fault(folder));
+            if (i == 100)
+                c.end(folder);
+            const double level = 50.0 + (i % 10);
+            station->tick(from.addSecs(i), level, QString::number(level, 'f', 1), boards);
+        }
+        station->stop(from.addSecs(180), boards);
+        station.reset();
+        const QDir site(folder);
+        const QStringList days = site.entryList({ "fence 2026-06-01*.vorn" });
+        ASSERT_EQ(days.size(), 1)
+            << linesOf(site.filePath("fence events.csv")).join('\n').toStdString();
+        const DataFileContents file = DataFileReader::readFile(site.filePath(days.front()));
+        EXPECT_EQ(file.recordCount(), 180);
+        expectOneStampASecond(site.filePath(days.front()));
+        const QString events = site.filePath("fence events.csv");
+        EXPECT_EQ(eventRows(events, c.begins).size(), 1) << linesOf(events).join('\n').toStdString();
+        EXPECT_EQ(eventRows(events, c.ends).size(), 1) << linesOf(events).join('\n').toStdString();
+        EXPECT_TRUE(eventRows(events, "not recorded").isEmpty());
+        // The interval rows count what the day file holds.
+        const QStringList rows = linesOf(site.filePath("fence 2026-06-01 intervals.csv"));
+        ASSERT_EQ(rows.size(), 4);
+        for (const QString &row : rows.mid(1))
+            EXPECT_EQ(row.section(QLatin1Char(','), 3, 3), "60") << row.toStdString();
+        EXPECT_FALSE(site.exists("Fake.state"));
+        QDir(folder).removeRecursively();
     }
 }
 

@@ -1,5 +1,5 @@
-#include "panel/LinkLostRecovery.h"
-#include "panel/PanelEvents.h"
+#include "live/LinkLostRecovery.h"
+#include "live/PanelEvents.h"
 #include "support/FakeSerialPort.h"
 #include "ui/core/PanelTimers.h"
 

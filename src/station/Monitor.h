@@ -2,7 +2,7 @@
 
 #include "Station.h"
 #include "link/LinkOwner.h"
-#include "panel/LiveMeter.h"
+#include "live/LiveMeter.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -58,7 +58,8 @@ Q_SIGNALS:
 
 private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
-    void setLinked(bool linked, const QString &detail = {});
+    void readingCame(const QString &detail = {});
+    void watchSilence();
     HeaderBoards boards() const;
 
     MonitorOptions m_options;
@@ -71,8 +72,12 @@ private:
     QTimer m_poll;
     QTimer m_tick;
     QElapsedTimer m_sinceAttempt;
+    // "link lost" is said once no reading came for the silence limit,
+    // whatever the cause; "link back" with the first reading after.
+    QElapsedTimer m_sinceReading;
+    QString m_silenceCause;
     bool m_linked = false;
-    bool m_everLinked = false;
+    bool m_lostSaid = false;
     bool m_stopping = false;
     bool m_polling = false;
     int m_alarmCommandLimitMs = 30000;

@@ -1,5 +1,5 @@
 #include "link/LiveFrame.h"
-#include "panel/PanelDisplay.h"
+#include "live/PanelDisplay.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "panel/monitor/Monitor.h"
-#include "panel/monitor/MonitorOptions.h"
-#include "panel/monitor/MqttPublisher.h"
+#include "station/Monitor.h"
+#include "station/MonitorOptions.h"
+#include "station/MqttPublisher.h"
 #include "support/EventWaits.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "Station.h"
 #include "analysis/batch/Calibration.h"
 #include "link/LinkOwner.h"
-#include "panel/LiveMeter.h"
+#include "live/LiveMeter.h"
 #include "ui/core/SerialPort.h"
 
 #include <QDir>

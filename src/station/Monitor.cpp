@@ -3,7 +3,7 @@
 #include "MqttPublisher.h"
 #include "analysis/batch/CivilTime.h"
 
-#include "panel/PanelDisplay.h"
+#include "live/PanelDisplay.h"
 #include "ui/core/SerialPort.h"
 
 #include <QDir>
@@ -32,6 +32,15 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
         if (m_mqtt)
             m_mqtt->publishKept(QStringLiteral("interval"), intervalJson(interval));
     };
+    hooks.event = [this](const QDateTime &, const QString &name, const QString &) {
+        // The link's state, kept by the broker for whoever subscribes later.
+        if (!m_mqtt)
+            return;
+        if (name == QLatin1String("link lost"))
+            m_mqtt->publishKept(QStringLiteral("link"), QByteArrayLiteral("lost"));
+        else if (name == QLatin1String("link back"))
+            m_mqtt->publishKept(QStringLiteral("link"), QByteArrayLiteral("ok"));
+    };
     m_station = std::make_unique<Station>(m_options, std::move(hooks));
     if (m_options.mqtt) {
         const QPointer<Monitor> self(this);
@@ -52,10 +61,14 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
     }
     m_poll.setInterval(200);
     m_tick.setInterval(1000);
+    // A coarse timer may fire early: two ticks in one second stamp nothing twice,
+    // but the second's reading would be lost.
+    m_tick.setTimerType(Qt::PreciseTimer);
     connect(&m_poll, &QTimer::timeout, this, &Monitor::pollTick);
     connect(&m_tick, &QTimer::timeout, this, &Monitor::sampleTick);
     connect(&m_link, &LinkOwner::linkLost, this, [this] {
-        setLinked(false, QStringLiteral("the meter on %1 is silent").arg(m_options.portText));
+        m_live.forgetFrame();
+        m_silenceCause = QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
     });
 }
 
@@ -71,14 +84,14 @@ void Monitor::start()
     m_station->event(m_clock(), QStringLiteral("started"),
                      QStringLiteral("%1 in %2").arg(m_options.portText, m_options.folder));
     QString reason;
-    if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason)) {
-        // The port is missing or taken: tried again every five seconds.
-        m_station->event(m_clock(), QStringLiteral("link lost"),
-                         QStringLiteral("%1: %2").arg(m_options.portText, reason));
-    }
+    // The port is missing or taken: tried again every five seconds, and
+    // "link lost" once the silence limit has passed without a reading.
+    if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason))
+        m_silenceCause = QStringLiteral("%1: %2").arg(m_options.portText, reason);
     if (m_mqtt)
         m_mqtt->start();
     m_sinceAttempt.start();
+    m_sinceReading.start();
     m_poll.start();
     m_tick.start();
 }
@@ -97,21 +110,30 @@ void Monitor::stop()
         m_mqtt->stop(1000);
 }
 
-void Monitor::setLinked(bool linked, const QString &detail)
+void Monitor::readingCame(const QString &detail)
 {
-    if (linked == m_linked)
+    m_sinceReading.restart();
+    m_linked = true;
+    if (!m_lostSaid)
         return;
-    m_linked = linked;
-    if (!linked)
-        m_live.forgetFrame();
-    // The first frame after the start is no return of a lost link.
-    if (linked && !m_everLinked) {
-        m_everLinked = true;
+    m_lostSaid = false;
+    m_station->event(m_clock(), QStringLiteral("link back"),
+                     detail.isEmpty() ? QStringLiteral("the meter answers on %1").arg(m_options.portText)
+                                      : detail);
+}
+
+void Monitor::watchSilence()
+{
+    if (m_lostSaid || !m_sinceReading.isValid()
+        || m_sinceReading.elapsed() < LinkOwner::SilenceLimitMs)
         return;
-    }
-    m_everLinked = true;
-    m_station->event(m_clock(), linked ? QStringLiteral("link back") : QStringLiteral("link lost"),
-                     detail);
+    m_lostSaid = true;
+    m_linked = false;
+    m_live.forgetFrame();
+    m_station->event(m_clock(), QStringLiteral("link lost"),
+                     m_silenceCause.isEmpty()
+                         ? QStringLiteral("no reading from the meter on %1").arg(m_options.portText)
+                         : m_silenceCause);
 }
 
 void Monitor::pollTick()
@@ -120,30 +142,38 @@ void Monitor::pollTick()
         return;
     const QScopedValueRollback polling(m_polling, true);
     const StopRequested stop = [this] { return m_stopping; };
+    watchSilence();
     if (!m_port.isOpen()) {
+        if (m_silenceCause.isEmpty() || m_silenceCause.contains(QLatin1String(" is silent")))
+            m_silenceCause = QStringLiteral("%1: the port is gone").arg(m_options.portText);
         if (m_sinceAttempt.elapsed() < RetryMs)
             return;
         m_sinceAttempt.restart();
-        if (!LiveMeter::openPort(m_port, m_options.comPortNumber))
+        QString reason;
+        if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason)) {
+            m_silenceCause = QStringLiteral("%1: %2").arg(m_options.portText, reason);
             return;
+        }
     }
     // A lost link is tried again every five seconds, not at every poll.
     const bool mayRecover = m_sinceAttempt.elapsed() >= RetryMs;
     switch (m_live.poll(stop, mayRecover)) {
     case LiveMeter::Poll::Frame:
-        setLinked(true);
+        readingCame();
         break;
     case LiveMeter::Poll::Back:
-        setLinked(true, QStringLiteral("the meter answers on %1").arg(m_options.portText));
+        readingCame(QStringLiteral("the meter answers on %1").arg(m_options.portText));
         break;
     case LiveMeter::Poll::Silent:
     case LiveMeter::Poll::StillLost:
+        m_silenceCause = QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
         m_sinceAttempt.restart();
         break;
     case LiveMeter::Poll::Busy:
     case LiveMeter::Poll::Stopped:
         break;
     }
+    watchSilence();
 }
 
 HeaderBoards Monitor::boards() const
@@ -231,8 +261,9 @@ QByteArray Monitor::intervalJson(const StationInterval &interval)
     const QString state = !interval.limit ? QStringLiteral("null")
         : interval.over                   ? QStringLiteral("\"over\"")
                                           : QStringLiteral("\"ok\"");
-    return QStringLiteral("{%1, \"limit\": %2, \"state\": %3}")
-        .arg(intervalJsonFields(interval.levels), jsonNumberOrNull(interval.limit), state)
+    return QStringLiteral("{%1, \"limit\": %2, \"state\": %3, \"partial\": %4}")
+        .arg(intervalJsonFields(interval.levels), jsonNumberOrNull(interval.limit), state,
+             interval.partial ? QStringLiteral("true") : QStringLiteral("false"))
         .toUtf8();
 }
 

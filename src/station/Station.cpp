@@ -1,0 +1,900 @@
+#include "Station.h"
+
+#include "analysis/batch/CivilTime.h"
+#include "recording/DataFileReader.h"
+#include "recording/FormatTenths.h"
+#include "recording/RecordingCompanion.h"
+#include "recording/RecordingRecovery.h"
+#include "recording/SampleTick.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QStorageInfo>
+#include <QTimeZone>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+namespace {
+
+// The start of the clock-aligned interval holding the time, in local time.
+QDateTime intervalStartOf(const QDateTime &now, int length)
+{
+    const int64_t civil = CivilTime::civilSecondsOf(now.date(), now.time());
+    const int64_t aligned = CivilTime::alignDown(civil, length);
+    const int64_t back = civil - aligned;
+    // Back by seconds of real time: in the hour that repeats, the start is
+    // the one of this run of the hour.
+    return now.addSecs(-back).addMSecs(-now.time().msec());
+}
+
+QString clockText(const QDateTime &time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+Station::Station(const MonitorOptions &options, StationHooks hooks)
+    : m_options(options)
+    , m_hooks(std::move(hooks))
+    , m_appender(std::make_unique<Appender>())
+{
+    m_state.SampleInterval = 1;
+}
+
+Station::~Station() = default;
+
+QString Station::eventsName(const QString &station)
+{
+    return station + QStringLiteral(" events.csv");
+}
+
+QString Station::intervalsName(const QString &station, const QDate &day)
+{
+    return station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"))
+        + QStringLiteral(" intervals.csv");
+}
+
+QString Station::dayFileName(const QString &station, const QDate &day, int copy)
+{
+    QString name = station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"));
+    if (copy > 1)
+        name += QStringLiteral(" (%1)").arg(copy);
+    return name + QStringLiteral(".vorn");
+}
+
+QString Station::stateName(const QString &station)
+{
+    return station + QStringLiteral(" state.json");
+}
+
+// The interval table, the events file and the state file are written and
+// synced on a thread of their own: a disk that hangs never holds a sample
+// up. A line the disk refuses waits, with those after it for the same file,
+// and is tried again every few seconds; failures come back to the station's
+// thread, which says them.
+class Station::Appender
+{
+public:
+    static constexpr int RetryMs = 5000;
+    // Lines waiting for a disk that refuses them: days of interval rows.
+    static constexpr size_t MaxWaiting = 20000;
+
+    Appender()
+        : m_thread([this] { run(); })
+    {
+    }
+    ~Appender()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    // The line is appended; where the file holds an older header without the
+    // line's last column, shortLine goes instead.
+    void append(QString path, QString header, QString line, QString shortLine)
+    {
+        push({ std::move(path), std::move(header), std::move(line), std::move(shortLine), false });
+    }
+    // The file is replaced whole, atomically; only the newest waiting copy counts.
+    void replace(QString path, QString contents)
+    {
+        push({ std::move(path), {}, std::move(contents), {}, true });
+    }
+    // Waits until everything queued is on the disk, or the time is up;
+    // the number of lines still waiting.
+    size_t drain(int ms)
+    {
+        std::unique_lock lock(m_mutex);
+        // Lines that wait for the disk are tried once more now.
+        m_retryNow = true;
+        m_changed.notify_all();
+        m_changed.wait_for(lock, std::chrono::milliseconds(ms),
+                           [this] { return m_queue.empty() && !m_writing; });
+        return m_queue.size() + (m_writing ? 1 : 0);
+    }
+    QStringList takeErrors()
+    {
+        const std::lock_guard lock(m_mutex);
+        return std::exchange(m_errors, {});
+    }
+    // The reason lines wait, empty when none does.
+    QString waiting() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_waitingReason;
+    }
+    // Lines that wait are tried again at once.
+    void retrySoon()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_retryNow = true;
+        }
+        m_changed.notify_all();
+    }
+    qint64 dropped() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_dropped;
+    }
+
+private:
+    struct Item
+    {
+        QString path;
+        QString header;
+        QString line;
+        QString shortLine;
+        bool replace = false;
+    };
+    void push(Item item)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            if (item.replace)
+                std::erase_if(m_queue, [&](const Item &queued) {
+                    return queued.replace && queued.path == item.path;
+                });
+            if (m_queue.size() >= MaxWaiting) {
+                m_queue.pop_front();
+                ++m_dropped;
+            }
+            m_queue.push_back(std::move(item));
+        }
+        m_changed.notify_all();
+    }
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
+            if (m_queue.empty())
+                return; // stopping, nothing left
+            std::deque<Item> batch;
+            batch.swap(m_queue);
+            m_retryNow = false;
+            m_writing = true;
+            lock.unlock();
+            std::deque<Item> refused;
+            QSet<QString> refusedPaths;
+            QString reason;
+            for (Item &item : batch) {
+                // Lines keep their order within a file.
+                if (refusedPaths.contains(item.path)) {
+                    refused.push_back(std::move(item));
+                    continue;
+                }
+                const QString error = item.replace ? replaceFile(item) : appendTo(item);
+                if (error.isEmpty())
+                    continue;
+                reason = error;
+                refusedPaths.insert(item.path);
+                refused.push_back(std::move(item));
+            }
+            lock.lock();
+            m_writing = false;
+            if (!reason.isEmpty() && !m_errors.contains(reason))
+                m_errors << reason;
+            m_waitingReason = reason;
+            if (!refused.empty()) {
+                for (auto it = refused.rbegin(); it != refused.rend(); ++it)
+                    m_queue.push_front(std::move(*it));
+                m_changed.notify_all();
+                if (m_stopping)
+                    return; // what is left is counted by drain()
+                m_changed.wait_for(lock, std::chrono::milliseconds(RetryMs),
+                                   [this] { return m_stopping || m_retryNow; });
+                continue;
+            }
+            m_changed.notify_all();
+        }
+    }
+    static QString appendTo(const Item &item)
+    {
+        QFile file(item.path);
+        const bool fresh = !file.exists() || file.size() == 0;
+        QByteArray bytes;
+        QString line = item.line;
+        if (fresh && !item.header.isEmpty())
+            bytes += item.header.toUtf8() + "\n";
+        else if (!item.shortLine.isEmpty() && !item.header.isEmpty() && file.open(QIODevice::ReadOnly)) {
+            // A table begun by an older version keeps its header and columns.
+            const QByteArray first = file.readLine().trimmed();
+            file.close();
+            if (first != item.header.toUtf8())
+                line = item.shortLine;
+        }
+        bytes += line.toUtf8() + "\n";
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+            return QStringLiteral("\"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(item.path), file.errorString());
+        const qint64 before = file.size();
+        if (file.write(bytes) != bytes.size() || !syncFileToDisk(file)) {
+            const QString reason = file.errorString();
+            // A line the disk took in part is cut off again; it is written
+            // whole when the disk takes it.
+            file.resize(before);
+            return QStringLiteral("\"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(item.path), reason);
+        }
+        if (fresh)
+            syncFolderToDisk(QFileInfo(item.path).absolutePath());
+        return {};
+    }
+    static QString replaceFile(const Item &item)
+    {
+        QSaveFile file(item.path);
+        file.setDirectWriteFallback(false);
+        const QByteArray bytes = item.line.toUtf8();
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()
+            || !syncFileToDisk(file) || !file.commit()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return QStringLiteral("\"%1\" cannot be written: %2")
+                .arg(QDir::toNativeSeparators(item.path), reason);
+        }
+        syncFolderToDisk(QFileInfo(item.path).absolutePath());
+        return {};
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Item> m_queue;
+    QStringList m_errors;
+    QString m_waitingReason;
+    qint64 m_dropped = 0;
+    bool m_writing = false;
+    bool m_retryNow = false;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+void Station::appendLine(const QString &path, const QString &header, const QString &line,
+                         const QString &shortLine)
+{
+    m_appender->append(path, header, line, shortLine);
+}
+
+void Station::sayWriteErrors()
+{
+    // Each failure is said once; the journal needs no line every interval.
+    for (const QString &error : m_appender->takeErrors()) {
+        if (m_saidErrors.contains(error))
+            continue;
+        // The first is said with the fault it begins.
+        if (m_fault == Fault::None && error == m_appender->waiting()) {
+            m_saidErrors.insert(error);
+            continue;
+        }
+        if (m_saidErrors.contains(error))
+            continue;
+        m_saidErrors.insert(error);
+        if (m_hooks.say)
+            m_hooks.say(error);
+    }
+}
+
+QString Station::folderText() const
+{
+    return QDir::toNativeSeparators(QDir(m_options.folder).absolutePath());
+}
+
+qint64 Station::freeBytes() const
+{
+    const QStorageInfo storage(QDir(m_options.folder).absolutePath());
+    return storage.isValid() ? storage.bytesAvailable() : -1;
+}
+
+void Station::event(const QDateTime &now, const QString &name, const QString &detail)
+{
+    appendLine(QDir(m_options.folder).filePath(eventsName(m_options.station)),
+               QStringLiteral("time,event,detail"),
+               csvRow({ CivilTime::toIsoWithOffset(now), name, detail }));
+    if (m_hooks.say)
+        m_hooks.say(detail.isEmpty() ? name : name + QStringLiteral(": ") + detail);
+    if (m_hooks.event)
+        m_hooks.event(now, name, detail);
+}
+
+QString Station::lockFolder()
+{
+    const QString folder = folderText();
+    if (!QDir().mkpath(m_options.folder))
+        return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
+    switch (m_state.TempFile.lock(m_options.folder)) {
+    case RecordingTempFile::LockResult::Locked:
+        // Held from the start to the stop, across every change of day.
+        m_state.TempFile.keepLock(true);
+        m_folderId = fileIdentityOf(QDir(m_options.folder).absolutePath());
+        m_lockId = fileIdentityOf(
+            QDir(m_options.folder).filePath(QString::fromLatin1(RecordingTempFile::LockName)));
+        return {};
+    case RecordingTempFile::LockResult::Busy:
+        return QStringLiteral("A recording or another monitor runs in the folder \"%1\": only "
+                              "one can run in a folder at a time.")
+            .arg(folder);
+    case RecordingTempFile::LockResult::Failed:
+        break;
+    }
+    return QStringLiteral("No lock can be made in the folder \"%1\": is it writable?").arg(folder);
+}
+
+// The first tick: what the last run left. Its alarm state and last interval
+// go on; a day file a killed run left is finished, and its last interval
+// row, which the kill kept from being written, is written marked partial.
+void Station::begin(const QDateTime &now)
+{
+    m_begun = true;
+    QFile file(QDir(m_options.folder).filePath(stateName(m_options.station)));
+    if (file.open(QIODevice::ReadOnly) && file.size() < 65536) {
+        const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+        m_alarm = state.value(QStringLiteral("alarm")).toBool();
+        const QDateTime end = QDateTime::fromString(
+            state.value(QStringLiteral("interval_end")).toString(), Qt::ISODate);
+        if (end.isValid())
+            m_lastIntervalEnd = end;
+    }
+    const RecoveryOutcome recovered = RecoverUnfinishedRecordingLocked(m_options.folder);
+    if (!recovered.Found)
+        return;
+    if (!recovered.Ok) {
+        // Its readings stay in the temporary file for the next try.
+        event(now, QStringLiteral("day file"), recovered.Message);
+        return;
+    }
+    event(now, QStringLiteral("recovered"), recovered.Message);
+    writeRecoveredIntervals(recovered.Path);
+}
+
+void Station::writeRecoveredIntervals(const QString &path)
+{
+    const DataFileContents file = DataFileReader::readFile(path);
+    const QString fileName = QFileInfo(path).fileName();
+    std::optional<QDateTime> start;
+    std::unique_ptr<FileAnalysis> analysis;
+    QDateTime last;
+    const auto close = [&](const QDateTime &end, bool partial) {
+        if (!start)
+            return;
+        std::swap(m_analysis, analysis);
+        m_intervalStart = start;
+        const QString kept = m_dayFilePath;
+        m_dayFilePath = fileName;
+        closeInterval(end, partial);
+        m_dayFilePath = kept;
+        std::swap(m_analysis, analysis);
+    };
+    for (qsizetype i = 0; i < file.recordCount(); ++i) {
+        const QDateTime at
+            = QDateTime::fromString(file.time(i), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+        if (!at.isValid() || (m_lastIntervalEnd && at < *m_lastIntervalEnd))
+            continue;
+        const QDateTime windowStart = intervalStartOf(at, m_options.intervalSeconds);
+        if (start && *start != windowStart)
+            close(start->addSecs(m_options.intervalSeconds), false);
+        if (!start || *start != windowStart) {
+            start = windowStart;
+            BatchRequest request;
+            request.intervalLength = m_options.intervalSeconds;
+            analysis = std::make_unique<FileAnalysis>(request);
+        }
+        analysis->add(file.time(i), file.level(i));
+        last = at;
+    }
+    // The killed run's last interval ends with its last reading.
+    const QDateTime end = start ? last.addSecs(1) : QDateTime();
+    if (start && end < start->addSecs(m_options.intervalSeconds))
+        close(end, true);
+    else
+        close(start ? start->addSecs(m_options.intervalSeconds) : QDateTime(), false);
+}
+
+void Station::writeState()
+{
+    QJsonObject state;
+    state.insert(QStringLiteral("alarm"), m_alarm);
+    if (m_lastIntervalEnd)
+        state.insert(QStringLiteral("interval_end"), CivilTime::toIsoWithOffset(*m_lastIntervalEnd));
+    m_appender->replace(QDir(m_options.folder).filePath(stateName(m_options.station)),
+                        QString::fromUtf8(QJsonDocument(state).toJson()));
+}
+
+bool Station::relock()
+{
+    const QString lockPath
+        = QDir(m_options.folder).filePath(QString::fromLatin1(RecordingTempFile::LockName));
+    if (m_state.TempFile.holdsLock() && fileIdentityOf(lockPath) == m_lockId)
+        return true;
+    // The lock file under the old name is someone else's now, or gone.
+    m_state.TempFile.forgetLock();
+    if (m_state.TempFile.lock(m_options.folder) != RecordingTempFile::LockResult::Locked)
+        return false;
+    m_state.TempFile.keepLock(true);
+    m_lockId = fileIdentityOf(lockPath);
+    return true;
+}
+
+void Station::startDay(const QDateTime &now)
+{
+    m_day = now.date();
+    m_kept.clear();
+    const QDir folder(m_options.folder);
+    // A restart on the same day never overwrites: the next free copy number.
+    for (int copy = 1;; ++copy) {
+        m_dayFilePath = folder.filePath(dayFileName(m_options.station, now.date(), copy));
+        if (!QFileInfo::exists(m_dayFilePath))
+            break;
+    }
+    m_broken = false;
+    if (!startRecording(now))
+        return;
+    event(now, QStringLiteral("day file"), QFileInfo(m_dayFilePath).fileName());
+}
+
+// Starts the temporary file of the day file; false (and broken) when it
+// cannot be made.
+bool Station::startRecording(const QDateTime &now)
+{
+    const SessionOutcome started = StartRecording(m_state, m_dayFilePath, m_options.folder, m_boards);
+    if (!started.notice.isEmpty())
+        event(now, QStringLiteral("recovered"), started.notice);
+    if (!started.ok) {
+        breakRecording(started.message);
+        return false;
+    }
+    m_tempId = fileIdentityOf(m_state.TempFile.path());
+    // A recording's first tick only starts the count; a station samples
+    // every second, the first after midnight too.
+    m_state.TickCount = m_state.SampleInterval;
+    return true;
+}
+
+void Station::sampleIntoFile(const Kept &reading)
+{
+    // A temporary file that failed takes nothing more: the kept readings
+    // make the day file anew once the disk takes them.
+    if (m_state.Recording && m_state.TempFile.failed()) {
+        breakRecording(m_state.TempFile.errorString());
+        return;
+    }
+    SampleInput input = SampleInputOf(reading.level, reading.text, reading.at, 0, m_boards,
+                                      m_options.folder);
+    input.KeepsListAndHistory = false;
+    m_state.TickCount = m_state.SampleInterval;
+    const SampleTickResult result = OnSampleTick(m_state, input);
+    if (!result.AutoStopped && !m_state.TempFile.failed())
+        return;
+    // The recording stopped itself on a write that failed. A day file it
+    // wrote holds only some of the kept readings: it is made again whole.
+    if (!result.AutoStopPath.isEmpty())
+        QFile::remove(result.AutoStopPath);
+    const QString reason = m_state.TempFile.errorString();
+    breakRecording(reason.isEmpty() ? result.Errors.value(0).section(QLatin1Char('\n'), 0, 0)
+                                    : reason);
+}
+
+void Station::breakRecording(const QString &reason)
+{
+    if (!m_broken)
+        m_retryAt.reset();
+    m_broken = true;
+    m_brokenReason = reason;
+}
+
+// Makes the day file anew from the kept readings once the folder can be
+// written again. The temporary file that failed holds nothing the kept
+// readings lack, so it goes.
+bool Station::repair(const QDateTime &now)
+{
+    m_retryAt = now.addSecs(RetrySeconds);
+    if (!QDir().mkpath(m_options.folder))
+        return false;
+    if (m_folderLost) {
+        if (!relock()) {
+            m_brokenReason = QStringLiteral("another program holds the lock of the folder");
+            return false;
+        }
+        m_folderId = fileIdentityOf(QDir(m_options.folder).absolutePath());
+    }
+    if (m_dayFilePath.isEmpty()) {
+        m_broken = false;
+        return true;
+    }
+    const qint64 needed = qint64(m_kept.size()) * 40 + (64 << 10);
+    const qint64 free = freeBytes();
+    if (free >= 0 && free < needed) {
+        m_brokenReason = QStringLiteral("no space left on the disk");
+        return false;
+    }
+    m_state.TempFile.abandon();
+    m_state.Recording = false;
+    // The failed temporary file, or a companion the old writer left in a
+    // folder made again, holds nothing the kept readings lack; a temporary
+    // file of someone else's in a new folder is recovered as usual.
+    const QString companion
+        = QDir(m_options.folder).filePath(QString::fromLatin1(RecordingCompanion::FileName));
+    if (!m_folderLost)
+        QFile::remove(m_state.TempFile.path());
+    if (!m_folderLost || !QFile::exists(m_state.TempFile.path()))
+        QFile::remove(companion);
+    // The folder made again may hold a day file of the same name by now.
+    const QDir folder(m_options.folder);
+    for (int copy = 1; QFileInfo::exists(m_dayFilePath); ++copy)
+        m_dayFilePath = folder.filePath(dayFileName(m_options.station, m_day, copy));
+    m_broken = false;
+    if (!startRecording(now))
+        return false;
+    if (!m_kept.empty())
+        m_state.RecordingStarted = m_kept.front().at;
+    for (const Kept &reading : m_kept) {
+        sampleIntoFile(reading);
+        if (m_broken)
+            return false;
+    }
+    if (!m_state.TempFile.drain()) {
+        breakRecording(m_state.TempFile.errorString());
+        return false;
+    }
+    return true;
+}
+
+void Station::finishDay(const QDateTime &now)
+{
+    if (m_broken && !repair(now)) {
+        // What the temporary file holds is recovered at the next start.
+        notRecorded(QDateTime(), m_brokenReason);
+        m_state.TempFile.abandon();
+        m_state.Recording = false;
+    }
+    if (m_state.Recording) {
+        const SessionOutcome stopped = StopRecording(m_state, m_boards, StopKind::Manual, {});
+        if (!stopped.ok)
+            event(now, QStringLiteral("day file"), stopped.message);
+    }
+    sayNotRecorded();
+    m_kept.clear();
+    m_day = QDate();
+    m_dayFilePath.clear();
+    m_broken = false;
+}
+
+bool Station::folderIsOurs() const
+{
+    const QDir folder(m_options.folder);
+    return fileIdentityOf(folder.absolutePath()) == m_folderId
+        && fileIdentityOf(folder.filePath(QString::fromLatin1(RecordingTempFile::LockName)))
+        == m_lockId
+        && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
+}
+
+void Station::watchFolder(const QDateTime &now, bool atOnce)
+{
+    if (++m_ticksSinceCheck < FolderCheckSeconds && !m_folderLost && !atOnce)
+        return;
+    m_ticksSinceCheck = 0;
+    if (!m_folderLost) {
+        if (folderIsOurs())
+            return;
+        m_folderLost = true;
+        breakRecording(QStringLiteral("the folder was deleted or replaced"));
+        // The temporary file went with the folder: it takes nothing more.
+        m_state.TempFile.abandon();
+        m_state.Recording = false;
+        noteFault(now); // said before it is mended
+    }
+    if (m_retryAt && now < *m_retryAt)
+        return;
+    if (!repair(now))
+        return;
+    m_folderLost = false;
+    m_appender->retrySoon();
+}
+
+// One fault at a time is said, once when it begins (a full disk again each
+// hour while it lasts) and once when it ends.
+void Station::noteFault(const QDateTime &now)
+{
+    const QString waiting = m_appender->waiting();
+    const qint64 free = (m_broken || !waiting.isEmpty()) ? freeBytes() : -1;
+    Fault fault = Fault::None;
+    QString reason = m_broken ? m_brokenReason : waiting;
+    if (m_folderLost)
+        fault = Fault::FolderLost;
+    else if ((m_broken || !waiting.isEmpty()) && free >= 0 && free < FullBelowBytes)
+        fault = Fault::DiskFull;
+    else if (m_broken || !waiting.isEmpty())
+        fault = Fault::WriteError;
+    const auto kept = [this] {
+        return m_kept.empty() || !(m_broken || m_folderLost) ? QString()
+                              : QStringLiteral("; %1 readings wait in memory").arg(m_kept.size());
+    };
+    // A fault said stays until every file is written again, unless the
+    // folder goes, which is said on its own.
+    if (m_fault != Fault::None && fault != Fault::None && fault != Fault::FolderLost)
+        fault = m_fault;
+    if (fault != Fault::None)
+        m_saidErrors.insert(reason);
+    if (fault == m_fault) {
+        if (fault == Fault::DiskFull && m_faultSaidAt.secsTo(now) >= RepeatSeconds) {
+            m_faultSaidAt = now;
+            event(now, QStringLiteral("disk full"),
+                  QStringLiteral("\"%1\": still full, %2 bytes free%3")
+                      .arg(folderText(), QString::number(free), kept()));
+        }
+        return;
+    }
+    const Fault before = std::exchange(m_fault, fault);
+    m_faultSaidAt = now;
+    switch (fault) {
+    case Fault::None:
+        event(now,
+              before == Fault::FolderLost ? QStringLiteral("folder back")
+                                          : QStringLiteral("writing resumed"),
+              m_dayFilePath.isEmpty()
+                  ? folderText()
+                  : QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(m_dayFilePath)));
+        return;
+    case Fault::FolderLost:
+        event(now, QStringLiteral("folder lost"),
+              QStringLiteral("\"%1\" was deleted or replaced%2").arg(folderText(), kept()));
+        return;
+    case Fault::DiskFull:
+        event(now, QStringLiteral("disk full"),
+              QStringLiteral("\"%1\": %2, %3 bytes free%4")
+                  .arg(folderText(), reason, QString::number(free), kept()));
+        return;
+    case Fault::WriteError:
+        event(now, m_broken ? QStringLiteral("day file") : QStringLiteral("write error"),
+              QStringLiteral("%1%2").arg(reason, kept()));
+        return;
+    }
+}
+
+void Station::notRecorded(const QDateTime &at, const QString &reason)
+{
+    // A day file that could not be made again loses what it kept.
+    if (!at.isValid()) {
+        for (const Kept &reading : m_kept)
+            notRecorded(reading.at, reason);
+        return;
+    }
+    if (m_loss && m_loss->reason != reason)
+        sayNotRecorded();
+    if (!m_loss)
+        m_loss = Loss { at, at, 0, reason };
+    m_loss->to = at;
+    ++m_loss->count;
+}
+
+void Station::sayNotRecorded()
+{
+    if (!m_loss)
+        return;
+    const Loss loss = *std::exchange(m_loss, std::nullopt);
+    event(loss.to, QStringLiteral("not recorded"),
+          QStringLiteral("%1 readings from %2 to %3: %4")
+              .arg(QString::number(loss.count), clockText(loss.from), clockText(loss.to),
+                   loss.reason));
+}
+
+void Station::openInterval(const QDateTime &start)
+{
+    // A restart inside the window of the last row goes on from that row's end.
+    m_intervalStart = m_lastIntervalEnd && *m_lastIntervalEnd > start
+            && *m_lastIntervalEnd < start.addSecs(m_options.intervalSeconds)
+        ? *m_lastIntervalEnd
+        : start;
+    BatchRequest request;
+    request.intervalLength = m_options.intervalSeconds;
+    m_analysis = std::make_unique<FileAnalysis>(request);
+}
+
+void Station::closeInterval(const QDateTime &endedAt, bool partial)
+{
+    if (!m_intervalStart || !m_analysis)
+        return;
+    DataFileContents header;
+    header.kind = DataFileKind::RealTime;
+    header.samplingInterval = 1;
+    header.headerLength = 9;
+    const FileReport report = m_analysis->finish(m_dayFilePath, header);
+    m_analysis.reset();
+    StationInterval row;
+    row.start = *m_intervalStart;
+    row.end = endedAt;
+    row.partial = partial;
+    m_intervalStart.reset();
+    for (const IntervalLevel &levels : report.intervals)
+        if (!levels.gap)
+            row.levels = levels;
+    if (row.levels.readings == 0)
+        return;
+    writeInterval(row);
+}
+
+void Station::writeInterval(StationInterval row)
+{
+    // The times the station lived, not those read back from civil stamps: in
+    // the hour that repeats they carry the offset of this run of it.
+    row.levels.start = CivilTime::civilSecondsOf(row.start.date(), row.start.time());
+    row.levels.startOffset = row.start.offsetFromUtc();
+    row.levels.end = CivilTime::civilSecondsOf(row.end.date(), row.end.time());
+    row.levels.endOffset = row.end.offsetFromUtc();
+    const QTime at = row.start.time();
+    row.limit = m_options.limits.limitAt(at.hour() * 60 + at.minute());
+    row.over = row.limit && row.levels.leq && *row.levels.leq > *row.limit;
+    const QString state
+        = row.limit ? (row.over ? QStringLiteral("over") : QStringLiteral("ok")) : QString();
+    const QStringList fields = intervalCsvFields(QFileInfo(m_dayFilePath).fileName(), row.levels)
+        << (row.limit ? QString::number(*row.limit) : QString()) << state;
+    appendLine(QDir(m_options.folder).filePath(intervalsName(m_options.station, row.start.date())),
+               intervalCsvHeader() + QStringLiteral(",limit,state,partial"),
+               csvRow(QStringList(fields) << (row.partial ? QStringLiteral("yes") : QString())),
+               csvRow(fields));
+    if (m_hooks.say) {
+        QString line = row.start.toString(QStringLiteral("HH:mm")) + QChar(0x2013)
+            + row.end.toString(row.partial ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"))
+            + QStringLiteral(" Leq ")
+            + (row.levels.leq ? FormatTenths(*row.levels.leq) : QStringLiteral("-"))
+            + QStringLiteral(" dB");
+        if (row.limit)
+            line += QStringLiteral(" (limit %1) %2").arg(QString::number(*row.limit), state);
+        if (row.partial)
+            line += QStringLiteral(" (partial)");
+        m_hooks.say(line);
+    }
+    if (m_hooks.interval)
+        m_hooks.interval(row);
+    m_lastIntervalEnd = row.end;
+    // An interval above its limit raises the alarm; the first one at or
+    // below its limit clears it. A partial one judges nothing.
+    if (!row.partial && row.limit && row.levels.leq && row.over != m_alarm) {
+        m_alarm = row.over;
+        const QString name = m_alarm ? QStringLiteral("alarm") : QStringLiteral("clear");
+        event(row.end, name,
+              QStringLiteral("%1 to %2 Leq %3 dB, limit %4 dB")
+                  .arg(CivilTime::toIsoWithOffset(row.start), CivilTime::toIsoWithOffset(row.end),
+                       FormatTenths(*row.levels.leq), QString::number(*row.limit)));
+        if (m_hooks.alarm)
+            m_hooks.alarm(name, row);
+    }
+    writeState();
+}
+
+// A tick whose time in UTC is not after the last one changes nothing: the
+// clock went back (an NTP step) or the timer came early. The repeated
+// autumn hour goes on in UTC and is no step.
+bool Station::clockMovesOn(const QDateTime &now, bool hasReading)
+{
+    const qint64 ms = now.toMSecsSinceEpoch();
+    if (m_lastTickMs && ms / 1000 <= *m_lastTickMs / 1000) {
+        // Later within the same second: the timer came early, and this
+        // second's reading is in the file already.
+        if (!m_step && ms > *m_lastTickMs)
+            return false;
+        if (!m_step) {
+            // The size of the step: where the clock should be now, less where it is.
+            m_step = Step { (*m_lastTickMs + 1000 - ms) / 1000 };
+            event(now, QStringLiteral("clock step"),
+                  QStringLiteral("the clock went back %1 s; nothing is written until it passes "
+                                 "%2 again")
+                      .arg(QString::number(m_step->seconds),
+                           clockText(QDateTime::fromMSecsSinceEpoch(*m_lastTickMs)
+                                         .toTimeZone(now.timeZone()))));
+        }
+        if (hasReading)
+            notRecorded(now, QStringLiteral("the clock went back %1 s").arg(m_step->seconds));
+        return false;
+    }
+    if (m_step) {
+        m_step.reset();
+        sayNotRecorded();
+    }
+    m_lastTickMs = ms;
+    return true;
+}
+
+void Station::tick(const QDateTime &now, std::optional<double> level, const QString &levelText,
+                   const HeaderBoards &boards)
+{
+    sayWriteErrors();
+    if (!m_begun)
+        begin(now);
+    if (!clockMovesOn(now, level.has_value()))
+        return;
+    m_boards = boards;
+    // The interval of this second: a new one closes the one before.
+    const QDateTime start = intervalStartOf(now, m_options.intervalSeconds);
+    if (m_intervalStart && intervalStartOf(*m_intervalStart, m_options.intervalSeconds) != start)
+        closeInterval(intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
+                          .addSecs(m_options.intervalSeconds),
+                      false);
+    if (!m_intervalStart)
+        openInterval(start);
+    // The change of day: the next file starts with the first sample after
+    // midnight, so no sample is lost or written twice.
+    if (m_day.isValid() && now.date() != m_day)
+        finishDay(now);
+    // A fault is said before it is mended, and its end after.
+    noteFault(now);
+    // A write that failed may be the folder gone: looked at before mending.
+    watchFolder(now, m_broken);
+    if (m_broken && !m_folderLost && (!m_retryAt || now >= *m_retryAt))
+        repair(now);
+    noteFault(now);
+    if (!level)
+        return;
+    // The day file is made with its first reading, not before.
+    if (!m_day.isValid())
+        startDay(now);
+    const Kept reading { now, *level, levelText };
+    m_kept.push_back(reading);
+    // The interval counts what the day file took or will take.
+    m_analysis->add(TimeStamp(now), levelText);
+    if (!m_broken)
+        sampleIntoFile(reading);
+    if (!m_loss || m_step)
+        return;
+    sayNotRecorded();
+}
+
+void Station::stop(const QDateTime &now, const HeaderBoards &boards)
+{
+    m_boards = boards;
+    sayWriteErrors();
+    // The running interval ends at the stop, marked partial unless the stop
+    // falls on its end.
+    if (m_intervalStart) {
+        const QDateTime end
+            = intervalStartOf(*m_intervalStart, m_options.intervalSeconds).addSecs(m_options.intervalSeconds);
+        closeInterval(now < end ? now : end, now < end);
+    }
+    if (m_day.isValid())
+        finishDay(now);
+    sayNotRecorded();
+    m_state.TempFile.keepLock(false);
+    // Lines that waited for the disk get one more try, so that a fault that
+    // has ended is said so before the stop.
+    m_appender->drain(1000);
+    noteFault(now);
+    event(now, QStringLiteral("stopped"));
+    const size_t left = m_appender->drain(3000);
+    sayWriteErrors();
+    if (left > 0 && m_hooks.say)
+        m_hooks.say(QStringLiteral("%1 lines of the interval table, events or state file waited "
+                                   "for the disk in vain and were not written")
+                        .arg(QString::number(left)));
+}
