@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -137,6 +138,65 @@ TEST(MonitorProcess, AKilledMonitorsDayFileIsRecoveredAtTheNextStart)
     }
     EXPECT_TRUE(fileText(dir.filePath("yard events.csv")).contains(",recovered,"));
     EXPECT_FALSE(QFile::exists(dir.filePath("Fake.state")));
+    // The killed run's last interval, written from its recovered readings,
+    // and the second run's, both cut short.
+    const QString day = days.last().chopped(5); // "yard DATE", sorted after "yard DATE (2)"
+    const QStringList partial = fileText(dir.filePath(day + " intervals.csv"))
+                                    .split('\n')
+                                    .filter(QRegularExpression(",yes$"));
+    ASSERT_EQ(partial.size(), 2) << out.toStdString();
+    EXPECT_TRUE(partial[0].startsWith(day + ".vorn,")) << partial[0].toStdString();
+    EXPECT_TRUE(partial[1].startsWith(day + " (2).vorn,")) << partial[1].toStdString();
+}
+
+// Each way the meter or the process goes is said once in the events file,
+// and its end once: a hang-up stops as SIGTERM does, a missing port is a
+// lost link that makes no day file, a pulled adapter comes back.
+TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
+{
+    if (MeterEmulator::program().isEmpty())
+        GTEST_SKIP() << "no meter emulator built";
+    const struct
+    {
+        const char *name;
+        const char *port;
+        const char *control; // sent once the monitor runs; empty: none
+        int signal;
+        int lost;
+        int back;
+        bool dayFile;
+    } cases[] = {
+        { "hang-up", "COM1", "", SIGHUP, 0, 0, true },
+        { "missing port", "COM9", "", SIGTERM, 1, 0, false },
+        { "pulled adapter", "COM1", "unplug 3", SIGTERM, 1, 1, true },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        MeterEmulator emulator;
+        QString why;
+        ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "61.2" }, &why))
+            << why.toStdString();
+        QTemporaryDir dir;
+        QProcess monitor;
+        monitor.setProcessChannelMode(QProcess::MergedChannels);
+        monitor.start(QStringLiteral(VORN_MONITOR),
+                      { "--port", c.port, "--folder", dir.path(), "--station", "post" });
+        ASSERT_TRUE(monitor.waitForStarted());
+        WaitUntil([] { return false; }, 3000);
+        if (*c.control) {
+            emulator.control(QLatin1String(c.control));
+            WaitUntil([] { return false; }, 12000);
+        }
+        ::kill(pid_t(monitor.processId()), c.signal);
+        ASSERT_TRUE(monitor.waitForFinished(5000));
+        EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(monitor.exitCode(), 0);
+        const QString events = fileText(dir.filePath("post events.csv"));
+        EXPECT_EQ(events.count(",link lost,"), c.lost) << events.toStdString();
+        EXPECT_EQ(events.count(",link back,"), c.back) << events.toStdString();
+        EXPECT_EQ(events.count(",stopped,"), 1) << events.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList({ "post *.vorn" }).size(), c.dayFile ? 1 : 0);
+    }
 }
 
 // --check: ten seconds of the meter against the calibrator, judged, and
