@@ -87,7 +87,7 @@ void Monitor::start()
     // The port is missing or taken: tried again every five seconds, and
     // "link lost" once the silence limit has passed without a reading.
     if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason))
-        m_silenceCause = QStringLiteral("%1: %2").arg(m_options.portText, reason);
+        m_silenceCause = portProblem(reason);
     if (m_mqtt)
         m_mqtt->start();
     m_sinceAttempt.start();
@@ -108,6 +108,13 @@ void Monitor::stop()
     // within a second; otherwise they wait in the spool.
     if (m_mqtt)
         m_mqtt->stop(1000);
+}
+
+QString Monitor::portProblem(const QString &reason) const
+{
+    // The port's own message names the port already.
+    return reason.startsWith(m_options.portText) ? reason
+                                                  : m_options.portText + QStringLiteral(": ") + reason;
 }
 
 void Monitor::readingCame(const QString &detail)
@@ -151,7 +158,7 @@ void Monitor::pollTick()
         m_sinceAttempt.restart();
         QString reason;
         if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason)) {
-            m_silenceCause = QStringLiteral("%1: %2").arg(m_options.portText, reason);
+            m_silenceCause = portProblem(reason);
             return;
         }
     }

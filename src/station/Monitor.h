@@ -60,6 +60,7 @@ private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
     void readingCame(const QString &detail = {});
     void watchSilence();
+    QString portProblem(const QString &reason) const;
     HeaderBoards boards() const;
 
     MonitorOptions m_options;
