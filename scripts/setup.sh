@@ -10,7 +10,7 @@ packages=(
   # run
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
   # tests and screenshots
-  xvfb xauth imagemagick poppler-utils locales tzdata mosquitto mosquitto-clients openssl
+  xvfb xauth imagemagick poppler-utils locales tzdata mosquitto mosquitto-clients openssl libfaketime
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
 )

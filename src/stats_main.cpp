@@ -54,6 +54,7 @@ ReportOptions reportOptions(const BatchOptions &options)
     report.name = options.name;
     report.mode = options.request.mode;
     report.intervalLength = options.request.intervalLength;
+    report.maxCheckAgeS = options.request.maxCheckAgeS;
     report.reportDate = reportDateText(QDateTime::currentDateTime());
     report.programVersion = programVersionText();
     return report;
@@ -218,6 +219,10 @@ int main(int argc, char *argv[])
         }
     }
 #endif
+    // A damaged details file changes the verdict: said beside every output.
+    for (const FileReport &r : reports)
+        if (!r.detailsProblem.isEmpty())
+            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
     if (!reports.empty())
         writeTo(stdout, formatReports(reports, options.format));
 #ifdef VORN_STATS_REPORT

@@ -35,6 +35,8 @@ WriteOutcome headerAndList(const QString &path, const QStringList &headerLines,
     if (!out.open() || !writeLines(out, headerLines)
         || !WriteListGrids(out, list, list.count(), captionSuffix, progress) || !out.commit())
         return failure(path, out.errorString());
+    // The details of a file this one replaced describe another measurement.
+    QFile::remove(DetailsPathOf(path));
     return { true, path, {} };
 }
 
@@ -158,4 +160,9 @@ WriteOutcome WriteListDump(const QString &folder, const QDateTime &now,
 {
     return headerAndList(QDir(folder).filePath(ListDumpFileName(now)), {}, list, DumpCaption,
                          progress);
+}
+
+QString DetailsPathOf(const QString &dataFilePath)
+{
+    return dataFilePath + QStringLiteral(".json");
 }

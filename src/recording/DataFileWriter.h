@@ -97,3 +97,6 @@ WriteOutcome WriteDataLoggerFile(const QString &path, const DataLoggerHeader &he
 WriteOutcome WriteListDump(const QString &folder, const QDateTime &now,
                            const ReadingListModel &list, const CaptionProgress &progress);
 QString ListDumpFileName(const QDateTime &now);
+
+// The measurement's details kept beside a data file ("NAME.vorn.json").
+QString DetailsPathOf(const QString &dataFilePath);

@@ -3,12 +3,14 @@
 #include "ClassTables.h"
 #include "LiveLog.h"
 #include "RecordingTempFile.h"
+#include "ui/core/DiskSync.h"
 #include "ui/core/ReadingListModel.h"
 
 #include <QDateTime>
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 
 // Everything the live panel measures during the run: live statistics, the
 // running recording, the sampled list, the class tables and the history.
@@ -55,6 +57,10 @@ struct MeasurementState
     // The data file the running recording is finished into; kept apart from
     // the shared save state so another window's save cannot redirect it.
     QString RecordingTargetPath;
+    // The details file beside the target when the recording started: the
+    // replaced file's, gone once the new file is in place. Details written
+    // for this recording after its start are another file and stay.
+    std::optional<FileIdentity> DetailsAtStart;
     QDateTime RecordingStarted;
 
     QString SampleTime;

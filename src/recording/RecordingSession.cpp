@@ -5,6 +5,7 @@
 #include "RecordingRecovery.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -92,6 +93,7 @@ SessionOutcome StartRecording(MeasurementState &state, const QString &targetPath
     state.RecordingSelText.clear();
     state.RecordCount = 0;
     state.RecordingTargetPath = targetPath;
+    state.DetailsAtStart = fileIdentityOf(DetailsPathOf(targetPath));
     state.RecordingStarted = QDateTime::currentDateTime();
     if (!state.TempFile.create(folder, RecordingCompanionOf(state, boards))) {
         const QString reason = state.TempFile.errorString();
@@ -169,6 +171,10 @@ SessionOutcome StopRecording(MeasurementState &state, const HeaderBoards &boards
                       .arg(QDir::toNativeSeparators(tempPath)));
     }
     state.TempFile.finish();
+    if (state.DetailsAtStart
+        && fileIdentityOf(DetailsPathOf(state.RecordingTargetPath)) == state.DetailsAtStart)
+        QFile::remove(DetailsPathOf(state.RecordingTargetPath));
+    state.DetailsAtStart.reset();
     return success(written.path);
 }
 

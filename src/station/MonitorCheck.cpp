@@ -93,6 +93,12 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
         complain(error);
         return 1;
     }
-    say(QStringLiteral("Stable; logged in \"%1\".").arg(QDir::toNativeSeparators(log)));
-    return 0;
+    // As the calibration window says it: a stable check outside the
+    // tolerance is logged, and fails.
+    const bool within = withinTolerance(r.deviation, record.tolerance);
+    say(QStringLiteral("%1; logged in \"%2\".")
+            .arg(within ? QStringLiteral("Stable, within the tolerance")
+                        : QStringLiteral("Stable, but outside the tolerance"),
+                 QDir::toNativeSeparators(log)));
+    return within ? 0 : 1;
 }

@@ -54,7 +54,7 @@ const char *const Help
       "  --check LEVEL        one calibration check: reads the meter for 10 s with\n"
       "                       the calibrator at LEVEL dB on it, prints the result,\n"
       "                       adds a stable one to DIR/calibration.csv and exits\n"
-      "                       (0 stable, 1 otherwise)\n"
+      "                       (0 stable and within the tolerance, 1 otherwise)\n"
       "  --meter-serial S, --calibrator-serial S, --tolerance DB\n"
       "                       recorded with the check (tolerance 0.5 dB by default)\n"
       "  --config FILE        the same keys in an INI file (port=, folder=, ...);\n"

@@ -455,8 +455,10 @@ TEST_F(StatisticsWindows, TheVerdictIsShownAndADamagedDetailsFileIsKept)
     auto *verdict = window->findChild<ValueBoard *>("CalibrationVerdict");
     ASSERT_NE(verdict, nullptr);
     EXPECT_EQ(verdict->caption(), "Calibration");
+    // A details file that cannot be read may name the meter or the
+    // tolerance: the checks do not verify the file then.
     EXPECT_TRUE(verdict->text().startsWith(
-        "Calibration: within tolerance, drift +0.10 dB (tolerance 0.5 dB)."))
+        "Calibration: not verified, the details file cannot be read (tolerance 0.5 dB)."))
         << verdict->text().toStdString();
     EXPECT_TRUE(verdict->text().contains("cannot be read"));
     if (const QString shots = qEnvironmentVariable("VORN_SCREENSHOT_DIR"); !shots.isEmpty()) {

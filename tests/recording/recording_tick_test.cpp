@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QSaveFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,6 +19,13 @@
 #include <vector>
 
 namespace {
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
 
 class SampleTickTest : public ::testing::Test
 {
@@ -287,6 +296,50 @@ TEST_F(SampleTickTest, EmptyRecordingWritesMaximumAsNumberZero)
     ASSERT_GE(lines.size(), 10);
     EXPECT_EQ(lines[5], QByteArray(" 0 \r"));
     EXPECT_EQ(lines[9], QByteArray("No.s\tDate Time\tdB\t\r"));
+}
+
+// A save that replaces a data file takes its details file with it once the
+// new file is in place; details written for the new recording stay.
+TEST_F(SampleTickTest, AReplacedDataFileLosesTheOldDetails)
+{
+    const struct
+    {
+        const char *name;
+        bool listSave;
+        bool detailsForTheNewOne;
+        bool kept;
+    } rows[] = {
+        { "list save", true, false, false },
+        { "recording", false, false, false },
+        { "recording with its own details", false, true, true },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString target = path("site.vorn");
+        const QString details = DetailsPathOf(target);
+        writeFile(target, "old");
+        writeFile(details, "{\"meter_serial\": \"OLD\"}");
+        if (row.listSave) {
+            tick(60.0);
+            tick(61.0);
+            ASSERT_TRUE(SaveList(m_state, target, m_boards, {}).ok);
+        } else {
+            ASSERT_TRUE(StartRecording(m_state, target, m_dir.path()).ok);
+            if (row.detailsForTheNewOne) {
+                // Written anew as the panel does after the start: a new file
+                // renamed over the old one.
+                QSaveFile file(details);
+                ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+                file.write("{\"meter_serial\": \"NEW\"}");
+                ASSERT_TRUE(file.commit());
+            }
+            tick(60.0);
+            tick(61.0);
+            ASSERT_TRUE(StopRecording(m_state, m_boards, StopKind::Manual, {}).ok);
+        }
+        EXPECT_EQ(QFile::exists(details), row.kept);
+        QFile::remove(details);
+    }
 }
 
 TEST_F(SampleTickTest, EachRecordingHeaderDescribesThatRecordingAlone)

@@ -200,7 +200,7 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
 }
 
 // --check: ten seconds of the meter against the calibrator, judged, and
-// logged only when stable.
+// logged only when stable, failed when outside the tolerance.
 TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
 {
     if (MeterEmulator::program().isEmpty())
@@ -212,7 +212,15 @@ TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
         int exitCode;
         const char *says;
     } rows[] = {
-        { { "--signal", "constant", "--level", "94.1" }, nullptr, 0, "Stable; logged" },
+        { { "--signal", "constant", "--level", "94.1" },
+          nullptr,
+          0,
+          "Stable, within the tolerance; logged" },
+        // Logged as the window logs it, and failed.
+        { { "--signal", "constant", "--level", "96.0" },
+          nullptr,
+          1,
+          "Stable, but outside the tolerance; logged" },
         { { "--signal", "constant", "--level", "94.1", "--over", "on" },
           nullptr,
           1,
@@ -241,11 +249,12 @@ TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
         EXPECT_EQ(check.exitCode(), row.exitCode) << out.toStdString();
         EXPECT_TRUE(out.contains(QLatin1String(row.says))) << out.toStdString();
     }
-    // One stable check, one row under the header.
+    // Two stable checks, two rows under the header.
     const QStringList log
         = fileText(dir.filePath("calibration.csv")).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(log.size(), 2);
+    ASSERT_EQ(log.size(), 3);
     EXPECT_TRUE(log[1].contains(",M1,,94.00,94.10,94.10,94.10,0.10,0.50")) << log[1].toStdString();
+    EXPECT_TRUE(log[2].contains(",M1,,94.00,96.00,96.00,96.00,2.00,0.50")) << log[2].toStdString();
 }
 
 } // namespace

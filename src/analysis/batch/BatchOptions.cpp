@@ -1,5 +1,7 @@
 #include "BatchOptions.h"
 
+#include "Calibration.h"
+
 #include "CivilTime.h"
 
 #include <QDate>
@@ -68,6 +70,13 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                 : arg == QLatin1String("--sector")          ? options.sector
                                                             : options.name;
             target = *v;
+        } else if (arg == QLatin1String("--max-check-age")) {
+            const auto v = value(arg);
+            const auto age = v ? parseCheckAge(*v) : std::nullopt;
+            if (!age)
+                return { std::nullopt,
+                         QStringLiteral("--max-check-age takes a duration such as 12h or 7d") };
+            options.request.maxCheckAgeS = age;
         } else if (arg == QLatin1String("--intervals")) {
             const auto v = value(arg);
             const auto length = v ? parseIntervalLength(*v) : std::nullopt;
@@ -108,6 +117,10 @@ QString batchUsage()
         "\n"
         "Options:\n"
         "  --resolution 0.1|1   class width of the L(0)..L(99) table in dB (default 0.1)\n"
+        "  --max-check-age DURATION\n"
+        "                       calibration checks further than DURATION (12h, 7d)\n"
+        "                       from the readings leave them not verified; the\n"
+        "                       details key max_check_age does the same\n"
         "  --intervals LENGTH   Leq, Lmax, L10, L90 per clock-aligned interval,\n"
         "                       e.g. 1min, 15min, 1h, 900 (seconds); in the PDF\n"
         "                       report 15min by default, 1h for files over a day\n"

@@ -64,6 +64,7 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.untimedReadings = m_untimed;
     report.from = m_request.from;
     report.to = m_request.to;
+    report.maxCheckAgeS = m_request.maxCheckAgeS;
     report.firstReading = m_first;
     report.lastReading = m_last;
     if (m_intervals) {
@@ -80,8 +81,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
 
 void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
 {
-    MeasurementContext context
-        = measurementContextOf(dataFilePath, report.firstReading, report.lastReading);
+    MeasurementContext context = measurementContextOf(dataFilePath, report.firstReading,
+                                                      report.lastReading, report.maxCheckAgeS);
     report.details = std::move(context.details);
     report.detailsProblem = std::move(context.detailsProblem);
     report.calibration = std::move(context.calibration);
@@ -107,6 +108,14 @@ QStringList reportMethod(const FileReport &report)
         lines << QStringLiteral("Clocks went back by an hour in this file: the repeated hour's "
                                 "readings form interval rows of their own, told apart by their "
                                 "UTC offsets.");
+    if (report.calibration)
+        lines << QStringLiteral(
+            "Calibration: the last check before the first reading and the first after the last "
+            "bracket the readings, and every check between them counts too. Each check is placed "
+            "by its own wall-clock time as written in the log, as the readings' stamps are the "
+            "site's wall clock: the zone of the computer that analyses them plays no part. The "
+            "verdict is within tolerance when every check's deviation from its calibrator and "
+            "the drift (deviation after less deviation before) are within the tolerance.");
     return lines;
 }
 
@@ -363,8 +372,12 @@ void appendText(QStringList &out, const FileReport &r)
                    .arg(r.untimedReadings);
     if (r.details && !r.details->isEmpty()) {
         out << QStringLiteral("Measurement details:");
+        // Notes keep their line breaks, each further line under the first.
+        const QString indent(2 + 15, QLatin1Char(' '));
         for (const auto &[label, value] : r.details->fields())
-            out << QStringLiteral("  %1 %2").arg(label + QLatin1Char(':'), -14).arg(value);
+            out << QStringLiteral("  %1 %2")
+                       .arg(label + QLatin1Char(':'), -14)
+                       .arg(QString(value).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent));
     }
     if (!r.detailsProblem.isEmpty())
         out << QStringLiteral("  ") + r.detailsProblem;
@@ -372,23 +385,42 @@ void appendText(QStringList &out, const FileReport &r)
         const CalibrationVerdict &c = *r.calibration;
         out << QStringLiteral("Calibration: %1 (tolerance %2 dB)")
                    .arg(c.text(), QString::number(c.tolerance, 'f', 1));
-        const auto check = [&out](const QString &label, const std::optional<CalibrationRecord> &k) {
-            if (!k) {
-                out << QStringLiteral("  %1 no check").arg(label, -14);
-                return;
-            }
-            out << QStringLiteral("  %1 %2  %3 dB on %4 dB, deviation %5 dB")
+        out << QStringLiteral("  %1 %2")
+                   .arg(QStringLiteral("Meter:"), -14)
+                   .arg(c.meterSerial.isEmpty()
+                            ? QStringLiteral("any (no meter serial in the details)")
+                            : c.meterSerial + QStringLiteral(" (only its checks count)"));
+        const auto check = [&out](const QString &label, const CalibrationRecord &k,
+                                  const QString &age) {
+            out << QStringLiteral("  %1 %2  %3 dB on %4 dB, deviation %5 dB%6")
                        .arg(label, -14)
-                       .arg(CivilTime::toIsoWithOffset(k->time), QString::number(k->mean, 'f', 2),
-                            QString::number(k->calibratorLevel, 'f', 1),
-                            signedHundredthsText(k->deviation));
+                       .arg(CivilTime::toIsoWithOffset(k.time), QString::number(k.mean, 'f', 2),
+                            QString::number(k.calibratorLevel, 'f', 1),
+                            signedHundredthsText(k.deviation),
+                            age.isEmpty() ? QString() : QStringLiteral(", ") + age);
         };
-        check(QStringLiteral("Check before:"), c.before);
-        check(QStringLiteral("Check after:"), c.after);
+        if (c.before)
+            check(QStringLiteral("Check before:"), *c.before,
+                  checkAgeText(*c.beforeAgeS) + QStringLiteral(" before the first reading"));
+        else
+            out << QStringLiteral("  %1 no check").arg(QStringLiteral("Check before:"), -14);
+        for (const CalibrationRecord &k : c.during)
+            check(QStringLiteral("Check during:"), k, QString());
+        if (c.after)
+            check(QStringLiteral("Check after:"), *c.after,
+                  checkAgeText(*c.afterAgeS) + QStringLiteral(" after the last reading"));
+        else
+            out << QStringLiteral("  %1 no check").arg(QStringLiteral("Check after:"), -14);
         if (c.drift)
             out << QStringLiteral("  %1 %2 dB")
                        .arg(QStringLiteral("Drift:"), -14)
                        .arg(signedHundredthsText(*c.drift));
+        if (c.maxAgeS)
+            out << QStringLiteral("  %1 %2")
+                       .arg(QStringLiteral("Max age:"), -14)
+                       .arg(checkAgeText(*c.maxAgeS));
+        if (c.kind == CalibrationVerdict::NotVerified)
+            out << QStringLiteral("  %1 %2").arg(QStringLiteral("Why:"), -14).arg(c.notVerifiedWhy());
     }
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
@@ -413,11 +445,23 @@ QString formatCsv(const std::vector<FileReport> &reports)
     QStringList out;
     const bool intervals = !reports.empty() && reports.front().intervalLength.has_value();
     const bool days = !reports.empty() && reports.front().withDayEveningNight;
+    // The interval and day tables keep their columns (the station's interval
+    // tables share them); the calibration verdict follows as a table of its
+    // own after an empty line.
+    const auto verdictTable = [&out, &reports] {
+        out << QString()
+            << QStringLiteral("file,calibration_verdict,drift_db,details_problem");
+        for (const FileReport &r : reports)
+            out << csvRow({ r.name, r.calibration ? r.calibration->name() : QString(),
+                            r.calibration ? fixed2(r.calibration->drift) : QString(),
+                            r.detailsProblem });
+    };
     if (intervals) {
         out << intervalCsvHeader();
         for (const FileReport &r : reports)
             for (const IntervalLevel &i : r.intervals)
                 out << csvRow(intervalCsvFields(r.name, i));
+        verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night");
@@ -426,6 +470,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
                 out << csvRow({ r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
                                 fixed2(d.le), fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
                                 fixed2(d.coverageEvening), fixed2(d.coverageNight) });
+        verdictTable();
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
                              QStringLiteral("readings"),    QStringLiteral("marked"),
@@ -436,7 +481,8 @@ QString formatCsv(const std::vector<FileReport> &reports)
                              QStringLiteral("min_time"),    QStringLiteral("class_width_db") };
         for (int m = 0; m < ListDistribution::LnCount; ++m)
             header << QStringLiteral("L%1").arg(m);
-        header << QStringLiteral("calibration_verdict") << QStringLiteral("drift_db");
+        header << QStringLiteral("calibration_verdict") << QStringLiteral("drift_db")
+               << QStringLiteral("details_problem");
         out << header.join(QLatin1Char(','));
         for (const FileReport &r : reports) {
             const FileStatistics &s = r.statistics;
@@ -459,7 +505,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
             for (int m = 0; m < ListDistribution::LnCount; ++m)
                 row << (d.hasReadings() ? fixed2(lnValue(d, m)) : QString());
             row << (r.calibration ? r.calibration->name() : QString())
-                << (r.calibration ? fixed2(r.calibration->drift) : QString());
+                << (r.calibration ? fixed2(r.calibration->drift) : QString()) << r.detailsProblem;
             out << csvRow(row);
         }
     }
@@ -519,23 +565,37 @@ QString jsonReport(const FileReport &r)
     fields << QStringLiteral("\"details\": %1")
                   .arg(r.details ? QString::fromUtf8(r.details->toJson(QJsonDocument::Compact))
                                  : QStringLiteral("null"));
+    fields << QStringLiteral("\"details_problem\": %1")
+                  .arg(r.detailsProblem.isEmpty() ? QStringLiteral("null")
+                                                  : jsonString(r.detailsProblem));
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
-        const auto check = [](const std::optional<CalibrationRecord> &k) {
+        const auto check = [](const std::optional<CalibrationRecord> &k,
+                              std::optional<int64_t> age = std::nullopt) {
             if (!k)
                 return QStringLiteral("null");
             return QStringLiteral("{\"time\": %1, \"meter_serial\": %2, \"calibrator_serial\": %3, "
                                   "\"calibrator_level\": %4, \"mean\": %5, \"lowest\": %6, "
-                                  "\"highest\": %7, \"deviation\": %8}")
+                                  "\"highest\": %7, \"deviation\": %8%9}")
                 .arg(jsonString(CivilTime::toIsoWithOffset(k->time)), jsonString(k->meterSerial),
                      jsonString(k->calibratorSerial), fixed2(k->calibratorLevel), fixed2(k->mean),
-                     fixed2(k->lowest), fixed2(k->highest), fixed2(k->deviation));
+                     fixed2(k->lowest), fixed2(k->highest), fixed2(k->deviation),
+                     age ? QStringLiteral(", \"age_s\": %1").arg(*age) : QString());
         };
-        fields << QStringLiteral("\"calibration\": {\"before\": %1, \"after\": %2, \"drift\": %3, "
-                                 "\"tolerance\": %4, \"verdict\": %5}")
-                      .arg(check(c.before), check(c.after),
+        QStringList during;
+        for (const CalibrationRecord &k : c.during)
+            during << check(k);
+        fields << QStringLiteral("\"calibration\": {\"before\": %1, \"after\": %2, \"during\": [%3], "
+                                 "\"drift\": %4, \"tolerance\": %5, \"meter_serial\": %6, "
+                                 "\"max_check_age_s\": %7, \"verdict\": %8, \"reason\": %9}")
+                      .arg(check(c.before, c.beforeAgeS), check(c.after, c.afterAgeS),
+                           during.join(QStringLiteral(", ")),
                            c.drift ? fixed2(*c.drift) : QStringLiteral("null"), fixed2(c.tolerance),
-                           jsonString(c.name()));
+                           c.meterSerial.isEmpty() ? QStringLiteral("null") : jsonString(c.meterSerial),
+                           c.maxAgeS ? QString::number(*c.maxAgeS) : QStringLiteral("null"),
+                           jsonString(c.name()),
+                           c.kind == CalibrationVerdict::NotVerified ? jsonString(c.notVerifiedWhy())
+                                                                      : QStringLiteral("null"));
     } else {
         fields << QStringLiteral("\"calibration\": null");
     }

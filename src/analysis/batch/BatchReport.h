@@ -48,6 +48,8 @@ struct FileReport
     std::optional<MeasurementDetails> details;
     QString detailsProblem;
     std::optional<CalibrationVerdict> calibration;
+    // --max-check-age, which overrides the details file's max_check_age.
+    std::optional<int64_t> maxCheckAgeS;
 };
 
 // Looks up the details file beside the data file and the calibration checks
@@ -66,6 +68,8 @@ struct BatchRequest
     // seconds); a reading without a readable time is then left out.
     std::optional<int64_t> from;
     std::optional<int64_t> to;
+    // Calibration checks further than this from the readings do not verify.
+    std::optional<int64_t> maxCheckAgeS;
     bool hasWindow() const { return from || to; }
     bool inWindow(std::optional<int64_t> time) const
     {

@@ -2,6 +2,8 @@
 
 #include "BatchReport.h"
 #include "CivilTime.h"
+#include "IntervalLevels.h"
+#include "recording/DataFileWriter.h"
 #include "ui/core/DiskSync.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QJsonObject>
 #include <QLocale>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -23,10 +26,11 @@ QString fixed2(double v)
     return QString::number(v, 'f', 2);
 }
 
+// The check's wall-clock time as written in the log, as the data file's
+// stamps are the site's wall clock: no zone of the analysing computer enters.
 int64_t civilOf(const QDateTime &time)
 {
-    const QDateTime local = time.toLocalTime();
-    return CivilTime::civilSecondsOf(local.date(), local.time());
+    return CivilTime::civilSecondsOf(time.date(), time.time());
 }
 
 const std::pair<const char *, QString MeasurementDetails::*> DetailKeys[] = {
@@ -174,6 +178,32 @@ QString CalibrationLog::logFor(const QString &dataFilePath)
     return QFileInfo::exists(beside) ? beside : userLogPath();
 }
 
+QStringList CalibrationLog::logsFor(const QString &dataFilePath)
+{
+    QStringList logs;
+    const QString beside = QFileInfo(dataFilePath).absoluteDir().filePath(QLatin1String(FileName));
+    if (QFileInfo::exists(beside))
+        logs << beside;
+    const QString user = userLogPath();
+    if (QFileInfo(user).absoluteFilePath() != QFileInfo(beside).absoluteFilePath())
+        logs << user;
+    return logs;
+}
+
+std::vector<CalibrationRecord> CalibrationLog::readAll(const QStringList &paths)
+{
+    std::vector<CalibrationRecord> all;
+    QSet<QString> seen;
+    for (const QString &path : paths)
+        for (const CalibrationRecord &record : read(path))
+            // A row copied from one log to the other is one check.
+            if (const QString key = row(record); !seen.contains(key)) {
+                seen.insert(key);
+                all.push_back(record);
+            }
+    return all;
+}
+
 QString CalibrationVerdict::name() const
 {
     switch (kind) {
@@ -195,43 +225,111 @@ QString CalibrationVerdict::text() const
 QString CalibrationVerdict::summary() const
 {
     QString text = this->text();
-    if (drift)
+    if (!reason.isEmpty())
+        text += QStringLiteral(", ") + reason;
+    else if (drift)
         text += QStringLiteral(", drift %1 dB").arg(signedHundredthsText(*drift));
     else if (!before)
         text += QStringLiteral(", no check before the readings");
     else
         text += QStringLiteral(", no check after the readings");
-    return text + QStringLiteral(" (tolerance %1 dB)").arg(QString::number(tolerance, 'f', 1));
+    const auto outside = std::count_if(during.begin(), during.end(), [this](const auto &check) {
+        return !withinTolerance(check.deviation, tolerance);
+    });
+    if (outside > 0)
+        text += QStringLiteral(", %1 of %2 checks during the readings outside")
+                    .arg(outside)
+                    .arg(during.size());
+    text += QStringLiteral(" (tolerance %1 dB").arg(QString::number(tolerance, 'f', 1));
+    if (!meterSerial.isEmpty())
+        text += QStringLiteral(", checks of meter %1").arg(meterSerial);
+    return text + QLatin1Char(')');
+}
+
+QString CalibrationVerdict::notVerifiedWhy() const
+{
+    if (!reason.isEmpty())
+        return reason;
+    return !before && !after ? QStringLiteral("no check before and none after the measurement")
+        : !before            ? QStringLiteral("no check before the measurement")
+                             : QStringLiteral("no check after the measurement");
+}
+
+QString checkAgeText(int64_t seconds)
+{
+    const int64_t s = std::max<int64_t>(seconds, 0);
+    if (s >= 2 * 86400)
+        return QStringLiteral("%1 d").arg(s / 86400);
+    if (s >= 2 * 3600)
+        return QStringLiteral("%1 h").arg(s / 3600);
+    if (s >= 120)
+        return QStringLiteral("%1 min").arg(s / 60);
+    return QStringLiteral("%1 s").arg(s);
+}
+
+std::optional<int64_t> parseCheckAge(const QString &text)
+{
+    const QString t = text.trimmed().toLower();
+    if (t.endsWith(QLatin1Char('d'))) {
+        bool ok = false;
+        const qlonglong days = t.chopped(1).trimmed().toLongLong(&ok);
+        if (!ok || days <= 0 || days > 3660)
+            return std::nullopt;
+        return int64_t(days) * 86400;
+    }
+    return parseIntervalLength(t);
 }
 
 MeasurementContext measurementContextOf(const QString &dataFilePath, std::optional<int64_t> first,
-                                        std::optional<int64_t> last)
+                                        std::optional<int64_t> last,
+                                        std::optional<int64_t> maxCheckAgeS)
 {
     MeasurementContext context;
     const bool onDisk = !dataFilePath.isEmpty() && dataFilePath != QLatin1String("-");
-    if (onDisk)
+    bool detailsUnread = false;
+    if (onDisk) {
         context.details = MeasurementDetails::read(MeasurementDetails::pathFor(dataFilePath),
                                                    &context.detailsProblem);
-    context.calibration.logPath
-        = onDisk ? CalibrationLog::logFor(dataFilePath) : CalibrationLog::userLogPath();
+        detailsUnread = !context.details && !context.detailsProblem.isEmpty();
+    }
+    const QStringList logs
+        = onDisk ? CalibrationLog::logsFor(dataFilePath) : QStringList { CalibrationLog::userLogPath() };
+    context.calibration.logPath = logs.join(QStringLiteral(", "));
     if (!first || !last)
         return context;
-    const QString log = context.calibration.logPath;
+    const std::optional<MeasurementDetails> &d = context.details;
+    std::optional<int64_t> maxAge = maxCheckAgeS;
+    if (!maxAge && d && !d->maxCheckAge.isEmpty())
+        maxAge = parseCheckAge(d->maxCheckAge);
     context.calibration
-        = judgeCalibration(CalibrationLog::read(log), *first, *last,
-                           context.details ? context.details->meterSerial : QString(),
-                           context.details ? context.details->tolerance : std::nullopt);
-    context.calibration.logPath = log;
+        = judgeCalibration(CalibrationLog::readAll(logs), *first, *last,
+                           d ? d->meterSerial : QString(), d ? d->tolerance : std::nullopt, maxAge);
+    context.calibration.logPath = logs.join(QStringLiteral(", "));
+    // A details file that names the meter, the tolerance or the age allowed
+    // and cannot be read leaves the checks unjudged, not judged by others.
+    static const QStringList judging { QStringLiteral("meter_serial"), QStringLiteral("tolerance"),
+                                       QStringLiteral("max_check_age") };
+    const bool touched = detailsUnread
+        || (d
+            && std::any_of(d->badKeys.begin(), d->badKeys.end(),
+                           [](const QString &key) { return judging.contains(key); }));
+    if (touched) {
+        context.calibration.kind = CalibrationVerdict::NotVerified;
+        context.calibration.reason = QStringLiteral("the details file cannot be read");
+    }
     return context;
 }
 
 CalibrationVerdict judgeCalibration(const std::vector<CalibrationRecord> &checks, int64_t first,
                                     int64_t last, const QString &meterSerial,
-                                    std::optional<double> tolerance)
+                                    std::optional<double> tolerance, std::optional<int64_t> maxAgeS)
 {
     CalibrationVerdict verdict;
+    verdict.meterSerial = meterSerial;
+    verdict.maxAgeS = maxAgeS;
     std::optional<int64_t> beforeAt;
     std::optional<int64_t> afterAt;
+    std::vector<std::pair<int64_t, CalibrationRecord>> during;
     for (const CalibrationRecord &check : checks) {
         if (!meterSerial.isEmpty() && check.meterSerial != meterSerial)
             continue;
@@ -244,16 +342,36 @@ CalibrationVerdict judgeCalibration(const std::vector<CalibrationRecord> &checks
             verdict.after = check;
             afterAt = at;
         }
+        if (at >= first && at <= last)
+            during.emplace_back(at, check);
     }
+    std::stable_sort(during.begin(), during.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    for (const auto &[at, check] : during)
+        verdict.during.push_back(check);
+    if (beforeAt)
+        verdict.beforeAgeS = first - *beforeAt;
+    if (afterAt)
+        verdict.afterAgeS = *afterAt - last;
     verdict.tolerance = tolerance ? *tolerance : verdict.after ? verdict.after->tolerance : 0.5;
     if (!verdict.before || !verdict.after) {
         verdict.kind = CalibrationVerdict::NotVerified;
         return verdict;
     }
-    verdict.drift = verdict.after->mean - verdict.before->mean;
-    const bool within = withinTolerance(verdict.before->deviation, verdict.tolerance)
+    // Drift is the change of the meter's error, whichever calibrator level
+    // each check used.
+    verdict.drift = verdict.after->deviation - verdict.before->deviation;
+    if (maxAgeS && (*verdict.beforeAgeS > *maxAgeS || *verdict.afterAgeS > *maxAgeS)) {
+        verdict.kind = CalibrationVerdict::NotVerified;
+        verdict.reason = QStringLiteral("a check is more than %1 from the readings")
+                             .arg(checkAgeText(*maxAgeS));
+        return verdict;
+    }
+    bool within = withinTolerance(verdict.before->deviation, verdict.tolerance)
         && withinTolerance(verdict.after->deviation, verdict.tolerance)
         && withinTolerance(*verdict.drift, verdict.tolerance);
+    for (const CalibrationRecord &check : verdict.during)
+        within = within && withinTolerance(check.deviation, verdict.tolerance);
     verdict.kind = within ? CalibrationVerdict::Within : CalibrationVerdict::Outside;
     return verdict;
 }
@@ -273,6 +391,7 @@ std::vector<std::pair<QString, QString>> MeasurementDetails::fields() const
         { QStringLiteral("Meter class"), meterClass },
         { QStringLiteral("Tolerance"),
           tolerance ? QString::number(*tolerance, 'f', 1) + QStringLiteral(" dB") : QString() },
+        { QStringLiteral("Max check age"), maxCheckAge },
     };
     for (const auto &[label, value] : all)
         if (!value.trimmed().isEmpty())
@@ -282,18 +401,20 @@ std::vector<std::pair<QString, QString>> MeasurementDetails::fields() const
 
 QByteArray MeasurementDetails::toJson(QJsonDocument::JsonFormat format) const
 {
-    QJsonObject object;
+    QJsonObject object = otherKeys;
     for (const auto &[key, member] : DetailKeys)
         if (!(this->*member).isEmpty())
             object.insert(QLatin1String(key), this->*member);
     if (tolerance)
         object.insert(QStringLiteral("tolerance"), *tolerance);
+    if (!maxCheckAge.isEmpty())
+        object.insert(QStringLiteral("max_check_age"), maxCheckAge);
     return QJsonDocument(object).toJson(format);
 }
 
 QString MeasurementDetails::pathFor(const QString &dataFilePath)
 {
-    return dataFilePath + QStringLiteral(".json");
+    return DetailsPathOf(dataFilePath);
 }
 
 std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray &json,
@@ -312,33 +433,61 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
     }
     const QJsonObject object = document.object();
     MeasurementDetails details;
-    for (const auto &[key, member] : DetailKeys)
-        details.*member = object.value(QLatin1String(key)).toString();
+    QStringList known;
+    for (const auto &[key, member] : DetailKeys) {
+        known << QLatin1String(key);
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isString())
+            details.*member = value.toString();
+        else if (!value.isUndefined() && !value.isNull())
+            details.badKeys << QLatin1String(key);
+    }
+    known << QStringLiteral("tolerance") << QStringLiteral("max_check_age");
     const QJsonValue tolerance = object.value(QStringLiteral("tolerance"));
-    if (tolerance.isDouble()) {
-        if (tolerance.toDouble() < 0.1 || tolerance.toDouble() > 2.0) {
-            if (problem)
-                *problem = QStringLiteral("its tolerance %1 dB is not between 0.1 and 2.0 dB")
-                               .arg(tolerance.toDouble());
-            return std::nullopt;
-        }
+    if (tolerance.isDouble() && tolerance.toDouble() >= 0.1 && tolerance.toDouble() <= 2.0)
         details.tolerance = tolerance.toDouble();
+    else if (!tolerance.isUndefined() && !tolerance.isNull())
+        details.badKeys << QStringLiteral("tolerance");
+    const QJsonValue age = object.value(QStringLiteral("max_check_age"));
+    if (age.isString() && parseCheckAge(age.toString()))
+        details.maxCheckAge = age.toString();
+    else if (!age.isUndefined() && !age.isNull())
+        details.badKeys << QStringLiteral("max_check_age");
+    for (auto it = object.begin(); it != object.end(); ++it)
+        if (!known.contains(it.key()))
+            details.otherKeys.insert(it.key(), it.value());
+    if (!details.badKeys.isEmpty() && problem) {
+        QStringList what;
+        for (const QString &key : details.badKeys)
+            what << (key == QLatin1String("tolerance")
+                         ? QStringLiteral("\"tolerance\" is not a number of dB from 0.1 to 2.0")
+                     : key == QLatin1String("max_check_age")
+                         ? QStringLiteral("\"max_check_age\" is not a duration such as 12h or 7d")
+                         : QStringLiteral("\"%1\" is not text").arg(key));
+        *problem = what.join(QStringLiteral("; "));
     }
     return details;
 }
 
 std::optional<MeasurementDetails> MeasurementDetails::read(const QString &path, QString *problem)
 {
-    QFile file(path);
-    if (!file.exists())
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
         return std::nullopt;
     QString why;
     std::optional<MeasurementDetails> details;
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file(path);
+    // A pipe would hang the reader and a device never end: only a plain
+    // file of a sensible size is read.
+    if (!info.isFile())
+        why = QStringLiteral("it is not a regular file");
+    else if (info.size() > MaxBytes)
+        why = QStringLiteral("it is larger than %1 KiB").arg(MaxBytes / 1024);
+    else if (!file.open(QIODevice::ReadOnly))
         why = file.errorString();
     else
-        details = fromJson(file.readAll(), &why);
-    if (!details && problem)
+        details = fromJson(file.read(MaxBytes + 1), &why);
+    if (problem && !why.isEmpty())
         *problem = QStringLiteral("The details file \"%1\" cannot be read: %2")
                        .arg(QDir::toNativeSeparators(path), why);
     return details;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +45,11 @@ QString userLogPath();
 // The log that belongs to a data file: the one beside it (a monitor's
 // folder) when there is one, else the user's.
 QString logFor(const QString &dataFilePath);
+// Every log that may hold checks of a data file's meter: the one beside it
+// and the user's own (a check made in the window is in the user's).
+QStringList logsFor(const QString &dataFilePath);
+// The rows of several logs, a check in two of them counted once.
+std::vector<CalibrationRecord> readAll(const QStringList &paths);
 } // namespace CalibrationLog
 
 // What the checks say of a measurement.
@@ -52,9 +58,20 @@ struct CalibrationVerdict
     enum Kind { Within, Outside, NotVerified };
     std::optional<CalibrationRecord> before; // the last check before the first reading
     std::optional<CalibrationRecord> after; // the first check after the last reading
-    std::optional<double> drift; // after minus before
+    // The checks made while the readings ran: each counts as the others do.
+    std::vector<CalibrationRecord> during;
+    // Seconds from the check before to the first reading, and from the last
+    // reading to the check after.
+    std::optional<int64_t> beforeAgeS;
+    std::optional<int64_t> afterAgeS;
+    std::optional<int64_t> maxAgeS; // older checks do not count, when set
+    std::optional<double> drift; // deviation after minus deviation before
     double tolerance = 0.5;
+    QString meterSerial; // only this meter's checks count, when set
     Kind kind = NotVerified;
+    // Why it is not verified when checks alone do not say it (a damaged
+    // details file, a check too old); empty otherwise.
+    QString reason;
     QString logPath;
 
     // "within", "outside", "not verified"
@@ -63,15 +80,26 @@ struct CalibrationVerdict
     QString text() const;
     // "within tolerance, drift +0.10 dB (tolerance 0.5 dB)"
     QString summary() const;
+    // Why the verdict is not verified: "no check before the measurement" …
+    QString notVerifiedWhy() const;
 };
 
+// "30 d", "5 h", "12 min", "40 s": how far a check is from the readings.
+QString checkAgeText(int64_t seconds);
+// A duration as "--max-check-age" and the details key take it: 12h, 7d,
+// 90min, 3600s or plain seconds.
+std::optional<int64_t> parseCheckAge(const QString &text);
+
 // The checks around the readings from `first` to `last` (civil seconds, as
-// the data file's stamps: local time without offset). Only checks of
-// `meterSerial` count when one is named. The tolerance is the one given,
-// else the one recorded with the check after, else 0.5 dB.
+// the data file's stamps: the site's wall clock, without offset). A check is
+// placed by its own wall-clock time as written, whatever zone the analysing
+// computer is in. Only checks of `meterSerial` count when one is named. The
+// tolerance is the one given, else the one recorded with the check after,
+// else 0.5 dB. Checks further than maxAgeS from the readings do not verify.
 CalibrationVerdict judgeCalibration(const std::vector<CalibrationRecord> &checks, int64_t first,
                                     int64_t last, const QString &meterSerial = {},
-                                    std::optional<double> tolerance = std::nullopt);
+                                    std::optional<double> tolerance = std::nullopt,
+                                    std::optional<int64_t> maxAgeS = std::nullopt);
 
 // The measurement's details, kept beside a data file as NAME.vorn.json; the
 // data file itself is never changed.
@@ -87,6 +115,11 @@ struct MeasurementDetails
     QString meterSerial;
     QString meterClass;
     std::optional<double> tolerance;
+    QString maxCheckAge; // as written: "12h", "7d"
+    // Keys this version does not know, kept as they are when saved again.
+    QJsonObject otherKeys;
+    // Keys whose value has the wrong type (left out of the fields above).
+    QStringList badKeys;
 
     // (label, value) of each field that is set, in the report's order.
     std::vector<std::pair<QString, QString>> fields() const;
@@ -94,9 +127,11 @@ struct MeasurementDetails
     // The JSON object, keys as in the file.
     QByteArray toJson(QJsonDocument::JsonFormat format = QJsonDocument::Indented) const;
 
+    static constexpr qint64 MaxBytes = 64 * 1024;
     static QString pathFor(const QString &dataFilePath);
     // nullopt when there is no details file; `problem` says when one could
-    // not be read.
+    // not be read, or a key had the wrong type. Only a regular file of at
+    // most MaxBytes is read.
     static std::optional<MeasurementDetails> read(const QString &path, QString *problem);
     static std::optional<MeasurementDetails> fromJson(const QByteArray &json, QString *problem);
     // Written whole or not at all; the error message, or empty.
@@ -113,5 +148,7 @@ struct MeasurementContext
     QString detailsProblem;
     CalibrationVerdict calibration;
 };
+// maxCheckAgeS, when given, overrides the details' max_check_age.
 MeasurementContext measurementContextOf(const QString &dataFilePath, std::optional<int64_t> first,
-                                        std::optional<int64_t> last);
+                                        std::optional<int64_t> last,
+                                        std::optional<int64_t> maxCheckAgeS = std::nullopt);

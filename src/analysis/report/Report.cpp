@@ -151,20 +151,30 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
     if (!analysed.calibration)
         return;
     const CalibrationVerdict &c = *analysed.calibration;
-    const auto check = [&](const QString &label, const std::optional<CalibrationRecord> &k) {
+    const auto check = [&](const QString &label, const std::optional<CalibrationRecord> &k,
+                           const QString &age) {
         if (!k) {
             section.calibration.push_back({ label, QStringLiteral("no check"), {} });
             return;
         }
         // "94.05 dB (+0.05)": the mean and its deviation from the calibrator.
+        QString when = k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        if (!age.isEmpty())
+            when += QStringLiteral(", ") + age;
         section.calibration.push_back(
             { label,
               QStringLiteral("%1 dB (%2)")
                   .arg(QString::number(k->mean, 'f', 2), signedHundredthsText(k->deviation)),
-              k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm")) });
+              when });
     };
-    check(QStringLiteral("Check before"), c.before);
-    check(QStringLiteral("Check after"), c.after);
+    check(QStringLiteral("Check before"), c.before,
+          c.beforeAgeS ? checkAgeText(*c.beforeAgeS) + QStringLiteral(" before the first reading")
+                       : QString());
+    for (const CalibrationRecord &during : c.during)
+        check(QStringLiteral("Check during"), during, QString());
+    check(QStringLiteral("Check after"), c.after,
+          c.afterAgeS ? checkAgeText(*c.afterAgeS) + QStringLiteral(" after the last reading")
+                      : QString());
     section.calibration.push_back(
         { QStringLiteral("Drift"),
           c.drift ? signedHundredthsText(*c.drift) + QStringLiteral(" dB") : QStringLiteral("—"),
@@ -172,6 +182,9 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
     section.calibration.push_back({ QStringLiteral("Tolerance"),
                                     QString::number(c.tolerance, 'f', 1) + QStringLiteral(" dB"),
                                     {} });
+    section.calibration.push_back(
+        { QStringLiteral("Meter"),
+          c.meterSerial.isEmpty() ? QStringLiteral("any") : c.meterSerial, {} });
     section.calibration.push_back({ QStringLiteral("Verdict"), c.text(), {} });
     if (c.kind == CalibrationVerdict::Outside)
         section.calibrationAlert
@@ -180,11 +193,7 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
                   .arg(QString::number(c.tolerance, 'f', 1));
     else if (c.kind == CalibrationVerdict::NotVerified)
         section.calibrationAlert
-            = QStringLiteral("Calibration not verified: %1.")
-                  .arg(!c.before && !c.after ? QStringLiteral("no check before and none after the "
-                                                              "measurement")
-                           : !c.before       ? QStringLiteral("no check before the measurement")
-                                             : QStringLiteral("no check after the measurement"));
+            = QStringLiteral("Calibration not verified: %1.").arg(c.notVerifiedWhy());
 }
 
 std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
@@ -215,6 +224,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     request.dayEveningNight = true;
     const bool overADay = h.firstTime && *h.lastTime - *h.firstTime > Day;
     request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
+    request.maxCheckAgeS = options.maxCheckAgeS;
     FileReport analysed = analyseFile(name, file, request);
     attachMeasurementContext(analysed, dataFilePath.isEmpty() ? name : dataFilePath);
     addMeasurementContext(section, analysed);

@@ -25,6 +25,8 @@ struct ReportOptions
     ResolutionMode mode = ResolutionMode::Tenth; // of the L(0) … L(99) table
     // Interval length in seconds; unset: 15 min, or 1 h for files over a day.
     std::optional<int64_t> intervalLength;
+    // Calibration checks further than this from the readings do not verify.
+    std::optional<int64_t> maxCheckAgeS;
     QString reportDate; // shown on every page
     QString programVersion; // "VORN 8.02"
 };

@@ -51,9 +51,26 @@ DetailsDialog::DetailsDialog(const MeasurementDetails &details, QWidget *parent)
     m_tolerance->setSpecialValueText(QStringLiteral("as recorded with the check"));
     m_tolerance->setValue(details.tolerance.value_or(0.0));
     form->addRow(QStringLiteral("&Tolerance:"), m_tolerance);
+    m_maxCheckAge = line(QStringLiteral("&Max check age:"), "maxCheckAge", details.maxCheckAge);
+    m_maxCheckAge->setPlaceholderText(QStringLiteral("any age (e.g. 12h, 7d)"));
+    m_maxCheckAge->setToolTip(QStringLiteral("Calibration checks further than this from the "
+                                             "readings leave them not verified"));
+    // Keys this program does not know go back into the file as they were.
+    m_otherKeys = details.otherKeys;
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        const QString age = m_maxCheckAge->text().trimmed();
+        if (!age.isEmpty() && !parseCheckAge(age)) {
+            dialogs().message(this,
+                              QStringLiteral("\"%1\" is no duration: write it as 12h or 7d, or "
+                                             "leave the field empty.")
+                                  .arg(age),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            return;
+        }
+        accept();
+    });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -75,6 +92,8 @@ MeasurementDetails DetailsDialog::details() const
     // Below 0.1 dB is the "none" the box offers first.
     if (m_tolerance->value() >= 0.1)
         d.tolerance = m_tolerance->value();
+    d.maxCheckAge = m_maxCheckAge->text().trimmed();
+    d.otherKeys = m_otherKeys;
     return d;
 }
 

@@ -29,6 +29,8 @@ private:
     QLineEdit *m_meterSerial;
     QLineEdit *m_meterClass;
     QDoubleSpinBox *m_tolerance;
+    QLineEdit *m_maxCheckAge;
+    QJsonObject m_otherKeys;
 };
 
 // The dialog for the details file of `dataFilePath`: a file that cannot be
