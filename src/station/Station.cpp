@@ -524,7 +524,12 @@ bool Station::repair(const QDateTime &now)
         return false;
     if (m_folderLost) {
         if (!relock()) {
-            m_brokenReason = QStringLiteral("another program holds the lock of the folder");
+            const QString why = QStringLiteral("another program holds the lock of the folder "
+                                               "\"%1\": the station waits, its readings in memory")
+                                    .arg(folderText());
+            if (m_brokenReason != why && m_hooks.say)
+                m_hooks.say(why);
+            m_brokenReason = why;
             return false;
         }
         m_folderId = fileIdentityOf(QDir(m_options.folder).absolutePath());

@@ -199,6 +199,62 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
     }
 }
 
+// An NTP step of the clock back, made from outside by libfaketime: no stamp
+// is written twice, and what was skipped is said.
+TEST(MonitorProcess, AClockSteppedBackWritesNoStampTwice)
+{
+    if (MeterEmulator::program().isEmpty())
+        GTEST_SKIP() << "no meter emulator built";
+    QString library;
+    for (const char *candidate : { "/usr/lib/x86_64-linux-gnu/faketime/libfaketimeMT.so.1",
+                                   "/usr/lib/aarch64-linux-gnu/faketime/libfaketimeMT.so.1",
+                                   "/usr/lib/faketime/libfaketimeMT.so.1" })
+        if (QFile::exists(QLatin1String(candidate)))
+            library = QLatin1String(candidate);
+    if (library.isEmpty())
+        GTEST_SKIP() << "libfaketime is not installed";
+    MeterEmulator emulator;
+    QString why;
+    ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "58.3" }, &why))
+        << why.toStdString();
+    QTemporaryDir dir;
+    const QString offset = dir.filePath("offset");
+    const auto setOffset = [&](const QByteArray &text) {
+        QFile file(offset);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text);
+    };
+    setOffset("+0");
+    QProcess monitor;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("LD_PRELOAD", library);
+    env.insert("FAKETIME_TIMESTAMP_FILE", offset);
+    env.insert("FAKETIME_NO_CACHE", "1");
+    // Timers keep real time: only the wall clock steps.
+    env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
+    monitor.setProcessEnvironment(env);
+    monitor.setProcessChannelMode(QProcess::MergedChannels);
+    monitor.start(QStringLiteral(VORN_MONITOR),
+                  { "--port", "COM1", "--folder", dir.path(), "--station", "ntp", "--interval",
+                    "1min" });
+    ASSERT_TRUE(monitor.waitForStarted());
+    WaitUntil([] { return false; }, 6000);
+    setOffset("-12");
+    WaitUntil([] { return false; }, 18000);
+    ::kill(pid_t(monitor.processId()), SIGTERM);
+    ASSERT_TRUE(monitor.waitForFinished(5000));
+    const QStringList days = QDir(dir.path()).entryList({ "ntp *.vorn" });
+    ASSERT_EQ(days.size(), 1);
+    const DataFileContents file = DataFileReader::readFile(dir.filePath(days.front()));
+    ASSERT_GE(file.recordCount(), 10);
+    for (qsizetype i = 1; i < file.recordCount(); ++i)
+        EXPECT_LT(file.time(i - 1), file.time(i)) << i;
+    const QString events = fileText(dir.filePath("ntp events.csv"));
+    EXPECT_EQ(events.count(",clock step,"), 1) << events.toStdString();
+    EXPECT_EQ(events.count(",not recorded,"), 1) << events.toStdString();
+    EXPECT_TRUE(events.contains("the clock went back 1")) << events.toStdString();
+}
+
 // --check: ten seconds of the meter against the calibrator, judged, and
 // logged only when stable, failed when outside the tolerance.
 TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
