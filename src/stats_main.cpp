@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef VORN_STATS_REPORT
 #include "analysis/batch/CivilTime.h"
@@ -109,6 +110,12 @@ int main(int argc, char *argv[])
         writeTo(stdout, batchUsage());
         return 0;
     }
+    if (options.version) {
+        writeTo(stdout, QStringLiteral("%1 %2\n")
+                            .arg(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(),
+                                 QStringLiteral(VORN_VERSION)));
+        return 0;
+    }
 
     const bool pdf = !options.pdfPath.isEmpty();
 #ifndef VORN_STATS_REPORT
@@ -159,8 +166,22 @@ int main(int argc, char *argv[])
             reports.push_back(analyseFile(name, contents, options.request));
             attachMeasurementContext(reports.back(), name);
         }
-        if (pdf)
+        if (!pdf)
+            return;
+        // Every output of one run counts the same readings: the report too
+        // keeps to --from and --to.
+        if (!options.request.hasWindow()) {
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
+            return;
+        }
+        DataFileContents windowed = contents;
+        windowed.rows.clear();
+        for (qsizetype i = 0; i < contents.rows.count(); ++i) {
+            const QString time = contents.time(i);
+            if (options.request.inWindow(CivilTime::parseStamp(time)))
+                windowed.rows.append(contents.number(i), time, contents.level(i));
+        }
+        report.sections.push_back(*buildReportSection(name, windowed, reportSettings, {}, name));
     };
     if (options.join) {
         // The series' readings in one list: the report draws them as one.
@@ -184,19 +205,31 @@ int main(int argc, char *argv[])
             }
             if (options.standardOutput)
                 reports.push_back(*series.report);
-            if (pdf)
+            if (pdf) {
                 report.sections.push_back(*buildReportSection(series.report->name, joined,
                                                               reportSettings, {},
                                                               series.report->joined.front().name));
+                report.sections.back().notes << troubleLines(*series.report);
+            }
         }
     } else {
         for (const QString &name : options.files) {
             const DataFileContents contents = readInput(name);
-            if (const QString problem = readProblem(contents); !problem.isEmpty()) {
+            const QString cut = cutReason(contents, contents.rows.count());
+            if (const QString problem = readProblem(contents); !problem.isEmpty() && cut.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(name, problem));
                 continue;
             }
             addSection(name, contents);
+            if (cut.isEmpty())
+                continue;
+            // Its readings before the damaged line count; every output says so.
+            fail(QStringLiteral("%1: %2").arg(name, cut));
+            const FileTrouble trouble { name, contents.problemLine, cut };
+            if (options.standardOutput)
+                reports.back().cut.push_back(trouble);
+            if (pdf)
+                report.sections.back().notes << QStringLiteral("Cut: %1: %2.").arg(name, cut);
         }
     }
 #else
@@ -210,9 +243,15 @@ int main(int argc, char *argv[])
         auto results = analysePaths(options.files, options.request, options.jobs);
         for (qsizetype i = 0; i < options.files.size(); ++i) {
             auto &[analysed, contents] = results[size_t(i)];
-            if (const QString problem = readProblem(contents); !problem.isEmpty()) {
+            const QString cut = cutReason(contents, analysed.statistics.readings);
+            if (const QString problem = readProblem(contents); !problem.isEmpty() && cut.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(options.files[i], problem));
                 continue;
+            }
+            if (!cut.isEmpty()) {
+                // Its readings before the damaged line count; every output says so.
+                fail(QStringLiteral("%1: %2").arg(options.files[i], cut));
+                analysed.cut.push_back({ options.files[i], contents.problemLine, cut });
             }
             if (options.standardOutput)
                 reports.push_back(std::move(analysed));

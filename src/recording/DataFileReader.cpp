@@ -226,6 +226,8 @@ void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &thro
             break;
         if (result == LineSource::Result::TooLong) {
             contents.problem = DataFileReader::lineTooLongMessage(i + 1);
+            contents.problemLine = i + 1;
+            contents.problemWhat = QStringLiteral("it is too long to be a reading");
             break;
         }
         contents.linesRead = i + 1;
@@ -267,10 +269,18 @@ void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &thro
             }
             contents.problem
                 = DataFileReader::endsEarlyMessage(firstBlankLine ? firstBlankLine : i + 1);
+            contents.problemLine = firstBlankLine ? firstBlankLine : i + 1;
+            contents.problemWhat = firstBlankLine
+                ? QStringLiteral("an empty line with more lines after it")
+                : QStringLiteral("it holds no number, time and level separated by tabs: \"%1\"")
+                      .arg(QString::fromLatin1(line.first(std::min<qsizetype>(line.size(), 40)))
+                               .trimmed());
             break;
         }
         if (firstBlankLine) {
             contents.problem = DataFileReader::endsEarlyMessage(firstBlankLine);
+            contents.problemLine = firstBlankLine;
+            contents.problemWhat = QStringLiteral("an empty line with more lines after it");
             break;
         }
         if (!onRow(number, time, level))

@@ -35,6 +35,10 @@ struct DataFileContents
     // Empty when the whole file was read; otherwise what stopped the read.
     // Rows read before the problem are kept.
     QString problem;
+    // The line the problem is on and what is wrong with it, when a line of
+    // the body is damaged (0 otherwise).
+    qint64 problemLine = 0;
+    QString problemWhat;
 
     qint64 recordCount() const { return rows.count(); }
     QString number(qsizetype row) const { return rows.number(row); }

@@ -1,9 +1,14 @@
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QTimeZone>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
@@ -68,6 +73,143 @@ TEST(VornStats, ExitStatusesAndMessagesNameTheFileAndLine)
     const StatsRun help = runStats({ "--help" });
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_TRUE(help.out.startsWith("Usage: vorn-stats"));
+}
+
+namespace {
+
+// A day file of a station: one reading every `step` seconds from `from` to
+// `to`, stamped with the wall clock of their zone (the spring hour skipped
+// as a station skips it), whatever the zone of the test.
+QByteArray dayFile(const QDateTime &from, const QDateTime &to, int step, double level = 60.0)
+{
+    QByteArray bytes = "Real Time\r\n " + QByteArray::number(step)
+        + " \r\nA\r\nSlow\r\n30-90\r\n61.0\r\n2026/03/28 08:00:00\r\n95.5\r\n60.0\r\n"
+          "No.s\tDate Time\tdB\t\r\n";
+    int n = 0;
+    for (QDateTime t = from; t < to; t = t.addSecs(step))
+        bytes += QByteArray::number(++n) + '\t'
+            + t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1() + '\t'
+            + QByteArray::number(level, 'f', 1) + "\t\r\n";
+    return bytes;
+}
+
+StatsRun runIn(const char *zone, const QStringList &arguments)
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TZ"), QLatin1String(zone));
+    process.setProcessEnvironment(env);
+    process.start(QStringLiteral(VORN_STATS_PATH), arguments);
+    process.waitForFinished(60000);
+    return { process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+             QString::fromUtf8(process.readAllStandardError()) };
+}
+
+} // namespace
+
+// Windows, partial days and the spring hour: what a run prints holds for
+// the readings it counted, and says what they do not cover.
+TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return file.fileName();
+    };
+    const QTimeZone berlin("Europe/Berlin");
+    const auto at = [&](int day, int hour) {
+        return QDateTime(QDate(2026, 3, day), QTime(hour, 0), berlin);
+    };
+    // Whole days at 60 s from the 27th 07:00 to the 30th 07:00, the 28th's
+    // night missing from 01:00: spring comes in the night of the 29th.
+    const QString first = write("fence 2026-03-27.vorn", dayFile(at(27, 7), at(29, 1), 60));
+    const QString second = write("fence 2026-03-29.vorn", dayFile(at(29, 7), at(30, 7), 60));
+    // Damaged after an hour of readings, and a file that gives none.
+    const QString damaged = write("fence 2026-03-31.vorn",
+                                  dayFile(at(31, 7), at(31, 8), 60) + "61\tno tab\r\n"
+                                      + "62\t2026/03/31 09:00:00\t60.0\t\r\n");
+    const QString empty = write("fence 2026-04-01.vorn", "");
+    const struct
+    {
+        const char *name;
+        QStringList arguments;
+        int exitCode;
+        QStringList says; // patterns in standard output, or standard error
+    } rows[] = {
+        { "partial and whole days",
+          { "--join", "--lden", "--csv", first, second },
+          0,
+          { "coverage_night,partial\n",
+            "2026-03-27T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,\n",
+            // The 28th: its night is the spring one, 7 h, covered 2 h.
+            "2026-03-28T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,0\\.29,yes\n",
+            "2026-03-29T07:00:00\\+02:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,\n" } },
+        { "partial in JSON", { "--join", "--lden", "--json", first, second }, 0,
+          { "\"partial\": true", "\"partial\": false" } },
+        { "a damaged file is cut where it is damaged, an unreadable one left out",
+          { "--join", "--json", "--lden", first, second, damaged, empty },
+          1,
+          { "\"cut\": \\[\\{\"file\": \"[^\"]*fence 2026-03-31.vorn\", \"line\": 71, \"reason\": "
+            "\"line 71 is not a reading: it holds no number, time and level separated by tabs: "
+            "\\\\\"61\\\\tno tab\\\\\"; the 60 readings before it count\"",
+            "\"left_out\": \\[\\{\"file\": \"[^\"]*fence 2026-04-01.vorn\"",
+            "vorn-stats: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
+            "\"readings\": 4020," } },
+        { "the text says so too",
+          { "--join", first, second, damaged, empty },
+          1,
+          { "\nCut: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
+            "\nLeft out: [^\n]*fence 2026-04-01.vorn: " } },
+        { "an empty window",
+          { "--join", "--from", "2026-03-29 02:00", "--to", "2026-03-29 06:00", first, second },
+          1,
+          { "no readings between 2026-03-29T02:00:00 and 2026-03-29T06:00:00" } },
+        { "a window after the files",
+          { "--join", "--json", "--from", "2026-03-31 00:00", first, second },
+          1,
+          { "no readings between" } },
+        { "a window in the second file lists it alone",
+          { "--join", "--json", "--from", "2026-03-29 08:00", second, first },
+          0,
+          { QRegularExpression::escape("\"files\": [\"" + second + "\"]") } },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        const StatsRun run = runIn("Europe/Berlin", row.arguments);
+        EXPECT_EQ(run.exitCode, row.exitCode) << run.err.toStdString();
+        for (const QString &pattern : row.says) {
+            const QRegularExpression re(pattern);
+            EXPECT_TRUE(run.out.contains(re) || run.err.contains(re))
+                << pattern.toStdString() << "\n" << run.out.toStdString() << run.err.toStdString();
+        }
+    }
+
+    // At the spring change an interval ends its length after its start.
+    const QString spring = write(
+        "spring.vorn", dayFile(QDateTime(QDate(2026, 3, 29), QTime(0, 0), berlin),
+                               QDateTime(QDate(2026, 3, 29), QTime(5, 0), berlin), 60));
+    for (const auto &[length, start, end] :
+         { std::tuple { "1h", "2026-03-29T01:00:00+01:00", "2026-03-29T03:00:00+02:00" },
+           std::tuple { "30min", "2026-03-29T01:30:00+01:00", "2026-03-29T03:00:00+02:00" } }) {
+        const StatsRun run = runIn("Europe/Berlin", { "--intervals", length, "--csv", spring });
+        EXPECT_TRUE(run.out.contains(QStringLiteral(",%1,%2,").arg(start, end))) << run.out.toStdString();
+        EXPECT_FALSE(run.out.contains("T02:")) << run.out.toStdString();
+    }
+
+    // The PDF of a window counts the window's readings, as the JSON does.
+    const QString pdf = dir.filePath("window.pdf");
+    const StatsRun report = runIn("Europe/Berlin", { "--json", "--pdf", pdf, "--from", "2026-03-29 08:00",
+                                                     "--to", "2026-03-29 09:00", second });
+    ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
+    EXPECT_TRUE(report.out.contains("\"readings\": 60,")) << report.out.toStdString();
+    QProcess text;
+    text.start(QStringLiteral("pdftotext"), { "-layout", pdf, "-" });
+    if (!text.waitForFinished(30000) || text.exitCode() != 0)
+        GTEST_SKIP() << "pdftotext is not installed";
+    const QString pages = QString::fromUtf8(text.readAllStandardOutput());
+    EXPECT_TRUE(pages.contains(QRegularExpression("Readings\\s+60\\b"))) << pages.left(3000).toStdString();
 }
 
 int main(int argc, char **argv)

@@ -27,6 +27,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             onlyFiles = true;
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg == QLatin1String("--csv")) {
             csv = true;
         } else if (arg == QLatin1String("--json")) {
@@ -89,7 +91,7 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             return { std::nullopt, QStringLiteral("unknown option %1").arg(arg) };
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return { options, {} };
     if (csv && json)
         return { std::nullopt, QStringLiteral("choose one of --csv and --json") };
@@ -125,7 +127,10 @@ QString batchUsage()
         "                       e.g. 1min, 15min, 1h, 900 (seconds); in the PDF\n"
         "                       report 15min by default, 1h for files over a day\n"
         "  --lden               day (07-19), evening (19-23) and night (23-07) levels\n"
-        "                       and Lden for every whole day the readings cover\n"
+        "                       and Lden for every day (07:00 to 07:00) the\n"
+        "                       readings span; a day is marked partial when a\n"
+        "                       period is covered less than 90 % of its real\n"
+        "                       length that day (7 h or 9 h nights at clock changes)\n"
         "  --csv                one CSV table (intervals, else Lden days, else one\n"
         "                       summary row per file), ISO 8601 times, point decimals\n"
         "  --json               everything as JSON\n"
@@ -144,6 +149,7 @@ QString batchUsage()
         "  --company TEXT, --sector TEXT, --name TEXT\n"
         "                       lines on the first page of the report\n"
         "  -h, --help           this text\n"
+        "  --version            the program's version\n"
         "\n"
         "Text output shows levels in the program's one-decimal form (truncated);\n"
         "CSV and JSON carry two decimals.\n"

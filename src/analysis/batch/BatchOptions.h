@@ -21,6 +21,7 @@ struct BatchOptions
     // False when only the PDF was asked for: nothing goes to standard output.
     bool standardOutput = true;
     bool help = false;
+    bool version = false;
     // The files as one series ordered by time.
     bool join = false;
     // Threads reading files at once; 0: as many as the machine has cores.

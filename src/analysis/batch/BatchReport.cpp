@@ -104,6 +104,13 @@ QStringList reportMethod(const FileReport &report)
         lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
                                 "stretch between them is one row. Coverage counts the readings "
                                 "that enter the figures (marked readings do not).");
+    if (report.withDayEveningNight)
+        lines << QStringLiteral("Day-evening-night levels: a day runs from 07:00 to 07:00; a day is "
+                                "marked partial when any of its periods is covered less than 90 %, "
+                                "coverage being measured against the period's real length that "
+                                "day (the night is 7 h on the day clocks go forward and 9 h when "
+                                "they go back). A partial day's levels are given, but stand for "
+                                "less than the whole day.");
     if (report.repeatedHour)
         lines << QStringLiteral("Clocks went back by an hour in this file: the repeated hour's "
                                 "readings form interval rows of their own, told apart by their "
@@ -116,6 +123,16 @@ QStringList reportMethod(const FileReport &report)
             "site's wall clock: the zone of the computer that analyses them plays no part. The "
             "verdict is within tolerance when every check's deviation from its calibrator and "
             "the drift (deviation after less deviation before) are within the tolerance.");
+    return lines;
+}
+
+QStringList troubleLines(const FileReport &report)
+{
+    QStringList lines;
+    for (const FileTrouble &t : report.cut)
+        lines << QStringLiteral("Cut: %1: %2.").arg(t.file, t.reason);
+    for (const FileTrouble &t : report.leftOut)
+        lines << QStringLiteral("Left out: %1: %2").arg(t.file, t.reason);
     return lines;
 }
 
@@ -358,11 +375,12 @@ void appendText(QStringList &out, const FileReport &r)
                                     emptyStretchText(den.end - den.start));
                     continue;
                 }
-                out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8")
+                out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8%9")
                            .arg(CivilTime::toIso(den.start), tenths(den.ld),
                                 percent(den.coverageDay), tenths(den.le),
                                 percent(den.coverageEvening), tenths(den.ln),
-                                percent(den.coverageNight), tenths(den.lden));
+                                percent(den.coverageNight), tenths(den.lden),
+                                den.partial ? QStringLiteral("  partial") : QString());
             }
         }
     }
@@ -422,6 +440,8 @@ void appendText(QStringList &out, const FileReport &r)
         if (c.kind == CalibrationVerdict::NotVerified)
             out << QStringLiteral("  %1 %2").arg(QStringLiteral("Why:"), -14).arg(c.notVerifiedWhy());
     }
+    for (const QString &line : troubleLines(r))
+        out << line;
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -464,12 +484,13 @@ QString formatCsv(const std::vector<FileReport> &reports)
         verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
-                              "coverage_night");
+                              "coverage_night,partial");
         for (const FileReport &r : reports)
             for (const DayEveningNight &d : r.days)
                 out << csvRow({ r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
                                 fixed2(d.le), fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
-                                fixed2(d.coverageEvening), fixed2(d.coverageNight) });
+                                fixed2(d.coverageEvening), fixed2(d.coverageNight),
+                                d.partial ? QStringLiteral("yes") : QString() });
         verdictTable();
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
@@ -565,6 +586,19 @@ QString jsonReport(const FileReport &r)
     fields << QStringLiteral("\"details\": %1")
                   .arg(r.details ? QString::fromUtf8(r.details->toJson(QJsonDocument::Compact))
                                  : QStringLiteral("null"));
+    const auto troubles = [](const std::vector<FileTrouble> &list, bool withLine) {
+        QStringList items;
+        for (const FileTrouble &t : list)
+            items << (withLine ? QStringLiteral("{\"file\": %1, \"line\": %2, \"reason\": %3}")
+                                     .arg(jsonString(t.file))
+                                     .arg(t.line)
+                                     .arg(jsonString(t.reason))
+                               : QStringLiteral("{\"file\": %1, \"reason\": %2}")
+                                     .arg(jsonString(t.file), jsonString(t.reason)));
+        return QLatin1Char('[') + items.join(QStringLiteral(", ")) + QLatin1Char(']');
+    };
+    fields << QStringLiteral("\"cut\": %1").arg(troubles(r.cut, true));
+    fields << QStringLiteral("\"left_out\": %1").arg(troubles(r.leftOut, false));
     fields << QStringLiteral("\"details_problem\": %1")
                   .arg(r.detailsProblem.isEmpty() ? QStringLiteral("null")
                                                   : jsonString(r.detailsProblem));
@@ -611,14 +645,16 @@ QString jsonReport(const FileReport &r)
         for (const DayEveningNight &den : r.days)
             items << QStringLiteral("{\"day_start\": %1, \"ld\": %2, \"le\": %3, \"ln\": %4, "
                                     "\"lden\": %5, \"coverage_day\": %6, \"coverage_evening\": %7, "
-                                    "\"coverage_night\": %8%9}")
+                                    "\"coverage_night\": %8, \"partial\": %9}")
                          .arg(jsonString(CivilTime::toIsoWithOffset(den.start)), jsonNumber(den.ld),
                               jsonNumber(den.le), jsonNumber(den.ln), jsonNumber(den.lden),
                               fixed2(den.coverageDay), fixed2(den.coverageEvening),
                               fixed2(den.coverageNight),
-                              den.gap ? QStringLiteral(", \"gap_until\": %1")
-                                            .arg(jsonString(CivilTime::toIsoWithOffset(den.end)))
-                                      : QString());
+                              (den.partial ? QStringLiteral("true") : QStringLiteral("false"))
+                                  + (den.gap ? QStringLiteral(", \"gap_until\": %1")
+                                                   .arg(jsonString(
+                                                       CivilTime::toIsoWithOffset(den.end)))
+                                             : QString()));
         fields
             << QStringLiteral("\"day_evening_night\": [%1]").arg(items.join(QStringLiteral(", ")));
     }

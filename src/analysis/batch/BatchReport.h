@@ -23,6 +23,15 @@ struct JoinedFile
     std::optional<int64_t> last;
 };
 
+// A file of a series that was read only up to a damaged line (`line`), or
+// not at all (line 0), and why.
+struct FileTrouble
+{
+    QString file;
+    qint64 line = 0;
+    QString reason;
+};
+
 // What the command-line analysis reports of one file, or of a series of
 // files joined (then `joined` names them in time order).
 struct FileReport
@@ -50,7 +59,14 @@ struct FileReport
     std::optional<CalibrationVerdict> calibration;
     // --max-check-age, which overrides the details file's max_check_age.
     std::optional<int64_t> maxCheckAgeS;
+    // Files whose readings count only up to a damaged line, and files left
+    // out because they could not be read at all.
+    std::vector<FileTrouble> cut;
+    std::vector<FileTrouble> leftOut;
 };
+
+// The lines that say which files were cut or left out, for text and PDF.
+QStringList troubleLines(const FileReport &report);
 
 // Looks up the details file beside the data file and the calibration checks
 // that bracket its readings ("-", standard input, has only the user's log).

@@ -148,6 +148,16 @@ QString readProblem(const DataFileContents &contents)
                                        : QString();
 }
 
+QString cutReason(const DataFileContents &contents, qint64 readings)
+{
+    if (contents.problem.isEmpty() || contents.problemLine <= 0 || readings <= 0)
+        return {};
+    return QStringLiteral("line %1 is not a reading: %2; the %3 readings before it count")
+        .arg(contents.problemLine)
+        .arg(contents.problemWhat)
+        .arg(readings);
+}
+
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
                                                     const BatchRequest &request)
 {
@@ -193,10 +203,12 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
 
     // The files that can take part, in the order of their first reading.
     std::vector<Member> series;
+    std::vector<FileTrouble> leftOut;
     for (Member &m : members) {
         const QString problem = readProblem(m.probe.head);
-        if (!problem.isEmpty()) {
+        if (!problem.isEmpty() && !(m.probe.first && m.probe.head.problemLine > 0)) {
             outcome.problems << m.name + QStringLiteral(": ") + problem;
+            leftOut.push_back({ m.name, 0, problem });
             continue;
         }
         if (m.probe.head.kind == DataFileKind::Headerless) {
@@ -206,9 +218,10 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             return outcome;
         }
         if (!m.probe.first) {
-            outcome.problems << m.name
-                    + QStringLiteral(": its first reading has no readable time stamp, so it has "
-                                     "no place in the series");
+            const QString why = QStringLiteral("its first reading has no readable time stamp, so "
+                                               "it has no place in the series");
+            outcome.problems << m.name + QStringLiteral(": ") + why;
+            leftOut.push_back({ m.name, 0, why });
             continue;
         }
         // A file that starts at or after the end of the window adds nothing.
@@ -259,6 +272,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     std::optional<DataFileContents> firstHeader;
     std::optional<std::pair<QString, int64_t>> lastSeen; // file and its last reading
     std::vector<JoinedFile> joined;
+    std::vector<FileTrouble> cuts;
     std::thread reader([&] { runOnThreads(threads, qsizetype(series.size()), worker); });
     for (size_t i = 0; i < series.size(); ++i) {
         ParsedFile file;
@@ -270,8 +284,16 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
         }
         const QString &name = series[i].name;
         const QString problem = readProblem(file.header);
-        if (!problem.isEmpty()) {
+        // A file damaged after some readings gives those; one that gives
+        // none is left out. Either is said.
+        const QString cut = cutReason(file.header, qint64(file.rows.size()));
+        if (!cut.isEmpty()) {
+            outcome.problems << name + QStringLiteral(": ") + cut;
+            cuts.push_back({ name, file.header.problemLine, cut });
+        }
+        if (!problem.isEmpty() && cut.isEmpty()) {
             outcome.problems << name + QStringLiteral(": ") + problem;
+            leftOut.push_back({ name, 0, problem });
         } else if (lastSeen && file.first && *file.first <= lastSeen->second) {
             outcome.refusal = QStringLiteral("%1 and %2 overlap in time (%3 is not after %4); "
                                              "files to join must follow one another")
@@ -290,13 +312,26 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                 lastSeen = { name, *file.last };
             if (!firstHeader)
                 firstHeader = file.header;
+            // A file without a reading in the window gives nothing to the series.
+            qint64 inWindow = qint64(file.rows.size());
+            if (request.hasWindow())
+                inWindow = std::count_if(file.rows.begin(), file.rows.end(), [&](const auto &row) {
+                    return row.time != ParsedFile::Row::NoTime
+                        && request.inWindow(std::optional<int64_t>(row.time));
+                });
+            if (inWindow == 0 && request.hasWindow()) {
+                const std::lock_guard lock(mutex);
+                ++taken;
+                changed.notify_all();
+                continue;
+            }
             JoinedFile member;
             member.name = name;
             member.kind = file.header.kind;
             const QStringList captions = storedBoardCaptions(file.header.kind);
             for (qsizetype c = 0; c < captions.size(); ++c)
                 member.storedBoards.emplace_back(captions[c], file.header.boardTexts.value(c));
-            member.readings = qint64(file.rows.size());
+            member.readings = inWindow;
             member.first = file.first;
             member.last = file.last;
             joined.push_back(std::move(member));
@@ -312,6 +347,14 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     reader.join();
     if (!outcome.refusal.isEmpty() || !firstHeader)
         return outcome;
+    if (joined.empty()) {
+        outcome.refusal = QStringLiteral("no readings between %1 and %2")
+                              .arg(request.from ? CivilTime::toIso(*request.from)
+                                                : QStringLiteral("the start"),
+                                   request.to ? CivilTime::toIso(*request.to)
+                                              : QStringLiteral("the end"));
+        return outcome;
+    }
     QString seriesName = joined.front().name;
     if (joined.size() > 1)
         seriesName += QStringLiteral(" … %1 (%2 files)").arg(joined.back().name).arg(joined.size());
@@ -320,5 +363,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     // file's stand for the series.
     attachMeasurementContext(*outcome.report, joined.front().name);
     outcome.report->joined = std::move(joined);
+    outcome.report->cut = std::move(cuts);
+    outcome.report->leftOut = std::move(leftOut);
     return outcome;
 }

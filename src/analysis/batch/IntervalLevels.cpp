@@ -4,8 +4,11 @@
 #include "FileStatistics.h"
 #include "analysis/LevelText.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -15,6 +18,23 @@ constexpr int64_t MaxLength = 7 * 24 * Hour;
 double coverageOf(qint64 readings, double sampleInterval, int64_t length)
 {
     return std::min(1.0, double(readings) * sampleInterval / double(length));
+}
+
+// A wall-clock time and its offset as they name a real instant: one the
+// change to summer time skips (02:30 on the spring day) is named as the clock
+// read at that instant, after the change (03:30+02:00).
+std::pair<int64_t, int> existingTime(int64_t civil, int offset)
+{
+    const auto civilOf = [](const QDateTime &d) {
+        return CivilTime::civilSecondsOf(d.date(), d.time());
+    };
+    if (civilOf(QDateTime::fromSecsSinceEpoch(civil - offset)) == civil)
+        return { civil, offset };
+    const int before = CivilTime::utcOffsetAt(civil - 2 * Hour);
+    const QDateTime after = QDateTime::fromSecsSinceEpoch(civil - before);
+    if (civilOf(after) == civil - before + after.offsetFromUtc() && after.offsetFromUtc() != before)
+        return { civilOf(after), after.offsetFromUtc() };
+    return { civil, offset };
 }
 
 } // namespace
@@ -101,10 +121,8 @@ std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
 {
     std::vector<IntervalLevel> result;
     const auto bounds = [&hours](IntervalLevel &row, int64_t from, int64_t to) {
-        row.start = hours.civilOf(from);
-        row.end = hours.civilOf(to);
-        row.startOffset = hours.offsetOf(from);
-        row.endOffset = hours.offsetOf(to);
+        std::tie(row.start, row.startOffset) = existingTime(hours.civilOf(from), hours.offsetOf(from));
+        std::tie(row.end, row.endOffset) = existingTime(hours.civilOf(to), hours.offsetOf(to));
     };
     std::optional<int64_t> previousEnd;
     for (const auto &[start, in] : m_intervals) {
@@ -196,9 +214,19 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
         den.end = start + CivilTime::SecondsPerDay;
         // Coverage counts the readings that enter the levels: a paused night
         // with one reading covers a second of it, not the night.
-        den.coverageDay = coverageOf(periods.day.count, sampleInterval, 12 * Hour);
-        den.coverageEvening = coverageOf(periods.evening.count, sampleInterval, 4 * Hour);
-        den.coverageNight = coverageOf(periods.night.count, sampleInterval, 8 * Hour);
+        // Against each period's real length that day: a clock change makes
+        // the night an hour shorter or longer.
+        const auto realLength = [](int64_t from, int64_t to) {
+            return (to - from) - (CivilTime::utcOffsetAt(to) - CivilTime::utcOffsetAt(from));
+        };
+        den.coverageDay
+            = coverageOf(periods.day.count, sampleInterval, realLength(start, start + 12 * Hour));
+        den.coverageEvening = coverageOf(periods.evening.count, sampleInterval,
+                                         realLength(start + 12 * Hour, start + 16 * Hour));
+        den.coverageNight = coverageOf(periods.night.count, sampleInterval,
+                                       realLength(start + 16 * Hour, start + 24 * Hour));
+        den.partial = std::min({ den.coverageDay, den.coverageEvening, den.coverageNight })
+            < DayEveningNight::PartialBelow;
         den.ld = periods.day.level();
         den.le = periods.evening.level();
         den.ln = periods.night.level();

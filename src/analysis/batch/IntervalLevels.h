@@ -41,6 +41,10 @@ struct DayEveningNight
     double coverageDay = 0.0;
     double coverageEvening = 0.0;
     double coverageNight = 0.0;
+    // A period is covered less than PartialBelow of its real length that day
+    // (the night is 7 h on the spring clock-change day, 9 h in autumn).
+    bool partial = false;
+    static constexpr double PartialBelow = 0.90;
     std::optional<double> ld;
     std::optional<double> le;
     std::optional<double> ln;

@@ -182,9 +182,9 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
     section.calibration.push_back({ QStringLiteral("Tolerance"),
                                     QString::number(c.tolerance, 'f', 1) + QStringLiteral(" dB"),
                                     {} });
-    section.calibration.push_back(
-        { QStringLiteral("Meter"),
-          c.meterSerial.isEmpty() ? QStringLiteral("any") : c.meterSerial, {} });
+    if (!c.meterSerial.isEmpty())
+        section.calibration.push_back({ QStringLiteral("Meter"), c.meterSerial,
+                                        QStringLiteral("only its checks count") });
     section.calibration.push_back({ QStringLiteral("Verdict"), c.text(), {} });
     if (c.kind == CalibrationVerdict::Outside)
         section.calibrationAlert
@@ -280,7 +280,12 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                                 shareText(s.underRange, s.readings) });
     section.figures.push_back({ QStringLiteral("Over-range readings"), QString::number(s.overRange),
                                 shareText(s.overRange, s.readings) });
-    section.method = reportMethod(analysed);
+    // The first page has room for the figures' method; the day table and
+    // the calibration section say their own rules.
+    for (const QString &line : reportMethod(analysed))
+        if (!line.startsWith(QLatin1String("Calibration:"))
+            && !line.startsWith(QLatin1String("Day-evening-night levels:")))
+            section.method << line;
 
     if (!h.note.isEmpty())
         section.notes << h.note;
@@ -324,7 +329,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
             continue;
         }
         section.dayRows.push_back(
-            { stampText(den.start).left(16),
+            { stampText(den.start).left(16) + (den.partial ? QStringLiteral(" partial") : QString()),
               share(den.coverageDay) + QLatin1Char('/') + share(den.coverageEvening)
                   + QLatin1Char('/') + share(den.coverageNight) + QStringLiteral(" %"),
               levelText(den.ld), levelText(den.le), levelText(den.ln), levelText(den.lden) });

@@ -584,8 +584,8 @@ private:
         if (page.dayCount == 0)
             return;
         y = heading(y, QStringLiteral("Day, evening and night levels"),
-                    QStringLiteral("Per 24 hours from 07:00: day 07-19 h, evening 19-23 h "
-                                   "(+5 dB in Lden), night 23-07 h (+10 dB in Lden)."));
+                    QStringLiteral("Per 24 h from 07:00: day 07-19, evening 19-23 (+5 dB), night "
+                                   "23-07 (+10 dB). Partial: a period under 90 % covered."));
         if (section.dayRows.empty()) {
             text(MarginMm, y, ContentWidthMm, 6, section.daysNote, reportFont(8.5), Muted);
             return;
