@@ -210,6 +210,15 @@ int main(int argc, char *argv[])
                                                               reportSettings, {},
                                                               series.report->joined.front().name));
                 report.sections.back().notes << troubleLines(*series.report);
+                // Each file's header describes that file alone, not the series.
+                if (series.report->joined.size() > 1) {
+                    report.sections.back().storedBoards.clear();
+                    report.sections.back().storedNote
+                        = QStringLiteral("Each of the %1 files keeps its own header, which "
+                                         "describes that file alone; the series is recomputed "
+                                         "from the readings.")
+                              .arg(series.report->joined.size());
+                }
             }
         }
     } else {

@@ -61,6 +61,8 @@ struct ReportSection
     std::vector<ReportField> facts;
     bool headerless = false;
     std::vector<ReportField> storedBoards;
+    // Shown instead of the stored header (a joined series has none of its own).
+    QString storedNote;
     std::vector<ReportField> figures;
     // The measurement's details and its calibration checks; the alert is
     // set when the checks do not show the meter within tolerance.

@@ -152,6 +152,16 @@ private:
         const QFont value = reportFont(8.5, true);
         for (const ReportField &f : fields) {
             text(x, y, labelWidth, rowHeight, f.label, label, Muted);
+            // A long value (a site, notes) wraps at its words, up to four lines.
+            const double wrapped = wrappedHeight(valueWidth, f.value, value);
+            const double lineMm = m_p.fontMetrics().lineSpacing() / m_dpi * 25.4;
+            if (f.detail.isEmpty() && wrapped > rowHeight && lineMm > 0) {
+                const int lines = std::min(4, int(std::ceil(wrapped / lineMm - 0.01)));
+                text(x + labelWidth, y + (rowHeight - lineMm) / 2, valueWidth, lines * lineMm,
+                     f.value, value, Ink, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+                y += lines * lineMm + (rowHeight - lineMm);
+                continue;
+            }
             text(x + labelWidth, y, valueWidth, rowHeight, elided(f.value, value, valueWidth),
                  value, Ink);
             if (!f.detail.isEmpty()) {
@@ -212,9 +222,11 @@ private:
         text(rightX, y, columnWidth, 5.2, QStringLiteral("Stored in the file header"),
              reportFont(8.5, true), Ink);
         double right = y + 5.2;
-        if (section.headerless) {
+        if (section.headerless || !section.storedNote.isEmpty()) {
             right += text(rightX, right, columnWidth, 10,
-                          QStringLiteral("The file has no header: it holds readings only."),
+                          section.headerless
+                              ? QStringLiteral("The file has no header: it holds readings only.")
+                              : section.storedNote,
                           reportFont(8.5), Muted, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
         } else {
             right = fieldRows(rightX, right, 28, columnWidth - 28, section.storedBoards, 4.6);
