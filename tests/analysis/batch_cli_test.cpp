@@ -131,6 +131,10 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
                                   dayFile(at(31, 7), at(31, 8), 60) + "61\tno tab\r\n"
                                       + "62\t2026/03/31 09:00:00\t60.0\t\r\n");
     const QString empty = write("fence 2026-04-01.vorn", "");
+    // Begun in the second run of the autumn hour: its stamps cannot tell.
+    const QDateTime secondRun = QDateTime(QDate(2026, 10, 25), QTime(1, 30), QTimeZone::utc());
+    const QString autumn = write("autumn.vorn", dayFile(secondRun.toTimeZone(berlin),
+                                                        secondRun.addSecs(3600).toTimeZone(berlin), 60));
     const struct
     {
         const char *name;
@@ -162,6 +166,8 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
           1,
           { "\nCut: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
             "\nLeft out: [^\n]*fence 2026-04-01.vorn: " } },
+        { "a first reading in the hour that came twice", { "--json", autumn }, 0,
+          { "\"ambiguous_time\": true", "read as the first run" } },
         { "an empty window",
           { "--join", "--from", "2026-03-29 02:00", "--to", "2026-03-29 06:00", first, second },
           1,

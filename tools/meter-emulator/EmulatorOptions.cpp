@@ -62,6 +62,10 @@ std::string EmulatorOptions::parse(int argc, char **argv, EmulatorOptions &optio
             return true;
         };
 
+        if (name == "version") {
+            options.version = true;
+            continue;
+        }
         if (name == "help") {
             options.help = true;
         } else if (name == "fast") {
@@ -161,5 +165,8 @@ Run-time commands (one per line into COMn.control)
   run | pause | stop | state run|pause|stop | range N | freq F | time T
   over auto|on|off | under auto|on|off | key CODE
   interval S | memory-units N | set RECIPE | erase | status | quit
+
+  --help                   this text
+  --version                the emulator's version
 )";
 }

@@ -13,6 +13,7 @@ struct EmulatorOptions
     bool fast = false;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     std::string recordPath;
     std::vector<std::string> controlLines; // applied at start, in order
     std::vector<std::pair<double, std::string>> scheduled; // seconds after start, command

@@ -24,6 +24,10 @@ int main(int argc, char **argv)
         std::cout << EmulatorOptions::usage();
         return 0;
     }
+    if (options.version) {
+        std::cout << "vorn-meter-emulator " << VORN_VERSION << "\n";
+        return 0;
+    }
 
     // No SA_RESTART: a signal wakes the poll, and the loop removes the link.
     struct sigaction stop

@@ -154,6 +154,16 @@ QString batchUsage()
         "Text output shows levels in the program's one-decimal form (truncated);\n"
         "CSV and JSON carry two decimals.\n"
         "\n"
+        "Calibration: the details file NAME.vorn.json beside a data file (site,\n"
+        "meter serial, tolerance, max_check_age, ...) and the checks in\n"
+        "calibration.csv beside it and in the user's log give a verdict: within,\n"
+        "outside or not verified, with the drift (deviation after less deviation\n"
+        "before). JSON: details, details_problem, calibration {before, during,\n"
+        "after, drift, tolerance, meter_serial, max_check_age_s, verdict, reason};\n"
+        "CSV: calibration_verdict, drift_db, details_problem. A file damaged after\n"
+        "some readings is cut at that line (JSON cut), one that cannot be read is\n"
+        "left out (JSON left_out); both are said on standard error, exit status 1.\n"
+        "\n"
         "Exit status: 0 success, 1 a file could not be read or the report not\n"
         "written, 2 usage error.\n");
 }

@@ -72,6 +72,7 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.intervals = m_intervals->result(interval, m_hours);
         report.repeatedHour = m_hours.any();
     }
+    report.ambiguousTime = m_first && CivilTime::isRepeated(*m_first) && !m_hours.any();
     if (m_request.dayEveningNight) {
         report.withDayEveningNight = true;
         report.days = m_days.result(interval);
@@ -111,6 +112,10 @@ QStringList reportMethod(const FileReport &report)
                                 "day (the night is 7 h on the day clocks go forward and 9 h when "
                                 "they go back). A partial day's levels are given, but stand for "
                                 "less than the whole day.");
+    if (report.ambiguousTime)
+        lines << QStringLiteral("The first reading's time came twice when clocks went back, and "
+                                "the file does not say which run it belongs to: it is read as "
+                                "the first run (summer time).");
     if (report.repeatedHour)
         lines << QStringLiteral("Clocks went back by an hour in this file: the repeated hour's "
                                 "readings form interval rows of their own, told apart by their "
@@ -597,6 +602,8 @@ QString jsonReport(const FileReport &r)
                                      .arg(jsonString(t.file), jsonString(t.reason)));
         return QLatin1Char('[') + items.join(QStringLiteral(", ")) + QLatin1Char(']');
     };
+    fields << QStringLiteral("\"ambiguous_time\": %1")
+                  .arg(r.ambiguousTime ? QStringLiteral("true") : QStringLiteral("false"));
     fields << QStringLiteral("\"cut\": %1").arg(troubles(r.cut, true));
     fields << QStringLiteral("\"left_out\": %1").arg(troubles(r.leftOut, false));
     fields << QStringLiteral("\"details_problem\": %1")

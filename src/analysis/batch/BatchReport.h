@@ -45,6 +45,9 @@ struct FileReport
     std::vector<DayEveningNight> days;
     // Clocks went back in the file: its repeated hour has rows of its own.
     bool repeatedHour = false;
+    // The first reading falls in an hour that ran twice, and nothing in the
+    // file tells which run: it is read as the first.
+    bool ambiguousTime = false;
     std::vector<JoinedFile> joined;
     // The window of --from and --to, when one was set.
     std::optional<int64_t> from;
