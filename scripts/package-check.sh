@@ -30,8 +30,17 @@ if command -v systemd-analyze >/dev/null; then
   units=$(mktemp -d)
   cp "$unit" "$units/vorn-monitor@example.service"
   systemd-analyze verify "$units/vorn-monitor@example.service"
+  # Hardened: the exposure systemd rates stays under 5.
+  exposure=$(systemd-analyze security --offline=true "$units/vorn-monitor@example.service" \
+    | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+  echo "unit exposure: $exposure"
+  awk -v e="$exposure" 'BEGIN { exit !(e != "" && e < 5) }'
   rm -rf "$units"
 fi
+grep -q '^ExecStart=/usr/bin/vorn-monitor ' "$unit"
+# The station's user, allowed to use serial ports.
+getent passwd vorn >/dev/null
+id -nG vorn | grep -qw dialout
 # Errors fail the run; the warnings left are listed.
 lintian_status=0
 lintian --fail-on error --tag-display-limit 0 "$deb" 2>&1 | grep -v 'root privileges' \

@@ -5,11 +5,11 @@
 
 #include "live/PanelDisplay.h"
 #include "ui/core/SerialPort.h"
+#include "ui/core/ShellCommand.h"
 
 #include <QDir>
 #include <QLocale>
 #include <QPointer>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QScopedValueRollback>
 
@@ -32,7 +32,7 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
         if (m_mqtt)
             m_mqtt->publishKept(QStringLiteral("interval"), intervalJson(interval));
     };
-    hooks.event = [this](const QDateTime &, const QString &name, const QString &) {
+    hooks.event = [this](const QDateTime &time, const QString &name, const QString &detail) {
         // The link's state, kept by the broker for whoever subscribes later.
         if (!m_mqtt)
             return;
@@ -40,6 +40,12 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
             m_mqtt->publishKept(QStringLiteral("link"), QByteArrayLiteral("lost"));
         else if (name == QLatin1String("link back"))
             m_mqtt->publishKept(QStringLiteral("link"), QByteArrayLiteral("ok"));
+        // Every event, kept like alarms until the broker has it.
+        m_mqtt->publishKept(QStringLiteral("event"),
+                            QStringLiteral("{\"time\": %1, \"event\": %2, \"detail\": %3}")
+                                .arg(jsonString(CivilTime::toIsoWithOffset(time)), jsonString(name),
+                                     jsonString(detail))
+                                .toUtf8());
     };
     m_station = std::make_unique<Station>(m_options, std::move(hooks));
     if (m_options.mqtt) {
@@ -103,6 +109,7 @@ void Monitor::stop()
     m_stopping = true;
     m_poll.stop();
     m_tick.stop();
+    finishAlarmCommands();
     m_station->stop(m_clock(), boards());
     // The last interval and the stop reach the broker if it takes them
     // within a second; otherwise they wait in the spool.
@@ -211,7 +218,7 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
 {
     if (m_options.onAlarm.isEmpty())
         return;
-    auto *process = new QProcess(this);
+    auto *command = new ShellCommand(this);
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VORN_EVENT"), event);
     env.insert(QStringLiteral("VORN_STATION"), m_options.station);
@@ -221,22 +228,46 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
                interval.limit ? QString::number(*interval.limit) : QString());
     env.insert(QStringLiteral("VORN_START"), CivilTime::toIsoWithOffset(interval.start));
     env.insert(QStringLiteral("VORN_END"), CivilTime::toIsoWithOffset(interval.end));
-    process->setProcessEnvironment(env);
-    process->setProcessChannelMode(QProcess::ForwardedChannels);
-    // A command that hangs is ended; none ever holds a sample up.
-    auto *limit = new QTimer(process);
+    // A command that hangs is ended with all it started; none ever holds a
+    // sample up.
+    auto *limit = new QTimer(command);
     limit->setSingleShot(true);
-    connect(limit, &QTimer::timeout, process, [process] { process->kill(); });
-    connect(process, &QProcess::finished, process, &QObject::deleteLater);
-    connect(process, &QProcess::errorOccurred, process, [this, process](QProcess::ProcessError e) {
-        if (e == QProcess::FailedToStart) {
-            Q_EMIT line(QStringLiteral("the alarm command could not start: %1")
-                            .arg(process->errorString()));
-            process->deleteLater();
-        }
+    connect(limit, &QTimer::timeout, command, [command] { command->endGroup(); });
+    connect(command, &ShellCommand::ended, this, [this, command, event] {
+        if (!command->failure().isEmpty())
+            m_station->event(m_clock(), QStringLiteral("alarm command failed"),
+                             QStringLiteral("the command for \"%1\": %2").arg(event, command->failure()));
+        command->deleteLater();
+    });
+    connect(command, &ShellCommand::failedToStart, this, [this, command, event](const QString &why) {
+        m_station->event(m_clock(), QStringLiteral("alarm command failed"),
+                         QStringLiteral("the command for \"%1\" could not start: %2").arg(event, why));
+        command->deleteLater();
     });
     limit->start(m_alarmCommandLimitMs);
-    process->start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), m_options.onAlarm });
+    command->start(m_options.onAlarm, env);
+}
+
+void Monitor::finishAlarmCommands()
+{
+    // A command still running at the stop gets the rest of its time, five
+    // seconds at most in all, and is then ended with its group.
+    QElapsedTimer waited;
+    waited.start();
+    for (ShellCommand *command : findChildren<ShellCommand *>()) {
+        if (!command->running())
+            continue;
+        const qint64 rest = std::min<qint64>(m_alarmCommandLimitMs - command->elapsedMs(),
+                                             StopWaitMs - waited.elapsed());
+        if (rest > 0 && command->waitForFinished(int(rest)))
+            continue;
+        // Said here, once, not again as an end at the time limit.
+        disconnect(command, &ShellCommand::ended, this, nullptr);
+        command->killGroupNow();
+        command->deleteLater();
+        m_station->event(m_clock(), QStringLiteral("alarm command failed"),
+                         QStringLiteral("still running at the stop: ended"));
+    }
 }
 
 namespace {

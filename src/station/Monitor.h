@@ -50,6 +50,8 @@ public:
     bool linked() const { return m_linked; }
 
     static constexpr int RetryMs = 5000;
+    // Alarm commands running at a stop get at most this long to finish.
+    static constexpr int StopWaitMs = 5000;
     // An alarm command running longer than this is ended.
     void setAlarmCommandLimitMs(int ms) { m_alarmCommandLimitMs = ms; }
 
@@ -58,6 +60,7 @@ Q_SIGNALS:
 
 private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
+    void finishAlarmCommands();
     void readingCame(const QString &detail = {});
     void watchSilence();
     QString portProblem(const QString &reason) const;

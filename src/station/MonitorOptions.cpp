@@ -1,11 +1,14 @@
 #include "MonitorOptions.h"
 
+#include "analysis/batch/IntervalLevels.h"
 #include "link/PortChoice.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSettings>
+#include <QSet>
+
+#include <cmath>
 
 namespace {
 
@@ -26,7 +29,8 @@ std::optional<double> levelOf(const QString &text)
 {
     bool ok = false;
     const double value = text.trimmed().toDouble(&ok);
-    if (!ok || value < 0.0 || value > 200.0)
+    // NaN compares false with everything: a limit of it would never alarm.
+    if (!ok || !std::isfinite(value) || value < 0.0 || value > 200.0)
         return std::nullopt;
     return value;
 }
@@ -40,7 +44,8 @@ const char *const Help
       "  --folder DIR         where the day files, interval tables and events go\n"
       "  --station NAME       the station's name (letters, digits, - and _; default:\n"
       "                       the host name)\n"
-      "  --interval LENGTH    1min, 5min, 10min, 15min (default), 30min or 1h,\n"
+      "  --interval LENGTH    a length that divides the day: 90s, 1min, 15min\n"
+      "                       (default), 1h or 900 (seconds),\n"
       "                       aligned to the local clock\n"
       "  --limit SPEC         75 (all day) or 07-19=55,19-23=50,23-07=45\n"
       "  --on-alarm CMD       run through /bin/sh -c on each alarm and clear\n"
@@ -65,7 +70,77 @@ struct Keys
 {
     QString port, folder, station, interval, limit, onAlarm, mqtt, mqttUser, mqttPasswordFile,
         mqttCa, check, meterSerial, calibratorSerial, tolerance;
+    // The keys given (as in the file: "station"), even with an empty value.
+    QSet<QString> given;
 };
+
+const std::pair<const char *, QString Keys::*> IniKeys[]
+    = { { "port", &Keys::port },
+        { "folder", &Keys::folder },
+        { "station", &Keys::station },
+        { "interval", &Keys::interval },
+        { "limit", &Keys::limit },
+        { "on-alarm", &Keys::onAlarm },
+        { "mqtt", &Keys::mqtt },
+        { "mqtt-user", &Keys::mqttUser },
+        { "mqtt-password-file", &Keys::mqttPasswordFile },
+        { "mqtt-ca", &Keys::mqttCa },
+        { "meter-serial", &Keys::meterSerial },
+        { "calibrator-serial", &Keys::calibratorSerial },
+        { "tolerance", &Keys::tolerance } };
+
+// The configuration file, read so that every value keeps its text exactly:
+// "key = value" lines and comment lines beginning with # or ;. Quotes are
+// not needed, and only the alarm command may hold them. The error names the
+// file, the line and the key.
+QString readIni(const QString &path, Keys &keys)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("the config file \"%1\" cannot be read: %2")
+            .arg(path, file.errorString());
+    QSet<QString> seen;
+    int number = 0;
+    while (!file.atEnd()) {
+        ++number;
+        QString line = QString::fromUtf8(file.readLine());
+        while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char('#'))
+            || trimmed.startsWith(QLatin1Char(';')))
+            continue;
+        const auto at = [&](const QString &what) {
+            return QStringLiteral("%1, line %2: %3").arg(path).arg(number).arg(what);
+        };
+        if (trimmed.startsWith(QLatin1Char('[')))
+            return at(QStringLiteral("sections are not used; write the keys without \"%1\"")
+                          .arg(trimmed));
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals < 0)
+            return at(QStringLiteral("\"%1\" is no key = value line").arg(trimmed));
+        const QString key = line.left(equals).trimmed();
+        const QString value = line.mid(equals + 1).trimmed();
+        QString Keys::*member = nullptr;
+        for (const auto &[name, target] : IniKeys)
+            if (key == QLatin1String(name))
+                member = target;
+        if (!member)
+            return at(QStringLiteral("unknown key \"%1\"").arg(key));
+        if (seen.contains(key))
+            return at(QStringLiteral("the key \"%1\" comes twice").arg(key));
+        seen.insert(key);
+        if (key != QLatin1String("on-alarm") && value.size() >= 2
+            && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
+            return at(QStringLiteral("%1: quotes are not needed").arg(key));
+        // The command line wins over the file.
+        if (!keys.given.contains(key)) {
+            keys.*member = value;
+            keys.given.insert(key);
+        }
+    }
+    return {};
+}
 
 } // namespace
 
@@ -90,7 +165,33 @@ std::optional<LimitSchedule> LimitSchedule::parse(const QString &text)
             return std::nullopt;
         schedule.m_periods.push_back({ *from, *to, *limit });
     }
-    return schedule.m_periods.empty() ? std::nullopt : std::optional(schedule);
+    if (schedule.m_periods.empty())
+        return std::nullopt;
+    return schedule;
+}
+
+QString LimitSchedule::overlap() const
+{
+    // Minute by minute: a day has only 1440 of them.
+    std::vector<int> owner(24 * 60, -1);
+    for (int i = 0; i < int(m_periods.size()); ++i) {
+        const Period &p = m_periods[size_t(i)];
+        const int length = p.from == p.to ? 24 * 60 : (p.to - p.from + 24 * 60) % (24 * 60);
+        for (int m = 0; m < length; ++m) {
+            int &o = owner[size_t((p.from + m) % (24 * 60))];
+            if (o >= 0) {
+                const auto text = [](const Period &q) {
+                    return QStringLiteral("%1-%2")
+                        .arg(q.from / 60, 2, 10, QLatin1Char('0'))
+                        .arg(q.to / 60, 2, 10, QLatin1Char('0'));
+                };
+                return QStringLiteral("%1 and %2 overlap")
+                    .arg(text(m_periods[size_t(o)]), text(p));
+            }
+            o = i;
+        }
+    }
+    return {};
 }
 
 std::optional<double> LimitSchedule::limitAt(int minuteOfDay) const
@@ -136,9 +237,12 @@ std::optional<QString> readPasswordFile(const QString &path, QString *reason)
     }
 #ifdef Q_OS_UNIX
     // A password others can read is no secret: refused, not used.
-    if (file.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther)) {
-        *reason = QStringLiteral("\"%1\" may be read by other users; make it readable by its "
-                                 "owner only (chmod 600)")
+    // Nor one others may write: they could put their own in its place.
+    if (file.permissions()
+        & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+           | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)) {
+        *reason = QStringLiteral("\"%1\" may be read or changed by other users; make it its "
+                                 "owner's alone (chmod 600)")
                       .arg(path);
         return std::nullopt;
     }
@@ -157,13 +261,12 @@ bool isValidStationName(const QString &name)
 
 std::optional<int> parseMonitorInterval(const QString &text)
 {
-    static const std::pair<const char *, int> lengths[]
-        = { { "1min", 60 },   { "5min", 300 },   { "10min", 600 },
-            { "15min", 900 }, { "30min", 1800 }, { "1h", 3600 } };
-    for (const auto &[name, seconds] : lengths)
-        if (text == QLatin1String(name))
-            return seconds;
-    return std::nullopt;
+    // The forms of vorn-stats --intervals; intervals align to the clock, so
+    // a length divides the day.
+    const std::optional<int64_t> seconds = parseIntervalLength(text);
+    if (!seconds || *seconds > 86400 || 86400 % *seconds != 0)
+        return std::nullopt;
+    return int(*seconds);
 }
 
 MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QString &hostName,
@@ -223,6 +326,7 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
             if (!v)
                 return fail(QStringLiteral("%1 needs a value").arg(arg));
             given.*member = *v;
+            given.given.insert(arg.mid(2));
         }
         if (!known)
             return fail(QStringLiteral("unknown option \"%1\"; --help lists them").arg(arg));
@@ -230,26 +334,8 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     if (!config.isEmpty()) {
         if (!QFile::exists(config))
             return fail(QStringLiteral("the config file \"%1\" does not exist").arg(config));
-        const QSettings ini(config, QSettings::IniFormat);
-        if (ini.status() != QSettings::NoError)
-            return fail(QStringLiteral("the config file \"%1\" cannot be read").arg(config));
-        static const std::pair<const char *, QString Keys::*> keys[]
-            = { { "port", &Keys::port },
-                { "folder", &Keys::folder },
-                { "station", &Keys::station },
-                { "interval", &Keys::interval },
-                { "limit", &Keys::limit },
-                { "on-alarm", &Keys::onAlarm },
-                { "mqtt", &Keys::mqtt },
-                { "mqtt-user", &Keys::mqttUser },
-                { "mqtt-password-file", &Keys::mqttPasswordFile },
-                { "mqtt-ca", &Keys::mqttCa },
-                { "meter-serial", &Keys::meterSerial },
-                { "calibrator-serial", &Keys::calibratorSerial },
-                { "tolerance", &Keys::tolerance } };
-        for (const auto &[key, member] : keys)
-            if ((given.*member).isEmpty())
-                given.*member = ini.value(QLatin1String(key)).toStringList().join(QLatin1Char(','));
+        if (const QString error = readIni(config, given); !error.isEmpty())
+            return fail(error);
     }
 
     MonitorOptions options;
@@ -263,23 +349,27 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     if (given.folder.isEmpty())
         return fail(QStringLiteral("--folder is missing"));
     options.folder = given.folder;
-    options.station = given.station.isEmpty() ? hostName : given.station;
+    // Not given is the host's name; given empty is a mistake.
+    options.station = given.given.contains(QStringLiteral("station")) ? given.station : hostName;
     if (!isValidStationName(options.station))
         return fail(
             QStringLiteral("--station \"%1\": only letters, digits, - and _").arg(options.station));
-    if (!given.interval.isEmpty()) {
+    if (given.given.contains(QStringLiteral("interval"))) {
         const auto seconds = parseMonitorInterval(given.interval);
         if (!seconds)
-            return fail(QStringLiteral("--interval \"%1\": 1min, 5min, 10min, 15min, 30min or 1h")
+            return fail(QStringLiteral("--interval \"%1\": a length that divides the day, such "
+                                       "as 90s, 1min, 15min, 1h or 900 (seconds)")
                             .arg(given.interval));
         options.intervalSeconds = *seconds;
     }
-    if (!given.limit.isEmpty()) {
+    if (given.given.contains(QStringLiteral("limit"))) {
         const auto limits = LimitSchedule::parse(given.limit);
         if (!limits)
             return fail(QStringLiteral("--limit \"%1\": a level such as 75, or periods such as "
                                        "07-19=55,19-23=50,23-07=45")
                             .arg(given.limit));
+        if (const QString overlap = limits->overlap(); !overlap.isEmpty())
+            return fail(QStringLiteral("--limit \"%1\": %2").arg(given.limit, overlap));
         options.limits = *limits;
     }
     options.onAlarm = given.onAlarm;
@@ -289,6 +379,9 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
             return fail(QStringLiteral("--mqtt \"%1\": mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")
                             .arg(given.mqtt));
         options.mqtt->user = given.mqttUser;
+        // A password nobody would use is a mistake, not a silence.
+        if (!given.mqttPasswordFile.isEmpty() && given.mqttUser.isEmpty())
+            return fail(QStringLiteral("--mqtt-password-file needs --mqtt-user"));
         if (!given.mqttPasswordFile.isEmpty()) {
             QString reason;
             const auto password = readPasswordFile(given.mqttPasswordFile, &reason);
@@ -308,7 +401,7 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     if (!given.check.isEmpty()) {
         bool ok = false;
         const double level = given.check.toDouble(&ok);
-        if (!ok || level < 60.0 || level > 140.0)
+        if (!ok || !std::isfinite(level) || level < 60.0 || level > 140.0)
             return fail(QStringLiteral("--check \"%1\": the calibrator's level, 60.0 to 140.0 dB")
                             .arg(given.check));
         options.checkLevel = level;
@@ -316,7 +409,8 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     if (!given.tolerance.isEmpty()) {
         bool ok = false;
         options.tolerance = given.tolerance.toDouble(&ok);
-        if (!ok || options.tolerance < 0.1 || options.tolerance > 2.0)
+        if (!ok || !std::isfinite(options.tolerance) || options.tolerance < 0.1
+            || options.tolerance > 2.0)
             return fail(QStringLiteral("--tolerance \"%1\": 0.1 to 2.0 dB").arg(given.tolerance));
     }
     options.meterSerial = given.meterSerial;

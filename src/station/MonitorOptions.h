@@ -23,6 +23,8 @@ public:
     static std::optional<LimitSchedule> parse(const QString &text);
     std::optional<double> limitAt(int minuteOfDay) const;
     bool isEmpty() const { return m_periods.empty(); }
+    // "07-19 and 08-20 overlap" when two periods share a minute.
+    QString overlap() const;
 
 private:
     std::vector<Period> m_periods;

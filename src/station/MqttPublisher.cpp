@@ -2,6 +2,7 @@
 
 #include "ui/core/DiskSync.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <QSysInfo>
 
 #include <mosquitto.h>
 
@@ -45,6 +47,9 @@ QString failureText(int rc, const MqttSettings &settings)
                   .arg(QDir::toNativeSeparators(settings.caFile));
     if (rc == MOSQ_ERR_ERRNO)
         return QString::fromLocal8Bit(std::strerror(errno));
+    // Its own text is "Unknown error.": a silent broker is no mystery.
+    if (rc == MOSQ_ERR_KEEPALIVE)
+        return QStringLiteral("the broker did not answer within %1 s").arg(int(KeepAliveS * 1.5));
     return QString::fromUtf8(mosquitto_strerror(rc));
 }
 
@@ -137,9 +142,15 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
                                { QStringLiteral("model"), QStringLiteral("vorn-monitor") },
                                { QStringLiteral("sw_version"), m_version } };
     const auto common = [&](const QString &object, const QString &name, const QString &state) {
+        const QString domain = state == QLatin1String("alarm") ? QStringLiteral("binary_sensor")
+                                                                : QStringLiteral("sensor");
+        // default_entity_id for Home Assistant since 2025.10, object_id for
+        // the versions before it.
         return QJsonObject { { QStringLiteral("name"), name },
                              { QStringLiteral("unique_id"), id + QLatin1Char('_') + object },
                              { QStringLiteral("object_id"), id + QLatin1Char('_') + object },
+                             { QStringLiteral("default_entity_id"),
+                               domain + QLatin1Char('.') + id + QLatin1Char('_') + object },
                              { QStringLiteral("state_topic"), topic(state) },
                              { QStringLiteral("availability_topic"),
                                topic(QStringLiteral("status")) },
@@ -164,10 +175,30 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
     alarm.insert(QStringLiteral("payload_on"), QStringLiteral("alarm"));
     alarm.insert(QStringLiteral("payload_off"), QStringLiteral("clear"));
     const QString base = QStringLiteral("homeassistant/%1/") + id + QStringLiteral("/%2/config");
+    // A dead meter's last level is no current one: the level expires after a
+    // few samples, and is available only while both the station and its
+    // link to the meter are.
+    QJsonObject level = QJsonDocument::fromJson(sensor(QStringLiteral("level"),
+                                                       QStringLiteral("Level"),
+                                                       QStringLiteral("level"),
+                                                       QStringLiteral("level")))
+                            .object();
+    level.remove(QStringLiteral("availability_topic"));
+    level.remove(QStringLiteral("payload_available"));
+    level.remove(QStringLiteral("payload_not_available"));
+    level.insert(QStringLiteral("expire_after"), ExpireAfterS);
+    level.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
+    level.insert(QStringLiteral("availability"),
+                 QJsonArray { QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("status")) },
+                                            { QStringLiteral("payload_available"), QStringLiteral("online") },
+                                            { QStringLiteral("payload_not_available"),
+                                              QStringLiteral("offline") } },
+                              QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("link")) },
+                                            { QStringLiteral("payload_available"), QStringLiteral("ok") },
+                                            { QStringLiteral("payload_not_available"),
+                                              QStringLiteral("lost") } } });
     return {
-        { base.arg(QStringLiteral("sensor"), QStringLiteral("level")),
-          sensor(QStringLiteral("level"), QStringLiteral("Level"), QStringLiteral("level"),
-                 QStringLiteral("level")) },
+        { base.arg(QStringLiteral("sensor"), QStringLiteral("level")), compact(level) },
         { base.arg(QStringLiteral("sensor"), QStringLiteral("interval_leq")),
           sensor(QStringLiteral("interval_leq"), QStringLiteral("Interval Leq"),
                  QStringLiteral("interval"), QStringLiteral("leq")) },
@@ -191,8 +222,11 @@ void MqttPublisher::loadSpool()
     if (!file.open(QIODevice::ReadOnly))
         return;
     int unreadable = 0;
+    bool endsWhole = true;
     while (!file.atEnd()) {
-        const QByteArray line = file.readLine().trimmed();
+        const QByteArray raw = file.readLine();
+        endsWhole = raw.endsWith('\n');
+        const QByteArray line = raw.trimmed();
         if (line.isEmpty())
             continue;
         const QJsonObject entry = QJsonDocument::fromJson(line).object();
@@ -204,10 +238,15 @@ void MqttPublisher::loadSpool()
         m_spool.push_back({ name, entry.value(QStringLiteral("payload")).toString().toUtf8() });
     }
     m_spooled = int(m_spool.size());
+    file.close();
     if (unreadable > 0)
         report(QStringLiteral("%1 unreadable lines of \"%2\" left out")
                    .arg(unreadable)
                    .arg(QDir::toNativeSeparators(m_spoolPath)));
+    // A line torn by a power cut would swallow the next row appended to it:
+    // the spool is written anew from what was read before anything is added.
+    if (unreadable > 0 || !endsWhole)
+        rewriteSpool();
 }
 
 void MqttPublisher::rewriteSpool()
@@ -239,6 +278,7 @@ void MqttPublisher::takeOutbox()
     if (taken.empty())
         return;
     QFile file(m_spoolPath);
+    const bool fresh = !file.exists();
     const bool open = file.open(QIODevice::WriteOnly | QIODevice::Append);
     bool ok = open;
     for (auto &[name, payload] : taken) {
@@ -248,6 +288,9 @@ void MqttPublisher::takeOutbox()
     if (!ok || !syncFileToDisk(file))
         report(QStringLiteral("\"%1\" cannot be written: %2")
                    .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString()));
+    else if (fresh)
+        // The new file's folder entry, so a power cut cannot take the file.
+        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
     m_spooled = int(m_spool.size());
     if (m_connected)
         sendUnsent();
@@ -272,7 +315,18 @@ void MqttPublisher::sendUnsent()
 
 bool MqttPublisher::connectOnce()
 {
-    const QByteArray id = (QStringLiteral("vorn-") + m_station).toUtf8();
+    // Unique per station, host and folder: two stations of one name (the
+    // default is the host name, which devices share) do not knock each
+    // other off the broker.
+    const QByteArray where
+        = (QSysInfo::machineHostName() + QLatin1Char('\n') + QFileInfo(m_spoolPath).absolutePath())
+              .toUtf8();
+    const QByteArray id = (QStringLiteral("vorn-") + m_station + QLatin1Char('-')
+                           + QString::fromLatin1(
+                               QCryptographicHash::hash(where, QCryptographicHash::Sha1)
+                                   .toHex()
+                                   .left(8)))
+                              .toUtf8();
     mosquitto *client = mosquitto_new(id.constData(), true, this);
     if (!client) {
         report(QStringLiteral("no client can be made"));
@@ -350,8 +404,12 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
     }
     me->m_connected = true;
     me->m_sessionUp = true;
-    me->m_pauseS = FirstPauseS;
-    me->report(QStringLiteral("connected to %1").arg(me->m_settings.url));
+    // The pause between attempts starts again only once a session lasts.
+    me->m_sessionStarted = Clock::now();
+    // A broker that flaps is said when it is first back, then in the hourly
+    // summary of its losses.
+    if (me->m_losses <= 1)
+        me->report(QStringLiteral("connected to %1").arg(me->m_settings.url));
     int mid = 0;
     me->publishNow(me->topic(QStringLiteral("status")), "online", true, &mid);
     for (const auto &[name, payload] : me->discovery())
@@ -427,13 +485,33 @@ void MqttPublisher::run()
             connectStarted = Clock::now();
         }
         const int rc = mosquitto_loop(m_client, 1000, 1);
+        if (m_connected && Clock::now() - m_sessionStarted > SessionLasts) {
+            m_pauseS = FirstPauseS;
+            m_quickDrops = 0;
+        }
+        if (Clock::now() - m_lossesSince > std::chrono::hours(1)) {
+            if (m_losses > 1)
+                report(QStringLiteral("the connection to %1 was lost %2 times in the last hour")
+                           .arg(m_settings.url)
+                           .arg(m_losses));
+            m_losses = 0;
+            m_lossesSince = Clock::now();
+        }
         if (rc != MOSQ_ERR_SUCCESS) {
-            if (rc != MOSQ_ERR_CONN_REFUSED)
+            const bool wasConnected = m_connected || m_sessionStarted > connectStarted;
+            if (rc != MOSQ_ERR_CONN_REFUSED && ++m_losses <= 1)
                 report((m_sessionUp ? QStringLiteral("the connection to %1 is lost (%2); tried "
                                                      "again later")
                                     : QStringLiteral("the broker %1 cannot be reached (%2); tried "
                                                      "again later"))
                            .arg(m_settings.url, failureText(rc, m_settings)));
+            // A session the broker ends at once, again and again, is most
+            // likely taken over by another client of the same id.
+            if (wasConnected && Clock::now() - m_sessionStarted < QuickDrop
+                && ++m_quickDrops == 3)
+                report(QStringLiteral("the broker %1 ends each session at once: another client "
+                                      "may use the same client id or station name \"%2\"")
+                           .arg(m_settings.url, m_station));
             backOff();
         } else if (!m_connected && Clock::now() - connectStarted > ConnackLimit) {
             report(QStringLiteral("the broker %1 does not answer; tried again later")

@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
+
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -52,6 +54,8 @@ public:
     QList<std::pair<QString, QByteArray>> discovery() const;
 
     static constexpr int FirstPauseS = 1;
+    // The level sensor shows nothing once no level came for this long.
+    static constexpr int ExpireAfterS = 5;
     static constexpr int LongestPauseS = 60;
 
 private:
@@ -100,4 +104,12 @@ private:
     int m_statusMid = -1; // the "offline" of a clean stop, until acknowledged
     QString m_lastReport;
     int m_pauseS = FirstPauseS;
+    // The last session's start, the losses since the last summary, and the
+    // sessions in a row the broker ended at once.
+    std::chrono::steady_clock::time_point m_sessionStarted;
+    std::chrono::steady_clock::time_point m_lossesSince = std::chrono::steady_clock::now();
+    int m_losses = 0;
+    int m_quickDrops = 0;
+    static constexpr std::chrono::seconds SessionLasts { 60 };
+    static constexpr std::chrono::seconds QuickDrop { 5 };
 };

@@ -332,8 +332,12 @@ void Station::event(const QDateTime &now, const QString &name, const QString &de
 QString Station::lockFolder()
 {
     const QString folder = folderText();
+    // The service may write only its state folder and what a drop-in allows.
+    const QString service = QStringLiteral(
+        " Run as the service vorn-monitor@NAME, the station may write only /var/lib/vorn/NAME "
+        "and folders a drop-in names with ReadWritePaths= (see vorn-monitor(1)).");
     if (!QDir().mkpath(m_options.folder))
-        return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder);
+        return QStringLiteral("The folder \"%1\" cannot be made.").arg(folder) + service;
     switch (m_state.TempFile.lock(m_options.folder)) {
     case RecordingTempFile::LockResult::Locked:
         // Held from the start to the stop, across every change of day.
@@ -349,7 +353,8 @@ QString Station::lockFolder()
     case RecordingTempFile::LockResult::Failed:
         break;
     }
-    return QStringLiteral("No lock can be made in the folder \"%1\": is it writable?").arg(folder);
+    return QStringLiteral("No lock can be made in the folder \"%1\": is it writable?").arg(folder)
+        + service;
 }
 
 // The first tick: what the last run left. Its alarm state and last interval
@@ -795,6 +800,13 @@ void Station::writeInterval(StationInterval row)
                        FormatTenths(*row.levels.leq), QString::number(*row.limit)));
         if (m_hooks.alarm)
             m_hooks.alarm(name, row);
+    } else if (!row.partial && !row.limit && m_alarm) {
+        // Hours no period covers have no limit: nothing stands raised there.
+        m_alarm = false;
+        event(row.end, QStringLiteral("clear"),
+              QStringLiteral("no limit from %1").arg(row.start.toString(QStringLiteral("HH:mm"))));
+        if (m_hooks.alarm)
+            m_hooks.alarm(QStringLiteral("clear"), row);
     }
     writeState();
 }

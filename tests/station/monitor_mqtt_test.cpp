@@ -211,7 +211,21 @@ TEST_F(MqttTest, PublishesStatusDiscoveryLevelsAndKeptRows)
         ASSERT_TRUE(early.waitFor(config, 1)) << config;
         const QJsonObject object
             = QJsonDocument::fromJson(early.on(config).first().toUtf8()).object();
-        EXPECT_EQ(object["availability_topic"].toString(), "vorn/north/status") << config;
+        const QString id = QString::fromLatin1(config).section('/', 1, 1) + ".vorn_north_"
+            + QString::fromLatin1(config).section('/', 3, 3);
+        EXPECT_EQ(object["default_entity_id"].toString(), id) << config;
+        EXPECT_EQ(object["object_id"].toString(), id.section('.', 1)) << config;
+        if (QByteArray(config).contains("/level/")) {
+            // A dead meter's last level is not shown as current.
+            EXPECT_EQ(object["expire_after"].toInt(), 5);
+            EXPECT_EQ(object["availability_mode"].toString(), "all");
+            const QJsonArray availability = object["availability"].toArray();
+            ASSERT_EQ(availability.size(), 2);
+            EXPECT_EQ(availability[1].toObject()["topic"].toString(), "vorn/north/link");
+            EXPECT_EQ(availability[1].toObject()["payload_not_available"].toString(), "lost");
+        } else {
+            EXPECT_EQ(object["availability_topic"].toString(), "vorn/north/status") << config;
+        }
         EXPECT_EQ(object["device"].toObject()["identifiers"].toArray().first().toString(),
                   "vorn_north");
         if (QByteArray(config).contains("/sensor/")) {
@@ -271,11 +285,19 @@ TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
     EXPECT_EQ(saidLines().filter("cannot be reached").size(), 1)
         << saidLines().join("\n").toStdString();
 
+    // A power cut in the middle of an append leaves a torn last line: the
+    // next row must not be swallowed by it.
+    {
+        QFile spool(dir.filePath("north mqtt spool.jsonl"));
+        ASSERT_TRUE(spool.open(QIODevice::Append));
+        spool.write("{\"topic\": \"vorn/north/interval\", \"pay");
+    }
     ASSERT_TRUE(broker.start(port)) << broker.log().toStdString();
     Subscriber sub(port);
     auto back = publisher(url);
+    back->publishKept(QStringLiteral("interval"), row(3));
     back->start();
-    ASSERT_TRUE(sub.waitFor("vorn/north/interval", 2))
+    ASSERT_TRUE(sub.waitFor("vorn/north/interval", 3))
         << sub.lines().join("\n").toStdString() << saidLines().join("\n").toStdString();
     ASSERT_TRUE(WaitUntil([&] { return back->spooled() == 0; }, 5000));
     QStringList order;
@@ -285,7 +307,7 @@ TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
     EXPECT_EQ(
         order,
         QStringList({ "vorn/north/interval " + row(1), "vorn/north/alarm {\"event\": \"alarm\"}",
-                      "vorn/north/interval " + row(2) }));
+                      "vorn/north/interval " + row(2), "vorn/north/interval " + row(3) }));
     EXPECT_TRUE(sub.on("vorn/north/level").isEmpty());
     back->stop();
 

@@ -5,6 +5,7 @@
 #include "recording/DataFileReader.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
+#include "ui/core/ShellCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimeZone>
 
 #include <gtest/gtest.h>
@@ -328,13 +330,21 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         const char *ends;
     };
     const QString filler = QStringLiteral("filler");
+    // As rm -rf does it: the station's writer thread may be making a file in
+    // the folder meanwhile, so it is tried again.
+    const auto remove = [](const QString &folder) {
+        for (int i = 0; i < 50; ++i) {
+            if (QDir(folder).removeRecursively())
+                return true;
+            QThread::msleep(10);
+        }
+        return false;
+    };
     const Case cases[] = {
-        { "deleted", [](const QString &folder) { return QDir(folder).removeRecursively(); },
+        { "deleted", [&](const QString &folder) { return remove(folder); },
           [](const QString &) {}, "folder lost", "folder back" },
         { "deleted and made again",
-          [](const QString &folder) {
-              return QDir(folder).removeRecursively() && QDir().mkpath(folder);
-          },
+          [&](const QString &folder) { return remove(folder) && QDir().mkpath(folder); },
           [](const QString &) {}, "folder lost", "folder back" },
         { "disk full",
           [&](const QString &folder) {
@@ -438,7 +448,8 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
     monitor.station().tick(from.addSecs(180), 40.0, QStringLiteral("40.0"), boards);
     // Three commands that each sleep ten minutes did not slow the ticks.
     EXPECT_LT(ticks.elapsed(), 5000);
-    EXPECT_TRUE(WaitUntil([&] { return monitor.findChildren<QProcess *>().isEmpty(); }, 5000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return monitor.findChildren<ShellCommand *>().isEmpty(); }, 5000));
     QFile file(said);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     // The commands run side by side: the order of their lines is theirs.
@@ -449,6 +460,72 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
         QStringList({ "alarm gate 61.0 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00",
                       "alarm gate 62.0 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
                       "clear gate 45.0 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00" }));
+}
+
+// How many processes run this command line (as ps shows it).
+int processesRunning(const QString &commandLine)
+{
+    QProcess ps;
+    ps.start(QStringLiteral("ps"), { "-eo", "args=" });
+    ps.waitForFinished(5000);
+    return QString::fromUtf8(ps.readAllStandardOutput()).split('\n').count(commandLine);
+}
+
+// An alarm command ends with everything it started, reads no input, and a
+// failure or an end at the stop is said.
+TEST(MonitorAlarmCommand, EndsWithItsGroupReadsNothingAndFailuresAreSaid)
+{
+    const struct
+    {
+        const char *name;
+        const char *command;
+        bool stopAtOnce; // the monitor stops while the command runs
+        const char *said; // in the events file, empty for nothing
+    } rows[] = {
+        { "hangs past the limit", "sleep 987; true", false, "ended at the time limit" },
+        { "reads its input", "cat; exit 0", false, "" },
+        { "fails", "exit 3", false, "exit status 3" },
+        { "runs at the stop", "sleep 986; true", true, "still running at the stop: ended" },
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        MonitorOptions options;
+        options.folder = dir.path();
+        options.station = QStringLiteral("gate");
+        options.intervalSeconds = 60;
+        options.limits = *LimitSchedule::parse(QStringLiteral("50"));
+        options.onAlarm = QLatin1String(row.command);
+        FakeSerialPort port;
+        auto monitor = std::make_unique<Monitor>(options, port);
+        monitor->setAlarmCommandLimitMs(row.stopAtOnce ? 60000 : 400);
+        ASSERT_TRUE(monitor->station().lockFolder().isEmpty());
+        const HeaderBoards boards;
+        const QDateTime from
+            = QDateTime::fromString(QStringLiteral("2026-06-01T10:00:00"), Qt::ISODate);
+        for (int i = 0; i <= 60; ++i)
+            monitor->station().tick(from.addSecs(i), 62.0, QStringLiteral("62.0"), boards);
+        if (row.stopAtOnce) {
+            WaitUntil([] { return false; }, 300);
+            monitor->stop();
+        } else {
+            EXPECT_TRUE(WaitUntil(
+                [&] { return monitor->findChildren<ShellCommand *>().isEmpty(); }, 5000));
+            monitor->stop();
+        }
+        monitor.reset();
+        // Nothing of the command is left running.
+        EXPECT_EQ(processesRunning(QString::fromLatin1(row.command).section(';', 0, 0)), 0);
+        const QStringList failed = linesOf(QDir(dir.path()).filePath("gate events.csv"))
+                                       .filter(",alarm command failed,");
+        if (*row.said) {
+            ASSERT_EQ(failed.size(), 1);
+            EXPECT_TRUE(failed.front().contains(QLatin1String(row.said)))
+                << failed.front().toStdString();
+        } else {
+            EXPECT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
+        }
+    }
 }
 
 TEST(MonitorOptions, ParseOrRefuseWithOneLine)
@@ -470,10 +547,23 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
         { { "--port", "COM3", "--folder", "x", "--mqtt", "http://b" }, 2, "--mqtt \"http://b\"" },
         { { "--port", "COM3", "--folder", "x", "--mqtt", "mqtt://b:70000" }, 2, "--mqtt \"mqtt" },
         { { "--port", "COM3", "--folder", "x", "--mqtt-user", "u" }, 2, "need --mqtt" },
+        { { "--port", "COM3", "--folder", "x", "--mqtt", "mqtt://b", "--mqtt-user", "u",
+            "--mqtt-password-file", "/no/such" },
+          2,
+          "--mqtt-password-file: \"/no/such\" cannot be read" },
         { { "--port", "COM3", "--folder", "x", "--mqtt", "mqtt://b", "--mqtt-password-file",
             "/no/such" },
           2,
-          "--mqtt-password-file: \"/no/such\" cannot be read" },
+          "--mqtt-password-file needs --mqtt-user" },
+        // NaN compares false with every bound: no alarm would ever come.
+        { { "--port", "COM3", "--folder", "x", "--limit", "nan" }, 2, "--limit \"nan\"" },
+        { { "--port", "COM3", "--folder", "x", "--check", "nan" }, 2, "--check \"nan\"" },
+        { { "--port", "COM3", "--folder", "x", "--tolerance", "nan" }, 2, "--tolerance \"nan\"" },
+        { { "--port", "COM3", "--folder", "x", "--limit", "07-19=0,08-20=99" },
+          2,
+          "07-19 and 08-20 overlap" },
+        { { "--port", "COM3", "--folder", "x", "--station", "" }, 2, "--station \"\"" },
+        { { "--port", "COM3", "--folder", "x", "--limit", "" }, 2, "--limit \"\"" },
     };
     for (const auto &row : rows) {
         const MonitorOptionsResult r = parseMonitorOptions(row.arguments, "host", "9.9");
@@ -499,6 +589,44 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
     EXPECT_EQ(r.options->limits.limitAt(19 * 60), 45.0);
     EXPECT_EQ(r.options->limits.limitAt(3 * 60), 45.0);
     EXPECT_FALSE(r.options->mqtt);
+
+    // Values keep their text as written; what a person may get wrong in the
+    // file is named with its line.
+    const struct
+    {
+        const char *name;
+        QByteArray text;
+        const char *error; // empty: read
+    } files[] = {
+        { "as written",
+          "; the shipped example's comments\n# and these\nport = COM2\nfolder=/data/site, north\n"
+          "on-alarm = notify-send \"$VORN_EVENT\" ; logger 'a\\nb'\ninterval = 90s\n",
+          "" },
+        { "a section", "[monitor]\nport=COM2\n", "line 1: sections are not used" },
+        { "twice", "port=COM2\nport=COM3\n", "line 2: the key \"port\" comes twice" },
+        { "unknown", "port=COM2\ncolour=red\n", "line 2: unknown key \"colour\"" },
+        { "quoted", "port=COM2\nfolder=\"/data\"\n", "line 2: folder: quotes are not needed" },
+    };
+    for (const auto &f : files) {
+        SCOPED_TRACE(f.name);
+        QFile conf(dir.filePath("f.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        conf.write(f.text);
+        conf.close();
+        const MonitorOptionsResult read
+            = parseMonitorOptions({ "--config", conf.fileName() }, "host-1", "9.9");
+        if (*f.error) {
+            EXPECT_FALSE(read.options);
+            EXPECT_EQ(read.exitCode, 2);
+            EXPECT_TRUE(read.output.contains(conf.fileName() + ", " + f.error))
+                << read.output.toStdString();
+            continue;
+        }
+        ASSERT_TRUE(read.options) << read.output.toStdString();
+        EXPECT_EQ(read.options->folder, "/data/site, north");
+        EXPECT_EQ(read.options->onAlarm, "notify-send \"$VORN_EVENT\" ; logger 'a\\nb'");
+        EXPECT_EQ(read.options->intervalSeconds, 90);
+    }
 }
 
 TEST(MonitorOptions, TheBrokerAndAPasswordOnlyItsOwnerMayRead)
@@ -519,12 +647,16 @@ TEST(MonitorOptions, TheBrokerAndAPasswordOnlyItsOwnerMayRead)
                                   "--mqtt-password-file",
                                   secret.fileName() };
 #ifdef Q_OS_UNIX
-    secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                          | QFileDevice::ReadOther);
-    const MonitorOptionsResult open = parseMonitorOptions(arguments, "h", "9.9");
-    EXPECT_EQ(open.exitCode, 2);
-    EXPECT_TRUE(open.output.contains("may be read by other users")) << open.output.toStdString();
-    EXPECT_FALSE(open.output.contains("s3cret"));
+    // Read or written by others (0604, 0602): no secret, or not its owner's.
+    for (const QFileDevice::Permission other : { QFileDevice::ReadOther, QFileDevice::WriteOther,
+                                                 QFileDevice::ReadGroup }) {
+        secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | other);
+        const MonitorOptionsResult open = parseMonitorOptions(arguments, "h", "9.9");
+        EXPECT_EQ(open.exitCode, 2);
+        EXPECT_TRUE(open.output.contains("may be read or changed by other users"))
+            << open.output.toStdString();
+        EXPECT_FALSE(open.output.contains("s3cret"));
+    }
 #endif
     secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const MonitorOptionsResult r = parseMonitorOptions(arguments, "h", "9.9");

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+
+// A command line run through the system's shell with nothing on its
+// standard input, in a process group of its own, so that ending it ends
+// everything it started (a shell's `sleep`, a pipeline), not the shell alone.
+class ShellCommand : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ShellCommand(QObject *parent = nullptr);
+    ~ShellCommand() override;
+
+    // Runs `command` as written (POSIX: /bin/sh -c).
+    void start(const QString &command, const QProcessEnvironment &environment);
+    bool running() const;
+    qint64 elapsedMs() const { return m_started.isValid() ? m_started.elapsed() : 0; }
+
+    // Asks the whole group to end (SIGTERM), and kills what is left after
+    // graceMs (SIGKILL). `ended` tells when it has.
+    void endGroup(int graceMs = 2000);
+    // Waits up to ms for the command to finish by itself.
+    bool waitForFinished(int ms);
+    // Ends the group at once and waits for it.
+    void killGroupNow();
+
+    // How the command ended: "exit status 3", "ended by signal 9", "ended at
+    // the time limit"; empty for exit status 0.
+    QString failure() const { return m_failure; }
+    bool endedByUs() const { return m_endedByUs; }
+
+Q_SIGNALS:
+    void ended();
+    void failedToStart(const QString &reason);
+
+private:
+    enum class Ending { Ask, Force };
+    void signalGroup(Ending ending);
+
+    QProcess m_process;
+    QElapsedTimer m_started;
+    qint64 m_group = 0;
+    bool m_endedByUs = false;
+    QString m_failure;
+};
