@@ -167,7 +167,8 @@ protected:
         if (!Broker::available())
             GTEST_SKIP() << "no mosquitto broker installed";
     }
-    std::unique_ptr<MqttPublisher> publisher(const QString &url, const QString &password = {})
+    std::unique_ptr<MqttPublisher> publisher(const QString &url, const QString &password = {},
+                                             const QString &folder = {})
     {
         MqttSettings settings = *parseMqttUrl(url);
         if (!password.isEmpty()) {
@@ -175,7 +176,8 @@ protected:
             settings.password = password;
         }
         return std::make_unique<MqttPublisher>(settings, QStringLiteral("north"),
-                                               dir.filePath("north mqtt spool.jsonl"),
+                                               QDir(folder.isEmpty() ? dir.path() : folder)
+                                                   .filePath("north mqtt spool.jsonl"),
                                                QStringLiteral("9.9"), [this](const QString &line) {
                                                    const std::lock_guard lock(m_mutex);
                                                    said << line;
@@ -349,6 +351,30 @@ TEST_F(MqttTest, ARefusedPasswordIsSaidOnceAndNothingElseStops)
 
 // TLS: the broker's certificate is verified; one signed by another
 // authority is refused with a message that says so.
+// Two stations of one name (the host name is a common default) in folders
+// of their own stay on the broker side by side.
+TEST_F(MqttTest, TwoStationsOfOneNameDoNotKnockEachOtherOff)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    Subscriber sub(broker.port());
+    QTemporaryDir other;
+    auto first = publisher(broker.url());
+    auto second = publisher(broker.url(), {}, other.path());
+    first->start();
+    second->start();
+    ASSERT_TRUE(WaitUntil([&] { return first->connected() && second->connected(); }, 5000));
+    WaitUntil([] { return false; }, 3000);
+    EXPECT_TRUE(first->connected());
+    EXPECT_TRUE(second->connected());
+    // Neither was dropped for the other: no last will said "offline".
+    EXPECT_FALSE(sub.on("vorn/north/status").contains("offline"))
+        << sub.lines().join("\n").toStdString();
+    EXPECT_TRUE(saidLines().filter("ends each session at once").isEmpty());
+    first->stop();
+    second->stop();
+}
+
 TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
 {
     const QString openssl = QStandardPaths::findExecutable("openssl");

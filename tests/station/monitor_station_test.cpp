@@ -262,6 +262,18 @@ TEST_F(StationTest, AClockThatStepsWritesNoStampTwiceAndSaysWhatItSkipped)
     }
 }
 
+// Hours no period covers have no limit: nothing stays raised in them.
+TEST_F(StationTest, HoursWithoutALimitClearARaisedAlarm)
+{
+    station(QStringLiteral("07-19=50"), 900);
+    run(local("2026-06-01T18:45:00"), 1800, [](int) { return 60.0; });
+    m_station->stop(local("2026-06-01T19:15:00"), boards);
+    EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
+    const QStringList clear = eventRows(path("fence events.csv"), "clear");
+    ASSERT_EQ(clear.size(), 1);
+    EXPECT_TRUE(clear.front().endsWith(",no limit from 19:00")) << clear.front().toStdString();
+}
+
 // A stop cuts the running interval at its true end, marked partial and
 // judged against nothing; the next run goes on from there with the alarm
 // state the last one left, and the day file is made with the first reading.
