@@ -77,10 +77,11 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
 // "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]"; nullopt for anything else.
 std::optional<MqttSettings> parseMqttUrl(const QString &url);
 // The password in the file's first line; the reason when the file cannot be
-// read or other users may read it.
+// read or other users may read or change it.
 std::optional<QString> readPasswordFile(const QString &path, QString *reason);
 
 // Letters, digits, "-" and "_" only.
 bool isValidStationName(const QString &name);
-// "1min", "5min", "10min", "15min", "30min", "1h".
+// The forms of vorn-stats --intervals ("90s", "15min", "1h", "900") of a
+// length that divides the day.
 std::optional<int> parseMonitorInterval(const QString &text);

@@ -2,6 +2,7 @@
 #include "station/MonitorOptions.h"
 #include "station/MqttPublisher.h"
 #include "support/EventWaits.h"
+#include "support/FakeSerialPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -351,6 +352,31 @@ TEST_F(MqttTest, ARefusedPasswordIsSaidOnceAndNothingElseStops)
 
 // TLS: the broker's certificate is verified; one signed by another
 // authority is refused with a message that says so.
+// The station's events and the state of its link to the meter reach the
+// broker: a meter silent from the start is a lost link there too.
+TEST_F(MqttTest, EventsAndTheLinkStateArePublished)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    Subscriber sub(broker.port());
+    MonitorOptions options;
+    options.portText = QStringLiteral("COM1");
+    options.comPortNumber = 1;
+    options.folder = dir.path();
+    options.station = QStringLiteral("north");
+    options.mqtt = parseMqttUrl(broker.url());
+    FakeSerialPort port; // a meter that never answers
+    Monitor monitor(options, port);
+    ASSERT_TRUE(monitor.station().lockFolder().isEmpty());
+    monitor.start();
+    ASSERT_TRUE(sub.waitFor("vorn/north/link", 1, 8000)) << sub.lines().join("\n").toStdString();
+    EXPECT_EQ(sub.on("vorn/north/link"), QStringList { "lost" });
+    ASSERT_TRUE(sub.waitFor("vorn/north/event", 2));
+    EXPECT_TRUE(sub.on("vorn/north/event").last().contains("\"event\": \"link lost\""))
+        << sub.on("vorn/north/event").join("\n").toStdString();
+    monitor.stop();
+}
+
 // Two stations of one name (the host name is a common default) in folders
 // of their own stay on the broker side by side.
 TEST_F(MqttTest, TwoStationsOfOneNameDoNotKnockEachOtherOff)
