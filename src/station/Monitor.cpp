@@ -128,6 +128,13 @@ void Monitor::readingCame(const QString &detail)
 {
     m_sinceReading.restart();
     m_linked = true;
+    // The broker learns of a good link with the first reading, so that a
+    // level sensor waiting for it becomes available.
+    if (m_mqtt && !m_linkToldOk) {
+        m_linkToldOk = true;
+        if (!m_lostSaid)
+            m_mqtt->publishKept(QStringLiteral("link"), QByteArrayLiteral("ok"));
+    }
     if (!m_lostSaid)
         return;
     m_lostSaid = false;

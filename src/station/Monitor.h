@@ -82,6 +82,7 @@ private:
     QString m_silenceCause;
     bool m_linked = false;
     bool m_lostSaid = false;
+    bool m_linkToldOk = false; // the broker heard "ok" since the start
     bool m_stopping = false;
     bool m_polling = false;
     int m_alarmCommandLimitMs = 30000;

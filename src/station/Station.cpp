@@ -290,6 +290,13 @@ void Station::appendLine(const QString &path, const QString &header, const QStri
 
 void Station::sayWriteErrors()
 {
+    // Lines the disk refused for so long that they were let go are counted.
+    if (const qint64 dropped = m_appender->dropped(); dropped > m_droppedSaid && m_hooks.say) {
+        m_hooks.say(QStringLiteral("%1 lines of the interval table and events file were let go: "
+                                   "the disk refused them too long")
+                        .arg(dropped - m_droppedSaid));
+        m_droppedSaid = dropped;
+    }
     // Each failure is said once; the journal needs no line every interval.
     for (const QString &error : m_appender->takeErrors()) {
         if (m_saidErrors.contains(error))

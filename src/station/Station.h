@@ -171,4 +171,5 @@ private:
     std::optional<Loss> m_loss;
     std::unique_ptr<Appender> m_appender;
     QSet<QString> m_saidErrors;
+    qint64 m_droppedSaid = 0;
 };

@@ -3,6 +3,8 @@
 #include "station/MqttPublisher.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
+#include "support/MeterEmulator.h"
+#include "ui/core/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -375,6 +377,24 @@ TEST_F(MqttTest, EventsAndTheLinkStateArePublished)
     EXPECT_TRUE(sub.on("vorn/north/event").last().contains("\"event\": \"link lost\""))
         << sub.on("vorn/north/event").join("\n").toStdString();
     monitor.stop();
+
+    // A meter that answers from the start: the broker hears "ok" at once,
+    // so the level sensor that waits for it is available.
+    if (MeterEmulator::program().isEmpty())
+        GTEST_SKIP() << "no meter emulator built";
+    MeterEmulator emulator;
+    QString why;
+    ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "64.0" }, &why))
+        << why.toStdString();
+    QTemporaryDir other;
+    options.folder = other.path();
+    QtSerialPort meter;
+    Monitor answered(options, meter);
+    ASSERT_TRUE(answered.station().lockFolder().isEmpty());
+    answered.start();
+    ASSERT_TRUE(sub.waitFor("vorn/north/link", 2, 8000)) << sub.lines().join("\n").toStdString();
+    EXPECT_EQ(sub.on("vorn/north/link").last(), "ok");
+    answered.stop();
 }
 
 // Two stations of one name (the host name is a common default) in folders
