@@ -111,9 +111,9 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (options.version) {
-        writeTo(stdout, QStringLiteral("%1 %2\n")
-                            .arg(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(),
-                                 QStringLiteral(VORN_VERSION)));
+        writeTo(stdout,
+                QStringLiteral("%1 %2\n").arg(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(),
+                                              QStringLiteral(VORN_VERSION)));
         return 0;
     }
 
@@ -225,7 +225,8 @@ int main(int argc, char *argv[])
         for (const QString &name : options.files) {
             const DataFileContents contents = readInput(name);
             const QString cut = cutReason(contents, contents.rows.count());
-            if (const QString problem = readProblem(contents); !problem.isEmpty() && cut.isEmpty()) {
+            if (const QString problem = readProblem(contents);
+                !problem.isEmpty() && cut.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(name, problem));
                 continue;
             }
@@ -253,7 +254,8 @@ int main(int argc, char *argv[])
         for (qsizetype i = 0; i < options.files.size(); ++i) {
             auto &[analysed, contents] = results[size_t(i)];
             const QString cut = cutReason(contents, analysed.statistics.readings);
-            if (const QString problem = readProblem(contents); !problem.isEmpty() && cut.isEmpty()) {
+            if (const QString problem = readProblem(contents);
+                !problem.isEmpty() && cut.isEmpty()) {
                 fail(QStringLiteral("%1: %2").arg(options.files[i], problem));
                 continue;
             }

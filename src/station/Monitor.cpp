@@ -120,8 +120,9 @@ void Monitor::stop()
 QString Monitor::portProblem(const QString &reason) const
 {
     // The port's own message names the port already.
-    return reason.startsWith(m_options.portText) ? reason
-                                                  : m_options.portText + QStringLiteral(": ") + reason;
+    return reason.startsWith(m_options.portText)
+        ? reason
+        : m_options.portText + QStringLiteral(": ") + reason;
 }
 
 void Monitor::readingCame(const QString &detail)
@@ -139,8 +140,9 @@ void Monitor::readingCame(const QString &detail)
         return;
     m_lostSaid = false;
     m_station->event(m_clock(), QStringLiteral("link back"),
-                     detail.isEmpty() ? QStringLiteral("the meter answers on %1").arg(m_options.portText)
-                                      : detail);
+                     detail.isEmpty()
+                         ? QStringLiteral("the meter answers on %1").arg(m_options.portText)
+                         : detail);
 }
 
 void Monitor::watchSilence()
@@ -242,15 +244,18 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
     connect(limit, &QTimer::timeout, command, [command] { command->endGroup(); });
     connect(command, &ShellCommand::ended, this, [this, command, event] {
         if (!command->failure().isEmpty())
-            m_station->event(m_clock(), QStringLiteral("alarm command failed"),
-                             QStringLiteral("the command for \"%1\": %2").arg(event, command->failure()));
+            m_station->event(
+                m_clock(), QStringLiteral("alarm command failed"),
+                QStringLiteral("the command for \"%1\": %2").arg(event, command->failure()));
         command->deleteLater();
     });
-    connect(command, &ShellCommand::failedToStart, this, [this, command, event](const QString &why) {
-        m_station->event(m_clock(), QStringLiteral("alarm command failed"),
-                         QStringLiteral("the command for \"%1\" could not start: %2").arg(event, why));
-        command->deleteLater();
-    });
+    connect(command, &ShellCommand::failedToStart, this,
+            [this, command, event](const QString &why) {
+                m_station->event(
+                    m_clock(), QStringLiteral("alarm command failed"),
+                    QStringLiteral("the command for \"%1\" could not start: %2").arg(event, why));
+                command->deleteLater();
+            });
     limit->start(m_alarmCommandLimitMs);
     command->start(m_options.onAlarm, env);
 }

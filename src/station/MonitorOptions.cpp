@@ -185,8 +185,7 @@ QString LimitSchedule::overlap() const
                         .arg(q.from / 60, 2, 10, QLatin1Char('0'))
                         .arg(q.to / 60, 2, 10, QLatin1Char('0'));
                 };
-                return QStringLiteral("%1 and %2 overlap")
-                    .arg(text(m_periods[size_t(o)]), text(p));
+                return QStringLiteral("%1 and %2 overlap").arg(text(m_periods[size_t(o)]), text(p));
             }
             o = i;
         }

@@ -143,7 +143,7 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
                                { QStringLiteral("sw_version"), m_version } };
     const auto common = [&](const QString &object, const QString &name, const QString &state) {
         const QString domain = state == QLatin1String("alarm") ? QStringLiteral("binary_sensor")
-                                                                : QStringLiteral("sensor");
+                                                               : QStringLiteral("sensor");
         // default_entity_id for Home Assistant since 2025.10, object_id for
         // the versions before it.
         return QJsonObject { { QStringLiteral("name"), name },
@@ -178,25 +178,24 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
     // A dead meter's last level is no current one: the level expires after a
     // few samples, and is available only while both the station and its
     // link to the meter are.
-    QJsonObject level = QJsonDocument::fromJson(sensor(QStringLiteral("level"),
-                                                       QStringLiteral("Level"),
-                                                       QStringLiteral("level"),
-                                                       QStringLiteral("level")))
-                            .object();
+    QJsonObject level
+        = QJsonDocument::fromJson(sensor(QStringLiteral("level"), QStringLiteral("Level"),
+                                         QStringLiteral("level"), QStringLiteral("level")))
+              .object();
     level.remove(QStringLiteral("availability_topic"));
     level.remove(QStringLiteral("payload_available"));
     level.remove(QStringLiteral("payload_not_available"));
     level.insert(QStringLiteral("expire_after"), ExpireAfterS);
     level.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
-    level.insert(QStringLiteral("availability"),
-                 QJsonArray { QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("status")) },
-                                            { QStringLiteral("payload_available"), QStringLiteral("online") },
-                                            { QStringLiteral("payload_not_available"),
-                                              QStringLiteral("offline") } },
-                              QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("link")) },
-                                            { QStringLiteral("payload_available"), QStringLiteral("ok") },
-                                            { QStringLiteral("payload_not_available"),
-                                              QStringLiteral("lost") } } });
+    level.insert(
+        QStringLiteral("availability"),
+        QJsonArray {
+            QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("status")) },
+                          { QStringLiteral("payload_available"), QStringLiteral("online") },
+                          { QStringLiteral("payload_not_available"), QStringLiteral("offline") } },
+            QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("link")) },
+                          { QStringLiteral("payload_available"), QStringLiteral("ok") },
+                          { QStringLiteral("payload_not_available"), QStringLiteral("lost") } } });
     return {
         { base.arg(QStringLiteral("sensor"), QStringLiteral("level")), compact(level) },
         { base.arg(QStringLiteral("sensor"), QStringLiteral("interval_leq")),
@@ -321,12 +320,11 @@ bool MqttPublisher::connectOnce()
     const QByteArray where
         = (QSysInfo::machineHostName() + QLatin1Char('\n') + QFileInfo(m_spoolPath).absolutePath())
               .toUtf8();
-    const QByteArray id = (QStringLiteral("vorn-") + m_station + QLatin1Char('-')
-                           + QString::fromLatin1(
-                               QCryptographicHash::hash(where, QCryptographicHash::Sha1)
-                                   .toHex()
-                                   .left(8)))
-                              .toUtf8();
+    const QByteArray id
+        = (QStringLiteral("vorn-") + m_station + QLatin1Char('-')
+           + QString::fromLatin1(
+               QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8)))
+              .toUtf8();
     mosquitto *client = mosquitto_new(id.constData(), true, this);
     if (!client) {
         report(QStringLiteral("no client can be made"));
@@ -507,8 +505,7 @@ void MqttPublisher::run()
                            .arg(m_settings.url, failureText(rc, m_settings)));
             // A session the broker ends at once, again and again, is most
             // likely taken over by another client of the same id.
-            if (wasConnected && Clock::now() - m_sessionStarted < QuickDrop
-                && ++m_quickDrops == 3)
+            if (wasConnected && Clock::now() - m_sessionStarted < QuickDrop && ++m_quickDrops == 3)
                 report(QStringLiteral("the broker %1 ends each session at once: another client "
                                       "may use the same client id or station name \"%2\"")
                            .arg(m_settings.url, m_station));

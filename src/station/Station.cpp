@@ -230,7 +230,8 @@ private:
         QString line = item.line;
         if (fresh && !item.header.isEmpty())
             bytes += item.header.toUtf8() + "\n";
-        else if (!item.shortLine.isEmpty() && !item.header.isEmpty() && file.open(QIODevice::ReadOnly)) {
+        else if (!item.shortLine.isEmpty() && !item.header.isEmpty()
+                 && file.open(QIODevice::ReadOnly)) {
             // A table begun by an older version keeps its header and columns.
             const QByteArray first = file.readLine().trimmed();
             file.close();
@@ -439,7 +440,8 @@ void Station::writeState()
     QJsonObject state;
     state.insert(QStringLiteral("alarm"), m_alarm);
     if (m_lastIntervalEnd)
-        state.insert(QStringLiteral("interval_end"), CivilTime::toIsoWithOffset(*m_lastIntervalEnd));
+        state.insert(QStringLiteral("interval_end"),
+                     CivilTime::toIsoWithOffset(*m_lastIntervalEnd));
     m_appender->replace(QDir(m_options.folder).filePath(stateName(m_options.station)),
                         QString::fromUtf8(QJsonDocument(state).toJson()));
 }
@@ -480,7 +482,8 @@ void Station::startDay(const QDateTime &now)
 // cannot be made.
 bool Station::startRecording(const QDateTime &now)
 {
-    const SessionOutcome started = StartRecording(m_state, m_dayFilePath, m_options.folder, m_boards);
+    const SessionOutcome started
+        = StartRecording(m_state, m_dayFilePath, m_options.folder, m_boards);
     if (!started.notice.isEmpty())
         event(now, QStringLiteral("recovered"), started.notice);
     if (!started.ok) {
@@ -502,8 +505,8 @@ void Station::sampleIntoFile(const Kept &reading)
         breakRecording(m_state.TempFile.errorString());
         return;
     }
-    SampleInput input = SampleInputOf(reading.level, reading.text, reading.at, 0, m_boards,
-                                      m_options.folder);
+    SampleInput input
+        = SampleInputOf(reading.level, reading.text, reading.at, 0, m_boards, m_options.folder);
     input.KeepsListAndHistory = false;
     m_state.TickCount = m_state.SampleInterval;
     const SampleTickResult result = OnSampleTick(m_state, input);
@@ -655,8 +658,9 @@ void Station::noteFault(const QDateTime &now)
     else if (m_broken || !waiting.isEmpty())
         fault = Fault::WriteError;
     const auto kept = [this] {
-        return m_kept.empty() || !(m_broken || m_folderLost) ? QString()
-                              : QStringLiteral("; %1 readings wait in memory").arg(m_kept.size());
+        return m_kept.empty() || !(m_broken || m_folderLost)
+            ? QString()
+            : QStringLiteral("; %1 readings wait in memory").arg(m_kept.size());
     };
     // A fault said stays until every file is written again, unless the
     // folder goes, which is said on its own.
@@ -902,8 +906,8 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     // The running interval ends at the stop, marked partial unless the stop
     // falls on its end.
     if (m_intervalStart) {
-        const QDateTime end
-            = intervalStartOf(*m_intervalStart, m_options.intervalSeconds).addSecs(m_options.intervalSeconds);
+        const QDateTime end = intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
+                                  .addSecs(m_options.intervalSeconds);
         closeInterval(now < end ? now : end, now < end);
     }
     if (m_day.isValid())

@@ -1,10 +1,10 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QTimeZone>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -119,9 +119,8 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
         return file.fileName();
     };
     const QTimeZone berlin("Europe/Berlin");
-    const auto at = [&](int day, int hour) {
-        return QDateTime(QDate(2026, 3, day), QTime(hour, 0), berlin);
-    };
+    const auto at
+        = [&](int day, int hour) { return QDateTime(QDate(2026, 3, day), QTime(hour, 0), berlin); };
     // Whole days at 60 s from the 27th 07:00 to the 30th 07:00, the 28th's
     // night missing from 01:00: spring comes in the night of the 29th.
     const QString first = write("fence 2026-03-27.vorn", dayFile(at(27, 7), at(29, 1), 60));
@@ -133,8 +132,9 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
     const QString empty = write("fence 2026-04-01.vorn", "");
     // Begun in the second run of the autumn hour: its stamps cannot tell.
     const QDateTime secondRun = QDateTime(QDate(2026, 10, 25), QTime(1, 30), QTimeZone::utc());
-    const QString autumn = write("autumn.vorn", dayFile(secondRun.toTimeZone(berlin),
-                                                        secondRun.addSecs(3600).toTimeZone(berlin), 60));
+    const QString autumn = write(
+        "autumn.vorn",
+        dayFile(secondRun.toTimeZone(berlin), secondRun.addSecs(3600).toTimeZone(berlin), 60));
     const struct
     {
         const char *name;
@@ -150,7 +150,9 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
             // The 28th: its night is the spring one, 7 h, covered 2 h.
             "2026-03-28T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,0\\.29,yes\n",
             "2026-03-29T07:00:00\\+02:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,\n" } },
-        { "partial in JSON", { "--join", "--lden", "--json", first, second }, 0,
+        { "partial in JSON",
+          { "--join", "--lden", "--json", first, second },
+          0,
           { "\"partial\": true", "\"partial\": false" } },
         { "a damaged file is cut where it is damaged, an unreadable one left out",
           { "--join", "--json", "--lden", first, second, damaged, empty },
@@ -166,7 +168,9 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
           1,
           { "\nCut: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
             "\nLeft out: [^\n]*fence 2026-04-01.vorn: " } },
-        { "a first reading in the hour that came twice", { "--json", autumn }, 0,
+        { "a first reading in the hour that came twice",
+          { "--json", autumn },
+          0,
           { "\"ambiguous_time\": true", "read as the first run" } },
         { "an empty window",
           { "--join", "--from", "2026-03-29 02:00", "--to", "2026-03-29 06:00", first, second },
@@ -188,26 +192,29 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
         for (const QString &pattern : row.says) {
             const QRegularExpression re(pattern);
             EXPECT_TRUE(run.out.contains(re) || run.err.contains(re))
-                << pattern.toStdString() << "\n" << run.out.toStdString() << run.err.toStdString();
+                << pattern.toStdString() << "\n"
+                << run.out.toStdString() << run.err.toStdString();
         }
     }
 
     // At the spring change an interval ends its length after its start.
-    const QString spring = write(
-        "spring.vorn", dayFile(QDateTime(QDate(2026, 3, 29), QTime(0, 0), berlin),
-                               QDateTime(QDate(2026, 3, 29), QTime(5, 0), berlin), 60));
+    const QString spring = write("spring.vorn",
+                                 dayFile(QDateTime(QDate(2026, 3, 29), QTime(0, 0), berlin),
+                                         QDateTime(QDate(2026, 3, 29), QTime(5, 0), berlin), 60));
     for (const auto &[length, start, end] :
          { std::tuple { "1h", "2026-03-29T01:00:00+01:00", "2026-03-29T03:00:00+02:00" },
            std::tuple { "30min", "2026-03-29T01:30:00+01:00", "2026-03-29T03:00:00+02:00" } }) {
         const StatsRun run = runIn("Europe/Berlin", { "--intervals", length, "--csv", spring });
-        EXPECT_TRUE(run.out.contains(QStringLiteral(",%1,%2,").arg(start, end))) << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(QStringLiteral(",%1,%2,").arg(start, end)))
+            << run.out.toStdString();
         EXPECT_FALSE(run.out.contains("T02:")) << run.out.toStdString();
     }
 
     // The PDF of a window counts the window's readings, as the JSON does.
     const QString pdf = dir.filePath("window.pdf");
-    const StatsRun report = runIn("Europe/Berlin", { "--json", "--pdf", pdf, "--from", "2026-03-29 08:00",
-                                                     "--to", "2026-03-29 09:00", second });
+    const StatsRun report = runIn("Europe/Berlin",
+                                  { "--json", "--pdf", pdf, "--from", "2026-03-29 08:00", "--to",
+                                    "2026-03-29 09:00", second });
     ASSERT_EQ(report.exitCode, 0) << report.err.toStdString();
     EXPECT_TRUE(report.out.contains("\"readings\": 60,")) << report.out.toStdString();
     QProcess text;
@@ -215,7 +222,8 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
     if (!text.waitForFinished(30000) || text.exitCode() != 0)
         GTEST_SKIP() << "pdftotext is not installed";
     const QString pages = QString::fromUtf8(text.readAllStandardOutput());
-    EXPECT_TRUE(pages.contains(QRegularExpression("Readings\\s+60\\b"))) << pages.left(3000).toStdString();
+    EXPECT_TRUE(pages.contains(QRegularExpression("Readings\\s+60\\b")))
+        << pages.left(3000).toStdString();
 }
 
 int main(int argc, char **argv)

@@ -157,25 +157,49 @@ TEST(CalibrationVerdict, DriftZonesChecksBetweenAndAgeHoldUp)
         size_t during;
     } rows[] = {
         { "94 dB before, 114 dB after",
-          { at("2026-03-10T06:55:00+01:00", 94.0, 94.02), at("2026-03-10T19:05:00+01:00", 114.0, 114.05) },
-          {}, "within", 0.03, 0 },
+          { at("2026-03-10T06:55:00+01:00", 94.0, 94.02),
+            at("2026-03-10T19:05:00+01:00", 114.0, 114.05) },
+          {},
+          "within",
+          0.03,
+          0 },
         // Written in summer time at the site, read anywhere.
         { "wall clock as written",
-          { at("2026-03-10T07:55:00+05:00", 94.0, 94.0), at("2026-03-10T19:05:00-04:00", 94.0, 94.1) },
-          {}, "within", 0.1, 0 },
+          { at("2026-03-10T07:55:00+05:00", 94.0, 94.0),
+            at("2026-03-10T19:05:00-04:00", 94.0, 94.1) },
+          {},
+          "within",
+          0.1,
+          0 },
         { "a bad check in between",
-          { at("2026-03-10T06:55:00+01:00", 94.0, 94.0), at("2026-03-10T12:00:00+01:00", 94.0, 96.3),
+          { at("2026-03-10T06:55:00+01:00", 94.0, 94.0),
+            at("2026-03-10T12:00:00+01:00", 94.0, 96.3),
             at("2026-03-10T19:05:00+01:00", 94.0, 94.0) },
-          {}, "outside", 0.0, 1 },
+          {},
+          "outside",
+          0.0,
+          1 },
         { "checks two months away",
-          { at("2026-01-10T08:00:00+01:00", 94.0, 94.0), at("2026-05-10T08:00:00+02:00", 94.0, 94.0) },
-          {}, "within", 0.0, 0 },
+          { at("2026-01-10T08:00:00+01:00", 94.0, 94.0),
+            at("2026-05-10T08:00:00+02:00", 94.0, 94.0) },
+          {},
+          "within",
+          0.0,
+          0 },
         { "older than allowed",
-          { at("2026-01-10T08:00:00+01:00", 94.0, 94.0), at("2026-05-10T08:00:00+02:00", 94.0, 94.0) },
-          7 * 86400, "not verified", 0.0, 0 },
+          { at("2026-01-10T08:00:00+01:00", 94.0, 94.0),
+            at("2026-05-10T08:00:00+02:00", 94.0, 94.0) },
+          7 * 86400,
+          "not verified",
+          0.0,
+          0 },
         { "within the age allowed",
-          { at("2026-03-10T06:00:00+01:00", 94.0, 94.0), at("2026-03-10T20:00:00+01:00", 94.0, 94.0) },
-          12 * 3600, "within", 0.0, 0 },
+          { at("2026-03-10T06:00:00+01:00", 94.0, 94.0),
+            at("2026-03-10T20:00:00+01:00", 94.0, 94.0) },
+          12 * 3600,
+          "within",
+          0.0,
+          0 },
     };
     for (const char *zone : { "UTC", "America/New_York", "Asia/Tokyo", "Europe/Berlin" }) {
         qputenv("TZ", zone);
@@ -327,10 +351,9 @@ TEST(MeasurementDetails, AProblemIsSaidEverywhereAndUnverifiesWhatItTouches)
           "larger than 64 KiB", "not verified" },
         { "a folder", [&] { QDir().mkpath(details); }, "not a regular file", "not verified" },
 #ifdef Q_OS_UNIX
-        { "a link to a device", [&] { QFile::link("/dev/zero", details); },
-          "not a regular file", "not verified" },
-        { "a pipe",
-          [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(details).constData(), 0600), 0); },
+        { "a link to a device", [&] { QFile::link("/dev/zero", details); }, "not a regular file",
+          "not verified" },
+        { "a pipe", [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(details).constData(), 0600), 0); },
           "not a regular file", "not verified" },
 #endif
     };
@@ -348,8 +371,9 @@ TEST(MeasurementDetails, AProblemIsSaidEverywhereAndUnverifiesWhatItTouches)
         const QString json = formatReports({ report }, OutputFormat::Json);
         EXPECT_TRUE(json.contains("\"details_problem\": \"")) << json.toStdString();
         const QString csv = formatReports({ report }, OutputFormat::Csv);
-        EXPECT_TRUE(csv.section('\n', 1, 1).contains(
-            QString::fromLatin1(row.problem).replace(QLatin1String("\""), QLatin1String("\"\""))))
+        EXPECT_TRUE(csv.section('\n', 1, 1)
+                        .contains(QString::fromLatin1(row.problem)
+                                      .replace(QLatin1String("\""), QLatin1String("\"\""))))
             << csv.toStdString();
     }
     QFile::remove(details);

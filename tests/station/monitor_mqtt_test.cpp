@@ -178,13 +178,13 @@ protected:
             settings.user = QStringLiteral("station");
             settings.password = password;
         }
-        return std::make_unique<MqttPublisher>(settings, QStringLiteral("north"),
-                                               QDir(folder.isEmpty() ? dir.path() : folder)
-                                                   .filePath("north mqtt spool.jsonl"),
-                                               QStringLiteral("9.9"), [this](const QString &line) {
-                                                   const std::lock_guard lock(m_mutex);
-                                                   said << line;
-                                               });
+        return std::make_unique<MqttPublisher>(
+            settings, QStringLiteral("north"),
+            QDir(folder.isEmpty() ? dir.path() : folder).filePath("north mqtt spool.jsonl"),
+            QStringLiteral("9.9"), [this](const QString &line) {
+                const std::lock_guard lock(m_mutex);
+                said << line;
+            });
     }
     QStringList saidLines()
     {

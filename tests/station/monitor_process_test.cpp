@@ -241,9 +241,9 @@ TEST(MonitorProcess, AClockSteppedBackWritesNoStampTwice)
     env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
     monitor.setProcessEnvironment(env);
     monitor.setProcessChannelMode(QProcess::MergedChannels);
-    monitor.start(QStringLiteral(VORN_MONITOR),
-                  { "--port", "COM1", "--folder", dir.path(), "--station", "ntp", "--interval",
-                    "1min" });
+    monitor.start(
+        QStringLiteral(VORN_MONITOR),
+        { "--port", "COM1", "--folder", dir.path(), "--station", "ntp", "--interval", "1min" });
     ASSERT_TRUE(monitor.waitForStarted());
     WaitUntil([] { return false; }, 6000);
     setOffset("-12");

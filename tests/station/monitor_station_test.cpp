@@ -1,8 +1,8 @@
 #include "analysis/batch/BatchReport.h"
+#include "recording/DataFileReader.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/Station.h"
-#include "recording/DataFileReader.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "ui/core/ShellCommand.h"
@@ -353,8 +353,8 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         return false;
     };
     const Case cases[] = {
-        { "deleted", [&](const QString &folder) { return remove(folder); },
-          [](const QString &) {}, "folder lost", "folder back" },
+        { "deleted", [&](const QString &folder) { return remove(folder); }, [](const QString &) {},
+          "folder lost", "folder back" },
         { "deleted and made again",
           [&](const QString &folder) { return remove(folder) && QDir().mkpath(folder); },
           [](const QString &) {}, "folder lost", "folder back" },
@@ -367,14 +367,14 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
               while (fill.write(block) == block.size() && fill.flush()) { }
               return true;
           },
-          [&](const QString &folder) { QFile::remove(QDir(folder).filePath(filler)); },
-          "disk full", "writing resumed" },
+          [&](const QString &folder) { QFile::remove(QDir(folder).filePath(filler)); }, "disk full",
+          "writing resumed" },
     };
     // A small disk of its own where the system lets the test mount one.
     QTemporaryDir mountPoint;
-    const bool small = QProcess::execute(QStringLiteral("mount"),
-                                         { "-t", "tmpfs", "-o", "size=4m", "tmpfs",
-                                           mountPoint.path() })
+    const bool small
+        = QProcess::execute(QStringLiteral("mount"),
+                            { "-t", "tmpfs", "-o", "size=4m", "tmpfs", mountPoint.path() })
         == 0;
     const auto unmount = qScopeGuard([&] {
         if (small)
@@ -388,8 +388,7 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
             continue;
         }
         QDir(dir.path()).removeRecursively();
-        const QString folder
-            = needsSmallDisk ? mountPoint.filePath("site") : dir.filePath("site");
+        const QString folder = needsSmallDisk ? mountPoint.filePath("site") : dir.filePath("site");
         MonitorOptions options;
         options.folder = folder;
         options.station = QStringLiteral("fence");
@@ -416,7 +415,8 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         EXPECT_EQ(file.recordCount(), 180);
         expectOneStampASecond(site.filePath(days.front()));
         const QString events = site.filePath("fence events.csv");
-        EXPECT_EQ(eventRows(events, c.begins).size(), 1) << linesOf(events).join('\n').toStdString();
+        EXPECT_EQ(eventRows(events, c.begins).size(), 1)
+            << linesOf(events).join('\n').toStdString();
         EXPECT_EQ(eventRows(events, c.ends).size(), 1) << linesOf(events).join('\n').toStdString();
         EXPECT_TRUE(eventRows(events, "not recorded").isEmpty());
         // The interval rows count what the day file holds.
@@ -460,8 +460,7 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
     monitor.station().tick(from.addSecs(180), 40.0, QStringLiteral("40.0"), boards);
     // Three commands that each sleep ten minutes did not slow the ticks.
     EXPECT_LT(ticks.elapsed(), 5000);
-    EXPECT_TRUE(
-        WaitUntil([&] { return monitor.findChildren<ShellCommand *>().isEmpty(); }, 5000));
+    EXPECT_TRUE(WaitUntil([&] { return monitor.findChildren<ShellCommand *>().isEmpty(); }, 5000));
     QFile file(said);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     // The commands run side by side: the order of their lines is theirs.
@@ -521,8 +520,8 @@ TEST(MonitorAlarmCommand, EndsWithItsGroupReadsNothingAndFailuresAreSaid)
             WaitUntil([] { return false; }, 300);
             monitor->stop();
         } else {
-            EXPECT_TRUE(WaitUntil(
-                [&] { return monitor->findChildren<ShellCommand *>().isEmpty(); }, 5000));
+            EXPECT_TRUE(
+                WaitUntil([&] { return monitor->findChildren<ShellCommand *>().isEmpty(); }, 5000));
             monitor->stop();
         }
         monitor.reset();
@@ -660,8 +659,8 @@ TEST(MonitorOptions, TheBrokerAndAPasswordOnlyItsOwnerMayRead)
                                   secret.fileName() };
 #ifdef Q_OS_UNIX
     // Read or written by others (0604, 0602): no secret, or not its owner's.
-    for (const QFileDevice::Permission other : { QFileDevice::ReadOther, QFileDevice::WriteOther,
-                                                 QFileDevice::ReadGroup }) {
+    for (const QFileDevice::Permission other :
+         { QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ReadGroup }) {
         secret.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | other);
         const MonitorOptionsResult open = parseMonitorOptions(arguments, "h", "9.9");
         EXPECT_EQ(open.exitCode, 2);

@@ -106,12 +106,13 @@ QStringList reportMethod(const FileReport &report)
                                 "stretch between them is one row. Coverage counts the readings "
                                 "that enter the figures (marked readings do not).");
     if (report.withDayEveningNight)
-        lines << QStringLiteral("Day-evening-night levels: a day runs from 07:00 to 07:00; a day is "
-                                "marked partial when any of its periods is covered less than 90 %, "
-                                "coverage being measured against the period's real length that "
-                                "day (the night is 7 h on the day clocks go forward and 9 h when "
-                                "they go back). A partial day's levels are given, but stand for "
-                                "less than the whole day.");
+        lines << QStringLiteral(
+            "Day-evening-night levels: a day runs from 07:00 to 07:00; a day is "
+            "marked partial when any of its periods is covered less than 90 %, "
+            "coverage being measured against the period's real length that "
+            "day (the night is 7 h on the day clocks go forward and 9 h when "
+            "they go back). A partial day's levels are given, but stand for "
+            "less than the whole day.");
     if (report.ambiguousTime)
         lines << QStringLiteral("The first reading's time came twice when clocks went back, and "
                                 "the file does not say which run it belongs to: it is read as "
@@ -443,7 +444,9 @@ void appendText(QStringList &out, const FileReport &r)
                        .arg(QStringLiteral("Max age:"), -14)
                        .arg(checkAgeText(*c.maxAgeS));
         if (c.kind == CalibrationVerdict::NotVerified)
-            out << QStringLiteral("  %1 %2").arg(QStringLiteral("Why:"), -14).arg(c.notVerifiedWhy());
+            out << QStringLiteral("  %1 %2")
+                       .arg(QStringLiteral("Why:"), -14)
+                       .arg(c.notVerifiedWhy());
     }
     for (const QString &line : troubleLines(r))
         out << line;
@@ -474,8 +477,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
     // tables share them); the calibration verdict follows as a table of its
     // own after an empty line.
     const auto verdictTable = [&out, &reports] {
-        out << QString()
-            << QStringLiteral("file,calibration_verdict,drift_db,details_problem");
+        out << QString() << QStringLiteral("file,calibration_verdict,drift_db,details_problem");
         for (const FileReport &r : reports)
             out << csvRow({ r.name, r.calibration ? r.calibration->name() : QString(),
                             r.calibration ? fixed2(r.calibration->drift) : QString(),
@@ -626,17 +628,20 @@ QString jsonReport(const FileReport &r)
         QStringList during;
         for (const CalibrationRecord &k : c.during)
             during << check(k);
-        fields << QStringLiteral("\"calibration\": {\"before\": %1, \"after\": %2, \"during\": [%3], "
-                                 "\"drift\": %4, \"tolerance\": %5, \"meter_serial\": %6, "
-                                 "\"max_check_age_s\": %7, \"verdict\": %8, \"reason\": %9}")
+        fields << QStringLiteral(
+                      "\"calibration\": {\"before\": %1, \"after\": %2, \"during\": [%3], "
+                      "\"drift\": %4, \"tolerance\": %5, \"meter_serial\": %6, "
+                      "\"max_check_age_s\": %7, \"verdict\": %8, \"reason\": %9}")
                       .arg(check(c.before, c.beforeAgeS), check(c.after, c.afterAgeS),
                            during.join(QStringLiteral(", ")),
                            c.drift ? fixed2(*c.drift) : QStringLiteral("null"), fixed2(c.tolerance),
-                           c.meterSerial.isEmpty() ? QStringLiteral("null") : jsonString(c.meterSerial),
+                           c.meterSerial.isEmpty() ? QStringLiteral("null")
+                                                   : jsonString(c.meterSerial),
                            c.maxAgeS ? QString::number(*c.maxAgeS) : QStringLiteral("null"),
                            jsonString(c.name()),
-                           c.kind == CalibrationVerdict::NotVerified ? jsonString(c.notVerifiedWhy())
-                                                                      : QStringLiteral("null"));
+                           c.kind == CalibrationVerdict::NotVerified
+                               ? jsonString(c.notVerifiedWhy())
+                               : QStringLiteral("null"));
     } else {
         fields << QStringLiteral("\"calibration\": null");
     }
@@ -658,10 +663,10 @@ QString jsonReport(const FileReport &r)
                               fixed2(den.coverageDay), fixed2(den.coverageEvening),
                               fixed2(den.coverageNight),
                               (den.partial ? QStringLiteral("true") : QStringLiteral("false"))
-                                  + (den.gap ? QStringLiteral(", \"gap_until\": %1")
-                                                   .arg(jsonString(
-                                                       CivilTime::toIsoWithOffset(den.end)))
-                                             : QString()));
+                                  + (den.gap
+                                         ? QStringLiteral(", \"gap_until\": %1")
+                                               .arg(jsonString(CivilTime::toIsoWithOffset(den.end)))
+                                         : QString()));
         fields
             << QStringLiteral("\"day_evening_night\": [%1]").arg(items.join(QStringLiteral(", ")));
     }

@@ -292,8 +292,8 @@ MeasurementContext measurementContextOf(const QString &dataFilePath, std::option
                                                    &context.detailsProblem);
         detailsUnread = !context.details && !context.detailsProblem.isEmpty();
     }
-    const QStringList logs
-        = onDisk ? CalibrationLog::logsFor(dataFilePath) : QStringList { CalibrationLog::userLogPath() };
+    const QStringList logs = onDisk ? CalibrationLog::logsFor(dataFilePath)
+                                    : QStringList { CalibrationLog::userLogPath() };
     context.calibration.logPath = logs.join(QStringLiteral(", "));
     if (!first || !last)
         return context;
@@ -310,9 +310,9 @@ MeasurementContext measurementContextOf(const QString &dataFilePath, std::option
     static const QStringList judging { QStringLiteral("meter_serial"), QStringLiteral("tolerance"),
                                        QStringLiteral("max_check_age") };
     const bool touched = detailsUnread
-        || (d
-            && std::any_of(d->badKeys.begin(), d->badKeys.end(),
-                           [](const QString &key) { return judging.contains(key); }));
+        || (d && std::any_of(d->badKeys.begin(), d->badKeys.end(), [](const QString &key) {
+                             return judging.contains(key);
+                         }));
     if (touched) {
         context.calibration.kind = CalibrationVerdict::NotVerified;
         context.calibration.reason = QStringLiteral("the details file cannot be read");
@@ -461,7 +461,7 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
         for (const QString &key : details.badKeys)
             what << (key == QLatin1String("tolerance")
                          ? QStringLiteral("\"tolerance\" is not a number of dB from 0.1 to 2.0")
-                     : key == QLatin1String("max_check_age")
+                         : key == QLatin1String("max_check_age")
                          ? QStringLiteral("\"max_check_age\" is not a duration such as 12h or 7d")
                          : QStringLiteral("\"%1\" is not text").arg(key));
         *problem = what.join(QStringLiteral("; "));

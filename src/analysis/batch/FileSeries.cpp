@@ -348,11 +348,10 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     if (!outcome.refusal.isEmpty() || !firstHeader)
         return outcome;
     if (joined.empty()) {
-        outcome.refusal = QStringLiteral("no readings between %1 and %2")
-                              .arg(request.from ? CivilTime::toIso(*request.from)
-                                                : QStringLiteral("the start"),
-                                   request.to ? CivilTime::toIso(*request.to)
-                                              : QStringLiteral("the end"));
+        outcome.refusal
+            = QStringLiteral("no readings between %1 and %2")
+                  .arg(request.from ? CivilTime::toIso(*request.from) : QStringLiteral("the start"),
+                       request.to ? CivilTime::toIso(*request.to) : QStringLiteral("the end"));
         return outcome;
     }
     QString seriesName = joined.front().name;

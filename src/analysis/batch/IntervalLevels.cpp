@@ -25,9 +25,8 @@ double coverageOf(qint64 readings, double sampleInterval, int64_t length)
 // read at that instant, after the change (03:30+02:00).
 std::pair<int64_t, int> existingTime(int64_t civil, int offset)
 {
-    const auto civilOf = [](const QDateTime &d) {
-        return CivilTime::civilSecondsOf(d.date(), d.time());
-    };
+    const auto civilOf
+        = [](const QDateTime &d) { return CivilTime::civilSecondsOf(d.date(), d.time()); };
     if (civilOf(QDateTime::fromSecsSinceEpoch(civil - offset)) == civil)
         return { civil, offset };
     const int before = CivilTime::utcOffsetAt(civil - 2 * Hour);
@@ -121,7 +120,8 @@ std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
 {
     std::vector<IntervalLevel> result;
     const auto bounds = [&hours](IntervalLevel &row, int64_t from, int64_t to) {
-        std::tie(row.start, row.startOffset) = existingTime(hours.civilOf(from), hours.offsetOf(from));
+        std::tie(row.start, row.startOffset)
+            = existingTime(hours.civilOf(from), hours.offsetOf(from));
         std::tie(row.end, row.endOffset) = existingTime(hours.civilOf(to), hours.offsetOf(to));
     };
     std::optional<int64_t> previousEnd;

@@ -151,22 +151,22 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
     if (!analysed.calibration)
         return;
     const CalibrationVerdict &c = *analysed.calibration;
-    const auto check = [&](const QString &label, const std::optional<CalibrationRecord> &k,
-                           const QString &age) {
-        if (!k) {
-            section.calibration.push_back({ label, QStringLiteral("no check"), {} });
-            return;
-        }
-        // "94.05 dB (+0.05)": the mean and its deviation from the calibrator.
-        QString when = k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
-        if (!age.isEmpty())
-            when += QStringLiteral(", ") + age;
-        section.calibration.push_back(
-            { label,
-              QStringLiteral("%1 dB (%2)")
-                  .arg(QString::number(k->mean, 'f', 2), signedHundredthsText(k->deviation)),
-              when });
-    };
+    const auto check
+        = [&](const QString &label, const std::optional<CalibrationRecord> &k, const QString &age) {
+              if (!k) {
+                  section.calibration.push_back({ label, QStringLiteral("no check"), {} });
+                  return;
+              }
+              // "94.05 dB (+0.05)": the mean and its deviation from the calibrator.
+              QString when = k->time.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+              if (!age.isEmpty())
+                  when += QStringLiteral(", ") + age;
+              section.calibration.push_back(
+                  { label,
+                    QStringLiteral("%1 dB (%2)")
+                        .arg(QString::number(k->mean, 'f', 2), signedHundredthsText(k->deviation)),
+                    when });
+          };
     check(QStringLiteral("Check before"), c.before,
           c.beforeAgeS ? checkAgeText(*c.beforeAgeS) + QStringLiteral(" before the first reading")
                        : QString());
@@ -183,8 +183,8 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
                                     QString::number(c.tolerance, 'f', 1) + QStringLiteral(" dB"),
                                     {} });
     if (!c.meterSerial.isEmpty())
-        section.calibration.push_back({ QStringLiteral("Meter"), c.meterSerial,
-                                        QStringLiteral("only its checks count") });
+        section.calibration.push_back(
+            { QStringLiteral("Meter"), c.meterSerial, QStringLiteral("only its checks count") });
     section.calibration.push_back({ QStringLiteral("Verdict"), c.text(), {} });
     if (c.kind == CalibrationVerdict::Outside)
         section.calibrationAlert
@@ -329,7 +329,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
             continue;
         }
         section.dayRows.push_back(
-            { stampText(den.start).left(16) + (den.partial ? QStringLiteral(" partial") : QString()),
+            { stampText(den.start).left(16)
+                  + (den.partial ? QStringLiteral(" partial") : QString()),
               share(den.coverageDay) + QLatin1Char('/') + share(den.coverageEvening)
                   + QLatin1Char('/') + share(den.coverageNight) + QStringLiteral(" %"),
               levelText(den.ld), levelText(den.le), levelText(den.ln), levelText(den.lden) });

@@ -3,9 +3,9 @@
 #include "link/LinkOwner.h"
 #include "link/MeterReading.h"
 #include "live/LiveMeter.h"
-#include "panel/PanelContext.h"
 #include "live/PanelDisplay.h"
 #include "live/PanelEvents.h"
+#include "panel/PanelContext.h"
 #include "ui/core/PanelTimers.h"
 
 #include <QElapsedTimer>

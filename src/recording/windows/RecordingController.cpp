@@ -73,8 +73,7 @@ SampleTickResult RecordingController::OnSampleTick(double level, const QString &
 {
     const bool wasRecording = m_state.Recording;
     SampleInput input = SampleInputOf(level, levelText, now, frameAgeMs,
-                                      m_boards ? m_boards() : HeaderBoards {},
-                                      QDir::currentPath());
+                                      m_boards ? m_boards() : HeaderBoards {}, QDir::currentPath());
     input.DumpProgress = [this](const QString &caption) { showCaption(caption); };
     input.DumpBusy = [](bool busy) {
         if (busy)

@@ -44,9 +44,10 @@ std::optional<FileIdentity> fileIdentityOf(const QString &path)
 {
 #ifdef Q_OS_WIN
     // Folders open only with backup semantics; no access is asked for.
-    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle
+        = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), 0,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
