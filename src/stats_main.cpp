@@ -2,6 +2,7 @@
 #include "analysis/batch/BatchReport.h"
 #include "analysis/batch/FileSeries.h"
 #include "recording/DataFileReader.h"
+#include "ui/core/StandardStreams.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -95,6 +96,8 @@ int runReportProgram(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    // Output is byte for byte the same on every system.
+    useBinaryStandardStreams();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
