@@ -48,6 +48,17 @@ DataFileContents readInput(const QString &name)
 #ifdef VORN_STATS_REPORT
 // The report's options from the command line; the intervals follow
 // --intervals, else the report's own default.
+// The readings of `from` that --from and --to let through, after those of `into`.
+void appendWindowed(DataFileContents &into, const DataFileContents &from,
+                    const BatchRequest &request)
+{
+    for (qsizetype i = 0; i < from.rows.count(); ++i) {
+        const QString time = from.time(i);
+        if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
+            into.rows.append(from.number(i), time, from.level(i));
+    }
+}
+
 ReportOptions reportOptions(const BatchOptions &options)
 {
     ReportOptions report;
@@ -150,6 +161,19 @@ int main(int argc, char *argv[])
         writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
         status = 1;
     };
+    // A file that cannot be read is left out; one a damaged line cut keeps
+    // the readings before it. Either is said, and fails the run.
+    const auto takeProblem = [&fail](const QString &name, const DataFileContents &contents,
+                                     const std::optional<FileTrouble> &cut) {
+        const QString problem = readProblem(contents);
+        if (!problem.isEmpty() && !cut) {
+            fail(QStringLiteral("%1: %2").arg(name, problem));
+            return false;
+        }
+        if (cut)
+            fail(QStringLiteral("%1: %2").arg(name, cut->reason));
+        return true;
+    };
     // The files a series left out, and whether it was refused as a whole.
     const auto refused = [&fail](const SeriesOutcome &series) {
         for (const QString &problem : series.problems)
@@ -179,11 +203,7 @@ int main(int argc, char *argv[])
         }
         DataFileContents windowed = contents;
         windowed.rows.clear();
-        for (qsizetype i = 0; i < contents.rows.count(); ++i) {
-            const QString time = contents.time(i);
-            if (options.request.inWindow(CivilTime::parseStamp(time)))
-                windowed.rows.append(contents.number(i), time, contents.level(i));
-        }
+        appendWindowed(windowed, contents, options.request);
         report.sections.push_back(*buildReportSection(name, windowed, reportSettings, {}, name));
     };
     if (options.join) {
@@ -199,12 +219,7 @@ int main(int argc, char *argv[])
                     joined = contents;
                     joined.rows.clear();
                 }
-                for (qsizetype i = 0; i < contents.rows.count(); ++i) {
-                    const QString time = contents.time(i);
-                    if (!options.request.hasWindow()
-                        || options.request.inWindow(CivilTime::parseStamp(time)))
-                        joined.rows.append(contents.number(i), time, contents.level(i));
-                }
+                appendWindowed(joined, contents, options.request);
             }
             if (options.standardOutput)
                 reports.push_back(*series.report);
@@ -227,22 +242,16 @@ int main(int argc, char *argv[])
     } else {
         for (const QString &name : options.files) {
             const DataFileContents contents = readInput(name);
-            const QString cut = cutReason(contents, contents.rows.count());
-            if (const QString problem = readProblem(contents);
-                !problem.isEmpty() && cut.isEmpty()) {
-                fail(QStringLiteral("%1: %2").arg(name, problem));
+            const std::optional<FileTrouble> cut = cutOf(name, contents, contents.rows.count());
+            if (!takeProblem(name, contents, cut))
                 continue;
-            }
             addSection(name, contents);
-            if (cut.isEmpty())
+            if (!cut)
                 continue;
-            // Its readings before the damaged line count; every output says so.
-            fail(QStringLiteral("%1: %2").arg(name, cut));
-            const FileTrouble trouble { name, contents.problemLine, cut };
             if (options.standardOutput)
-                reports.back().cut.push_back(trouble);
+                reports.back().cut.push_back(*cut);
             if (pdf)
-                report.sections.back().notes << QStringLiteral("Cut: %1: %2.").arg(name, cut);
+                report.sections.back().notes << cutLine(*cut);
         }
     }
 #else
@@ -256,17 +265,12 @@ int main(int argc, char *argv[])
         auto results = analysePaths(options.files, options.request, options.jobs);
         for (qsizetype i = 0; i < options.files.size(); ++i) {
             auto &[analysed, contents] = results[size_t(i)];
-            const QString cut = cutReason(contents, analysed.statistics.readings);
-            if (const QString problem = readProblem(contents);
-                !problem.isEmpty() && cut.isEmpty()) {
-                fail(QStringLiteral("%1: %2").arg(options.files[i], problem));
+            const std::optional<FileTrouble> cut
+                = cutOf(options.files[i], contents, analysed.statistics.readings);
+            if (!takeProblem(options.files[i], contents, cut))
                 continue;
-            }
-            if (!cut.isEmpty()) {
-                // Its readings before the damaged line count; every output says so.
-                fail(QStringLiteral("%1: %2").arg(options.files[i], cut));
-                analysed.cut.push_back({ options.files[i], contents.problemLine, cut });
-            }
+            if (cut)
+                analysed.cut.push_back(*cut);
             if (options.standardOutput)
                 reports.push_back(std::move(analysed));
         }

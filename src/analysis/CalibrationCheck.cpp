@@ -22,6 +22,12 @@ QString signedHundredthsText(double v)
     return (v >= 0 ? QStringLiteral("+") : QString()) + QString::number(v, 'f', 2);
 }
 
+QString stableCheckText(bool withinTheTolerance)
+{
+    return withinTheTolerance ? QStringLiteral("Stable, within the tolerance")
+                              : QStringLiteral("Stable, but outside the tolerance");
+}
+
 CalibrationCheck::CalibrationCheck(double calibratorLevel)
     : m_calibratorLevel(calibratorLevel)
 {

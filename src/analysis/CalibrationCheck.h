@@ -55,6 +55,9 @@ long long calibrationHundredths(double v);
 bool withinTolerance(double value, double tolerance);
 // "+0.05", "-0.10": a deviation or a drift with its sign, in hundredths.
 QString signedHundredthsText(double v);
+// What a stable check is called: "Stable, within the tolerance" or
+// "Stable, but outside the tolerance".
+QString stableCheckText(bool withinTheTolerance);
 
 // The reading of a level text for a check: "94.1" is 94.1, "94.1*" too;
 // over- and under-range texts have no number.

@@ -74,7 +74,7 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
     connect(&m_tick, &QTimer::timeout, this, &Monitor::sampleTick);
     connect(&m_link, &LinkOwner::linkLost, this, [this] {
         m_live.forgetFrame();
-        m_silenceCause = QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
+        m_silenceCause = silentMeter();
     });
 }
 
@@ -125,7 +125,12 @@ QString Monitor::portProblem(const QString &reason) const
         : m_options.portText + QStringLiteral(": ") + reason;
 }
 
-void Monitor::readingCame(const QString &detail)
+QString Monitor::silentMeter() const
+{
+    return QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
+}
+
+void Monitor::readingCame()
 {
     m_sinceReading.restart();
     m_linked = true;
@@ -140,9 +145,7 @@ void Monitor::readingCame(const QString &detail)
         return;
     m_lostSaid = false;
     m_station->event(m_clock(), QStringLiteral("link back"),
-                     detail.isEmpty()
-                         ? QStringLiteral("the meter answers on %1").arg(m_options.portText)
-                         : detail);
+                     QStringLiteral("the meter answers on %1").arg(m_options.portText));
 }
 
 void Monitor::watchSilence()
@@ -167,7 +170,7 @@ void Monitor::pollTick()
     const StopRequested stop = [this] { return m_stopping; };
     watchSilence();
     if (!m_port.isOpen()) {
-        if (m_silenceCause.isEmpty() || m_silenceCause.contains(QLatin1String(" is silent")))
+        if (m_silenceCause.isEmpty() || m_silenceCause == silentMeter())
             m_silenceCause = QStringLiteral("%1: the port is gone").arg(m_options.portText);
         if (m_sinceAttempt.elapsed() < RetryMs)
             return;
@@ -182,14 +185,12 @@ void Monitor::pollTick()
     const bool mayRecover = m_sinceAttempt.elapsed() >= RetryMs;
     switch (m_live.poll(stop, mayRecover)) {
     case LiveMeter::Poll::Frame:
-        readingCame();
-        break;
     case LiveMeter::Poll::Back:
-        readingCame(QStringLiteral("the meter answers on %1").arg(m_options.portText));
+        readingCame();
         break;
     case LiveMeter::Poll::Silent:
     case LiveMeter::Poll::StillLost:
-        m_silenceCause = QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
+        m_silenceCause = silentMeter();
         m_sinceAttempt.restart();
         break;
     case LiveMeter::Poll::Busy:

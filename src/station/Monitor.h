@@ -61,7 +61,8 @@ Q_SIGNALS:
 private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
     void finishAlarmCommands();
-    void readingCame(const QString &detail = {});
+    void readingCame();
+    QString silentMeter() const;
     void watchSilence();
     QString portProblem(const QString &reason) const;
     HeaderBoards boards() const;

@@ -97,8 +97,6 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
     // tolerance is logged, and fails.
     const bool within = withinTolerance(r.deviation, record.tolerance);
     say(QStringLiteral("%1; logged in \"%2\".")
-            .arg(within ? QStringLiteral("Stable, within the tolerance")
-                        : QStringLiteral("Stable, but outside the tolerance"),
-                 QDir::toNativeSeparators(log)));
+            .arg(stableCheckText(within), QDir::toNativeSeparators(log)));
     return within ? 0 : 1;
 }

@@ -74,20 +74,28 @@ struct Keys
     QSet<QString> given;
 };
 
-const std::pair<const char *, QString Keys::*> IniKeys[]
-    = { { "port", &Keys::port },
-        { "folder", &Keys::folder },
-        { "station", &Keys::station },
-        { "interval", &Keys::interval },
-        { "limit", &Keys::limit },
-        { "on-alarm", &Keys::onAlarm },
-        { "mqtt", &Keys::mqtt },
-        { "mqtt-user", &Keys::mqttUser },
-        { "mqtt-password-file", &Keys::mqttPasswordFile },
-        { "mqtt-ca", &Keys::mqttCa },
-        { "meter-serial", &Keys::meterSerial },
-        { "calibrator-serial", &Keys::calibratorSerial },
-        { "tolerance", &Keys::tolerance } };
+// The options that take a value: "--NAME VALUE" on the command line, and
+// "NAME = VALUE" in the configuration file, but for a calibration check.
+struct Key
+{
+    const char *name;
+    QString Keys::*member;
+    bool inFile;
+};
+const Key ValuedKeys[] = { { "port", &Keys::port, true },
+                           { "folder", &Keys::folder, true },
+                           { "station", &Keys::station, true },
+                           { "interval", &Keys::interval, true },
+                           { "limit", &Keys::limit, true },
+                           { "on-alarm", &Keys::onAlarm, true },
+                           { "mqtt", &Keys::mqtt, true },
+                           { "mqtt-user", &Keys::mqttUser, true },
+                           { "mqtt-password-file", &Keys::mqttPasswordFile, true },
+                           { "mqtt-ca", &Keys::mqttCa, true },
+                           { "check", &Keys::check, false },
+                           { "meter-serial", &Keys::meterSerial, true },
+                           { "calibrator-serial", &Keys::calibratorSerial, true },
+                           { "tolerance", &Keys::tolerance, true } };
 
 // The configuration file, read so that every value keeps its text exactly:
 // "key = value" lines and comment lines beginning with # or ;. Quotes are
@@ -122,9 +130,9 @@ QString readIni(const QString &path, Keys &keys)
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
         QString Keys::*member = nullptr;
-        for (const auto &[name, target] : IniKeys)
-            if (key == QLatin1String(name))
-                member = target;
+        for (const Key &k : ValuedKeys)
+            if (k.inFile && key == QLatin1String(k.name))
+                member = k.member;
         if (!member)
             return at(QStringLiteral("unknown key \"%1\"").arg(key));
         if (seen.contains(key))
@@ -279,21 +287,6 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     };
     Keys given;
     QString config;
-    static const std::pair<const char *, QString Keys::*> valued[]
-        = { { "--port", &Keys::port },
-            { "--folder", &Keys::folder },
-            { "--station", &Keys::station },
-            { "--interval", &Keys::interval },
-            { "--limit", &Keys::limit },
-            { "--on-alarm", &Keys::onAlarm },
-            { "--mqtt", &Keys::mqtt },
-            { "--mqtt-user", &Keys::mqttUser },
-            { "--mqtt-password-file", &Keys::mqttPasswordFile },
-            { "--mqtt-ca", &Keys::mqttCa },
-            { "--check", &Keys::check },
-            { "--meter-serial", &Keys::meterSerial },
-            { "--calibrator-serial", &Keys::calibratorSerial },
-            { "--tolerance", &Keys::tolerance } };
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments[i];
         if (arg == QLatin1String("--help")) {
@@ -317,14 +310,14 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
             config = *v;
             continue;
         }
-        for (const auto &[name, member] : valued) {
-            if (arg != QLatin1String(name))
+        for (const Key &k : ValuedKeys) {
+            if (!arg.startsWith(QLatin1String("--")) || arg.mid(2) != QLatin1String(k.name))
                 continue;
             known = true;
             const auto v = value();
             if (!v)
                 return fail(QStringLiteral("%1 needs a value").arg(arg));
-            given.*member = *v;
+            given.*k.member = *v;
             given.given.insert(arg.mid(2));
         }
         if (!known)

@@ -166,7 +166,7 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
         config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
         config.insert(QStringLiteral("value_template"),
                       QStringLiteral("{{ value_json.%1 }}").arg(key));
-        return compact(config);
+        return config;
     };
     QJsonObject alarm
         = common(QStringLiteral("alarm"), QStringLiteral("Limit alarm"), QStringLiteral("alarm"));
@@ -178,10 +178,8 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
     // A dead meter's last level is no current one: the level expires after a
     // few samples, and is available only while both the station and its
     // link to the meter are.
-    QJsonObject level
-        = QJsonDocument::fromJson(sensor(QStringLiteral("level"), QStringLiteral("Level"),
-                                         QStringLiteral("level"), QStringLiteral("level")))
-              .object();
+    QJsonObject level = sensor(QStringLiteral("level"), QStringLiteral("Level"),
+                               QStringLiteral("level"), QStringLiteral("level"));
     level.remove(QStringLiteral("availability_topic"));
     level.remove(QStringLiteral("payload_available"));
     level.remove(QStringLiteral("payload_not_available"));
@@ -199,8 +197,8 @@ QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
     return {
         { base.arg(QStringLiteral("sensor"), QStringLiteral("level")), compact(level) },
         { base.arg(QStringLiteral("sensor"), QStringLiteral("interval_leq")),
-          sensor(QStringLiteral("interval_leq"), QStringLiteral("Interval Leq"),
-                 QStringLiteral("interval"), QStringLiteral("leq")) },
+          compact(sensor(QStringLiteral("interval_leq"), QStringLiteral("Interval Leq"),
+                         QStringLiteral("interval"), QStringLiteral("leq"))) },
         { base.arg(QStringLiteral("binary_sensor"), QStringLiteral("alarm")), compact(alarm) },
     };
 }

@@ -302,14 +302,10 @@ void Station::sayWriteErrors()
     for (const QString &error : m_appender->takeErrors()) {
         if (m_saidErrors.contains(error))
             continue;
-        // The first is said with the fault it begins.
-        if (m_fault == Fault::None && error == m_appender->waiting()) {
-            m_saidErrors.insert(error);
-            continue;
-        }
-        if (m_saidErrors.contains(error))
-            continue;
         m_saidErrors.insert(error);
+        // The first is said with the fault it begins.
+        if (m_fault == Fault::None && error == m_appender->waiting())
+            continue;
         if (m_hooks.say)
             m_hooks.say(error);
     }
@@ -399,17 +395,6 @@ void Station::writeRecoveredIntervals(const QString &path)
     std::optional<QDateTime> start;
     std::unique_ptr<FileAnalysis> analysis;
     QDateTime last;
-    const auto close = [&](const QDateTime &end, bool partial) {
-        if (!start)
-            return;
-        std::swap(m_analysis, analysis);
-        m_intervalStart = start;
-        const QString kept = m_dayFilePath;
-        m_dayFilePath = fileName;
-        closeInterval(end, partial);
-        m_dayFilePath = kept;
-        std::swap(m_analysis, analysis);
-    };
     for (qsizetype i = 0; i < file.recordCount(); ++i) {
         const QDateTime at
             = QDateTime::fromString(file.time(i), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
@@ -417,22 +402,21 @@ void Station::writeRecoveredIntervals(const QString &path)
             continue;
         const QDateTime windowStart = intervalStartOf(at, m_options.intervalSeconds);
         if (start && *start != windowStart)
-            close(start->addSecs(m_options.intervalSeconds), false);
+            finishInterval(*start, start->addSecs(m_options.intervalSeconds), *analysis, fileName,
+                           false);
         if (!start || *start != windowStart) {
             start = windowStart;
-            BatchRequest request;
-            request.intervalLength = m_options.intervalSeconds;
-            analysis = std::make_unique<FileAnalysis>(request);
+            analysis = newIntervalAnalysis();
         }
         analysis->add(file.time(i), file.level(i));
         last = at;
     }
+    if (!start)
+        return;
     // The killed run's last interval ends with its last reading.
-    const QDateTime end = start ? last.addSecs(1) : QDateTime();
-    if (start && end < start->addSecs(m_options.intervalSeconds))
-        close(end, true);
-    else
-        close(start ? start->addSecs(m_options.intervalSeconds) : QDateTime(), false);
+    const QDateTime windowEnd = start->addSecs(m_options.intervalSeconds);
+    const QDateTime end = last.addSecs(1);
+    finishInterval(*start, std::min(end, windowEnd), *analysis, fileName, end < windowEnd);
 }
 
 void Station::writeState()
@@ -465,17 +449,22 @@ void Station::startDay(const QDateTime &now)
 {
     m_day = now.date();
     m_kept.clear();
-    const QDir folder(m_options.folder);
-    // A restart on the same day never overwrites: the next free copy number.
-    for (int copy = 1;; ++copy) {
-        m_dayFilePath = folder.filePath(dayFileName(m_options.station, now.date(), copy));
-        if (!QFileInfo::exists(m_dayFilePath))
-            break;
-    }
+    m_dayFilePath = freeDayFilePath();
     m_broken = false;
     if (!startRecording(now))
         return;
     event(now, QStringLiteral("day file"), QFileInfo(m_dayFilePath).fileName());
+}
+
+// A restart on the same day never overwrites: the next free copy number.
+QString Station::freeDayFilePath() const
+{
+    const QDir folder(m_options.folder);
+    for (int copy = 1;; ++copy) {
+        const QString path = folder.filePath(dayFileName(m_options.station, m_day, copy));
+        if (!QFileInfo::exists(path))
+            return path;
+    }
 }
 
 // Starts the temporary file of the day file; false (and broken) when it
@@ -571,9 +560,8 @@ bool Station::repair(const QDateTime &now)
     if (!m_folderLost || !QFile::exists(m_state.TempFile.path()))
         QFile::remove(companion);
     // The folder made again may hold a day file of the same name by now.
-    const QDir folder(m_options.folder);
-    for (int copy = 1; QFileInfo::exists(m_dayFilePath); ++copy)
-        m_dayFilePath = folder.filePath(dayFileName(m_options.station, m_day, copy));
+    if (QFileInfo::exists(m_dayFilePath))
+        m_dayFilePath = freeDayFilePath();
     m_broken = false;
     if (!startRecording(now))
         return false;
@@ -731,6 +719,19 @@ void Station::sayNotRecorded()
                    loss.reason));
 }
 
+std::unique_ptr<FileAnalysis> Station::newIntervalAnalysis() const
+{
+    BatchRequest request;
+    request.intervalLength = m_options.intervalSeconds;
+    return std::make_unique<FileAnalysis>(request);
+}
+
+QDateTime Station::runningWindowEnd() const
+{
+    return intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
+        .addSecs(m_options.intervalSeconds);
+}
+
 void Station::openInterval(const QDateTime &start)
 {
     // A restart inside the window of the last row goes on from that row's end.
@@ -738,35 +739,40 @@ void Station::openInterval(const QDateTime &start)
             && *m_lastIntervalEnd < start.addSecs(m_options.intervalSeconds)
         ? *m_lastIntervalEnd
         : start;
-    BatchRequest request;
-    request.intervalLength = m_options.intervalSeconds;
-    m_analysis = std::make_unique<FileAnalysis>(request);
+    m_analysis = newIntervalAnalysis();
 }
 
 void Station::closeInterval(const QDateTime &endedAt, bool partial)
 {
     if (!m_intervalStart || !m_analysis)
         return;
+    finishInterval(*m_intervalStart, endedAt, *m_analysis, QFileInfo(m_dayFilePath).fileName(),
+                   partial);
+    m_analysis.reset();
+    m_intervalStart.reset();
+}
+
+void Station::finishInterval(const QDateTime &start, const QDateTime &end,
+                             const FileAnalysis &analysis, const QString &dayFile, bool partial)
+{
     DataFileContents header;
     header.kind = DataFileKind::RealTime;
     header.samplingInterval = 1;
     header.headerLength = 9;
-    const FileReport report = m_analysis->finish(m_dayFilePath, header);
-    m_analysis.reset();
+    const FileReport report = analysis.finish(dayFile, header);
     StationInterval row;
-    row.start = *m_intervalStart;
-    row.end = endedAt;
+    row.start = start;
+    row.end = end;
     row.partial = partial;
-    m_intervalStart.reset();
     for (const IntervalLevel &levels : report.intervals)
         if (!levels.gap)
             row.levels = levels;
     if (row.levels.readings == 0)
         return;
-    writeInterval(row);
+    writeInterval(row, dayFile);
 }
 
-void Station::writeInterval(StationInterval row)
+void Station::writeInterval(StationInterval row, const QString &dayFile)
 {
     // The times the station lived, not those read back from civil stamps: in
     // the hour that repeats they carry the offset of this run of it.
@@ -779,7 +785,7 @@ void Station::writeInterval(StationInterval row)
     row.over = row.limit && row.levels.leq && *row.levels.leq > *row.limit;
     const QString state
         = row.limit ? (row.over ? QStringLiteral("over") : QStringLiteral("ok")) : QString();
-    const QStringList fields = intervalCsvFields(QFileInfo(m_dayFilePath).fileName(), row.levels)
+    const QStringList fields = intervalCsvFields(dayFile, row.levels)
         << (row.limit ? QString::number(*row.limit) : QString()) << state;
     appendLine(QDir(m_options.folder).filePath(intervalsName(m_options.station, row.start.date())),
                intervalCsvHeader() + QStringLiteral(",limit,state,partial"),
@@ -866,10 +872,8 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
     m_boards = boards;
     // The interval of this second: a new one closes the one before.
     const QDateTime start = intervalStartOf(now, m_options.intervalSeconds);
-    if (m_intervalStart && intervalStartOf(*m_intervalStart, m_options.intervalSeconds) != start)
-        closeInterval(intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
-                          .addSecs(m_options.intervalSeconds),
-                      false);
+    if (m_intervalStart && runningWindowEnd() <= start)
+        closeInterval(runningWindowEnd(), false);
     if (!m_intervalStart)
         openInterval(start);
     // The change of day: the next file starts with the first sample after
@@ -894,9 +898,6 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
     m_analysis->add(TimeStamp(now), levelText);
     if (!m_broken)
         sampleIntoFile(reading);
-    if (!m_loss || m_step)
-        return;
-    sayNotRecorded();
 }
 
 void Station::stop(const QDateTime &now, const HeaderBoards &boards)
@@ -906,9 +907,8 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     // The running interval ends at the stop, marked partial unless the stop
     // falls on its end.
     if (m_intervalStart) {
-        const QDateTime end = intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
-                                  .addSecs(m_options.intervalSeconds);
-        closeInterval(now < end ? now : end, now < end);
+        const QDateTime end = runningWindowEnd();
+        closeInterval(std::min(now, end), now < end);
     }
     if (m_day.isValid())
         finishDay(now);

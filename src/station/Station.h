@@ -102,12 +102,18 @@ private:
 
     void begin(const QDateTime &now);
     bool clockMovesOn(const QDateTime &now, bool hasReading);
+    std::unique_ptr<FileAnalysis> newIntervalAnalysis() const;
+    // The end of the clock-aligned window the running interval is in.
+    QDateTime runningWindowEnd() const;
     void openInterval(const QDateTime &start);
     void closeInterval(const QDateTime &endedAt, bool partial);
-    void writeInterval(StationInterval row);
+    void finishInterval(const QDateTime &start, const QDateTime &end, const FileAnalysis &analysis,
+                        const QString &dayFile, bool partial);
+    void writeInterval(StationInterval row, const QString &dayFile);
     void writeState();
     void writeRecoveredIntervals(const QString &path);
     void startDay(const QDateTime &now);
+    QString freeDayFilePath() const;
     bool startRecording(const QDateTime &now);
     void sampleIntoFile(const Kept &reading);
     void finishDay(const QDateTime &now);

@@ -398,8 +398,9 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         ASSERT_TRUE(station->lockFolder().isEmpty());
         const QDateTime from = local("2026-06-01T10:00:00");
         for (int i = 0; i < 180; ++i) {
-            if (i == 30)
+            if (i == 30) {
                 ASSERT_TRUE(c.fault(folder));
+            }
             if (i == 100)
                 c.end(folder);
             const double level = 50.0 + (i % 10);

@@ -89,8 +89,9 @@ void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
     report.calibration = std::move(context.calibration);
 }
 
-QStringList reportMethod(const FileReport &report)
+QStringList reportMethod(const FileReport &report, MethodRules rules)
 {
+    const bool allRules = rules == MethodRules::All;
     QStringList lines = methodDescription(report.statistics);
     if (report.from || report.to)
         lines << QStringLiteral("Only readings from %1 up to but not including %2 (local time) "
@@ -105,7 +106,7 @@ QStringList reportMethod(const FileReport &report)
         lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
                                 "stretch between them is one row. Coverage counts the readings "
                                 "that enter the figures (marked readings do not).");
-    if (report.withDayEveningNight)
+    if (report.withDayEveningNight && allRules)
         lines << QStringLiteral(
             "Day-evening-night levels: a day runs from 07:00 to 07:00; a day is "
             "marked partial when any of its periods is covered less than 90 %, "
@@ -121,7 +122,7 @@ QStringList reportMethod(const FileReport &report)
         lines << QStringLiteral("Clocks went back by an hour in this file: the repeated hour's "
                                 "readings form interval rows of their own, told apart by their "
                                 "UTC offsets.");
-    if (report.calibration)
+    if (report.calibration && allRules)
         lines << QStringLiteral(
             "Calibration: the last check before the first reading and the first after the last "
             "bracket the readings, and every check between them counts too. Each check is placed "
@@ -132,11 +133,16 @@ QStringList reportMethod(const FileReport &report)
     return lines;
 }
 
+QString cutLine(const FileTrouble &cut)
+{
+    return QStringLiteral("Cut: %1: %2.").arg(cut.file, cut.reason);
+}
+
 QStringList troubleLines(const FileReport &report)
 {
     QStringList lines;
     for (const FileTrouble &t : report.cut)
-        lines << QStringLiteral("Cut: %1: %2.").arg(t.file, t.reason);
+        lines << cutLine(t);
     for (const FileTrouble &t : report.leftOut)
         lines << QStringLiteral("Left out: %1: %2").arg(t.file, t.reason);
     return lines;

@@ -70,13 +70,17 @@ struct FileReport
 
 // The lines that say which files were cut or left out, for text and PDF.
 QStringList troubleLines(const FileReport &report);
+QString cutLine(const FileTrouble &cut);
 
 // Looks up the details file beside the data file and the calibration checks
 // that bracket its readings ("-", standard input, has only the user's log).
 void attachMeasurementContext(FileReport &report, const QString &dataFilePath);
 
-// The method lines of a file's report: its statistics' and the intervals'.
-QStringList reportMethod(const FileReport &report);
+// The method lines of a file's report: its statistics' and the intervals',
+// and unless left to pages of their own (the PDF's day table and calibration
+// section), the rules of the day levels and of the calibration verdict.
+enum class MethodRules { All, FiguresOnly };
+QStringList reportMethod(const FileReport &report, MethodRules rules = MethodRules::All);
 
 struct BatchRequest
 {

@@ -172,12 +172,6 @@ QString CalibrationLog::userLogPath()
         .filePath(QStringLiteral("VORN/") + QLatin1String(FileName));
 }
 
-QString CalibrationLog::logFor(const QString &dataFilePath)
-{
-    const QString beside = QFileInfo(dataFilePath).absoluteDir().filePath(QLatin1String(FileName));
-    return QFileInfo::exists(beside) ? beside : userLogPath();
-}
-
 QStringList CalibrationLog::logsFor(const QString &dataFilePath)
 {
     QStringList logs;
@@ -294,7 +288,8 @@ MeasurementContext measurementContextOf(const QString &dataFilePath, std::option
     }
     const QStringList logs = onDisk ? CalibrationLog::logsFor(dataFilePath)
                                     : QStringList { CalibrationLog::userLogPath() };
-    context.calibration.logPath = logs.join(QStringLiteral(", "));
+    const QString logText = logs.join(QStringLiteral(", "));
+    context.calibration.logPath = logText;
     if (!first || !last)
         return context;
     const std::optional<MeasurementDetails> &d = context.details;
@@ -304,7 +299,7 @@ MeasurementContext measurementContextOf(const QString &dataFilePath, std::option
     context.calibration
         = judgeCalibration(CalibrationLog::readAll(logs), *first, *last,
                            d ? d->meterSerial : QString(), d ? d->tolerance : std::nullopt, maxAge);
-    context.calibration.logPath = logs.join(QStringLiteral(", "));
+    context.calibration.logPath = logText;
     // A details file that names the meter, the tolerance or the age allowed
     // and cannot be read leaves the checks unjudged, not judged by others.
     static const QStringList judging { QStringLiteral("meter_serial"), QStringLiteral("tolerance"),

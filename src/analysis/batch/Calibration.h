@@ -42,9 +42,6 @@ QString append(const QString &path, const CalibrationRecord &record);
 std::vector<CalibrationRecord> read(const QString &path, int *unreadable = nullptr);
 // The user's own log, in the program's data folder.
 QString userLogPath();
-// The log that belongs to a data file: the one beside it (a monitor's
-// folder) when there is one, else the user's.
-QString logFor(const QString &dataFilePath);
 // Every log that may hold checks of a data file's meter: the one beside it
 // and the user's own (a check made in the window is in the user's).
 QStringList logsFor(const QString &dataFilePath);

@@ -148,14 +148,17 @@ QString readProblem(const DataFileContents &contents)
                                        : QString();
 }
 
-QString cutReason(const DataFileContents &contents, qint64 readings)
+std::optional<FileTrouble> cutOf(const QString &name, const DataFileContents &contents,
+                                 qint64 readings)
 {
     if (contents.problem.isEmpty() || contents.problemLine <= 0 || readings <= 0)
-        return {};
-    return QStringLiteral("line %1 is not a reading: %2; the %3 readings before it count")
-        .arg(contents.problemLine)
-        .arg(contents.problemWhat)
-        .arg(readings);
+        return std::nullopt;
+    return FileTrouble { name, contents.problemLine,
+                         QStringLiteral("line %1 is not a reading: %2; the %3 readings before "
+                                        "it count")
+                             .arg(contents.problemLine)
+                             .arg(contents.problemWhat)
+                             .arg(readings) };
 }
 
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
@@ -286,12 +289,12 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
         const QString problem = readProblem(file.header);
         // A file damaged after some readings gives those; one that gives
         // none is left out. Either is said.
-        const QString cut = cutReason(file.header, qint64(file.rows.size()));
-        if (!cut.isEmpty()) {
-            outcome.problems << name + QStringLiteral(": ") + cut;
-            cuts.push_back({ name, file.header.problemLine, cut });
+        const std::optional<FileTrouble> cut = cutOf(name, file.header, qint64(file.rows.size()));
+        if (cut) {
+            outcome.problems << name + QStringLiteral(": ") + cut->reason;
+            cuts.push_back(*cut);
         }
-        if (!problem.isEmpty() && cut.isEmpty()) {
+        if (!problem.isEmpty() && !cut) {
             outcome.problems << name + QStringLiteral(": ") + problem;
             leftOut.push_back({ name, 0, problem });
         } else if (lastSeen && file.first && *file.first <= lastSeen->second) {
@@ -319,22 +322,18 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                     return row.time != ParsedFile::Row::NoTime
                         && request.inWindow(std::optional<int64_t>(row.time));
                 });
-            if (inWindow == 0 && request.hasWindow()) {
-                const std::lock_guard lock(mutex);
-                ++taken;
-                changed.notify_all();
-                continue;
+            if (inWindow > 0 || !request.hasWindow()) {
+                JoinedFile member;
+                member.name = name;
+                member.kind = file.header.kind;
+                const QStringList captions = storedBoardCaptions(file.header.kind);
+                for (qsizetype c = 0; c < captions.size(); ++c)
+                    member.storedBoards.emplace_back(captions[c], file.header.boardTexts.value(c));
+                member.readings = inWindow;
+                member.first = file.first;
+                member.last = file.last;
+                joined.push_back(std::move(member));
             }
-            JoinedFile member;
-            member.name = name;
-            member.kind = file.header.kind;
-            const QStringList captions = storedBoardCaptions(file.header.kind);
-            for (qsizetype c = 0; c < captions.size(); ++c)
-                member.storedBoards.emplace_back(captions[c], file.header.boardTexts.value(c));
-            member.readings = inWindow;
-            member.first = file.first;
-            member.last = file.last;
-            joined.push_back(std::move(member));
         }
         const std::lock_guard lock(mutex);
         ++taken;

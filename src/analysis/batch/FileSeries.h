@@ -5,15 +5,17 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
 // Why a read gives nothing to report: the reader's problem, or an empty
 // file; empty when the contents are good.
 QString readProblem(const DataFileContents &contents);
-// "line 43211 is not a reading: …" when a damaged line ended a file after
-// `readings` readings, which then count; empty otherwise.
-QString cutReason(const DataFileContents &contents, qint64 readings);
+// A file a damaged line ended after `readings` readings, which then count:
+// the line and "line 43211 is not a reading: …"; nothing otherwise.
+std::optional<FileTrouble> cutOf(const QString &name, const DataFileContents &contents,
+                                 qint64 readings);
 
 // Reads one file ("-" is standard input) in one pass, keeping no readings.
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,

@@ -29,11 +29,12 @@ std::pair<int64_t, int> existingTime(int64_t civil, int offset)
         = [](const QDateTime &d) { return CivilTime::civilSecondsOf(d.date(), d.time()); };
     if (civilOf(QDateTime::fromSecsSinceEpoch(civil - offset)) == civil)
         return { civil, offset };
+    // The same instant, read with the offset in force before the change.
     const int before = CivilTime::utcOffsetAt(civil - 2 * Hour);
     const QDateTime after = QDateTime::fromSecsSinceEpoch(civil - before);
-    if (civilOf(after) == civil - before + after.offsetFromUtc() && after.offsetFromUtc() != before)
-        return { civilOf(after), after.offsetFromUtc() };
-    return { civil, offset };
+    if (after.offsetFromUtc() == before)
+        return { civil, offset };
+    return { civilOf(after), after.offsetFromUtc() };
 }
 
 } // namespace

@@ -282,10 +282,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                                 shareText(s.overRange, s.readings) });
     // The first page has room for the figures' method; the day table and
     // the calibration section say their own rules.
-    for (const QString &line : reportMethod(analysed))
-        if (!line.startsWith(QLatin1String("Calibration:"))
-            && !line.startsWith(QLatin1String("Day-evening-night levels:")))
-            section.method << line;
+    section.method = reportMethod(analysed, MethodRules::FiguresOnly);
 
     if (!h.note.isEmpty())
         section.notes << h.note;

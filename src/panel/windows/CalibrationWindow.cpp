@@ -224,8 +224,7 @@ void CalibrationWindow::finish()
         r, m_checkedLevel, m_tolerance->value(), m_meterSerial->text().trimmed(),
         m_calibratorSerial->text().trimmed());
     const bool within = withinTolerance(r.deviation, record.tolerance);
-    m_verdict->setText(within ? QStringLiteral("Stable, within the tolerance")
-                              : QStringLiteral("Stable, but outside the tolerance"));
+    m_verdict->setText(stableCheckText(within));
     const QString error = CalibrationLog::append(m_logPath, record);
     if (!error.isEmpty()) {
         m_progress->setText(QStringLiteral("The check could not be stored."));
