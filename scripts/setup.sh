@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages VORN needs to build, run and test. Quiet and
 # quick when everything is already there. Works as root or with sudo.
+# "setup.sh windows" adds what the Windows build needs: the MinGW compilers,
+# Wine to run the result, and the fonts its windows fall back to.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,10 @@ packages=(
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
 )
+if [ "${1:-}" = windows ]; then
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 ninja-build zip unzip x11-utils
+             fonts-liberation)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,10 @@
 #include "panel/CommandLine.h"
 #include "panel/windows/ProgramRun.h"
 #include "recording/windows/StartUpRecovery.h"
+#include "ui/core/ProgramSettings.h"
+#include "ui/core/StandardStreams.h"
 #include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ProgramFont.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -54,13 +57,17 @@ bool printedWithoutDisplay(int argc, char *argv[], int *exitCode)
 
 int main(int argc, char *argv[])
 {
+    // Help and messages read the same as on Linux, line ends included.
+    useBinaryStandardStreams();
     int exitCode = 0;
     if (printedWithoutDisplay(argc, argv, &exitCode))
         return exitCode;
 
+    keepSettingsInFiles();
     QApplication app(argc, argv);
     QApplication::setApplicationName(programName());
     QApplication::setApplicationVersion(Version);
+    useProgramFont();
     const CommandLineRequest request = ParseCommandLine(QApplication::arguments(), Version);
     if (request.action != CommandLineRequest::Action::Run)
         return print(request);

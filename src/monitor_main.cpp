@@ -3,6 +3,7 @@
 #include "station/Monitor.h"
 #include "station/MonitorCheck.h"
 #include "ui/core/QtSerialPort.h"
+#include "ui/core/StopRequests.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -10,18 +11,9 @@
 #include <QTextStream>
 #include <QTimer>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 
 namespace {
-
-std::atomic<bool> s_stopRequested { false };
-
-void requestStop(int)
-{
-    s_stopRequested = true;
-}
 
 QString defaultStation()
 {
@@ -60,18 +52,15 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    std::signal(SIGTERM, requestStop);
-    std::signal(SIGINT, requestStop);
-#ifdef SIGHUP
-    // A closed terminal or a service manager's hang-up stops as SIGTERM does.
-    std::signal(SIGHUP, requestStop);
-#endif
+    // A closed terminal or console stops as a service manager's stop does.
+    watchStopRequests();
     QTimer signals;
     QObject::connect(&signals, &QTimer::timeout, &app, [&] {
-        if (!s_stopRequested)
+        if (!stopRequested())
             return;
         signals.stop();
         monitor.stop();
+        stopFinished();
         QCoreApplication::quit();
     });
     signals.start(100);

@@ -142,7 +142,10 @@ int main(int argc, char *argv[])
     // The report draws with fonts and plot widgets, headless.
     std::unique_ptr<QCoreApplication> app;
     if (pdf) {
+#ifndef Q_OS_WIN
+        // Windows' own platform draws without showing anything.
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
         // The window system's start-up chatter (no runtime folder, no
         // screen) is no business of a command-line user.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {

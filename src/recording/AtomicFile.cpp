@@ -42,8 +42,11 @@ bool AtomicFile::commit()
     if (!syncFileToDisk(m_file))
         return fail(m_file.errorString().isEmpty() ? QStringLiteral("cannot flush it to the disk")
                                                    : m_file.errorString());
-    if (!m_file.commit())
-        return fail(m_file.errorString());
+    if (!m_file.commit()) {
+        // The rename is what fails when another program holds the target.
+        const QString elsewhere = openElsewhereReason(m_path);
+        return fail(elsewhere.isEmpty() ? m_file.errorString() : elsewhere);
+    }
     syncFolderToDisk(QFileInfo(m_path).absolutePath());
     return true;
 }

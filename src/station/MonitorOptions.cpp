@@ -48,9 +48,14 @@ const char *const Help
       "                       (default), 1h or 900 (seconds),\n"
       "                       aligned to the local clock\n"
       "  --limit SPEC         75 (all day) or 07-19=55,19-23=50,23-07=45\n"
+#ifdef Q_OS_WIN
+      "  --on-alarm CMD       run through cmd.exe /C on each alarm and clear\n"
+      "  --mqtt URL           publish to an MQTT broker (not in this build)\n"
+#else
       "  --on-alarm CMD       run through /bin/sh -c on each alarm and clear\n"
       "  --mqtt URL           publish to the broker at mqtt://HOST[:PORT] or\n"
       "                       mqtts://HOST[:PORT] (TLS), under vorn/STATION/\n"
+#endif
       "  --mqtt-user NAME     the user name at the broker\n"
       "  --mqtt-password-file FILE\n"
       "                       the password, in a file only its owner may read\n"
@@ -64,7 +69,18 @@ const char *const Help
       "                       recorded with the check (tolerance 0.5 dB by default)\n"
       "  --config FILE        the same keys in an INI file (port=, folder=, ...);\n"
       "                       the command line wins\n"
-      "  --help, --version\n";
+      "  --help, --version\n"
+#ifdef Q_OS_WIN
+      // No service manager starts it here: the Task Scheduler does.
+      "\n"
+      "Examples:\n"
+      "  vorn-monitor --port COM3 --folder C:\\VORN\\fence --limit 07-19=55,19-07=45\n"
+      "  vorn-monitor --config C:\\VORN\\fence.conf\n"
+      "To start it with Windows, make a Task Scheduler task \"At startup\" that runs\n"
+      "  \"C:\\Program Files\\VORN\\vorn-monitor.exe\" --config C:\\VORN\\fence.conf\n"
+      "Ctrl+C, Ctrl+Break or closing the console finishes the day file and stops.\n"
+#endif
+    ;
 
 struct Keys
 {
@@ -366,6 +382,9 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
     }
     options.onAlarm = given.onAlarm;
     if (!given.mqtt.isEmpty()) {
+#ifndef VORN_HAVE_MQTT
+        return fail(QStringLiteral("built without MQTT"));
+#endif
         options.mqtt = parseMqttUrl(given.mqtt);
         if (!options.mqtt)
             return fail(QStringLiteral("--mqtt \"%1\": mqtt://HOST[:PORT] or mqtts://HOST[:PORT]")

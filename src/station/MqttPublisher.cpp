@@ -1,5 +1,8 @@
 #include "MqttPublisher.h"
 
+// Built where the Mosquitto client library is; MqttAbsent.cpp stands in elsewhere.
+#ifdef VORN_HAVE_MQTT
+
 #include "ui/core/DiskSync.h"
 
 #include <QCryptographicHash>
@@ -540,3 +543,5 @@ void MqttPublisher::run()
         rewriteSpool();
     dropClient();
 }
+
+#endif // VORN_HAVE_MQTT

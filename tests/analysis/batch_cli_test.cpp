@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestZone.h"
+
 #include <tuple>
 
 namespace {
@@ -97,7 +99,13 @@ StatsRun runIn(const char *zone, const QStringList &arguments)
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TZ"), QLatin1String(zone));
+    if (TZSetsTheZone) {
+        env.insert(QStringLiteral("TZ"), QLatin1String(zone));
+    } else {
+        // The child keeps this test's zone (LOCAL_ZONE), which must be the one asked for.
+        EXPECT_STREQ(zone, "Europe/Berlin");
+        env.remove(QStringLiteral("TZ"));
+    }
     process.setProcessEnvironment(env);
     process.start(QStringLiteral(VORN_STATS_PATH), arguments);
     process.waitForFinished(60000);
@@ -228,6 +236,9 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
 
 int main(int argc, char **argv)
 {
+#ifdef Q_OS_WIN
+    useTestZone("Europe/Berlin"); // the children's zone, see runIn
+#endif
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

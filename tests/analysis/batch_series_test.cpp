@@ -1,6 +1,7 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/CivilTime.h"
 #include "analysis/batch/FileSeries.h"
+#include "support/TestZone.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -154,7 +155,7 @@ TEST_F(SeriesTest, TheWindowTakesReadingsFromItsStartUpToItsEnd)
 
 int main(int argc, char **argv)
 {
-    qputenv("TZ", "Europe/Berlin");
+    useTestZone("Europe/Berlin");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,6 +1,7 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/BatchReport.h"
 #include "analysis/batch/CivilTime.h"
+#include "support/TestZone.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -338,7 +339,7 @@ INSTANTIATE_TEST_SUITE_P(
 int main(int argc, char **argv)
 {
     // A zone with summer time, for the hour that repeats in autumn.
-    qputenv("TZ", "Europe/Berlin");
+    useTestZone("Europe/Berlin");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

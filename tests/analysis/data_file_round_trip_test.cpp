@@ -6,8 +6,8 @@
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
-#include "ui/core/ReadingListModel.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/core/ReadingListModel.h"
 
 #include <QApplication>
 #include <QLabel>

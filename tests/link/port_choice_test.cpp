@@ -38,6 +38,9 @@ TEST(TwipsToPixels, FollowsTheScreenResolution)
 
 TEST(PortHelpRows, ListsReachableDevicesInComOrderThenTheUnreachedOnes)
 {
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "COM names link to devices on POSIX only; Windows names its ports itself";
+#endif
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString usb = dir.filePath(QStringLiteral("ttyUSB0"));

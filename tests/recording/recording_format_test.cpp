@@ -214,6 +214,34 @@ TEST_F(DataFileWriterTest, FailedWriteKeepsThePreviousFileWhole)
               QStringList { QStringLiteral("keep.vorn") });
 }
 
+// A spreadsheet that keeps the old file open: Windows cannot rename over it,
+// so the save fails, says why and leaves both the old file and no temporary
+// behind; POSIX replaces the name under the reader's feet.
+TEST_F(DataFileWriterTest, TargetOpenInAnotherProgram)
+{
+    const QString target = path("open.vorn");
+    QFile old(target);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old contents\r\n");
+    old.flush();
+    AtomicFile file(target);
+    ASSERT_TRUE(file.open());
+    ASSERT_TRUE(file.write("new contents\r\n"));
+    const bool committed = file.commit();
+    old.close();
+#ifdef Q_OS_WIN
+    EXPECT_FALSE(committed);
+    EXPECT_EQ(file.errorString(),
+              QStringLiteral("it is open in another program; close it there and try again"));
+    EXPECT_EQ(fileBytes(target), QByteArray("old contents\r\n"));
+#else
+    EXPECT_TRUE(committed) << file.errorString().toStdString();
+    EXPECT_EQ(fileBytes(target), QByteArray("new contents\r\n"));
+#endif
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files),
+              QStringList { QStringLiteral("open.vorn") });
+}
+
 TEST_F(DataFileWriterTest, EveryWrittenVariantReadsBackWhole)
 {
     m_list.append(QStringLiteral("2"), QStringLiteral("2013/03/04 08:00:01"),

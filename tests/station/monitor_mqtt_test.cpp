@@ -5,6 +5,7 @@
 #include "support/FakeSerialPort.h"
 #include "support/MeterEmulator.h"
 #include "ui/core/QtSerialPort.h"
+#include "support/TestZone.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -475,7 +476,7 @@ TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
 
 int main(int argc, char **argv)
 {
-    qputenv("TZ", "Europe/Berlin");
+    useTestZone("Europe/Berlin");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

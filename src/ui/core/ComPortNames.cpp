@@ -49,7 +49,8 @@ QString devicePath(int portNumber)
     if (portNumber < FirstPort || portNumber > LastPort)
         return {};
 #ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
+    // The device namespace: COM10 and up open only by this name.
+    return QStringLiteral("\\\\.\\COM%1").arg(portNumber);
 #else
     const QString link = portsFolder() + QStringLiteral("/COM%1").arg(portNumber);
     if (QFileInfo(link).isSymLink() || QFileInfo::exists(link))

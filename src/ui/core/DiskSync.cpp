@@ -19,7 +19,7 @@ bool syncFileToDisk(QFileDevice &file)
     if (handle < 0)
         return false;
 #ifdef Q_OS_WIN
-    return _commit(handle) == 0;
+    return ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(handle))) != 0;
 #else
     return ::fdatasync(handle) == 0;
 #endif
@@ -28,6 +28,7 @@ bool syncFileToDisk(QFileDevice &file)
 bool syncFolderToDisk(const QString &folderPath)
 {
 #ifdef Q_OS_WIN
+    // NTFS journals its folder entries itself; a folder cannot be flushed.
     Q_UNUSED(folderPath);
     return true;
 #else
@@ -62,5 +63,26 @@ std::optional<FileIdentity> fileIdentityOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return std::nullopt;
     return FileIdentity { std::uint64_t(st.st_dev), std::uint64_t(st.st_ino) };
+#endif
+}
+
+QString openElsewhereReason(const QString &path)
+{
+#ifdef Q_OS_WIN
+    // Asking for the right to delete, sharing everything, fails with a
+    // sharing violation exactly while another program keeps it open.
+    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(path.utf16()), DELETE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+        return {};
+    }
+    if (::GetLastError() == ERROR_SHARING_VIOLATION)
+        return QStringLiteral("it is open in another program; close it there and try again");
+    return {};
+#else
+    Q_UNUSED(path);
+    return {};
 #endif
 }

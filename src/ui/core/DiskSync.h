@@ -28,3 +28,8 @@ struct FileIdentity
 };
 // Nothing when the path names nothing (or cannot be read).
 std::optional<FileIdentity> fileIdentityOf(const QString &path);
+
+// Why a file cannot be replaced now, where the system says: on Windows a
+// file another program holds open cannot be renamed over ("it is open in
+// another program"); empty where that is not the reason, and always on POSIX.
+QString openElsewhereReason(const QString &path);

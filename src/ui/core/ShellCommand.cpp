@@ -46,7 +46,14 @@ void ShellCommand::start(const QString &command, const QProcessEnvironment &envi
 {
     m_process.setProcessEnvironment(environment);
     m_started.start();
+#ifdef Q_OS_WIN
+    // cmd.exe takes the text between the outer quotes as written (/S).
+    m_process.setProgram(qEnvironmentVariable("ComSpec", QStringLiteral("cmd.exe")));
+    m_process.setNativeArguments(QStringLiteral("/D /S /C \"%1\"").arg(command));
+    m_process.start();
+#else
     m_process.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), command });
+#endif
     m_group = m_process.processId();
 }
 

@@ -21,7 +21,9 @@ QString key(RememberedFolders::Kind kind)
 
 QSettings settings()
 {
-    return QSettings(QStringLiteral("VORN"), QStringLiteral("VORN"));
+    // The default format: an INI file on Windows (keepSettingsInFiles).
+    return QSettings(QSettings::defaultFormat(), QSettings::UserScope, QStringLiteral("VORN"),
+                     QStringLiteral("VORN"));
 }
 
 } // namespace
