@@ -121,7 +121,8 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
     const QStringList limits { "55", "55", "50", "50", "50", "50" };
     const QStringList states { "ok", "ok", "over", "over", "ok", "ok" };
     for (int i = 1; i < 7; ++i) {
-        EXPECT_EQ(rows[i], stats[i] + "," + limits[i - 1] + "," + states[i - 1] + ",") << i;
+        EXPECT_EQ(rows[i], stats[i] + "," + limits[i - 1] + "," + states[i - 1] + ",")
+            << rows[i].toStdString() << " against " << stats[i].toStdString();
     }
     EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
     EXPECT_TRUE(said.contains(QString::fromUtf8("19:00–19:15 Leq 58.0 dB (limit 50) over")));
