@@ -68,6 +68,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(programName());
     QApplication::setApplicationVersion(Version);
     useProgramFont();
+    useWritableWorkingFolder();
     const CommandLineRequest request = ParseCommandLine(QApplication::arguments(), Version);
     if (request.action != CommandLineRequest::Action::Run)
         return print(request);

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 namespace {
 // Usage errors end with 2, as command-line tools do.
@@ -42,7 +43,10 @@ CommandLineRequest ParseCommandLine(const QStringList &arguments, const QString 
         request.output = QStringLiteral("VORN %1\n").arg(version);
         return request;
     }
-    request.files = parser.positionalArguments();
+    // As given, against the folder the program was started in: the program
+    // may change its current folder later (a writable working folder).
+    for (const QString &file : parser.positionalArguments())
+        request.files << QFileInfo(file).absoluteFilePath();
     request.portGiven = parser.isSet(port);
     request.port = parser.value(port);
     if (request.portGiven && !request.files.isEmpty()) {

@@ -1,5 +1,7 @@
 #include "panel/CommandLine.h"
 
+#include <QDir>
+
 #include <QCoreApplication>
 #include <QProcess>
 
@@ -46,7 +48,11 @@ TEST(CommandLine, ArgumentsGiveTheRequest)
             EXPECT_TRUE(r.output.endsWith('\n')) << label;
             continue;
         }
-        EXPECT_EQ(r.files, c.files) << label;
+        // Files are taken against the folder the program started in.
+        QStringList files;
+        for (const QString &file : c.files)
+            files << QDir::current().absoluteFilePath(file);
+        EXPECT_EQ(r.files, files) << label;
         EXPECT_EQ(r.portGiven, c.portGiven) << label;
         EXPECT_EQ(r.port, c.port) << label;
     }

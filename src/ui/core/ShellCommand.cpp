@@ -7,6 +7,56 @@
 #include <sys/types.h>
 #include <unistd.h>
 #endif
+#ifdef Q_OS_WIN
+#include <windows.h>
+
+#include <tlhelp32.h>
+
+namespace {
+
+// The command starts suspended, so that it is in its job before it can start
+// anything; then each of its threads is let go.
+void resumeProcess(DWORD pid)
+{
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(snapshot, &entry); more;
+         more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID != pid)
+            continue;
+        if (const HANDLE thread = ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID)) {
+            ::ResumeThread(thread);
+            ::CloseHandle(thread);
+        }
+    }
+    ::CloseHandle(snapshot);
+}
+
+// A job whose processes all end when it is closed or terminated.
+HANDLE jobFor(DWORD pid)
+{
+    const HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+    if (!job)
+        return nullptr;
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    const HANDLE process = ::OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE, FALSE, pid);
+    if (!process || !::AssignProcessToJobObject(job, process)) {
+        if (process)
+            ::CloseHandle(process);
+        ::CloseHandle(job);
+        return nullptr;
+    }
+    ::CloseHandle(process);
+    return job;
+}
+
+} // namespace
+#endif
 
 ShellCommand::ShellCommand(QObject *parent)
     : QObject(parent)
@@ -17,6 +67,11 @@ ShellCommand::ShellCommand(QObject *parent)
 #ifdef Q_OS_UNIX
     // A group of its own: its children end with it.
     m_process.setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+#ifdef Q_OS_WIN
+    m_process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *arguments) {
+        arguments->flags |= CREATE_SUSPENDED | CREATE_NO_WINDOW;
+    });
 #endif
     connect(&m_process, &QProcess::finished, this,
             [this](int exitCode, QProcess::ExitStatus status) {
@@ -40,6 +95,10 @@ ShellCommand::~ShellCommand()
 {
     if (running())
         killGroupNow();
+#ifdef Q_OS_WIN
+    if (m_job)
+        ::CloseHandle(m_job);
+#endif
 }
 
 void ShellCommand::start(const QString &command, const QProcessEnvironment &environment)
@@ -51,6 +110,13 @@ void ShellCommand::start(const QString &command, const QProcessEnvironment &envi
     m_process.setProgram(qEnvironmentVariable("ComSpec", QStringLiteral("cmd.exe")));
     m_process.setNativeArguments(QStringLiteral("/D /S /C \"%1\"").arg(command));
     m_process.start();
+    if (m_process.waitForStarted(5000)) {
+        const DWORD pid = DWORD(m_process.processId());
+        if (m_job)
+            ::CloseHandle(m_job);
+        m_job = jobFor(pid);
+        resumeProcess(pid);
+    }
 #else
     m_process.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), command });
 #endif
@@ -67,6 +133,13 @@ void ShellCommand::signalGroup(Ending ending)
 #ifdef Q_OS_UNIX
     if (m_group > 0)
         ::kill(-pid_t(m_group), ending == Ending::Ask ? SIGTERM : SIGKILL);
+#elif defined(Q_OS_WIN)
+    // A console command has no gentle stop another process can send it.
+    Q_UNUSED(ending);
+    if (m_job)
+        ::TerminateJobObject(static_cast<HANDLE>(m_job), 1);
+    else if (running())
+        m_process.kill();
 #else
     if (ending == Ending::Force && running())
         m_process.kill();

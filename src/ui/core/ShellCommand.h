@@ -7,8 +7,9 @@
 #include <QString>
 
 // A command line run through the system's shell with nothing on its
-// standard input, in a process group of its own, so that ending it ends
-// everything it started (a shell's `sleep`, a pipeline), not the shell alone.
+// standard input, in a process group of its own (a job object on Windows),
+// so that ending it ends everything it started (a shell's `sleep`, a
+// pipeline), not the shell alone.
 class ShellCommand : public QObject
 {
     Q_OBJECT
@@ -17,7 +18,7 @@ public:
     explicit ShellCommand(QObject *parent = nullptr);
     ~ShellCommand() override;
 
-    // Runs `command` as written (POSIX: /bin/sh -c).
+    // Runs `command` as written (POSIX: /bin/sh -c; Windows: cmd.exe /C).
     void start(const QString &command, const QProcessEnvironment &environment);
     bool running() const;
     qint64 elapsedMs() const { return m_started.isValid() ? m_started.elapsed() : 0; }
@@ -46,6 +47,7 @@ private:
     QProcess m_process;
     QElapsedTimer m_started;
     qint64 m_group = 0;
+    void *m_job = nullptr; // Windows: the job object holding the command's tree
     bool m_endedByUs = false;
     QString m_failure;
 };
