@@ -7,3 +7,6 @@ if(UNIX)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/serial_port_test.cpp
     LIBS vorn_platform)
 endif()
+vorn_add_test(ui_stop_requests_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/stop_requests_test.cpp ${PROJECT_SOURCE_DIR}/tests/tools/gtest_main.cpp
+  LIBS vorn_platform)
