@@ -9,7 +9,13 @@
 #   4. the portable zip, unpacked and run from where it was unpacked: each
 #      program starts with only what the zip holds;
 #   5. vorn.exe opening a data file under Xvfb: its statistics window shows,
-#      and a screenshot of it goes to build-windows/screenshots/.
+#      and a screenshot of it goes to build-windows/screenshots/;
+#   6. vorn-monitor.exe recording the meter emulator through COM1 (its
+#      pseudo-terminal mapped in the prefix's registry) for 25 s, stopped
+#      with Ctrl+C: one reading a second at the emulator's level, interval
+#      rows equal to the Linux vorn-stats on the day file;
+#   7. vorn.exe --port COM1 under Xvfb: its panel shows, mirroring the
+#      emulator (a screenshot: build-windows/screenshots/panel-on-com1.png).
 # The toolchain is unpacked from ../shared/toolchains into build-windows/;
 # the CMake cache variable VORN_WINDOWS_QT points at another MinGW Qt.
 set -euo pipefail
@@ -131,6 +137,63 @@ SH
 check "vorn.exe FILE.vorn shows its statistics window" \
   env WINEPATH= QT_PLUGIN_PATH= wine="$wine" wineserver="$wineserver" portable="$portable" \
   shots="$shots" xvfb-run -a -s "-screen 0 1280x1024x24" bash show.sh
+
+# 6. The station on COM1, against the meter emulator (Linux, on a pty).
+export VORN_PORTS_DIR=$samples/ports
+"$linux/tools/meter-emulator/vorn-meter-emulator" --port COM1 --level 72.4 >/dev/null 2>&1 &
+emulator=$!
+for _ in $(seq 50); do [ -L "$VORN_PORTS_DIR/COM1" ] && break; sleep 0.1; done
+"$wine" reg add 'HKEY_LOCAL_MACHINE\Software\Wine\Ports' /v COM1 /t REG_SZ \
+  /d "$(readlink "$VORN_PORTS_DIR/COM1")" /f >/dev/null 2>&1
+"$wineserver" -w 2>/dev/null || true # the next start links COM1 to it
+station() {
+  TZ=UTC WINEPATH= QT_PLUGIN_PATH= "$wine" "$portable/vorn-monitor.exe" --port COM1 --folder site --station s1 \
+    --interval 20s >station.out 2>&1 &
+  sleep 25
+  pkill -INT -f 'vorn-monitor.exe' || return 1 # Wine's Ctrl+C
+  wait $! || true
+  grep -q '^stopped' station.out || { cat station.out; return 1; }
+  python3 - "$linux/src/vorn-stats" <<'PY'
+import csv, glob, os, subprocess, sys
+day = glob.glob("site/s1 ????-??-??.vorn")
+assert len(day) == 1, day
+rows = [l.split("\t") for l in open(day[0], newline="").read().split("\r\n")[10:] if l]
+assert len(rows) >= 20 and all(r[2] == "72.4" for r in rows), rows[:3]
+stamps = [r[1] for r in rows]
+assert len(set(stamps)) == len(stamps), "a stamp twice"
+out = subprocess.run([sys.argv[1], "--csv", "--intervals", "20", day[0]], capture_output=True,
+                     text=True, env=dict(os.environ, TZ="UTC")).stdout
+theirs = {r["start"]: r for r in csv.DictReader(out.splitlines())}
+table = list(csv.DictReader(open(glob.glob("site/s1 ????-??-?? intervals.csv")[0])))
+cols = ["readings", "coverage", "leq", "lmax", "lmin", "l10", "l50", "l90"]
+for row in table:
+    other = theirs.get(row["start"])
+    assert other and all(other[c] == row[c] for c in cols), (row, other)
+    assert row["partial"] == "yes" or other["end"] == row["end"], (row, other)
+print(f"{len(rows)} readings, {len(table)} interval rows equal vorn-stats")
+PY
+}
+check "vorn-monitor.exe records the emulator on COM1 and stops on Ctrl+C" station
+
+# 7. The panel on COM1, on screen (a server started under X: see 5).
+"$wineserver" -k 2>/dev/null || true
+"$wineserver" -w 2>/dev/null || true
+cat >panel.sh <<'SH'
+"$wine" "$portable/vorn.exe" --port COM1 >/dev/null 2>&1 &
+shown=1
+for _ in $(seq 120); do
+  sleep 0.5
+  if xwininfo -root -tree 2>/dev/null | grep -q '"Panel   V'; then shown=0; break; fi
+done
+sleep 5 # a few readings
+import -window root "$shots/panel-on-com1.png" 2>/dev/null || true
+"$wineserver" -k 2>/dev/null || true
+exit $shown
+SH
+check "vorn.exe --port COM1 shows its panel" \
+  env WINEPATH= QT_PLUGIN_PATH= wine="$wine" wineserver="$wineserver" portable="$portable" \
+  shots="$shots" xvfb-run -a -s "-screen 0 1280x1024x24" bash panel.sh
+kill "$emulator" 2>/dev/null || true
 
 echo "windows stage: $((SECONDS - start)) s, $failed failed"
 exit $((failed > 0))

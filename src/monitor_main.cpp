@@ -2,7 +2,7 @@
 // window (day files, interval levels, limit alarms) and reconnects by itself.
 #include "station/Monitor.h"
 #include "station/MonitorCheck.h"
-#include "ui/core/QtSerialPort.h"
+#include "ui/core/SystemSerialPort.h"
 #include "ui/core/StopRequests.h"
 
 #include <QCoreApplication>
@@ -38,7 +38,7 @@ int main(int argc, char **argv)
     }
     const MonitorOptions &options = *parsed.options;
 
-    QtSerialPort port;
+    SystemSerialPort port;
     if (options.checkLevel)
         return runMonitorCheck(
             options, port, [&out](const QString &line) { out << line << Qt::endl; },

@@ -8,7 +8,7 @@
 #include "live/LinkLostRecovery.h"
 #include "recording/ControlRules.h"
 #include "ui/core/Delay.h"
-#include "ui/core/QtSerialPort.h"
+#include "ui/core/SystemSerialPort.h"
 #include "ui/widgets/Dialogs.h"
 #include "ui/widgets/ValueBoard.h"
 
@@ -66,7 +66,7 @@ QFrame *area(const char *name, const char *spoken, QWidget *parent)
 
 Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *parent)
     : QWidget(parent)
-    , m_port(port ? std::move(port) : std::make_unique<QtSerialPort>())
+    , m_port(port ? std::move(port) : std::make_unique<SystemSerialPort>())
     , m_link(std::make_unique<LinkOwner>(*m_port))
     , m_live(std::make_unique<LiveMeter>(*m_link))
 {
