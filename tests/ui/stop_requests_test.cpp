@@ -11,7 +11,7 @@ namespace {
 // interrupt (Ctrl+C) and a service manager's stop.
 TEST(StopRequests, EveryWayOfStoppingIsNotedForTheProgram)
 {
-#ifdef Q_OS_WIN
+#ifdef _WIN32
     GTEST_SKIP() << "Ctrl+C and Ctrl+Break would reach every program on this console";
 #else
     watchStopRequests();
