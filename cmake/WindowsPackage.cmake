@@ -1,6 +1,6 @@
 # The Windows install: the programs with the Qt and MinGW runtime DLLs and
 # plugins beside them, so that the folder runs wherever it is unpacked.
-# CPack makes it a portable zip named with the version.
+# CPack makes it a portable zip and an installer (NSIS), named with the version.
 set(vorn_qt_dlls Qt6Core Qt6Gui Qt6Widgets Qt6PrintSupport Qt6SerialPort libQCustomPlotQt6)
 foreach(dll ${vorn_qt_dlls})
   install(FILES ${VORN_WINDOWS_QT}/bin/${dll}.dll DESTINATION ${VORN_BINDIR})
@@ -21,15 +21,42 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   endif()
   install(FILES ${vorn_runtime_dll} DESTINATION ${VORN_BINDIR})
 endforeach()
-install(FILES LICENSE DESTINATION ${VORN_BINDIR} RENAME LICENSE.txt)
-install(FILES data/windows/README.txt data/windows/vorn-monitor.conf DESTINATION ${VORN_BINDIR})
+install(FILES LICENSE DESTINATION . RENAME LICENSE.txt)
+install(FILES data/windows/README.txt DESTINATION .)
+install(FILES data/windows/vorn-monitor.conf DESTINATION ${VORN_BINDIR})
 
 set(CPACK_PACKAGE_NAME VORN)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "VORN developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "companion program of an integrating sound level meter")
 set(CPACK_PACKAGE_FILE_NAME vorn-${PROJECT_VERSION}-windows-x64)
-set(CPACK_GENERATOR ZIP)
+# Values reach the generators exactly as written here (quotes included).
+set(CPACK_VERBATIM_VARIABLES ON)
+set(CPACK_GENERATOR ZIP NSIS)
+# The installer: a Start menu entry, the .vorn type with its icon and "Open
+# with VORN", the programs' folder on PATH (asked; a silent install adds it
+# for the user), and an uninstaller that removes what it installed.
+set(CPACK_PACKAGE_INSTALL_DIRECTORY VORN)
+# A 64-bit installer into the 64-bit Program Files: the programs are 64-bit,
+# and a 64-bit Windows (or Wine) needs nothing else to run it.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_NSIS_PACKAGE_NAME "VORN ${PROJECT_VERSION}")
+set(CPACK_NSIS_DISPLAY_NAME "VORN ${PROJECT_VERSION}")
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/data/windows/vorn.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/data/windows/vorn.ico)
+set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\vorn.exe")
+set(CPACK_PACKAGE_EXECUTABLES vorn VORN)
+set(CPACK_NSIS_MODIFY_PATH ON)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+    "!include \"${PROJECT_SOURCE_DIR}/data/windows/filetype-install.nsh\"
+!include \"${PROJECT_SOURCE_DIR}/data/windows/silent-path.nsh\"")
+# The Start menu entry, the file type and PATH take the programs from bin/.
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY bin)
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
+    "!include \"${PROJECT_SOURCE_DIR}/data/windows/filetype-uninstall.nsh\"")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
 include(CPack)

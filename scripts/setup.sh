@@ -18,7 +18,7 @@ packages=(
 )
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 ninja-build zip unzip x11-utils
-             fonts-liberation)
+             fonts-liberation nsis)
 fi
 
 missing=()

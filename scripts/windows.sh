@@ -15,7 +15,11 @@
 #      with Ctrl+C: one reading a second at the emulator's level, interval
 #      rows equal to the Linux vorn-stats on the day file;
 #   7. vorn.exe --port COM1 under Xvfb: its panel shows, mirroring the
-#      emulator (a screenshot: build-windows/screenshots/panel-on-com1.png).
+#      emulator (a screenshot: build-windows/screenshots/panel-on-com1.png);
+#   8. the installer, in a Wine prefix of its own: a silent install (/S) puts
+#      the programs, the Start menu entry, the .vorn type and the user's PATH
+#      in place, vorn-stats.exe runs from PATH, a .vorn file opened through
+#      its type starts vorn.exe with it, and the uninstaller removes it all.
 # The toolchain is unpacked from ../shared/toolchains into build-windows/;
 # the CMake cache variable VORN_WINDOWS_QT points at another MinGW Qt.
 set -euo pipefail
@@ -92,11 +96,11 @@ for args in "day.vorn" "--csv day.vorn" "--json --intervals 1h --lden day.vorn" 
 done
 
 # 4. The portable zip, run with nothing but what it holds.
-(cd "$build" && cpack -G ZIP >/dev/null)
+(cd "$build" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
 version=$(sed -n 's/^project(VORN VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
 zip_file=$build/package/vorn-$version-windows-x64.zip
 unzip -q "$zip_file" -d unpacked
-portable=$samples/unpacked/vorn-$version-windows-x64
+portable=$samples/unpacked/vorn-$version-windows-x64/bin
 from_zip() { # program, expected text, arguments...
   local program=$1 expected=$2
   shift 2
@@ -194,6 +198,48 @@ check "vorn.exe --port COM1 shows its panel" \
   env WINEPATH= QT_PLUGIN_PATH= wine="$wine" wineserver="$wineserver" portable="$portable" \
   shots="$shots" xvfb-run -a -s "-screen 0 1280x1024x24" bash panel.sh
 kill "$emulator" 2>/dev/null || true
+
+# 8. The installer, silent, in a prefix of its own.
+installer() {
+  local prefix=$samples/installed program_files
+  program_files="$prefix/drive_c/Program Files/VORN"
+  WINEPREFIX=$prefix "$wine" cmd /c exit >/dev/null 2>&1 || true
+  WINEPREFIX=$prefix WINEPATH= "$wine" "$build/package/vorn-$version-windows-x64.exe" /S || return 1
+  WINEPREFIX=$prefix "$wineserver" -w
+  [ -f "$program_files/bin/vorn.exe" ] && [ -f "$program_files/bin/platforms/qwindows.dll" ] ||
+    { echo "not installed"; return 1; }
+  ls "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/VORN $version/"*.lnk \
+    >/dev/null 2>&1 || { echo "no Start menu entry"; return 1; }
+  WINEPREFIX=$prefix "$wine" reg query 'HKCR\VORN.DataFile\shell\open\command' 2>/dev/null |
+    grep -q 'vorn.exe' || { echo "no .vorn type"; return 1; }
+  local said
+  # (An empty WINEPATH would hide the PATH of the registry.)
+  said=$(env -u WINEPATH WINEPREFIX="$prefix" "$wine" cmd /c "vorn-stats.exe --version" 2>&1)
+  grep -q "^vorn-stats $version" <<<"$said" || { echo "not on PATH: $said"; return 1; }
+  # Opened as Explorer would: through the type's open command.
+  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
+  cat >open.sh <<'SH'
+"$wine" cmd /c start "" "$(printf 'Z:%s' "${PWD//\//\\}")\\day.vorn" >/dev/null 2>&1 &
+shown=1
+for _ in $(seq 120); do
+  sleep 0.5
+  if xwininfo -root -tree 2>/dev/null | grep -q '"day.vorn"'; then shown=0; break; fi
+done
+"$wineserver" -k 2>/dev/null || true
+exit $shown
+SH
+  env -u WINEPATH WINEPREFIX="$prefix" wine="$wine" wineserver="$wineserver" \
+    xvfb-run -a -s "-screen 0 1280x1024x24" bash open.sh || { echo "not opened"; return 1; }
+  WINEPREFIX=$prefix "$wine" "$program_files/Uninstall.exe" /S || return 1
+  WINEPREFIX=$prefix "$wineserver" -w
+  sleep 2 # the uninstaller runs from a copy of itself
+  WINEPREFIX=$prefix "$wineserver" -w
+  [ ! -e "$program_files" ] || { find "$program_files"; return 1; }
+  ! WINEPREFIX=$prefix "$wine" reg query 'HKCR\.vorn' >/dev/null 2>&1 || { echo ".vorn left"; return 1; }
+  ! WINEPREFIX=$prefix "$wine" reg query 'HKCU\Environment' /v Path 2>/dev/null | grep -q VORN ||
+    { echo "PATH left"; return 1; }
+}
+check "the installer installs silently, and its uninstaller removes it all" installer
 
 echo "windows stage: $((SECONDS - start)) s, $failed failed"
 exit $((failed > 0))

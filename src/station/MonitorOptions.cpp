@@ -77,7 +77,7 @@ const char *const Help
       "  vorn-monitor --port COM3 --folder C:\\VORN\\fence --limit 07-19=55,19-07=45\n"
       "  vorn-monitor --config C:\\VORN\\fence.conf\n"
       "To start it with Windows, make a Task Scheduler task \"At startup\" that runs\n"
-      "  \"C:\\Program Files\\VORN\\vorn-monitor.exe\" --config C:\\VORN\\fence.conf\n"
+      "  \"C:\\Program Files\\VORN\\bin\\vorn-monitor.exe\" --config C:\\VORN\\fence.conf\n"
       "Ctrl+C, Ctrl+Break or closing the console finishes the day file and stops.\n"
 #endif
     ;
