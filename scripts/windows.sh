@@ -121,26 +121,33 @@ check "zip: every program carries its icon" bash -c "
 # 5. vorn.exe opens a data file: its statistics window, on screen and seen.
 shots=$build/screenshots
 mkdir -p "$shots"
-cat >show.sh <<'SH'
-# Opens day.vorn in vorn.exe from the zip; true once its window is mapped.
-"$wine" "$portable/vorn.exe" day.vorn >/dev/null 2>&1 &
+# A program on a screen of its own: true once a window whose title holds
+# TEXT is mapped; after SETTLE seconds the screen goes to SHOT ("-": none).
+cat >on_screen.sh <<'SH'
+text=$1 settle=$2 shot=$3
+shift 3
+"$@" >/dev/null 2>&1 &
 shown=1
-for i in $(seq 240); do
+for _ in $(seq 240); do
   sleep 0.5
-  if xwininfo -root -tree 2>/dev/null | grep -q '"day.vorn"'; then shown=0; echo "shown after $((i / 2)) s"; break; fi
+  if xwininfo -root -tree 2>/dev/null | grep -qF "$text"; then shown=0; break; fi
 done
-sleep 2 # its first paint
-import -window root "$shots/statistics-window.png" 2>/dev/null || true
+sleep "$settle"
+[ "$shot" = - ] || import -window root "$shot" 2>/dev/null || true
 "$wineserver" -k 2>/dev/null || true
 exit $shown
 SH
-# Wine picks its display when its server starts: one started without X
-# would show nothing.
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
+on_screen() { # TEXT SETTLE SHOT COMMAND...
+  # Wine picks its display when its server starts: one started without X
+  # would show nothing.
+  "$wineserver" -k 2>/dev/null || true
+  "$wineserver" -w 2>/dev/null || true
+  env wineserver="$wineserver" xvfb-run -a -s "-screen 0 1280x1024x24" \
+    bash "$samples/on_screen.sh" "$@"
+}
 check "vorn.exe FILE.vorn shows its statistics window" \
-  env WINEPATH= QT_PLUGIN_PATH= wine="$wine" wineserver="$wineserver" portable="$portable" \
-  shots="$shots" xvfb-run -a -s "-screen 0 1280x1024x24" bash show.sh
+  on_screen '"day.vorn"' 2 "$shots/statistics-window.png" \
+  env WINEPATH= QT_PLUGIN_PATH= "$wine" "$portable/vorn.exe" day.vorn
 
 # 6. The station on COM1, against the meter emulator (Linux, on a pty).
 export VORN_PORTS_DIR=$samples/ports
@@ -179,24 +186,10 @@ PY
 }
 check "vorn-monitor.exe records the emulator on COM1 and stops on Ctrl+C" station
 
-# 7. The panel on COM1, on screen (a server started under X: see 5).
-"$wineserver" -k 2>/dev/null || true
-"$wineserver" -w 2>/dev/null || true
-cat >panel.sh <<'SH'
-"$wine" "$portable/vorn.exe" --port COM1 >/dev/null 2>&1 &
-shown=1
-for _ in $(seq 120); do
-  sleep 0.5
-  if xwininfo -root -tree 2>/dev/null | grep -q '"Panel   V'; then shown=0; break; fi
-done
-sleep 5 # a few readings
-import -window root "$shots/panel-on-com1.png" 2>/dev/null || true
-"$wineserver" -k 2>/dev/null || true
-exit $shown
-SH
+# 7. The panel on COM1, on screen, a few readings in.
 check "vorn.exe --port COM1 shows its panel" \
-  env WINEPATH= QT_PLUGIN_PATH= wine="$wine" wineserver="$wineserver" portable="$portable" \
-  shots="$shots" xvfb-run -a -s "-screen 0 1280x1024x24" bash panel.sh
+  on_screen '"Panel   V' 5 "$shots/panel-on-com1.png" \
+  env WINEPATH= QT_PLUGIN_PATH= "$wine" "$portable/vorn.exe" --port COM1
 kill "$emulator" 2>/dev/null || true
 
 # 8. The installer, silent, in a prefix of its own.
@@ -217,19 +210,9 @@ installer() {
   said=$(env -u WINEPATH WINEPREFIX="$prefix" "$wine" cmd /c "vorn-stats.exe --version" 2>&1)
   grep -q "^vorn-stats $version" <<<"$said" || { echo "not on PATH: $said"; return 1; }
   # Opened as Explorer would: through the type's open command.
-  WINEPREFIX=$prefix "$wineserver" -k 2>/dev/null || true
-  cat >open.sh <<'SH'
-"$wine" cmd /c start "" "$(printf 'Z:%s' "${PWD//\//\\}")\\day.vorn" >/dev/null 2>&1 &
-shown=1
-for _ in $(seq 120); do
-  sleep 0.5
-  if xwininfo -root -tree 2>/dev/null | grep -q '"day.vorn"'; then shown=0; break; fi
-done
-"$wineserver" -k 2>/dev/null || true
-exit $shown
-SH
-  env -u WINEPATH WINEPREFIX="$prefix" wine="$wine" wineserver="$wineserver" \
-    xvfb-run -a -s "-screen 0 1280x1024x24" bash open.sh || { echo "not opened"; return 1; }
+  WINEPREFIX=$prefix on_screen '"day.vorn"' 0 - \
+    env -u WINEPATH "$wine" cmd /c start "" "$(windows "$PWD")\\day.vorn" ||
+    { echo "not opened"; return 1; }
   WINEPREFIX=$prefix "$wine" "$program_files/Uninstall.exe" /S || return 1
   WINEPREFIX=$prefix "$wineserver" -w
   sleep 2 # the uninstaller runs from a copy of itself

@@ -59,4 +59,14 @@ QString devicePath(int portNumber)
 #endif
 }
 
+QString notAPortName(int portNumber)
+{
+    return QStringLiteral("COM%1 is not a port name (COM1 to COM16).").arg(portNumber);
+}
+
+QString portFailure(int portNumber, const QString &device, const QString &what)
+{
+    return QStringLiteral("COM%1 (%2): %3").arg(portNumber).arg(device, what);
+}
+
 } // namespace ComPortNames

@@ -24,4 +24,10 @@ QString fallbackDevice(int portNumber);
 // the ports folder if there is one, else the fixed table. Empty outside 1..16.
 QString devicePath(int portNumber);
 
+// What the serial ports say when a port cannot be used, the same for every
+// backend: "COM3 is not a port name (COM1 to COM16)." and
+// "COM3 (/dev/ttyUSB2): <what>".
+QString notAPortName(int portNumber);
+QString portFailure(int portNumber, const QString &device, const QString &what);
+
 } // namespace ComPortNames

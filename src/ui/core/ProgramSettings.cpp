@@ -13,19 +13,16 @@ void keepSettingsInFiles()
 #endif
 }
 
-QString useWritableWorkingFolder()
+void useWritableWorkingFolder()
 {
 #ifdef Q_OS_WIN
     const QString current = QDir::currentPath();
     const bool programFolder = QFileInfo(current).canonicalFilePath()
         == QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
     if (!programFolder && QFileInfo(current).isWritable())
-        return {};
+        return;
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data) || !QDir::setCurrent(data))
-        return {};
-    return data;
-#else
-    return {};
+    if (!data.isEmpty() && QDir().mkpath(data))
+        QDir::setCurrent(data);
 #endif
 }

@@ -25,14 +25,12 @@ bool QtSerialPort::open(int portNumber)
     m_portNumber = portNumber;
     m_devicePath = ComPortNames::devicePath(portNumber);
     if (m_devicePath.isEmpty()) {
-        m_error = QStringLiteral("COM%1 is not a port name (COM1 to COM16).").arg(portNumber);
+        m_error = ComPortNames::notAPortName(portNumber);
         return false;
     }
     m_port.setPortName(m_devicePath);
     if (!m_port.open(QIODevice::ReadWrite)) {
-        m_error
-            = QStringLiteral("%1 (%2): %3")
-                  .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
+        m_error = ComPortNames::portFailure(portNumber, m_devicePath, m_port.errorString());
 #ifndef Q_OS_WIN
         if (m_port.error() == QSerialPort::PermissionError)
             m_error += QStringLiteral(
@@ -50,9 +48,9 @@ bool QtSerialPort::open(int portNumber)
         && m_port.setStopBits(QSerialPort::OneStop)
         && m_port.setFlowControl(QSerialPort::NoFlowControl);
     if (!settingsTaken) {
-        m_error
-            = QStringLiteral("%1 (%2): the line settings 38400,n,8,1 were refused: %3")
-                  .arg(QStringLiteral("COM%1").arg(portNumber), m_devicePath, m_port.errorString());
+        m_error = ComPortNames::portFailure(
+            portNumber, m_devicePath,
+            QStringLiteral("the line settings 38400,n,8,1 were refused: ") + m_port.errorString());
         m_port.close();
         return false;
     }

@@ -30,7 +30,7 @@ Win32SerialPort::~Win32SerialPort()
 
 QString Win32SerialPort::failure(const QString &what) const
 {
-    return QStringLiteral("COM%1 (%2): %3").arg(m_portNumber).arg(m_devicePath, what);
+    return ComPortNames::portFailure(m_portNumber, m_devicePath, what);
 }
 
 bool Win32SerialPort::open(int portNumber)
@@ -41,12 +41,12 @@ bool Win32SerialPort::open(int portNumber)
     m_portNumber = portNumber;
     m_devicePath = ComPortNames::devicePath(portNumber);
     if (m_devicePath.isEmpty()) {
-        m_error = QStringLiteral("COM%1 is not a port name (COM1 to COM16).").arg(portNumber);
+        m_error = ComPortNames::notAPortName(portNumber);
         return false;
     }
-    const HANDLE handle = ::CreateFileW(reinterpret_cast<const wchar_t *>(m_devicePath.utf16()),
-                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                        0, nullptr);
+    const HANDLE handle
+        = ::CreateFileW(reinterpret_cast<const wchar_t *>(m_devicePath.utf16()),
+                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         m_error = failure(systemMessage(::GetLastError()));
         return false;
