@@ -449,9 +449,11 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
 #ifdef Q_OS_WIN
     // cmd.exe takes the text as written, quotes and & included; the hang is
     // a second cmd.exe that the job object ends with the first.
+    // cmd's >> opens the file for itself alone, so commands running side by
+    // side each write a file of their own.
     options.onAlarm = QStringLiteral("echo %VORN_EVENT% %VORN_STATION% %VORN_LEQ% %VORN_LIMIT% "
-                                     "%VORN_START% %VORN_END%>> \"%1\" & cmd /c \"for /l %i in "
-                                     "(1,0,2) do @rem\"")
+                                     "%VORN_START% %VORN_END%>> \"%1-%VORN_EVENT%-%VORN_LEQ%\" & "
+                                     "cmd /c \"for /l %i in (1,0,2) do @rem\"")
                           .arg(QDir::toNativeSeparators(said));
 #else
     options.onAlarm = QStringLiteral("echo \"$VORN_EVENT $VORN_STATION $VORN_LEQ $VORN_LIMIT "
@@ -476,10 +478,13 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
     // Three commands that each sleep ten minutes did not slow the ticks.
     EXPECT_LT(ticks.elapsed(), 5000);
     EXPECT_TRUE(WaitUntil([&] { return monitor.findChildren<ShellCommand *>().isEmpty(); }, 5000));
-    QFile file(said);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     // The commands run side by side: the order of their lines is theirs.
-    QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QStringList lines;
+    for (const QString &name : QDir(dir.path()).entryList({ QStringLiteral("said*") }, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        lines += QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
     for (QString &line : lines)
         line = line.trimmed(); // cmd's echo ends its line with CR LF
     lines.sort();
