@@ -68,6 +68,8 @@ ReportOptions reportOptions(const BatchOptions &options)
     report.mode = options.request.mode;
     report.intervalLength = options.request.intervalLength;
     report.maxCheckAgeS = options.request.maxCheckAgeS;
+    if (options.request.limits)
+        report.setLimits(*options.request.limits);
     report.reportDate = reportDateText(QDateTime::currentDateTime());
     report.programVersion = programVersionText();
     return report;
@@ -215,32 +217,11 @@ int main(int argc, char *argv[])
         if (refused(series))
             return status;
         if (series.report) {
-            DataFileContents joined;
-            for (const JoinedFile &file : series.report->joined) {
-                DataFileContents contents = readInput(file.name);
-                if (joined.linesRead == 0) {
-                    joined = contents;
-                    joined.rows.clear();
-                }
-                appendWindowed(joined, contents, options.request);
-            }
             if (options.standardOutput)
                 reports.push_back(*series.report);
-            if (pdf) {
-                report.sections.push_back(*buildReportSection(series.report->name, joined,
-                                                              reportSettings, {},
-                                                              series.report->joined.front().name));
-                report.sections.back().notes << troubleLines(*series.report);
-                // Each file's header describes that file alone, not the series.
-                if (series.report->joined.size() > 1) {
-                    report.sections.back().storedBoards.clear();
-                    report.sections.back().storedNote
-                        = QStringLiteral("Each of the %1 files keeps its own header, which "
-                                         "describes that file alone; the series is recomputed "
-                                         "from the readings.")
-                              .arg(series.report->joined.size());
-                }
-            }
+            if (pdf)
+                report.sections.push_back(*buildSeriesSection(*series.report, options.request,
+                                                              reportSettings));
         }
     } else {
         for (const QString &name : options.files) {

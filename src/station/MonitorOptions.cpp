@@ -12,29 +12,6 @@
 
 namespace {
 
-std::optional<int> minuteOf(const QString &text)
-{
-    static const QRegularExpression form(QStringLiteral("^(\\d{1,2})(?::(\\d{2}))?$"));
-    const QRegularExpressionMatch m = form.match(text.trimmed());
-    if (!m.hasMatch())
-        return std::nullopt;
-    const int hour = m.captured(1).toInt();
-    const int minute = m.captured(2).isEmpty() ? 0 : m.captured(2).toInt();
-    if (hour > 24 || minute > 59 || (hour == 24 && minute > 0))
-        return std::nullopt;
-    return (hour * 60 + minute) % (24 * 60);
-}
-
-std::optional<double> levelOf(const QString &text)
-{
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    // NaN compares false with everything: a limit of it would never alarm.
-    if (!ok || !std::isfinite(value) || value < 0.0 || value > 200.0)
-        return std::nullopt;
-    return value;
-}
-
 const char *const Help
     = "Usage: vorn-monitor --port COMn --folder DIR [options]\n"
       "Records the meter on COMn into one data file per day in DIR, with interval\n"
@@ -167,67 +144,6 @@ QString readIni(const QString &path, Keys &keys)
 }
 
 } // namespace
-
-std::optional<LimitSchedule> LimitSchedule::parse(const QString &text)
-{
-    LimitSchedule schedule;
-    if (const auto all = levelOf(text)) {
-        schedule.m_periods.push_back({ 0, 0, *all });
-        return schedule;
-    }
-    for (const QString &part : text.split(QLatin1Char(','))) {
-        const QStringList sides = part.split(QLatin1Char('='));
-        if (sides.size() != 2)
-            return std::nullopt;
-        const QStringList hours = sides[0].split(QLatin1Char('-'));
-        const auto limit = levelOf(sides[1]);
-        if (hours.size() != 2 || !limit)
-            return std::nullopt;
-        const auto from = minuteOf(hours[0]);
-        const auto to = minuteOf(hours[1]);
-        if (!from || !to)
-            return std::nullopt;
-        schedule.m_periods.push_back({ *from, *to, *limit });
-    }
-    if (schedule.m_periods.empty())
-        return std::nullopt;
-    return schedule;
-}
-
-QString LimitSchedule::overlap() const
-{
-    // Minute by minute: a day has only 1440 of them.
-    std::vector<int> owner(24 * 60, -1);
-    for (int i = 0; i < int(m_periods.size()); ++i) {
-        const Period &p = m_periods[size_t(i)];
-        const int length = p.from == p.to ? 24 * 60 : (p.to - p.from + 24 * 60) % (24 * 60);
-        for (int m = 0; m < length; ++m) {
-            int &o = owner[size_t((p.from + m) % (24 * 60))];
-            if (o >= 0) {
-                const auto text = [](const Period &q) {
-                    return QStringLiteral("%1-%2")
-                        .arg(q.from / 60, 2, 10, QLatin1Char('0'))
-                        .arg(q.to / 60, 2, 10, QLatin1Char('0'));
-                };
-                return QStringLiteral("%1 and %2 overlap").arg(text(m_periods[size_t(o)]), text(p));
-            }
-            o = i;
-        }
-    }
-    return {};
-}
-
-std::optional<double> LimitSchedule::limitAt(int minuteOfDay) const
-{
-    for (const Period &p : m_periods) {
-        const bool inside = p.from == p.to ? true
-            : p.from < p.to                ? minuteOfDay >= p.from && minuteOfDay < p.to
-                                           : minuteOfDay >= p.from || minuteOfDay < p.to;
-        if (inside)
-            return p.limit;
-    }
-    return std::nullopt;
-}
 
 std::optional<MqttSettings> parseMqttUrl(const QString &url)
 {
@@ -371,13 +287,10 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
         options.intervalSeconds = *seconds;
     }
     if (given.given.contains(QStringLiteral("limit"))) {
-        const auto limits = LimitSchedule::parse(given.limit);
+        QString why;
+        const auto limits = LimitSchedule::read(given.limit, why);
         if (!limits)
-            return fail(QStringLiteral("--limit \"%1\": a level such as 75, or periods such as "
-                                       "07-19=55,19-23=50,23-07=45")
-                            .arg(given.limit));
-        if (const QString overlap = limits->overlap(); !overlap.isEmpty())
-            return fail(QStringLiteral("--limit \"%1\": %2").arg(given.limit, overlap));
+            return fail(QStringLiteral("--limit \"%1\": %2").arg(given.limit, why));
         options.limits = *limits;
     }
     options.onAlarm = given.onAlarm;

@@ -1,34 +1,12 @@
 #pragma once
 
+#include "analysis/batch/LimitSchedule.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 #include <vector>
-
-// The limit in force at each time of day: one value all day, or one per
-// period ("07-19=55,19-23=50,23-07=45"); an interval takes the limit of the
-// period its start falls in.
-class LimitSchedule
-{
-public:
-    struct Period
-    {
-        int from = 0; // minutes after midnight
-        int to = 0; // may be below from: the period runs over midnight
-        double limit = 0.0;
-    };
-
-    // nullopt for a text that is neither a level nor a list of periods.
-    static std::optional<LimitSchedule> parse(const QString &text);
-    std::optional<double> limitAt(int minuteOfDay) const;
-    bool isEmpty() const { return m_periods.empty(); }
-    // "07-19 and 08-20 overlap" when two periods share a minute.
-    QString overlap() const;
-
-private:
-    std::vector<Period> m_periods;
-};
 
 // The broker the station publishes to. The password is read from a file
 // only its owner may read; it never comes from the command line.

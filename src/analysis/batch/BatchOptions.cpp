@@ -79,6 +79,15 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                 return { std::nullopt,
                          QStringLiteral("--max-check-age takes a duration such as 12h or 7d") };
             options.request.maxCheckAgeS = age;
+        } else if (arg == QLatin1String("--limit")) {
+            const auto v = value(arg);
+            QString why = QStringLiteral("a level such as 75, or periods such as "
+                                         "07-19=55,19-23=50,23-07=45");
+            const auto limits = v ? LimitSchedule::read(*v, why) : std::nullopt;
+            if (!limits)
+                return { std::nullopt,
+                         QStringLiteral("--limit \"%1\": %2").arg(v.value_or(QString()), why) };
+            options.request.limits = limits;
         } else if (arg == QLatin1String("--intervals")) {
             const auto v = value(arg);
             const auto length = v ? parseIntervalLength(*v) : std::nullopt;
@@ -98,6 +107,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
     if (csv && options.request.intervalLength && options.request.dayEveningNight)
         return { std::nullopt,
                  QStringLiteral("--csv writes one table: choose --intervals or --lden") };
+    if (options.request.limits && !options.request.intervalLength)
+        return { std::nullopt, QStringLiteral("--limit judges intervals: give --intervals too") };
     if (options.files.isEmpty())
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
     if (options.request.from && options.request.to && *options.request.to <= *options.request.from)
@@ -126,6 +137,9 @@ QString batchUsage()
         "  --intervals LENGTH   Leq, Lmax, L10, L90 per clock-aligned interval,\n"
         "                       e.g. 1min, 15min, 1h, 900 (seconds); in the PDF\n"
         "                       report 15min by default, 1h for files over a day\n"
+        "  --limit PERIODS      the limit of each interval, as vorn-monitor takes it\n"
+        "                       (75, or 07-19=55,19-23=50,23-07=45): interval rows\n"
+        "                       get the columns limit and state (over, ok)\n"
         "  --lden               day (07-19), evening (19-23) and night (23-07) levels\n"
         "                       and Lden for every day (07:00 to 07:00) the\n"
         "                       readings span; a day is marked partial when a\n"

@@ -71,6 +71,12 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.intervalLength = m_request.intervalLength;
         report.intervals = m_intervals->result(interval, m_hours);
         report.repeatedHour = m_hours.any();
+        if (m_request.limits) {
+            report.limits = m_request.limits->text();
+            for (IntervalLevel &i : report.intervals)
+                if (!i.gap)
+                    i.limit = m_request.limits->limitAtCivil(i.start);
+        }
     }
     report.ambiguousTime = m_first && CivilTime::isRepeated(*m_first) && !m_hours.any();
     if (m_request.dayEveningNight) {
@@ -106,6 +112,10 @@ QStringList reportMethod(const FileReport &report, MethodRules rules)
         lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
                                 "stretch between them is one row. Coverage counts the readings "
                                 "that enter the figures (marked readings do not).");
+    if (report.limits)
+        lines << QStringLiteral("Limits (%1, by the local time of an interval's start): an "
+                                "interval is over its limit when its Leq is above it.")
+                     .arg(*report.limits);
     if (report.withDayEveningNight && allRules)
         lines << QStringLiteral(
             "Day-evening-night levels: a day runs from 07:00 to 07:00; a day is "
@@ -352,7 +362,9 @@ void appendText(QStringList &out, const FileReport &r)
                    .arg(QStringLiteral("L10"), 6)
                    .arg(QStringLiteral("L50"), 6)
                    .arg(QStringLiteral("L90"), 6)
-                   .arg(QStringLiteral("Covered"), 8);
+                   .arg(QStringLiteral("Covered"), 8)
+                + (r.withLimits() ? QStringLiteral(" %1 State").arg(QStringLiteral("Limit"), 6)
+                                : QString());
         const auto dashed = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
         for (const IntervalLevel &i : r.intervals) {
             const QString start = isoStart(i);
@@ -371,7 +383,12 @@ void appendText(QStringList &out, const FileReport &r)
                        .arg(dashed(i.l10), 6)
                        .arg(dashed(i.l50), 6)
                        .arg(dashed(i.l90), 6)
-                       .arg(percent(i.coverage), 8);
+                       .arg(percent(i.coverage), 8)
+                + (r.withLimits() ? QStringLiteral(" %1 %2")
+                                      .arg(i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
+                                           6)
+                                      .arg(i.limit ? i.stateText() : QStringLiteral("-"))
+                                : QString());
         }
     }
     if (r.withDayEveningNight) {
@@ -490,10 +507,12 @@ QString formatCsv(const std::vector<FileReport> &reports)
                             r.detailsProblem });
     };
     if (intervals) {
-        out << intervalCsvHeader();
+        const bool limits = reports.front().withLimits();
+        out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString());
         for (const FileReport &r : reports)
             for (const IntervalLevel &i : r.intervals)
-                out << csvRow(intervalCsvFields(r.name, i));
+                out << csvRow(limits ? intervalCsvFields(r.name, i) << limitCsvFields(i)
+                                     : intervalCsvFields(r.name, i));
         verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
@@ -654,7 +673,13 @@ QString jsonReport(const FileReport &r)
     if (r.intervalLength) {
         QStringList items;
         for (const IntervalLevel &i : r.intervals)
-            items << QLatin1Char('{') + intervalJsonFields(i) + QLatin1Char('}');
+            items << QLatin1Char('{') + intervalJsonFields(i)
+                    + (r.withLimits() ? QStringLiteral(", \"limit\": %1, \"state\": %2")
+                                          .arg(jsonNumber(i.limit),
+                                               i.limit ? jsonString(i.stateText())
+                                                       : QStringLiteral("null"))
+                                    : QString())
+                    + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
     }
@@ -711,6 +736,16 @@ QString intervalJsonFields(const IntervalLevel &i)
 QString intervalCsvHeader()
 {
     return QStringLiteral("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90");
+}
+
+QString limitCsvHeader()
+{
+    return QStringLiteral(",limit,state");
+}
+
+QStringList limitCsvFields(const IntervalLevel &i)
+{
+    return { i.limit ? QString::number(*i.limit) : QString(), i.stateText() };
 }
 
 QStringList intervalCsvFields(const QString &file, const IntervalLevel &i)

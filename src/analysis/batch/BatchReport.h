@@ -3,6 +3,7 @@
 #include "Calibration.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
+#include "LimitSchedule.h"
 
 #include <QString>
 
@@ -41,6 +42,10 @@ struct FileReport
     qint64 untimedReadings = 0;
     std::optional<int64_t> intervalLength; // seconds, when intervals were asked for
     std::vector<IntervalLevel> intervals;
+    // Interval rows carry the limit in force and their state (--limit).
+    // What the limits are ("07-19=55,19-23=50,23-07=45"), when they are set.
+    std::optional<QString> limits;
+    bool withLimits() const { return limits.has_value(); }
     bool withDayEveningNight = false;
     std::vector<DayEveningNight> days;
     // Clocks went back in the file: its repeated hour has rows of its own.
@@ -93,6 +98,8 @@ struct BatchRequest
     std::optional<int64_t> to;
     // Calibration checks further than this from the readings do not verify.
     std::optional<int64_t> maxCheckAgeS;
+    // Limits by time of day that the intervals are judged against.
+    std::optional<LimitSchedule> limits;
     bool hasWindow() const { return from || to; }
     bool inWindow(std::optional<int64_t> time) const
     {
@@ -149,6 +156,10 @@ enum class OutputFormat { Text, Csv, Json };
 // One row of the interval table in CSV, as `--intervals --csv` writes it
 // (times ISO 8601 with their UTC offset, figures with two decimals).
 QString intervalCsvHeader();
+// ",limit,state" after the header; the limit and "over", "ok" or nothing
+// after a row's fields, as the station writes them.
+QString limitCsvHeader();
+QStringList limitCsvFields(const IntervalLevel &interval);
 // The keys and values of one interval row in --json, without the braces.
 QString intervalJsonFields(const IntervalLevel &interval);
 QStringList intervalCsvFields(const QString &file, const IntervalLevel &interval);

@@ -191,7 +191,8 @@ analysePaths(const QStringList &names, const BatchRequest &request, int jobs)
     return results;
 }
 
-SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs)
+SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs,
+                            const SeriesSink *sink)
 {
     SeriesOutcome outcome;
     struct Member
@@ -304,13 +305,21 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                                        CivilTime::toIso(lastSeen->second));
         } else {
             const QStringView texts(file.texts);
-            for (const ParsedFile::Row &row : file.rows)
-                analysis.add(texts.sliced(row.at, row.timeLength),
-                             row.time == ParsedFile::Row::NoTime ? std::nullopt
-                                                                 : std::optional(row.time),
-                             texts.sliced(row.at + row.timeLength, row.levelLength),
-                             LevelTextClass { row.kind, row.levelValue },
-                             std::isnan(row.energy) ? std::nullopt : std::optional(row.energy));
+            const bool sinkReadings = sink && sink->reading;
+            for (const ParsedFile::Row &row : file.rows) {
+                const std::optional<int64_t> time = row.time == ParsedFile::Row::NoTime
+                    ? std::nullopt
+                    : std::optional(row.time);
+                const LevelTextClass level { row.kind, row.levelValue };
+                const std::optional<double> energy
+                    = std::isnan(row.energy) ? std::nullopt : std::optional(row.energy);
+                analysis.add(texts.sliced(row.at, row.timeLength), time,
+                             texts.sliced(row.at + row.timeLength, row.levelLength), level,
+                             energy);
+                // The reading the analysis counted, and only that.
+                if (sinkReadings && (!request.hasWindow() || request.inWindow(time)))
+                    sink->reading(time, level, energy);
+            }
             if (file.last)
                 lastSeen = { name, *file.last };
             if (!firstHeader)
@@ -335,16 +344,18 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                 joined.push_back(std::move(member));
             }
         }
+        if (sink && sink->progress && !sink->progress(qsizetype(i + 1), qsizetype(series.size())))
+            outcome.cancelled = true;
         const std::lock_guard lock(mutex);
         ++taken;
-        if (!outcome.refusal.isEmpty())
+        if (!outcome.refusal.isEmpty() || outcome.cancelled)
             abandoned = true;
         changed.notify_all();
         if (abandoned)
             break;
     }
     reader.join();
-    if (!outcome.refusal.isEmpty() || !firstHeader)
+    if (!outcome.refusal.isEmpty() || outcome.cancelled || !firstHeader)
         return outcome;
     if (joined.empty()) {
         outcome.refusal

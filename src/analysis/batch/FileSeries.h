@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -36,9 +37,24 @@ struct SeriesOutcome
     // Why the files cannot be joined (overlap, sampling intervals, a list
     // without one): then nothing is reported.
     QString refusal;
+    bool cancelled = false;
+};
+
+// What a window that shows the series takes while it is analysed: every
+// counted reading in series order, and the progress, which may cancel.
+struct SeriesSink
+{
+    // time: civil seconds, when the stamp reads; energy: the level entering
+    // Leq, if any.
+    std::function<void(std::optional<int64_t> time, const LevelTextClass &level,
+                       std::optional<double> energy)>
+        reading;
+    // After each file: files done and in all; false cancels the analysis.
+    std::function<bool(qsizetype done, qsizetype total)> progress;
 };
 
 // Files are put in the order of their first reading and read by up to `jobs`
 // threads at once, while their readings enter one analysis in time order;
 // at most a few files are held at a time, whatever their number.
-SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs);
+SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs,
+                            const SeriesSink *sink = nullptr);

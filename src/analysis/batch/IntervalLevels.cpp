@@ -295,3 +295,8 @@ std::optional<int64_t> parseIntervalLength(const QString &text)
     }
     return std::nullopt;
 }
+
+QString IntervalLevel::stateText() const
+{
+    return !limit ? QString() : over() ? QStringLiteral("over") : QStringLiteral("ok");
+}

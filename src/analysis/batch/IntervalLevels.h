@@ -28,6 +28,11 @@ struct IntervalLevel
     QString l10;
     QString l50;
     QString l90;
+    // The limit in force at the interval's start, when limits were given.
+    std::optional<double> limit;
+    bool over() const { return limit && leq && *leq > *limit; }
+    // "over", "ok", or nothing without a limit.
+    QString stateText() const;
 };
 
 // Day (07-19), evening (19-23) and night (23-07) levels of one 24-hour

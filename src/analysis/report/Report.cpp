@@ -226,6 +226,11 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
     request.maxCheckAgeS = options.maxCheckAgeS;
     FileReport analysed = analyseFile(name, file, request);
+    if (options.limitAt) {
+        analysed.limits = options.limitsText;
+        for (IntervalLevel &i : analysed.intervals)
+            i.limit = i.gap ? std::nullopt : options.limitAt(i.start);
+    }
     attachMeasurementContext(analysed, dataFilePath.isEmpty() ? name : dataFilePath);
     addMeasurementContext(section, analysed);
     if (progress && !progress(0.9))
@@ -307,13 +312,25 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
             // From and To say how long nothing was read; the levels stay empty.
             section.intervalRows.push_back(
                 { start, end, dash(), dash(), dash(), dash(), QStringLiteral("0 %") });
+            if (analysed.withLimits())
+                section.intervalRows.back() << dash() << dash();
             continue;
         }
         section.intervalRows.push_back(
             { start, end.left(10) == start.left(10) ? end.mid(11) : end, levelText(i.leq),
               levelText(i.lmax), orDash(i.l10), orDash(i.l90),
               QString::number(100.0 * i.coverage, 'f', 0) + QStringLiteral(" %") });
+        if (analysed.withLimits()) {
+            section.intervalRows.back()
+                << (i.limit ? QString::number(*i.limit) : dash()) << orDash(i.stateText());
+            if (i.over())
+                section.overSpans.emplace_back(double(i.start), double(i.end));
+        }
     }
+    section.withLimits = analysed.withLimits();
+    if (options.limitSteps && h.axis == HistoryAxis::ClockTime && h.firstTime)
+        section.limitSteps
+            = options.limitSteps(*h.firstTime, *h.lastTime + int64_t(std::llround(interval)));
     const auto share = [](double c) { return QString::number(100.0 * c, 'f', 0); };
     for (const DayEveningNight &den : analysed.days) {
         if (den.gap) {
@@ -407,4 +424,54 @@ std::optional<Report> buildReport(const std::vector<ReportFile> &files,
     }
     report.pages = paginate(report.sections);
     return report;
+}
+
+void ReportOptions::setLimits(const LimitSchedule &schedule)
+{
+    limitsText = schedule.text();
+    limitAt = [schedule](int64_t civil) { return schedule.limitAtCivil(civil); };
+    limitSteps = [schedule](int64_t from, int64_t to) {
+        return ::limitSteps([&schedule](int64_t t) { return schedule.limitAtCivil(t); },
+                            schedule.changesBetween(from, to), from, to);
+    };
+}
+
+std::optional<ReportSection> buildSeriesSection(const FileReport &series,
+                                               const BatchRequest &request,
+                                               const ReportOptions &options,
+                                               const ReportProgress &progress)
+{
+    // The series' readings in one list: the report draws them as one.
+    DataFileContents joined;
+    for (size_t f = 0; f < series.joined.size(); ++f) {
+        const DataFileContents contents = DataFileReader::readFile(series.joined[f].name);
+        if (joined.linesRead == 0) {
+            joined = contents;
+            joined.rows.clear();
+        }
+        for (qsizetype i = 0; i < contents.rows.count(); ++i) {
+            const QString time = contents.time(i);
+            if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
+                joined.rows.append(contents.number(i), time, contents.level(i));
+        }
+        // Reading takes a fifth of the time.
+        if (progress && !progress(0.2 * double(f + 1) / double(series.joined.size())))
+            return std::nullopt;
+    }
+    std::optional<ReportSection> section = buildReportSection(
+        series.name, joined, options,
+        [&progress](double done) { return !progress || progress(0.2 + 0.8 * done); },
+        series.joined.empty() ? series.name : series.joined.front().name);
+    if (!section)
+        return section;
+    section->notes << troubleLines(series);
+    // Each file's header describes that file alone, not the series.
+    if (series.joined.size() > 1) {
+        section->storedBoards.clear();
+        section->storedNote = QStringLiteral("Each of the %1 files keeps its own header, which "
+                                             "describes that file alone; the series is "
+                                             "recomputed from the readings.")
+                                  .arg(series.joined.size());
+    }
+    return section;
 }

@@ -4,12 +4,14 @@
 #include "TimeHistory.h"
 
 #include "analysis/ListDistribution.h"
+#include "analysis/batch/LimitSchedule.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -27,6 +29,13 @@ struct ReportOptions
     std::optional<int64_t> intervalLength;
     // Calibration checks further than this from the readings do not verify.
     std::optional<int64_t> maxCheckAgeS;
+    // Limits the intervals are judged against (what they are, the limit at
+    // an interval's start, and their step line between two times), drawn in
+    // the time history.
+    QString limitsText;
+    LimitAt limitAt;
+    std::function<std::vector<std::pair<double, double>>(int64_t from, int64_t to)> limitSteps;
+    void setLimits(const LimitSchedule &schedule);
     QString reportDate; // shown on every page
     QString programVersion; // "VORN 8.02"
 };
@@ -82,7 +91,12 @@ struct ReportSection
     QStringList lnTexts; // 100 texts, L(0) first; empty when nothing was counted
 
     int64_t intervalLength = 0;
-    // Start, end, Leq, Lmax, L10, L90, coverage.
+    // With limits: the step line of the limit in force and the intervals
+    // above it (civil seconds), and two more columns in the interval rows.
+    bool withLimits = false;
+    std::vector<std::pair<double, double>> limitSteps; // (time, limit or NaN)
+    std::vector<std::pair<double, double>> overSpans; // (start, end)
+    // Start, end, Leq, Lmax, L10, L90, coverage (then limit and state).
     std::vector<QStringList> intervalRows;
     // Day from, coverage (day/evening/night), Ld, Le, Lnight, Lden.
     std::vector<QStringList> dayRows;
@@ -127,6 +141,15 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                                                 const ReportOptions &options,
                                                 const ReportProgress &progress = {},
                                                 const QString &dataFilePath = {});
+
+struct FileReport;
+struct BatchRequest;
+// The section of a joined series, as `vorn-stats --join --pdf` makes it: the
+// joined files read again for their readings (within the request's window).
+std::optional<ReportSection> buildSeriesSection(const FileReport &series,
+                                               const BatchRequest &request,
+                                               const ReportOptions &options,
+                                               const ReportProgress &progress = {});
 
 // The report's lines for the details and the checks of an analysed file.
 void addMeasurementContext(ReportSection &section, const FileReport &analysed);

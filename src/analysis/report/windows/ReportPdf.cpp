@@ -25,6 +25,8 @@ const QColor Trace(0x1F, 0x4E, 0x8C);
 const QColor MarkedShade(0xD9, 0xDE, 0xE4);
 const QColor RangeMark(0xC0, 0x39, 0x2B);
 const QColor NoteInk(0x9A, 0x4B, 0x00);
+const QColor OverShade(0xF6, 0xD5, 0xD0);
+const QColor LimitLine(0xC0, 0x39, 0x2B);
 
 constexpr double PageWidthMm = 210.0;
 constexpr double PageHeightMm = 297.0;
@@ -321,10 +323,11 @@ private:
         m_p.restore();
     }
 
-    void drawStrip(const TimeHistory &history, const HistoryStrip &strip, double x, double y,
+    void drawStrip(const ReportSection &section, const HistoryStrip &strip, double x, double y,
                    double w, double h)
     {
         resetPlot();
+        const TimeHistory &history = section.history;
         const double floor = history.levelFloor;
         const double ceiling = history.levelCeiling;
         m_plot.xAxis->setRange(strip.start, strip.end);
@@ -357,6 +360,18 @@ private:
             shade->setBrush(MarkedShade);
         }
 
+        // Intervals over their limit are shaded behind the trace.
+        for (const auto &[from, to] : section.overSpans) {
+            if (to <= strip.start || from >= strip.end)
+                continue;
+            auto *shade = new QCPItemRect(&m_plot);
+            shade->setClipToAxisRect(true);
+            shade->topLeft->setCoords(std::max(from, strip.start), ceiling);
+            shade->bottomRight->setCoords(std::min(to, strip.end), floor);
+            shade->setPen(Qt::NoPen);
+            shade->setBrush(OverShade);
+        }
+
         QVector<double> keys, values, underKeys, overKeys;
         keys.reserve(columns * 3);
         values.reserve(columns * 3);
@@ -386,6 +401,19 @@ private:
         trace->setAdaptiveSampling(false);
         trace->setPen(QPen(Trace, u(0.18), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
         trace->setData(keys, values, true);
+
+        if (!section.limitSteps.empty()) {
+            QVector<double> at, limit;
+            for (const auto &[t, value] : section.limitSteps) {
+                at << t;
+                limit << value;
+            }
+            QCPGraph *line = m_plot.addGraph();
+            line->setLineStyle(QCPGraph::lsStepLeft);
+            line->setAdaptiveSampling(false);
+            line->setPen(QPen(LimitLine, u(0.3), Qt::DashLine));
+            line->setData(at, limit, true);
+        }
 
         const double markSize = u(1.6);
         const auto marks
@@ -428,6 +456,20 @@ private:
         text(x + 7, y, 60, 5, QStringLiteral("under / over range"), f, Muted);
     }
 
+    void drawLimitLegend(double y)
+    {
+        const QFont f = reportFont(7.5);
+        double x = MarginMm;
+        m_p.fillRect(box(x, y + 1, 6, 3), OverShade);
+        x += 7.5;
+        text(x, y, 60, 5, QStringLiteral("interval over its limit"), f, Muted);
+        x += 42;
+        m_p.setPen(QPen(LimitLine, u(0.3), Qt::DashLine));
+        m_p.drawLine(QPointF(u(x), u(y + 2.5)), QPointF(u(x + 6), u(y + 2.5)));
+        m_p.setPen(Qt::NoPen);
+        text(x + 7.5, y, 60, 5, QStringLiteral("limit"), f, Muted);
+    }
+
     void drawHistory(const ReportSection &section, const ReportPage &page)
     {
         const TimeHistory &h = section.history;
@@ -440,9 +482,14 @@ private:
         double y = heading(ContentTopMm, QStringLiteral("Time history"), subtitle);
         drawLegend(y);
         y += 7;
+        if (section.withLimits) {
+            drawLimitLegend(y);
+            y += 6;
+        }
         const double slot = (ContentBottomMm - y) / ReportLayout::HistoryStripsPerPage;
         for (int i = 0; i < page.count; ++i)
-            drawStrip(h, h.strips[size_t(page.first + i)], MarginMm, y + i * slot, ContentWidthMm,
+            drawStrip(section, h.strips[size_t(page.first + i)], MarginMm, y + i * slot,
+                      ContentWidthMm,
                       slot - 3);
     }
 
@@ -586,11 +633,21 @@ private:
                 QStringLiteral("Leq, Lmax, L10 and L90 of each clock-aligned interval; "
                                "\"Covered\" is the share of the interval the readings "
                                "fill."));
-            y = table(y,
-                      { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Leq"),
-                        QStringLiteral("Lmax"), QStringLiteral("L10"), QStringLiteral("L90"),
-                        QStringLiteral("Covered") },
-                      { 34, 34, 21, 21, 21, 21, 22 }, section.intervalRows, page.first, page.count);
+            if (section.withLimits)
+                y = table(y,
+                          { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Leq"),
+                            QStringLiteral("Lmax"), QStringLiteral("L10"), QStringLiteral("L90"),
+                            QStringLiteral("Covered"), QStringLiteral("Limit"),
+                            QStringLiteral("State") },
+                          { 30, 30, 17, 17, 17, 17, 18, 15, 13 }, section.intervalRows, page.first,
+                          page.count);
+            else
+                y = table(y,
+                          { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Leq"),
+                            QStringLiteral("Lmax"), QStringLiteral("L10"), QStringLiteral("L90"),
+                            QStringLiteral("Covered") },
+                          { 34, 34, 21, 21, 21, 21, 22 }, section.intervalRows, page.first,
+                          page.count);
             y += 8;
         }
         if (page.dayCount == 0)

@@ -1,0 +1,359 @@
+#include "Series.h"
+
+#include "analysis/batch/CivilTime.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double NoLevel = std::numeric_limits<double>::quiet_NaN();
+
+const QRegularExpression &dayFileForm()
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(.+) (\\d{4}-\\d{2}-\\d{2})(?: \\(\\d+\\))?\\.vorn$"));
+    return form;
+}
+
+std::optional<int64_t> civilOfIso(const QString &text, int *offset = nullptr)
+{
+    const QDateTime when = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    if (!when.isValid())
+        return std::nullopt;
+    if (offset)
+        *offset = when.offsetFromUtc();
+    return CivilTime::civilSecondsOf(when.date(), when.time());
+}
+
+// The fields of one CSV line; quoted fields may hold commas and doubled quotes.
+QStringList csvFields(const QString &line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
+}
+
+// The lines of a small text file, without their ends.
+QStringList linesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    for (QString &line : lines)
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    return lines;
+}
+
+} // namespace
+
+void SeriesReadings::add(std::optional<int64_t> time, const LevelTextClass &level,
+                         std::optional<double> energy)
+{
+    if (!time) {
+        ++untimed;
+        return;
+    }
+    times.push_back(*time);
+    // Marked readings and levels without a number are not drawn; range
+    // readings are drawn at their value, as the report does.
+    float drawn = std::numeric_limits<float>::quiet_NaN();
+    if (energy)
+        drawn = float(*energy);
+    else if (level.kind == LevelKind::UnderRange)
+        drawn = float(UnderRangeLevel);
+    levels.push_back(drawn);
+}
+
+std::pair<size_t, size_t> SeriesReadings::indexRange(double from, double to) const
+{
+    const auto first = std::lower_bound(times.begin(), times.end(), from,
+                                        [](int64_t t, double v) { return double(t) < v; });
+    const auto last
+        = std::lower_bound(first, times.end(), to, [](int64_t t, double v) { return double(t) < v; });
+    return { size_t(first - times.begin()), size_t(last - times.begin()) };
+}
+
+std::optional<size_t> SeriesReadings::nearest(double time) const
+{
+    if (times.empty())
+        return std::nullopt;
+    const auto [at, end] = indexRange(time, std::numeric_limits<double>::infinity());
+    Q_UNUSED(end)
+    size_t best = std::min(at, times.size() - 1);
+    if (at > 0 && (at == times.size() || time - double(times[at - 1]) < double(times[at]) - time))
+        best = at - 1;
+    if (std::abs(double(times[best]) - time) > sampleInterval)
+        return std::nullopt;
+    return best;
+}
+
+SeriesTrace traceOf(const SeriesReadings &readings, double from, double to, int columns)
+{
+    SeriesTrace trace;
+    columns = std::max(1, columns);
+    if (!(to > from))
+        return trace;
+    // One reading before and after the range, so the line runs to the edges.
+    auto [first, last] = readings.indexRange(from, to);
+    first = first > 0 ? first - 1 : 0;
+    last = std::min(readings.size(), last + 1);
+    // A step longer than this between readings is a gap, drawn as one.
+    const double gap = 1.5 * std::max(readings.sampleInterval, 1.0);
+    if (last - first <= size_t(columns)) {
+        trace.readingByReading = true;
+        for (size_t i = first; i < last; ++i) {
+            if (i > first && double(readings.times[i] - readings.times[i - 1]) > gap) {
+                trace.x.push_back(double(readings.times[i - 1]) + readings.sampleInterval);
+                trace.y.push_back(NoLevel);
+            }
+            trace.x.push_back(double(readings.times[i]));
+            trace.y.push_back(readings.levels[i]);
+        }
+        return trace;
+    }
+    const double width = (to - from) / columns;
+    trace.x.reserve(size_t(2 * columns + 8));
+    trace.y.reserve(size_t(2 * columns + 8));
+    size_t i = first;
+    bool broken = false; // a gap or a reading without a level since the last column drawn
+    while (i < last) {
+        const int64_t column = int64_t(std::floor((double(readings.times[i]) - from) / width));
+        float low = std::numeric_limits<float>::infinity();
+        float high = -low;
+        const size_t start = i;
+        for (; i < last; ++i) {
+            const double t = double(readings.times[i]);
+            if (int64_t(std::floor((t - from) / width)) != column)
+                break;
+            if (i > start && t - double(readings.times[i - 1]) > gap)
+                broken = true;
+            const float level = readings.levels[i];
+            if (std::isnan(level)) {
+                broken = true;
+                continue;
+            }
+            low = std::min(low, level);
+            high = std::max(high, level);
+        }
+        if (i < last && double(readings.times[i] - readings.times[i - 1]) > gap)
+            broken = true;
+        if (low > high)
+            continue;
+        const double x = from + (double(column) + 0.5) * width;
+        if (broken && !trace.x.empty()) {
+            trace.x.push_back(x - width / 2);
+            trace.y.push_back(NoLevel);
+        }
+        broken = false;
+        trace.x.push_back(x);
+        trace.y.push_back(low);
+        trace.x.push_back(x);
+        trace.y.push_back(high);
+    }
+    return trace;
+}
+
+std::optional<double> SeriesLimits::at(int64_t civil) const
+{
+    if (!table.empty()) {
+        auto it = std::upper_bound(table.begin(), table.end(), civil,
+                                   [](int64_t t, const TableLimit &l) { return t < l.start; });
+        if (it != table.begin() && civil < std::prev(it)->end)
+            return std::prev(it)->limit;
+        // Beyond the tables' rows the typed schedule, if any, holds.
+    }
+    if (schedule)
+        return schedule->limitAtCivil(civil);
+    return std::nullopt;
+}
+
+std::vector<std::pair<double, double>> SeriesLimits::steps(int64_t from, int64_t to) const
+{
+    std::vector<int64_t> changes;
+    for (const TableLimit &row : table)
+        if (row.end > from && row.start < to) {
+            changes.push_back(row.start);
+            changes.push_back(row.end);
+        }
+    if (schedule) {
+        const std::vector<int64_t> bounds = schedule->changesBetween(from, to);
+        changes.insert(changes.end(), bounds.begin(), bounds.end());
+    }
+    return limitSteps([this](int64_t t) { return at(t); }, std::move(changes), from, to);
+}
+
+namespace SeriesFolder {
+
+QString stationOf(const QString &fileName)
+{
+    const QRegularExpressionMatch m = dayFileForm().match(QFileInfo(fileName).fileName());
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QStringList dataFiles(const QString &folder)
+{
+    const QDir dir(folder);
+    const QStringList names = dir.entryList({ QStringLiteral("*.vorn") }, QDir::Files, QDir::Name);
+    // A folder of one station's day files is that station's series; other
+    // files beside them (a calibration recording, say) are not part of it.
+    QMap<QString, QStringList> byStation;
+    for (const QString &name : names)
+        if (const QString station = stationOf(name); !station.isEmpty())
+            byStation[station] << dir.filePath(name);
+    if (byStation.size() == 1)
+        return byStation.first();
+    QStringList all;
+    for (const QString &name : names)
+        all << dir.filePath(name);
+    return all;
+}
+
+QString title(const QStringList &files)
+{
+    if (files.isEmpty())
+        return {};
+    const QString first = QFileInfo(files.front()).fileName();
+    if (files.size() == 1)
+        return first;
+    return QStringLiteral("%1 … %2 (%3 files)")
+        .arg(first, QFileInfo(files.back()).fileName())
+        .arg(files.size());
+}
+
+std::vector<SeriesEvent> events(const QString &folder, const QString &station)
+{
+    std::vector<SeriesEvent> rows;
+    if (station.isEmpty())
+        return rows;
+    const QStringList lines = linesOf(QDir(folder).filePath(station + QStringLiteral(" events.csv")));
+    for (qsizetype n = 1; n < lines.size(); ++n) {
+        const QStringList fields = csvFields(lines[n]);
+        if (fields.size() < 2)
+            continue;
+        const std::optional<int64_t> time = civilOfIso(fields[0]);
+        if (!time)
+            continue;
+        rows.push_back({ *time, fields[0], fields[1], fields.value(2) });
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const SeriesEvent &a, const SeriesEvent &b) { return a.time < b.time; });
+    return rows;
+}
+
+std::vector<TableLimit> tableLimits(const QString &folder, const QString &station)
+{
+    std::vector<TableLimit> rows;
+    if (station.isEmpty())
+        return rows;
+    const QDir dir(folder);
+    const QStringList tables = dir.entryList({ station + QStringLiteral(" ????-??-?? intervals.csv") },
+                                             QDir::Files, QDir::Name);
+    for (const QString &name : tables) {
+        const QStringList lines = linesOf(dir.filePath(name));
+        if (lines.isEmpty())
+            continue;
+        const QStringList header = csvFields(lines.front());
+        const qsizetype startAt = header.indexOf(QStringLiteral("start"));
+        const qsizetype endAt = header.indexOf(QStringLiteral("end"));
+        const qsizetype limitAt = header.indexOf(QStringLiteral("limit"));
+        if (startAt < 0 || endAt < 0 || limitAt < 0)
+            continue;
+        for (qsizetype n = 1; n < lines.size(); ++n) {
+            const QStringList fields = csvFields(lines[n]);
+            bool ok = false;
+            const double limit = fields.value(limitAt).toDouble(&ok);
+            const std::optional<int64_t> start = civilOfIso(fields.value(startAt));
+            const std::optional<int64_t> end = civilOfIso(fields.value(endAt));
+            if (ok && std::isfinite(limit) && start && end && *end > *start)
+                rows.push_back({ *start, *end, limit });
+        }
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const TableLimit &a, const TableLimit &b) { return a.start < b.start; });
+    return rows;
+}
+
+} // namespace SeriesFolder
+
+LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
+                        const std::function<bool(qsizetype, qsizetype)> &progress)
+{
+    LoadedSeries loaded;
+    loaded.files = files;
+    if (!files.isEmpty()) {
+        loaded.folder = QFileInfo(files.front()).absolutePath();
+        loaded.station = SeriesFolder::stationOf(files.front());
+        for (const QString &file : files)
+            if (SeriesFolder::stationOf(file) != loaded.station)
+                loaded.station.clear();
+    }
+    SeriesSink sink;
+    sink.reading = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
+                             std::optional<double> energy) { loaded.readings.add(time, level, energy); };
+    sink.progress = progress;
+    loaded.outcome = analyseSeries(files, request, 0, &sink);
+    if (loaded.outcome.report)
+        loaded.readings.sampleInterval = loaded.outcome.report->statistics.interval;
+    return loaded;
+}
+
+void judgeIntervals(FileReport &report, const SeriesLimits &limits)
+{
+    if (limits.isEmpty()) {
+        report.limits.reset();
+        for (IntervalLevel &i : report.intervals)
+            i.limit.reset();
+        return;
+    }
+    report.limits = limits.table.empty() ? limits.schedule->text()
+                                         : QStringLiteral("the station's interval tables");
+    for (IntervalLevel &i : report.intervals)
+        i.limit = i.gap ? std::nullopt : limits.at(i.start);
+}
+
+QString intervalsCsv(const FileReport &report)
+{
+    FileReport intervals = report;
+    intervals.withDayEveningNight = false;
+    return formatReports({ intervals }, OutputFormat::Csv);
+}
+
+QString daysCsv(const FileReport &report)
+{
+    FileReport days = report;
+    days.intervalLength.reset();
+    days.withDayEveningNight = true;
+    return formatReports({ days }, OutputFormat::Csv);
+}

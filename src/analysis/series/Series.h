@@ -1,0 +1,113 @@
+#pragma once
+
+#include "analysis/batch/FileSeries.h"
+#include "analysis/batch/LimitSchedule.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+// The readings of a joined series as the series window draws them: time
+// stamps in series order and their levels, nothing else, so a month of
+// one-second readings stays small.
+struct SeriesReadings
+{
+    std::vector<int64_t> times; // civil seconds, in series order
+    std::vector<float> levels; // NaN: a reading without a level to draw
+    qint64 untimed = 0; // readings without a readable stamp: not drawn
+    double sampleInterval = 1.0;
+
+    void add(std::optional<int64_t> time, const LevelTextClass &level,
+             std::optional<double> energy);
+    size_t size() const { return times.size(); }
+    // The readings with from <= time < to, as [first, last).
+    std::pair<size_t, size_t> indexRange(double from, double to) const;
+    // The reading nearest to a time, if any lies within a sample interval.
+    std::optional<size_t> nearest(double time) const;
+};
+
+// A polyline of the levels between two times for a plot `columns` wide: the
+// lowest and highest level of each column, as the report draws them, or each
+// reading once there are fewer readings than columns. NaN y breaks the line
+// where readings are missing.
+struct SeriesTrace
+{
+    std::vector<double> x;
+    std::vector<double> y;
+    bool readingByReading = false;
+};
+SeriesTrace traceOf(const SeriesReadings &readings, double from, double to, int columns);
+
+// Where the limits of a series come from: the interval tables a station
+// wrote beside its day files (their limit column), else a schedule typed in.
+struct TableLimit
+{
+    int64_t start = 0; // civil seconds
+    int64_t end = 0;
+    double limit = 0.0;
+};
+struct SeriesLimits
+{
+    std::vector<TableLimit> table; // sorted by start
+    std::optional<LimitSchedule> schedule;
+
+    bool isEmpty() const { return table.empty() && !schedule; }
+    std::optional<double> at(int64_t civil) const;
+    // The step line between two times: (time, limit) at each change; NaN
+    // where no limit is in force.
+    std::vector<std::pair<double, double>> steps(int64_t from, int64_t to) const;
+};
+
+// One row of a station's events file.
+struct SeriesEvent
+{
+    int64_t time = 0; // civil seconds
+    QString timeText; // as written, with its offset
+    QString event;
+    QString detail;
+};
+
+namespace SeriesFolder {
+
+// The data files of a folder, by name; a station's day files when the
+// folder holds them ("STATION YYYY-MM-DD.vorn").
+QStringList dataFiles(const QString &folder);
+// The station whose day file this is ("fence 2026-04-01.vorn" -> "fence"),
+// or nothing.
+QString stationOf(const QString &fileName);
+// "fence 2026-04-01.vorn … fence 2026-04-30.vorn (30 files)", the series'
+// title as its report gives it.
+QString title(const QStringList &files);
+// The events beside the files ("STATION events.csv"), between two times.
+std::vector<SeriesEvent> events(const QString &folder, const QString &station);
+// The limit column of the station's interval tables.
+std::vector<TableLimit> tableLimits(const QString &folder, const QString &station);
+
+} // namespace SeriesFolder
+
+// A series loaded for the window: the analysis of `vorn-stats --join`, its
+// readings and what the folder says about them.
+struct LoadedSeries
+{
+    SeriesOutcome outcome;
+    SeriesReadings readings;
+    QStringList files; // as asked for
+    QString folder; // the first file's
+    QString station; // when they are a station's day files
+};
+
+// Reads and analyses the files (the same path as `vorn-stats --join`);
+// `progress` may cancel (then outcome.cancelled).
+LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
+                        const std::function<bool(qsizetype, qsizetype)> &progress = {});
+
+// The interval rows judged against the limits (the limit at each start).
+void judgeIntervals(FileReport &report, const SeriesLimits &limits);
+
+// The tables as vorn-stats writes them in CSV: intervals (with limit and
+// state when limits are set) and days.
+QString intervalsCsv(const FileReport &report);
+QString daysCsv(const FileReport &report);
