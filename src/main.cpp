@@ -78,7 +78,9 @@ int main(int argc, char *argv[])
     RecoverRecordingAtStart();
 
     ProgramRun run;
-    if (!request.files.isEmpty())
+    if (request.series)
+        run.startWithSeries(request.files);
+    else if (!request.files.isEmpty())
         run.startWithFiles(request.files);
     else if (request.portGiven)
         run.startOnPort(request.port);

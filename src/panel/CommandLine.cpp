@@ -21,9 +21,15 @@ CommandLineRequest ParseCommandLine(const QStringList &arguments, const QString 
         QStringLiteral("Open the meter on <port> (COM1 to COM16, exactly) without asking."),
         QStringLiteral("port"));
     parser.addOption(port);
+    const QCommandLineOption series(
+        QStringLiteral("series"),
+        QStringLiteral("Open the files as one series ordered by time (a station's day files); "
+                       "a folder given alone opens its data files so."));
+    parser.addOption(series);
     parser.addPositionalArgument(
         QStringLiteral("files"),
-        QStringLiteral("Data files to open without a meter, each in its own window."),
+        QStringLiteral("Data files to open without a meter, each in its own window, or a "
+                       "folder of day files to open as one series."),
         QStringLiteral("[files...]"));
 
     CommandLineRequest request;
@@ -47,6 +53,14 @@ CommandLineRequest ParseCommandLine(const QStringList &arguments, const QString 
     // may change its current folder later (a writable working folder).
     for (const QString &file : parser.positionalArguments())
         request.files << QFileInfo(file).absoluteFilePath();
+    request.series = parser.isSet(series)
+        || (request.files.size() == 1 && QFileInfo(request.files.front()).isDir());
+    if (request.series && request.files.isEmpty()) {
+        request.action = CommandLineRequest::Action::Fail;
+        request.output = QStringLiteral("--series needs data files or a folder.\n");
+        request.exitCode = UsageErrorExitCode;
+        return request;
+    }
     request.portGiven = parser.isSet(port);
     request.port = parser.value(port);
     if (request.portGiven && !request.files.isEmpty()) {

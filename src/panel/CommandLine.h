@@ -15,6 +15,9 @@ struct CommandLineRequest
 
     Action action = Action::Run;
     QStringList files; // data files to open without a meter
+    // The files (or one folder's data files) as one series ("--series", or a
+    // folder given).
+    bool series = false;
     bool portGiven = false; // "--port": skip the Port window
     QString port; // its text, matched exactly
     QString output;

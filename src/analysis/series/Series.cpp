@@ -167,20 +167,21 @@ SeriesTrace traceOf(const SeriesReadings &readings, double from, double to, int 
             low = std::min(low, level);
             high = std::max(high, level);
         }
-        if (i < last && double(readings.times[i] - readings.times[i - 1]) > gap)
-            broken = true;
-        if (low > high)
-            continue;
-        const double x = from + (double(column) + 0.5) * width;
-        if (broken && !trace.x.empty()) {
-            trace.x.push_back(x - width / 2);
-            trace.y.push_back(NoLevel);
+        // A gap after the column breaks the line before the next one drawn.
+        const bool gapAfter = i < last && double(readings.times[i] - readings.times[i - 1]) > gap;
+        if (low <= high) {
+            const double x = from + (double(column) + 0.5) * width;
+            if (broken && !trace.x.empty()) {
+                trace.x.push_back(x - width / 2);
+                trace.y.push_back(NoLevel);
+            }
+            broken = false;
+            trace.x.push_back(x);
+            trace.y.push_back(low);
+            trace.x.push_back(x);
+            trace.y.push_back(high);
         }
-        broken = false;
-        trace.x.push_back(x);
-        trace.y.push_back(low);
-        trace.x.push_back(x);
-        trace.y.push_back(high);
+        broken = broken || gapAfter;
     }
     return trace;
 }

@@ -1,5 +1,7 @@
 #include "OpenDataFile.h"
 
+#include "SeriesWindow.h"
+
 #include "StatisticsWindow.h"
 
 #include "recording/DataFileReader.h"
@@ -135,6 +137,12 @@ int OpenDroppedDataFiles(const QStringList &paths, const AnalysisHost &host)
     const WindowUse use = host.panel ? WindowUse::ReplaceOpen : WindowUse::OwnWindow;
     int opened = 0;
     for (const QString &path : paths) {
+        // A folder stands for its data files, as one series.
+        if (QFileInfo(path).isDir()) {
+            if (OpenSeries({ path }, host.panel))
+                ++opened;
+            continue;
+        }
         if (OpenDataFileAt(path, host, use))
             ++opened;
     }

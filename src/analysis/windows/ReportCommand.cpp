@@ -139,11 +139,14 @@ QString ReportCommand::run()
     options.reportDate = reportDateText(QDateTime::currentDateTime());
     options.programVersion = programVersionText();
     std::optional<Report> report;
-    runAside([&report, &source, &options, shared] {
-        report = buildReport({ { source.name, &source.contents } }, options, [shared](double done) {
+    const Builder builder = m_builder;
+    runAside([&report, &source, &options, &builder, shared] {
+        const ReportProgress progress = [shared](double done) {
             shared->permille = int(1000.0 * ContentShare * done);
             return !shared->cancelled.load();
-        });
+        };
+        report = builder ? builder(options, progress)
+                         : buildReport({ { source.name, &source.contents } }, options, progress);
     });
     if (!self || shared->cancelled || !report)
         return {};

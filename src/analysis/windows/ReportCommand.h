@@ -39,6 +39,11 @@ public:
     ReportCommand(QWidget *window, QToolBar *toolBar, std::function<ReportSource()> source);
 
     QAction *action() const { return m_action; }
+    // Builds the report itself (on a worker thread) in place of one section
+    // of the source's readings, with the options the command made.
+    using Builder = std::function<std::optional<Report>(const ReportOptions &options,
+                                                        const ReportProgress &progress)>;
+    void setBuilder(Builder builder) { m_builder = std::move(builder); }
     bool running() const { return m_running; }
     void cancel();
 
@@ -73,6 +78,7 @@ private:
     QAction *m_action = nullptr;
     QShortcut *m_escape = nullptr;
     std::function<ReportSource()> m_source;
+    Builder m_builder;
     bool m_running = false;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
 };

@@ -5,6 +5,7 @@
 #include "DetailsDialog.h"
 #include "ListGraphs.h"
 #include "OpenDataFile.h"
+#include "SeriesWindow.h"
 #include "PrintStatisticsReport.h"
 #include "graphs/windows/Plot.h"
 
@@ -110,6 +111,20 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
         button->setAccessibleName(QStringLiteral("Measurement Details"));
     }
     connect(details, &QAction::triggered, this, &StatisticsWindow::editDetails);
+    // Several files as one series, reachable without a meter.
+    QAction *series = m_toolBar->addAction(QStringLiteral("Open Series…"));
+    series->setObjectName(QStringLiteral("OpenSeries"));
+    series->setToolTip(QStringLiteral("Open several data files as one series"));
+    if (QWidget *button = m_toolBar->widgetForAction(series)) {
+        button->setObjectName(QStringLiteral("OpenSeries"));
+        button->setAccessibleName(QStringLiteral("Open Series"));
+    }
+    connect(series, &QAction::triggered, this, [this] {
+        AnalysisHost host = m_host;
+        if (!host.panel)
+            host.panel = this;
+        OpenSeriesDialog(host);
+    });
     column->addWidget(m_toolBar);
 
     // One row of titled boards per line: settings, the meter's percentile

@@ -11,6 +11,7 @@
 #include "TimedIntegrationBoard.h"
 #include "analysis/windows/DataListHost.h"
 #include "analysis/windows/OpenDataFile.h"
+#include "analysis/windows/SeriesWindow.h"
 #include "link/MeterReading.h"
 #include "live/PanelDisplay.h"
 #include "recording/LoggerMemory.h"
@@ -129,6 +130,8 @@ void LiveSession::connectToolbar()
     actions.beginSaveChoice = [this] { m_recording->BeginSaveChoice(); };
     actions.stopRecording = [this] { m_recording->StopRecording(); };
     actions.openDataFile = [this] { OpenDataFile(analysisHost(), m_recording->recording()); };
+    connect(m_panel.toolbar(), &PanelToolbar::openSeriesChosen, this,
+            [this] { OpenSeriesDialog(analysisHost()); });
     AcceptDataFileDrops(&m_panel, [this](const QStringList &paths) {
         OpenDroppedDataFiles(paths, analysisHost());
     });

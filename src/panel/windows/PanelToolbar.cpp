@@ -1,5 +1,7 @@
 #include "PanelToolbar.h"
 
+#include <QMenu>
+
 #include "panel/ToolbarButtons.h"
 #include "ui/widgets/ToolbarIcons.h"
 
@@ -30,11 +32,24 @@ PanelToolbar::PanelToolbar(QWidget *parent)
         action->setObjectName(QStringLiteral("Toolbar1_") + key);
         action->setToolTip(QLatin1String(b.tip));
         connect(action, &QAction::triggered, this, [this, key] { Q_EMIT buttonClicked(key); });
-        if (key == QLatin1String("Open"))
+        if (key == QLatin1String("Open")) {
             action->setShortcut(QKeySequence::Open);
+            // A plain click still opens one file; the arrow offers a series.
+            auto *menu = new QMenu(this);
+            menu->setObjectName(QStringLiteral("OpenMenu"));
+            QAction *file = menu->addAction(QStringLiteral("Open File…"));
+            file->setObjectName(QStringLiteral("OpenFile"));
+            connect(file, &QAction::triggered, this, [this] { Q_EMIT buttonClicked(QStringLiteral("Open")); });
+            QAction *series = menu->addAction(QStringLiteral("Open Series…"));
+            series->setObjectName(QStringLiteral("OpenSeries"));
+            connect(series, &QAction::triggered, this, &PanelToolbar::openSeriesChosen);
+            action->setMenu(menu);
+        }
         else if (key == QLatin1String("Refresh"))
             action->setShortcut(QKeySequence(Qt::Key_F5));
         if (QWidget *w = widgetForAction(action)) {
+            if (auto *button = qobject_cast<QToolButton *>(w); button && action->menu())
+                button->setPopupMode(QToolButton::MenuButtonPopup);
             w->setObjectName(key);
             w->setAccessibleName(QLatin1String(b.tip));
         }

@@ -31,6 +31,8 @@ public:
 
 Q_SIGNALS:
     void buttonClicked(const QString &key);
+    // "Open Series…" in the Open button's menu.
+    void openSeriesChosen();
 
 private:
     struct State

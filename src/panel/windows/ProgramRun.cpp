@@ -3,12 +3,14 @@
 #include "LiveSession.h"
 #include "Panel.h"
 #include "analysis/windows/OpenDataFile.h"
+#include "analysis/windows/SeriesWindow.h"
 #include "link/PortChoice.h"
 #include "link/windows/Port.h"
 #include "ui/widgets/Dialogs.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QTimer>
 
 namespace {
 
@@ -45,6 +47,21 @@ void ProgramRun::startOnPort(const QString &portText)
 void ProgramRun::startWithFiles(const QStringList &paths)
 {
     openFiles(paths);
+}
+
+void ProgramRun::startWithSeries(const QStringList &paths)
+{
+    // The progress and any message about the files come before the window.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QTimer::singleShot(0, this, [this, paths] {
+        if (OpenSeries(paths))
+            ++m_filesOpened;
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        if (m_filesOpened == 0) {
+            m_failed = true;
+            quitSoon(1);
+        }
+    });
 }
 
 void ProgramRun::openPanel(int comPortNumber)

@@ -29,6 +29,8 @@ public:
     // Opens each file in a window of its own, without the Port window and
     // without a meter.
     void startWithFiles(const QStringList &paths);
+    // Opens the files (or a folder's day files) as one series in its window.
+    void startWithSeries(const QStringList &paths);
 
     Port *portWindow() const { return m_port.get(); }
     Panel *panel() const { return m_panel.get(); }

@@ -1,0 +1,774 @@
+#include "SeriesWindow.h"
+
+#include "OpenDataFile.h"
+#include "ReportCommand.h"
+#include "analysis/batch/CivilTime.h"
+#include "analysis/report/Report.h"
+#include "recording/FormatTenths.h"
+#include "ui/widgets/Dialogs.h"
+#include "ui/widgets/ValueBoard.h"
+
+#include "ui/widgets/QCustomPlotInclude.h"
+
+#include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+constexpr int ProgressIntervalMs = 30;
+// A view is never narrower than this many readings.
+constexpr double FewestReadings = 20.0;
+
+const QColor TraceColour(0x1F, 0x4E, 0x8C);
+const QColor LimitColour(0xC0, 0x39, 0x2B);
+const QColor OkBar(0xB9, 0xCB, 0xDD);
+const QColor OverBar(0xF0, 0xA8, 0x9E);
+const QColor EventColour(0xD3, 0x7A, 0x00);
+
+struct Length
+{
+    const char *text;
+    int64_t seconds;
+};
+constexpr Length Lengths[] = { { "1 min", 60 },     { "5 min", 300 },   { "10 min", 600 },
+                               { "15 min", 900 },   { "30 min", 1800 }, { "1 h", 3600 } };
+
+QString fixedOrDash(const std::optional<double> &v)
+{
+    return v ? FormatTenths(*v) : QStringLiteral("-");
+}
+
+QString isoOf(int64_t civil, int offset)
+{
+    return CivilTime::toIso(civil) + CivilTime::offsetText(offset);
+}
+
+// The series read on a thread of its own while a progress dialog, which can
+// cancel, shows how far it got. nullopt when cancelled.
+std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const BatchRequest &request,
+                                             QWidget *parent)
+{
+    struct Shared
+    {
+        std::atomic<int> done { 0 };
+        std::atomic<int> total { int(0) };
+        std::atomic<bool> cancelled { false };
+    };
+    const auto shared = std::make_shared<Shared>();
+    shared->total = int(files.size());
+    QProgressDialog progress(openSeriesCaption(), QStringLiteral("Cancel"), 0, int(files.size()),
+                             parent);
+    progress.setWindowTitle(programName());
+    progress.setAccessibleName(QStringLiteral("Reading the series"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    LoadedSeries loaded;
+    std::unique_ptr<QThread> thread(QThread::create([&loaded, &files, &request, shared] {
+        loaded = loadSeries(files, request, [shared](qsizetype done, qsizetype total) {
+            shared->done = int(done);
+            shared->total = int(total);
+            return !shared->cancelled.load();
+        });
+    }));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setInterval(ProgressIntervalMs);
+    QObject::connect(&tick, &QTimer::timeout, &progress, [&progress, shared] {
+        progress.setMaximum(shared->total);
+        progress.setValue(shared->done);
+    });
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop,
+                     [shared] { shared->cancelled = true; });
+    tick.start();
+    thread->start();
+    loop.exec();
+    thread->wait();
+    progress.setValue(progress.maximum());
+    if (shared->cancelled || loaded.outcome.cancelled)
+        return std::nullopt;
+    return loaded;
+}
+
+BatchRequest requestFor(int64_t intervalLength)
+{
+    BatchRequest request;
+    request.intervalLength = intervalLength;
+    request.dayEveningNight = true;
+    return request;
+}
+
+QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setObjectName(name);
+    table->setAccessibleName(name);
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
+}
+
+void setRow(QTableWidget *table, int row, const QStringList &cells, const QColor &background = {})
+{
+    for (int c = 0; c < cells.size(); ++c) {
+        auto *item = new QTableWidgetItem(cells[c]);
+        if (background.isValid())
+            item->setBackground(background);
+        table->setItem(row, c, item);
+    }
+}
+
+} // namespace
+
+QString openSeriesCaption()
+{
+    return QStringLiteral("Reading the series…");
+}
+
+QString SeriesWindow::limitsSettingKey(const QString &folder)
+{
+    return QStringLiteral("Series/limits_")
+        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(folder).absoluteFilePath()));
+}
+
+SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_series(std::move(series))
+    , m_intervalLength(intervalLength)
+{
+    setObjectName(QStringLiteral("SeriesWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
+    QStringList joined;
+    for (const JoinedFile &file : report().joined)
+        joined << file.name;
+    setWindowTitle(SeriesFolder::title(joined));
+    setAccessibleName(windowTitle());
+    m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
+    if (m_limits.table.empty()) {
+        const QString typed
+            = QSettings().value(limitsSettingKey(m_series.folder)).toString();
+        if (const auto schedule = LimitSchedule::parse(typed); schedule && schedule->overlap().isEmpty())
+            m_limits.schedule = schedule;
+    }
+    if (!m_series.readings.times.empty()) {
+        m_seriesStart = double(m_series.readings.times.front());
+        m_seriesEnd = double(m_series.readings.times.back()) + m_series.readings.sampleInterval;
+    }
+    judgeIntervals(*m_series.outcome.report, m_limits);
+    build();
+    fillFigures();
+    fillIntervals();
+    fillDays();
+    fillEvents();
+    resize(1200, 800);
+    showAll();
+}
+
+ValueBoard *SeriesWindow::board(const QString &caption) const
+{
+    for (ValueBoard *b : m_boards)
+        if (b->caption() == caption)
+            return b;
+    return caption == m_cursor->caption() ? m_cursor : nullptr;
+}
+
+void SeriesWindow::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("SeriesToolBar"));
+    m_toolBar->setAccessibleName(QStringLiteral("Tool bar"));
+    layout->addWidget(m_toolBar);
+
+    auto *lengthLabel = new QLabel(QStringLiteral("Interval"), this);
+    m_length = new QComboBox(this);
+    m_length->setObjectName(QStringLiteral("IntervalLength"));
+    m_length->setAccessibleName(QStringLiteral("Interval length"));
+    lengthLabel->setBuddy(m_length);
+    for (const Length &l : Lengths) {
+        m_length->addItem(QLatin1String(l.text), qlonglong(l.seconds));
+        if (l.seconds == m_intervalLength)
+            m_length->setCurrentIndex(m_length->count() - 1);
+    }
+    m_toolBar->addWidget(lengthLabel);
+    m_toolBar->addWidget(m_length);
+    m_toolBar->addSeparator();
+    auto *limitsLabel = new QLabel(QStringLiteral("Limits"), this);
+    m_limitsEdit = new QLineEdit(this);
+    m_limitsEdit->setObjectName(QStringLiteral("Limits"));
+    m_limitsEdit->setAccessibleName(QStringLiteral("Limits"));
+    m_limitsEdit->setPlaceholderText(QStringLiteral("75, or 07-19=55,19-23=50,23-07=45"));
+    m_limitsEdit->setToolTip(QStringLiteral("A level for the whole day, or periods of the day "
+                                            "with their limits, as vorn-monitor --limit takes "
+                                            "them"));
+    m_limitsEdit->setMinimumWidth(260);
+    limitsLabel->setBuddy(m_limitsEdit);
+    if (m_limits.schedule)
+        m_limitsEdit->setText(m_limits.schedule->text());
+    m_limitsSource = new QLabel(this);
+    m_limitsSource->setObjectName(QStringLiteral("LimitsSource"));
+    if (!m_limits.table.empty()) {
+        m_limitsEdit->setEnabled(false);
+        m_limitsSource->setText(QStringLiteral("from the station's interval tables"));
+    }
+    m_toolBar->addWidget(limitsLabel);
+    m_toolBar->addWidget(m_limitsEdit);
+    m_toolBar->addWidget(m_limitsSource);
+    m_toolBar->addSeparator();
+    QAction *all = m_toolBar->addAction(QStringLiteral("Whole Series"));
+    all->setObjectName(QStringLiteral("WholeSeries"));
+    all->setToolTip(QStringLiteral("Show the whole series (Home)"));
+    connect(all, &QAction::triggered, this, &SeriesWindow::showAll);
+    QAction *intervalsCsvAction = m_toolBar->addAction(QStringLiteral("Export Intervals…"));
+    intervalsCsvAction->setObjectName(QStringLiteral("ExportIntervals"));
+    connect(intervalsCsvAction, &QAction::triggered, this,
+            [this] { exportCsv(QStringLiteral("intervals")); });
+    QAction *daysCsvAction = m_toolBar->addAction(QStringLiteral("Export Days…"));
+    daysCsvAction->setObjectName(QStringLiteral("ExportDays"));
+    connect(daysCsvAction, &QAction::triggered, this, [this] { exportCsv(QStringLiteral("days")); });
+    for (QAction *a : m_toolBar->actions())
+        if (QWidget *w = m_toolBar->widgetForAction(a); w && !a->text().isEmpty())
+            w->setAccessibleName(a->text());
+
+    m_report = new ReportCommand(this, m_toolBar, [this] {
+        ReportSource source;
+        source.name = windowTitle();
+        return source;
+    });
+    m_report->setBuilder([this](const ReportOptions &given, const ReportProgress &progress) {
+        // What the worker needs, copied: the window may change meanwhile.
+        ReportOptions options = given;
+        options.intervalLength = m_intervalLength;
+        if (!m_limits.isEmpty()) {
+            const SeriesLimits limits = m_limits;
+            options.limitsText = *report().limits;
+            options.limitAt = [limits](int64_t t) { return limits.at(t); };
+            options.limitSteps = [limits](int64_t from, int64_t to) {
+                return limits.steps(from, to);
+            };
+        }
+        const FileReport series = report();
+        return [series, options, progress]() -> std::optional<Report> {
+            std::optional<ReportSection> section
+                = buildSeriesSection(series, requestFor(*options.intervalLength), options, progress);
+            if (!section)
+                return std::nullopt;
+            Report made;
+            made.options = options;
+            made.sections.push_back(std::move(*section));
+            made.pages = paginate(made.sections);
+            return made;
+        }();
+    });
+
+    // The series' figures on boards, each readable by a screen reader.
+    auto *boards = new QHBoxLayout;
+    for (const QString &caption :
+         { QStringLiteral("Leq"), QStringLiteral("Lmax"), QStringLiteral("Lmin"),
+           QStringLiteral("L10"), QStringLiteral("L50"), QStringLiteral("L90"),
+           QStringLiteral("Readings"), QStringLiteral("Duration"), QStringLiteral("Calibration") }) {
+        auto *cell = new QVBoxLayout;
+        auto *title = new QLabel(caption, this);
+        title->setStyleSheet(QStringLiteral("color: #5F6B7A;"));
+        auto *b = new ValueBoard(caption, this);
+        b->setObjectName(QStringLiteral("Board") + caption);
+        b->setFrameShape(QFrame::StyledPanel);
+        b->setWordWrap(caption == QLatin1String("Calibration"));
+        title->setBuddy(b);
+        cell->addWidget(title);
+        cell->addWidget(b);
+        boards->addLayout(cell, caption == QLatin1String("Calibration") ? 3 : 1);
+        m_boards.push_back(b);
+    }
+    layout->addLayout(boards);
+
+    m_plot = new QCustomPlot(this);
+    m_plot->setObjectName(QStringLiteral("SeriesGraph"));
+    m_plot->setAccessibleName(QStringLiteral("Time history"));
+    m_plot->setFocusPolicy(Qt::StrongFocus);
+    m_plot->setMinimumHeight(260);
+    m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
+    m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+    // Civil seconds read as UTC are the stamps' own wall-clock time.
+    ticker->setDateTimeSpec(Qt::UTC);
+    ticker->setDateTimeFormat(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+    m_plot->xAxis->setTicker(ticker);
+    m_plot->yAxis->setLabel(QStringLiteral("dB"));
+    m_plot->yAxis->setRange(20, 110);
+    m_okBars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+    m_okBars->setName(QStringLiteral("interval Leq"));
+    m_okBars->setPen(Qt::NoPen);
+    m_okBars->setBrush(OkBar);
+    m_okBars->setWidthType(QCPBars::wtPlotCoords);
+    m_overBars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+    m_overBars->setName(QStringLiteral("interval Leq over its limit"));
+    m_overBars->setPen(Qt::NoPen);
+    m_overBars->setBrush(OverBar);
+    m_overBars->setWidthType(QCPBars::wtPlotCoords);
+    m_traceGraph = m_plot->addGraph();
+    m_traceGraph->setName(QStringLiteral("level"));
+    m_traceGraph->setAdaptiveSampling(false);
+    m_traceGraph->setPen(QPen(TraceColour, 1));
+    m_limitGraph = m_plot->addGraph();
+    m_limitGraph->setName(QStringLiteral("limit"));
+    m_limitGraph->setLineStyle(QCPGraph::lsStepLeft);
+    m_limitGraph->setPen(QPen(LimitColour, 2, Qt::DashLine));
+    m_eventGraph = m_plot->addGraph();
+    m_eventGraph->setName(QStringLiteral("event"));
+    m_eventGraph->setLineStyle(QCPGraph::lsImpulse);
+    m_eventGraph->setPen(QPen(EventColour, 1));
+    m_eventGraph->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssTriangleInverted, EventColour, EventColour, 8));
+    m_plot->legend->setVisible(true);
+    m_plot->legend->setFont(font());
+    m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    layout->addWidget(m_plot, 3);
+    // The trace has one column per pixel: a new width draws it anew.
+    m_plot->installEventFilter(this);
+    connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+            [this](const QCPRange &range) {
+                if (!m_drawing)
+                    QTimer::singleShot(0, this, [this, range] { showRange(range.lower, range.upper); });
+            });
+    connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) {
+        showCursor(m_plot->xAxis->pixelToCoord(event->position().x()));
+    });
+
+    m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
+    m_cursor->setObjectName(QStringLiteral("BoardCursor"));
+    layout->addWidget(m_cursor);
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("SeriesNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    layout->addWidget(m_notes);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SeriesTables"));
+    m_intervals = makeTable(QStringLiteral("Intervals"),
+                            { QStringLiteral("Start"), QStringLiteral("End"),
+                              QStringLiteral("Readings"), QStringLiteral("Coverage"),
+                              QStringLiteral("Leq"), QStringLiteral("Lmax"), QStringLiteral("Lmin"),
+                              QStringLiteral("L10"), QStringLiteral("L50"), QStringLiteral("L90"),
+                              QStringLiteral("Limit"), QStringLiteral("State") },
+                            this);
+    m_days = makeTable(QStringLiteral("Days"),
+                       { QStringLiteral("Day from 07:00"), QStringLiteral("Ld"),
+                         QStringLiteral("Le"), QStringLiteral("Ln"), QStringLiteral("Lden"),
+                         QStringLiteral("Day covered"), QStringLiteral("Evening covered"),
+                         QStringLiteral("Night covered"), QStringLiteral("Partial") },
+                       this);
+    m_events = makeTable(QStringLiteral("Events"),
+                         { QStringLiteral("Time"), QStringLiteral("Event"),
+                           QStringLiteral("Detail") },
+                         this);
+    m_tabs->addTab(m_intervals, QStringLiteral("Intervals"));
+    m_tabs->addTab(m_days, QStringLiteral("Days"));
+    m_tabs->addTab(m_events, QStringLiteral("Events"));
+    layout->addWidget(m_tabs, 2);
+    // A row chosen in a table shows its time in the graph.
+    connect(m_intervals, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const auto &rows = report().intervals;
+        if (row >= 0 && size_t(row) < rows.size())
+            showRange(double(rows[size_t(row)].start), double(rows[size_t(row)].end));
+    });
+    connect(m_days, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const auto &rows = report().days;
+        if (row >= 0 && size_t(row) < rows.size())
+            showRange(double(rows[size_t(row)].start), double(rows[size_t(row)].start + 86400));
+    });
+    connect(m_events, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const auto events = SeriesFolder::events(m_series.folder, m_series.station);
+        if (row >= 0 && size_t(row) < events.size()) {
+            const double t = double(events[size_t(row)].time);
+            showRange(t - 900, t + 900);
+        }
+    });
+
+    connect(m_length, &QComboBox::activated, this, [this](int index) {
+        setIntervalLength(m_length->itemData(index).toLongLong());
+    });
+    connect(m_limitsEdit, &QLineEdit::editingFinished, this, [this] {
+        const QString shown = m_limits.schedule ? m_limits.schedule->text() : QString();
+        if (m_limitsEdit->text().trimmed() != shown)
+            setLimitsText(m_limitsEdit->text());
+    });
+}
+
+void SeriesWindow::fillFigures()
+{
+    const FileReport &r = report();
+    const FileStatistics &s = r.statistics;
+    const auto put = [this](const QString &caption, const QString &text) {
+        if (ValueBoard *b = board(caption))
+            b->setText(text);
+    };
+    put(QStringLiteral("Leq"), fixedOrDash(s.leq));
+    put(QStringLiteral("Lmax"), s.maximum ? FormatTenths(s.maximum->level) : QStringLiteral("-"));
+    put(QStringLiteral("Lmin"), s.minimum ? FormatTenths(s.minimum->level) : QStringLiteral("-"));
+    const ListDistribution &d = s.distribution;
+    for (const int n : { 10, 50, 90 })
+        put(QStringLiteral("L%1").arg(n),
+            d.hasReadings() ? d.LnTable.value(n) : QStringLiteral("-"));
+    put(QStringLiteral("Readings"), QString::number(s.readings));
+    put(QStringLiteral("Duration"),
+        r.firstReading ? CivilTime::durationText(*r.lastReading - *r.firstReading
+                                                 + int64_t(std::llround(s.interval)))
+                       : QStringLiteral("-"));
+    put(QStringLiteral("Calibration"),
+        r.calibration ? r.calibration->name() + (r.calibration->kind == CalibrationVerdict::NotVerified
+                                                     ? QStringLiteral(": ") + r.calibration->notVerifiedWhy()
+                                                     : QString())
+                      : QStringLiteral("no checks"));
+    QStringList notes = troubleLines(r);
+    if (m_series.readings.untimed > 0)
+        notes << QStringLiteral("%1 readings without a readable time stamp are not drawn.")
+                     .arg(m_series.readings.untimed);
+    m_notes->setText(notes.join(QLatin1Char('\n')));
+    m_notes->setVisible(!notes.isEmpty());
+}
+
+void SeriesWindow::fillIntervals()
+{
+    const auto &rows = report().intervals;
+    m_intervals->setUpdatesEnabled(false);
+    m_intervals->setRowCount(int(rows.size()));
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const IntervalLevel &i = rows[n];
+        const QStringList csv = intervalCsvFields(QString(), i);
+        if (i.gap) {
+            setRow(m_intervals, int(n),
+                   { csv[1], csv[2], QStringLiteral("0"),
+                     emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
+            continue;
+        }
+        setRow(m_intervals, int(n),
+               { csv[1], csv[2], csv[3], QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
+                 fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
+                 i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
+                 i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
+                 i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
+                 i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
+                 i.limit ? i.stateText() : QStringLiteral("-") },
+               i.over() ? OverBar : QColor());
+    }
+    m_intervals->setUpdatesEnabled(true);
+    drawIntervals();
+}
+
+void SeriesWindow::fillDays()
+{
+    const auto &rows = report().days;
+    m_days->setRowCount(int(rows.size()));
+    const auto share = [](double c) { return QString::number(100.0 * c, 'f', 1) + QLatin1Char('%'); };
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const DayEveningNight &d = rows[n];
+        if (d.gap) {
+            setRow(m_days, int(n),
+                   { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
+            continue;
+        }
+        setRow(m_days, int(n),
+               { CivilTime::toIsoWithOffset(d.start), fixedOrDash(d.ld), fixedOrDash(d.le),
+                 fixedOrDash(d.ln), fixedOrDash(d.lden), share(d.coverageDay),
+                 share(d.coverageEvening), share(d.coverageNight),
+                 d.partial ? QStringLiteral("partial") : QString() },
+               d.partial ? QColor(0xF2, 0xF5, 0xF8) : QColor());
+    }
+}
+
+void SeriesWindow::fillEvents()
+{
+    const std::vector<SeriesEvent> events = SeriesFolder::events(m_series.folder, m_series.station);
+    m_events->setRowCount(int(events.size()));
+    QVector<double> at, level;
+    for (size_t n = 0; n < events.size(); ++n) {
+        setRow(m_events, int(n), { events[n].timeText, events[n].event, events[n].detail });
+        at << double(events[n].time);
+        level << 105.0;
+    }
+    m_eventGraph->setData(at, level, true);
+    m_tabs->setTabText(2, QStringLiteral("Events (%1)").arg(events.size()));
+}
+
+void SeriesWindow::drawIntervals()
+{
+    QVector<double> okAt, okLevel, overAt, overLevel;
+    for (const IntervalLevel &i : report().intervals) {
+        if (i.gap || !i.leq)
+            continue;
+        const double centre = (double(i.start) + double(i.end)) / 2.0;
+        (i.over() ? overAt : okAt) << centre;
+        (i.over() ? overLevel : okLevel) << *i.leq;
+    }
+    const double width = double(m_intervalLength) * 0.9;
+    m_okBars->setWidth(width);
+    m_overBars->setWidth(width);
+    m_okBars->setData(okAt, okLevel, true);
+    m_overBars->setData(overAt, overLevel, true);
+}
+
+void SeriesWindow::showAll()
+{
+    const double margin = (m_seriesEnd - m_seriesStart) * 0.01;
+    showRange(m_seriesStart - margin, m_seriesEnd + margin);
+}
+
+void SeriesWindow::showRange(double from, double to)
+{
+    const double fewest = FewestReadings * m_series.readings.sampleInterval;
+    if (to - from < fewest) {
+        const double middle = (from + to) / 2.0;
+        from = middle - fewest / 2.0;
+        to = middle + fewest / 2.0;
+    }
+    const double span = m_seriesEnd - m_seriesStart;
+    if (to - from > span * 1.02 + fewest) {
+        from = m_seriesStart - span * 0.01;
+        to = m_seriesEnd + span * 0.01;
+    }
+    m_drawing = true;
+    m_plot->xAxis->setRange(from, to);
+    m_drawing = false;
+    redraw();
+}
+
+void SeriesWindow::redraw()
+{
+    const QCPRange range = m_plot->xAxis->range();
+    const int columns = std::max(1, m_plot->axisRect()->width());
+    m_trace = traceOf(m_series.readings, range.lower, range.upper, columns);
+    m_traceGraph->setData(QVector<double>(m_trace.x.begin(), m_trace.x.end()),
+                          QVector<double>(m_trace.y.begin(), m_trace.y.end()), true);
+    QVector<double> at, limit;
+    for (const auto &[t, value] : m_limits.steps(int64_t(std::floor(range.lower)),
+                                                 int64_t(std::ceil(range.upper)))) {
+        at << t;
+        limit << value;
+    }
+    m_limitGraph->setData(at, limit, true);
+    m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void SeriesWindow::showCursor(double time)
+{
+    const std::optional<size_t> i = m_series.readings.nearest(time);
+    if (!i) {
+        m_cursor->setText(CivilTime::toIso(int64_t(std::floor(time))).replace(QLatin1Char('T'), QLatin1Char(' '))
+                          + QStringLiteral("  no reading"));
+        return;
+    }
+    const float level = m_series.readings.levels[*i];
+    QString text = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
+        + QStringLiteral("  ")
+        + (std::isnan(level) ? QStringLiteral("no level")
+                             : FormatTenths(double(level)) + QStringLiteral(" dB"));
+    m_cursor->setText(text);
+}
+
+bool SeriesWindow::setLimitsText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    std::optional<LimitSchedule> schedule;
+    if (!trimmed.isEmpty()) {
+        QString why;
+        schedule = LimitSchedule::read(trimmed, why);
+        if (!schedule) {
+            dialogs().message(this, QStringLiteral("Limits \"%1\": %2").arg(trimmed, why), QString(),
+                              MessageIcon::Warning, MessageButtons::Ok);
+            return false;
+        }
+    }
+    m_limits.schedule = schedule;
+    QSettings().setValue(limitsSettingKey(m_series.folder), schedule ? schedule->text() : QString());
+    if (m_limitsEdit->text() != (schedule ? schedule->text() : QString()))
+        m_limitsEdit->setText(schedule ? schedule->text() : QString());
+    judgeIntervals(*m_series.outcome.report, m_limits);
+    fillIntervals();
+    redraw();
+    return true;
+}
+
+bool SeriesWindow::setIntervalLength(int64_t seconds)
+{
+    if (seconds == m_intervalLength)
+        return true;
+    const QPointer<SeriesWindow> self(this);
+    std::optional<LoadedSeries> loaded = loadWithProgress(m_series.files, requestFor(seconds), this);
+    if (!self)
+        return false;
+    if (!loaded || !loaded->outcome.report) {
+        for (int i = 0; i < m_length->count(); ++i)
+            if (m_length->itemData(i).toLongLong() == m_intervalLength)
+                m_length->setCurrentIndex(i);
+        return false;
+    }
+    m_series = std::move(*loaded);
+    m_intervalLength = seconds;
+    judgeIntervals(*m_series.outcome.report, m_limits);
+    fillFigures();
+    fillIntervals();
+    fillDays();
+    redraw();
+    return true;
+}
+
+QString SeriesWindow::intervalsCsv() const
+{
+    return ::intervalsCsv(report());
+}
+
+QString SeriesWindow::daysCsv() const
+{
+    return ::daysCsv(report());
+}
+
+bool SeriesWindow::exportCsv(const QString &which)
+{
+    QString path = dialogs().saveFileName(this, QStringLiteral("CSV Files (*.csv)|*.csv|"), true);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    const QString text = which == QLatin1String("days") ? daysCsv() : intervalsCsv();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
+        dialogs().message(this,
+                          QStringLiteral("\"%1\" cannot be written: %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool SeriesWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_plot && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, [this] { redraw(); });
+    return QWidget::eventFilter(watched, event);
+}
+
+void SeriesWindow::keyPressEvent(QKeyEvent *event)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double step = r.size() / 4.0;
+    switch (event->key()) {
+    case Qt::Key_Home:
+        showAll();
+        return;
+    case Qt::Key_Plus:
+        showRange(r.lower + r.size() / 4.0, r.upper - r.size() / 4.0);
+        return;
+    case Qt::Key_Minus:
+        showRange(r.lower - r.size() / 2.0, r.upper + r.size() / 2.0);
+        return;
+    case Qt::Key_Left:
+        if (m_plot->hasFocus()) {
+            showRange(r.lower - step, r.upper - step);
+            return;
+        }
+        break;
+    case Qt::Key_Right:
+        if (m_plot->hasFocus()) {
+            showRange(r.lower + step, r.upper + step);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SeriesWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void SeriesWindow::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    QTimer::singleShot(0, parentWidget(), [paths, parent = QPointer<QWidget>(parentWidget())] {
+        OpenSeries(paths, parent);
+    });
+}
+
+QStringList seriesFilesOf(const QStringList &filesOrFolder)
+{
+    if (filesOrFolder.size() == 1 && QFileInfo(filesOrFolder.front()).isDir())
+        return SeriesFolder::dataFiles(filesOrFolder.front());
+    return filesOrFolder;
+}
+
+SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent, int64_t intervalLength)
+{
+    const QStringList files = seriesFilesOf(filesOrFolder);
+    if (files.isEmpty()) {
+        dialogs().message(parent,
+                          QStringLiteral("There are no data files (*.vorn) in\n%1")
+                              .arg(QDir::toNativeSeparators(filesOrFolder.value(0))),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return nullptr;
+    }
+    const QPointer<QWidget> owner = parent;
+    std::optional<LoadedSeries> loaded = loadWithProgress(files, requestFor(intervalLength), parent);
+    if (!loaded || (parent && !owner))
+        return nullptr;
+    const SeriesOutcome &outcome = loaded->outcome;
+    if (!outcome.refusal.isEmpty() || !outcome.report) {
+        QStringList why = outcome.problems;
+        if (!outcome.refusal.isEmpty())
+            why << outcome.refusal;
+        dialogs().message(owner,
+                          QStringLiteral("The files cannot be opened as one series:\n%1")
+                              .arg(why.isEmpty() ? QStringLiteral("none of them can be read")
+                                                 : why.join(QLatin1Char('\n'))),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return nullptr;
+    }
+    auto *window = new SeriesWindow(std::move(*loaded), intervalLength, owner);
+    window->show();
+    return window;
+}
+
+SeriesWindow *OpenSeriesDialog(const AnalysisHost &host)
+{
+    const QStringList files = dialogs().openFileNames(host.panel, dataFileFilter());
+    if (files.isEmpty())
+        return nullptr;
+    return OpenSeries(files, host.panel);
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "AnalysisHost.h"
+
+#include "analysis/series/Series.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QComboBox;
+class QCPBars;
+class QCPGraph;
+class QCustomPlot;
+class QLabel;
+class QLineEdit;
+class QTableWidget;
+class QTabWidget;
+class QToolBar;
+class ReportCommand;
+class ValueBoard;
+
+// Several data files (a station's day files) as one series: its time history
+// with the limits and events, interval bars, the interval and day tables as
+// `vorn-stats --join` gives them, and its report.
+class SeriesWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent = nullptr);
+
+    const LoadedSeries &series() const { return m_series; }
+    const FileReport &report() const { return *m_series.outcome.report; }
+    const SeriesLimits &limits() const { return m_limits; }
+    QCustomPlot *plot() const { return m_plot; }
+    QTableWidget *intervalTable() const { return m_intervals; }
+    QTableWidget *dayTable() const { return m_days; }
+    QTableWidget *eventTable() const { return m_events; }
+    ValueBoard *board(const QString &caption) const;
+    ReportCommand *reportCommand() const { return m_report; }
+
+    // The limits typed in (the --limit syntax); false with a message when
+    // the text is none. Empty clears them.
+    bool setLimitsText(const QString &text);
+    // Reads the series again with intervals of this length (seconds).
+    bool setIntervalLength(int64_t seconds);
+    // Shows [from, to) (civil seconds) and draws what falls in it.
+    void showRange(double from, double to);
+    // The whole series.
+    void showAll();
+    // The CSV tables as vorn-stats writes them.
+    QString intervalsCsv() const;
+    QString daysCsv() const;
+    bool exportCsv(const QString &which);
+
+    // The trace last drawn, for the cursor and for tests.
+    const SeriesTrace &trace() const { return m_trace; }
+
+    static QString limitsSettingKey(const QString &folder);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void build();
+    void fillFigures();
+    void fillIntervals();
+    void fillDays();
+    void fillEvents();
+    void drawIntervals();
+    void redraw();
+    void showCursor(double time);
+
+    LoadedSeries m_series;
+    SeriesLimits m_limits;
+    int64_t m_intervalLength = 900;
+    double m_seriesStart = 0.0;
+    double m_seriesEnd = 1.0;
+    QToolBar *m_toolBar = nullptr;
+    QComboBox *m_length = nullptr;
+    QLineEdit *m_limitsEdit = nullptr;
+    QLabel *m_limitsSource = nullptr;
+    QCustomPlot *m_plot = nullptr;
+    QCPGraph *m_traceGraph = nullptr;
+    QCPGraph *m_limitGraph = nullptr;
+    QCPGraph *m_eventGraph = nullptr;
+    QCPBars *m_okBars = nullptr;
+    QCPBars *m_overBars = nullptr;
+    QTabWidget *m_tabs = nullptr;
+    QTableWidget *m_intervals = nullptr;
+    QTableWidget *m_days = nullptr;
+    QTableWidget *m_events = nullptr;
+    QLabel *m_notes = nullptr;
+    ValueBoard *m_cursor = nullptr;
+    std::vector<ValueBoard *> m_boards;
+    ReportCommand *m_report = nullptr;
+    SeriesTrace m_trace;
+    bool m_drawing = false;
+};
+
+// The files chosen (or the day files of a folder given alone) read as one
+// series with a progress dialog that can cancel; refusals and unreadable
+// files are said. nullptr when nothing was opened.
+SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent = nullptr,
+                         int64_t intervalLength = 900);
+// "Open Series…": asks for the files, then opens them as OpenSeries does.
+SeriesWindow *OpenSeriesDialog(const AnalysisHost &host);
+// The data files a folder stands for, or the files as given.
+QStringList seriesFilesOf(const QStringList &filesOrFolder);
+QString openSeriesCaption();
