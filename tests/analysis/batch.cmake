@@ -19,3 +19,8 @@ vorn_add_test(calibration_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/calibration_test.cpp
   LIBS vorn_batch
   LOCAL_ZONE Europe/Berlin)
+
+vorn_add_test(series_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_test.cpp
+  LIBS vorn_series
+  LOCAL_ZONE Europe/Berlin)

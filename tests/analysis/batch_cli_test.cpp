@@ -115,6 +115,51 @@ StatsRun runIn(const char *zone, const QStringList &arguments)
 
 } // namespace
 
+// --limit judges each interval as the station does: the limit in force at its
+// start and over or ok, in every output; a bad schedule is a usage error.
+TEST(VornStats, LimitsAddTheStationsColumnsToIntervalRows)
+{
+    QTemporaryDir dir;
+    const QString day = dir.filePath("day.vorn");
+    {
+        QFile f(day);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(realTimeFile(60)); // 08:00:00 to 08:00:59, 60.0 dB
+    }
+    struct Case
+    {
+        QStringList arguments;
+        QString expected;
+    };
+    const QList<Case> cases {
+        { { "--intervals", "1min", "--limit", "07-19=55,19-07=65", "--csv", day },
+          ",2013-03-04T08:00:00+01:00,2013-03-04T08:01:00+01:00,60,1.00,60.00,60.00,60.00,60.00,"
+          "60.00,60.00,55,over" },
+        { { "--intervals", "1min", "--limit", "60", "--csv", day }, ",60,ok" },
+        { { "--intervals", "1min", "--limit", "00-01=40", "--csv", day }, ".00,," },
+        { { "--intervals", "1min", "--limit", "55", "--json", day },
+          "\"l90\": 60.00, \"limit\": 55.00, \"state\": \"over\"}" },
+        { { "--intervals", "1min", "--limit", "07-19=55", day }, "100.0%     55 over" },
+    };
+    for (const Case &c : cases) {
+        const StatsRun run = runIn("Europe/Berlin", c.arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.contains(c.expected))
+            << c.arguments.join(' ').toStdString() << "\n" << run.out.toStdString();
+    }
+    EXPECT_TRUE(runIn("Europe/Berlin", cases[0].arguments)
+                    .out.startsWith("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,"
+                                    "limit,state\n"));
+    for (const QStringList &bad : { QStringList { "--limit", "55", day },
+                                    QStringList { "--intervals", "1h", "--limit", "loud", day },
+                                    QStringList { "--intervals", "1h", "--limit", "07-19=5,08-09=6",
+                                                  day } }) {
+        const StatsRun run = runStats(bad);
+        EXPECT_EQ(run.exitCode, 2) << bad.join(' ').toStdString();
+        EXPECT_TRUE(run.err.startsWith("vorn-stats: --limit")) << run.err.toStdString();
+    }
+}
+
 // Windows, partial days and the spring hour: what a run prints holds for
 // the readings it counted, and says what they do not cover.
 TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)

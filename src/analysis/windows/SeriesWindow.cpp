@@ -37,7 +37,7 @@
 
 namespace {
 
-constexpr int ProgressIntervalMs = 30;
+constexpr int SeriesProgressMs = 30;
 // A view is never narrower than this many readings.
 constexpr double FewestReadings = 20.0;
 
@@ -58,11 +58,6 @@ constexpr Length Lengths[] = { { "1 min", 60 },     { "5 min", 300 },   { "10 mi
 QString fixedOrDash(const std::optional<double> &v)
 {
     return v ? FormatTenths(*v) : QStringLiteral("-");
-}
-
-QString isoOf(int64_t civil, int offset)
-{
-    return CivilTime::toIso(civil) + CivilTime::offsetText(offset);
 }
 
 // The series read on a thread of its own while a progress dialog, which can
@@ -95,7 +90,7 @@ std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const Bat
     QEventLoop loop;
     QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
     QTimer tick;
-    tick.setInterval(ProgressIntervalMs);
+    tick.setInterval(SeriesProgressMs);
     QObject::connect(&tick, &QTimer::timeout, &progress, [&progress, shared] {
         progress.setMaximum(shared->total);
         progress.setValue(shared->done);
@@ -133,7 +128,7 @@ QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget
     return table;
 }
 
-void setRow(QTableWidget *table, int row, const QStringList &cells, const QColor &background = {})
+void setTableRow(QTableWidget *table, int row, const QStringList &cells, const QColor &background = {})
 {
     for (int c = 0; c < cells.size(); ++c) {
         auto *item = new QTableWidgetItem(cells[c]);
@@ -465,12 +460,12 @@ void SeriesWindow::fillIntervals()
         const IntervalLevel &i = rows[n];
         const QStringList csv = intervalCsvFields(QString(), i);
         if (i.gap) {
-            setRow(m_intervals, int(n),
+            setTableRow(m_intervals, int(n),
                    { csv[1], csv[2], QStringLiteral("0"),
                      emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
             continue;
         }
-        setRow(m_intervals, int(n),
+        setTableRow(m_intervals, int(n),
                { csv[1], csv[2], csv[3], QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
                  fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
                  i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
@@ -492,11 +487,11 @@ void SeriesWindow::fillDays()
     for (size_t n = 0; n < rows.size(); ++n) {
         const DayEveningNight &d = rows[n];
         if (d.gap) {
-            setRow(m_days, int(n),
+            setTableRow(m_days, int(n),
                    { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
             continue;
         }
-        setRow(m_days, int(n),
+        setTableRow(m_days, int(n),
                { CivilTime::toIsoWithOffset(d.start), fixedOrDash(d.ld), fixedOrDash(d.le),
                  fixedOrDash(d.ln), fixedOrDash(d.lden), share(d.coverageDay),
                  share(d.coverageEvening), share(d.coverageNight),
@@ -511,7 +506,7 @@ void SeriesWindow::fillEvents()
     m_events->setRowCount(int(events.size()));
     QVector<double> at, level;
     for (size_t n = 0; n < events.size(); ++n) {
-        setRow(m_events, int(n), { events[n].timeText, events[n].event, events[n].detail });
+        setTableRow(m_events, int(n), { events[n].timeText, events[n].event, events[n].detail });
         at << double(events[n].time);
         level << 105.0;
     }

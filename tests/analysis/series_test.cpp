@@ -1,0 +1,202 @@
+// The series core: what the series window draws and lists of a station's
+// day files, against the join of vorn-stats.
+#include "analysis/series/Series.h"
+#include "analysis/batch/CivilTime.h"
+
+#include "support/TestZone.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// One reading a second from `from` for `count` seconds, stamped as a
+// station stamps them; a level pattern that crosses 55 dB.
+QByteArray dayFile(const QDateTime &from, int count, int skipFrom = -1, int skipTo = -1)
+{
+    QByteArray bytes = "Real Time\r\n 1 \r\nA\r\nSlow\r\n30-90\r\n61.0\r\n"
+        + from.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1()
+        + "\r\n95.5\r\n60.0\r\nNo.s\tDate Time\tdB\t\r\n";
+    int n = 0;
+    for (int s = 0; s < count; ++s) {
+        if (s >= skipFrom && s < skipTo)
+            continue;
+        const QDateTime t = from.addSecs(s);
+        const int tenths = 450 + (s * 37) % 150 + (t.time().hour() >= 7 ? 100 : 0);
+        bytes += QByteArray::number(++n) + '\t'
+            + t.toString(QStringLiteral("yyyy/MM/dd HH:mm:ss")).toLatin1() + '\t'
+            + QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10) + "\t\r\n";
+    }
+    return bytes;
+}
+
+void write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+// A station's folder: two day files with a gap, events, an interval table
+// and a file of another kind beside them.
+struct StationFolder
+{
+    QTemporaryDir dir;
+    StationFolder()
+    {
+        const QDateTime first(QDate(2026, 6, 1), QTime(0, 0));
+        write(dir.filePath("fence 2026-06-01.vorn"), dayFile(first, 86400, 36000, 39600));
+        write(dir.filePath("fence 2026-06-02.vorn"), dayFile(first.addDays(1), 43200));
+        write(dir.filePath("calibration.vorn"), dayFile(first, 60));
+        write(dir.filePath("fence events.csv"),
+              "time,event,detail\n2026-06-01T10:00:01+02:00,link lost,\"port gone, "
+              "\"\"COM3\"\"\"\n2026-06-01T11:00:00+02:00,link back,\nnot a time,x,y\n");
+        write(dir.filePath("fence 2026-06-01 intervals.csv"),
+              "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state,partial\n"
+              "f,2026-06-01T06:00:00+02:00,2026-06-01T07:00:00+02:00,3600,1.00,1,1,1,1,1,1,45,ok,\n"
+              "f,2026-06-01T07:00:00+02:00,2026-06-01T08:00:00+02:00,3600,1.00,1,1,1,1,1,1,55,ok,\n"
+              "f,2026-06-01T08:00:00+02:00,2026-06-01T09:00:00+02:00,3600,1.00,1,1,1,1,1,1,,,\n");
+    }
+    QStringList files() const { return SeriesFolder::dataFiles(dir.path()); }
+};
+
+int64_t civil(int day, int hour, int minute = 0)
+{
+    return CivilTime::civilSecondsOf(QDate(2026, 6, day), QTime(hour, minute));
+}
+
+} // namespace
+
+// The folder, its title, events and table limits, as the window takes them.
+TEST(SeriesFolderTest, AStationsFolderIsItsDayFilesEventsAndLimits)
+{
+    StationFolder folder;
+    const QStringList files = folder.files();
+    ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();
+    EXPECT_EQ(SeriesFolder::stationOf(files.front()), "fence");
+    EXPECT_EQ(SeriesFolder::stationOf("fence 2026-06-01 (2).vorn"), "fence");
+    EXPECT_EQ(SeriesFolder::stationOf("calibration.vorn"), "");
+    EXPECT_EQ(SeriesFolder::title(files),
+              QString::fromUtf8("fence 2026-06-01.vorn … fence 2026-06-02.vorn (2 files)"));
+
+    const std::vector<SeriesEvent> events = SeriesFolder::events(folder.dir.path(), "fence");
+    ASSERT_EQ(events.size(), 2); // the row without a time is passed over
+    EXPECT_EQ(events[0].time, civil(1, 10) + 1);
+    EXPECT_EQ(events[0].event, "link lost");
+    EXPECT_EQ(events[0].detail, "port gone, \"COM3\"");
+
+    SeriesLimits limits;
+    limits.table = SeriesFolder::tableLimits(folder.dir.path(), "fence");
+    ASSERT_EQ(limits.table.size(), 2); // the row without a limit has none
+    struct Case
+    {
+        int64_t at;
+        std::optional<double> limit;
+    };
+    for (const Case &c : { Case { civil(1, 6, 30), 45.0 }, Case { civil(1, 7), 55.0 },
+                           Case { civil(1, 8), std::nullopt }, Case { civil(1, 5), std::nullopt } })
+        EXPECT_EQ(limits.at(c.at), c.limit) << CivilTime::toIso(c.at).toStdString();
+    // Past the tables a typed schedule holds.
+    limits.schedule = LimitSchedule::parse("07-19=60,19-07=50");
+    EXPECT_EQ(limits.at(civil(1, 8)), 60.0);
+    EXPECT_EQ(limits.at(civil(1, 7, 30)), 55.0);
+    const auto steps = limits.steps(civil(1, 6), civil(1, 20));
+    const std::vector<std::pair<double, double>> expected {
+        { double(civil(1, 6)), 45.0 }, { double(civil(1, 7)), 55.0 },
+        { double(civil(1, 8)), 60.0 }, { double(civil(1, 19)), 50.0 }, { double(civil(1, 20)), 50.0 }
+    };
+    EXPECT_EQ(steps, expected);
+}
+
+// The trace: one polyline whatever the zoom, lowest and highest of each
+// column, each reading once zoomed in, and a break wherever readings are
+// missing.
+TEST(SeriesTraceTest, ColumnsOrReadingsAndGapsAsGaps)
+{
+    SeriesReadings readings;
+    for (int64_t t = 0; t < 1000; ++t)
+        if (t < 400 || t >= 600)
+            readings.add(t, LevelTextClass { LevelKind::Ordinary, 0.0 }, double(t % 10));
+    readings.add(1000, LevelTextClass { LevelKind::Marked, 0.0 }, std::nullopt);
+    readings.add(std::nullopt, LevelTextClass {}, 50.0);
+    EXPECT_EQ(readings.untimed, 1);
+    EXPECT_EQ(readings.nearest(399.4), 399u);
+    EXPECT_EQ(readings.nearest(500.0), std::nullopt);
+
+    const auto breaks = [](const SeriesTrace &t) {
+        return std::count_if(t.y.begin(), t.y.end(), [](double y) { return std::isnan(y); });
+    };
+    // 10 columns of 100 s: 8 drawn (two hold no reading), one break.
+    const SeriesTrace wide = traceOf(readings, 0, 1000, 10);
+    EXPECT_FALSE(wide.readingByReading);
+    EXPECT_EQ(wide.x.size(), 8u * 2 + 1);
+    EXPECT_EQ(breaks(wide), 1);
+    EXPECT_EQ(wide.y[0], 0.0);
+    EXPECT_EQ(wide.y[1], 9.0);
+    // Zoomed in on the gap's edge: each reading, the gap a break.
+    const SeriesTrace close = traceOf(readings, 390, 610, 500);
+    EXPECT_TRUE(close.readingByReading);
+    EXPECT_EQ(breaks(close), 1);
+    EXPECT_EQ(close.x.front(), 389.0); // one reading beyond each edge
+    EXPECT_EQ(close.x.back(), 610.0);
+    EXPECT_TRUE(traceOf(readings, 5, 5, 100).x.empty());
+}
+
+// Loaded through the join of vorn-stats: the same figures, every reading
+// drawn once, tables as vorn-stats writes them, and limits judged the same
+// way whichever path sets them.
+TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
+{
+    StationFolder folder;
+    BatchRequest request;
+    request.intervalLength = 900;
+    request.dayEveningNight = true;
+    qsizetype calls = 0;
+    LoadedSeries loaded = loadSeries(folder.files(), request, [&](qsizetype done, qsizetype total) {
+        EXPECT_EQ(total, 2);
+        calls = done;
+        return true;
+    });
+    EXPECT_EQ(calls, 2);
+    ASSERT_TRUE(loaded.outcome.report);
+    EXPECT_EQ(loaded.station, "fence");
+    const SeriesOutcome join = analyseSeries(folder.files(), request, 1);
+    ASSERT_TRUE(join.report);
+    EXPECT_EQ(formatReports({ *loaded.outcome.report }, OutputFormat::Json),
+              formatReports({ *join.report }, OutputFormat::Json));
+    EXPECT_EQ(qint64(loaded.readings.size()), join.report->statistics.readings);
+
+    // Limits typed in the window judge as --limit does.
+    BatchRequest limited = request;
+    limited.limits = LimitSchedule::parse("07-19=55,19-23=50,23-07=45");
+    const SeriesOutcome judged = analyseSeries(folder.files(), limited, 1);
+    SeriesLimits typed;
+    typed.schedule = limited.limits;
+    FileReport window = *loaded.outcome.report;
+    judgeIntervals(window, typed);
+    EXPECT_EQ(intervalsCsv(window), formatReports({ *judged.report }, OutputFormat::Csv));
+    EXPECT_TRUE(intervalsCsv(window).startsWith(
+        "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state\n"));
+    EXPECT_TRUE(intervalsCsv(window).contains(",55,over\n"));
+    EXPECT_TRUE(daysCsv(window).startsWith("file,day_start,ld,le,ln,lden,"));
+
+    // Cancelled after the first file: nothing is reported.
+    const LoadedSeries cancelled
+        = loadSeries(folder.files(), request, [](qsizetype, qsizetype) { return false; });
+    EXPECT_TRUE(cancelled.outcome.cancelled);
+    EXPECT_FALSE(cancelled.outcome.report);
+}
+
+int main(int argc, char **argv)
+{
+    useTestZone("Europe/Berlin");
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
