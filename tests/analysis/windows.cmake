@@ -9,5 +9,7 @@ vorn_add_test(report_command_test
 vorn_add_test(series_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_window_test.cpp
   LIBS vorn_analysis_windows vorn_test_dialogs)
-target_compile_definitions(series_window_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>")
-add_dependencies(series_window_test vorn-stats)
+if(TARGET series_window_test)
+  target_compile_definitions(series_window_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>")
+  add_dependencies(series_window_test vorn-stats)
+endif()
