@@ -114,6 +114,26 @@ TEST(SeriesFolderTest, AStationsFolderIsItsDayFilesEventsAndLimits)
     EXPECT_EQ(steps, expected);
 }
 
+// A schedule reads back as it was typed, and its steps run over midnight.
+TEST(LimitScheduleTest, TextAndStepsRoundTrip)
+{
+    for (const char *text : { "55", "07-19=55,19-23=50,23-07=45", "06:30-22=60,22-06:30=50.5" }) {
+        const std::optional<LimitSchedule> schedule = LimitSchedule::parse(text);
+        ASSERT_TRUE(schedule) << text;
+        EXPECT_EQ(schedule->text(), text);
+    }
+    const LimitSchedule night = *LimitSchedule::parse("22-06=40");
+    const auto steps = limitSteps([&](int64_t t) { return night.limitAtCivil(t); },
+                                  night.changesBetween(civil(1, 20), civil(2, 8)), civil(1, 20),
+                                  civil(2, 8));
+    ASSERT_EQ(steps.size(), 4u);
+    EXPECT_TRUE(std::isnan(steps[0].second));
+    EXPECT_EQ(steps[1], std::make_pair(double(civil(1, 22)), 40.0));
+    EXPECT_EQ(steps[2].first, double(civil(2, 6)));
+    EXPECT_TRUE(std::isnan(steps[2].second));
+    EXPECT_EQ(steps[3].first, double(civil(2, 8)));
+}
+
 // The trace: one polyline whatever the zoom, lowest and highest of each
 // column, each reading once zoomed in, and a break wherever readings are
 // missing.

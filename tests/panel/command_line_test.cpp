@@ -58,6 +58,32 @@ TEST(CommandLine, ArgumentsGiveTheRequest)
     }
 }
 
+// A series: files with --series, or one folder alone; --series alone is a
+// usage error.
+TEST(CommandLine, AFolderOrSeriesOpensOneSeries)
+{
+    const QString folder = QDir::tempPath();
+    const struct
+    {
+        QStringList arguments;
+        Action action;
+        bool series;
+    } cases[] = {
+        { { folder }, Action::Run, true },
+        { { "--series", "a.vorn", "b.vorn" }, Action::Run, true },
+        { { "a.vorn" }, Action::Run, false },
+        { { folder, "a.vorn" }, Action::Run, false },
+        { { "--series" }, Action::Fail, false },
+    };
+    for (const auto &c : cases) {
+        const CommandLineRequest r
+            = ParseCommandLine(QStringList { QStringLiteral("vorn") } + c.arguments, "8.02");
+        EXPECT_EQ(r.action, c.action) << c.arguments.join(' ').toStdString();
+        if (c.action == Action::Run)
+            EXPECT_EQ(r.series, c.series) << c.arguments.join(' ').toStdString();
+    }
+}
+
 TEST(CommandLine, HelpNamesTheOptionsAndTheFiles)
 {
     for (const char *help : { "--help", "-h", "--help-all" }) {
@@ -65,7 +91,7 @@ TEST(CommandLine, HelpNamesTheOptionsAndTheFiles)
         EXPECT_EQ(r.action, Action::Print) << help;
         EXPECT_EQ(r.exitCode, 0);
         EXPECT_TRUE(r.output.startsWith("Usage: ")) << r.output.toStdString();
-        for (const char *part : { "--port <port>", "--version", "files" })
+        for (const char *part : { "--port <port>", "--series", "--version", "files" })
             EXPECT_TRUE(r.output.contains(QLatin1String(part))) << part;
     }
 }
