@@ -64,8 +64,15 @@ TEST(MonitorProcess, SurvivesASilentMeterAndStopsCleanly)
     QElapsedTimer stopping;
     stopping.start();
     ::kill(pid_t(monitor.processId()), SIGTERM);
-    ASSERT_TRUE(monitor.waitForFinished(3000));
-    EXPECT_LE(stopping.elapsed(), 2000);
+    // The stop's bound holds for the program as shipped; under the address
+    // sanitizer, on a busy machine, the same stop was seen to take over 3 s.
+#if defined(__SANITIZE_ADDRESS__)
+    constexpr int StopBoundMs = 8000;
+#else
+    constexpr int StopBoundMs = 2000;
+#endif
+    ASSERT_TRUE(monitor.waitForFinished(StopBoundMs + 2000));
+    EXPECT_LE(stopping.elapsed(), StopBoundMs);
     EXPECT_EQ(monitor.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(monitor.exitCode(), 0);
     out += QString::fromUtf8(monitor.readAll());
