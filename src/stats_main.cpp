@@ -48,17 +48,6 @@ DataFileContents readInput(const QString &name)
 #ifdef VORN_STATS_REPORT
 // The report's options from the command line; the intervals follow
 // --intervals, else the report's own default.
-// The readings of `from` that --from and --to let through, after those of `into`.
-void appendWindowed(DataFileContents &into, const DataFileContents &from,
-                    const BatchRequest &request)
-{
-    for (qsizetype i = 0; i < from.rows.count(); ++i) {
-        const QString time = from.time(i);
-        if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
-            into.rows.append(from.number(i), time, from.level(i));
-    }
-}
-
 ReportOptions reportOptions(const BatchOptions &options)
 {
     ReportOptions report;

@@ -1,7 +1,7 @@
 // The series core: what the series window draws and lists of a station's
 // day files, against the join of vorn-stats.
-#include "analysis/series/Series.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/series/Series.h"
 
 #include "support/TestZone.h"
 
@@ -107,10 +107,11 @@ TEST(SeriesFolderTest, AStationsFolderIsItsDayFilesEventsAndLimits)
     EXPECT_EQ(limits.at(civil(1, 8)), 60.0);
     EXPECT_EQ(limits.at(civil(1, 7, 30)), 55.0);
     const auto steps = limits.steps(civil(1, 6), civil(1, 20));
-    const std::vector<std::pair<double, double>> expected {
-        { double(civil(1, 6)), 45.0 }, { double(civil(1, 7)), 55.0 },
-        { double(civil(1, 8)), 60.0 }, { double(civil(1, 19)), 50.0 }, { double(civil(1, 20)), 50.0 }
-    };
+    const std::vector<std::pair<double, double>> expected { { double(civil(1, 6)), 45.0 },
+                                                            { double(civil(1, 7)), 55.0 },
+                                                            { double(civil(1, 8)), 60.0 },
+                                                            { double(civil(1, 19)), 50.0 },
+                                                            { double(civil(1, 20)), 50.0 } };
     EXPECT_EQ(steps, expected);
 }
 
@@ -123,9 +124,9 @@ TEST(LimitScheduleTest, TextAndStepsRoundTrip)
         EXPECT_EQ(schedule->text(), text);
     }
     const LimitSchedule night = *LimitSchedule::parse("22-06=40");
-    const auto steps = limitSteps([&](int64_t t) { return night.limitAtCivil(t); },
-                                  night.changesBetween(civil(1, 20), civil(2, 8)), civil(1, 20),
-                                  civil(2, 8));
+    const auto steps
+        = limitSteps([&](int64_t t) { return night.limitAtCivil(t); },
+                     night.changesBetween(civil(1, 20), civil(2, 8)), civil(1, 20), civil(2, 8));
     ASSERT_EQ(steps.size(), 4u);
     EXPECT_TRUE(std::isnan(steps[0].second));
     EXPECT_EQ(steps[1], std::make_pair(double(civil(1, 22)), 40.0));

@@ -71,12 +71,9 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.intervalLength = m_request.intervalLength;
         report.intervals = m_intervals->result(interval, m_hours);
         report.repeatedHour = m_hours.any();
-        if (m_request.limits) {
-            report.limits = m_request.limits->text();
-            for (IntervalLevel &i : report.intervals)
-                if (!i.gap)
-                    i.limit = m_request.limits->limitAtCivil(i.start);
-        }
+        if (const std::optional<LimitSchedule> &limits = m_request.limits)
+            judgeIntervals(report, limits->text(),
+                           [&limits](int64_t t) { return limits->limitAtCivil(t); });
     }
     report.ambiguousTime = m_first && CivilTime::isRepeated(*m_first) && !m_hours.any();
     if (m_request.dayEveningNight) {
@@ -84,6 +81,13 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.days = m_days.result(interval);
     }
     return report;
+}
+
+void judgeIntervals(FileReport &report, const QString &limits, const LimitAt &limitAt)
+{
+    report.limits = limits;
+    for (IntervalLevel &i : report.intervals)
+        i.limit = i.gap ? std::nullopt : limitAt(i.start);
 }
 
 void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
@@ -354,17 +358,18 @@ void appendText(QStringList &out, const FileReport &r)
     }
     if (r.intervalLength) {
         out << QStringLiteral("Intervals of %1 s:").arg(*r.intervalLength);
-        out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
-                   .arg(QStringLiteral("Start"), -25)
-                   .arg(QStringLiteral("Leq"), 6)
-                   .arg(QStringLiteral("Lmax"), 6)
-                   .arg(QStringLiteral("Lmin"), 6)
-                   .arg(QStringLiteral("L10"), 6)
-                   .arg(QStringLiteral("L50"), 6)
-                   .arg(QStringLiteral("L90"), 6)
-                   .arg(QStringLiteral("Covered"), 8)
-                + (r.withLimits() ? QStringLiteral(" %1 State").arg(QStringLiteral("Limit"), 6)
-                                : QString());
+        QString header = QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                             .arg(QStringLiteral("Start"), -25)
+                             .arg(QStringLiteral("Leq"), 6)
+                             .arg(QStringLiteral("Lmax"), 6)
+                             .arg(QStringLiteral("Lmin"), 6)
+                             .arg(QStringLiteral("L10"), 6)
+                             .arg(QStringLiteral("L50"), 6)
+                             .arg(QStringLiteral("L90"), 6)
+                             .arg(QStringLiteral("Covered"), 8);
+        if (r.withLimits())
+            header += QStringLiteral(" %1 State").arg(QStringLiteral("Limit"), 6);
+        out << header;
         const auto dashed = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
         for (const IntervalLevel &i : r.intervals) {
             const QString start = isoStart(i);
@@ -375,20 +380,20 @@ void appendText(QStringList &out, const FileReport &r)
                                emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
                 continue;
             }
-            out << QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
-                       .arg(start, -25)
-                       .arg(tenths(i.leq), 6)
-                       .arg(tenths(i.lmax), 6)
-                       .arg(tenths(i.lmin), 6)
-                       .arg(dashed(i.l10), 6)
-                       .arg(dashed(i.l50), 6)
-                       .arg(dashed(i.l90), 6)
-                       .arg(percent(i.coverage), 8)
-                + (r.withLimits() ? QStringLiteral(" %1 %2")
-                                      .arg(i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
-                                           6)
-                                      .arg(i.limit ? i.stateText() : QStringLiteral("-"))
-                                : QString());
+            QString line = QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
+                               .arg(start, -25)
+                               .arg(tenths(i.leq), 6)
+                               .arg(tenths(i.lmax), 6)
+                               .arg(tenths(i.lmin), 6)
+                               .arg(dashed(i.l10), 6)
+                               .arg(dashed(i.l50), 6)
+                               .arg(dashed(i.l90), 6)
+                               .arg(percent(i.coverage), 8);
+            if (r.withLimits())
+                line += QStringLiteral(" %1 %2")
+                            .arg(i.limit ? QString::number(*i.limit) : QStringLiteral("-"), 6)
+                            .arg(i.limit ? i.stateText() : QStringLiteral("-"));
+            out << line;
         }
     }
     if (r.withDayEveningNight) {
@@ -674,11 +679,11 @@ QString jsonReport(const FileReport &r)
         QStringList items;
         for (const IntervalLevel &i : r.intervals)
             items << QLatin1Char('{') + intervalJsonFields(i)
-                    + (r.withLimits() ? QStringLiteral(", \"limit\": %1, \"state\": %2")
-                                          .arg(jsonNumber(i.limit),
-                                               i.limit ? jsonString(i.stateText())
-                                                       : QStringLiteral("null"))
-                                    : QString())
+                    + (r.withLimits()
+                           ? QStringLiteral(", \"limit\": %1, \"state\": %2")
+                                 .arg(jsonNumber(i.limit),
+                                      i.limit ? jsonString(i.stateText()) : QStringLiteral("null"))
+                           : QString())
                     + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
@@ -717,6 +722,31 @@ QString csvRow(const QStringList &fields)
     for (const QString &f : fields)
         escaped << csvField(f);
     return escaped.join(QLatin1Char(','));
+}
+
+QStringList csvLineFields(QStringView line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c == QLatin1Char('"')) {
+            if (quoted && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
+                field += c;
+                ++i;
+            } else {
+                quoted = !quoted;
+            }
+        } else if (c == QLatin1Char(',') && !quoted) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    fields << field;
+    return fields;
 }
 
 QString intervalJsonFields(const IntervalLevel &i)

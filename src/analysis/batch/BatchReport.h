@@ -73,6 +73,10 @@ struct FileReport
     std::vector<FileTrouble> leftOut;
 };
 
+// Judges each interval (not the gap rows) against the limit in force at its
+// start; `limits` says what they are, for the method text and the outputs.
+void judgeIntervals(FileReport &report, const QString &limits, const LimitAt &limitAt);
+
 // The lines that say which files were cut or left out, for text and PDF.
 QStringList troubleLines(const FileReport &report);
 QString cutLine(const FileTrouble &cut);
@@ -167,6 +171,9 @@ QStringList intervalCsvFields(const QString &file, const IntervalLevel &interval
 QString jsonString(const QString &text);
 // Fields joined by commas, each quoted where it needs it.
 QString csvRow(const QStringList &fields);
+// The fields of one line as csvRow writes them: a quoted field keeps its
+// commas, and a doubled quote inside it is one quote.
+QStringList csvLineFields(QStringView line);
 
 // The whole output for the files, in the chosen format. CSV holds one table
 // with one header row: intervals when asked for, else day-evening-night

@@ -115,26 +115,7 @@ std::vector<CalibrationRecord> CalibrationLog::read(const QString &path, int *un
             if (line.isEmpty() || line.startsWith(QLatin1String("time,")))
                 continue;
             // Serial numbers are plain; a quoted field keeps its commas.
-            QStringList fields;
-            QString field;
-            bool quoted = false;
-            for (qsizetype i = 0; i < line.size(); ++i) {
-                const QChar c = line[i];
-                if (c == QLatin1Char('"')) {
-                    if (quoted && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-                        field += c;
-                        ++i;
-                    } else {
-                        quoted = !quoted;
-                    }
-                } else if (c == QLatin1Char(',') && !quoted) {
-                    fields << field;
-                    field.clear();
-                } else {
-                    field += c;
-                }
-            }
-            fields << field;
+            const QStringList fields = csvLineFields(line);
             CalibrationRecord r;
             bool ok = fields.size() == 9;
             r.time = QDateTime::fromString(fields.value(0), Qt::ISODate);

@@ -226,11 +226,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
     request.maxCheckAgeS = options.maxCheckAgeS;
     FileReport analysed = analyseFile(name, file, request);
-    if (options.limitAt) {
-        analysed.limits = options.limitsText;
-        for (IntervalLevel &i : analysed.intervals)
-            i.limit = i.gap ? std::nullopt : options.limitAt(i.start);
-    }
+    if (options.limitAt)
+        judgeIntervals(analysed, options.limitsText, options.limitAt);
     attachMeasurementContext(analysed, dataFilePath.isEmpty() ? name : dataFilePath);
     addMeasurementContext(section, analysed);
     if (progress && !progress(0.9))
@@ -436,10 +433,20 @@ void ReportOptions::setLimits(const LimitSchedule &schedule)
     };
 }
 
+void appendWindowed(DataFileContents &into, const DataFileContents &from,
+                    const BatchRequest &request)
+{
+    for (qsizetype i = 0; i < from.rows.count(); ++i) {
+        const QString time = from.time(i);
+        if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
+            into.rows.append(from.number(i), time, from.level(i));
+    }
+}
+
 std::optional<ReportSection> buildSeriesSection(const FileReport &series,
-                                               const BatchRequest &request,
-                                               const ReportOptions &options,
-                                               const ReportProgress &progress)
+                                                const BatchRequest &request,
+                                                const ReportOptions &options,
+                                                const ReportProgress &progress)
 {
     // The series' readings in one list: the report draws them as one.
     DataFileContents joined;
@@ -449,11 +456,7 @@ std::optional<ReportSection> buildSeriesSection(const FileReport &series,
             joined = contents;
             joined.rows.clear();
         }
-        for (qsizetype i = 0; i < contents.rows.count(); ++i) {
-            const QString time = contents.time(i);
-            if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
-                joined.rows.append(contents.number(i), time, contents.level(i));
-        }
+        appendWindowed(joined, contents, request);
         // Reading takes a fifth of the time.
         if (progress && !progress(0.2 * double(f + 1) / double(series.joined.size())))
             return std::nullopt;

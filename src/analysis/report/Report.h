@@ -144,6 +144,10 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
 
 struct FileReport;
 struct BatchRequest;
+// The readings of `from` that the request's window lets through, after those
+// of `into`.
+void appendWindowed(DataFileContents &into, const DataFileContents &from,
+                    const BatchRequest &request);
 // The section of a joined series, as `vorn-stats --join --pdf` makes it: the
 // joined files read again for their readings (within the request's window).
 std::optional<ReportSection> buildSeriesSection(const FileReport &series,

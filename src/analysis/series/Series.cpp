@@ -33,36 +33,6 @@ std::optional<int64_t> civilOfIso(const QString &text, int *offset = nullptr)
     return CivilTime::civilSecondsOf(when.date(), when.time());
 }
 
-// The fields of one CSV line; quoted fields may hold commas and doubled quotes.
-QStringList csvFields(const QString &line)
-{
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const QChar c = line[i];
-        if (quoted) {
-            if (c == QLatin1Char('"') && i + 1 < line.size() && line[i + 1] == QLatin1Char('"')) {
-                field += c;
-                ++i;
-            } else if (c == QLatin1Char('"')) {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    fields << field;
-    return fields;
-}
-
 // The lines of a small text file, without their ends.
 QStringList linesOf(const QString &path)
 {
@@ -100,8 +70,8 @@ std::pair<size_t, size_t> SeriesReadings::indexRange(double from, double to) con
 {
     const auto first = std::lower_bound(times.begin(), times.end(), from,
                                         [](int64_t t, double v) { return double(t) < v; });
-    const auto last
-        = std::lower_bound(first, times.end(), to, [](int64_t t, double v) { return double(t) < v; });
+    const auto last = std::lower_bound(first, times.end(), to,
+                                       [](int64_t t, double v) { return double(t) < v; });
     return { size_t(first - times.begin()), size_t(last - times.begin()) };
 }
 
@@ -109,8 +79,7 @@ std::optional<size_t> SeriesReadings::nearest(double time) const
 {
     if (times.empty())
         return std::nullopt;
-    const auto [at, end] = indexRange(time, std::numeric_limits<double>::infinity());
-    Q_UNUSED(end)
+    const size_t at = indexRange(time, time).first;
     size_t best = std::min(at, times.size() - 1);
     if (at > 0 && (at == times.size() || time - double(times[at - 1]) < double(times[at]) - time))
         best = at - 1;
@@ -168,7 +137,7 @@ SeriesTrace traceOf(const SeriesReadings &readings, double from, double to, int 
             high = std::max(high, level);
         }
         // A gap after the column breaks the line before the next one drawn.
-        const bool gapAfter = i < last && double(readings.times[i] - readings.times[i - 1]) > gap;
+        const bool gapAfter = i<last &&double(readings.times[i] - readings.times[i - 1])> gap;
         if (low <= high) {
             const double x = from + (double(column) + 0.5) * width;
             if (broken && !trace.x.empty()) {
@@ -258,9 +227,10 @@ std::vector<SeriesEvent> events(const QString &folder, const QString &station)
     std::vector<SeriesEvent> rows;
     if (station.isEmpty())
         return rows;
-    const QStringList lines = linesOf(QDir(folder).filePath(station + QStringLiteral(" events.csv")));
+    const QStringList lines
+        = linesOf(QDir(folder).filePath(station + QStringLiteral(" events.csv")));
     for (qsizetype n = 1; n < lines.size(); ++n) {
-        const QStringList fields = csvFields(lines[n]);
+        const QStringList fields = csvLineFields(lines[n]);
         if (fields.size() < 2)
             continue;
         const std::optional<int64_t> time = civilOfIso(fields[0]);
@@ -279,20 +249,20 @@ std::vector<TableLimit> tableLimits(const QString &folder, const QString &statio
     if (station.isEmpty())
         return rows;
     const QDir dir(folder);
-    const QStringList tables = dir.entryList({ station + QStringLiteral(" ????-??-?? intervals.csv") },
-                                             QDir::Files, QDir::Name);
+    const QStringList tables = dir.entryList(
+        { station + QStringLiteral(" ????-??-?? intervals.csv") }, QDir::Files, QDir::Name);
     for (const QString &name : tables) {
         const QStringList lines = linesOf(dir.filePath(name));
         if (lines.isEmpty())
             continue;
-        const QStringList header = csvFields(lines.front());
+        const QStringList header = csvLineFields(lines.front());
         const qsizetype startAt = header.indexOf(QStringLiteral("start"));
         const qsizetype endAt = header.indexOf(QStringLiteral("end"));
         const qsizetype limitAt = header.indexOf(QStringLiteral("limit"));
         if (startAt < 0 || endAt < 0 || limitAt < 0)
             continue;
         for (qsizetype n = 1; n < lines.size(); ++n) {
-            const QStringList fields = csvFields(lines[n]);
+            const QStringList fields = csvLineFields(lines[n]);
             bool ok = false;
             const double limit = fields.value(limitAt).toDouble(&ok);
             const std::optional<int64_t> start = civilOfIso(fields.value(startAt));
@@ -321,8 +291,9 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
                 loaded.station.clear();
     }
     SeriesSink sink;
-    sink.reading = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
-                             std::optional<double> energy) { loaded.readings.add(time, level, energy); };
+    sink.reading
+        = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
+                    std::optional<double> energy) { loaded.readings.add(time, level, energy); };
     sink.progress = progress;
     loaded.outcome = analyseSeries(files, request, 0, &sink);
     if (loaded.outcome.report)
@@ -338,10 +309,10 @@ void judgeIntervals(FileReport &report, const SeriesLimits &limits)
             i.limit.reset();
         return;
     }
-    report.limits = limits.table.empty() ? limits.schedule->text()
-                                         : QStringLiteral("the station's interval tables");
-    for (IntervalLevel &i : report.intervals)
-        i.limit = i.gap ? std::nullopt : limits.at(i.start);
+    ::judgeIntervals(report,
+                     limits.table.empty() ? limits.schedule->text()
+                                          : QStringLiteral("the station's interval tables"),
+                     [&limits](int64_t t) { return limits.at(t); });
 }
 
 QString intervalsCsv(const FileReport &report)

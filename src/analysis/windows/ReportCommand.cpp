@@ -139,14 +139,15 @@ QString ReportCommand::run()
     options.reportDate = reportDateText(QDateTime::currentDateTime());
     options.programVersion = programVersionText();
     std::optional<Report> report;
-    const Builder builder = m_builder;
-    runAside([&report, &source, &options, &builder, shared] {
-        const ReportProgress progress = [shared](double done) {
+    const ReportJob job
+        = m_builder ? m_builder(options) : [&source, &options](const ReportProgress &progress) {
+              return buildReport({ { source.name, &source.contents } }, options, progress);
+          };
+    runAside([&report, &job, shared] {
+        report = job([shared](double done) {
             shared->permille = int(1000.0 * ContentShare * done);
             return !shared->cancelled.load();
-        };
-        report = builder ? builder(options, progress)
-                         : buildReport({ { source.name, &source.contents } }, options, progress);
+        });
     });
     if (!self || shared->cancelled || !report)
         return {};

@@ -39,10 +39,12 @@ public:
     ReportCommand(QWidget *window, QToolBar *toolBar, std::function<ReportSource()> source);
 
     QAction *action() const { return m_action; }
-    // Builds the report itself (on a worker thread) in place of one section
-    // of the source's readings, with the options the command made.
-    using Builder = std::function<std::optional<Report>(const ReportOptions &options,
-                                                        const ReportProgress &progress)>;
+    // What a worker thread runs to make the report.
+    using ReportJob = std::function<std::optional<Report>(const ReportProgress &progress)>;
+    // Prepares, on this thread and from the options the command made, the
+    // job that makes the report in place of one section of the source's
+    // readings; the job must hold copies of all it reads.
+    using Builder = std::function<ReportJob(const ReportOptions &options)>;
     void setBuilder(Builder builder) { m_builder = std::move(builder); }
     bool running() const { return m_running; }
     void cancel();

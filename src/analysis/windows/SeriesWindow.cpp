@@ -52,8 +52,8 @@ struct Length
     const char *text;
     int64_t seconds;
 };
-constexpr Length Lengths[] = { { "1 min", 60 },     { "5 min", 300 },   { "10 min", 600 },
-                               { "15 min", 900 },   { "30 min", 1800 }, { "1 h", 3600 } };
+constexpr Length Lengths[] = { { "1 min", 60 },   { "5 min", 300 },   { "10 min", 600 },
+                               { "15 min", 900 }, { "30 min", 1800 }, { "1 h", 3600 } };
 
 QString fixedOrDash(const std::optional<double> &v)
 {
@@ -128,7 +128,8 @@ QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget
     return table;
 }
 
-void setTableRow(QTableWidget *table, int row, const QStringList &cells, const QColor &background = {})
+void setTableRow(QTableWidget *table, int row, const QStringList &cells,
+                 const QColor &background = {})
 {
     for (int c = 0; c < cells.size(); ++c) {
         auto *item = new QTableWidgetItem(cells[c]);
@@ -166,9 +167,9 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     setAccessibleName(windowTitle());
     m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
     if (m_limits.table.empty()) {
-        const QString typed
-            = QSettings().value(limitsSettingKey(m_series.folder)).toString();
-        if (const auto schedule = LimitSchedule::parse(typed); schedule && schedule->overlap().isEmpty())
+        const QString typed = QSettings().value(limitsSettingKey(m_series.folder)).toString();
+        if (const auto schedule = LimitSchedule::parse(typed);
+            schedule && schedule->overlap().isEmpty())
             m_limits.schedule = schedule;
     }
     if (!m_series.readings.times.empty()) {
@@ -246,7 +247,8 @@ void SeriesWindow::build()
             [this] { exportCsv(QStringLiteral("intervals")); });
     QAction *daysCsvAction = m_toolBar->addAction(QStringLiteral("Export Days…"));
     daysCsvAction->setObjectName(QStringLiteral("ExportDays"));
-    connect(daysCsvAction, &QAction::triggered, this, [this] { exportCsv(QStringLiteral("days")); });
+    connect(daysCsvAction, &QAction::triggered, this,
+            [this] { exportCsv(QStringLiteral("days")); });
     for (QAction *a : m_toolBar->actions())
         if (QWidget *w = m_toolBar->widgetForAction(a); w && !a->text().isEmpty())
             w->setAccessibleName(a->text());
@@ -256,30 +258,29 @@ void SeriesWindow::build()
         source.name = windowTitle();
         return source;
     });
-    m_report->setBuilder([this](const ReportOptions &given, const ReportProgress &progress) {
-        // What the worker needs, copied: the window may change meanwhile.
+    m_report->setBuilder([this](const ReportOptions &given) -> ReportCommand::ReportJob {
+        // What the worker needs, copied here: the window may change meanwhile.
         ReportOptions options = given;
         options.intervalLength = m_intervalLength;
         if (!m_limits.isEmpty()) {
             const SeriesLimits limits = m_limits;
             options.limitsText = *report().limits;
             options.limitAt = [limits](int64_t t) { return limits.at(t); };
-            options.limitSteps = [limits](int64_t from, int64_t to) {
-                return limits.steps(from, to);
-            };
+            options.limitSteps
+                = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
         }
-        const FileReport series = report();
-        return [series, options, progress]() -> std::optional<Report> {
-            std::optional<ReportSection> section
-                = buildSeriesSection(series, requestFor(*options.intervalLength), options, progress);
-            if (!section)
-                return std::nullopt;
-            Report made;
-            made.options = options;
-            made.sections.push_back(std::move(*section));
-            made.pages = paginate(made.sections);
-            return made;
-        }();
+        return
+            [series = report(), options](const ReportProgress &progress) -> std::optional<Report> {
+                std::optional<ReportSection> section = buildSeriesSection(
+                    series, requestFor(*options.intervalLength), options, progress);
+                if (!section)
+                    return std::nullopt;
+                Report made;
+                made.options = options;
+                made.sections.push_back(std::move(*section));
+                made.pages = paginate(made.sections);
+                return made;
+            };
     });
 
     // The series' figures on boards, each readable by a screen reader.
@@ -287,7 +288,8 @@ void SeriesWindow::build()
     for (const QString &caption :
          { QStringLiteral("Leq"), QStringLiteral("Lmax"), QStringLiteral("Lmin"),
            QStringLiteral("L10"), QStringLiteral("L50"), QStringLiteral("L90"),
-           QStringLiteral("Readings"), QStringLiteral("Duration"), QStringLiteral("Calibration") }) {
+           QStringLiteral("Readings"), QStringLiteral("Duration"),
+           QStringLiteral("Calibration") }) {
         auto *cell = new QVBoxLayout;
         auto *title = new QLabel(caption, this);
         title->setStyleSheet(QStringLiteral("color: #5F6B7A;"));
@@ -351,7 +353,8 @@ void SeriesWindow::build()
     connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
             [this](const QCPRange &range) {
                 if (!m_drawing)
-                    QTimer::singleShot(0, this, [this, range] { showRange(range.lower, range.upper); });
+                    QTimer::singleShot(0, this,
+                                       [this, range] { showRange(range.lower, range.upper); });
             });
     connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) {
         showCursor(m_plot->xAxis->pixelToCoord(event->position().x()));
@@ -368,23 +371,22 @@ void SeriesWindow::build()
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("SeriesTables"));
-    m_intervals = makeTable(QStringLiteral("Intervals"),
-                            { QStringLiteral("Start"), QStringLiteral("End"),
-                              QStringLiteral("Readings"), QStringLiteral("Coverage"),
-                              QStringLiteral("Leq"), QStringLiteral("Lmax"), QStringLiteral("Lmin"),
-                              QStringLiteral("L10"), QStringLiteral("L50"), QStringLiteral("L90"),
-                              QStringLiteral("Limit"), QStringLiteral("State") },
-                            this);
+    m_intervals
+        = makeTable(QStringLiteral("Intervals"),
+                    { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Readings"),
+                      QStringLiteral("Coverage"), QStringLiteral("Leq"), QStringLiteral("Lmax"),
+                      QStringLiteral("Lmin"), QStringLiteral("L10"), QStringLiteral("L50"),
+                      QStringLiteral("L90"), QStringLiteral("Limit"), QStringLiteral("State") },
+                    this);
     m_days = makeTable(QStringLiteral("Days"),
                        { QStringLiteral("Day from 07:00"), QStringLiteral("Ld"),
                          QStringLiteral("Le"), QStringLiteral("Ln"), QStringLiteral("Lden"),
                          QStringLiteral("Day covered"), QStringLiteral("Evening covered"),
                          QStringLiteral("Night covered"), QStringLiteral("Partial") },
                        this);
-    m_events = makeTable(QStringLiteral("Events"),
-                         { QStringLiteral("Time"), QStringLiteral("Event"),
-                           QStringLiteral("Detail") },
-                         this);
+    m_events = makeTable(
+        QStringLiteral("Events"),
+        { QStringLiteral("Time"), QStringLiteral("Event"), QStringLiteral("Detail") }, this);
     m_tabs->addTab(m_intervals, QStringLiteral("Intervals"));
     m_tabs->addTab(m_days, QStringLiteral("Days"));
     m_tabs->addTab(m_events, QStringLiteral("Events"));
@@ -401,16 +403,14 @@ void SeriesWindow::build()
             showRange(double(rows[size_t(row)].start), double(rows[size_t(row)].start + 86400));
     });
     connect(m_events, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-        const auto events = SeriesFolder::events(m_series.folder, m_series.station);
-        if (row >= 0 && size_t(row) < events.size()) {
-            const double t = double(events[size_t(row)].time);
+        if (row >= 0 && size_t(row) < m_eventRows.size()) {
+            const double t = double(m_eventRows[size_t(row)].time);
             showRange(t - 900, t + 900);
         }
     });
 
-    connect(m_length, &QComboBox::activated, this, [this](int index) {
-        setIntervalLength(m_length->itemData(index).toLongLong());
-    });
+    connect(m_length, &QComboBox::activated, this,
+            [this](int index) { setIntervalLength(m_length->itemData(index).toLongLong()); });
     connect(m_limitsEdit, &QLineEdit::editingFinished, this, [this] {
         const QString shown = m_limits.schedule ? m_limits.schedule->text() : QString();
         if (m_limitsEdit->text().trimmed() != shown)
@@ -438,11 +438,9 @@ void SeriesWindow::fillFigures()
         r.firstReading ? CivilTime::durationText(*r.lastReading - *r.firstReading
                                                  + int64_t(std::llround(s.interval)))
                        : QStringLiteral("-"));
+    // Worded as the statistics window words a file's verdict.
     put(QStringLiteral("Calibration"),
-        r.calibration ? r.calibration->name() + (r.calibration->kind == CalibrationVerdict::NotVerified
-                                                     ? QStringLiteral(": ") + r.calibration->notVerifiedWhy()
-                                                     : QString())
-                      : QStringLiteral("no checks"));
+        r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));
     QStringList notes = troubleLines(r);
     if (m_series.readings.untimed > 0)
         notes << QStringLiteral("%1 readings without a readable time stamp are not drawn.")
@@ -461,19 +459,20 @@ void SeriesWindow::fillIntervals()
         const QStringList csv = intervalCsvFields(QString(), i);
         if (i.gap) {
             setTableRow(m_intervals, int(n),
-                   { csv[1], csv[2], QStringLiteral("0"),
-                     emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
+                        { csv[1], csv[2], QStringLiteral("0"),
+                          emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
             continue;
         }
         setTableRow(m_intervals, int(n),
-               { csv[1], csv[2], csv[3], QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
-                 fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
-                 i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
-                 i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
-                 i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
-                 i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
-                 i.limit ? i.stateText() : QStringLiteral("-") },
-               i.over() ? OverBar : QColor());
+                    { csv[1], csv[2], csv[3],
+                      QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
+                      fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
+                      i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
+                      i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
+                      i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
+                      i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
+                      i.limit ? i.stateText() : QStringLiteral("-") },
+                    i.over() ? OverBar : QColor());
     }
     m_intervals->setUpdatesEnabled(true);
     drawIntervals();
@@ -483,26 +482,28 @@ void SeriesWindow::fillDays()
 {
     const auto &rows = report().days;
     m_days->setRowCount(int(rows.size()));
-    const auto share = [](double c) { return QString::number(100.0 * c, 'f', 1) + QLatin1Char('%'); };
+    const auto share
+        = [](double c) { return QString::number(100.0 * c, 'f', 1) + QLatin1Char('%'); };
     for (size_t n = 0; n < rows.size(); ++n) {
         const DayEveningNight &d = rows[n];
         if (d.gap) {
             setTableRow(m_days, int(n),
-                   { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
+                        { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
             continue;
         }
         setTableRow(m_days, int(n),
-               { CivilTime::toIsoWithOffset(d.start), fixedOrDash(d.ld), fixedOrDash(d.le),
-                 fixedOrDash(d.ln), fixedOrDash(d.lden), share(d.coverageDay),
-                 share(d.coverageEvening), share(d.coverageNight),
-                 d.partial ? QStringLiteral("partial") : QString() },
-               d.partial ? QColor(0xF2, 0xF5, 0xF8) : QColor());
+                    { CivilTime::toIsoWithOffset(d.start), fixedOrDash(d.ld), fixedOrDash(d.le),
+                      fixedOrDash(d.ln), fixedOrDash(d.lden), share(d.coverageDay),
+                      share(d.coverageEvening), share(d.coverageNight),
+                      d.partial ? QStringLiteral("partial") : QString() },
+                    d.partial ? QColor(0xF2, 0xF5, 0xF8) : QColor());
     }
 }
 
 void SeriesWindow::fillEvents()
 {
-    const std::vector<SeriesEvent> events = SeriesFolder::events(m_series.folder, m_series.station);
+    m_eventRows = SeriesFolder::events(m_series.folder, m_series.station);
+    const std::vector<SeriesEvent> &events = m_eventRows;
     m_events->setRowCount(int(events.size()));
     QVector<double> at, level;
     for (size_t n = 0; n < events.size(); ++n) {
@@ -564,8 +565,8 @@ void SeriesWindow::redraw()
     m_traceGraph->setData(QVector<double>(m_trace.x.begin(), m_trace.x.end()),
                           QVector<double>(m_trace.y.begin(), m_trace.y.end()), true);
     QVector<double> at, limit;
-    for (const auto &[t, value] : m_limits.steps(int64_t(std::floor(range.lower)),
-                                                 int64_t(std::ceil(range.upper)))) {
+    for (const auto &[t, value] :
+         m_limits.steps(int64_t(std::floor(range.lower)), int64_t(std::ceil(range.upper)))) {
         at << t;
         limit << value;
     }
@@ -577,12 +578,14 @@ void SeriesWindow::showCursor(double time)
 {
     const std::optional<size_t> i = m_series.readings.nearest(time);
     if (!i) {
-        m_cursor->setText(CivilTime::toIso(int64_t(std::floor(time))).replace(QLatin1Char('T'), QLatin1Char(' '))
-                          + QStringLiteral("  no reading"));
+        m_cursor->setText(
+            CivilTime::toIso(int64_t(std::floor(time))).replace(QLatin1Char('T'), QLatin1Char(' '))
+            + QStringLiteral("  no reading"));
         return;
     }
     const float level = m_series.readings.levels[*i];
-    QString text = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
+    QString text
+        = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
         + QStringLiteral("  ")
         + (std::isnan(level) ? QStringLiteral("no level")
                              : FormatTenths(double(level)) + QStringLiteral(" dB"));
@@ -597,13 +600,14 @@ bool SeriesWindow::setLimitsText(const QString &text)
         QString why;
         schedule = LimitSchedule::read(trimmed, why);
         if (!schedule) {
-            dialogs().message(this, QStringLiteral("Limits \"%1\": %2").arg(trimmed, why), QString(),
-                              MessageIcon::Warning, MessageButtons::Ok);
+            dialogs().message(this, QStringLiteral("Limits \"%1\": %2").arg(trimmed, why),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
             return false;
         }
     }
     m_limits.schedule = schedule;
-    QSettings().setValue(limitsSettingKey(m_series.folder), schedule ? schedule->text() : QString());
+    QSettings().setValue(limitsSettingKey(m_series.folder),
+                         schedule ? schedule->text() : QString());
     if (m_limitsEdit->text() != (schedule ? schedule->text() : QString()))
         m_limitsEdit->setText(schedule ? schedule->text() : QString());
     judgeIntervals(*m_series.outcome.report, m_limits);
@@ -617,7 +621,8 @@ bool SeriesWindow::setIntervalLength(int64_t seconds)
     if (seconds == m_intervalLength)
         return true;
     const QPointer<SeriesWindow> self(this);
-    std::optional<LoadedSeries> loaded = loadWithProgress(m_series.files, requestFor(seconds), this);
+    std::optional<LoadedSeries> loaded
+        = loadWithProgress(m_series.files, requestFor(seconds), this);
     if (!self)
         return false;
     if (!loaded || !loaded->outcome.report) {
@@ -740,7 +745,8 @@ SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent, int6
         return nullptr;
     }
     const QPointer<QWidget> owner = parent;
-    std::optional<LoadedSeries> loaded = loadWithProgress(files, requestFor(intervalLength), parent);
+    std::optional<LoadedSeries> loaded
+        = loadWithProgress(files, requestFor(intervalLength), parent);
     if (!loaded || (parent && !owner))
         return nullptr;
     const SeriesOutcome &outcome = loaded->outcome;

@@ -94,6 +94,7 @@ private:
     QTableWidget *m_intervals = nullptr;
     QTableWidget *m_days = nullptr;
     QTableWidget *m_events = nullptr;
+    std::vector<SeriesEvent> m_eventRows; // as the events table lists them
     QLabel *m_notes = nullptr;
     ValueBoard *m_cursor = nullptr;
     std::vector<ValueBoard *> m_boards;

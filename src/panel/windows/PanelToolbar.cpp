@@ -39,13 +39,13 @@ PanelToolbar::PanelToolbar(QWidget *parent)
             menu->setObjectName(QStringLiteral("OpenMenu"));
             QAction *file = menu->addAction(QStringLiteral("Open File…"));
             file->setObjectName(QStringLiteral("OpenFile"));
-            connect(file, &QAction::triggered, this, [this] { Q_EMIT buttonClicked(QStringLiteral("Open")); });
+            connect(file, &QAction::triggered, this,
+                    [this] { Q_EMIT buttonClicked(QStringLiteral("Open")); });
             QAction *series = menu->addAction(QStringLiteral("Open Series…"));
             series->setObjectName(QStringLiteral("OpenSeries"));
             connect(series, &QAction::triggered, this, &PanelToolbar::openSeriesChosen);
             action->setMenu(menu);
-        }
-        else if (key == QLatin1String("Refresh"))
+        } else if (key == QLatin1String("Refresh"))
             action->setShortcut(QKeySequence(Qt::Key_F5));
         if (QWidget *w = widgetForAction(action)) {
             if (auto *button = qobject_cast<QToolButton *>(w); button && action->menu())
