@@ -61,6 +61,29 @@ double residentMiB()
     return usage.ru_maxrss / 1024.0;
 }
 
+// The PDF of the 30 joined day files, as `vorn-stats --join --pdf` writes it
+// (the window's Report makes the same section). First, so that the child's
+// peak is its own: a child forked from a process that has held a month of
+// readings starts from that process's resident size.
+void BM_SeriesPdf30DayFiles(benchmark::State &state)
+{
+    QStringList arguments { "--join", "--intervals", "1h", "--limit", "07-19=55,19-23=50,23-07=45",
+                            "--pdf", folder().filePath("month.pdf") };
+    arguments << monthFiles();
+    for (auto _ : state) {
+        QProcess process;
+        process.start(QStringLiteral(VORN_STATS_PATH), arguments);
+        process.waitForFinished(120000);
+        if (process.exitCode() != 0)
+            state.SkipWithError("vorn-stats failed");
+    }
+    rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    state.counters["peak_child_MiB"] = usage.ru_maxrss / 1024.0;
+    state.SetLabel("target < 1.5 s and < 150 MB");
+}
+BENCHMARK(BM_SeriesPdf30DayFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
 // From Open to the window drawn: read, joined, tables filled, trace drawn.
 void BM_SeriesOpen30DayFiles(benchmark::State &state)
 {
@@ -101,27 +124,6 @@ void BM_SeriesRedrawMonth(benchmark::State &state)
     state.SetLabel("target < 30 ms");
 }
 BENCHMARK(BM_SeriesRedrawMonth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
-
-// The PDF of the 30 joined day files, as `vorn-stats --join --pdf` writes it
-// (the window's Report makes the same section).
-void BM_SeriesPdf30DayFiles(benchmark::State &state)
-{
-    QStringList arguments { "--join", "--intervals", "1h", "--limit", "07-19=55,19-23=50,23-07=45",
-                            "--pdf", folder().filePath("month.pdf") };
-    arguments << monthFiles();
-    for (auto _ : state) {
-        QProcess process;
-        process.start(QStringLiteral(VORN_STATS_PATH), arguments);
-        process.waitForFinished(120000);
-        if (process.exitCode() != 0)
-            state.SkipWithError("vorn-stats failed");
-    }
-    rusage usage {};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    state.counters["peak_child_MiB"] = usage.ru_maxrss / 1024.0;
-    state.SetLabel("target < 1.5 s and < 150 MB");
-}
-BENCHMARK(BM_SeriesPdf30DayFiles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 } // namespace
 

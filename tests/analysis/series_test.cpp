@@ -82,7 +82,10 @@ TEST(SeriesFolderTest, AStationsFolderIsItsDayFilesEventsAndLimits)
     EXPECT_EQ(SeriesFolder::stationOf(files.front()), "fence");
     EXPECT_EQ(SeriesFolder::stationOf("fence 2026-06-01 (2).vorn"), "fence");
     EXPECT_EQ(SeriesFolder::stationOf("calibration.vorn"), "");
-    EXPECT_EQ(SeriesFolder::title(files),
+    std::vector<JoinedFile> joined;
+    for (const QString &file : files)
+        joined.push_back(JoinedFile { file });
+    EXPECT_EQ(seriesTitle(joined),
               QString::fromUtf8("fence 2026-06-01.vorn … fence 2026-06-02.vorn (2 files)"));
 
     const std::vector<SeriesEvent> events = SeriesFolder::events(folder.dir.path(), "fence");

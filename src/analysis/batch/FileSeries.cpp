@@ -4,6 +4,7 @@
 #include "analysis/LevelText.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <atomic>
@@ -191,6 +192,18 @@ analysePaths(const QStringList &names, const BatchRequest &request, int jobs)
     return results;
 }
 
+QString seriesTitle(const std::vector<JoinedFile> &joined)
+{
+    if (joined.empty())
+        return {};
+    const QString first = QFileInfo(joined.front().name).fileName();
+    if (joined.size() == 1)
+        return first;
+    return QStringLiteral("%1 … %2 (%3 files)")
+        .arg(first, QFileInfo(joined.back().name).fileName())
+        .arg(joined.size());
+}
+
 SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs,
                             const SeriesSink *sink)
 {
@@ -307,15 +320,13 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             const QStringView texts(file.texts);
             const bool sinkReadings = sink && sink->reading;
             for (const ParsedFile::Row &row : file.rows) {
-                const std::optional<int64_t> time = row.time == ParsedFile::Row::NoTime
-                    ? std::nullopt
-                    : std::optional(row.time);
+                const std::optional<int64_t> time
+                    = row.time == ParsedFile::Row::NoTime ? std::nullopt : std::optional(row.time);
                 const LevelTextClass level { row.kind, row.levelValue };
                 const std::optional<double> energy
                     = std::isnan(row.energy) ? std::nullopt : std::optional(row.energy);
                 analysis.add(texts.sliced(row.at, row.timeLength), time,
-                             texts.sliced(row.at + row.timeLength, row.levelLength), level,
-                             energy);
+                             texts.sliced(row.at + row.timeLength, row.levelLength), level, energy);
                 // The reading the analysis counted, and only that.
                 if (sinkReadings && (!request.hasWindow() || request.inWindow(time)))
                     sink->reading(time, level, energy);

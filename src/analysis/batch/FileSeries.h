@@ -40,6 +40,10 @@ struct SeriesOutcome
     bool cancelled = false;
 };
 
+// "fence 2026-04-01.vorn … fence 2026-04-30.vorn (30 files)": the title of
+// the joined files, by their names without folders.
+QString seriesTitle(const std::vector<JoinedFile> &joined);
+
 // What a window that shows the series takes while it is analysed: every
 // counted reading in series order, and the progress, which may cancel.
 struct SeriesSink

@@ -3,6 +3,7 @@
 #include "ReportReadings.h"
 #include "analysis/batch/BatchReport.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/FileSeries.h"
 #include "recording/FormatTenths.h"
 
 #include <algorithm>
@@ -436,9 +437,14 @@ void ReportOptions::setLimits(const LimitSchedule &schedule)
 void appendWindowed(DataFileContents &into, const DataFileContents &from,
                     const BatchRequest &request)
 {
+    // Without a window every row goes, and none need be read as text.
+    if (!request.hasWindow()) {
+        into.rows.append(from.rows);
+        return;
+    }
     for (qsizetype i = 0; i < from.rows.count(); ++i) {
         const QString time = from.time(i);
-        if (!request.hasWindow() || request.inWindow(CivilTime::parseStamp(time)))
+        if (request.inWindow(CivilTime::parseStamp(time)))
             into.rows.append(from.number(i), time, from.level(i));
     }
 }
@@ -467,6 +473,8 @@ std::optional<ReportSection> buildSeriesSection(const FileReport &series,
         series.joined.empty() ? series.name : series.joined.front().name);
     if (!section)
         return section;
+    // The title names the files, not the folders they were given with.
+    section->title = seriesTitle(series.joined);
     section->notes << troubleLines(series);
     // Each file's header describes that file alone, not the series.
     if (series.joined.size() > 1) {

@@ -72,15 +72,14 @@ struct AxisScan
 AxisScan scanTimes(const DataFileContents &file)
 {
     AxisScan scan;
-    ReportReadings::forEach(file, [&](qint64 index, QStringView time, QStringView) {
-        const auto t = CivilTime::parseStamp(time);
+    ReportReadings::forEachTimed(file, [&](qint64 index, std::optional<int64_t> t, QStringView) {
         if (!t) {
             if (scan.clockUsable) {
                 scan.clockUsable = false;
                 scan.note = QStringLiteral("Reading %1 has no valid time stamp (\"%2\"): the "
                                            "levels are drawn against the reading number.")
                                 .arg(index + 1)
-                                .arg(time.toString().left(24));
+                                .arg(ReportReadings::timeText(file, index).left(24));
             }
             return true;
         }
@@ -264,68 +263,68 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
     std::optional<double> previousPosition;
     bool pendingBreak = false;
     size_t stripIndex = 0;
-    const bool finished
-        = ReportReadings::forEach(file, [&](qint64 index, QStringView time, QStringView text) {
-              if ((index & 0xfff) == 0 && gate && !gate->step(double(index) / double(readings)))
-                  return false;
-              double position = double(index + 1);
-              if (byClock)
-                  position = double(*CivilTime::parseStamp(time));
-              while (stripIndex + 1 < history.strips.size()
-                     && position >= history.strips[stripIndex].end)
-                  ++stripIndex;
-              HistoryStrip &strip = history.strips[stripIndex];
-              const double width = strip.end - strip.start;
-              const auto columnOf = [&](double p) {
-                  return std::clamp(int((p - strip.start) / width * shape.columns), 0,
-                                    shape.columns - 1);
-              };
-              const int column = columnOf(position);
-              const ReadingClass reading = classify(text);
-              switch (reading.kind) {
-              case LevelKind::Marked: {
-                  // A marked reading stands for its whole sampling interval.
-                  const int last = byClock ? columnOf(position + interval * 0.999) : column;
-                  for (int c = column; c <= last; ++c)
-                      strip.flags[size_t(c)] |= HistoryColumn::Marked;
-                  pendingBreak = true;
-                  break;
-              }
-              case LevelKind::UnderRange:
-                  strip.flags[size_t(column)] |= HistoryColumn::UnderRange;
-                  pendingBreak = true;
-                  break;
-              case LevelKind::OverRange:
-                  strip.flags[size_t(column)] |= HistoryColumn::OverRange;
-                  break;
-              case LevelKind::Ordinary:
-                  break;
-              }
-              if (!reading.level) {
-                  if (reading.kind == LevelKind::OverRange)
-                      pendingBreak = true;
-                  return true;
-              }
-              const auto level = float(*reading.level);
-              quint8 &flags = strip.flags[size_t(column)];
-              if (pendingBreak || (previousPosition && position - *previousPosition > gapLimit)
-                  || !previousPosition)
-                  flags |= HistoryColumn::Break;
-              pendingBreak = false;
-              previousPosition = position;
-              if (flags & HistoryColumn::Level) {
-                  strip.low[size_t(column)] = std::min(strip.low[size_t(column)], level);
-                  strip.high[size_t(column)] = std::max(strip.high[size_t(column)], level);
-              } else {
-                  flags |= HistoryColumn::Level;
-                  strip.low[size_t(column)] = level;
-                  strip.high[size_t(column)] = level;
-              }
-              lowest = lowest ? std::min(*lowest, *reading.level) : *reading.level;
-              highest = highest ? std::max(*highest, *reading.level) : *reading.level;
-              ++history.drawnReadings;
-              return true;
-          });
+    const bool finished = ReportReadings::forEachTimed(
+        file, [&](qint64 index, std::optional<int64_t> time, QStringView text) {
+            if ((index & 0xfff) == 0 && gate && !gate->step(double(index) / double(readings)))
+                return false;
+            double position = double(index + 1);
+            if (byClock)
+                position = double(*time);
+            while (stripIndex + 1 < history.strips.size()
+                   && position >= history.strips[stripIndex].end)
+                ++stripIndex;
+            HistoryStrip &strip = history.strips[stripIndex];
+            const double width = strip.end - strip.start;
+            const auto columnOf = [&](double p) {
+                return std::clamp(int((p - strip.start) / width * shape.columns), 0,
+                                  shape.columns - 1);
+            };
+            const int column = columnOf(position);
+            const ReadingClass reading = classify(text);
+            switch (reading.kind) {
+            case LevelKind::Marked: {
+                // A marked reading stands for its whole sampling interval.
+                const int last = byClock ? columnOf(position + interval * 0.999) : column;
+                for (int c = column; c <= last; ++c)
+                    strip.flags[size_t(c)] |= HistoryColumn::Marked;
+                pendingBreak = true;
+                break;
+            }
+            case LevelKind::UnderRange:
+                strip.flags[size_t(column)] |= HistoryColumn::UnderRange;
+                pendingBreak = true;
+                break;
+            case LevelKind::OverRange:
+                strip.flags[size_t(column)] |= HistoryColumn::OverRange;
+                break;
+            case LevelKind::Ordinary:
+                break;
+            }
+            if (!reading.level) {
+                if (reading.kind == LevelKind::OverRange)
+                    pendingBreak = true;
+                return true;
+            }
+            const auto level = float(*reading.level);
+            quint8 &flags = strip.flags[size_t(column)];
+            if (pendingBreak || (previousPosition && position - *previousPosition > gapLimit)
+                || !previousPosition)
+                flags |= HistoryColumn::Break;
+            pendingBreak = false;
+            previousPosition = position;
+            if (flags & HistoryColumn::Level) {
+                strip.low[size_t(column)] = std::min(strip.low[size_t(column)], level);
+                strip.high[size_t(column)] = std::max(strip.high[size_t(column)], level);
+            } else {
+                flags |= HistoryColumn::Level;
+                strip.low[size_t(column)] = level;
+                strip.high[size_t(column)] = level;
+            }
+            lowest = lowest ? std::min(*lowest, *reading.level) : *reading.level;
+            highest = highest ? std::max(*highest, *reading.level) : *reading.level;
+            ++history.drawnReadings;
+            return true;
+        });
     if (!finished || (gate && !gate->finish()))
         return std::nullopt;
 

@@ -210,18 +210,6 @@ QStringList dataFiles(const QString &folder)
     return all;
 }
 
-QString title(const QStringList &files)
-{
-    if (files.isEmpty())
-        return {};
-    const QString first = QFileInfo(files.front()).fileName();
-    if (files.size() == 1)
-        return first;
-    return QStringLiteral("%1 … %2 (%3 files)")
-        .arg(first, QFileInfo(files.back()).fileName())
-        .arg(files.size());
-}
-
 std::vector<SeriesEvent> events(const QString &folder, const QString &station)
 {
     std::vector<SeriesEvent> rows;

@@ -78,9 +78,6 @@ QStringList dataFiles(const QString &folder);
 // The station whose day file this is ("fence 2026-04-01.vorn" -> "fence"),
 // or nothing.
 QString stationOf(const QString &fileName);
-// "fence 2026-04-01.vorn … fence 2026-04-30.vorn (30 files)", the series'
-// title as its report gives it.
-QString title(const QStringList &files);
 // The events beside the files ("STATION events.csv"), between two times.
 std::vector<SeriesEvent> events(const QString &folder, const QString &station);
 // The limit column of the station's interval tables.

@@ -160,10 +160,7 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     setObjectName(QStringLiteral("SeriesWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
-    QStringList joined;
-    for (const JoinedFile &file : report().joined)
-        joined << file.name;
-    setWindowTitle(SeriesFolder::title(joined));
+    setWindowTitle(seriesTitle(report().joined));
     setAccessibleName(windowTitle());
     m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
     if (m_limits.table.empty()) {

@@ -30,6 +30,13 @@ public:
     bool isEmpty() const { return m_levels.empty(); }
     QString number(qsizetype row) const;
     QString time(qsizetype row) const;
+    // The row's stamp as parseStamp reads it, without making its text; -1
+    // for a row that keeps its time as text.
+    int64_t storedStamp(qsizetype row) const
+    {
+        const int64_t v = m_times[std::size_t(row)];
+        return v == TextTime ? -1 : v;
+    }
     QString level(qsizetype row) const;
 
     // The level of a row whose text is the canonical form of its tenths
