@@ -8,8 +8,10 @@ vorn_add_test(report_command_test
 
 vorn_add_test(series_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_window_test.cpp
-  LIBS vorn_analysis_windows vorn_test_dialogs)
+  LIBS vorn_analysis_windows vorn_test_dialogs vorn_test_support)
 if(TARGET series_window_test)
-  target_compile_definitions(series_window_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>")
-  add_dependencies(series_window_test vorn-stats)
+  # The window is also opened on a folder vorn-monitor made.
+  target_compile_definitions(series_window_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>"
+                             VORN_MONITOR="$<TARGET_FILE:vorn-monitor>")
+  add_dependencies(series_window_test vorn-stats vorn-monitor)
 endif()
