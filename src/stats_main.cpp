@@ -176,19 +176,33 @@ int main(int argc, char *argv[])
             fail(series.refusal);
         return !series.refusal.isEmpty();
     };
+    // Each file's exclusions (its folder's, or the one named); a damaged
+    // exclusions file stops the run before anything is said of the figures.
+    ExclusionsLookup exclusions(options);
+    std::vector<BatchRequest> requests;
+    for (const QString &name : options.join ? options.files.mid(0, 1) : options.files) {
+        requests.push_back(options.request);
+        if (!exclusions.apply(requests.back(), name)) {
+            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(exclusions.problem()));
+            return 1;
+        }
+    }
 #ifdef VORN_STATS_REPORT
-    const ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
+    ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();
     Report report;
     report.options = reportSettings;
     // One section per file (or one for a joined series), made while its
     // readings are at hand.
-    const auto addSection = [&](const QString &name, const DataFileContents &contents) {
+    const auto addSection = [&](const QString &name, const DataFileContents &contents,
+                                const BatchRequest &request) {
         if (options.standardOutput) {
-            reports.push_back(analyseFile(name, contents, options.request));
+            reports.push_back(analyseFile(name, contents, request));
             attachMeasurementContext(reports.back(), name);
         }
         if (!pdf)
             return;
+        reportSettings.exclusions = request.exclusions;
+        reportSettings.exclusionsSource = request.exclusionsSource;
         // Every output of one run counts the same readings: the report too
         // keeps to --from and --to.
         if (!options.request.hasWindow()) {
@@ -202,23 +216,27 @@ int main(int argc, char *argv[])
     };
     if (options.join) {
         // The series' readings in one list: the report draws them as one.
-        const SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
+        const BatchRequest &request = requests.front();
+        const SeriesOutcome series = analyseSeries(options.files, request, options.jobs);
         if (refused(series))
             return status;
         if (series.report) {
             if (options.standardOutput)
                 reports.push_back(*series.report);
+            reportSettings.exclusions = request.exclusions;
+            reportSettings.exclusionsSource = request.exclusionsSource;
             if (pdf)
-                report.sections.push_back(*buildSeriesSection(*series.report, options.request,
-                                                              reportSettings));
+                report.sections.push_back(
+                    *buildSeriesSection(*series.report, request, reportSettings));
         }
     } else {
-        for (const QString &name : options.files) {
+        for (qsizetype f = 0; f < options.files.size(); ++f) {
+            const QString &name = options.files[f];
             const DataFileContents contents = readInput(name);
             const std::optional<FileTrouble> cut = cutOf(name, contents, contents.rows.count());
             if (!takeProblem(name, contents, cut))
                 continue;
-            addSection(name, contents);
+            addSection(name, contents, requests[size_t(f)]);
             if (!cut)
                 continue;
             if (options.standardOutput)
@@ -229,13 +247,13 @@ int main(int argc, char *argv[])
     }
 #else
     if (options.join) {
-        SeriesOutcome series = analyseSeries(options.files, options.request, options.jobs);
+        SeriesOutcome series = analyseSeries(options.files, requests.front(), options.jobs);
         if (refused(series))
             return status;
         if (series.report && options.standardOutput)
             reports.push_back(std::move(*series.report));
     } else {
-        auto results = analysePaths(options.files, options.request, options.jobs);
+        auto results = analysePaths(options.files, requests, options.jobs);
         for (qsizetype i = 0; i < options.files.size(); ++i) {
             auto &[analysed, contents] = results[size_t(i)];
             const std::optional<FileTrouble> cut

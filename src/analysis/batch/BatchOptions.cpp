@@ -5,6 +5,7 @@
 #include "CivilTime.h"
 
 #include <QDate>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 ParsedOptions parseBatchOptions(const QStringList &arguments)
@@ -35,6 +36,13 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             json = true;
         } else if (arg == QLatin1String("--join")) {
             options.join = true;
+        } else if (arg == QLatin1String("--no-exclusions")) {
+            options.noExclusions = true;
+        } else if (arg == QLatin1String("--exclusions")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("--exclusions takes a file") };
+            options.exclusionsPath = *v;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             const auto v = value(arg);
             const auto minute = v ? parseLocalMinute(*v) : std::nullopt;
@@ -113,6 +121,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
     if (options.request.from && options.request.to && *options.request.to <= *options.request.from)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
+    if (options.noExclusions && !options.exclusionsPath.isEmpty())
+        return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
     if (options.join && options.files.contains(QStringLiteral("-")))
         return { std::nullopt, QStringLiteral("--join reads files, not standard input") };
     options.format = csv ? OutputFormat::Csv : json ? OutputFormat::Json : OutputFormat::Text;
@@ -152,6 +162,11 @@ QString batchUsage()
         "                       station): figures, intervals and Lden across their\n"
         "                       borders; files that overlap or differ in sampling\n"
         "                       interval are refused\n"
+        "  --exclusions FILE    take out the spans of FILE (start,end,reason,note,made):\n"
+        "                       their readings count as not measured; by default the\n"
+        "                       files' folder's \"STATION exclusions.csv\" (a station's\n"
+        "                       day files) or \"exclusions.csv\" applies when present\n"
+        "  --no-exclusions      count every reading, whatever the folder holds\n"
         "  --from TIME, --to TIME\n"
         "                       only readings from TIME up to but not including TIME\n"
         "                       (local, \"2026-03-12 23:00\" or 2026-03-12T23:00)\n"
@@ -198,4 +213,47 @@ std::optional<int64_t> parseLocalMinute(const QString &text)
     return CivilTime::daysFromCivil(m.captured(1).toInt(), unsigned(month), unsigned(day))
         * CivilTime::SecondsPerDay
         + hour * 3600 + minute * 60;
+}
+
+ExclusionsLookup::ExclusionsLookup(const BatchOptions &options)
+    : m_chosen(options.exclusionsPath)
+    , m_none(options.noExclusions)
+{
+}
+
+bool ExclusionsLookup::apply(BatchRequest &request, const QString &dataFile)
+{
+    request.exclusions.reset();
+    request.exclusionsSource.clear();
+    if (m_none)
+        return true;
+    QString path = m_chosen;
+    if (path.isEmpty()) {
+        // Standard input has no folder: only a file named on the command line.
+        if (dataFile == QLatin1String("-"))
+            return true;
+        path = ExclusionsCsv::pathForDataFile(dataFile);
+        if (!QFileInfo::exists(path))
+            return true;
+    }
+    auto found = m_loaded.find(path);
+    if (found == m_loaded.end()) {
+        Loaded loaded;
+        if (!QFileInfo::exists(path)) {
+            loaded.problem = QStringLiteral("%1: no such exclusions file").arg(path);
+        } else {
+            ExclusionsFile file = ExclusionsCsv::read(path);
+            loaded.problem = file.problem;
+            if (file.ok())
+                loaded.spans = std::make_shared<const ExclusionSpans>(std::move(file.rows));
+        }
+        found = m_loaded.emplace(path, std::move(loaded)).first;
+    }
+    if (!found->second.problem.isEmpty()) {
+        m_problem = found->second.problem;
+        return false;
+    }
+    request.exclusions = found->second.spans;
+    request.exclusionsSource = path;
+    return true;
 }

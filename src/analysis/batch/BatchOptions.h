@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
+#include <memory>
 #include <optional>
 
 // The command line of vorn-stats.
@@ -26,6 +28,33 @@ struct BatchOptions
     bool join = false;
     // Threads reading files at once; 0: as many as the machine has cores.
     int jobs = 0;
+    // --exclusions FILE instead of the folder's; --no-exclusions.
+    QString exclusionsPath;
+    bool noExclusions = false;
+};
+
+// The exclusions that apply to each data file under the options: none with
+// --no-exclusions, those of --exclusions FILE, else those of the file's
+// folder when it has an exclusions file. Each file is read once; a damaged
+// one is refused, since figures without it would misstate the record.
+class ExclusionsLookup
+{
+public:
+    explicit ExclusionsLookup(const BatchOptions &options);
+    // Sets the request's exclusions for the data file; false with problem().
+    bool apply(BatchRequest &request, const QString &dataFile);
+    const QString &problem() const { return m_problem; }
+
+private:
+    struct Loaded
+    {
+        std::shared_ptr<const ExclusionSpans> spans;
+        QString problem;
+    };
+    QString m_chosen;
+    bool m_none = false;
+    std::map<QString, Loaded> m_loaded;
+    QString m_problem;
 };
 
 struct ParsedOptions

@@ -14,6 +14,10 @@ FileAnalysis::FileAnalysis(const BatchRequest &request)
 {
     if (request.intervalLength)
         m_intervals.emplace(*request.intervalLength, request.mode);
+    if (request.exclusions) {
+        m_exclusions = *request.exclusions;
+        m_tally.source = request.exclusionsSource;
+    }
 }
 
 ReadingValues readingValuesOf(QStringView timeText, QStringView levelText)
@@ -34,14 +38,49 @@ void FileAnalysis::add(QStringView timeText, QStringView levelText)
 void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
                        const LevelTextClass &level, std::optional<double> energy)
 {
+    add(timeText, time, levelText, level, energy, isDamagedLevel(levelText, level, energy));
+}
+
+void FileAnalysis::add(std::optional<int64_t> time, const LevelTextClass &level,
+                       std::optional<double> energy, bool damaged)
+{
+    add({}, time, {}, level, energy, damaged);
+}
+
+bool FileAnalysis::excluded(int64_t time)
+{
+    if (!m_timedFirst || time < *m_timedFirst)
+        m_timedFirst = time;
+    if (!m_timedLast || time > *m_timedLast)
+        m_timedLast = time;
+    const int row = m_exclusions->rowAt(time);
+    if (row < 0)
+        return false;
+    const size_t reason = size_t(m_exclusions->rows()[size_t(row)].reason);
+    ++m_tally.readings;
+    ++m_tally.byReason[reason];
+    if (m_intervals)
+        ++m_tally.byInterval[CivilTime::alignDown(time, *m_request.intervalLength)][reason];
+    constexpr int64_t DayStart = 7 * 3600;
+    ++m_tally.byDay[CivilTime::alignDown(time - DayStart, CivilTime::SecondsPerDay) + DayStart]
+                   [reason];
+    return true;
+}
+
+void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
+                       const LevelTextClass &level, std::optional<double> energy, bool damaged)
+{
     if (m_request.hasWindow() && !m_request.inWindow(time))
         return;
     if (time) {
+        // Taken out: not measured, so in no figure and no coverage.
+        if (m_exclusions && excluded(*time))
+            return;
         if (!m_first)
             m_first = time;
         m_last = time;
     }
-    m_statistics.add(timeText, time, levelText, level, energy);
+    m_statistics.add(time, level, energy, damaged, timeText, levelText);
     if (!m_intervals && !m_request.dayEveningNight)
         return;
     if (!time) {
@@ -80,6 +119,12 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.withDayEveningNight = true;
         report.days = m_days.result(interval);
     }
+    if (m_exclusions) {
+        report.exclusions = m_tally;
+        if (m_timedFirst)
+            report.exclusions->listed = m_exclusions->rowsBetween(
+                *m_timedFirst, *m_timedLast + std::max<int64_t>(1, std::llround(interval)));
+    }
     return report;
 }
 
@@ -99,6 +144,67 @@ void attachMeasurementContext(FileReport &report, const QString &dataFilePath)
     report.calibration = std::move(context.calibration);
 }
 
+QString excludedText(const FileReport &report)
+{
+    const ExclusionTally &x = *report.exclusions;
+    if (x.readings == 0)
+        return QStringLiteral("nothing");
+    return QStringLiteral("%1 (%2 readings: %3)")
+        .arg(spanText(report.excludedSeconds(x.readings)))
+        .arg(x.readings)
+        .arg(reasonsText(x.byReason, report.statistics.interval));
+}
+
+namespace {
+
+QString exclusionMethodLine(const FileReport &report)
+{
+    const ExclusionTally &x = *report.exclusions;
+    return QStringLiteral("Exclusions (%1, %2 of its spans touch the readings): readings in an "
+                          "excluded span count as not measured, in no figure and no coverage; "
+                          "where spans overlap, time counts once, for the span that starts "
+                          "first. Excluded: %3.")
+        .arg(x.source.isEmpty() ? QStringLiteral("made in the window") : x.source)
+        .arg(x.listed.size())
+        .arg(excludedText(report));
+}
+
+} // namespace
+
+QStringList exclusionLines(const FileReport &report)
+{
+    if (!report.exclusions)
+        return {};
+    QStringList lines { QStringLiteral("Excluded: %1").arg(excludedText(report)) };
+    for (const Exclusion &e : report.exclusions->listed)
+        lines << QStringLiteral("  %1 to %2  %3  %4%5")
+                     .arg(CivilTime::toIsoWithOffset(e.start), CivilTime::toIsoWithOffset(e.end),
+                          spanText(double(e.duration())), exclusionReasonText(e.reason),
+                          e.note.isEmpty() ? QString() : QStringLiteral("  ") + e.note);
+    return lines;
+}
+
+namespace {
+
+QString reasonSeconds(const ReasonCounts &counts, double interval)
+{
+    QStringList parts;
+    for (int r = 0; r < ExclusionReasonCount; ++r)
+        if (counts[size_t(r)] > 0)
+            parts << QStringLiteral("%1=%2").arg(
+                exclusionReasonText(ExclusionReason(r)),
+                QString::number(double(counts[size_t(r)]) * interval));
+    return parts.join(QLatin1Char(';'));
+}
+
+QStringList exclusionCsvFields(const FileReport &report, const ReasonCounts &counts)
+{
+    const double interval = report.statistics.interval;
+    return { QString::number(double(totalOf(counts)) * interval), reasonSeconds(counts, interval) };
+}
+
+} // namespace
+
 QStringList reportMethod(const FileReport &report, MethodRules rules)
 {
     const bool allRules = rules == MethodRules::All;
@@ -116,6 +222,8 @@ QStringList reportMethod(const FileReport &report, MethodRules rules)
         lines << QStringLiteral("Intervals: only those holding readings are listed; an empty "
                                 "stretch between them is one row. Coverage counts the readings "
                                 "that enter the figures (marked readings do not).");
+    if (report.exclusions)
+        lines << exclusionMethodLine(report);
     if (report.limits)
         lines << QStringLiteral("Limits (%1, by the local time of an interval's start): an "
                                 "interval is over its limit when its Leq is above it.")
@@ -478,6 +586,7 @@ void appendText(QStringList &out, const FileReport &r)
     }
     for (const QString &line : troubleLines(r))
         out << line;
+    out << exclusionLines(r);
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -504,30 +613,59 @@ QString formatCsv(const std::vector<FileReport> &reports)
     // The interval and day tables keep their columns (the station's interval
     // tables share them); the calibration verdict follows as a table of its
     // own after an empty line.
-    const auto verdictTable = [&out, &reports] {
-        out << QString() << QStringLiteral("file,calibration_verdict,drift_db,details_problem");
+    // Excluded time and its reasons in seconds, on each row when an
+    // exclusions file applied: the row's own, the file's in the summary.
+    const bool excluded = std::any_of(reports.begin(), reports.end(),
+                                      [](const FileReport &r) { return r.exclusions.has_value(); });
+    const QString excludedHeader
+        = excluded ? QStringLiteral(",excluded_s,excluded_reasons") : QString();
+    const auto excludedFields = [excluded](const FileReport &r, const ReasonCounts &counts) {
+        if (!excluded)
+            return QStringList();
+        return r.exclusions ? exclusionCsvFields(r, counts) : QStringList { QString(), QString() };
+    };
+    const auto totals = [](const FileReport &r) {
+        return r.exclusions ? r.exclusions->byReason : ReasonCounts {};
+    };
+    const auto verdictTable = [&] {
+        out << QString()
+            << QStringLiteral("file,calibration_verdict,drift_db,details_problem") + excludedHeader;
         for (const FileReport &r : reports)
-            out << csvRow({ r.name, r.calibration ? r.calibration->name() : QString(),
-                            r.calibration ? fixed2(r.calibration->drift) : QString(),
-                            r.detailsProblem });
+            out << csvRow(QStringList { r.name, r.calibration ? r.calibration->name() : QString(),
+                                        r.calibration ? fixed2(r.calibration->drift) : QString(),
+                                        r.detailsProblem }
+                          << excludedFields(r, totals(r)));
     };
     if (intervals) {
         const bool limits = reports.front().withLimits();
-        out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString());
+        out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader;
         for (const FileReport &r : reports)
-            for (const IntervalLevel &i : r.intervals)
-                out << csvRow(limits ? intervalCsvFields(r.name, i) << limitCsvFields(i)
-                                     : intervalCsvFields(r.name, i));
+            for (const IntervalLevel &i : r.intervals) {
+                QStringList row = intervalCsvFields(r.name, i);
+                if (limits)
+                    row << limitCsvFields(i);
+                row << excludedFields(
+                    r,
+                    r.exclusions ? ExclusionTally::within(r.exclusions->byInterval, i.start, i.end)
+                                 : ReasonCounts {});
+                out << csvRow(row);
+            }
         verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
-                              "coverage_night,partial");
+                              "coverage_night,partial")
+                + excludedHeader;
         for (const FileReport &r : reports)
             for (const DayEveningNight &d : r.days)
-                out << csvRow({ r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
-                                fixed2(d.le), fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
-                                fixed2(d.coverageEvening), fixed2(d.coverageNight),
-                                d.partial ? QStringLiteral("yes") : QString() });
+                out << csvRow(
+                    QStringList { r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
+                                  fixed2(d.le), fixed2(d.ln), fixed2(d.lden), fixed2(d.coverageDay),
+                                  fixed2(d.coverageEvening), fixed2(d.coverageNight),
+                                  d.partial ? QStringLiteral("yes") : QString() }
+                    << excludedFields(r,
+                                      r.exclusions ? ExclusionTally::within(r.exclusions->byDay,
+                                                                            d.start, d.end)
+                                                   : ReasonCounts {}));
         verdictTable();
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
@@ -541,7 +679,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
             header << QStringLiteral("L%1").arg(m);
         header << QStringLiteral("calibration_verdict") << QStringLiteral("drift_db")
                << QStringLiteral("details_problem");
-        out << header.join(QLatin1Char(','));
+        out << header.join(QLatin1Char(',')) + excludedHeader;
         for (const FileReport &r : reports) {
             const FileStatistics &s = r.statistics;
             const ListDistribution &d = s.distribution;
@@ -563,7 +701,8 @@ QString formatCsv(const std::vector<FileReport> &reports)
             for (int m = 0; m < ListDistribution::LnCount; ++m)
                 row << (d.hasReadings() ? fixed2(lnValue(d, m)) : QString());
             row << (r.calibration ? r.calibration->name() : QString())
-                << (r.calibration ? fixed2(r.calibration->drift) : QString()) << r.detailsProblem;
+                << (r.calibration ? fixed2(r.calibration->drift) : QString()) << r.detailsProblem
+                << excludedFields(r, totals(r));
             out << csvRow(row);
         }
     }
@@ -582,6 +721,44 @@ QString jsonLevelAt(const std::optional<LevelAt> &at)
         return QStringLiteral("null");
     return QStringLiteral("{\"level\": %1, \"text\": %2, \"time\": %3}")
         .arg(jsonNumber(at->level), jsonString(at->text), jsonString(isoOfStamp(at->time)));
+}
+
+QString reasonsJson(const ReasonCounts &counts, double interval)
+{
+    QStringList items;
+    for (int r = 0; r < ExclusionReasonCount; ++r)
+        if (counts[size_t(r)] > 0)
+            items << QStringLiteral("%1: %2").arg(
+                jsonString(exclusionReasonText(ExclusionReason(r))),
+                QString::number(double(counts[size_t(r)]) * interval));
+    return QLatin1Char('{') + items.join(QStringLiteral(", ")) + QLatin1Char('}');
+}
+
+QString exclusionsJson(const FileReport &r)
+{
+    const ExclusionTally &x = *r.exclusions;
+    const double interval = r.statistics.interval;
+    QStringList listed;
+    for (const Exclusion &e : x.listed)
+        listed << QStringLiteral("{\"start\": %1, \"end\": %2, \"duration_s\": %3, "
+                                 "\"reason\": %4, \"note\": %5, \"made\": %6}")
+                      .arg(jsonString(CivilTime::toIsoWithOffset(e.start)),
+                           jsonString(CivilTime::toIsoWithOffset(e.end)))
+                      .arg(e.duration())
+                      .arg(jsonString(exclusionReasonText(e.reason)), jsonString(e.note),
+                           jsonString(e.made));
+    QStringList days;
+    for (const auto &[day, counts] : x.byDay)
+        days << QStringLiteral("{\"day_start\": %1, \"excluded_s\": %2, \"reasons\": %3}")
+                    .arg(jsonString(CivilTime::toIsoWithOffset(day)),
+                         QString::number(double(totalOf(counts)) * interval),
+                         reasonsJson(counts, interval));
+    return QStringLiteral("{\"file\": %1, \"excluded_s\": %2, \"excluded_readings\": %3, "
+                          "\"reasons\": %4, \"spans\": [%5], \"days\": [%6]}")
+        .arg(x.source.isEmpty() ? QStringLiteral("null") : jsonString(x.source),
+             QString::number(r.excludedSeconds(x.readings)), QString::number(x.readings),
+             reasonsJson(x.byReason, interval), listed.join(QStringLiteral(", ")),
+             days.join(QStringLiteral(", ")));
 }
 
 QString jsonReport(const FileReport &r)
@@ -641,6 +818,8 @@ QString jsonReport(const FileReport &r)
     fields << QStringLiteral("\"details_problem\": %1")
                   .arg(r.detailsProblem.isEmpty() ? QStringLiteral("null")
                                                   : jsonString(r.detailsProblem));
+    if (r.exclusions)
+        fields << QStringLiteral("\"exclusions\": %1").arg(exclusionsJson(r));
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
         const auto check = [](const std::optional<CalibrationRecord> &k,
@@ -684,6 +863,10 @@ QString jsonReport(const FileReport &r)
                                  .arg(jsonNumber(i.limit),
                                       i.limit ? jsonString(i.stateText()) : QStringLiteral("null"))
                            : QString())
+                    + (r.exclusions ? QStringLiteral(", \"excluded_s\": %1")
+                                          .arg(r.excludedSeconds(totalOf(ExclusionTally::within(
+                                              r.exclusions->byInterval, i.start, i.end))))
+                                    : QString())
                     + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));

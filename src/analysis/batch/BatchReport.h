@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Calibration.h"
+#include "Exclusions.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
 #include "LimitSchedule.h"
@@ -9,6 +10,7 @@
 
 class QIODevice;
 
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -71,11 +73,20 @@ struct FileReport
     // out because they could not be read at all.
     std::vector<FileTrouble> cut;
     std::vector<FileTrouble> leftOut;
+    // What exclusions took out, when an exclusions file applied.
+    std::optional<ExclusionTally> exclusions;
+    // The excluded time in seconds: readings taken out times the interval.
+    double excludedSeconds(qint64 readings) const { return double(readings) * statistics.interval; }
 };
 
 // Judges each interval (not the gap rows) against the limit in force at its
 // start; `limits` says what they are, for the method text and the outputs.
 void judgeIntervals(FileReport &report, const QString &limits, const LimitAt &limitAt);
+
+// "1 h 30 min (5400 readings: rain 1 h, maintenance 30 min)", or "nothing".
+QString excludedText(const FileReport &report);
+// "Excluded: …" and a line per span that touches the readings.
+QStringList exclusionLines(const FileReport &report);
 
 // The lines that say which files were cut or left out, for text and PDF.
 QStringList troubleLines(const FileReport &report);
@@ -104,6 +115,10 @@ struct BatchRequest
     std::optional<int64_t> maxCheckAgeS;
     // Limits by time of day that the intervals are judged against.
     std::optional<LimitSchedule> limits;
+    // Spans taken out: their readings count as not measured. The file they
+    // came from is named in the outputs.
+    std::shared_ptr<const ExclusionSpans> exclusions;
+    QString exclusionsSource;
     bool hasWindow() const { return from || to; }
     bool inWindow(std::optional<int64_t> time) const
     {
@@ -129,9 +144,18 @@ public:
     // A reading already read: its time stamp, level class and energy level.
     void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
              const LevelTextClass &level, std::optional<double> energyLevel);
+    // A reading kept without its texts (the series window's): `damaged` as
+    // isDamagedLevel tells.
+    void add(std::optional<int64_t> time, const LevelTextClass &level,
+             std::optional<double> energyLevel, bool damaged);
     FileReport finish(const QString &name, const DataFileContents &header) const;
 
 private:
+    void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
+             const LevelTextClass &level, std::optional<double> energyLevel, bool damaged);
+    // True when an exclusion takes the reading out (then it is tallied).
+    bool excluded(int64_t time);
+
     BatchRequest m_request;
     FileStatisticsBuilder m_statistics;
     std::optional<IntervalAccumulator> m_intervals;
@@ -140,6 +164,11 @@ private:
     qint64 m_untimed = 0;
     std::optional<int64_t> m_first;
     std::optional<int64_t> m_last;
+    // A copy of its own: the lookup keeps a cursor.
+    std::optional<ExclusionSpans> m_exclusions;
+    ExclusionTally m_tally;
+    std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not
+    std::optional<int64_t> m_timedLast;
 };
 
 FileReport analyseFile(const QString &name, const DataFileContents &file,

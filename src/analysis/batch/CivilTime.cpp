@@ -139,6 +139,11 @@ int utcOffsetAt(int64_t civil, bool laterPass)
     return laterPass ? moments.back().second : moments.front().second;
 }
 
+int64_t civilOfUtc(int64_t utc)
+{
+    return utc + offsetAtUtc(utc);
+}
+
 bool isRepeated(int64_t civil)
 {
     return momentsOf(civil).size() > 1;

@@ -30,6 +30,8 @@ constexpr int64_t SecondsPerDay = 86400;
 // time it runs; a civil time that the change to summer time skips gets the
 // offset in force before it.
 int utcOffsetAt(int64_t civil, bool laterPass = false);
+// The civil time of a moment (seconds since the epoch, UTC) on this machine.
+int64_t civilOfUtc(int64_t utc);
 // The civil time runs twice here (clocks go back over it).
 bool isRepeated(int64_t civil);
 // "+01:00" / "-05:30".

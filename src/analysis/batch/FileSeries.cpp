@@ -184,9 +184,15 @@ std::pair<FileReport, DataFileContents> analysePath(const QString &name,
 std::vector<std::pair<FileReport, DataFileContents>>
 analysePaths(const QStringList &names, const BatchRequest &request, int jobs)
 {
+    return analysePaths(names, std::vector<BatchRequest>(size_t(names.size()), request), jobs);
+}
+
+std::vector<std::pair<FileReport, DataFileContents>>
+analysePaths(const QStringList &names, const std::vector<BatchRequest> &requests, int jobs)
+{
     std::vector<std::pair<FileReport, DataFileContents>> results(size_t(names.size()));
     runOnThreads(threadsFor(jobs, names.size()), names.size(), [&](qsizetype i) {
-        results[size_t(i)] = analysePath(names[i], request);
+        results[size_t(i)] = analysePath(names[i], requests[size_t(i)]);
         attachMeasurementContext(results[size_t(i)].first, names[i]);
     });
     return results;
@@ -325,11 +331,12 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                 const LevelTextClass level { row.kind, row.levelValue };
                 const std::optional<double> energy
                     = std::isnan(row.energy) ? std::nullopt : std::optional(row.energy);
-                analysis.add(texts.sliced(row.at, row.timeLength), time,
-                             texts.sliced(row.at + row.timeLength, row.levelLength), level, energy);
-                // The reading the analysis counted, and only that.
+                const QStringView levelText
+                    = texts.sliced(row.at + row.timeLength, row.levelLength);
+                analysis.add(texts.sliced(row.at, row.timeLength), time, levelText, level, energy);
+                // The reading the analysis took, and only that.
                 if (sinkReadings && (!request.hasWindow() || request.inWindow(time)))
-                    sink->reading(time, level, energy);
+                    sink->reading(time, level, energy, isDamagedLevel(levelText, level, energy));
             }
             if (file.last)
                 lastSeen = { name, *file.last };

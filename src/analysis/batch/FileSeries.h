@@ -26,6 +26,9 @@ std::pair<FileReport, DataFileContents> analysePath(const QString &name,
 // once (0: one per core). The output does not depend on the number.
 std::vector<std::pair<FileReport, DataFileContents>>
 analysePaths(const QStringList &names, const BatchRequest &request, int jobs);
+// The same with a request of each file's own (its exclusions).
+std::vector<std::pair<FileReport, DataFileContents>>
+analysePaths(const QStringList &names, const std::vector<BatchRequest> &requests, int jobs);
 
 // The files as one series ordered by time.
 struct SeriesOutcome
@@ -49,9 +52,9 @@ QString seriesTitle(const std::vector<JoinedFile> &joined);
 struct SeriesSink
 {
     // time: civil seconds, when the stamp reads; energy: the level entering
-    // Leq, if any.
+    // Leq, if any; damaged: as isDamagedLevel tells.
     std::function<void(std::optional<int64_t> time, const LevelTextClass &level,
-                       std::optional<double> energy)>
+                       std::optional<double> energy, bool damaged)>
         reading;
     // After each file: files done and in all; false cancels the analysis.
     std::function<bool(qsizetype done, qsizetype total)> progress;

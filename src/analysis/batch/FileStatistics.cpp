@@ -95,9 +95,24 @@ FileStatisticsBuilder::FileStatisticsBuilder(ResolutionMode mode)
     m_stats.distribution.mode = mode;
 }
 
+bool isDamagedLevel(QStringView text, const LevelTextClass &level,
+                    std::optional<double> energyLevel)
+{
+    return level.kind == LevelKind::OverRange && !energyLevel && !text.contains(u'L')
+        && !LevelEntersEnergySums(leadingLevelValue(text));
+}
+
 void FileStatisticsBuilder::add(QStringView timeText, std::optional<int64_t> time,
                                 QStringView levelText, const LevelTextClass &level,
                                 std::optional<double> energyLevel)
+{
+    add(time, level, energyLevel, isDamagedLevel(levelText, level, energyLevel), timeText,
+        levelText);
+}
+
+void FileStatisticsBuilder::add(std::optional<int64_t> time, const LevelTextClass &level,
+                                std::optional<double> energyLevel, bool damaged,
+                                QStringView timeText, QStringView levelText)
 {
     ++m_stats.readings;
     if (time)
@@ -112,8 +127,7 @@ void FileStatisticsBuilder::add(QStringView timeText, std::optional<int64_t> tim
         break;
     case LevelKind::OverRange:
         ++m_stats.overRange;
-        if (!energyLevel && !levelText.contains(u'L')
-            && !LevelEntersEnergySums(leadingLevelValue(levelText)))
+        if (damaged)
             ++m_stats.damaged;
         break;
     case LevelKind::Ordinary:

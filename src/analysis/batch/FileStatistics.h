@@ -63,6 +63,11 @@ QStringList storedBoardCaptions(DataFileKind kind);
 // carries a value ("150.2" does, "L" does not).
 std::optional<double> energyLevelOf(QStringView text, const LevelTextClass &level);
 
+// An over-range reading above any range, which only a damaged transfer
+// carries.
+bool isDamagedLevel(QStringView text, const LevelTextClass &level,
+                    std::optional<double> energyLevel);
+
 // The statistics of a file gathered in one pass over its readings; memory
 // does not grow with the number of readings.
 class FileStatisticsBuilder
@@ -72,6 +77,11 @@ public:
     // One reading; `time` is its time stamp read as civil seconds, if it reads.
     void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
              const LevelTextClass &level, std::optional<double> energyLevel);
+    // The same of a reading kept without its texts: `damaged` as
+    // isDamagedLevel tells; the maximum and minimum then carry no texts.
+    void add(std::optional<int64_t> time, const LevelTextClass &level,
+             std::optional<double> energyLevel, bool damaged, QStringView timeText = {},
+             QStringView levelText = {});
     // The header of the file (kind, boards, interval) and the figures.
     FileStatistics finish(const DataFileContents &header) const;
 

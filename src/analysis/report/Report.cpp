@@ -197,6 +197,38 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
             = QStringLiteral("Calibration not verified: %1.").arg(c.notVerifiedWhy());
 }
 
+namespace {
+
+// The exclusions page's rows and the spans shaded in the time history.
+void addExclusions(ReportSection &section, const FileReport &analysed, const TimeHistory &h)
+{
+    const ExclusionTally &x = *analysed.exclusions;
+    const double interval = analysed.statistics.interval;
+    section.withExclusions = true;
+    section.excludedText
+        = QStringLiteral("Excluded from every figure: %1. Source: %2.")
+              .arg(excludedText(analysed),
+                   x.source.isEmpty() ? QStringLiteral("the series window") : x.source);
+    for (const Exclusion &e : x.listed)
+        section.exclusionRows.push_back({ stampText(e.start).left(19), stampText(e.end).left(19),
+                                          spanText(double(e.duration())),
+                                          exclusionReasonText(e.reason), e.note });
+    for (const auto &[day, counts] : x.byDay)
+        section.excludedDayRows.push_back({ stampText(day).left(16),
+                                            spanText(double(totalOf(counts)) * interval),
+                                            reasonsText(counts, interval) });
+    if (h.axis != HistoryAxis::ClockTime || !h.firstTime)
+        return;
+    const ExclusionSpans spans(x.listed);
+    const double end = double(*h.lastTime) + interval;
+    for (const ExclusionSpans::Segment &seg : spans.segments())
+        if (double(seg.end) > double(*h.firstTime) && double(seg.start) < end)
+            section.excludedSpans.emplace_back(std::max(double(seg.start), double(*h.firstTime)),
+                                               std::min(double(seg.end), end));
+}
+
+} // namespace
+
 std::optional<ReportSection> buildReportSection(const QString &name, const DataFileContents &file,
                                                 const ReportOptions &options,
                                                 const ReportProgress &progress,
@@ -226,6 +258,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     const bool overADay = h.firstTime && *h.lastTime - *h.firstTime > Day;
     request.intervalLength = options.intervalLength.value_or(overADay ? 3600 : 900);
     request.maxCheckAgeS = options.maxCheckAgeS;
+    request.exclusions = options.exclusions;
+    request.exclusionsSource = options.exclusionsSource;
     FileReport analysed = analyseFile(name, file, request);
     if (options.limitAt)
         judgeIntervals(analysed, options.limitsText, options.limitAt);
@@ -255,6 +289,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                               QString::number(s.interval) + QStringLiteral(" s"),
                               sourceText(s.intervalSource) });
     section.facts.push_back({ QStringLiteral("Readings"), QString::number(s.readings), {} });
+    if (analysed.exclusions)
+        section.facts.push_back({ QStringLiteral("Excluded"), excludedText(analysed), {} });
 
     section.headerless = s.kind == DataFileKind::Headerless;
     for (const auto &[caption, text] : s.storedBoards)
@@ -350,6 +386,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     if (section.dayRows.empty())
         section.daysNote = QStringLiteral("The readings cover no whole day from 07:00 to 07:00: "
                                           "no day-evening-night levels.");
+    if (analysed.exclusions)
+        addExclusions(section, analysed, h);
     if (progress && !progress(1.0))
         return std::nullopt;
     return section;
@@ -391,6 +429,26 @@ std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections)
                 page.dayFirst = placed;
                 page.dayCount = std::min(TableRowsPerPage - DayTableOverhead, dayRows - placed);
                 placed += page.dayCount;
+                pages.push_back(page);
+            }
+        }
+        if (section.withExclusions) {
+            // The exclusions, then the excluded time per day, as the
+            // interval and day tables share their pages.
+            const int spans = std::max(int(section.exclusionRows.size()), 1);
+            const int perDay = std::max(int(section.excludedDayRows.size()), 1);
+            int first = 0;
+            int dayFirst = 0;
+            while (first < spans || dayFirst < perDay) {
+                ReportPage page { s, PageKind::Exclusions, first, 0 };
+                page.count = std::min(TableRowsPerPage, spans - first);
+                first += page.count;
+                const int room = TableRowsPerPage - page.count - DayTableOverhead;
+                page.dayFirst = dayFirst;
+                if (first >= spans && room > 0) {
+                    page.dayCount = std::min(room, perDay - dayFirst);
+                    dayFirst += page.dayCount;
+                }
                 pages.push_back(page);
             }
         }

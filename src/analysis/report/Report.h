@@ -4,6 +4,7 @@
 #include "TimeHistory.h"
 
 #include "analysis/ListDistribution.h"
+#include "analysis/batch/Exclusions.h"
 #include "analysis/batch/LimitSchedule.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -36,6 +38,9 @@ struct ReportOptions
     LimitAt limitAt;
     std::function<std::vector<std::pair<double, double>>(int64_t from, int64_t to)> limitSteps;
     void setLimits(const LimitSchedule &schedule);
+    // Spans taken out of the figures, and the file they came from.
+    std::shared_ptr<const ExclusionSpans> exclusions;
+    QString exclusionsSource;
     QString reportDate; // shown on every page
     QString programVersion; // "VORN 8.02"
 };
@@ -101,14 +106,24 @@ struct ReportSection
     // Day from, coverage (day/evening/night), Ld, Le, Lnight, Lden.
     std::vector<QStringList> dayRows;
     QString daysNote;
+
+    // With exclusions: the spans shaded in the time history (civil seconds),
+    // a row per exclusion (start, end, duration, reason, note) and per day
+    // (day from, excluded time, reasons), on a page of their own.
+    bool withExclusions = false;
+    QString excludedText;
+    std::vector<std::pair<double, double>> excludedSpans;
+    std::vector<QStringList> exclusionRows;
+    std::vector<QStringList> excludedDayRows;
 };
 
-enum class PageKind { Summary, History, Distribution, Intervals };
+enum class PageKind { Summary, History, Distribution, Intervals, Exclusions };
 
 // One printed page: what it shows of which section. History pages show
 // strips [first, first + count); interval pages rows [first, first + count)
 // and, when dayCount > 0, day rows [dayFirst, dayFirst + dayCount) under them
-// (one row for the note when there are none).
+// (one row for the note when there are none). Exclusion pages show the same
+// of the exclusion rows and the excluded time per day.
 struct ReportPage
 {
     int section = 0;
@@ -151,9 +166,9 @@ void appendWindowed(DataFileContents &into, const DataFileContents &from,
 // The section of a joined series, as `vorn-stats --join --pdf` makes it: the
 // joined files read again for their readings (within the request's window).
 std::optional<ReportSection> buildSeriesSection(const FileReport &series,
-                                               const BatchRequest &request,
-                                               const ReportOptions &options,
-                                               const ReportProgress &progress = {});
+                                                const BatchRequest &request,
+                                                const ReportOptions &options,
+                                                const ReportProgress &progress = {});
 
 // The report's lines for the details and the checks of an analysed file.
 void addMeasurementContext(ReportSection &section, const FileReport &analysed);

@@ -16,13 +16,6 @@ namespace {
 
 constexpr double NoLevel = std::numeric_limits<double>::quiet_NaN();
 
-const QRegularExpression &dayFileForm()
-{
-    static const QRegularExpression form(
-        QStringLiteral("^(.+) (\\d{4}-\\d{2}-\\d{2})(?: \\(\\d+\\))?\\.vorn$"));
-    return form;
-}
-
 std::optional<int64_t> civilOfIso(const QString &text, int *offset = nullptr)
 {
     const QDateTime when = QDateTime::fromString(text.trimmed(), Qt::ISODate);
@@ -49,12 +42,14 @@ QStringList linesOf(const QString &path)
 } // namespace
 
 void SeriesReadings::add(std::optional<int64_t> time, const LevelTextClass &level,
-                         std::optional<double> energy)
+                         std::optional<double> energy, bool damaged)
 {
     if (!time) {
         ++untimed;
+        m_untimed.push_back({ times.size(), level, energy, damaged });
         return;
     }
+    const size_t index = times.size();
     times.push_back(*time);
     // Marked readings and levels without a number are not drawn; range
     // readings are drawn at their value, as the report does.
@@ -64,6 +59,54 @@ void SeriesReadings::add(std::optional<int64_t> time, const LevelTextClass &leve
     else if (level.kind == LevelKind::UnderRange)
         drawn = float(UnderRangeLevel);
     levels.push_back(drawn);
+
+    uint8_t code = uint8_t(level.kind);
+    const double tenths = std::round(level.value * 10.0);
+    if (std::abs(tenths) < 32000 && tenths / 10.0 == level.value) {
+        code |= ValueInTenths;
+        m_tenths.push_back(int16_t(tenths));
+    } else {
+        m_tenths.push_back(0);
+        m_oddValues.emplace_back(index, level.value);
+    }
+    if (energy) {
+        code |= HasEnergy;
+        if (*energy == level.value)
+            code |= EnergyIsValue;
+        else
+            m_oddEnergies.emplace_back(index, *energy);
+    }
+    if (damaged)
+        code |= Damaged;
+    m_codes.push_back(code);
+}
+
+void SeriesReadings::replay(const std::function<void(std::optional<int64_t>, const LevelTextClass &,
+                                                     std::optional<double>, bool)> &to) const
+{
+    auto oddValue = m_oddValues.begin();
+    auto oddEnergy = m_oddEnergies.begin();
+    auto untimedAt = m_untimed.begin();
+    const auto flushUntimed = [&](size_t before) {
+        for (; untimedAt != m_untimed.end() && untimedAt->before == before; ++untimedAt)
+            to(std::nullopt, untimedAt->level, untimedAt->energy, untimedAt->damaged);
+    };
+    for (size_t i = 0; i < times.size(); ++i) {
+        flushUntimed(i);
+        const uint8_t code = m_codes[i];
+        LevelTextClass level { LevelKind(code & 3), 0.0 };
+        if (code & ValueInTenths)
+            level.value = double(m_tenths[i]) / 10.0;
+        else
+            level.value = (oddValue++)->second;
+        std::optional<double> energy;
+        if (code & EnergyIsValue)
+            energy = level.value;
+        else if (code & HasEnergy)
+            energy = (oddEnergy++)->second;
+        to(times[i], level, energy, (code & Damaged) != 0);
+    }
+    flushUntimed(times.size());
 }
 
 std::pair<size_t, size_t> SeriesReadings::indexRange(double from, double to) const
@@ -188,8 +231,7 @@ namespace SeriesFolder {
 
 QString stationOf(const QString &fileName)
 {
-    const QRegularExpressionMatch m = dayFileForm().match(QFileInfo(fileName).fileName());
-    return m.hasMatch() ? m.captured(1) : QString();
+    return dayFileStation(fileName);
 }
 
 QStringList dataFiles(const QString &folder)
@@ -279,14 +321,39 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
                 loaded.station.clear();
     }
     SeriesSink sink;
-    sink.reading
-        = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
-                    std::optional<double> energy) { loaded.readings.add(time, level, energy); };
+    sink.reading = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
+                             std::optional<double> energy,
+                             bool damaged) { loaded.readings.add(time, level, energy, damaged); };
     sink.progress = progress;
     loaded.outcome = analyseSeries(files, request, 0, &sink);
     if (loaded.outcome.report)
         loaded.readings.sampleInterval = loaded.outcome.report->statistics.interval;
     return loaded;
+}
+
+FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
+{
+    const FileReport &loaded = *series.outcome.report;
+    FileAnalysis analysis(request);
+    series.readings.replay([&analysis](std::optional<int64_t> time, const LevelTextClass &level,
+                                       std::optional<double> energy, bool damaged) {
+        analysis.add(time, level, energy, damaged);
+    });
+    // The header the analysis took the interval and the stored boards from.
+    DataFileContents header;
+    header.kind = loaded.statistics.kind;
+    for (const auto &board : loaded.statistics.storedBoards)
+        header.boardTexts << board.second;
+    if (loaded.statistics.intervalSource == IntervalSource::Header)
+        header.samplingInterval = loaded.statistics.interval;
+    FileReport report = analysis.finish(loaded.name, header);
+    report.details = loaded.details;
+    report.detailsProblem = loaded.detailsProblem;
+    report.calibration = loaded.calibration;
+    report.joined = loaded.joined;
+    report.cut = loaded.cut;
+    report.leftOut = loaded.leftOut;
+    return report;
 }
 
 void judgeIntervals(FileReport &report, const SeriesLimits &limits)

@@ -7,12 +7,14 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
-// The readings of a joined series as the series window draws them: time
-// stamps in series order and their levels, nothing else, so a month of
-// one-second readings stays small.
+// The readings of a joined series as the series window draws them and
+// analyses them again when exclusions change: time stamps in series order,
+// their levels, and what the analysis needs of each, compactly, so a month
+// of one-second readings stays small.
 struct SeriesReadings
 {
     std::vector<int64_t> times; // civil seconds, in series order
@@ -20,13 +22,34 @@ struct SeriesReadings
     qint64 untimed = 0; // readings without a readable stamp: not drawn
     double sampleInterval = 1.0;
 
-    void add(std::optional<int64_t> time, const LevelTextClass &level,
-             std::optional<double> energy);
+    void add(std::optional<int64_t> time, const LevelTextClass &level, std::optional<double> energy,
+             bool damaged = false);
     size_t size() const { return times.size(); }
     // The readings with from <= time < to, as [first, last).
     std::pair<size_t, size_t> indexRange(double from, double to) const;
     // The reading nearest to a time, if any lies within a sample interval.
     std::optional<size_t> nearest(double time) const;
+
+    // Each reading as it was added, untimed ones in their places.
+    void replay(const std::function<void(std::optional<int64_t> time, const LevelTextClass &level,
+                                         std::optional<double> energy, bool damaged)> &to) const;
+
+private:
+    struct Untimed
+    {
+        size_t before; // the timed readings before it
+        LevelTextClass level;
+        std::optional<double> energy;
+        bool damaged;
+    };
+    // Kind in the low two bits, then the flags below; the level in tenths
+    // when that gives it back exactly, else in m_oddValues.
+    enum : uint8_t { HasEnergy = 4, EnergyIsValue = 8, Damaged = 16, ValueInTenths = 32 };
+    std::vector<uint8_t> m_codes;
+    std::vector<int16_t> m_tenths;
+    std::vector<std::pair<size_t, double>> m_oddValues; // by index
+    std::vector<std::pair<size_t, double>> m_oddEnergies;
+    std::vector<Untimed> m_untimed;
 };
 
 // A polyline of the levels between two times for a plot `columns` wide: the
@@ -100,6 +123,12 @@ struct LoadedSeries
 // `progress` may cancel (then outcome.cancelled).
 LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
                         const std::function<bool(qsizetype, qsizetype)> &progress = {});
+
+// The series analysed again from its kept readings, as `request` asks
+// (its exclusions above all): the figures vorn-stats gives with the same
+// request, without reading the files again. The files, their troubles and
+// the calibration are the loaded report's.
+FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request);
 
 // The interval rows judged against the limits (the limit at each start).
 void judgeIntervals(FileReport &report, const SeriesLimits &limits);

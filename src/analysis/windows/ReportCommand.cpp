@@ -136,6 +136,8 @@ QString ReportCommand::run()
     options.sector = source.sector;
     options.name = source.person;
     options.mode = source.mode;
+    options.exclusions = source.exclusions;
+    options.exclusionsSource = source.exclusionsSource;
     options.reportDate = reportDateText(QDateTime::currentDateTime());
     options.programVersion = programVersionText();
     std::optional<Report> report;

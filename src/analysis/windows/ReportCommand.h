@@ -25,6 +25,9 @@ struct ReportSource
     QString sector;
     QString person;
     ResolutionMode mode = ResolutionMode::Tenth;
+    // The spans the file's exclusions file takes out of the figures.
+    std::shared_ptr<const ExclusionSpans> exclusions;
+    QString exclusionsSource;
 };
 
 // The "Report" button of a list window's tool bar: asks for a PDF file,

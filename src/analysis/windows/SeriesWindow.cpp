@@ -11,10 +11,14 @@
 #include "ui/widgets/QCustomPlotInclude.h"
 
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +26,7 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSaveFile>
 #include <QSettings>
 #include <QTabWidget>
@@ -46,6 +51,18 @@ const QColor LimitColour(0xC0, 0x39, 0x2B);
 const QColor OkBar(0xB9, 0xCB, 0xDD);
 const QColor OverBar(0xF0, 0xA8, 0x9E);
 const QColor EventColour(0xD3, 0x7A, 0x00);
+const QColor ExcludedColour(0x8E, 0x6B, 0xB8, 60);
+const QColor SelectionColour(0x1E, 0x86, 0x8A, 50);
+
+// Civil seconds shown and edited as a wall-clock time without a zone.
+QDateTime wallClockOf(int64_t civil)
+{
+    return QDateTime::fromSecsSinceEpoch(civil, Qt::UTC);
+}
+int64_t civilOfWallClock(const QDateTime &shown)
+{
+    return shown.toSecsSinceEpoch();
+}
 
 struct Length
 {
@@ -173,14 +190,236 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
         m_seriesStart = double(m_series.readings.times.front());
         m_seriesEnd = double(m_series.readings.times.back()) + m_series.readings.sampleInterval;
     }
-    judgeIntervals(*m_series.outcome.report, m_limits);
+    m_unexcluded = report();
+    m_exclusionsPath = ExclusionsCsv::pathFor(m_series.folder, m_series.station);
+    const ExclusionsFile file = ExclusionsCsv::read(m_exclusionsPath);
+    m_exclusions = file.rows;
+    m_exclusionsProblem = file.problem;
+    if (!file.ok())
+        m_exclusionsProblem
+            += QStringLiteral(
+                   " (%1 bad lines are left out; the file is not written until you choose Save "
+                   "Exclusions, which drops them)")
+                   .arg(file.badLines);
+    m_exclusionsApply = QFileInfo::exists(m_exclusionsPath);
     build();
+    fillEvents();
+    applyExclusions();
+    resize(1200, 800);
+    showAll();
+}
+
+void SeriesWindow::applyExclusions()
+{
+    FileReport &shown = *m_series.outcome.report;
+    if (m_exclusionsApply) {
+        BatchRequest request = requestFor(m_intervalLength);
+        request.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+        request.exclusionsSource = m_exclusionsPath;
+        shown = reanalyse(m_series, request);
+    } else {
+        shown = m_unexcluded;
+    }
+    judgeIntervals(shown, m_limits);
     fillFigures();
     fillIntervals();
     fillDays();
-    fillEvents();
-    resize(1200, 800);
-    showAll();
+    fillExclusions();
+    drawExclusions();
+    redraw();
+}
+
+void SeriesWindow::fillExclusions()
+{
+    m_exclusionTable->setRowCount(int(m_exclusions.size()));
+    for (size_t n = 0; n < m_exclusions.size(); ++n) {
+        const Exclusion &e = m_exclusions[n];
+        setTableRow(m_exclusionTable, int(n),
+                    { e.startText, e.endText, spanText(double(e.duration())),
+                      exclusionReasonText(e.reason), e.note, e.made });
+    }
+    const qint64 readings = report().exclusions ? report().exclusions->readings : 0;
+    m_tabs->setTabText(3, QStringLiteral("Exclusions (%1)").arg(m_exclusions.size()));
+    m_tabs->setTabToolTip(
+        3, readings > 0 ? QStringLiteral("Excluded: %1").arg(excludedText(report())) : QString());
+    m_saveExclusionsAction->setEnabled(m_exclusionsUnsaved);
+}
+
+void SeriesWindow::drawExclusions()
+{
+    for (QCPItemRect *item : m_excludedItems)
+        m_plot->removeItem(item);
+    m_excludedItems.clear();
+    const ExclusionSpans spans(m_exclusions);
+    for (const ExclusionSpans::Segment &seg : spans.segments()) {
+        auto *shade = new QCPItemRect(m_plot);
+        shade->setLayer(QStringLiteral("grid"));
+        shade->setClipToAxisRect(true);
+        shade->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        shade->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        shade->topLeft->setCoords(double(seg.start), 0.0);
+        shade->bottomRight->setCoords(double(seg.end), 1.0);
+        shade->setPen(Qt::NoPen);
+        shade->setBrush(ExcludedColour);
+        shade->setSelectable(false);
+        m_excludedItems.push_back(shade);
+    }
+}
+
+void SeriesWindow::exclusionsChanged()
+{
+    m_exclusionsApply = true;
+    // A damaged file is kept as it is until the user saves on purpose.
+    if (m_exclusionsProblem.isEmpty())
+        saveExclusions();
+    else
+        m_exclusionsUnsaved = true;
+    applyExclusions();
+}
+
+void SeriesWindow::addExclusion(const Exclusion &exclusion)
+{
+    m_exclusions.push_back(exclusion);
+    exclusionsChanged();
+}
+
+void SeriesWindow::replaceExclusion(int row, const Exclusion &exclusion)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    m_exclusions[size_t(row)] = exclusion;
+    exclusionsChanged();
+}
+
+void SeriesWindow::removeExclusion(int row)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    m_exclusions.erase(m_exclusions.begin() + row);
+    exclusionsChanged();
+}
+
+bool SeriesWindow::saveExclusions()
+{
+    QString why;
+    if (!ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why)) {
+        m_exclusionsUnsaved = true;
+        if (m_saveExclusionsAction)
+            m_saveExclusionsAction->setEnabled(true);
+        dialogs().message(this,
+                          QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
+                                         "window; choose Save Exclusions to try again.")
+                              .arg(why),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    m_exclusionsUnsaved = false;
+    m_exclusionsApply = true;
+    m_exclusionsProblem.clear();
+    if (m_saveExclusionsAction)
+        m_saveExclusionsAction->setEnabled(false);
+    fillFigures();
+    return true;
+}
+
+void SeriesWindow::setSelection(double from, double to)
+{
+    if (to < from)
+        std::swap(from, to);
+    m_selection = std::make_pair(from, to);
+    m_selectionItem->topLeft->setCoords(from, 0.0);
+    m_selectionItem->bottomRight->setCoords(to, 1.0);
+    m_selectionItem->setVisible(to > from);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, const QString &title)
+{
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("ExclusionDialog"));
+    dialog.setWindowTitle(title);
+    dialog.setAccessibleName(title);
+    auto *form = new QFormLayout(&dialog);
+    const auto timeEdit = [&dialog](const QString &name, int64_t civil) {
+        auto *edit = new QDateTimeEdit(wallClockOf(civil), &dialog);
+        edit->setObjectName(name);
+        edit->setAccessibleName(name);
+        edit->setTimeSpec(Qt::UTC);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        edit->setCalendarPopup(true);
+        return edit;
+    };
+    QDateTimeEdit *start = timeEdit(QStringLiteral("Start"), shown.start);
+    QDateTimeEdit *end = timeEdit(QStringLiteral("End"), shown.end);
+    end->setToolTip(QStringLiteral("The first moment not excluded"));
+    auto *reason = new QComboBox(&dialog);
+    reason->setObjectName(QStringLiteral("Reason"));
+    reason->setAccessibleName(QStringLiteral("Reason"));
+    reason->addItems(exclusionReasonTexts());
+    reason->setCurrentIndex(int(shown.reason));
+    auto *note = new QLineEdit(shown.note, &dialog);
+    note->setObjectName(QStringLiteral("Note"));
+    note->setAccessibleName(QStringLiteral("Note"));
+    form->addRow(QStringLiteral("&Start"), start);
+    form->addRow(QStringLiteral("&End (not included)"), end);
+    form->addRow(QStringLiteral("&Reason"), reason);
+    form->addRow(QStringLiteral("&Note"), note);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (civilOfWallClock(end->dateTime()) <= civilOfWallClock(start->dateTime())) {
+            dialogs().message(&dialog, QStringLiteral("The end must come after the start."),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            return;
+        }
+        dialog.accept();
+    });
+    const QPointer<SeriesWindow> self(this);
+    if (dialog.exec() != QDialog::Accepted || !self)
+        return std::nullopt;
+    Exclusion made
+        = makeExclusion(civilOfWallClock(start->dateTime()), civilOfWallClock(end->dateTime()),
+                        ExclusionReason(reason->currentIndex()), note->text(), shown.made);
+    // Times left as they were keep their text (and their offset) as written.
+    if (made.start == shown.start && !shown.startText.isEmpty())
+        made.startText = shown.startText;
+    if (made.end == shown.end && !shown.endText.isEmpty())
+        made.endText = shown.endText;
+    return made;
+}
+
+void SeriesWindow::exclude()
+{
+    const QCPRange view = m_plot->xAxis->range();
+    const auto [from, to] = m_selection.value_or(std::make_pair(view.lower, view.upper));
+    Exclusion shown;
+    shown.start = int64_t(std::floor(from));
+    shown.end = int64_t(std::ceil(to));
+    shown.reason = ExclusionReason::ExtraneousSound;
+    shown.made = CivilTime::toIsoWithOffset(QDateTime::currentDateTime());
+    const QPointer<SeriesWindow> self(this);
+    const std::optional<Exclusion> made = askExclusion(shown, QStringLiteral("Exclude"));
+    if (!self || !made)
+        return;
+    addExclusion(*made);
+    m_selection.reset();
+    m_selectionItem->setVisible(false);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void SeriesWindow::editExclusion(int row)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    const QPointer<SeriesWindow> self(this);
+    const Exclusion shown = m_exclusions[size_t(row)];
+    const std::optional<Exclusion> made = askExclusion(shown, QStringLiteral("Edit Exclusion"));
+    // The list may have changed while the dialog was open.
+    if (!self || !made || size_t(row) >= m_exclusions.size()
+        || !(m_exclusions[size_t(row)] == shown))
+        return;
+    replaceExclusion(row, *made);
 }
 
 ValueBoard *SeriesWindow::board(const QString &caption) const
@@ -246,6 +485,20 @@ void SeriesWindow::build()
     daysCsvAction->setObjectName(QStringLiteral("ExportDays"));
     connect(daysCsvAction, &QAction::triggered, this,
             [this] { exportCsv(QStringLiteral("days")); });
+    m_toolBar->addSeparator();
+    m_excludeAction = m_toolBar->addAction(QStringLiteral("Exclude…"));
+    m_excludeAction->setObjectName(QStringLiteral("Exclude"));
+    m_excludeAction->setToolTip(QStringLiteral(
+        "Take a span out of every figure (rain, wind, extraneous sound, maintenance, other): "
+        "Shift+drag in the graph to choose it, or type its start and end"));
+    connect(m_excludeAction, &QAction::triggered, this, &SeriesWindow::exclude);
+    m_saveExclusionsAction = m_toolBar->addAction(QStringLiteral("Save Exclusions"));
+    m_saveExclusionsAction->setObjectName(QStringLiteral("SaveExclusions"));
+    m_saveExclusionsAction->setEnabled(false);
+    connect(m_saveExclusionsAction, &QAction::triggered, this, [this] {
+        if (saveExclusions())
+            applyExclusions();
+    });
     for (QAction *a : m_toolBar->actions())
         if (QWidget *w = m_toolBar->widgetForAction(a); w && !a->text().isEmpty())
             w->setAccessibleName(a->text());
@@ -259,6 +512,10 @@ void SeriesWindow::build()
         // What the worker needs, copied here: the window may change meanwhile.
         ReportOptions options = given;
         options.intervalLength = m_intervalLength;
+        if (m_exclusionsApply) {
+            options.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+            options.exclusionsSource = m_exclusionsPath;
+        }
         if (!m_limits.isEmpty()) {
             const SeriesLimits limits = m_limits;
             options.limitsText = *report().limits;
@@ -268,8 +525,11 @@ void SeriesWindow::build()
         }
         return
             [series = report(), options](const ReportProgress &progress) -> std::optional<Report> {
-                std::optional<ReportSection> section = buildSeriesSection(
-                    series, requestFor(*options.intervalLength), options, progress);
+                BatchRequest request = requestFor(*options.intervalLength);
+                request.exclusions = options.exclusions;
+                request.exclusionsSource = options.exclusionsSource;
+                std::optional<ReportSection> section
+                    = buildSeriesSection(series, request, options, progress);
                 if (!section)
                     return std::nullopt;
                 Report made;
@@ -353,8 +613,41 @@ void SeriesWindow::build()
                     QTimer::singleShot(0, this,
                                        [this, range] { showRange(range.lower, range.upper); });
             });
+    m_plot->setToolTip(QStringLiteral("Drag to move, wheel to zoom, Shift+drag to choose a span "
+                                      "to exclude"));
+    m_selectionItem = new QCPItemRect(m_plot);
+    m_selectionItem->setLayer(QStringLiteral("grid"));
+    m_selectionItem->setClipToAxisRect(true);
+    m_selectionItem->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    m_selectionItem->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    m_selectionItem->setPen(QPen(QColor(0x1E, 0x86, 0x8A), 1, Qt::DashLine));
+    m_selectionItem->setBrush(SelectionColour);
+    m_selectionItem->setSelectable(false);
+    m_selectionItem->setVisible(false);
+    connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        if (event->button() != Qt::LeftButton || !(event->modifiers() & Qt::ShiftModifier))
+            return;
+        // A Shift+drag chooses a span instead of moving the view.
+        m_plot->setInteraction(QCP::iRangeDrag, false);
+        m_selecting = m_plot->xAxis->pixelToCoord(event->position().x());
+        setSelection(*m_selecting, *m_selecting);
+    });
     connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) {
-        showCursor(m_plot->xAxis->pixelToCoord(event->position().x()));
+        const double at = m_plot->xAxis->pixelToCoord(event->position().x());
+        showCursor(at);
+        if (m_selecting)
+            setSelection(*m_selecting, at);
+    });
+    connect(m_plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *event) {
+        if (!m_selecting)
+            return;
+        setSelection(*m_selecting, m_plot->xAxis->pixelToCoord(event->position().x()));
+        m_selecting.reset();
+        m_plot->setInteraction(QCP::iRangeDrag, true);
+        if (m_selection && m_selection->second - m_selection->first < 1.0) {
+            m_selection.reset();
+            m_selectionItem->setVisible(false);
+        }
     });
 
     m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
@@ -387,7 +680,47 @@ void SeriesWindow::build()
     m_tabs->addTab(m_intervals, QStringLiteral("Intervals"));
     m_tabs->addTab(m_days, QStringLiteral("Days"));
     m_tabs->addTab(m_events, QStringLiteral("Events"));
+    auto *exclusionPage = new QWidget(this);
+    auto *exclusionLayout = new QVBoxLayout(exclusionPage);
+    exclusionLayout->setContentsMargins(0, 0, 0, 0);
+    m_exclusionTable
+        = makeTable(QStringLiteral("Exclusions"),
+                    { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"),
+                      QStringLiteral("Reason"), QStringLiteral("Note"), QStringLiteral("Made") },
+                    this);
+    exclusionLayout->addWidget(m_exclusionTable);
+    auto *exclusionButtons = new QHBoxLayout;
+    const auto button = [&](const QString &text, const QString &name) {
+        auto *b = new QPushButton(text, exclusionPage);
+        b->setObjectName(name);
+        b->setAccessibleName(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("…")));
+        exclusionButtons->addWidget(b);
+        return b;
+    };
+    QPushButton *editButton = button(QStringLiteral("&Edit…"), QStringLiteral("EditExclusion"));
+    QPushButton *removeButton
+        = button(QStringLiteral("&Remove"), QStringLiteral("RemoveExclusion"));
+    QPushButton *showButton
+        = button(QStringLiteral("S&how in Graph"), QStringLiteral("ShowExclusion"));
+    exclusionButtons->addStretch();
+    exclusionLayout->addLayout(exclusionButtons);
+    m_tabs->addTab(exclusionPage, QStringLiteral("Exclusions"));
     layout->addWidget(m_tabs, 2);
+    const auto chosenExclusion = [this] { return m_exclusionTable->currentRow(); };
+    connect(editButton, &QPushButton::clicked, this,
+            [this, chosenExclusion] { editExclusion(chosenExclusion()); });
+    connect(removeButton, &QPushButton::clicked, this,
+            [this, chosenExclusion] { removeExclusion(chosenExclusion()); });
+    connect(showButton, &QPushButton::clicked, this, [this, chosenExclusion] {
+        const int row = chosenExclusion();
+        if (row >= 0 && size_t(row) < m_exclusions.size()) {
+            const Exclusion &e = m_exclusions[size_t(row)];
+            const double margin = std::max(60.0, double(e.duration()) * 0.1);
+            showRange(double(e.start) - margin, double(e.end) + margin);
+        }
+    });
+    connect(m_exclusionTable, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { editExclusion(row); });
     // A row chosen in a table shows its time in the graph.
     connect(m_intervals, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         const auto &rows = report().intervals;
@@ -439,6 +772,13 @@ void SeriesWindow::fillFigures()
     put(QStringLiteral("Calibration"),
         r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));
     QStringList notes = troubleLines(r);
+    if (!m_exclusionsProblem.isEmpty())
+        notes << m_exclusionsProblem;
+    if (r.exclusions && r.exclusions->readings > 0)
+        notes << QStringLiteral("Excluded, not measured: %1.").arg(excludedText(r));
+    if (m_exclusionsUnsaved)
+        notes << QStringLiteral("The exclusions are not saved to %1.")
+                     .arg(QDir::toNativeSeparators(m_exclusionsPath));
     if (m_series.readings.untimed > 0)
         notes << QStringLiteral("%1 readings without a readable time stamp are not drawn.")
                      .arg(m_series.readings.untimed);
@@ -630,11 +970,8 @@ bool SeriesWindow::setIntervalLength(int64_t seconds)
     }
     m_series = std::move(*loaded);
     m_intervalLength = seconds;
-    judgeIntervals(*m_series.outcome.report, m_limits);
-    fillFigures();
-    fillIntervals();
-    fillDays();
-    redraw();
+    m_unexcluded = report();
+    applyExclusions();
     return true;
 }
 

@@ -8,9 +8,11 @@
 
 #include <memory>
 
+class QAction;
 class QComboBox;
 class QCPBars;
 class QCPGraph;
+class QCPItemRect;
 class QCustomPlot;
 class QLabel;
 class QLineEdit;
@@ -59,6 +61,27 @@ public:
 
     static QString limitsSettingKey(const QString &folder);
 
+    // Exclusions: spans whose readings count as not measured. Each change
+    // recomputes every figure at once and saves the file beside the series
+    // (unless the file read was damaged: then only saveExclusions writes it).
+    const std::vector<Exclusion> &exclusions() const { return m_exclusions; }
+    QString exclusionsPath() const { return m_exclusionsPath; }
+    // What was wrong with the file when it was read, naming the line.
+    QString exclusionsProblem() const { return m_exclusionsProblem; }
+    bool exclusionsUnsaved() const { return m_exclusionsUnsaved; }
+    QTableWidget *exclusionTable() const { return m_exclusionTable; }
+    void addExclusion(const Exclusion &exclusion);
+    void replaceExclusion(int row, const Exclusion &exclusion);
+    void removeExclusion(int row);
+    bool saveExclusions();
+    // The span chosen by Shift+drag in the graph (civil seconds).
+    void setSelection(double from, double to);
+    std::optional<std::pair<double, double>> selection() const { return m_selection; }
+    // "Exclude…": the dialog for the chosen span (or the view), then adds.
+    void exclude();
+    // The dialog for an exclusion's row, then replaces it.
+    void editExclusion(int row);
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -74,6 +97,11 @@ private:
     void drawIntervals();
     void redraw();
     void showCursor(double time);
+    void applyExclusions();
+    void fillExclusions();
+    void drawExclusions();
+    void exclusionsChanged();
+    std::optional<Exclusion> askExclusion(const Exclusion &shown, const QString &title);
 
     LoadedSeries m_series;
     SeriesLimits m_limits;
@@ -101,6 +129,22 @@ private:
     ReportCommand *m_report = nullptr;
     SeriesTrace m_trace;
     bool m_drawing = false;
+
+    // The figures without exclusions, as read; the report shown is this
+    // analysed again with the exclusions.
+    FileReport m_unexcluded;
+    std::vector<Exclusion> m_exclusions;
+    QString m_exclusionsPath;
+    QString m_exclusionsProblem;
+    bool m_exclusionsApply = false; // a file exists or rows were made
+    bool m_exclusionsUnsaved = false;
+    QTableWidget *m_exclusionTable = nullptr;
+    QAction *m_excludeAction = nullptr;
+    QAction *m_saveExclusionsAction = nullptr;
+    std::optional<std::pair<double, double>> m_selection;
+    std::optional<double> m_selecting; // where a Shift+drag started
+    QCPItemRect *m_selectionItem = nullptr;
+    std::vector<QCPItemRect *> m_excludedItems;
 };
 
 // The files chosen (or the day files of a folder given alone) read as one

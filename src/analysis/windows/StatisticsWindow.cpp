@@ -5,8 +5,8 @@
 #include "DetailsDialog.h"
 #include "ListGraphs.h"
 #include "OpenDataFile.h"
-#include "SeriesWindow.h"
 #include "PrintStatisticsReport.h"
+#include "SeriesWindow.h"
 #include "graphs/windows/Plot.h"
 
 #include "analysis/batch/CivilTime.h"
@@ -21,6 +21,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -204,6 +206,13 @@ StatisticsWindow::StatisticsWindow(const Layout &layout, DataFileContents &&cont
     m_calibration->setTextInteractionFlags(Qt::TextSelectableByMouse
                                            | Qt::TextSelectableByKeyboard);
     column->addWidget(m_calibration);
+    m_exclusionsBoard = new ValueBoard(QStringLiteral("Exclusions"), this);
+    m_exclusionsBoard->setObjectName(QStringLiteral("Exclusions"));
+    m_exclusionsBoard->setWordWrap(true);
+    m_exclusionsBoard->setTextInteractionFlags(Qt::TextSelectableByMouse
+                                               | Qt::TextSelectableByKeyboard);
+    m_exclusionsBoard->hide();
+    column->addWidget(m_exclusionsBoard);
     showCalibration();
 
     resize(sizeHint().width(), 520);
@@ -216,6 +225,63 @@ void StatisticsWindow::setSourcePath(const QString &path)
 {
     m_sourcePath = path;
     showCalibration();
+    showExclusions();
+}
+
+void StatisticsWindow::showExclusions()
+{
+    m_exclusions.reset();
+    m_exclusionsPath.clear();
+    const QString path
+        = m_sourcePath.isEmpty() ? QString() : ExclusionsCsv::pathForDataFile(m_sourcePath);
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        m_exclusionsBoard->hide();
+        return;
+    }
+    const ExclusionsFile file = ExclusionsCsv::read(path);
+    m_exclusions = std::make_shared<const ExclusionSpans>(file.rows);
+    m_exclusionsPath = path;
+    // The stored boards are the meter's own; what this program computes
+    // (distribution, report) leaves the excluded readings out.
+    qint64 excluded = 0;
+    ReasonCounts reasons {};
+    const ReadingRows &rows = m_model->rows();
+    for (qsizetype i = 0; i < rows.count(); ++i)
+        if (const auto t = CivilTime::parseStamp(rows.time(i))) {
+            if (const int row = m_exclusions->rowAt(*t); row >= 0) {
+                ++excluded;
+                ++reasons[size_t(m_exclusions->rows()[size_t(row)].reason)];
+            }
+        }
+    const double interval = m_samplingInterval > 0 ? m_samplingInterval : 1.0;
+    QString text = excluded == 0
+        ? QStringLiteral("Exclusions (%1): none touches these readings.")
+              .arg(QDir::toNativeSeparators(path))
+        : QStringLiteral("Exclusions (%1): %2 excluded (%3 readings: %4). The distribution and "
+                         "the report count them as not measured; the boards above are the "
+                         "meter's own.")
+              .arg(QDir::toNativeSeparators(path), spanText(double(excluded) * interval))
+              .arg(excluded)
+              .arg(reasonsText(reasons, interval));
+    if (!file.ok())
+        text += QLatin1Char(' ') + file.problem + QStringLiteral(" (that line is left out)");
+    m_exclusionsBoard->setText(text);
+    m_exclusionsBoard->show();
+}
+
+ReadingRows StatisticsWindow::countedRows() const
+{
+    const ReadingRows &rows = m_model->rows();
+    if (!m_exclusions || m_exclusions->isEmpty())
+        return rows;
+    ReadingRows counted;
+    for (qsizetype i = 0; i < rows.count(); ++i) {
+        const QString time = rows.time(i);
+        const auto t = CivilTime::parseStamp(time);
+        if (!t || m_exclusions->rowAt(*t) < 0)
+            counted.append(rows.number(i), time, rows.level(i));
+    }
+    return counted;
 }
 
 void StatisticsWindow::showCalibration()
@@ -330,7 +396,7 @@ void StatisticsWindow::buildDistribution(ResolutionMode mode)
 
     // A copy: the list stays intact even if the window goes while events
     // run during the count.
-    const ReadingRows rows = m_model->rows();
+    const ReadingRows rows = countedRows();
     const ListDistribution distribution = BuildListDistribution(rows, mode, [self](double percent) {
         if (!self)
             return;
@@ -366,6 +432,8 @@ ReportSource StatisticsWindow::reportSource() const
     source.contents = m_header;
     source.contents.rows = m_model->rows();
     source.mode = m_lastMode;
+    source.exclusions = m_exclusions;
+    source.exclusionsSource = m_exclusionsPath;
     if (const Plot *graph = Plot::openWindow();
         graph && !m_sourcePath.isEmpty() && graph->source() == m_sourcePath) {
         source.company = graph->freeText(0)->text();

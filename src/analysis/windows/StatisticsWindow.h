@@ -9,6 +9,8 @@
 #include <QMap>
 #include <QWidget>
 
+#include <memory>
+
 #include "ReportCommand.h"
 
 class QAction;
@@ -49,6 +51,12 @@ public:
     // beside it.
     void setSourcePath(const QString &path);
     const QString &sourcePath() const { return m_sourcePath; }
+    // The exclusions file beside the file, applied to the distribution and
+    // the report; the board under the list says what it takes out.
+    const std::shared_ptr<const ExclusionSpans> &exclusions() const { return m_exclusions; }
+    ValueBoard *exclusionsBoard() const { return m_exclusionsBoard; }
+    // The readings the figures count: all but the excluded ones.
+    ReadingRows countedRows() const;
     ReportCommand *report() const { return m_report; }
     // What a report of this window holds: the readings, the stored header,
     // the free texts of an open graph of the same file.
@@ -57,6 +65,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void showCalibration();
+    void showExclusions();
     void editDetails();
 
     struct Layout
@@ -89,6 +98,9 @@ private:
     QString m_sourcePath;
     // "Calibration: within tolerance …" under the list.
     ValueBoard *m_calibration = nullptr;
+    ValueBoard *m_exclusionsBoard = nullptr;
+    std::shared_ptr<const ExclusionSpans> m_exclusions;
+    QString m_exclusionsPath;
     ResolutionMode m_lastMode = ResolutionMode::Tenth;
     ReportCommand *m_report = nullptr;
 };

@@ -27,6 +27,7 @@ const QColor RangeMark(0xC0, 0x39, 0x2B);
 const QColor NoteInk(0x9A, 0x4B, 0x00);
 const QColor OverShade(0xF6, 0xD5, 0xD0);
 const QColor LimitLine(0xC0, 0x39, 0x2B);
+const QColor ExcludedShade(0xE6, 0xDC, 0xF0);
 
 constexpr double PageWidthMm = 210.0;
 constexpr double PageHeightMm = 297.0;
@@ -79,6 +80,9 @@ public:
             break;
         case PageKind::Intervals:
             drawIntervals(section, page);
+            break;
+        case PageKind::Exclusions:
+            drawExclusions(section, page);
             break;
         }
     }
@@ -360,7 +364,18 @@ private:
             shade->setBrush(MarkedShade);
         }
 
-        // Intervals over their limit are shaded behind the trace.
+        // Excluded spans, then intervals over their limit, behind the trace.
+        for (const auto &[from, to] : section.excludedSpans) {
+            if (to <= strip.start || from >= strip.end)
+                continue;
+            auto *shade = new QCPItemRect(&m_plot);
+            shade->setClipToAxisRect(true);
+            shade->topLeft->setCoords(std::max(from, strip.start), ceiling);
+            shade->bottomRight->setCoords(std::min(to, strip.end), floor);
+            shade->setPen(Qt::NoPen);
+            shade->setBrush(QBrush(ExcludedShade, Qt::SolidPattern));
+        }
+
         for (const auto &[from, to] : section.overSpans) {
             if (to <= strip.start || from >= strip.end)
                 continue;
@@ -486,11 +501,17 @@ private:
             drawLimitLegend(y);
             y += 6;
         }
+        if (!section.excludedSpans.empty()) {
+            const QFont f = reportFont(7.5);
+            m_p.fillRect(box(MarginMm, y + 1, 6, 3), ExcludedShade);
+            text(MarginMm + 7.5, y, 120, 5, QStringLiteral("excluded: not measured, in no figure"),
+                 f, Muted);
+            y += 6;
+        }
         const double slot = (ContentBottomMm - y) / ReportLayout::HistoryStripsPerPage;
         for (int i = 0; i < page.count; ++i)
             drawStrip(section, h.strips[size_t(page.first + i)], MarginMm, y + i * slot,
-                      ContentWidthMm,
-                      slot - 3);
+                      ContentWidthMm, slot - 3);
     }
 
     void drawDistribution(const ReportSection &section)
@@ -598,7 +619,7 @@ private:
     }
 
     double table(double y, const QStringList &headers, const std::vector<double> &widths,
-                 const std::vector<QStringList> &rows, int first, int count)
+                 const std::vector<QStringList> &rows, int first, int count, int leftColumns = 2)
     {
         const double rowHeight = 5.0;
         const QFont head = reportFont(8, true);
@@ -606,8 +627,9 @@ private:
         const auto row = [&](const QStringList &cells, const QFont &font, const QColor &color) {
             double x = MarginMm;
             for (qsizetype c = 0; c < cells.size(); ++c) {
-                const int align = c < 2 ? Qt::AlignLeft : Qt::AlignRight;
-                text(x + 1.5, y, widths[size_t(c)] - 3, rowHeight, cells.at(c), font, color,
+                const int align = c < leftColumns ? Qt::AlignLeft : Qt::AlignRight;
+                text(x + 1.5, y, widths[size_t(c)] - 3, rowHeight,
+                     elided(cells.at(c), font, widths[size_t(c)] - 3), font, color,
                      align | Qt::AlignVCenter);
                 x += widths[size_t(c)];
             }
@@ -663,6 +685,40 @@ private:
               { QStringLiteral("From"), QStringLiteral("Covered d/e/n"), QStringLiteral("Ld"),
                 QStringLiteral("Le"), QStringLiteral("Lnight"), QStringLiteral("Lden") },
               { 34, 34, 26, 26, 26, 28 }, section.dayRows, page.dayFirst, page.dayCount);
+    }
+
+    void drawExclusions(const ReportSection &section, const ReportPage &page)
+    {
+        double y = ContentTopMm;
+        if (page.count > 0 || page.first == 0) {
+            y = heading(y, QStringLiteral("Exclusions"), section.excludedText);
+            if (section.exclusionRows.empty()) {
+                text(MarginMm, y, ContentWidthMm, 6,
+                     QStringLiteral("No excluded span touches these readings."), reportFont(8.5),
+                     Muted);
+                y += 8;
+            } else {
+                y = table(y,
+                          { QStringLiteral("From"), QStringLiteral("To"),
+                            QStringLiteral("Duration"), QStringLiteral("Reason"),
+                            QStringLiteral("Note") },
+                          { 33, 33, 22, 25, 61 }, section.exclusionRows, page.first, page.count, 5);
+                y += 8;
+            }
+        }
+        if (page.dayCount == 0)
+            return;
+        y = heading(y, QStringLiteral("Excluded time per day"),
+                    QStringLiteral("Per 24 h from 07:00, as the day levels; the readings taken "
+                                   "out, each standing for one sampling interval."));
+        if (section.excludedDayRows.empty()) {
+            text(MarginMm, y, ContentWidthMm, 6, QStringLiteral("No reading was excluded."),
+                 reportFont(8.5), Muted);
+            return;
+        }
+        table(y,
+              { QStringLiteral("Day from"), QStringLiteral("Excluded"), QStringLiteral("Reasons") },
+              { 34, 30, 110 }, section.excludedDayRows, page.dayFirst, page.dayCount, 3);
     }
 
     QCPPainter &m_p;

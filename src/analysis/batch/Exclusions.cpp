@@ -1,0 +1,314 @@
+#include "Exclusions.h"
+
+#include "BatchReport.h"
+#include "CivilTime.h"
+#include "recording/AtomicFile.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const std::array<const char *, ExclusionReasonCount> ReasonTexts { "rain", "wind",
+                                                                   "extraneous sound",
+                                                                   "maintenance", "other" };
+
+// An ISO 8601 time: with an offset it names a moment, placed on this
+// machine's clock; without one it is read as this clock's time.
+std::optional<int64_t> civilOfIso(const QString &text)
+{
+    const QDateTime t = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    if (!t.isValid() || text.trimmed().size() < 19)
+        return std::nullopt;
+    if (t.timeSpec() == Qt::LocalTime)
+        return CivilTime::civilSecondsOf(t.date(), t.time());
+    return CivilTime::civilOfUtc(t.toSecsSinceEpoch());
+}
+
+} // namespace
+
+QString exclusionReasonText(ExclusionReason reason)
+{
+    return QString::fromLatin1(ReasonTexts[size_t(reason)]);
+}
+
+std::optional<ExclusionReason> exclusionReasonOf(const QString &text)
+{
+    const QString wanted = text.trimmed().toLower();
+    for (int i = 0; i < ExclusionReasonCount; ++i)
+        if (wanted == QLatin1String(ReasonTexts[size_t(i)]))
+            return ExclusionReason(i);
+    return std::nullopt;
+}
+
+QStringList exclusionReasonTexts()
+{
+    QStringList texts;
+    for (const char *t : ReasonTexts)
+        texts << QString::fromLatin1(t);
+    return texts;
+}
+
+Exclusion makeExclusion(int64_t start, int64_t end, ExclusionReason reason, const QString &note,
+                        const QString &made)
+{
+    Exclusion row;
+    row.start = start;
+    row.end = end;
+    row.reason = reason;
+    // One row is one line: a note keeps no line breaks.
+    row.note = note.simplified();
+    row.made = made;
+    row.startText = CivilTime::toIsoWithOffset(start);
+    row.endText = CivilTime::toIsoWithOffset(end);
+    return row;
+}
+
+QString dayFileStation(const QString &fileName)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^(.+) (\\d{4}-\\d{2}-\\d{2})(?: \\(\\d+\\))?\\.vorn$"));
+    const QRegularExpressionMatch m = form.match(QFileInfo(fileName).fileName());
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+namespace ExclusionsCsv {
+
+QString pathForDataFile(const QString &dataFile)
+{
+    return pathFor(QFileInfo(dataFile).absolutePath(), dayFileStation(dataFile));
+}
+
+QString pathFor(const QString &folder, const QString &station)
+{
+    const QString name = station.isEmpty() ? QStringLiteral("exclusions.csv")
+                                           : station + QStringLiteral(" exclusions.csv");
+    return QDir(folder).filePath(name);
+}
+
+ExclusionsFile parse(const QByteArray &bytes, const QString &name)
+{
+    ExclusionsFile file;
+    const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
+    // A bad row is said (the first one by its line) and skipped: the rows
+    // around it still read, so nothing else is lost when the file is saved.
+    bool badRow = false;
+    const auto bad = [&](qint64 line, const QString &why) {
+        ++file.badLines;
+        if (file.problem.isEmpty()) {
+            file.line = line;
+            file.problem = QStringLiteral("%1, line %2: %3").arg(name).arg(line).arg(why);
+        }
+        badRow = true;
+    };
+
+    bool headerSeen = false;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const qint64 number = i + 1;
+        const QStringList fields = csvLineFields(line);
+        if (!headerSeen) {
+            headerSeen = true;
+            QStringList names;
+            for (const QString &f : fields)
+                names << f.trimmed();
+            if (names.join(QLatin1Char(',')) != QLatin1String(Header)) {
+                // Without the header the columns cannot be trusted: no row counts.
+                bad(number, QStringLiteral("the header must be \"%1\"").arg(QLatin1String(Header)));
+                return file;
+            }
+            continue;
+        }
+        badRow = false;
+        if (fields.size() != 5) {
+            bad(number,
+                QStringLiteral("5 fields expected (start,end,reason,note,made), %1 found")
+                    .arg(fields.size()));
+            continue;
+        }
+        const std::optional<int64_t> start = civilOfIso(fields[0]);
+        const std::optional<int64_t> end = civilOfIso(fields[1]);
+        const std::optional<ExclusionReason> reason = exclusionReasonOf(fields[2]);
+        if (!start)
+            bad(number, QStringLiteral("the start \"%1\" is not an ISO 8601 time").arg(fields[0]));
+        else if (!end)
+            bad(number, QStringLiteral("the end \"%1\" is not an ISO 8601 time").arg(fields[1]));
+        else if (*end <= *start)
+            bad(number, QStringLiteral("the end is not after the start"));
+        else if (!reason)
+            bad(number,
+                QStringLiteral("the reason \"%1\" is none of %2")
+                    .arg(fields[2], exclusionReasonTexts().join(QStringLiteral(", "))));
+        if (badRow)
+            continue;
+        Exclusion row;
+        row.start = *start;
+        row.end = *end;
+        row.reason = *reason;
+        row.note = fields[3];
+        row.made = fields[4].trimmed();
+        row.startText = fields[0].trimmed();
+        row.endText = fields[1].trimmed();
+        file.rows.push_back(row);
+    }
+    return file;
+}
+
+ExclusionsFile read(const QString &path)
+{
+    QFile in(path);
+    if (!in.exists())
+        return {};
+    ExclusionsFile file;
+    // A hand-made file of some hundred rows is small; anything huge is not one.
+    constexpr qint64 Largest = 16 * 1024 * 1024;
+    if (!in.open(QIODevice::ReadOnly)) {
+        file.problem = QStringLiteral("%1: %2").arg(path, in.errorString());
+        return file;
+    }
+    if (in.size() > Largest) {
+        file.problem = QStringLiteral("%1: larger than 16 MiB, not an exclusions file").arg(path);
+        return file;
+    }
+    return parse(in.readAll(), path);
+}
+
+QByteArray text(const std::vector<Exclusion> &rows)
+{
+    QString out = QLatin1String(Header) + QLatin1Char('\n');
+    for (const Exclusion &row : rows)
+        out += csvRow({ row.startText, row.endText, exclusionReasonText(row.reason),
+                        row.note.simplified(), row.made })
+            + QLatin1Char('\n');
+    return out.toUtf8();
+}
+
+bool write(const QString &path, const std::vector<Exclusion> &rows, QString &why)
+{
+    AtomicFile file(path);
+    if (!file.open() || !file.write(text(rows)) || !file.commit()) {
+        why = fileErrorMessage(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ExclusionsCsv
+
+ExclusionSpans::ExclusionSpans(std::vector<Exclusion> rows)
+    : m_rows(std::move(rows))
+{
+    std::vector<int> order(m_rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = int(i);
+    std::stable_sort(order.begin(), order.end(), [this](int a, int b) {
+        return m_rows[size_t(a)].start < m_rows[size_t(b)].start;
+    });
+    for (const int i : order) {
+        const Exclusion &row = m_rows[size_t(i)];
+        const int64_t reached = m_segments.empty() ? row.start : m_segments.back().end;
+        const int64_t from = std::max(row.start, reached);
+        if (row.end <= from)
+            continue;
+        if (!m_segments.empty() && m_segments.back().row == i && m_segments.back().end == from)
+            m_segments.back().end = row.end;
+        else
+            m_segments.push_back({ from, row.end, i });
+    }
+}
+
+int ExclusionSpans::rowAt(int64_t civil) const
+{
+    if (m_segments.empty())
+        return -1;
+    size_t at = std::min(m_cursor, m_segments.size() - 1);
+    if (at > 0 && civil < m_segments[at - 1].end) {
+        const auto found
+            = std::upper_bound(m_segments.begin(), m_segments.end(), civil,
+                               [](int64_t t, const Segment &s) { return t < s.start; });
+        at = found == m_segments.begin() ? 0 : size_t(found - m_segments.begin()) - 1;
+    }
+    while (at + 1 < m_segments.size() && civil >= m_segments[at].end)
+        ++at;
+    m_cursor = at;
+    const Segment &s = m_segments[at];
+    return civil >= s.start && civil < s.end ? s.row : -1;
+}
+
+int64_t ExclusionSpans::coveredBetween(int64_t from, int64_t to) const
+{
+    int64_t covered = 0;
+    for (const Segment &s : m_segments)
+        covered += std::max<int64_t>(0, std::min(s.end, to) - std::max(s.start, from));
+    return covered;
+}
+
+std::vector<Exclusion> ExclusionSpans::rowsBetween(int64_t from, int64_t to) const
+{
+    std::vector<Exclusion> touching;
+    for (const Exclusion &row : m_rows)
+        if (row.start < to && row.end > from)
+            touching.push_back(row);
+    std::stable_sort(touching.begin(), touching.end(),
+                     [](const Exclusion &a, const Exclusion &b) { return a.start < b.start; });
+    return touching;
+}
+
+ReasonCounts ExclusionTally::within(const std::map<int64_t, ReasonCounts> &table, int64_t from,
+                                    int64_t to)
+{
+    ReasonCounts sum {};
+    for (auto it = table.lower_bound(from); it != table.end() && it->first < to; ++it)
+        for (size_t r = 0; r < sum.size(); ++r)
+            sum[r] += it->second[r];
+    return sum;
+}
+
+qint64 totalOf(const ReasonCounts &counts)
+{
+    qint64 total = 0;
+    for (const qint64 c : counts)
+        total += c;
+    return total;
+}
+
+QString spanText(double seconds)
+{
+    const int64_t s = std::llround(seconds);
+    if (s < 60)
+        return QStringLiteral("%1 s").arg(s);
+    const int64_t days = s / 86400;
+    const int64_t hours = s % 86400 / 3600;
+    const int64_t minutes = s % 3600 / 60;
+    const int64_t rest = s % 60;
+    QStringList parts;
+    if (days)
+        parts << QStringLiteral("%1 d").arg(days);
+    if (hours)
+        parts << QStringLiteral("%1 h").arg(hours);
+    if (minutes)
+        parts << QStringLiteral("%1 min").arg(minutes);
+    if (rest)
+        parts << QStringLiteral("%1 s").arg(rest);
+    return parts.join(QLatin1Char(' '));
+}
+
+QString reasonsText(const ReasonCounts &counts, double interval)
+{
+    QStringList parts;
+    for (int r = 0; r < ExclusionReasonCount; ++r)
+        if (counts[size_t(r)] > 0)
+            parts << QStringLiteral("%1 %2").arg(exclusionReasonText(ExclusionReason(r)),
+                                                 spanText(double(counts[size_t(r)]) * interval));
+    return parts.join(QStringLiteral(", "));
+}
