@@ -67,8 +67,13 @@ double residentMiB()
 // readings starts from that process's resident size.
 void BM_SeriesPdf30DayFiles(benchmark::State &state)
 {
-    QStringList arguments { "--join", "--intervals", "1h", "--limit", "07-19=55,19-23=50,23-07=45",
-                            "--pdf", folder().filePath("month.pdf") };
+    QStringList arguments { "--join",
+                            "--intervals",
+                            "1h",
+                            "--limit",
+                            "07-19=55,19-23=50,23-07=45",
+                            "--pdf",
+                            folder().filePath("month.pdf") };
     arguments << monthFiles();
     for (auto _ : state) {
         QProcess process;
@@ -124,6 +129,32 @@ void BM_SeriesRedrawMonth(benchmark::State &state)
     state.SetLabel("target < 30 ms");
 }
 BENCHMARK(BM_SeriesRedrawMonth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(30);
+
+// An exclusion added or removed on the month: every figure recomputed from
+// the kept readings (boards, intervals, days), the tables filled, the
+// shading and the trace drawn.
+void BM_SeriesExcludeMonth(benchmark::State &state)
+{
+    SeriesWindow *window = OpenSeries(monthFiles());
+    window->resize(1400, 900);
+    window->show();
+    QApplication::processEvents();
+    const int64_t start = window->series().readings.times.front();
+    bool added = false;
+    for (auto _ : state) {
+        if (added)
+            window->removeExclusion(0);
+        else
+            window->addExclusion(makeExclusion(
+                start + 10 * 86400 + 36000, start + 10 * 86400 + 43200, ExclusionReason::Rain,
+                QStringLiteral("bench"), QStringLiteral("2026-05-02T09:00:00+02:00")));
+        added = !added;
+    }
+    delete window;
+    QFile::remove(ExclusionsCsv::pathFor(folder().path(), QStringLiteral("bench")));
+    state.SetLabel("2.6 M readings; target < 150 ms");
+}
+BENCHMARK(BM_SeriesExcludeMonth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
 
 } // namespace
 

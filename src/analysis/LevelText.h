@@ -15,6 +15,9 @@ struct LevelTextClass
     // The numeric value; meaningful for an ordinary level only, and then
     // 0 <= value < 145.
     double value = 0.0;
+    // value * 10 when the value is that many tenths exactly (value is then
+    // tenths / 10.0), else -1: readings kept compactly know it already.
+    int tenths = -1;
 };
 
 constexpr double OverRangeLevel = 145.0;

@@ -45,6 +45,10 @@ int classIndexOf(const LevelTextClass &level, ResolutionMode mode)
     case LevelKind::Ordinary:
         break;
     }
+    // A value of whole tenths: rint(10 * t / 10.0) is t, floor(t / 10.0) is
+    // t / 10 (t / 10.0 is the double nearest to it).
+    if (level.tenths >= 0)
+        return tenth ? level.tenths : level.tenths / 10;
     // 0 <= value < 145, so both indices stay inside their arrays; rint
     // rounds ties to even in the default rounding mode.
     return tenth ? int(std::rint(10.0 * level.value)) : int(std::floor(level.value));
@@ -80,6 +84,21 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
     distribution.ListSampleCount = total - distribution.markedCount;
     if (progress)
         progress(100.0);
+}
+
+QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, ResolutionMode mode)
+{
+    // The same thresholds and the same walk as computeLnTable, for one m.
+    const double n = double(samples);
+    const int step = ListDistribution::LnCount - m;
+    const double threshold = n / 200.0 + double(step - 1) * (n / 100.0);
+    qint64 runningSum = 0;
+    for (size_t k = 0; k < counts.size(); ++k) {
+        runningSum += counts[k];
+        if (double(runningSum) > threshold)
+            return lnText(int(k), mode);
+    }
+    return {};
 }
 
 void computeLnTable(ListDistribution &distribution)

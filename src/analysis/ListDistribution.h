@@ -68,6 +68,9 @@ ListDistribution BuildListDistribution(const ReadingRows &rows, ResolutionMode m
 void countLevelTexts(std::span<const QString> levels, ListDistribution &distribution,
                      const DistributionProgress &progress = {});
 void computeLnTable(ListDistribution &distribution);
+// L(m) alone of class counts, as computeLnTable gives it; empty when the
+// counts hold no sample.
+QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, ResolutionMode mode);
 
 // The caption text of the counting progress: "42.5% Completed".
 QString distributionProgressCaption(double percent);

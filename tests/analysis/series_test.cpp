@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -215,6 +216,169 @@ TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
         = loadSeries(folder.files(), request, [](qsizetype, qsizetype) { return false; });
     EXPECT_TRUE(cancelled.outcome.cancelled);
     EXPECT_FALSE(cancelled.outcome.report);
+}
+
+// A hand-written exclusions file: rows in any order, offsets of any kind,
+// notes with commas and quotes, damaged lines said by number and left out,
+// every good row kept with its reason and its times as written.
+TEST(ExclusionsFileTest, ReadsHandWrittenRowsAndWritesThemBackAsWritten)
+{
+    const QByteArray written
+        = "start,end,reason,note,made\r\n"
+          "2026-06-01T12:00:00+02:00,2026-06-01T12:30:00+02:00,Wind,gusts,2026-06-03T09:00:00+02:"
+          "00\r\n"
+          "\r\n"
+          "2026-06-01T08:00:00Z,2026-06-01T11:00:00Z,rain,\"heavy, \"\"steady\"\"\",\r\n"
+          "2026-06-01T13:00:00+02:00,2026-06-01T12:00:00+02:00,rain,backwards,\r\n"
+          "2026-06-01T14:00:00,2026-06-01T14:10:00,extraneous sound,lorry,\r\n"
+          "2026-06-01T15:00:00+02:00,2026-06-01T15:10:00+02:00,hail,,\r\n"
+          "2026-06-01T16:00:00+02:00,2026-06-01T16:10:00+02:00,maintenance\r\n";
+    const ExclusionsFile file = ExclusionsCsv::parse(written, "x.csv");
+    EXPECT_EQ(file.problem, "x.csv, line 5: the end is not after the start");
+    EXPECT_EQ(file.line, 5);
+    EXPECT_EQ(file.badLines, 3);
+    struct Expected
+    {
+        int64_t start, end;
+        ExclusionReason reason;
+        QString note, startText;
+    };
+    const Expected rows[] = {
+        { civil(1, 12), civil(1, 12, 30), ExclusionReason::Wind, "gusts",
+          "2026-06-01T12:00:00+02:00" },
+        { civil(1, 10), civil(1, 13), ExclusionReason::Rain, "heavy, \"steady\"",
+          "2026-06-01T08:00:00Z" },
+        { civil(1, 14), civil(1, 14, 10), ExclusionReason::ExtraneousSound, "lorry",
+          "2026-06-01T14:00:00" },
+    };
+    ASSERT_EQ(file.rows.size(), std::size(rows));
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        EXPECT_EQ(file.rows[i].start, rows[i].start) << i;
+        EXPECT_EQ(file.rows[i].end, rows[i].end) << i;
+        EXPECT_EQ(file.rows[i].reason, rows[i].reason) << i;
+        EXPECT_EQ(file.rows[i].note, rows[i].note) << i;
+        EXPECT_EQ(file.rows[i].startText, rows[i].startText) << i;
+    }
+    // Saved again: the same rows, in the same order, the times as written.
+    const QByteArray again = ExclusionsCsv::text(file.rows);
+    EXPECT_TRUE(again.startsWith("start,end,reason,note,made\n"
+                                 "2026-06-01T12:00:00+02:00,2026-06-01T12:30:00+02:00,wind,gusts,"
+                                 "2026-06-03T09:00:00+02:00\n"
+                                 "2026-06-01T08:00:00Z,2026-06-01T11:00:00Z,rain,\"heavy, "
+                                 "\"\"steady\"\"\",\n"));
+    EXPECT_EQ(ExclusionsCsv::parse(again, "x.csv").rows, file.rows);
+    QTemporaryDir dir;
+    QString why;
+    const QString path = ExclusionsCsv::pathFor(dir.path(), "fence");
+    EXPECT_TRUE(path.endsWith("/fence exclusions.csv"));
+    EXPECT_TRUE(ExclusionsCsv::pathFor(dir.path(), QString()).endsWith("/exclusions.csv"));
+    ASSERT_TRUE(ExclusionsCsv::write(path, file.rows, why)) << why.toStdString();
+    EXPECT_EQ(ExclusionsCsv::read(path).rows, file.rows);
+    EXPECT_TRUE(ExclusionsCsv::read(dir.filePath("none.csv")).ok());
+    EXPECT_EQ(ExclusionsCsv::pathForDataFile(dir.filePath("fence 2026-06-01 (2).vorn")), path);
+    // Without its header no column can be trusted.
+    const ExclusionsFile headless = ExclusionsCsv::parse(
+        "2026-06-01T12:00:00+02:00,2026-06-01T12:30:00+02:00,wind,,\n", "y.csv");
+    EXPECT_TRUE(headless.rows.empty());
+    EXPECT_TRUE(headless.problem.startsWith("y.csv, line 1: the header must be"));
+}
+
+// Overlapping spans count once, each second for the span that starts first;
+// lookups run forwards and back.
+TEST(ExclusionsFileTest, OverlapsCountOnceForTheSpanThatStartsFirst)
+{
+    const ExclusionSpans spans({
+        makeExclusion(200, 300, ExclusionReason::Wind, "b", {}),
+        makeExclusion(100, 250, ExclusionReason::Rain, "a", {}),
+        makeExclusion(120, 130, ExclusionReason::Other, "inside", {}),
+        makeExclusion(400, 500, ExclusionReason::Maintenance, "c", {}),
+    });
+    ASSERT_EQ(spans.segments().size(), 3u);
+    EXPECT_EQ(spans.coveredBetween(0, 1000), 300);
+    EXPECT_EQ(spans.coveredBetween(240, 450), 110);
+    const std::pair<int64_t, int> lookups[]
+        = { { 99, -1 },  { 100, 1 }, { 125, 1 }, { 249, 1 },  { 250, 0 }, { 299, 0 },
+            { 300, -1 }, { 450, 3 }, { 120, 1 }, { 500, -1 }, { 10, -1 }, { 260, 0 } };
+    for (const auto &[time, row] : lookups)
+        EXPECT_EQ(spans.rowAt(time), row) << time;
+    EXPECT_EQ(spans.rowsBetween(260, 450).size(), 2u);
+}
+
+// Excluded readings are not measured: out of every figure and coverage,
+// the day they fall in partial, and said in every output; the window's
+// figures from its kept readings are those of the join.
+TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
+{
+    StationFolder folder;
+    BatchRequest request;
+    request.intervalLength = 3600;
+    request.dayEveningNight = true;
+    const LoadedSeries loaded = loadSeries(folder.files(), request);
+    ASSERT_TRUE(loaded.outcome.report);
+    request.exclusions = std::make_shared<const ExclusionSpans>(std::vector<Exclusion> {
+        makeExclusion(civil(1, 12), civil(1, 13), ExclusionReason::Rain, "shower", "m"),
+        makeExclusion(civil(1, 12, 30), civil(1, 14), ExclusionReason::Wind, "", "m"),
+        makeExclusion(civil(1, 20), civil(1, 20, 10), ExclusionReason::ExtraneousSound, "", "m"),
+        makeExclusion(civil(3, 0), civil(3, 1), ExclusionReason::Other, "after", "m") });
+    request.exclusionsSource = "fence exclusions.csv";
+    const SeriesOutcome joined = analyseSeries(folder.files(), request, 2);
+    ASSERT_TRUE(joined.report);
+    const FileReport &r = *joined.report;
+    const qint64 excluded = 2 * 3600 + 600;
+    EXPECT_EQ(r.statistics.readings, loaded.outcome.report->statistics.readings - excluded);
+    ASSERT_TRUE(r.exclusions);
+    EXPECT_EQ(r.exclusions->readings, excluded);
+    EXPECT_EQ(r.exclusions->listed.size(), 3u); // the one after the readings is not listed
+    EXPECT_EQ(excludedText(r),
+              "2 h 10 min (7800 readings: rain 1 h, wind 1 h, extraneous sound "
+              "10 min)");
+    const auto interval = [&r](int64_t start) {
+        return *std::find_if(r.intervals.begin(), r.intervals.end(),
+                             [start](const IntervalLevel &i) { return i.start == start; });
+    };
+    EXPECT_NEAR(interval(civil(1, 20)).coverage, 50.0 / 60.0, 1e-9);
+    EXPECT_TRUE(interval(civil(1, 11)).gap == false);
+    EXPECT_TRUE(std::none_of(r.intervals.begin(), r.intervals.end(), [](const IntervalLevel &i) {
+        return i.start == civil(1, 12) && !i.gap;
+    }));
+    ASSERT_FALSE(r.days.empty());
+    EXPECT_TRUE(r.days.front().partial);
+
+    const QString csv = formatReports({ r }, OutputFormat::Csv);
+    EXPECT_TRUE(csv.startsWith("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,"
+                               "excluded_s,excluded_reasons\n"));
+    EXPECT_TRUE(csv.contains(",7200,rain=3600;wind=3600\n"));
+    EXPECT_TRUE(csv.contains(",600,extraneous sound=600\n"));
+    EXPECT_TRUE(csv.contains("details_problem,excluded_s,excluded_reasons\n"));
+    const QString json = formatReports({ r }, OutputFormat::Json);
+    EXPECT_TRUE(
+        json.contains("\"exclusions\": {\"file\": \"fence exclusions.csv\", \"excluded_s\": "
+                      "7800, \"excluded_readings\": 7800, \"reasons\": {\"rain\": 3600, "
+                      "\"wind\": 3600, \"extraneous sound\": 600}"));
+    EXPECT_TRUE(json.contains("\"reason\": \"rain\", \"note\": \"shower\""));
+    const QString text = formatReports({ r }, OutputFormat::Text);
+    EXPECT_TRUE(text.contains("Excluded: 2 h 10 min (7800 readings:"));
+    EXPECT_TRUE(text.contains(
+        "  2026-06-01T12:30:00+02:00 to 2026-06-01T14:00:00+02:00  1 h 30 min  wind"));
+    EXPECT_TRUE(
+        text.contains("Exclusions (fence exclusions.csv, 3 of its spans touch the readings)"));
+
+    // The window's figures, from its kept readings, on two threads or one.
+    EXPECT_EQ(formatReports({ reanalyse(loaded, request) }, OutputFormat::Json).toStdString(),
+              json.toStdString());
+    BatchRequest figuresOnly = request;
+    figuresOnly.intervalLength.reset();
+    figuresOnly.dayEveningNight = false;
+    EXPECT_EQ(
+        formatReports({ reanalyse(loaded, figuresOnly) }, OutputFormat::Csv).toStdString(),
+        formatReports({ *analyseSeries(folder.files(), figuresOnly, 1).report }, OutputFormat::Csv)
+            .toStdString());
+    // No exclusions: nothing is said, and the columns stay those the
+    // station's interval tables share.
+    BatchRequest none = request;
+    none.exclusions.reset();
+    EXPECT_FALSE(
+        formatReports({ reanalyse(loaded, none) }, OutputFormat::Csv).contains("excluded"));
 }
 
 int main(int argc, char **argv)

@@ -8,11 +8,16 @@
 
 #include <cmath>
 
-FileAnalysis::FileAnalysis(const BatchRequest &request)
+FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     : m_request(request)
+    , m_parts(parts)
     , m_statistics(request.mode)
 {
-    if (request.intervalLength)
+    if (parts == Parts::Figures) {
+        m_request.intervalLength.reset();
+        m_request.dayEveningNight = false;
+    }
+    if (m_request.intervalLength)
         m_intervals.emplace(*request.intervalLength, request.mode);
     if (request.exclusions) {
         m_exclusions = *request.exclusions;
@@ -80,7 +85,8 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
             m_first = time;
         m_last = time;
     }
-    m_statistics.add(time, level, energy, damaged, timeText, levelText);
+    if (m_parts != Parts::Tables)
+        m_statistics.add(time, level, energy, damaged, timeText, levelText);
     if (!m_intervals && !m_request.dayEveningNight)
         return;
     if (!time) {

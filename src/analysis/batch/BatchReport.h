@@ -139,7 +139,11 @@ ReadingValues readingValuesOf(QStringView timeText, QStringView levelText);
 class FileAnalysis
 {
 public:
-    explicit FileAnalysis(const BatchRequest &request);
+    // The figures of the whole readings, the interval and day tables, or
+    // both: two analyses of one part each, fed the same readings, may run
+    // side by side and give what one analysis of both gives.
+    enum class Parts { All, Figures, Tables };
+    explicit FileAnalysis(const BatchRequest &request, Parts parts = Parts::All);
     void add(QStringView timeText, QStringView levelText);
     // A reading already read: its time stamp, level class and energy level.
     void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
@@ -157,18 +161,20 @@ private:
     bool excluded(int64_t time);
 
     BatchRequest m_request;
+    Parts m_parts = Parts::All;
+    // What every reading touches first, kept together at the front.
+    std::optional<int64_t> m_first;
+    std::optional<int64_t> m_last;
+    std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not
+    std::optional<int64_t> m_timedLast;
+    // A copy of its own: the lookup keeps a cursor.
+    std::optional<ExclusionSpans> m_exclusions;
     FileStatisticsBuilder m_statistics;
     std::optional<IntervalAccumulator> m_intervals;
     DayEveningNightAccumulator m_days;
     RepeatedHours m_hours;
     qint64 m_untimed = 0;
-    std::optional<int64_t> m_first;
-    std::optional<int64_t> m_last;
-    // A copy of its own: the lookup keeps a cursor.
-    std::optional<ExclusionSpans> m_exclusions;
     ExclusionTally m_tally;
-    std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not
-    std::optional<int64_t> m_timedLast;
 };
 
 FileReport analyseFile(const QString &name, const DataFileContents &file,

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 namespace CivilTime {
@@ -106,7 +107,41 @@ namespace {
 int offsetAtUtc(int64_t utc)
 {
     static const QTimeZone zone = QTimeZone::systemTimeZone();
-    return zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+    // The offset holds from one transition to the next: a month of interval
+    // rows asks for it tens of thousands of times, and the zone's answer is
+    // slow. Each thread keeps the span of its last answer.
+    struct Span
+    {
+        int64_t from = 1;
+        int64_t to = 0;
+        int offset = 0;
+    };
+    thread_local Span span;
+    if (utc >= span.from && utc < span.to)
+        return span.offset;
+    const QDateTime at = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
+    const int offset = zone.offsetFromUtc(at);
+    if (zone.hasTransitions()) {
+        const QTimeZone::OffsetData before = zone.previousTransition(at.addSecs(1));
+        const QTimeZone::OffsetData after = zone.nextTransition(at);
+        Span found { before.atUtc.isValid() ? before.atUtc.toSecsSinceEpoch()
+                                            : std::numeric_limits<int64_t>::min(),
+                     after.atUtc.isValid() ? after.atUtc.toSecsSinceEpoch()
+                                           : std::numeric_limits<int64_t>::max(),
+                     offset };
+        // Kept only when the zone's own answers agree at both ends.
+        const auto agrees = [&](int64_t t) {
+            return t == std::numeric_limits<int64_t>::min()
+                || t == std::numeric_limits<int64_t>::max()
+                || zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(t, Qt::UTC)) == offset;
+        };
+        if (found.from <= utc && utc < found.to && agrees(found.from)
+            && agrees(found.to == std::numeric_limits<int64_t>::max() ? found.to : found.to - 1))
+            span = found;
+    } else {
+        span = { std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), offset };
+    }
+    return offset;
 }
 
 // The moments (UTC) whose local clock shows this civil time, earliest first,

@@ -29,34 +29,26 @@ QStringList storedBoardCaptions(DataFileKind kind)
     return {};
 }
 
-namespace {
-
-// Readings come in tenths of a dB: their energies are looked up, the same
-// numbers pow gives, without its cost on every reading.
-struct TenthTable
+const EnergyTable &energyTable()
 {
-    std::vector<double> level;
-    std::vector<double> energy;
-};
-const TenthTable s_tenths = [] {
-    TenthTable table { std::vector<double>(2001), std::vector<double>(2001) };
-    for (std::size_t t = 0; t < table.level.size(); ++t) {
-        table.level[t] = double(t) / 10.0;
-        table.energy[t] = std::pow(10.0, table.level[t] / 10.0);
-    }
+    static const EnergyTable table = [] {
+        EnergyTable t { std::vector<double>(2001), std::vector<double>(2001) };
+        for (std::size_t i = 0; i < t.level.size(); ++i) {
+            t.level[i] = double(i) / 10.0;
+            t.energy[i] = std::pow(10.0, t.level[i] / 10.0);
+        }
+        return t;
+    }();
     return table;
-}();
+}
 
-} // namespace
-
-double energyOf(double level)
+double energyOfLevel(double level)
 {
-    const double scaled = level * 10.0 + 0.5;
-    if (scaled >= 0.0 && scaled < 2001.0) {
-        const auto t = std::size_t(scaled);
-        if (s_tenths.level[t] == level)
-            return s_tenths.energy[t];
-    }
+    return energyOf(level);
+}
+
+double energyOfAny(double level)
+{
     return std::pow(10.0, level / 10.0);
 }
 
@@ -141,9 +133,9 @@ void FileStatisticsBuilder::add(std::optional<int64_t> time, const LevelTextClas
     m_energy += energyOf(*energyLevel);
     // The texts are copied only when the extreme changes.
     if (!m_stats.maximum || *energyLevel > m_stats.maximum->level)
-        m_stats.maximum = LevelAt { *energyLevel, levelText.toString(), timeText.toString() };
+        m_stats.maximum = LevelAt { *energyLevel, levelText.toString(), timeText.toString(), time };
     if (!m_stats.minimum || *energyLevel < m_stats.minimum->level)
-        m_stats.minimum = LevelAt { *energyLevel, levelText.toString(), timeText.toString() };
+        m_stats.minimum = LevelAt { *energyLevel, levelText.toString(), timeText.toString(), time };
 }
 
 FileStatistics FileStatisticsBuilder::finish(const DataFileContents &header) const

@@ -19,6 +19,7 @@ struct LevelAt
     double level = 0.0;
     QString text;
     QString time;
+    std::optional<int64_t> civil; // the time read, when it reads
 };
 
 // Statistics recomputed from the readings of one data file, next to the
@@ -95,7 +96,26 @@ FileStatistics computeFileStatistics(const DataFileContents &file, ResolutionMod
 
 // 10·log10 of the mean of 10^(L/10); the energy sum is kept by the caller.
 double levelFromEnergy(double energySum, qint64 count);
-double energyOf(double level);
+// Readings come in tenths of a dB: their energies are looked up, the same
+// numbers pow gives, without its cost on every reading.
+struct EnergyTable
+{
+    std::vector<double> level;
+    std::vector<double> energy;
+};
+const EnergyTable &energyTable();
+double energyOfAny(double level);
+inline double energyOf(double level)
+{
+    static const EnergyTable &table = energyTable();
+    const double scaled = level * 10.0 + 0.5;
+    if (scaled >= 0.0 && scaled < 2001.0) {
+        const auto t = std::size_t(scaled);
+        if (table.level[t] == level)
+            return table.energy[t];
+    }
+    return energyOfAny(level);
+}
 
 // The method behind the figures, in words, for the reports.
 QStringList methodDescription(const FileStatistics &stats);

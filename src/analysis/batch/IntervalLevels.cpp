@@ -39,17 +39,6 @@ std::pair<int64_t, int> existingTime(int64_t civil, int offset)
 
 } // namespace
 
-void EnergySum::add(std::optional<double> level)
-{
-    ++readings;
-    if (level) {
-        energy += energyOf(*level);
-        ++count;
-        max = max ? std::max(*max, *level) : *level;
-        min = min ? std::min(*min, *level) : *level;
-    }
-}
-
 std::optional<double> EnergySum::level() const
 {
     return count > 0 ? std::optional<double>(levelFromEnergy(energy, count)) : std::nullopt;
@@ -103,7 +92,8 @@ void IntervalAccumulator::add(int64_t place, const LevelTextClass &level,
 {
     if (m_length <= 0)
         return;
-    Interval &interval = m_intervals[CivilTime::alignDown(place, m_length)];
+    // Readings come in time order: most fall into the interval of the one before.
+    Interval &interval = m_last.in(m_intervals, CivilTime::alignDown(place, m_length));
     interval.sum.add(energyLevel);
     if (level.kind == LevelKind::Marked) {
         ++interval.marked;
@@ -150,21 +140,12 @@ std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
         interval.leq = in.sum.level();
         interval.lmax = in.sum.max;
         interval.lmin = in.sum.min;
-        if (!in.counts.empty()) {
-            ListDistribution d;
-            d.mode = m_mode;
-            const std::span<qint64> counts = m_mode == ResolutionMode::Tenth
-                ? std::span<qint64>(d.ListTenthCounts)
-                : std::span<qint64>(d.ListWholeCounts);
-            std::copy(in.counts.begin(), in.counts.end(), counts.begin());
-            d.ListSampleCount = in.sum.readings - in.marked;
-            d.markedCount = in.marked;
-            computeLnTable(d);
-            if (d.hasReadings()) {
-                interval.l10 = d.LnTable.value(10);
-                interval.l50 = d.LnTable.value(50);
-                interval.l90 = d.LnTable.value(90);
-            }
+        // Only the three levels a row shows: a month of intervals would
+        // otherwise make a hundred texts each.
+        if (const qint64 samples = in.sum.readings - in.marked; !in.counts.empty() && samples > 0) {
+            interval.l10 = lnTextOf(in.counts, samples, 10, m_mode);
+            interval.l50 = lnTextOf(in.counts, samples, 50, m_mode);
+            interval.l90 = lnTextOf(in.counts, samples, 90, m_mode);
         }
         result.push_back(std::move(interval));
     }
@@ -178,7 +159,7 @@ void DayEveningNightAccumulator::add(int64_t time, std::optional<double> energyL
     const int64_t start
         = CivilTime::alignDown(time - 7 * Hour, CivilTime::SecondsPerDay) + 7 * Hour;
     const int64_t offset = time - start; // 0 = 07:00
-    Periods &periods = m_days[start];
+    Periods &periods = m_lastDay.in(m_days, start);
     if (offset < 12 * Hour)
         periods.day.add(energyLevel);
     else if (offset < 16 * Hour)
@@ -241,7 +222,7 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
 void StepMedian::add(int64_t time)
 {
     if (m_previous && time > *m_previous) {
-        ++m_steps[time - *m_previous];
+        ++m_lastCount.in(m_steps, time - *m_previous);
         ++m_count;
     }
     m_previous = time;

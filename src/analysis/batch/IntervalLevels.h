@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -56,6 +57,8 @@ struct DayEveningNight
     std::optional<double> lden;
 };
 
+double energyOfLevel(double level); // energyOf, declared here for EnergySum
+
 // The energy figures of a set of readings, summed as they come.
 struct EnergySum
 {
@@ -66,7 +69,16 @@ struct EnergySum
     std::optional<double> min;
 
     // level: what the reading adds to the energy, if anything.
-    void add(std::optional<double> level);
+    void add(std::optional<double> level)
+    {
+        ++readings;
+        if (level) {
+            energy += energyOfLevel(*level);
+            ++count;
+            max = max ? std::max(*max, *level) : *level;
+            min = min ? std::min(*min, *level) : *level;
+        }
+    }
     std::optional<double> level() const;
 };
 
@@ -98,6 +110,30 @@ private:
     std::vector<Fold> m_folds;
 };
 
+// The map entry the last reading went to, by its key: readings come in time
+// order, so most go where the one before went. A copy starts empty, since
+// the node belongs to the map it was taken from.
+template<typename T> struct LastNode
+{
+    T *node = nullptr;
+    int64_t key = 0;
+    LastNode() = default;
+    LastNode(const LastNode &) { }
+    LastNode &operator=(const LastNode &)
+    {
+        node = nullptr;
+        return *this;
+    }
+    template<typename Map> T &in(Map &map, int64_t wanted)
+    {
+        if (!node || key != wanted) {
+            node = &map[wanted];
+            key = wanted;
+        }
+        return *node;
+    }
+};
+
 // Levels per clock-aligned interval, gathered in one pass over readings in
 // any order: memory grows with the number of intervals, not of readings.
 class IntervalAccumulator
@@ -123,6 +159,8 @@ private:
     int64_t m_length;
     ResolutionMode m_mode;
     std::map<int64_t, Interval> m_intervals;
+    // The interval the last reading went to (map nodes stay where they are).
+    LastNode<Interval> m_last;
 };
 
 // Day, evening and night sums of every 07:00-to-07:00 period, in one pass.
@@ -141,6 +179,7 @@ private:
         EnergySum day, evening, night;
     };
     std::map<int64_t, Periods> m_days; // by 07:00 of the day
+    LastNode<Periods> m_lastDay;
     std::optional<int64_t> m_first;
     std::optional<int64_t> m_last;
 };
@@ -155,6 +194,7 @@ public:
 
 private:
     std::map<int64_t, qint64> m_steps;
+    LastNode<qint64> m_lastCount;
     qint64 m_count = 0;
     std::optional<int64_t> m_previous;
 };

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 namespace {
 
@@ -79,34 +80,6 @@ void SeriesReadings::add(std::optional<int64_t> time, const LevelTextClass &leve
     if (damaged)
         code |= Damaged;
     m_codes.push_back(code);
-}
-
-void SeriesReadings::replay(const std::function<void(std::optional<int64_t>, const LevelTextClass &,
-                                                     std::optional<double>, bool)> &to) const
-{
-    auto oddValue = m_oddValues.begin();
-    auto oddEnergy = m_oddEnergies.begin();
-    auto untimedAt = m_untimed.begin();
-    const auto flushUntimed = [&](size_t before) {
-        for (; untimedAt != m_untimed.end() && untimedAt->before == before; ++untimedAt)
-            to(std::nullopt, untimedAt->level, untimedAt->energy, untimedAt->damaged);
-    };
-    for (size_t i = 0; i < times.size(); ++i) {
-        flushUntimed(i);
-        const uint8_t code = m_codes[i];
-        LevelTextClass level { LevelKind(code & 3), 0.0 };
-        if (code & ValueInTenths)
-            level.value = double(m_tenths[i]) / 10.0;
-        else
-            level.value = (oddValue++)->second;
-        std::optional<double> energy;
-        if (code & EnergyIsValue)
-            energy = level.value;
-        else if (code & HasEnergy)
-            energy = (oddEnergy++)->second;
-        to(times[i], level, energy, (code & Damaged) != 0);
-    }
-    flushUntimed(times.size());
 }
 
 std::pair<size_t, size_t> SeriesReadings::indexRange(double from, double to) const
@@ -280,7 +253,7 @@ std::vector<TableLimit> tableLimits(const QString &folder, const QString &statio
         return rows;
     const QDir dir(folder);
     const QStringList tables = dir.entryList(
-        { station + QStringLiteral(" ????-??-?? intervals.csv") }, QDir::Files, QDir::Name);
+        { station + QStringLiteral(" \?\?\?\?-\?\?-\?\? intervals.csv") }, QDir::Files, QDir::Name);
     for (const QString &name : tables) {
         const QStringList lines = linesOf(dir.filePath(name));
         if (lines.isEmpty())
@@ -334,11 +307,6 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
 FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
 {
     const FileReport &loaded = *series.outcome.report;
-    FileAnalysis analysis(request);
-    series.readings.replay([&analysis](std::optional<int64_t> time, const LevelTextClass &level,
-                                       std::optional<double> energy, bool damaged) {
-        analysis.add(time, level, energy, damaged);
-    });
     // The header the analysis took the interval and the stored boards from.
     DataFileContents header;
     header.kind = loaded.statistics.kind;
@@ -346,7 +314,55 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
         header.boardTexts << board.second;
     if (loaded.statistics.intervalSource == IntervalSource::Header)
         header.samplingInterval = loaded.statistics.interval;
-    FileReport report = analysis.finish(loaded.name, header);
+    const auto feed = [&series](FileAnalysis &analysis) {
+        series.readings.replay([&analysis](std::optional<int64_t> time, const LevelTextClass &level,
+                                           std::optional<double> energy, bool damaged) {
+            analysis.add(time, level, energy, damaged);
+        });
+    };
+    FileReport report;
+    // The figures and the tables on two threads, each summing in the order
+    // of the readings; the tables need the interval before the figures
+    // are done, which only a header gives.
+    if (header.samplingInterval > 0 && (request.intervalLength || request.dayEveningNight)) {
+        // Each analysis lives on its own thread's stack: side by side in
+        // one frame they would share cache lines that both threads write.
+        FileReport t;
+        std::thread side([&] {
+            FileAnalysis tables(request, FileAnalysis::Parts::Tables);
+            feed(tables);
+            t = tables.finish(loaded.name, header);
+        });
+        {
+            FileAnalysis figures(request, FileAnalysis::Parts::Figures);
+            feed(figures);
+            report = figures.finish(loaded.name, header);
+        }
+        side.join();
+        report.intervalLength = t.intervalLength;
+        report.intervals = std::move(t.intervals);
+        report.repeatedHour = t.repeatedHour;
+        report.ambiguousTime = t.ambiguousTime;
+        report.withDayEveningNight = t.withDayEveningNight;
+        report.days = std::move(t.days);
+        report.untimedReadings = t.untimedReadings;
+        report.limits = t.limits;
+        report.exclusions = std::move(t.exclusions);
+    } else {
+        FileAnalysis analysis(request);
+        feed(analysis);
+        report = analysis.finish(loaded.name, header);
+    }
+    // The kept readings have no texts: the extremes get them as the meter
+    // writes them, its level with one decimal and its stamp.
+    for (std::optional<LevelAt> *at : { &report.statistics.maximum, &report.statistics.minimum })
+        if (*at && (*at)->text.isEmpty()) {
+            (*at)->text = QString::number((*at)->level, 'f', 1);
+            if ((*at)->civil)
+                (*at)->time = CivilTime::toIso(*(*at)->civil)
+                                  .replace(QLatin1Char('-'), QLatin1Char('/'))
+                                  .replace(QLatin1Char('T'), QLatin1Char(' '));
+        }
     report.details = loaded.details;
     report.detailsProblem = loaded.detailsProblem;
     report.calibration = loaded.calibration;

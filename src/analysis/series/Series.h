@@ -30,9 +30,9 @@ struct SeriesReadings
     // The reading nearest to a time, if any lies within a sample interval.
     std::optional<size_t> nearest(double time) const;
 
-    // Each reading as it was added, untimed ones in their places.
-    void replay(const std::function<void(std::optional<int64_t> time, const LevelTextClass &level,
-                                         std::optional<double> energy, bool damaged)> &to) const;
+    // Each reading as it was added, untimed ones in their places:
+    // to(time, level, energy, damaged).
+    template<typename Reading> void replay(Reading &&to) const;
 
 private:
     struct Untimed
@@ -45,12 +45,53 @@ private:
     // Kind in the low two bits, then the flags below; the level in tenths
     // when that gives it back exactly, else in m_oddValues.
     enum : uint8_t { HasEnergy = 4, EnergyIsValue = 8, Damaged = 16, ValueInTenths = 32 };
+    // t / 10.0, looked up for the levels a meter shows.
+    static double tenthsValue(int16_t t)
+    {
+        static const std::vector<double> values = [] {
+            std::vector<double> v(TenthsKept);
+            for (size_t i = 0; i < v.size(); ++i)
+                v[i] = double(i) / 10.0;
+            return v;
+        }();
+        return t >= 0 && size_t(t) < TenthsKept ? values[size_t(t)] : double(t) / 10.0;
+    }
+    static constexpr size_t TenthsKept = 2560;
     std::vector<uint8_t> m_codes;
     std::vector<int16_t> m_tenths;
     std::vector<std::pair<size_t, double>> m_oddValues; // by index
     std::vector<std::pair<size_t, double>> m_oddEnergies;
     std::vector<Untimed> m_untimed;
 };
+
+template<typename Reading> void SeriesReadings::replay(Reading &&to) const
+{
+    auto oddValue = m_oddValues.begin();
+    auto oddEnergy = m_oddEnergies.begin();
+    auto untimedAt = m_untimed.begin();
+    const auto flushUntimed = [&](size_t before) {
+        for (; untimedAt != m_untimed.end() && untimedAt->before == before; ++untimedAt)
+            to(std::optional<int64_t>(), untimedAt->level, untimedAt->energy, untimedAt->damaged);
+    };
+    for (size_t i = 0; i < times.size(); ++i) {
+        if (untimedAt != m_untimed.end())
+            flushUntimed(i);
+        const uint8_t code = m_codes[i];
+        LevelTextClass level { LevelKind(code & 3), 0.0 };
+        if (code & ValueInTenths) {
+            level.value = tenthsValue(m_tenths[i]);
+            level.tenths = m_tenths[i] >= 0 ? m_tenths[i] : -1;
+        } else
+            level.value = (oddValue++)->second;
+        std::optional<double> energy;
+        if (code & EnergyIsValue)
+            energy = level.value;
+        else if (code & HasEnergy)
+            energy = (oddEnergy++)->second;
+        to(std::optional<int64_t>(times[i]), level, energy, (code & Damaged) != 0);
+    }
+    flushUntimed(times.size());
+}
 
 // A polyline of the levels between two times for a plot `columns` wide: the
 // lowest and highest level of each column, as the report draws them, or each

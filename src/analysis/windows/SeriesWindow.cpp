@@ -32,6 +32,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -39,6 +40,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <mutex>
 
 namespace {
 
@@ -141,18 +143,40 @@ QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->verticalHeader()->setVisible(false);
-    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // Sized to the contents once (sizeColumnsOnce): sizing to contents on
+    // every change would measure a month of rows at each exclusion.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     return table;
+}
+
+void sizeColumnsOnce(QTableWidget *table)
+{
+    if (table->rowCount() == 0 || table->property("sized").toBool())
+        return;
+    table->resizeColumnsToContents();
+    table->setProperty("sized", true);
 }
 
 void setTableRow(QTableWidget *table, int row, const QStringList &cells,
                  const QColor &background = {})
 {
-    for (int c = 0; c < cells.size(); ++c) {
-        auto *item = new QTableWidgetItem(cells[c]);
-        if (background.isValid())
-            item->setBackground(background);
-        table->setItem(row, c, item);
+    // Items are changed in place: most rows stay as they were when the
+    // figures are recomputed.
+    for (int c = 0; c < table->columnCount(); ++c) {
+        QTableWidgetItem *item = table->item(row, c);
+        if (c >= cells.size()) {
+            delete table->takeItem(row, c);
+            continue;
+        }
+        if (!item) {
+            item = new QTableWidgetItem(cells[c]);
+            table->setItem(row, c, item);
+        } else if (item->text() != cells[c]) {
+            item->setText(cells[c]);
+        }
+        const QBrush brush = background.isValid() ? QBrush(background) : QBrush();
+        if (item->background() != brush)
+            item->setBackground(brush);
     }
 }
 
@@ -243,26 +267,33 @@ void SeriesWindow::fillExclusions()
     m_tabs->setTabToolTip(
         3, readings > 0 ? QStringLiteral("Excluded: %1").arg(excludedText(report())) : QString());
     m_saveExclusionsAction->setEnabled(m_exclusionsUnsaved);
+    sizeColumnsOnce(m_exclusionTable);
 }
 
 void SeriesWindow::drawExclusions()
 {
-    for (QCPItemRect *item : m_excludedItems)
-        m_plot->removeItem(item);
-    m_excludedItems.clear();
+    // The shades are kept and moved: items made anew each time cost a
+    // layer rebuild on the next replot.
     const ExclusionSpans spans(m_exclusions);
-    for (const ExclusionSpans::Segment &seg : spans.segments()) {
+    const auto &segments = spans.segments();
+    while (m_excludedItems.size() < segments.size()) {
         auto *shade = new QCPItemRect(m_plot);
         shade->setLayer(QStringLiteral("grid"));
         shade->setClipToAxisRect(true);
         shade->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
         shade->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
-        shade->topLeft->setCoords(double(seg.start), 0.0);
-        shade->bottomRight->setCoords(double(seg.end), 1.0);
         shade->setPen(Qt::NoPen);
         shade->setBrush(ExcludedColour);
         shade->setSelectable(false);
         m_excludedItems.push_back(shade);
+    }
+    for (size_t i = 0; i < m_excludedItems.size(); ++i) {
+        QCPItemRect *shade = m_excludedItems[i];
+        shade->setVisible(i < segments.size());
+        if (i < segments.size()) {
+            shade->topLeft->setCoords(double(segments[i].start), 0.0);
+            shade->bottomRight->setCoords(double(segments[i].end), 1.0);
+        }
     }
 }
 
@@ -271,10 +302,63 @@ void SeriesWindow::exclusionsChanged()
     m_exclusionsApply = true;
     // A damaged file is kept as it is until the user saves on purpose.
     if (m_exclusionsProblem.isEmpty())
-        saveExclusions();
+        saveInBackground();
     else
         m_exclusionsUnsaved = true;
     applyExclusions();
+}
+
+struct SeriesWindow::Saver
+{
+    std::mutex mutex;
+    quint64 written = 0;
+};
+
+void SeriesWindow::saveInBackground()
+{
+    if (!m_saver)
+        m_saver = std::make_shared<Saver>();
+    const quint64 generation = ++m_saveGeneration;
+    ++m_savesPending;
+    const QPointer<SeriesWindow> self(this);
+    QThreadPool::globalInstance()->start(
+        [saver = m_saver, rows = m_exclusions, path = m_exclusionsPath, generation, self] {
+            bool ok = true;
+            QString why;
+            {
+                const std::lock_guard lock(saver->mutex);
+                // A newer list was written already: this one is out of date.
+                if (generation > saver->written) {
+                    ok = ExclusionsCsv::write(path, rows, why);
+                    saver->written = generation;
+                }
+            }
+            QMetaObject::invokeMethod(qApp, [self, ok, why, generation] {
+                if (self)
+                    self->savedInBackground(ok, why, generation);
+            });
+        });
+}
+
+void SeriesWindow::savedInBackground(bool ok, const QString &why, quint64 generation)
+{
+    --m_savesPending;
+    if (ok) {
+        if (generation == m_saveGeneration && m_exclusionsUnsaved) {
+            m_exclusionsUnsaved = false;
+            fillFigures();
+            fillExclusions();
+        }
+        return;
+    }
+    m_exclusionsUnsaved = true;
+    fillFigures();
+    fillExclusions();
+    dialogs().message(this,
+                      QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
+                                     "window; choose Save Exclusions to try again.")
+                          .arg(why),
+                      QString(), MessageIcon::Critical, MessageButtons::Ok);
 }
 
 void SeriesWindow::addExclusion(const Exclusion &exclusion)
@@ -812,6 +896,7 @@ void SeriesWindow::fillIntervals()
                     i.over() ? OverBar : QColor());
     }
     m_intervals->setUpdatesEnabled(true);
+    sizeColumnsOnce(m_intervals);
     drawIntervals();
 }
 
@@ -835,6 +920,7 @@ void SeriesWindow::fillDays()
                       d.partial ? QStringLiteral("partial") : QString() },
                     d.partial ? QColor(0xF2, 0xF5, 0xF8) : QColor());
     }
+    sizeColumnsOnce(m_days);
 }
 
 void SeriesWindow::fillEvents()
@@ -850,6 +936,7 @@ void SeriesWindow::fillEvents()
     }
     m_eventGraph->setData(at, level, true);
     m_tabs->setTabText(2, QStringLiteral("Events (%1)").arg(events.size()));
+    sizeColumnsOnce(m_events);
 }
 
 void SeriesWindow::drawIntervals()

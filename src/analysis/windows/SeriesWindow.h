@@ -74,6 +74,8 @@ public:
     void replaceExclusion(int row, const Exclusion &exclusion);
     void removeExclusion(int row);
     bool saveExclusions();
+    // A save made after a change is still being written (off this thread).
+    bool exclusionsSaving() const { return m_savesPending > 0; }
     // The span chosen by Shift+drag in the graph (civil seconds).
     void setSelection(double from, double to);
     std::optional<std::pair<double, double>> selection() const { return m_selection; }
@@ -101,6 +103,8 @@ private:
     void fillExclusions();
     void drawExclusions();
     void exclusionsChanged();
+    void saveInBackground();
+    void savedInBackground(bool ok, const QString &why, quint64 generation);
     std::optional<Exclusion> askExclusion(const Exclusion &shown, const QString &title);
 
     LoadedSeries m_series;
@@ -145,6 +149,11 @@ private:
     std::optional<double> m_selecting; // where a Shift+drag started
     QCPItemRect *m_selectionItem = nullptr;
     std::vector<QCPItemRect *> m_excludedItems;
+    // Saves run on the pool one at a time; only the newest list is written.
+    struct Saver;
+    std::shared_ptr<Saver> m_saver;
+    quint64 m_saveGeneration = 0;
+    int m_savesPending = 0;
 };
 
 // The files chosen (or the day files of a folder given alone) read as one
