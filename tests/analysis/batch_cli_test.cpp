@@ -144,16 +144,16 @@ TEST(VornStats, LimitsAddTheStationsColumnsToIntervalRows)
     for (const Case &c : cases) {
         const StatsRun run = runIn("Europe/Berlin", c.arguments);
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
-        EXPECT_TRUE(run.out.contains(c.expected))
-            << c.arguments.join(' ').toStdString() << "\n" << run.out.toStdString();
+        EXPECT_TRUE(run.out.contains(c.expected)) << c.arguments.join(' ').toStdString() << "\n"
+                                                  << run.out.toStdString();
     }
     EXPECT_TRUE(runIn("Europe/Berlin", cases[0].arguments)
                     .out.startsWith("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,"
                                     "limit,state\n"));
-    for (const QStringList &bad : { QStringList { "--limit", "55", day },
-                                    QStringList { "--intervals", "1h", "--limit", "loud", day },
-                                    QStringList { "--intervals", "1h", "--limit", "07-19=5,08-09=6",
-                                                  day } }) {
+    for (const QStringList &bad :
+         { QStringList { "--limit", "55", day },
+           QStringList { "--intervals", "1h", "--limit", "loud", day },
+           QStringList { "--intervals", "1h", "--limit", "07-19=5,08-09=6", day } }) {
         const StatsRun run = runStats(bad);
         EXPECT_EQ(run.exitCode, 2) << bad.join(' ').toStdString();
         EXPECT_TRUE(run.err.startsWith("vorn-stats: --limit")) << run.err.toStdString();
@@ -307,4 +307,73 @@ TEST(VornStats, ADamagedLevelLeavesEveryFigureFiniteInEachOutput)
     // The marked one is left out as marked; the other is said to be left out.
     EXPECT_TRUE(text.out.contains(QStringLiteral("Left out: 1 readings above 200.0 dB")))
         << text.out.toStdString();
+}
+
+// The exclusions file beside the files applies unless another is named or
+// none is wanted; what it took out is said in every output, and a damaged
+// file stops the run, naming its line, rather than give figures without it.
+TEST(VornStats, ExclusionsOfTheFolderOrNamedOrNone)
+{
+    QTemporaryDir dir;
+    const QString day = dir.filePath("fence 2013-03-04.vorn");
+    const QString other = dir.filePath("loose.vorn");
+    for (const QString &path : { day, other }) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(realTimeFile(60)); // 08:00:00 to 08:00:59
+    }
+    const auto write = [&dir](const char *name, const QByteArray &bytes) {
+        QFile f(dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return f.fileName();
+    };
+    write("fence exclusions.csv",
+          "start,end,reason,note,made\n"
+          "2013-03-04T08:00:10+01:00,2013-03-04T08:00:30+01:00,wind,,\n");
+    const QString named = write("named.csv",
+                                "start,end,reason,note,made\n"
+                                "2013-03-04T07:00:50Z,2013-03-04T08:10:00+01:00,"
+                                "maintenance,calibrator on,\n");
+    struct Case
+    {
+        QStringList arguments;
+        QString expected; // in standard output; empty: none of "xcluded"
+    };
+    const QList<Case> cases {
+        { { "--csv", day }, ",40,0,0,0,1.00,60.00," },
+        { { "--csv", day }, ",not verified,,,20,wind=20\n" },
+        { { day }, "Excluded: 20 s (20 readings: wind 20 s)" },
+        { { "--json", day },
+          "\"excluded_s\": 20, \"excluded_readings\": 20, \"reasons\": {\"wind\": 20}" },
+        { { "--intervals", "1min", "--csv", day },
+          ",40,0.67,60.00,60.00,60.00,60.00,60.00,60.00,20,wind=20" },
+        { { "--exclusions", named, "--csv", day }, ",10,maintenance=10\n" },
+        { { "--exclusions", named, "--csv", other }, ",10,maintenance=10\n" },
+        { { "--no-exclusions", "--csv", day }, {} },
+        { { "--csv", other }, {} },
+    };
+    for (const Case &c : cases) {
+        const StatsRun run = runIn("Europe/Berlin", c.arguments);
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        if (c.expected.isEmpty())
+            EXPECT_FALSE(run.out.contains("xcluded")) << c.arguments.join(' ').toStdString();
+        else
+            EXPECT_TRUE(run.out.contains(c.expected)) << c.arguments.join(' ').toStdString() << "\n"
+                                                      << run.out.toStdString();
+    }
+
+    write("fence exclusions.csv",
+          "start,end,reason,note,made\n"
+          "2013-03-04T08:00:10+01:00,2013-03-04T08:00:30+01:00,wind,,\n"
+          "2013-03-04T08:00:40+01:00,soon,rain,,\n");
+    const StatsRun damaged = runIn("Europe/Berlin", { "--csv", day });
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(damaged.out.isEmpty());
+    EXPECT_TRUE(damaged.err.contains("fence exclusions.csv, line 3: the end \"soon\" is not an ISO "
+                                     "8601 time"))
+        << damaged.err.toStdString();
+    EXPECT_EQ(runIn("Europe/Berlin", { "--exclusions", dir.filePath("none.csv"), day }).exitCode,
+              1);
+    EXPECT_EQ(runStats({ "--exclusions", named, "--no-exclusions", day }).exitCode, 2);
 }

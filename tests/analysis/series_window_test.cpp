@@ -1,22 +1,29 @@
 // The series window on a station's folder: its figures, tables and exports
 // are those of vorn-stats on the same files, its limits come from the
 // station's tables or are typed and remembered, and its report is written.
+#include "analysis/batch/CivilTime.h"
 #include "analysis/windows/ReportCommand.h"
 #include "analysis/windows/SeriesWindow.h"
 #include "recording/FormatTenths.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestZone.h"
 #include "ui/widgets/QCustomPlotInclude.h"
 #include "ui/widgets/ValueBoard.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -230,8 +237,146 @@ TEST_F(SeriesWindowTest, AFolderTheStationMadeShowsWhatVornStatsSays)
     delete window;
 }
 
+namespace {
+
+// A month of a station's day files at one reading a minute.
+QStringList writeMonth(const QTemporaryDir &dir)
+{
+    for (int d = 0; d < 30; ++d) {
+        const QDate day = QDate(2026, 4, 1).addDays(d);
+        QByteArray bytes = "Real Time\r\n 60 \r\nA\r\nSlow\r\n30-90\r\n61.0\r\n"
+            + day.toString("yyyy/MM/dd").toLatin1() + " 00:00:00\r\n95.5\r\n60.0\r\n"
+            + "No.s\tDate Time\tdB\t\r\n";
+        const QByteArray date = day.toString("yyyy/MM/dd ").toLatin1();
+        for (int m = 0; m < 1440; ++m) {
+            const int tenths = 400 + (m * 37 + d * 11) % 300;
+            bytes += QByteArray::number(m + 1) + '\t' + date
+                + QByteArray::number(m / 60).rightJustified(2, '0') + ':'
+                + QByteArray::number(m % 60).rightJustified(2, '0') + ":00\t"
+                + QByteArray::number(tenths / 10) + '.' + QByteArray::number(tenths % 10)
+                + "\t\r\n";
+        }
+        write(dir.filePath(QStringLiteral("mast %1.vorn").arg(day.toString(Qt::ISODate))), bytes);
+    }
+    return SeriesFolder::dataFiles(dir.path());
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Fills the exclusion dialog when it opens and accepts it.
+void answerExclusionDialog(const QString &reason, const QString &note)
+{
+    QTimer::singleShot(0, [reason, note] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<QDialog *>(w);
+                dialog && dialog->objectName() == "ExclusionDialog" && dialog->isVisible()) {
+                dialog->findChild<QComboBox *>("Reason")->setCurrentText(reason);
+                dialog->findChild<QLineEdit *>("Note")->setText(note);
+                dialog->accept();
+            }
+    });
+}
+
+} // namespace
+
+// A month: an exclusion made through the window's dialog is saved beside
+// the files, every figure follows at once and is what vorn-stats gives with
+// that file; removed, the figures are back. The report lists the exclusion,
+// the excluded time per day, and shades the span.
+TEST_F(SeriesWindowTest, ExclusionsMadeInTheWindowAreSavedReportedAndEqualVornStats)
+{
+    QTemporaryDir month;
+    const QStringList monthFiles = writeMonth(month);
+    ASSERT_EQ(monthFiles.size(), 30);
+    SeriesWindow *window = OpenSeries({ month.path() });
+    ASSERT_TRUE(window);
+    const QString path = month.filePath("mast exclusions.csv");
+    EXPECT_EQ(window->exclusionsPath(), path);
+    const std::optional<double> leqBefore = window->report().statistics.leq;
+    const QStringList join = { "--join", "--intervals", "15min", "--csv" };
+    const QString unexcluded = statsCsv(join + monthFiles);
+
+    // Shift+drag chose 10:00 to 12:30 on the 3rd; the dialog takes a reason and a note.
+    const int64_t from = CivilTime::civilSecondsOf(QDate(2026, 4, 3), QTime(10, 0));
+    window->setSelection(double(from), double(from + 9000));
+    answerExclusionDialog("rain", "shower, heavy");
+    window->exclude();
+    ASSERT_EQ(window->exclusions().size(), 1u);
+    ASSERT_TRUE(WaitUntil([&] { return !window->exclusionsSaving(); }, 10000));
+    const QByteArray saved = readAll(path);
+    EXPECT_TRUE(saved.startsWith("start,end,reason,note,made\n2026-04-03T10:00:00+02:00,"
+                                 "2026-04-03T12:30:00+02:00,rain,\"shower, heavy\",20"))
+        << saved.toStdString();
+    EXPECT_EQ(window->exclusionTable()->rowCount(), 1);
+    EXPECT_EQ(window->exclusionTable()->item(0, 2)->text(), "2 h 30 min");
+    EXPECT_EQ(window->exclusionTable()->item(0, 3)->text(), "rain");
+    EXPECT_EQ(window->board("Readings")->text(), QString::number(30 * 1440 - 150));
+    EXPECT_NE(window->report().statistics.leq, leqBefore);
+    EXPECT_EQ(window->intervalsCsv(), statsCsv(join + monthFiles));
+    EXPECT_EQ(window->daysCsv(),
+              statsCsv(QStringList { "--join", "--lden", "--csv" } + monthFiles));
+    EXPECT_TRUE(window->daysCsv().contains(",yes,9000,rain=9000\n")); // the 3rd is partial
+
+    // The report: an exclusions page and the span shaded.
+    dialogs.answerSave(month.filePath("month.pdf"));
+    dialogs.answerMessage(MessageAnswer::No);
+    EXPECT_EQ(window->reportCommand()->run(), month.filePath("month.pdf"));
+    QProcess text;
+    text.start("pdftotext", { "-layout", month.filePath("month.pdf"), "-" });
+    text.waitForFinished(30000);
+    const QString pdf = QString::fromUtf8(text.readAllStandardOutput());
+    for (const char *expected : { "Excluded time per day", "2026/04/03 10:00:00", "2 h 30 min",
+                                  "shower, heavy", "excluded: not measured, in no figure",
+                                  "Excluded from every figure: 2 h 30 min (150 readings: rain" })
+        EXPECT_TRUE(pdf.contains(QString::fromUtf8(expected))) << expected;
+
+    // Removed: the file keeps its header, the figures are those without it.
+    window->removeExclusion(0);
+    ASSERT_TRUE(WaitUntil([&] { return !window->exclusionsSaving(); }, 10000));
+    EXPECT_EQ(readAll(path), "start,end,reason,note,made\n");
+    EXPECT_EQ(window->report().statistics.leq, leqBefore);
+    EXPECT_EQ(window->board("Readings")->text(), QString::number(30 * 1440));
+    EXPECT_EQ(window->intervalsCsv(), statsCsv(join + monthFiles));
+    EXPECT_EQ(statsCsv(QStringList { "--no-exclusions" } + join + monthFiles), unexcluded);
+    delete window;
+}
+
+// A file damaged by hand: the window says which line, applies the rows that
+// read, and writes nothing until Save Exclusions.
+TEST_F(SeriesWindowTest, ADamagedExclusionsFileIsSaidAndLeftAloneUntilSaved)
+{
+    const QByteArray damaged = "start,end,reason,note,made\n"
+                               "2026-06-01T08:00:00+02:00,2026-06-01T09:00:00+02:00,wind,,\n"
+                               "2026-06-01T10:00:00+02:00,2026-06-01T11:00:00+02:00,snow,,\n";
+    write(folder.filePath("fence exclusions.csv"), damaged);
+    SeriesWindow *window = OpenSeries(files);
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->exclusionsProblem().contains("fence exclusions.csv, line 3: the reason "
+                                                     "\"snow\" is none of"));
+    EXPECT_TRUE(window->findChild<QLabel *>("SeriesNotes")->text().contains("line 3"));
+    EXPECT_EQ(window->exclusions().size(), 1u);
+    EXPECT_EQ(window->board("Readings")->text(), QString::number(34 * 3600 - 3600));
+    window->addExclusion(makeExclusion(CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(1, 0)),
+                                       CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(2, 0)),
+                                       ExclusionReason::Maintenance, "mast", "m"));
+    QApplication::processEvents();
+    EXPECT_EQ(readAll(folder.filePath("fence exclusions.csv")), damaged);
+    EXPECT_TRUE(window->exclusionsUnsaved());
+    EXPECT_EQ(window->board("Readings")->text(), QString::number(34 * 3600 - 7200));
+    ASSERT_TRUE(window->saveExclusions());
+    const ExclusionsFile again = ExclusionsCsv::read(folder.filePath("fence exclusions.csv"));
+    EXPECT_TRUE(again.ok());
+    EXPECT_EQ(again.rows, window->exclusions());
+    delete window;
+}
+
 int main(int argc, char **argv)
 {
+    useTestZone("Europe/Berlin");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName("vorn-test");

@@ -8,7 +8,8 @@ vorn_add_test(report_command_test
 
 vorn_add_test(series_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_window_test.cpp
-  LIBS vorn_analysis_windows vorn_test_dialogs vorn_test_support)
+  LIBS vorn_analysis_windows vorn_test_dialogs vorn_test_support
+  LOCAL_ZONE Europe/Berlin)
 if(TARGET series_window_test)
   # The window is also opened on a folder vorn-monitor made.
   target_compile_definitions(series_window_test PRIVATE VORN_STATS_PATH="$<TARGET_FILE:vorn-stats>"

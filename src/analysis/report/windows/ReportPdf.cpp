@@ -702,7 +702,7 @@ private:
                           { QStringLiteral("From"), QStringLiteral("To"),
                             QStringLiteral("Duration"), QStringLiteral("Reason"),
                             QStringLiteral("Note") },
-                          { 33, 33, 22, 25, 61 }, section.exclusionRows, page.first, page.count, 5);
+                          { 40, 40, 22, 26, 46 }, section.exclusionRows, page.first, page.count, 5);
                 y += 8;
             }
         }
