@@ -318,6 +318,34 @@ TEST_F(StatisticsWindows, PlotRemembersHowManyReadingsResetScaleShows)
     EXPECT_EQ(graphSharedState().plotPointCount, 7);
 }
 
+// The exclusions file beside a file: said with the excluded time under the
+// list, left out of the distribution and handed to the report; without one
+// nothing is said.
+TEST_F(StatisticsWindows, ExclusionsBesideTheFileAreAppliedAndSaid)
+{
+    StatisticsWindow *plain = open(writeFile("r.vorn", RealTimeHeader + bodyLines(50)));
+    ASSERT_NE(plain, nullptr);
+    EXPECT_TRUE(plain->exclusionsBoard()->isHidden());
+    EXPECT_EQ(plain->countedRows().count(), 50);
+    delete plain;
+
+    // Local times without an offset: the zone of the machine plays no part.
+    writeFile("exclusions.csv", "start,end,reason,note,made\n"
+                                "2013-03-04T08:00:10,2013-03-04T08:00:20,wind,gust,\n");
+    StatisticsWindow *w = open(dir.filePath("r.vorn"));
+    ASSERT_NE(w, nullptr);
+    EXPECT_FALSE(w->exclusionsBoard()->isHidden());
+    EXPECT_TRUE(w->exclusionsBoard()->text().contains("10 min excluded (10 readings: wind 10 min)"))
+        << w->exclusionsBoard()->text().toStdString();
+    EXPECT_EQ(w->exclusionsBoard()->accessibleName(), "Exclusions");
+    EXPECT_EQ(w->countedRows().count(), 40);
+    EXPECT_EQ(w->countedRows().time(8), "2013/03/04 08:00:09");
+    EXPECT_EQ(w->countedRows().time(9), "2013/03/04 08:00:20");
+    const ReportSource source = w->reportSource();
+    ASSERT_TRUE(source.exclusions);
+    EXPECT_EQ(source.exclusionsSource, dir.filePath("exclusions.csv"));
+}
+
 TEST_F(StatisticsWindows, ResolutionButtonOpensTheHistogram)
 {
     StatisticsWindow *w = open(writeFile("r.vorn", RealTimeHeader + bodyLines(100)));

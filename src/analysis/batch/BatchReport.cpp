@@ -488,10 +488,18 @@ void appendText(QStringList &out, const FileReport &r)
         for (const IntervalLevel &i : r.intervals) {
             const QString start = isoStart(i);
             if (i.gap) {
-                out << QStringLiteral("  %1 %2")
-                           .arg(start, -25)
-                           .arg(
-                               emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
+                QString line
+                    = QStringLiteral("  %1 %2")
+                          .arg(start, -25)
+                          .arg(emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
+                // A stretch emptied by exclusions says so.
+                if (r.exclusions)
+                    if (const ReasonCounts within = ExclusionTally::within(r.exclusions->byInterval,
+                                                                           i.start, i.end);
+                        totalOf(within) > 0)
+                        line += QStringLiteral(" (excluded: %1)")
+                                    .arg(reasonsText(within, r.statistics.interval));
+                out << line;
                 continue;
             }
             QString line = QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")

@@ -1008,11 +1008,17 @@ void SeriesWindow::showCursor(double time)
         return;
     }
     const float level = m_series.readings.levels[*i];
+    // A reading taken out is shown, and said to be taken out.
+    const ExclusionSpans spans(m_exclusions);
+    const int excludedBy = spans.rowAt(m_series.readings.times[*i]);
     QString text
         = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
         + QStringLiteral("  ")
         + (std::isnan(level) ? QStringLiteral("no level")
                              : FormatTenths(double(level)) + QStringLiteral(" dB"));
+    if (excludedBy >= 0)
+        text += QStringLiteral("  excluded (%1)")
+                    .arg(exclusionReasonText(m_exclusions[size_t(excludedBy)].reason));
     m_cursor->setText(text);
 }
 
