@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QSet>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,32 @@ TEST(CivilTime, StampsRoundTripAcrossYearsAndLeapDays)
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/13/04 08:00:00"));
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/03/04"));
     EXPECT_FALSE(CivilTime::parseStamp(u"garbage"));
+}
+
+// The zone's offset, kept per span between transitions, is the zone's own
+// answer at every moment, asked in any order: on both sides of both clock
+// changes of a year, back and forth across them.
+TEST(CivilTime, OffsetsAroundTheClockChangesAskedInAnyOrder)
+{
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const int64_t spring = QDateTime(QDate(2026, 3, 29), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+    const int64_t autumn = QDateTime(QDate(2026, 10, 25), QTime(1, 0), Qt::UTC).toSecsSinceEpoch();
+    const int64_t asked[] = { spring - 1,          spring,     spring + 1,           spring - 3600,
+                              autumn - 1,          autumn,     spring - 1,           autumn + 7200,
+                              autumn - 86400 * 30, autumn + 1, spring + 86400 * 100, 0,
+                              spring - 2 };
+    for (const int64_t utc : asked) {
+        const int offset = zone.offsetFromUtc(QDateTime::fromSecsSinceEpoch(utc, Qt::UTC));
+        EXPECT_EQ(CivilTime::civilOfUtc(utc), utc + offset) << utc;
+    }
+    // 02:30 on the autumn day runs twice: first at +02:00, then at +01:00.
+    const int64_t twice = CivilTime::civilSecondsOf(QDate(2026, 10, 25), QTime(2, 30));
+    EXPECT_EQ(CivilTime::utcOffsetAt(twice), 7200);
+    EXPECT_EQ(CivilTime::utcOffsetAt(twice, true), 3600);
+    EXPECT_EQ(CivilTime::utcOffsetAt(CivilTime::civilSecondsOf(QDate(2026, 3, 29), QTime(1, 59))),
+              3600);
+    EXPECT_EQ(CivilTime::utcOffsetAt(CivilTime::civilSecondsOf(QDate(2026, 3, 29), QTime(3, 0))),
+              7200);
 }
 
 TEST(FileStatistics, AnHourAtSixtyDecibels)

@@ -80,6 +80,34 @@ TEST(ListDistribution, ClassOfEachText)
     }
 }
 
+// One L(m) alone is the table's, whatever the counts: many random lists,
+// sparse and dense, both class widths, and levels of whole tenths given as
+// such class as their value does.
+TEST(ListDistribution, OneLevelAloneIsTheTables)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        ListDistribution d;
+        d.mode = round % 2 ? ResolutionMode::Tenth : ResolutionMode::Whole;
+        const int readings = 1 + int(random() % (round < 100 ? 20 : 5000));
+        for (int r = 0; r < readings; ++r) {
+            const int tenths = 250 + int(random() % (round % 3 ? 400 : 8));
+            LevelTextClass level { LevelKind::Ordinary, tenths / 10.0 };
+            const int tenth = classIndexOf(level, ResolutionMode::Tenth);
+            const int whole = classIndexOf(level, ResolutionMode::Whole);
+            level.tenths = tenths;
+            EXPECT_EQ(classIndexOf(level, ResolutionMode::Tenth), tenth);
+            EXPECT_EQ(classIndexOf(level, ResolutionMode::Whole), whole);
+            countLevel(d, level);
+        }
+        d.ListSampleCount = readings;
+        computeLnTable(d);
+        for (const int m : { 0, 5, 10, 50, 90, 95, 99 })
+            EXPECT_EQ(lnTextOf(d.chosenCounts(), readings, m, d.mode), d.LnTable.value(m))
+                << round << " L" << m;
+    }
+}
+
 TEST(ListDistribution, OneReadingFillsTheWholeTable)
 {
     const QVector<QString> levels { "70.0" };

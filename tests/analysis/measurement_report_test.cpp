@@ -314,6 +314,68 @@ TEST(ReportSection, EdgeFilesGiveHonestFigures)
     }
 }
 
+// A file's exclusions in its section: the figures without them and an
+// "Excluded" fact, a row per exclusion that touches the readings and per day,
+// the spans clipped to the history; many exclusions run over pages of their
+// own, each row placed once, the day table after them.
+TEST(ReportSection, ExclusionsGiveTheirPageRowsAndShades)
+{
+    // Two hours at one reading a minute from 2013/03/04 06:00, 60 dB, then 80 dB.
+    const DataFileContents file = recording(
+        levelsFrom(120, [](int i) { return i < 90 ? QString("60.0") : QString("80.0"); }), 60,
+        "2013/03/04 06:00:00");
+    const int64_t t0 = *CivilTime::parseStamp(u"2013/03/04 06:00:00");
+    ReportOptions options;
+    options.intervalLength = 3600;
+    options.exclusionsSource = "exclusions.csv";
+    options.exclusions = std::make_shared<const ExclusionSpans>(std::vector<Exclusion> {
+        makeExclusion(t0 + 90 * 60, t0 + 150 * 60, ExclusionReason::ExtraneousSound, "lorry", {}),
+        makeExclusion(t0 - 3600, t0 + 10 * 60, ExclusionReason::Maintenance, "", {}),
+        makeExclusion(t0 + 86400, t0 + 86400 + 60, ExclusionReason::Rain, "next day", {}) });
+    const std::optional<ReportSection> section = buildReportSection("x.vorn", file, options);
+    ASSERT_TRUE(section);
+    EXPECT_TRUE(section->withExclusions);
+    EXPECT_EQ(field(section->figures, "Leq")->value, "60.0 dB"); // the 80 dB readings are out
+    ASSERT_TRUE(field(section->facts, "Excluded"));
+    EXPECT_EQ(field(section->facts, "Excluded")->value,
+              "40 min (40 readings: extraneous sound 30 min, maintenance 10 min)");
+    ASSERT_EQ(section->exclusionRows.size(), 2u); // the next day's touches no reading
+    EXPECT_EQ(section->exclusionRows[0],
+              QStringList({ "2013/03/04 05:00:00", "2013/03/04 06:10:00", "1 h 10 min",
+                            "maintenance", "" }));
+    EXPECT_EQ(section->exclusionRows[1][3], "extraneous sound");
+    ASSERT_EQ(section->excludedDayRows.size(), 2u); // before and after 07:00
+    EXPECT_EQ(section->excludedDayRows[1],
+              QStringList({ "2013/03/04 07:00", "30 min", "extraneous sound 30 min" }));
+    ASSERT_EQ(section->excludedSpans.size(), 2u);
+    EXPECT_EQ(section->excludedSpans[0], std::make_pair(double(t0), double(t0 + 600)));
+    EXPECT_EQ(section->excludedSpans[1], std::make_pair(double(t0 + 5400), double(t0 + 7200)));
+
+    ReportSection many = *section;
+    many.exclusionRows.resize(60);
+    many.excludedDayRows.resize(30);
+    const std::vector<ReportPage> pages = paginate({ many });
+    int rows = 0;
+    int days = 0;
+    int exclusionPages = 0;
+    for (const ReportPage &page : pages) {
+        if (page.kind != PageKind::Exclusions)
+            continue;
+        ++exclusionPages;
+        EXPECT_EQ(page.first, rows);
+        EXPECT_EQ(page.dayFirst, days);
+        rows += page.count;
+        days += page.dayCount;
+        EXPECT_LE(page.count + page.dayCount
+                      + (page.dayCount > 0 ? ReportLayout::DayTableOverhead : 0),
+                  ReportLayout::TableRowsPerPage);
+    }
+    EXPECT_EQ(rows, 60);
+    EXPECT_EQ(days, 30);
+    EXPECT_EQ(exclusionPages, 3);
+    EXPECT_EQ(pages.back().kind, PageKind::Exclusions);
+}
+
 TEST(ReportSection, IntervalsFollowTheLengthOfTheFile)
 {
     ReportOptions options;

@@ -334,6 +334,38 @@ TEST_F(SeriesWindowTest, ExclusionsMadeInTheWindowAreSavedReportedAndEqualVornSt
                                   "Excluded from every figure: 2 h 30 min (150 readings: rain" })
         EXPECT_TRUE(pdf.contains(QString::fromUtf8(expected))) << expected;
 
+    // Edited through its dialog: the new reason, the times and when it was
+    // made as they were.
+    const Exclusion before = window->exclusions()[0];
+    answerExclusionDialog("wind", "gusts");
+    window->editExclusion(0);
+    EXPECT_EQ(window->exclusions()[0].reason, ExclusionReason::Wind);
+    EXPECT_EQ(window->exclusions()[0].note, "gusts");
+    EXPECT_EQ(window->exclusions()[0].made, before.made);
+    EXPECT_EQ(window->exclusions()[0].startText, before.startText);
+    EXPECT_EQ(window->exclusionTable()->item(0, 3)->text(), "wind");
+
+    // Shift+drag in the graph chooses a span and leaves the view where it is.
+    window->resize(1000, 700);
+    window->show();
+    QApplication::processEvents();
+    QCustomPlot *plot = window->plot();
+    const QCPRange view = plot->xAxis->range();
+    const QPointF a(plot->axisRect()->left() + 100, plot->axisRect()->center().y());
+    const QPointF b(a.x() + 250, a.y());
+    const auto mouse
+        = [plot](QEvent::Type type, QPointF at, Qt::MouseButton button, Qt::MouseButtons held) {
+              QMouseEvent event(type, at, plot->mapToGlobal(at), button, held, Qt::ShiftModifier);
+              QApplication::sendEvent(plot, &event);
+          };
+    mouse(QEvent::MouseButtonPress, a, Qt::LeftButton, Qt::LeftButton);
+    mouse(QEvent::MouseMove, b, Qt::NoButton, Qt::LeftButton);
+    mouse(QEvent::MouseButtonRelease, b, Qt::LeftButton, Qt::NoButton);
+    ASSERT_TRUE(window->selection());
+    EXPECT_NEAR(window->selection()->first, plot->xAxis->pixelToCoord(a.x()), 1.0);
+    EXPECT_NEAR(window->selection()->second, plot->xAxis->pixelToCoord(b.x()), 1.0);
+    EXPECT_EQ(plot->xAxis->range(), view);
+
     // Removed: the file keeps its header, the figures are those without it.
     window->removeExclusion(0);
     ASSERT_TRUE(WaitUntil([&] { return !window->exclusionsSaving(); }, 10000));

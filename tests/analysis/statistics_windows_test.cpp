@@ -330,8 +330,9 @@ TEST_F(StatisticsWindows, ExclusionsBesideTheFileAreAppliedAndSaid)
     delete plain;
 
     // Local times without an offset: the zone of the machine plays no part.
-    writeFile("exclusions.csv", "start,end,reason,note,made\n"
-                                "2013-03-04T08:00:10,2013-03-04T08:00:20,wind,gust,\n");
+    writeFile("exclusions.csv",
+              "start,end,reason,note,made\n"
+              "2013-03-04T08:00:10,2013-03-04T08:00:20,wind,gust,\n");
     StatisticsWindow *w = open(dir.filePath("r.vorn"));
     ASSERT_NE(w, nullptr);
     EXPECT_FALSE(w->exclusionsBoard()->isHidden());
