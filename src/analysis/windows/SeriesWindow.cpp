@@ -233,6 +233,12 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     showAll();
 }
 
+struct SeriesWindow::Saver
+{
+    std::mutex mutex;
+    quint64 written = 0;
+};
+
 void SeriesWindow::applyExclusions()
 {
     FileReport &shown = *m_series.outcome.report;
@@ -308,12 +314,6 @@ void SeriesWindow::exclusionsChanged()
     applyExclusions();
 }
 
-struct SeriesWindow::Saver
-{
-    std::mutex mutex;
-    quint64 written = 0;
-};
-
 void SeriesWindow::saveInBackground()
 {
     if (!m_saver)
@@ -385,8 +385,17 @@ void SeriesWindow::removeExclusion(int row)
 
 bool SeriesWindow::saveExclusions()
 {
+    if (!m_saver)
+        m_saver = std::make_shared<Saver>();
     QString why;
-    if (!ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why)) {
+    bool written = false;
+    {
+        // In turn with the saves under way, which this one makes out of date.
+        const std::lock_guard lock(m_saver->mutex);
+        written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
+        m_saver->written = ++m_saveGeneration;
+    }
+    if (!written) {
         m_exclusionsUnsaved = true;
         if (m_saveExclusionsAction)
             m_saveExclusionsAction->setEnabled(true);
