@@ -619,7 +619,8 @@ private:
     }
 
     double table(double y, const QStringList &headers, const std::vector<double> &widths,
-                 const std::vector<QStringList> &rows, int first, int count, int leftColumns = 2)
+                 const std::vector<QStringList> &rows, int first, int count, int leftColumns = 2,
+                 bool elide = false)
     {
         const double rowHeight = 5.0;
         const QFont head = reportFont(8, true);
@@ -628,9 +629,10 @@ private:
             double x = MarginMm;
             for (qsizetype c = 0; c < cells.size(); ++c) {
                 const int align = c < leftColumns ? Qt::AlignLeft : Qt::AlignRight;
+                // Notes are free text: they are cut to their column.
                 text(x + 1.5, y, widths[size_t(c)] - 3, rowHeight,
-                     elided(cells.at(c), font, widths[size_t(c)] - 3), font, color,
-                     align | Qt::AlignVCenter);
+                     elide ? elided(cells.at(c), font, widths[size_t(c)] - 3) : cells.at(c), font,
+                     color, align | Qt::AlignVCenter);
                 x += widths[size_t(c)];
             }
             y += rowHeight;
@@ -698,11 +700,11 @@ private:
                      Muted);
                 y += 8;
             } else {
-                y = table(y,
-                          { QStringLiteral("From"), QStringLiteral("To"),
-                            QStringLiteral("Duration"), QStringLiteral("Reason"),
-                            QStringLiteral("Note") },
-                          { 40, 40, 22, 26, 46 }, section.exclusionRows, page.first, page.count, 5);
+                y = table(
+                    y,
+                    { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Duration"),
+                      QStringLiteral("Reason"), QStringLiteral("Note") },
+                    { 40, 40, 22, 26, 46 }, section.exclusionRows, page.first, page.count, 5, true);
                 y += 8;
             }
         }
@@ -718,7 +720,7 @@ private:
         }
         table(y,
               { QStringLiteral("Day from"), QStringLiteral("Excluded"), QStringLiteral("Reasons") },
-              { 34, 30, 110 }, section.excludedDayRows, page.dayFirst, page.dayCount, 3);
+              { 34, 30, 110 }, section.excludedDayRows, page.dayFirst, page.dayCount, 3, true);
     }
 
     QCPPainter &m_p;
