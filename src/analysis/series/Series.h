@@ -45,18 +45,12 @@ private:
     // Kind in the low two bits, then the flags below; the level in tenths
     // when that gives it back exactly, else in m_oddValues.
     enum : uint8_t { HasEnergy = 4, EnergyIsValue = 8, Damaged = 16, ValueInTenths = 32 };
-    // t / 10.0, looked up for the levels a meter shows.
+    // t / 10.0, from the table the energies are looked up in.
     static double tenthsValue(int16_t t)
     {
-        static const std::vector<double> values = [] {
-            std::vector<double> v(TenthsKept);
-            for (size_t i = 0; i < v.size(); ++i)
-                v[i] = double(i) / 10.0;
-            return v;
-        }();
-        return t >= 0 && size_t(t) < TenthsKept ? values[size_t(t)] : double(t) / 10.0;
+        static const std::vector<double> &values = energyTable().level;
+        return t >= 0 && size_t(t) < values.size() ? values[size_t(t)] : double(t) / 10.0;
     }
-    static constexpr size_t TenthsKept = 2560;
     std::vector<uint8_t> m_codes;
     std::vector<int16_t> m_tenths;
     std::vector<std::pair<size_t, double>> m_oddValues; // by index

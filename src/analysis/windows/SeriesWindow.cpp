@@ -193,6 +193,12 @@ QString SeriesWindow::limitsSettingKey(const QString &folder)
         + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(folder).absoluteFilePath()));
 }
 
+struct SeriesWindow::Saver
+{
+    std::mutex mutex;
+    quint64 written = 0;
+};
+
 SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_series(std::move(series))
@@ -215,6 +221,7 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
         m_seriesEnd = double(m_series.readings.times.back()) + m_series.readings.sampleInterval;
     }
     m_unexcluded = report();
+    m_saver = std::make_shared<Saver>();
     m_exclusionsPath = ExclusionsCsv::pathFor(m_series.folder, m_series.station);
     const ExclusionsFile file = ExclusionsCsv::read(m_exclusionsPath);
     m_exclusions = file.rows;
@@ -232,12 +239,6 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     resize(1200, 800);
     showAll();
 }
-
-struct SeriesWindow::Saver
-{
-    std::mutex mutex;
-    quint64 written = 0;
-};
 
 void SeriesWindow::applyExclusions()
 {
@@ -316,8 +317,6 @@ void SeriesWindow::exclusionsChanged()
 
 void SeriesWindow::saveInBackground()
 {
-    if (!m_saver)
-        m_saver = std::make_shared<Saver>();
     const quint64 generation = ++m_saveGeneration;
     ++m_savesPending;
     const QPointer<SeriesWindow> self(this);
@@ -385,8 +384,6 @@ void SeriesWindow::removeExclusion(int row)
 
 bool SeriesWindow::saveExclusions()
 {
-    if (!m_saver)
-        m_saver = std::make_shared<Saver>();
     QString why;
     bool written = false;
     {
