@@ -1,7 +1,7 @@
 // Opening a long real-time file and the level distribution of its readings.
 #include "analysis/ListDistribution.h"
 #include "recording/DataFileReader.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QTemporaryDir>
 

@@ -1,9 +1,9 @@
 // Graph window timings: the ten-day live series from a click to the first
 // paint, pan and zoom redraws over it, and plotting the longest reading list.
-#include "graphs/windows/Plot.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "panel/windows/LiveGraphs.h"
-#include "ui/widgets/QCustomPlotInclude.h"
+#include "graphs/gui/Plot.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "panel/gui/LiveGraphs.h"
+#include "widgets/QCustomPlotInclude.h"
 
 #include <QApplication>
 

@@ -3,7 +3,7 @@
 // program spends meanwhile. Prints "figure|value|target" lines.
 #include "recording/LoggerDownload.h"
 #include "tools/EmulatorProcess.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

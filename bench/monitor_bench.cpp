@@ -2,7 +2,7 @@
 #include "station/Station.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

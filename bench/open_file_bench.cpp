@@ -1,10 +1,10 @@
 // Opening a recording of 40 days at one reading a second (3,500,000 records)
 // into its statistics window: time until the window is filled and painted,
 // and the resident memory the process needs for it.
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/StatisticsWindow.h"
-#include "ui/core/ReadingListModel.h"
-#include "ui/core/ReadingRows.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/StatisticsWindow.h"
+#include "platform/ReadingListModel.h"
+#include "platform/ReadingRows.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "panel/windows/Keypad.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/SevenSegmentDisplay.h"
+#include "panel/gui/Keypad.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/SevenSegmentDisplay.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

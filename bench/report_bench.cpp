@@ -2,10 +2,10 @@
 // `vorn-stats --pdf` runs it (time and peak memory of the whole process),
 // and how long the window's events wait while the Report button works.
 #include "analysis/report/Report.h"
-#include "analysis/report/windows/ReportPdf.h"
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/ReportCommand.h"
-#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/report/pdf/ReportPdf.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/ReportCommand.h"
+#include "analysis/gui/StatisticsWindow.h"
 #include "recording/DataFileReader.h"
 #include "support/ScriptedDialogs.h"
 

@@ -1,5 +1,5 @@
 # Each subsystem keeps its widget-free core in its own folder and its windows
-# in a "windows" subfolder; both are picked up by glob so that adding a file
+# in a "gui" subfolder; both are picked up by glob so that adding a file
 # needs no edit here.
 
 # A folder that holds no source yet still gives a target, so that the
@@ -25,8 +25,8 @@ function(vorn_core_library name folder)
   vorn_library_from(${name} "${sources}" ${ARG_DEPS})
 endfunction()
 
-# vorn_windows_library(<name> <folder> DEPS <targets...>)
-function(vorn_windows_library name folder)
+# vorn_gui_library(<name> <folder> DEPS <targets...>)
+function(vorn_gui_library name folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp ${folder}/*.h ${folder}/*.qrc)
   vorn_library_from(${name} "${sources}" ${ARG_DEPS} Qt6::Widgets)
@@ -45,7 +45,7 @@ function(vorn_add_test name)
   cmake_parse_arguments(ARG "" "LOCAL_ZONE" "SOURCES;LIBS" ${ARGN})
   if(WIN32)
     foreach(lib ${ARG_LIBS})
-      if(lib MATCHES "_windows$|^vorn_widgets$|^Qt6::Test$")
+      if(lib MATCHES "_gui$|^vorn_widgets$|^Qt6::Test$")
         return()
       endif()
     endforeach()
@@ -64,7 +64,7 @@ function(vorn_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} vorn_test_doubles GTest::gtest GTest::gmock)
   # Tests of windows also get the scripted dialogs.
   foreach(lib ${ARG_LIBS})
-    if(lib MATCHES "_windows$|^vorn_widgets$")
+    if(lib MATCHES "_gui$|^vorn_widgets$")
       target_link_libraries(${name} PRIVATE vorn_test_dialogs)
       break()
     endif()

@@ -1,10 +1,10 @@
 #include "panel/CommandLine.h"
-#include "panel/windows/ProgramRun.h"
-#include "recording/windows/StartUpRecovery.h"
-#include "ui/core/ProgramSettings.h"
-#include "ui/core/StandardStreams.h"
-#include "ui/widgets/Dialogs.h"
-#include "ui/widgets/ProgramFont.h"
+#include "panel/gui/ProgramRun.h"
+#include "recording/gui/StartUpRecovery.h"
+#include "platform/ProgramSettings.h"
+#include "platform/StandardStreams.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ProgramFont.h"
 
 #include <QApplication>
 #include <QRegularExpression>

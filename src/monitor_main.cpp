@@ -2,8 +2,8 @@
 // window (day files, interval levels, limit alarms) and reconnects by itself.
 #include "station/Monitor.h"
 #include "station/MonitorCheck.h"
-#include "ui/core/SystemSerialPort.h"
-#include "ui/core/StopRequests.h"
+#include "platform/SystemSerialPort.h"
+#include "platform/StopRequests.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

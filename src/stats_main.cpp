@@ -2,7 +2,7 @@
 #include "analysis/batch/BatchReport.h"
 #include "analysis/batch/FileSeries.h"
 #include "recording/DataFileReader.h"
-#include "ui/core/StandardStreams.h"
+#include "platform/StandardStreams.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -11,7 +11,7 @@
 #ifdef VORN_STATS_REPORT
 #include "analysis/batch/CivilTime.h"
 #include "analysis/report/Report.h"
-#include "analysis/report/windows/ReportPdf.h"
+#include "analysis/report/pdf/ReportPdf.h"
 
 #include <QApplication>
 #include <QDateTime>

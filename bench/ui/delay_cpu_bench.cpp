@@ -1,4 +1,4 @@
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

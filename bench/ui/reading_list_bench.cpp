@@ -1,7 +1,7 @@
-#include "ui/core/ReadingListModel.h"
-#include "ui/widgets/ReadingListView.h"
+#include "platform/ReadingListModel.h"
+#include "widgets/ReadingListView.h"
 
-#include "ui/widgets/ReadingGrid.h"
+#include "widgets/ReadingGrid.h"
 #include <QApplication>
 
 #include <benchmark/benchmark.h>

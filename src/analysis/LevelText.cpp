@@ -1,6 +1,6 @@
 #include "LevelText.h"
 
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 namespace {
 

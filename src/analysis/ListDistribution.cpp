@@ -1,7 +1,7 @@
 #include "ListDistribution.h"
 
 #include "LevelText.h"
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #include "LevelListPlot.h"
 
 #include "recording/LevelNumber.h"
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "ClockExchange.h"
 
 #include "MeterReply.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QElapsedTimer>
 

@@ -1,7 +1,7 @@
 #include "MeterLink.h"
 
 #include "LiveFrame.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QElapsedTimer>
 

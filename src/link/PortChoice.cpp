@@ -1,6 +1,6 @@
 #include "PortChoice.h"
 
-#include "ui/core/ComPortNames.h"
+#include "platform/ComPortNames.h"
 
 #include <QFileInfo>
 

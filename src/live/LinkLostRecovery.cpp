@@ -1,7 +1,7 @@
 #include "LinkLostRecovery.h"
 
 #include "PanelEvents.h"
-#include "ui/core/PanelTimers.h"
+#include "platform/PanelTimers.h"
 
 void AnnounceLinkLost(PanelTimers &timers, PanelEvents &events,
                       const std::function<bool()> &stillLost)

@@ -4,7 +4,7 @@
 #include "link/LinkOwner.h"
 #include "link/LiveFrame.h"
 #include "recording/SampleTick.h"
-#include "ui/core/SerialPort.h"
+#include "platform/SerialPort.h"
 
 LiveMeter::LiveMeter(LinkOwner &link)
     : m_link(link)

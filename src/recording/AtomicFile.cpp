@@ -1,6 +1,6 @@
 #include "AtomicFile.h"
 
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QDir>
 #include <QFileInfo>

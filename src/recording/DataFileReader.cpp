@@ -1,6 +1,6 @@
 #include "DataFileReader.h"
 
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 #include <QByteArrayView>
 #include <QString>

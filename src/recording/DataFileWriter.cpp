@@ -2,7 +2,7 @@
 
 #include "AtomicFile.h"
 #include "ProgressThrottle.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #include "LoggerDownload.h"
 
 #include "link/LiveFrame.h"
-#include "ui/core/Delay.h"
-#include "ui/core/SerialPort.h"
+#include "platform/Delay.h"
+#include "platform/SerialPort.h"
 
 #include <QElapsedTimer>
 #include <QStringList>

@@ -3,8 +3,8 @@
 #include "ClassTables.h"
 #include "LiveLog.h"
 #include "RecordingTempFile.h"
-#include "ui/core/DiskSync.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/DiskSync.h"
+#include "platform/ReadingListModel.h"
 
 #include <QDateTime>
 #include <QString>

@@ -7,7 +7,7 @@
 #include "RecordingCompanion.h"
 #include "RecordingTempFile.h"
 #include "SampleTick.h"
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "RecordingTempFile.h"
 
 #include "DataFileWriter.h"
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QDir>
 #include <QFile>

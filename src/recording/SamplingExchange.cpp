@@ -2,8 +2,8 @@
 
 #include "link/MeterLink.h"
 #include "link/MeterReply.h"
-#include "ui/core/Delay.h"
-#include "ui/core/SerialPort.h"
+#include "platform/Delay.h"
+#include "platform/SerialPort.h"
 
 #include <QElapsedTimer>
 

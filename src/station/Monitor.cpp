@@ -4,8 +4,8 @@
 #include "analysis/batch/CivilTime.h"
 
 #include "live/PanelDisplay.h"
-#include "ui/core/SerialPort.h"
-#include "ui/core/ShellCommand.h"
+#include "platform/SerialPort.h"
+#include "platform/ShellCommand.h"
 
 #include <QDir>
 #include <QLocale>

@@ -4,7 +4,7 @@
 #include "analysis/batch/Calibration.h"
 #include "link/LinkOwner.h"
 #include "live/LiveMeter.h"
-#include "ui/core/SerialPort.h"
+#include "platform/SerialPort.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // Built where the Mosquitto client library is; MqttAbsent.cpp stands in elsewhere.
 #ifdef VORN_HAVE_MQTT
 
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QCryptographicHash>
 #include <QDir>

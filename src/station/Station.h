@@ -4,7 +4,7 @@
 #include "analysis/batch/BatchReport.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QDateTime>
 #include <QSet>

@@ -1,13 +1,13 @@
 // Files written by the recording and the list saves read back into the
 // statistics windows unchanged.
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/StatisticsWindow.h"
 #include "recording/DataFileWriter.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "analysis/LevelText.h"
 #include "analysis/ListDistribution.h"
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 #include <QLocale>
 

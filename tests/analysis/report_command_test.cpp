@@ -1,11 +1,11 @@
-#include "analysis/windows/DataList.h"
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/ReportCommand.h"
-#include "analysis/windows/StatisticsWindow.h"
-#include "graphs/windows/Plot.h"
+#include "analysis/gui/DataList.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/ReportCommand.h"
+#include "analysis/gui/StatisticsWindow.h"
+#include "graphs/gui/Plot.h"
 #include "recording/LoggerSetDecoding.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/PanelTimers.h"
+#include "platform/PanelTimers.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -2,15 +2,15 @@
 // are those of vorn-stats on the same files, its limits come from the
 // station's tables or are typed and remembered, and its report is written.
 #include "analysis/batch/CivilTime.h"
-#include "analysis/windows/ReportCommand.h"
-#include "analysis/windows/SeriesWindow.h"
+#include "analysis/gui/ReportCommand.h"
+#include "analysis/gui/SeriesWindow.h"
 #include "recording/FormatTenths.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestZone.h"
-#include "ui/widgets/QCustomPlotInclude.h"
-#include "ui/widgets/ValueBoard.h"
+#include "widgets/QCustomPlotInclude.h"
+#include "widgets/ValueBoard.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -1,14 +1,14 @@
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/StatisticsWindow.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/StatisticsWindow.h"
 #include "graphs/GraphRanges.h"
-#include "graphs/windows/Histogram.h"
-#include "graphs/windows/Plot.h"
+#include "graphs/gui/Histogram.h"
+#include "graphs/gui/Plot.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/PanelTimers.h"
-#include "ui/core/ReadingListModel.h"
-#include "ui/widgets/FileDrop.h"
-#include "ui/widgets/ReadingListView.h"
-#include "ui/widgets/ValueBoard.h"
+#include "platform/PanelTimers.h"
+#include "platform/ReadingListModel.h"
+#include "widgets/FileDrop.h"
+#include "widgets/ReadingListView.h"
+#include "widgets/ValueBoard.h"
 
 #include <QAction>
 #include <QApplication>

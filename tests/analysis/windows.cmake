@@ -1,14 +1,14 @@
 vorn_add_test(statistics_windows_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/statistics_windows_test.cpp
-  LIBS vorn_analysis_windows)
+  LIBS vorn_analysis_gui)
 
 vorn_add_test(report_command_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/report_command_test.cpp
-  LIBS vorn_analysis_windows)
+  LIBS vorn_analysis_gui)
 
 vorn_add_test(series_window_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_window_test.cpp
-  LIBS vorn_analysis_windows vorn_test_dialogs vorn_test_support
+  LIBS vorn_analysis_gui vorn_test_dialogs vorn_test_support
   LOCAL_ZONE Europe/Berlin)
 if(TARGET series_window_test)
   # The window is also opened on a folder vorn-monitor made.

@@ -1,10 +1,10 @@
 #include "AppDriver.h"
 
-#include "link/windows/Port.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/ProgramRun.h"
-#include "panel/windows/SevenSegmentDisplay.h"
-#include "ui/core/Delay.h"
+#include "link/gui/Port.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/ProgramRun.h"
+#include "panel/gui/SevenSegmentDisplay.h"
+#include "platform/Delay.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -7,7 +7,7 @@ foreach(test app_walk_test app_faults_test)
   vorn_add_test(${test}
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/${source}.cpp
             ${CMAKE_CURRENT_LIST_DIR}/AppDriver.cpp
-    LIBS vorn_panel_windows vorn_test_support)
+    LIBS vorn_panel_gui vorn_test_support)
   target_include_directories(${test} PRIVATE ${CMAKE_CURRENT_LIST_DIR})
   target_compile_definitions(${test} PRIVATE VORN_SCREENSHOT_DIR="${VORN_SCREENSHOT_DIR}")
 endforeach()
@@ -18,12 +18,12 @@ add_executable(recording_child ${CMAKE_CURRENT_LIST_DIR}/recording_child.cpp
                                ${CMAKE_CURRENT_LIST_DIR}/AppDriver.cpp)
 target_include_directories(recording_child PRIVATE ${CMAKE_CURRENT_LIST_DIR}
                                                    ${PROJECT_SOURCE_DIR}/tests)
-target_link_libraries(recording_child PRIVATE vorn_panel_windows vorn_test_support
+target_link_libraries(recording_child PRIVATE vorn_panel_gui vorn_test_support
                                               vorn_test_dialogs)
 vorn_add_test(app_recording_crash_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/recording_crash_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/AppDriver.cpp
-  LIBS vorn_panel_windows vorn_test_support)
+  LIBS vorn_panel_gui vorn_test_support)
 target_include_directories(app_recording_crash_test PRIVATE ${CMAKE_CURRENT_LIST_DIR})
 target_compile_definitions(app_recording_crash_test PRIVATE
   VORN_RECORDING_CHILD="$<TARGET_FILE:recording_child>")

@@ -4,13 +4,13 @@
 
 #include "AppDriver.h"
 
-#include "panel/windows/Panel.h"
-#include "panel/windows/PanelToolbar.h"
-#include "panel/windows/ProgramRun.h"
-#include "panel/windows/SevenSegmentDisplay.h"
-#include "recording/windows/Memory.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/PanelToolbar.h"
+#include "panel/gui/ProgramRun.h"
+#include "panel/gui/SevenSegmentDisplay.h"
+#include "recording/gui/Memory.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/widgets/ReadingGrid.h"
+#include "widgets/ReadingGrid.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -6,12 +6,12 @@
 // Its first line is "STARTED 1" (or "STARTED 0" with the reason after it).
 #include "AppDriver.h"
 
-#include "panel/windows/LiveSession.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/ProgramRun.h"
+#include "panel/gui/LiveSession.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/ProgramRun.h"
 #include "recording/DataFileWriter.h"
-#include "recording/windows/RecordingController.h"
-#include "recording/windows/SaveDataPanel.h"
+#include "recording/gui/RecordingController.h"
+#include "recording/gui/SaveDataPanel.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QApplication>

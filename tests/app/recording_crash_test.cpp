@@ -3,18 +3,18 @@
 
 #include "AppDriver.h"
 
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/StatisticsWindow.h"
-#include "panel/windows/LiveSession.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/ProgramRun.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/StatisticsWindow.h"
+#include "panel/gui/LiveSession.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/ProgramRun.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
-#include "recording/windows/RecordingController.h"
-#include "recording/windows/SaveDataPanel.h"
-#include "recording/windows/StartUpRecovery.h"
+#include "recording/gui/RecordingController.h"
+#include "recording/gui/SaveDataPanel.h"
+#include "recording/gui/StartUpRecovery.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,7 +4,7 @@
 #include "analysis/ListDistribution.h"
 #include "analysis/StatisticsReport.h"
 #include "recording/DataFileReader.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "QtPrinting.h"
-#include "ui/widgets/GraphControl.h"
-#include "ui/widgets/QCustomPlotInclude.h"
+#include "widgets/GraphControl.h"
+#include "widgets/QCustomPlotInclude.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "graphs/windows/Histogram.h"
-#include "graphs/windows/Plot.h"
-#include "graphs/windows/RealHistogram.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "graphs/windows/WindowImagePrint.h"
+#include "graphs/gui/Histogram.h"
+#include "graphs/gui/Plot.h"
+#include "graphs/gui/RealHistogram.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "graphs/gui/WindowImagePrint.h"
 #include "support/ScriptedDialogs.h"
 
 #include <QComboBox>

@@ -1,11 +1,11 @@
 // Saves a picture of each graph window filled with made-up but plausible
 // data: a 10,000-reading list with pause runs, both histogram kinds, a live
 // series and the live panel's small graphs.
-#include "graphs/windows/Histogram.h"
-#include "graphs/windows/Plot.h"
-#include "graphs/windows/RealHistogram.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "panel/windows/LiveGraphs.h"
+#include "graphs/gui/Histogram.h"
+#include "graphs/gui/Plot.h"
+#include "graphs/gui/RealHistogram.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "panel/gui/LiveGraphs.h"
 
 #include <QApplication>
 #include <QDir>

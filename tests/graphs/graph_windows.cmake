@@ -5,6 +5,6 @@ vorn_add_test(graph_windows_test
           ${CMAKE_CURRENT_LIST_DIR}/live_graphs_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/graph_printing_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/gui_test_main.cpp
-          ${PROJECT_SOURCE_DIR}/src/panel/windows/LiveGraphs.cpp
-          ${PROJECT_SOURCE_DIR}/src/panel/windows/LiveGraphs.h
-  LIBS vorn_graphs_windows Qt6::Test)
+          ${PROJECT_SOURCE_DIR}/src/panel/gui/LiveGraphs.cpp
+          ${PROJECT_SOURCE_DIR}/src/panel/gui/LiveGraphs.h
+  LIBS vorn_graphs_gui Qt6::Test)

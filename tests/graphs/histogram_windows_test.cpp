@@ -1,7 +1,7 @@
 #include "QtPrinting.h"
 #include "graphs/GraphRanges.h"
-#include "graphs/windows/Histogram.h"
-#include "graphs/windows/RealHistogram.h"
+#include "graphs/gui/Histogram.h"
+#include "graphs/gui/RealHistogram.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 #include "analysis/LevelText.h"
 #include "graphs/LevelListPlot.h"
 #include "graphs/ThrottledProgress.h"
-#include "ui/core/ReadingRows.h"
+#include "platform/ReadingRows.h"
 
 #include <QStringList>
 #include <QThread>

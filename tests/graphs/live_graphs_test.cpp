@@ -1,8 +1,8 @@
 #include "QtPrinting.h"
-#include "graphs/windows/RealHistogram.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "panel/windows/LiveGraphs.h"
-#include "ui/widgets/QCustomPlotInclude.h"
+#include "graphs/gui/RealHistogram.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "panel/gui/LiveGraphs.h"
+#include "widgets/QCustomPlotInclude.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 #include "QtPrinting.h"
 #include "graphs/GraphRanges.h"
-#include "graphs/windows/Plot.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "ui/core/PanelTimers.h"
+#include "graphs/gui/Plot.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "platform/PanelTimers.h"
 
 #include <QAccessible>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 #include "link/LinkOwner.h"
-#include "link/windows/Setup.h"
+#include "link/gui/Setup.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/Delay.h"
-#include "ui/core/PanelTimers.h"
+#include "platform/Delay.h"
+#include "platform/PanelTimers.h"
 
 #include <QAccessible>
 #include <QApplication>

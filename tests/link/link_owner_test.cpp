@@ -1,6 +1,6 @@
 #include "link/LinkOwner.h"
 #include "support/FakeSerialPort.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "link/windows/Port.h"
+#include "link/gui/Port.h"
 
 #include <QApplication>
 #include <QComboBox>

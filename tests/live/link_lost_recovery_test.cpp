@@ -1,7 +1,7 @@
 #include "live/LinkLostRecovery.h"
 #include "live/PanelEvents.h"
 #include "support/FakeSerialPort.h"
-#include "ui/core/PanelTimers.h"
+#include "platform/PanelTimers.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,22 +1,22 @@
 // What a screen reader gets of each window, asked in-process through the
 // accessibility interface: every value shown is readable, and the reading
 // grids are tables with their rows.
-#include "analysis/windows/DataList.h"
-#include "analysis/windows/OpenDataFile.h"
-#include "analysis/windows/StatisticsWindow.h"
-#include "graphs/windows/RealTimeGraph.h"
-#include "panel/windows/LiveSession.h"
-#include "panel/windows/Panel.h"
+#include "analysis/gui/DataList.h"
+#include "analysis/gui/OpenDataFile.h"
+#include "analysis/gui/StatisticsWindow.h"
+#include "graphs/gui/RealTimeGraph.h"
+#include "panel/gui/LiveSession.h"
+#include "panel/gui/Panel.h"
 #include "recording/LoggerDownload.h"
 #include "recording/LoggerSetDecoding.h"
-#include "recording/windows/LoggerSetHost.h"
-#include "recording/windows/Memory.h"
+#include "recording/gui/LoggerSetHost.h"
+#include "recording/gui/Memory.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/PanelTimers.h"
-#include "ui/core/ReadingListModel.h"
-#include "ui/widgets/ReadingGrid.h"
-#include "ui/widgets/ReadingListView.h"
+#include "platform/PanelTimers.h"
+#include "platform/ReadingListModel.h"
+#include "widgets/ReadingGrid.h"
+#include "widgets/ReadingListView.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,14 +1,14 @@
-#include "panel/windows/Keypad.h"
-#include "panel/windows/LiveSession.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/PanelToolbar.h"
+#include "panel/gui/Keypad.h"
+#include "panel/gui/LiveSession.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/PanelToolbar.h"
 #include "recording/LoggerMemory.h"
-#include "recording/windows/Memory.h"
-#include "recording/windows/RecordingController.h"
+#include "recording/gui/Memory.h"
+#include "recording/gui/RecordingController.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

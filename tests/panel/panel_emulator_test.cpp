@@ -1,11 +1,11 @@
-#include "panel/windows/CalibrationWindow.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/SevenSegmentDisplay.h"
+#include "panel/gui/CalibrationWindow.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/SevenSegmentDisplay.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
 #include "support/ScriptedDialogs.h"
 
-#include "ui/widgets/ValueBoard.h"
+#include "widgets/ValueBoard.h"
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>

@@ -1,13 +1,13 @@
 #include "link/MeterLink.h"
-#include "panel/windows/Keypad.h"
-#include "panel/windows/LevelBar.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/PanelToolbar.h"
-#include "panel/windows/SevenSegmentDisplay.h"
+#include "panel/gui/Keypad.h"
+#include "panel/gui/LevelBar.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/PanelToolbar.h"
+#include "panel/gui/SevenSegmentDisplay.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QAction>
 #include <QApplication>

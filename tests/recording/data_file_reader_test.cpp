@@ -1,5 +1,5 @@
 #include "recording/DataFileReader.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QBuffer>
 #include <QIODevice>

@@ -4,8 +4,8 @@
 #include "recording/SamplingExchange.h"
 #include "support/EventWaits.h"
 #include "support/MeterEmulator.h"
-#include "ui/core/Delay.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/Delay.h"
+#include "platform/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,16 +1,16 @@
 // The logger memory read out of the meter emulator over the program's own
 // serial port: download, browse every set, save one, erase.
-#include "analysis/windows/DataList.h"
-#include "analysis/windows/DataListHost.h"
+#include "analysis/gui/DataList.h"
+#include "analysis/gui/DataListHost.h"
 #include "link/LinkOwner.h"
 #include "recording/LoggerMemory.h"
-#include "recording/windows/LoggerCommands.h"
-#include "recording/windows/Memory.h"
+#include "recording/gui/LoggerCommands.h"
+#include "recording/gui/Memory.h"
 #include "support/ScriptedDialogs.h"
 #include "tools/EmulatorProcess.h"
-#include "ui/core/PanelTimers.h"
-#include "ui/core/QtSerialPort.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/PanelTimers.h"
+#include "platform/QtSerialPort.h"
+#include "platform/ReadingListModel.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,14 +1,14 @@
-#include "analysis/windows/DataList.h"
-#include "analysis/windows/DataListHost.h"
+#include "analysis/gui/DataList.h"
+#include "analysis/gui/DataListHost.h"
 #include "link/LinkOwner.h"
 #include "logger_test_sets.h"
 #include "recording/LoggerMemory.h"
-#include "recording/windows/LoggerCommands.h"
-#include "recording/windows/Memory.h"
+#include "recording/gui/LoggerCommands.h"
+#include "recording/gui/Memory.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/PanelTimers.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/PanelTimers.h"
+#include "platform/ReadingListModel.h"
 
 #include <QApplication>
 #include <QFile>

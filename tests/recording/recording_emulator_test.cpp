@@ -5,8 +5,8 @@
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
 #include "recording/SampleTick.h"
-#include "ui/core/Delay.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/Delay.h"
+#include "platform/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -4,7 +4,7 @@
 #include "recording/DataFileWriter.h"
 #include "recording/FormatTenths.h"
 #include "recording/LevelNumber.h"
-#include "ui/core/ReadingListModel.h"
+#include "platform/ReadingListModel.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "panel/windows/LiveSession.h"
-#include "panel/windows/Panel.h"
-#include "panel/windows/PanelToolbar.h"
+#include "panel/gui/LiveSession.h"
+#include "panel/gui/Panel.h"
+#include "panel/gui/PanelToolbar.h"
 #include "recording/MeasurementState.h"
-#include "recording/windows/RecordingController.h"
+#include "recording/gui/RecordingController.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 #include "RecordingTestSupport.h"
 #include "recording/MeasurementState.h"
-#include "recording/windows/LiveStatisticsView.h"
-#include "recording/windows/RecordingController.h"
-#include "recording/windows/SaveDataPanel.h"
-#include "recording/windows/SaveListDialog.h"
-#include "ui/core/Delay.h"
-#include "ui/widgets/Dialogs.h"
+#include "recording/gui/LiveStatisticsView.h"
+#include "recording/gui/RecordingController.h"
+#include "recording/gui/SaveDataPanel.h"
+#include "recording/gui/SaveListDialog.h"
+#include "platform/Delay.h"
+#include "widgets/Dialogs.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "panel/windows/TimedIntegrationBoard.h"
+#include "panel/gui/TimedIntegrationBoard.h"
 #include "recording/TimedIntegration.h"
 
 #include <QApplication>

@@ -3,15 +3,15 @@
 #include "link/ClockExchange.h"
 #include "link/LinkOwner.h"
 #include "link/LiveFrame.h"
-#include "link/windows/Setup.h"
+#include "link/gui/Setup.h"
 #include "recording/SamplingExchange.h"
-#include "recording/windows/SamplingChoice.h"
-#include "recording/windows/ToolbarCommands.h"
+#include "recording/gui/SamplingChoice.h"
+#include "recording/gui/ToolbarCommands.h"
 #include "support/ScriptedDialogs.h"
 #include "tools/EmulatorProcess.h"
-#include "ui/core/Delay.h"
-#include "ui/core/PanelTimers.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/Delay.h"
+#include "platform/PanelTimers.h"
+#include "platform/QtSerialPort.h"
 
 #include <QApplication>
 #include <QDateTime>

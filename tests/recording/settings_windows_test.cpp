@@ -1,11 +1,11 @@
 #include "link/LinkOwner.h"
-#include "recording/windows/SamplingChoice.h"
-#include "recording/windows/ToolbarCommands.h"
+#include "recording/gui/SamplingChoice.h"
+#include "recording/gui/ToolbarCommands.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/ScriptedDialogs.h"
-#include "ui/core/Delay.h"
-#include "ui/core/PanelTimers.h"
+#include "platform/Delay.h"
+#include "platform/PanelTimers.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -4,7 +4,7 @@
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/MeterEmulator.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/QtSerialPort.h"
 #include "support/TestZone.h"
 
 #include <QCoreApplication>

@@ -6,7 +6,7 @@
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/TestZone.h"
-#include "ui/core/ShellCommand.h"
+#include "platform/ShellCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>

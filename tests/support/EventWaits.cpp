@@ -1,6 +1,6 @@
 #include "EventWaits.h"
 
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QDeadlineTimer>
 

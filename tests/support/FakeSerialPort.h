@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/core/SerialPort.h"
+#include "platform/SerialPort.h"
 
 #include <QElapsedTimer>
 #include <QObject>

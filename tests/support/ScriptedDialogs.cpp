@@ -1,6 +1,6 @@
 #include "ScriptedDialogs.h"
 
-#include "ui/core/Delay.h"
+#include "platform/Delay.h"
 
 #include <QPrinter>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/widgets/Dialogs.h"
+#include "widgets/Dialogs.h"
 
 #include <QPageLayout>
 #include <QString>

@@ -1,8 +1,8 @@
 // The program's own serial port against the emulator: what a user gets when
 // running the two side by side.
 #include "EmulatorProcess.h"
-#include "ui/core/Delay.h"
-#include "ui/core/QtSerialPort.h"
+#include "platform/Delay.h"
+#include "platform/QtSerialPort.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>

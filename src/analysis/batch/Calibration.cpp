@@ -4,7 +4,7 @@
 #include "CivilTime.h"
 #include "IntervalLevels.h"
 #include "recording/DataFileWriter.h"
-#include "ui/core/DiskSync.h"
+#include "platform/DiskSync.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,7 +21,7 @@
 
 namespace {
 
-QString fixed2(double v)
+QString checkFixed2(double v)
 {
     return QString::number(v, 'f', 2);
 }
@@ -76,8 +76,8 @@ QString CalibrationLog::header()
 QString CalibrationLog::row(const CalibrationRecord &r)
 {
     return csvRow({ CivilTime::toIsoWithOffset(r.time), r.meterSerial, r.calibratorSerial,
-                    fixed2(r.calibratorLevel), fixed2(r.mean), fixed2(r.lowest), fixed2(r.highest),
-                    fixed2(r.deviation), fixed2(r.tolerance) });
+                    checkFixed2(r.calibratorLevel), checkFixed2(r.mean), checkFixed2(r.lowest), checkFixed2(r.highest),
+                    checkFixed2(r.deviation), checkFixed2(r.tolerance) });
 }
 
 QString CalibrationLog::append(const QString &path, const CalibrationRecord &record)

@@ -13,7 +13,7 @@ namespace {
 
 constexpr int64_t Minute = 60;
 constexpr int64_t Hour = 3600;
-constexpr int64_t Day = CivilTime::SecondsPerDay;
+constexpr int64_t StripDay = CivilTime::SecondsPerDay;
 
 // Strip lengths a reader can take in at a glance, with the tick step of each.
 struct StripLength
@@ -24,7 +24,7 @@ struct StripLength
 constexpr StripLength ClockStrips[] = {
     { 10 * Minute, Minute },   { 30 * Minute, 5 * Minute }, { Hour, 10 * Minute },
     { 2 * Hour, 15 * Minute }, { 3 * Hour, 30 * Minute },   { 6 * Hour, Hour },
-    { 12 * Hour, 2 * Hour },   { Day, 3 * Hour },
+    { 12 * Hour, 2 * Hour },   { StripDay, 3 * Hour },
 };
 
 constexpr int64_t ReadingsPerStripLimit = 86400; // a day of one-second readings
@@ -52,7 +52,7 @@ QString twoDigits(int64_t v)
 
 QString clockText(int64_t t)
 {
-    const int64_t inDay = t - CivilTime::alignDown(t, Day);
+    const int64_t inDay = t - CivilTime::alignDown(t, StripDay);
     return twoDigits(inDay / Hour) + QLatin1Char(':') + twoDigits(inDay / Minute % 60);
 }
 
@@ -113,9 +113,9 @@ std::vector<HistoryTick> clockTicks(int64_t start, int64_t end, int64_t step)
         if (t < start)
             continue;
         QString label;
-        if (end - start > Day)
+        if (end - start > StripDay)
             label = dateText(t);
-        else if (t % Day == 0)
+        else if (t % StripDay == 0)
             label = clockText(t) + QLatin1Char('\n') + dateText(t);
         else
             label = clockText(t);
@@ -151,12 +151,12 @@ std::vector<HistoryStrip> clockStrips(int64_t first, int64_t end, const HistoryS
         }
     }
     if (!chosen) {
-        const int64_t from = CivilTime::alignDown(first, Day);
-        const int64_t days = (end - from + Day - 1) / Day;
+        const int64_t from = CivilTime::alignDown(first, StripDay);
+        const int64_t days = (end - from + StripDay - 1) / StripDay;
         if (days > shape.maxStrips) {
             const int64_t perStrip = (days + shape.maxStrips - 1) / shape.maxStrips;
-            length = perStrip * Day;
-            tick = std::max<int64_t>(1, perStrip / 4) * Day;
+            length = perStrip * StripDay;
+            tick = std::max<int64_t>(1, perStrip / 4) * StripDay;
         }
     }
     std::vector<HistoryStrip> strips;
@@ -234,7 +234,7 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
         // pages: the reading number is the honest axis then.
         const double covered = double(readings) * interval;
         const double span = double(end - *scan.first);
-        if (span > double(shape.maxStrips) * double(Day) && span > 4.0 * covered) {
+        if (span > double(shape.maxStrips) * double(StripDay) && span > 4.0 * covered) {
             history.note = QStringLiteral("The time stamps span from %1 to %2, far more than "
                                           "the readings cover: the levels are drawn against "
                                           "the reading number.")

@@ -1,0 +1,1208 @@
+#include "SeriesWindow.h"
+
+#include "OpenDataFile.h"
+#include "ReportCommand.h"
+#include "analysis/batch/CivilTime.h"
+#include "analysis/report/Report.h"
+#include "recording/FormatTenths.h"
+#include "widgets/Dialogs.h"
+#include "widgets/ValueBoard.h"
+
+#include "widgets/QCustomPlotInclude.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QThread>
+#include <QThreadPool>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+constexpr int SeriesProgressMs = 30;
+// A view is never narrower than this many readings.
+constexpr double FewestReadings = 20.0;
+
+const QColor TraceColour(0x1F, 0x4E, 0x8C);
+const QColor LimitColour(0xC0, 0x39, 0x2B);
+const QColor OkBar(0xB9, 0xCB, 0xDD);
+const QColor OverBar(0xF0, 0xA8, 0x9E);
+const QColor EventColour(0xD3, 0x7A, 0x00);
+const QColor ExcludedColour(0x8E, 0x6B, 0xB8, 60);
+const QColor SelectionColour(0x1E, 0x86, 0x8A, 50);
+
+// Civil seconds shown and edited as a wall-clock time without a zone.
+QDateTime wallClockOf(int64_t civil)
+{
+    return QDateTime::fromSecsSinceEpoch(civil, Qt::UTC);
+}
+int64_t civilOfWallClock(const QDateTime &shown)
+{
+    return shown.toSecsSinceEpoch();
+}
+
+struct Length
+{
+    const char *text;
+    int64_t seconds;
+};
+constexpr Length Lengths[] = { { "1 min", 60 },   { "5 min", 300 },   { "10 min", 600 },
+                               { "15 min", 900 }, { "30 min", 1800 }, { "1 h", 3600 } };
+
+QString fixedOrDash(const std::optional<double> &v)
+{
+    return v ? FormatTenths(*v) : QStringLiteral("-");
+}
+
+// The series read on a thread of its own while a progress dialog, which can
+// cancel, shows how far it got. nullopt when cancelled.
+std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const BatchRequest &request,
+                                             QWidget *parent)
+{
+    struct Shared
+    {
+        std::atomic<int> done { 0 };
+        std::atomic<int> total { int(0) };
+        std::atomic<bool> cancelled { false };
+    };
+    const auto shared = std::make_shared<Shared>();
+    shared->total = int(files.size());
+    QProgressDialog progress(openSeriesCaption(), QStringLiteral("Cancel"), 0, int(files.size()),
+                             parent);
+    progress.setWindowTitle(programName());
+    progress.setAccessibleName(QStringLiteral("Reading the series"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    LoadedSeries loaded;
+    std::unique_ptr<QThread> thread(QThread::create([&loaded, &files, &request, shared] {
+        loaded = loadSeries(files, request, [shared](qsizetype done, qsizetype total) {
+            shared->done = int(done);
+            shared->total = int(total);
+            return !shared->cancelled.load();
+        });
+    }));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer tick;
+    tick.setInterval(SeriesProgressMs);
+    QObject::connect(&tick, &QTimer::timeout, &progress, [&progress, shared] {
+        progress.setMaximum(shared->total);
+        progress.setValue(shared->done);
+    });
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop,
+                     [shared] { shared->cancelled = true; });
+    tick.start();
+    thread->start();
+    loop.exec();
+    thread->wait();
+    progress.setValue(progress.maximum());
+    if (shared->cancelled || loaded.outcome.cancelled)
+        return std::nullopt;
+    return loaded;
+}
+
+BatchRequest requestFor(int64_t intervalLength)
+{
+    BatchRequest request;
+    request.intervalLength = intervalLength;
+    request.dayEveningNight = true;
+    return request;
+}
+
+QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget *parent)
+{
+    auto *table = new QTableWidget(0, int(headers.size()), parent);
+    table->setObjectName(name);
+    table->setAccessibleName(name);
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    // Sized to the contents once (sizeColumnsOnce): sizing to contents on
+    // every change would measure a month of rows at each exclusion.
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    return table;
+}
+
+void sizeColumnsOnce(QTableWidget *table)
+{
+    if (table->rowCount() == 0 || table->property("sized").toBool())
+        return;
+    table->resizeColumnsToContents();
+    table->setProperty("sized", true);
+}
+
+void setTableRow(QTableWidget *table, int row, const QStringList &cells,
+                 const QColor &background = {})
+{
+    // Items are changed in place: most rows stay as they were when the
+    // figures are recomputed.
+    for (int c = 0; c < table->columnCount(); ++c) {
+        QTableWidgetItem *item = table->item(row, c);
+        if (c >= cells.size()) {
+            delete table->takeItem(row, c);
+            continue;
+        }
+        if (!item) {
+            item = new QTableWidgetItem(cells[c]);
+            table->setItem(row, c, item);
+        } else if (item->text() != cells[c]) {
+            item->setText(cells[c]);
+        }
+        const QBrush brush = background.isValid() ? QBrush(background) : QBrush();
+        if (item->background() != brush)
+            item->setBackground(brush);
+    }
+}
+
+} // namespace
+
+QString openSeriesCaption()
+{
+    return QStringLiteral("Reading the series…");
+}
+
+QString SeriesWindow::limitsSettingKey(const QString &folder)
+{
+    return QStringLiteral("Series/limits_")
+        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(folder).absoluteFilePath()));
+}
+
+struct SeriesWindow::Saver
+{
+    std::mutex mutex;
+    quint64 written = 0;
+};
+
+SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_series(std::move(series))
+    , m_intervalLength(intervalLength)
+{
+    setObjectName(QStringLiteral("SeriesWindow"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAcceptDrops(true);
+    setWindowTitle(seriesTitle(report().joined));
+    setAccessibleName(windowTitle());
+    m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
+    if (m_limits.table.empty()) {
+        const QString typed = QSettings().value(limitsSettingKey(m_series.folder)).toString();
+        if (const auto schedule = LimitSchedule::parse(typed);
+            schedule && schedule->overlap().isEmpty())
+            m_limits.schedule = schedule;
+    }
+    if (!m_series.readings.times.empty()) {
+        m_seriesStart = double(m_series.readings.times.front());
+        m_seriesEnd = double(m_series.readings.times.back()) + m_series.readings.sampleInterval;
+    }
+    m_unexcluded = report();
+    m_saver = std::make_shared<Saver>();
+    m_exclusionsPath = ExclusionsCsv::pathFor(m_series.folder, m_series.station);
+    const ExclusionsFile file = ExclusionsCsv::read(m_exclusionsPath);
+    m_exclusions = file.rows;
+    m_exclusionsProblem = file.problem;
+    if (!file.ok())
+        m_exclusionsProblem
+            += QStringLiteral(
+                   " (%1 bad lines are left out; the file is not written until you choose Save "
+                   "Exclusions, which drops them)")
+                   .arg(file.badLines);
+    m_exclusionsApply = QFileInfo::exists(m_exclusionsPath);
+    build();
+    fillEvents();
+    applyExclusions();
+    resize(1200, 800);
+    showAll();
+}
+
+void SeriesWindow::applyExclusions()
+{
+    FileReport &shown = *m_series.outcome.report;
+    if (m_exclusionsApply) {
+        BatchRequest request = requestFor(m_intervalLength);
+        request.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+        request.exclusionsSource = m_exclusionsPath;
+        shown = reanalyse(m_series, request);
+    } else {
+        shown = m_unexcluded;
+    }
+    judgeIntervals(shown, m_limits);
+    fillFigures();
+    fillIntervals();
+    fillDays();
+    fillExclusions();
+    drawExclusions();
+    redraw();
+}
+
+void SeriesWindow::fillExclusions()
+{
+    m_exclusionTable->setRowCount(int(m_exclusions.size()));
+    for (size_t n = 0; n < m_exclusions.size(); ++n) {
+        const Exclusion &e = m_exclusions[n];
+        setTableRow(m_exclusionTable, int(n),
+                    { e.startText, e.endText, spanText(double(e.duration())),
+                      exclusionReasonText(e.reason), e.note, e.made });
+    }
+    const qint64 readings = report().exclusions ? report().exclusions->readings : 0;
+    m_tabs->setTabText(3, QStringLiteral("Exclusions (%1)").arg(m_exclusions.size()));
+    m_tabs->setTabToolTip(
+        3, readings > 0 ? QStringLiteral("Excluded: %1").arg(excludedText(report())) : QString());
+    m_saveExclusionsAction->setEnabled(m_exclusionsUnsaved);
+    sizeColumnsOnce(m_exclusionTable);
+}
+
+void SeriesWindow::drawExclusions()
+{
+    // The shades are kept and moved: items made anew each time cost a
+    // layer rebuild on the next replot.
+    const ExclusionSpans spans(m_exclusions);
+    const auto &segments = spans.segments();
+    while (m_excludedItems.size() < segments.size()) {
+        auto *shade = new QCPItemRect(m_plot);
+        shade->setLayer(QStringLiteral("grid"));
+        shade->setClipToAxisRect(true);
+        shade->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        shade->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        shade->setPen(Qt::NoPen);
+        shade->setBrush(ExcludedColour);
+        shade->setSelectable(false);
+        m_excludedItems.push_back(shade);
+    }
+    for (size_t i = 0; i < m_excludedItems.size(); ++i) {
+        QCPItemRect *shade = m_excludedItems[i];
+        shade->setVisible(i < segments.size());
+        if (i < segments.size()) {
+            shade->topLeft->setCoords(double(segments[i].start), 0.0);
+            shade->bottomRight->setCoords(double(segments[i].end), 1.0);
+        }
+    }
+}
+
+void SeriesWindow::exclusionsChanged()
+{
+    m_exclusionsApply = true;
+    // A damaged file is kept as it is until the user saves on purpose.
+    if (m_exclusionsProblem.isEmpty())
+        saveInBackground();
+    else
+        m_exclusionsUnsaved = true;
+    applyExclusions();
+}
+
+void SeriesWindow::saveInBackground()
+{
+    const quint64 generation = ++m_saveGeneration;
+    ++m_savesPending;
+    const QPointer<SeriesWindow> self(this);
+    QThreadPool::globalInstance()->start(
+        [saver = m_saver, rows = m_exclusions, path = m_exclusionsPath, generation, self] {
+            bool ok = true;
+            QString why;
+            {
+                const std::lock_guard lock(saver->mutex);
+                // A newer list was written already: this one is out of date.
+                if (generation > saver->written) {
+                    ok = ExclusionsCsv::write(path, rows, why);
+                    saver->written = generation;
+                }
+            }
+            QMetaObject::invokeMethod(qApp, [self, ok, why, generation] {
+                if (self)
+                    self->savedInBackground(ok, why, generation);
+            });
+        });
+}
+
+void SeriesWindow::savedInBackground(bool ok, const QString &why, quint64 generation)
+{
+    --m_savesPending;
+    if (ok) {
+        if (generation == m_saveGeneration && m_exclusionsUnsaved) {
+            m_exclusionsUnsaved = false;
+            fillFigures();
+            fillExclusions();
+        }
+        return;
+    }
+    m_exclusionsUnsaved = true;
+    fillFigures();
+    fillExclusions();
+    dialogs().message(this,
+                      QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
+                                     "window; choose Save Exclusions to try again.")
+                          .arg(why),
+                      QString(), MessageIcon::Critical, MessageButtons::Ok);
+}
+
+void SeriesWindow::addExclusion(const Exclusion &exclusion)
+{
+    m_exclusions.push_back(exclusion);
+    exclusionsChanged();
+}
+
+void SeriesWindow::replaceExclusion(int row, const Exclusion &exclusion)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    m_exclusions[size_t(row)] = exclusion;
+    exclusionsChanged();
+}
+
+void SeriesWindow::removeExclusion(int row)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    m_exclusions.erase(m_exclusions.begin() + row);
+    exclusionsChanged();
+}
+
+bool SeriesWindow::saveExclusions()
+{
+    QString why;
+    bool written = false;
+    {
+        // In turn with the saves under way, which this one makes out of date.
+        const std::lock_guard lock(m_saver->mutex);
+        written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
+        m_saver->written = ++m_saveGeneration;
+    }
+    if (!written) {
+        m_exclusionsUnsaved = true;
+        if (m_saveExclusionsAction)
+            m_saveExclusionsAction->setEnabled(true);
+        dialogs().message(this,
+                          QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
+                                         "window; choose Save Exclusions to try again.")
+                              .arg(why),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    m_exclusionsUnsaved = false;
+    m_exclusionsApply = true;
+    m_exclusionsProblem.clear();
+    if (m_saveExclusionsAction)
+        m_saveExclusionsAction->setEnabled(false);
+    fillFigures();
+    return true;
+}
+
+void SeriesWindow::setSelection(double from, double to)
+{
+    if (to < from)
+        std::swap(from, to);
+    m_selection = std::make_pair(from, to);
+    m_selectionItem->topLeft->setCoords(from, 0.0);
+    m_selectionItem->bottomRight->setCoords(to, 1.0);
+    m_selectionItem->setVisible(to > from);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, const QString &title)
+{
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("ExclusionDialog"));
+    dialog.setWindowTitle(title);
+    dialog.setAccessibleName(title);
+    auto *form = new QFormLayout(&dialog);
+    const auto timeEdit = [&dialog](const QString &name, int64_t civil) {
+        auto *edit = new QDateTimeEdit(wallClockOf(civil), &dialog);
+        edit->setObjectName(name);
+        edit->setAccessibleName(name);
+        edit->setTimeSpec(Qt::UTC);
+        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        edit->setCalendarPopup(true);
+        return edit;
+    };
+    QDateTimeEdit *start = timeEdit(QStringLiteral("Start"), shown.start);
+    QDateTimeEdit *end = timeEdit(QStringLiteral("End"), shown.end);
+    end->setToolTip(QStringLiteral("The first moment not excluded"));
+    auto *reason = new QComboBox(&dialog);
+    reason->setObjectName(QStringLiteral("Reason"));
+    reason->setAccessibleName(QStringLiteral("Reason"));
+    reason->addItems(exclusionReasonTexts());
+    reason->setCurrentIndex(int(shown.reason));
+    auto *note = new QLineEdit(shown.note, &dialog);
+    note->setObjectName(QStringLiteral("Note"));
+    note->setAccessibleName(QStringLiteral("Note"));
+    form->addRow(QStringLiteral("&Start"), start);
+    form->addRow(QStringLiteral("&End (not included)"), end);
+    form->addRow(QStringLiteral("&Reason"), reason);
+    form->addRow(QStringLiteral("&Note"), note);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+        if (civilOfWallClock(end->dateTime()) <= civilOfWallClock(start->dateTime())) {
+            dialogs().message(&dialog, QStringLiteral("The end must come after the start."),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            return;
+        }
+        dialog.accept();
+    });
+    const QPointer<SeriesWindow> self(this);
+    if (dialog.exec() != QDialog::Accepted || !self)
+        return std::nullopt;
+    Exclusion made
+        = makeExclusion(civilOfWallClock(start->dateTime()), civilOfWallClock(end->dateTime()),
+                        ExclusionReason(reason->currentIndex()), note->text(), shown.made);
+    // Times left as they were keep their text (and their offset) as written.
+    if (made.start == shown.start && !shown.startText.isEmpty())
+        made.startText = shown.startText;
+    if (made.end == shown.end && !shown.endText.isEmpty())
+        made.endText = shown.endText;
+    return made;
+}
+
+void SeriesWindow::exclude()
+{
+    const QCPRange view = m_plot->xAxis->range();
+    const auto [from, to] = m_selection.value_or(std::make_pair(view.lower, view.upper));
+    Exclusion shown;
+    shown.start = int64_t(std::floor(from));
+    shown.end = int64_t(std::ceil(to));
+    shown.reason = ExclusionReason::ExtraneousSound;
+    shown.made = CivilTime::toIsoWithOffset(QDateTime::currentDateTime());
+    const QPointer<SeriesWindow> self(this);
+    const std::optional<Exclusion> made = askExclusion(shown, QStringLiteral("Exclude"));
+    if (!self || !made)
+        return;
+    addExclusion(*made);
+    m_selection.reset();
+    m_selectionItem->setVisible(false);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void SeriesWindow::editExclusion(int row)
+{
+    if (row < 0 || size_t(row) >= m_exclusions.size())
+        return;
+    const QPointer<SeriesWindow> self(this);
+    const Exclusion shown = m_exclusions[size_t(row)];
+    const std::optional<Exclusion> made = askExclusion(shown, QStringLiteral("Edit Exclusion"));
+    // The list may have changed while the dialog was open.
+    if (!self || !made || size_t(row) >= m_exclusions.size()
+        || !(m_exclusions[size_t(row)] == shown))
+        return;
+    replaceExclusion(row, *made);
+}
+
+ValueBoard *SeriesWindow::board(const QString &caption) const
+{
+    for (ValueBoard *b : m_boards)
+        if (b->caption() == caption)
+            return b;
+    return caption == m_cursor->caption() ? m_cursor : nullptr;
+}
+
+void SeriesWindow::build()
+{
+    auto *layout = new QVBoxLayout(this);
+    m_toolBar = new QToolBar(this);
+    m_toolBar->setObjectName(QStringLiteral("SeriesToolBar"));
+    m_toolBar->setAccessibleName(QStringLiteral("Tool bar"));
+    layout->addWidget(m_toolBar);
+
+    auto *lengthLabel = new QLabel(QStringLiteral("Interval"), this);
+    m_length = new QComboBox(this);
+    m_length->setObjectName(QStringLiteral("IntervalLength"));
+    m_length->setAccessibleName(QStringLiteral("Interval length"));
+    lengthLabel->setBuddy(m_length);
+    for (const Length &l : Lengths) {
+        m_length->addItem(QLatin1String(l.text), qlonglong(l.seconds));
+        if (l.seconds == m_intervalLength)
+            m_length->setCurrentIndex(m_length->count() - 1);
+    }
+    m_toolBar->addWidget(lengthLabel);
+    m_toolBar->addWidget(m_length);
+    m_toolBar->addSeparator();
+    auto *limitsLabel = new QLabel(QStringLiteral("Limits"), this);
+    m_limitsEdit = new QLineEdit(this);
+    m_limitsEdit->setObjectName(QStringLiteral("Limits"));
+    m_limitsEdit->setAccessibleName(QStringLiteral("Limits"));
+    m_limitsEdit->setPlaceholderText(QStringLiteral("75, or 07-19=55,19-23=50,23-07=45"));
+    m_limitsEdit->setToolTip(QStringLiteral("A level for the whole day, or periods of the day "
+                                            "with their limits, as vorn-monitor --limit takes "
+                                            "them"));
+    m_limitsEdit->setMinimumWidth(260);
+    limitsLabel->setBuddy(m_limitsEdit);
+    if (m_limits.schedule)
+        m_limitsEdit->setText(m_limits.schedule->text());
+    m_limitsSource = new QLabel(this);
+    m_limitsSource->setObjectName(QStringLiteral("LimitsSource"));
+    if (!m_limits.table.empty()) {
+        m_limitsEdit->setEnabled(false);
+        m_limitsSource->setText(QStringLiteral("from the station's interval tables"));
+    }
+    m_toolBar->addWidget(limitsLabel);
+    m_toolBar->addWidget(m_limitsEdit);
+    m_toolBar->addWidget(m_limitsSource);
+    m_toolBar->addSeparator();
+    QAction *all = m_toolBar->addAction(QStringLiteral("Whole Series"));
+    all->setObjectName(QStringLiteral("WholeSeries"));
+    all->setToolTip(QStringLiteral("Show the whole series (Home)"));
+    connect(all, &QAction::triggered, this, &SeriesWindow::showAll);
+    QAction *intervalsCsvAction = m_toolBar->addAction(QStringLiteral("Export Intervals…"));
+    intervalsCsvAction->setObjectName(QStringLiteral("ExportIntervals"));
+    connect(intervalsCsvAction, &QAction::triggered, this,
+            [this] { exportCsv(QStringLiteral("intervals")); });
+    QAction *daysCsvAction = m_toolBar->addAction(QStringLiteral("Export Days…"));
+    daysCsvAction->setObjectName(QStringLiteral("ExportDays"));
+    connect(daysCsvAction, &QAction::triggered, this,
+            [this] { exportCsv(QStringLiteral("days")); });
+    m_toolBar->addSeparator();
+    m_excludeAction = m_toolBar->addAction(QStringLiteral("Exclude…"));
+    m_excludeAction->setObjectName(QStringLiteral("Exclude"));
+    m_excludeAction->setToolTip(QStringLiteral(
+        "Take a span out of every figure (rain, wind, extraneous sound, maintenance, other): "
+        "Shift+drag in the graph to choose it, or type its start and end"));
+    connect(m_excludeAction, &QAction::triggered, this, &SeriesWindow::exclude);
+    m_saveExclusionsAction = m_toolBar->addAction(QStringLiteral("Save Exclusions"));
+    m_saveExclusionsAction->setObjectName(QStringLiteral("SaveExclusions"));
+    m_saveExclusionsAction->setEnabled(false);
+    connect(m_saveExclusionsAction, &QAction::triggered, this, [this] {
+        if (saveExclusions())
+            applyExclusions();
+    });
+    for (QAction *a : m_toolBar->actions())
+        if (QWidget *w = m_toolBar->widgetForAction(a); w && !a->text().isEmpty())
+            w->setAccessibleName(a->text());
+
+    m_report = new ReportCommand(this, m_toolBar, [this] {
+        ReportSource source;
+        source.name = windowTitle();
+        return source;
+    });
+    m_report->setBuilder([this](const ReportOptions &given) -> ReportCommand::ReportJob {
+        // What the worker needs, copied here: the window may change meanwhile.
+        ReportOptions options = given;
+        options.intervalLength = m_intervalLength;
+        if (m_exclusionsApply) {
+            options.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+            options.exclusionsSource = m_exclusionsPath;
+        }
+        if (!m_limits.isEmpty()) {
+            const SeriesLimits limits = m_limits;
+            options.limitsText = *report().limits;
+            options.limitAt = [limits](int64_t t) { return limits.at(t); };
+            options.limitSteps
+                = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
+        }
+        return
+            [series = report(), options](const ReportProgress &progress) -> std::optional<Report> {
+                BatchRequest request = requestFor(*options.intervalLength);
+                request.exclusions = options.exclusions;
+                request.exclusionsSource = options.exclusionsSource;
+                std::optional<ReportSection> section
+                    = buildSeriesSection(series, request, options, progress);
+                if (!section)
+                    return std::nullopt;
+                Report made;
+                made.options = options;
+                made.sections.push_back(std::move(*section));
+                made.pages = paginate(made.sections);
+                return made;
+            };
+    });
+
+    // The series' figures on boards, each readable by a screen reader.
+    auto *boards = new QHBoxLayout;
+    for (const QString &caption :
+         { QStringLiteral("Leq"), QStringLiteral("Lmax"), QStringLiteral("Lmin"),
+           QStringLiteral("L10"), QStringLiteral("L50"), QStringLiteral("L90"),
+           QStringLiteral("Readings"), QStringLiteral("Duration"),
+           QStringLiteral("Calibration") }) {
+        auto *cell = new QVBoxLayout;
+        auto *title = new QLabel(caption, this);
+        title->setStyleSheet(QStringLiteral("color: #5F6B7A;"));
+        auto *b = new ValueBoard(caption, this);
+        b->setObjectName(QStringLiteral("Board") + caption);
+        b->setFrameShape(QFrame::StyledPanel);
+        b->setWordWrap(caption == QLatin1String("Calibration"));
+        title->setBuddy(b);
+        cell->addWidget(title);
+        cell->addWidget(b);
+        boards->addLayout(cell, caption == QLatin1String("Calibration") ? 3 : 1);
+        m_boards.push_back(b);
+    }
+    layout->addLayout(boards);
+
+    m_plot = new QCustomPlot(this);
+    m_plot->setObjectName(QStringLiteral("SeriesGraph"));
+    m_plot->setAccessibleName(QStringLiteral("Time history"));
+    m_plot->setFocusPolicy(Qt::StrongFocus);
+    m_plot->setMinimumHeight(260);
+    m_plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
+    m_plot->axisRect()->setRangeDrag(Qt::Horizontal);
+    m_plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    QSharedPointer<QCPAxisTickerDateTime> ticker(new QCPAxisTickerDateTime);
+    // Civil seconds read as UTC are the stamps' own wall-clock time.
+    ticker->setDateTimeSpec(Qt::UTC);
+    ticker->setDateTimeFormat(QStringLiteral("yyyy-MM-dd\nhh:mm:ss"));
+    m_plot->xAxis->setTicker(ticker);
+    m_plot->yAxis->setLabel(QStringLiteral("dB"));
+    m_plot->yAxis->setRange(20, 110);
+    m_okBars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+    m_okBars->setName(QStringLiteral("interval Leq"));
+    m_okBars->setPen(Qt::NoPen);
+    m_okBars->setBrush(OkBar);
+    m_okBars->setWidthType(QCPBars::wtPlotCoords);
+    m_overBars = new QCPBars(m_plot->xAxis, m_plot->yAxis);
+    m_overBars->setName(QStringLiteral("interval Leq over its limit"));
+    m_overBars->setPen(Qt::NoPen);
+    m_overBars->setBrush(OverBar);
+    m_overBars->setWidthType(QCPBars::wtPlotCoords);
+    m_traceGraph = m_plot->addGraph();
+    m_traceGraph->setName(QStringLiteral("level"));
+    m_traceGraph->setAdaptiveSampling(false);
+    m_traceGraph->setPen(QPen(TraceColour, 1));
+    m_limitGraph = m_plot->addGraph();
+    m_limitGraph->setName(QStringLiteral("limit"));
+    m_limitGraph->setLineStyle(QCPGraph::lsStepLeft);
+    m_limitGraph->setPen(QPen(LimitColour, 2, Qt::DashLine));
+    m_eventGraph = m_plot->addGraph();
+    m_eventGraph->setName(QStringLiteral("event"));
+    m_eventGraph->setLineStyle(QCPGraph::lsImpulse);
+    m_eventGraph->setPen(QPen(EventColour, 1));
+    m_eventGraph->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssTriangleInverted, EventColour, EventColour, 8));
+    m_plot->legend->setVisible(true);
+    m_plot->legend->setFont(font());
+    m_plot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    layout->addWidget(m_plot, 3);
+    // The trace has one column per pixel: a new width draws it anew.
+    m_plot->installEventFilter(this);
+    connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this,
+            [this](const QCPRange &range) {
+                if (!m_drawing)
+                    QTimer::singleShot(0, this,
+                                       [this, range] { showRange(range.lower, range.upper); });
+            });
+    m_plot->setToolTip(QStringLiteral("Drag to move, wheel to zoom, Shift+drag to choose a span "
+                                      "to exclude"));
+    m_selectionItem = new QCPItemRect(m_plot);
+    m_selectionItem->setLayer(QStringLiteral("grid"));
+    m_selectionItem->setClipToAxisRect(true);
+    m_selectionItem->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    m_selectionItem->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    m_selectionItem->setPen(QPen(QColor(0x1E, 0x86, 0x8A), 1, Qt::DashLine));
+    m_selectionItem->setBrush(SelectionColour);
+    m_selectionItem->setSelectable(false);
+    m_selectionItem->setVisible(false);
+    connect(m_plot, &QCustomPlot::mousePress, this, [this](QMouseEvent *event) {
+        if (event->button() != Qt::LeftButton || !(event->modifiers() & Qt::ShiftModifier))
+            return;
+        // A Shift+drag chooses a span instead of moving the view.
+        m_plot->setInteraction(QCP::iRangeDrag, false);
+        m_selecting = m_plot->xAxis->pixelToCoord(event->position().x());
+        setSelection(*m_selecting, *m_selecting);
+    });
+    connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *event) {
+        const double at = m_plot->xAxis->pixelToCoord(event->position().x());
+        showCursor(at);
+        if (m_selecting)
+            setSelection(*m_selecting, at);
+    });
+    connect(m_plot, &QCustomPlot::mouseRelease, this, [this](QMouseEvent *event) {
+        if (!m_selecting)
+            return;
+        setSelection(*m_selecting, m_plot->xAxis->pixelToCoord(event->position().x()));
+        m_selecting.reset();
+        m_plot->setInteraction(QCP::iRangeDrag, true);
+        if (m_selection && m_selection->second - m_selection->first < 1.0) {
+            m_selection.reset();
+            m_selectionItem->setVisible(false);
+        }
+    });
+
+    m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
+    m_cursor->setObjectName(QStringLiteral("BoardCursor"));
+    layout->addWidget(m_cursor);
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("SeriesNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    layout->addWidget(m_notes);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("SeriesTables"));
+    m_intervals
+        = makeTable(QStringLiteral("Intervals"),
+                    { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Readings"),
+                      QStringLiteral("Coverage"), QStringLiteral("Leq"), QStringLiteral("Lmax"),
+                      QStringLiteral("Lmin"), QStringLiteral("L10"), QStringLiteral("L50"),
+                      QStringLiteral("L90"), QStringLiteral("Limit"), QStringLiteral("State") },
+                    this);
+    m_days = makeTable(QStringLiteral("Days"),
+                       { QStringLiteral("Day from 07:00"), QStringLiteral("Ld"),
+                         QStringLiteral("Le"), QStringLiteral("Ln"), QStringLiteral("Lden"),
+                         QStringLiteral("Day covered"), QStringLiteral("Evening covered"),
+                         QStringLiteral("Night covered"), QStringLiteral("Partial") },
+                       this);
+    m_events = makeTable(
+        QStringLiteral("Events"),
+        { QStringLiteral("Time"), QStringLiteral("Event"), QStringLiteral("Detail") }, this);
+    m_tabs->addTab(m_intervals, QStringLiteral("Intervals"));
+    m_tabs->addTab(m_days, QStringLiteral("Days"));
+    m_tabs->addTab(m_events, QStringLiteral("Events"));
+    auto *exclusionPage = new QWidget(this);
+    auto *exclusionLayout = new QVBoxLayout(exclusionPage);
+    exclusionLayout->setContentsMargins(0, 0, 0, 0);
+    m_exclusionTable
+        = makeTable(QStringLiteral("Exclusions"),
+                    { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"),
+                      QStringLiteral("Reason"), QStringLiteral("Note"), QStringLiteral("Made") },
+                    this);
+    exclusionLayout->addWidget(m_exclusionTable);
+    auto *exclusionButtons = new QHBoxLayout;
+    const auto button = [&](const QString &text, const QString &name) {
+        auto *b = new QPushButton(text, exclusionPage);
+        b->setObjectName(name);
+        b->setAccessibleName(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("…")));
+        exclusionButtons->addWidget(b);
+        return b;
+    };
+    QPushButton *editButton = button(QStringLiteral("&Edit…"), QStringLiteral("EditExclusion"));
+    QPushButton *removeButton
+        = button(QStringLiteral("&Remove"), QStringLiteral("RemoveExclusion"));
+    QPushButton *showButton
+        = button(QStringLiteral("S&how in Graph"), QStringLiteral("ShowExclusion"));
+    exclusionButtons->addStretch();
+    exclusionLayout->addLayout(exclusionButtons);
+    m_tabs->addTab(exclusionPage, QStringLiteral("Exclusions"));
+    layout->addWidget(m_tabs, 2);
+    const auto chosenExclusion = [this] { return m_exclusionTable->currentRow(); };
+    connect(editButton, &QPushButton::clicked, this,
+            [this, chosenExclusion] { editExclusion(chosenExclusion()); });
+    connect(removeButton, &QPushButton::clicked, this,
+            [this, chosenExclusion] { removeExclusion(chosenExclusion()); });
+    connect(showButton, &QPushButton::clicked, this, [this, chosenExclusion] {
+        const int row = chosenExclusion();
+        if (row >= 0 && size_t(row) < m_exclusions.size()) {
+            const Exclusion &e = m_exclusions[size_t(row)];
+            const double margin = std::max(60.0, double(e.duration()) * 0.1);
+            showRange(double(e.start) - margin, double(e.end) + margin);
+        }
+    });
+    connect(m_exclusionTable, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int) { editExclusion(row); });
+    // A row chosen in a table shows its time in the graph.
+    connect(m_intervals, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const auto &rows = report().intervals;
+        if (row >= 0 && size_t(row) < rows.size())
+            showRange(double(rows[size_t(row)].start), double(rows[size_t(row)].end));
+    });
+    connect(m_days, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        const auto &rows = report().days;
+        if (row >= 0 && size_t(row) < rows.size())
+            showRange(double(rows[size_t(row)].start), double(rows[size_t(row)].start + 86400));
+    });
+    connect(m_events, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (row >= 0 && size_t(row) < m_eventRows.size()) {
+            const double t = double(m_eventRows[size_t(row)].time);
+            showRange(t - 900, t + 900);
+        }
+    });
+
+    connect(m_length, &QComboBox::activated, this,
+            [this](int index) { setIntervalLength(m_length->itemData(index).toLongLong()); });
+    connect(m_limitsEdit, &QLineEdit::editingFinished, this, [this] {
+        const QString shown = m_limits.schedule ? m_limits.schedule->text() : QString();
+        if (m_limitsEdit->text().trimmed() != shown)
+            setLimitsText(m_limitsEdit->text());
+    });
+}
+
+void SeriesWindow::fillFigures()
+{
+    const FileReport &r = report();
+    const FileStatistics &s = r.statistics;
+    const auto put = [this](const QString &caption, const QString &text) {
+        if (ValueBoard *b = board(caption))
+            b->setText(text);
+    };
+    put(QStringLiteral("Leq"), fixedOrDash(s.leq));
+    put(QStringLiteral("Lmax"), s.maximum ? FormatTenths(s.maximum->level) : QStringLiteral("-"));
+    put(QStringLiteral("Lmin"), s.minimum ? FormatTenths(s.minimum->level) : QStringLiteral("-"));
+    const ListDistribution &d = s.distribution;
+    for (const int n : { 10, 50, 90 })
+        put(QStringLiteral("L%1").arg(n),
+            d.hasReadings() ? d.LnTable.value(n) : QStringLiteral("-"));
+    put(QStringLiteral("Readings"), QString::number(s.readings));
+    put(QStringLiteral("Duration"),
+        r.firstReading ? CivilTime::durationText(*r.lastReading - *r.firstReading
+                                                 + int64_t(std::llround(s.interval)))
+                       : QStringLiteral("-"));
+    // Worded as the statistics window words a file's verdict.
+    put(QStringLiteral("Calibration"),
+        r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));
+    QStringList notes = troubleLines(r);
+    if (!m_exclusionsProblem.isEmpty())
+        notes << m_exclusionsProblem;
+    if (r.exclusions && r.exclusions->readings > 0)
+        notes << QStringLiteral("Excluded, not measured: %1.").arg(excludedText(r));
+    if (m_exclusionsUnsaved)
+        notes << QStringLiteral("The exclusions are not saved to %1.")
+                     .arg(QDir::toNativeSeparators(m_exclusionsPath));
+    if (m_series.readings.untimed > 0)
+        notes << QStringLiteral("%1 readings without a readable time stamp are not drawn.")
+                     .arg(m_series.readings.untimed);
+    m_notes->setText(notes.join(QLatin1Char('\n')));
+    m_notes->setVisible(!notes.isEmpty());
+}
+
+void SeriesWindow::fillIntervals()
+{
+    const auto &rows = report().intervals;
+    m_intervals->setUpdatesEnabled(false);
+    m_intervals->setRowCount(int(rows.size()));
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const IntervalLevel &i = rows[n];
+        const QStringList csv = intervalCsvFields(QString(), i);
+        if (i.gap) {
+            setTableRow(m_intervals, int(n),
+                        { csv[1], csv[2], QStringLiteral("0"),
+                          emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
+            continue;
+        }
+        setTableRow(m_intervals, int(n),
+                    { csv[1], csv[2], csv[3],
+                      QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
+                      fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
+                      i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
+                      i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
+                      i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
+                      i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
+                      i.limit ? i.stateText() : QStringLiteral("-") },
+                    i.over() ? OverBar : QColor());
+    }
+    m_intervals->setUpdatesEnabled(true);
+    sizeColumnsOnce(m_intervals);
+    drawIntervals();
+}
+
+void SeriesWindow::fillDays()
+{
+    const auto &rows = report().days;
+    m_days->setRowCount(int(rows.size()));
+    const auto share
+        = [](double c) { return QString::number(100.0 * c, 'f', 1) + QLatin1Char('%'); };
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const DayEveningNight &d = rows[n];
+        if (d.gap) {
+            setTableRow(m_days, int(n),
+                        { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
+            continue;
+        }
+        setTableRow(m_days, int(n),
+                    { CivilTime::toIsoWithOffset(d.start), fixedOrDash(d.ld), fixedOrDash(d.le),
+                      fixedOrDash(d.ln), fixedOrDash(d.lden), share(d.coverageDay),
+                      share(d.coverageEvening), share(d.coverageNight),
+                      d.partial ? QStringLiteral("partial") : QString() },
+                    d.partial ? QColor(0xF2, 0xF5, 0xF8) : QColor());
+    }
+    sizeColumnsOnce(m_days);
+}
+
+void SeriesWindow::fillEvents()
+{
+    m_eventRows = SeriesFolder::events(m_series.folder, m_series.station);
+    const std::vector<SeriesEvent> &events = m_eventRows;
+    m_events->setRowCount(int(events.size()));
+    QVector<double> at, level;
+    for (size_t n = 0; n < events.size(); ++n) {
+        setTableRow(m_events, int(n), { events[n].timeText, events[n].event, events[n].detail });
+        at << double(events[n].time);
+        level << 105.0;
+    }
+    m_eventGraph->setData(at, level, true);
+    m_tabs->setTabText(2, QStringLiteral("Events (%1)").arg(events.size()));
+    sizeColumnsOnce(m_events);
+}
+
+void SeriesWindow::drawIntervals()
+{
+    QVector<double> okAt, okLevel, overAt, overLevel;
+    for (const IntervalLevel &i : report().intervals) {
+        if (i.gap || !i.leq)
+            continue;
+        const double centre = (double(i.start) + double(i.end)) / 2.0;
+        (i.over() ? overAt : okAt) << centre;
+        (i.over() ? overLevel : okLevel) << *i.leq;
+    }
+    const double width = double(m_intervalLength) * 0.9;
+    m_okBars->setWidth(width);
+    m_overBars->setWidth(width);
+    m_okBars->setData(okAt, okLevel, true);
+    m_overBars->setData(overAt, overLevel, true);
+}
+
+void SeriesWindow::showAll()
+{
+    const double margin = (m_seriesEnd - m_seriesStart) * 0.01;
+    showRange(m_seriesStart - margin, m_seriesEnd + margin);
+}
+
+void SeriesWindow::showRange(double from, double to)
+{
+    const double fewest = FewestReadings * m_series.readings.sampleInterval;
+    if (to - from < fewest) {
+        const double middle = (from + to) / 2.0;
+        from = middle - fewest / 2.0;
+        to = middle + fewest / 2.0;
+    }
+    const double span = m_seriesEnd - m_seriesStart;
+    if (to - from > span * 1.02 + fewest) {
+        from = m_seriesStart - span * 0.01;
+        to = m_seriesEnd + span * 0.01;
+    }
+    m_drawing = true;
+    m_plot->xAxis->setRange(from, to);
+    m_drawing = false;
+    redraw();
+}
+
+void SeriesWindow::redraw()
+{
+    const QCPRange range = m_plot->xAxis->range();
+    const int columns = std::max(1, m_plot->axisRect()->width());
+    m_trace = traceOf(m_series.readings, range.lower, range.upper, columns);
+    m_traceGraph->setData(QVector<double>(m_trace.x.begin(), m_trace.x.end()),
+                          QVector<double>(m_trace.y.begin(), m_trace.y.end()), true);
+    QVector<double> at, limit;
+    for (const auto &[t, value] :
+         m_limits.steps(int64_t(std::floor(range.lower)), int64_t(std::ceil(range.upper)))) {
+        at << t;
+        limit << value;
+    }
+    m_limitGraph->setData(at, limit, true);
+    m_plot->replot(QCustomPlot::rpImmediateRefresh);
+}
+
+void SeriesWindow::showCursor(double time)
+{
+    const std::optional<size_t> i = m_series.readings.nearest(time);
+    if (!i) {
+        m_cursor->setText(
+            CivilTime::toIso(int64_t(std::floor(time))).replace(QLatin1Char('T'), QLatin1Char(' '))
+            + QStringLiteral("  no reading"));
+        return;
+    }
+    const float level = m_series.readings.levels[*i];
+    // A reading taken out is shown, and said to be taken out.
+    const ExclusionSpans spans(m_exclusions);
+    const int excludedBy = spans.rowAt(m_series.readings.times[*i]);
+    QString text
+        = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
+        + QStringLiteral("  ")
+        + (std::isnan(level) ? QStringLiteral("no level")
+                             : FormatTenths(double(level)) + QStringLiteral(" dB"));
+    if (excludedBy >= 0)
+        text += QStringLiteral("  excluded (%1)")
+                    .arg(exclusionReasonText(m_exclusions[size_t(excludedBy)].reason));
+    m_cursor->setText(text);
+}
+
+bool SeriesWindow::setLimitsText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    std::optional<LimitSchedule> schedule;
+    if (!trimmed.isEmpty()) {
+        QString why;
+        schedule = LimitSchedule::read(trimmed, why);
+        if (!schedule) {
+            dialogs().message(this, QStringLiteral("Limits \"%1\": %2").arg(trimmed, why),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            return false;
+        }
+    }
+    m_limits.schedule = schedule;
+    QSettings().setValue(limitsSettingKey(m_series.folder),
+                         schedule ? schedule->text() : QString());
+    if (m_limitsEdit->text() != (schedule ? schedule->text() : QString()))
+        m_limitsEdit->setText(schedule ? schedule->text() : QString());
+    judgeIntervals(*m_series.outcome.report, m_limits);
+    fillIntervals();
+    redraw();
+    return true;
+}
+
+bool SeriesWindow::setIntervalLength(int64_t seconds)
+{
+    if (seconds == m_intervalLength)
+        return true;
+    const QPointer<SeriesWindow> self(this);
+    std::optional<LoadedSeries> loaded
+        = loadWithProgress(m_series.files, requestFor(seconds), this);
+    if (!self)
+        return false;
+    if (!loaded || !loaded->outcome.report) {
+        for (int i = 0; i < m_length->count(); ++i)
+            if (m_length->itemData(i).toLongLong() == m_intervalLength)
+                m_length->setCurrentIndex(i);
+        return false;
+    }
+    m_series = std::move(*loaded);
+    m_intervalLength = seconds;
+    m_unexcluded = report();
+    applyExclusions();
+    return true;
+}
+
+QString SeriesWindow::intervalsCsv() const
+{
+    return ::intervalsCsv(report());
+}
+
+QString SeriesWindow::daysCsv() const
+{
+    return ::daysCsv(report());
+}
+
+bool SeriesWindow::exportCsv(const QString &which)
+{
+    QString path = dialogs().saveFileName(this, QStringLiteral("CSV Files (*.csv)|*.csv|"), true);
+    if (path.isEmpty())
+        return false;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    const QString text = which == QLatin1String("days") ? daysCsv() : intervalsCsv();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0 || !file.commit()) {
+        dialogs().message(this,
+                          QStringLiteral("\"%1\" cannot be written: %2")
+                              .arg(QDir::toNativeSeparators(path), file.errorString()),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+        return false;
+    }
+    return true;
+}
+
+bool SeriesWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_plot && event->type() == QEvent::Resize)
+        QTimer::singleShot(0, this, [this] { redraw(); });
+    return QWidget::eventFilter(watched, event);
+}
+
+void SeriesWindow::keyPressEvent(QKeyEvent *event)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double step = r.size() / 4.0;
+    switch (event->key()) {
+    case Qt::Key_Home:
+        showAll();
+        return;
+    case Qt::Key_Plus:
+        showRange(r.lower + r.size() / 4.0, r.upper - r.size() / 4.0);
+        return;
+    case Qt::Key_Minus:
+        showRange(r.lower - r.size() / 2.0, r.upper + r.size() / 2.0);
+        return;
+    case Qt::Key_Left:
+        if (m_plot->hasFocus()) {
+            showRange(r.lower - step, r.upper - step);
+            return;
+        }
+        break;
+    case Qt::Key_Right:
+        if (m_plot->hasFocus()) {
+            showRange(r.lower + step, r.upper + step);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void SeriesWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void SeriesWindow::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    event->acceptProposedAction();
+    QTimer::singleShot(0, parentWidget(), [paths, parent = QPointer<QWidget>(parentWidget())] {
+        OpenSeries(paths, parent);
+    });
+}
+
+QStringList seriesFilesOf(const QStringList &filesOrFolder)
+{
+    if (filesOrFolder.size() == 1 && QFileInfo(filesOrFolder.front()).isDir())
+        return SeriesFolder::dataFiles(filesOrFolder.front());
+    return filesOrFolder;
+}
+
+SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent, int64_t intervalLength)
+{
+    const QStringList files = seriesFilesOf(filesOrFolder);
+    if (files.isEmpty()) {
+        dialogs().message(parent,
+                          QStringLiteral("There are no data files (*.vorn) in\n%1")
+                              .arg(QDir::toNativeSeparators(filesOrFolder.value(0))),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return nullptr;
+    }
+    const QPointer<QWidget> owner = parent;
+    std::optional<LoadedSeries> loaded
+        = loadWithProgress(files, requestFor(intervalLength), parent);
+    if (!loaded || (parent && !owner))
+        return nullptr;
+    const SeriesOutcome &outcome = loaded->outcome;
+    if (!outcome.refusal.isEmpty() || !outcome.report) {
+        QStringList why = outcome.problems;
+        if (!outcome.refusal.isEmpty())
+            why << outcome.refusal;
+        dialogs().message(owner,
+                          QStringLiteral("The files cannot be opened as one series:\n%1")
+                              .arg(why.isEmpty() ? QStringLiteral("none of them can be read")
+                                                 : why.join(QLatin1Char('\n'))),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return nullptr;
+    }
+    auto *window = new SeriesWindow(std::move(*loaded), intervalLength, owner);
+    window->show();
+    return window;
+}
+
+SeriesWindow *OpenSeriesDialog(const AnalysisHost &host)
+{
+    const QStringList files = dialogs().openFileNames(host.panel, dataFileFilter());
+    if (files.isEmpty())
+        return nullptr;
+    return OpenSeries(files, host.panel);
+}

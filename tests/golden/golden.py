@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""The golden outputs: vorn-stats on a fixed set of files (tests/golden/
+make_inputs.py) under TZ=Europe/Berlin, compared byte for byte with the files
+in tests/golden/expected/. A change to an output updates its file in the same
+commit (run with --update) and says why in the commit message.
+
+    golden.py VORN_STATS [--update] [--only NAME]
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+EXPECTED = os.path.join(HERE, "expected")
+LIMITS = "07-19=55,19-23=50,23-07=45"
+MARCH = ["march/fence 2026-03-%02d.vorn" % d for d in range(1, 32)]
+OCTOBER = ["october/fence 2026-10-%02d.vorn" % d for d in range(20, 32)]
+
+# name: arguments (relative to the inputs' folder); "PDF" stands for the
+# report's path, whose text (pdftotext) is the output.
+CASES = {
+    "recording.txt": ["recording.vorn"],
+    "recording.csv": ["--csv", "recording.vorn"],
+    "recording.json": ["--json", "--resolution", "1", "recording.vorn"],
+    "recording-intervals.csv": ["--csv", "--intervals", "15min", "recording.vorn"],
+    "recording.pdf.txt": ["--pdf", "PDF", "--company", "Acoustics Ltd", "--name", "A. Tester",
+                          "recording.vorn"],
+    "logger.txt": ["--intervals", "30min", "logger.vorn"],
+    "logger.json": ["--json", "--intervals", "1h", "logger.vorn"],
+    "two-files.csv": ["--csv", "recording.vorn", "logger.vorn"],
+    "march.txt": ["--join", "--lden", "--intervals", "6h", "--limit", LIMITS] + MARCH,
+    "march-intervals.csv": ["--join", "--csv", "--intervals", "1h", "--limit", LIMITS] + MARCH,
+    "march-days.csv": ["--join", "--csv", "--lden"] + MARCH,
+    "march.json": ["--join", "--json", "--lden", "--intervals", "6h", "--limit", LIMITS] + MARCH,
+    "march-window.txt": ["--join", "--intervals", "1h", "--from", "2026-03-29 00:00", "--to",
+                         "2026-03-29 06:00"] + MARCH,
+    "march-no-exclusions.txt": ["--join", "--no-exclusions"] + MARCH,
+    "march.pdf.txt": ["--join", "--pdf", "PDF", "--intervals", "1h", "--limit", LIMITS] + MARCH,
+    "october.txt": ["--join", "--lden"] + OCTOBER,
+    "october-intervals.csv": ["--join", "--csv", "--intervals", "15min"] + OCTOBER,
+    "october.json": ["--join", "--json", "--lden", "--intervals", "1h"] + OCTOBER,
+    "october.pdf.txt": ["--join", "--pdf", "PDF", "--intervals", "1h", "--limit", "45"] + OCTOBER,
+    "damaged.txt": ["damaged.vorn"],
+    "damaged.json": ["--json", "damaged.vorn"],
+}
+
+# The report's own date and the program's version change without any figure
+# changing.
+VOLATILE = [(re.compile(rb"Report date: \d{4}/\d\d/\d\d \d\d:\d\d"), b"Report date: DATE"),
+            (re.compile(rb"VORN \d+\.\d+"), b"VORN VERSION")]
+
+
+def output(stats, inputs, arguments):
+    pdf = os.path.join(inputs, "report.pdf")
+    arguments = [pdf if a == "PDF" else a for a in arguments]
+    env = dict(os.environ, TZ="Europe/Berlin", LC_ALL="C.UTF-8")
+    run = subprocess.run([stats] + arguments, cwd=inputs, env=env, capture_output=True)
+    text = run.stdout
+    if pdf in arguments:
+        text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True).stdout
+        os.remove(pdf)
+    text += b"--- standard error\n" + run.stderr + b"--- exit %d\n" % run.returncode
+    # The inputs' folder is made anew for each run.
+    text = text.replace(os.path.realpath(inputs).encode(), b"INPUTS").replace(inputs.encode(), b"INPUTS")
+    for pattern, replacement in VOLATILE:
+        text = pattern.sub(replacement, text)
+    return text
+
+
+def main():
+    args = sys.argv[1:]
+    stats = os.path.abspath(args.pop(0))
+    update = "--update" in args
+    only = args[args.index("--only") + 1] if "--only" in args else None
+    inputs = tempfile.mkdtemp(prefix="vorn-golden-")
+    try:
+        subprocess.run([sys.executable, os.path.join(HERE, "make_inputs.py"), inputs], check=True)
+        failed = []
+        for name, arguments in CASES.items():
+            if only and name != only:
+                continue
+            got = output(stats, inputs, arguments)
+            path = os.path.join(EXPECTED, name)
+            if update:
+                os.makedirs(EXPECTED, exist_ok=True)
+                with open(path, "wb") as f:
+                    f.write(got)
+                continue
+            want = open(path, "rb").read() if os.path.exists(path) else b""
+            if got != want:
+                failed.append(name)
+                got_lines, want_lines = got.split(b"\n"), want.split(b"\n")
+                for i in range(max(len(got_lines), len(want_lines))):
+                    g = got_lines[i] if i < len(got_lines) else b"(none)"
+                    w = want_lines[i] if i < len(want_lines) else b"(none)"
+                    if g != w:
+                        print("%s, line %d:\n  expected %r\n  got      %r" % (name, i + 1, w, g))
+                        break
+        ran = 1 if only else len(CASES)
+        print("%d passed, %d failed" % (ran - len(failed), len(failed)))
+        return 1 if failed else 0
+    finally:
+        shutil.rmtree(inputs)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
