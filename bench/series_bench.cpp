@@ -1,6 +1,7 @@
 // A station's month at the desk: 30 day files of 86,400 readings opened as
 // one series (to a drawn window), a redraw of the whole month, and the PDF
 // of the joined files as vorn-stats writes it.
+#include "analysis/batch/CivilTime.h"
 #include "analysis/gui/SeriesWindow.h"
 #include "widgets/QCustomPlotInclude.h"
 
@@ -139,7 +140,8 @@ void BM_SeriesExcludeMonth(benchmark::State &state)
     window->resize(1400, 900);
     window->show();
     QApplication::processEvents();
-    const int64_t start = window->series().readings.times.front();
+    // Exclusions are moments.
+    const int64_t start = CivilTime::utcOf(window->series().readings.times.front());
     bool added = false;
     for (auto _ : state) {
         if (added)

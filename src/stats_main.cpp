@@ -1,6 +1,8 @@
 #include "analysis/batch/BatchOptions.h"
 #include "analysis/batch/BatchReport.h"
+#include "analysis/batch/CivilTime.h"
 #include "analysis/batch/FileSeries.h"
+#include "analysis/batch/SiteZone.h"
 #include "recording/DataFileReader.h"
 #include "platform/StandardStreams.h"
 
@@ -9,7 +11,6 @@
 #include <QFileInfo>
 
 #ifdef VORN_STATS_REPORT
-#include "analysis/batch/CivilTime.h"
 #include "analysis/report/Report.h"
 #include "analysis/report/pdf/ReportPdf.h"
 
@@ -21,6 +22,7 @@
 #include <QStandardPaths>
 #endif
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -178,11 +180,43 @@ int main(int argc, char *argv[])
     };
     // Each file's exclusions (its folder's, or the one named); a damaged
     // exclusions file stops the run before anything is said of the figures.
+    // Each file's zone: its details', else --zone, else this computer's. A
+    // series is one site, so one zone; files of one zone (the usual case)
+    // set it for the whole run.
+    const SiteZone fallback = options.zone.isEmpty() ? computerZone() : *namedZone(options.zone);
+    std::vector<SiteZone> zones;
+    QString zoneNote;
+    if (options.join) {
+        const SeriesZone series = zoneOfSeries(options.files, fallback);
+        if (!series.refusal.isEmpty()) {
+            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(series.refusal));
+            return 1;
+        }
+        zones.push_back(series.zone);
+        zoneNote = series.note;
+    } else {
+        for (const QString &name : options.files)
+            zones.push_back(zoneOfFile(name, fallback));
+    }
+    if (std::all_of(zones.begin(), zones.end(),
+                    [&](const SiteZone &z) { return z.name == zones.front().name; }))
+        CivilTime::setZone(zones.front().zone);
     ExclusionsLookup exclusions(options);
     std::vector<BatchRequest> requests;
     for (const QString &name : options.join ? options.files.mid(0, 1) : options.files) {
+        const SiteZone &zone = zones[requests.size()];
         requests.push_back(options.request);
-        if (!exclusions.apply(requests.back(), name)) {
+        BatchRequest &request = requests.back();
+        request.zone = zone.zone;
+        request.timeZone = zone.name;
+        request.timeZoneSource = zone.source;
+        request.timeZoneNote = zoneNote;
+        const CivilTime::ZoneScope scope(zone.zone);
+        if (QString why; !applyWindow(request, options, why)) {
+            writeTo(stderr, QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(why));
+            return 2;
+        }
+        if (!exclusions.apply(request, name)) {
             writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(exclusions.problem()));
             return 1;
         }
@@ -195,6 +229,7 @@ int main(int argc, char *argv[])
     // readings are at hand.
     const auto addSection = [&](const QString &name, const DataFileContents &contents,
                                 const BatchRequest &request) {
+        const CivilTime::ZoneScope zone(request.zone);
         if (options.standardOutput) {
             reports.push_back(analyseFile(name, contents, request));
             attachMeasurementContext(reports.back(), name);
@@ -205,13 +240,13 @@ int main(int argc, char *argv[])
         reportSettings.exclusionsSource = request.exclusionsSource;
         // Every output of one run counts the same readings: the report too
         // keeps to --from and --to.
-        if (!options.request.hasWindow()) {
+        if (!request.hasWindow()) {
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
             return;
         }
         DataFileContents windowed = contents;
         windowed.rows.clear();
-        appendWindowed(windowed, contents, options.request);
+        appendWindowed(windowed, contents, request);
         report.sections.push_back(*buildReportSection(name, windowed, reportSettings, {}, name));
     };
     if (options.join) {

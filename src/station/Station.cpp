@@ -1,5 +1,6 @@
 #include "Station.h"
 
+#include "analysis/batch/Calibration.h"
 #include "analysis/batch/CivilTime.h"
 #include "recording/DataFileReader.h"
 #include "recording/FormatTenths.h"
@@ -454,6 +455,23 @@ void Station::startDay(const QDateTime &now)
     if (!startRecording(now))
         return;
     event(now, QStringLiteral("day file"), QFileInfo(m_dayFilePath).fileName());
+    writeDetails();
+}
+
+// The day file's details name the site's zone (its stamps are this
+// computer's wall clock) and the meter, so the file reads the same on any
+// computer. Details someone wrote for it are left as they are.
+void Station::writeDetails()
+{
+    const QString path = MeasurementDetails::pathFor(m_dayFilePath);
+    if (QFileInfo::exists(path))
+        return;
+    MeasurementDetails details;
+    if (const QByteArray zone = QTimeZone::systemTimeZoneId();
+        QTimeZone::isTimeZoneIdAvailable(zone))
+        details.timeZone = QString::fromUtf8(zone);
+    details.meterSerial = m_options.meterSerial;
+    m_appender->replace(path, QString::fromUtf8(details.toJson()));
 }
 
 // A restart on the same day never overwrites: the next free copy number.

@@ -111,6 +111,7 @@ private:
                         const QString &dayFile, bool partial);
     void writeInterval(StationInterval row, const QString &dayFile);
     void writeState();
+    void writeDetails();
     void writeRecoveredIntervals(const QString &path);
     void startDay(const QDateTime &now);
     QString freeDayFilePath() const;

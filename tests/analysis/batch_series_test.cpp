@@ -75,9 +75,11 @@ TEST_F(SeriesTest, JoinedDayFilesGiveTheFiguresOfOneFile)
         EXPECT_EQ(joined.statistics.leq, expected.statistics.leq);
         EXPECT_EQ(joined.statistics.distribution.LnTable, expected.statistics.distribution.LnTable);
         ASSERT_EQ(joined.days.size(), expected.days.size());
-        ASSERT_EQ(joined.days.size(), 1u);
-        EXPECT_EQ(joined.days[0].lden, expected.days[0].lden);
-        EXPECT_EQ(joined.days[0].coverageNight, 1.0);
+        // The whole day between the partial first and last.
+        ASSERT_EQ(joined.days.size(), 3u);
+        EXPECT_TRUE(joined.days[0].partial && joined.days[2].partial);
+        EXPECT_EQ(joined.days[1].lden, expected.days[1].lden);
+        EXPECT_EQ(joined.days[1].coverageNight, 1.0);
         ASSERT_EQ(joined.intervals.size(), expected.intervals.size());
         for (size_t i = 0; i < joined.intervals.size(); ++i) {
             EXPECT_EQ(joined.intervals[i].start, expected.intervals[i].start) << i;
@@ -140,7 +142,10 @@ TEST_F(SeriesTest, TheWindowTakesReadingsFromItsStartUpToItsEnd)
         const ParsedOptions parsed = parseBatchOptions(
             QStringList { "--join", "--from", row.from, "--to", row.to } + files);
         ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
-        const SeriesOutcome series = analyseSeries(files, parsed.options->request, 2);
+        BatchRequest request = parsed.options->request;
+        QString why;
+        ASSERT_TRUE(applyWindow(request, *parsed.options, why)) << why.toStdString();
+        const SeriesOutcome series = analyseSeries(files, request, 2);
         ASSERT_TRUE(series.report) << row.from;
         EXPECT_EQ(series.report->statistics.readings, row.readings) << row.from;
     }

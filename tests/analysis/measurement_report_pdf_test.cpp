@@ -164,7 +164,8 @@ TEST_F(ReportPdf, EveryFigureAgreesWithTheJsonOfTheSameFile)
     EXPECT_EQ(figure(results, "Under-range readings"), j["under_range"].toDouble());
     EXPECT_EQ(figure(results, "Over-range readings"), j["over_range"].toDouble());
     EXPECT_EQ(figure(t, "Readings"), j["readings"].toDouble());
-    EXPECT_TRUE(t.contains(j["maximum"]["time"].toString().replace('-', '/').replace('T', ' ')));
+    EXPECT_TRUE(t.contains(
+        j["maximum"]["time"].toString().left(19).replace('-', '/').replace('T', ' ')));
     EXPECT_TRUE(t.contains("Acme Acoustics"));
     EXPECT_TRUE(t.contains("J. Doe"));
     EXPECT_FALSE(t.contains("Sector"));

@@ -72,6 +72,12 @@ int64_t civil(int day, int hour, int minute = 0)
     return CivilTime::civilSecondsOf(QDate(2026, 6, day), QTime(hour, minute));
 }
 
+// The moment the site's clock showed that civil time (exclusions are moments).
+int64_t moment(int day, int hour, int minute = 0)
+{
+    return CivilTime::utcOf(civil(day, hour, minute));
+}
+
 } // namespace
 
 // The folder, its title, events and table limits, as the window takes them.
@@ -244,11 +250,11 @@ TEST(ExclusionsFileTest, ReadsHandWrittenRowsAndWritesThemBackAsWritten)
         QString note, startText;
     };
     const Expected rows[] = {
-        { civil(1, 12), civil(1, 12, 30), ExclusionReason::Wind, "gusts",
+        { moment(1, 12), moment(1, 12, 30), ExclusionReason::Wind, "gusts",
           "2026-06-01T12:00:00+02:00" },
-        { civil(1, 10), civil(1, 13), ExclusionReason::Rain, "heavy, \"steady\"",
+        { moment(1, 10), moment(1, 13), ExclusionReason::Rain, "heavy, \"steady\"",
           "2026-06-01T08:00:00Z" },
-        { civil(1, 14), civil(1, 14, 10), ExclusionReason::ExtraneousSound, "lorry",
+        { moment(1, 14), moment(1, 14, 10), ExclusionReason::ExtraneousSound, "lorry",
           "2026-06-01T14:00:00" },
     };
     ASSERT_EQ(file.rows.size(), std::size(rows));
@@ -316,10 +322,11 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
     const LoadedSeries loaded = loadSeries(folder.files(), request);
     ASSERT_TRUE(loaded.outcome.report);
     request.exclusions = std::make_shared<const ExclusionSpans>(std::vector<Exclusion> {
-        makeExclusion(civil(1, 12), civil(1, 13), ExclusionReason::Rain, "shower", "m"),
-        makeExclusion(civil(1, 12, 30), civil(1, 14), ExclusionReason::Wind, "", "m"),
-        makeExclusion(civil(1, 20), civil(1, 20, 10), ExclusionReason::ExtraneousSound, "", "m"),
-        makeExclusion(civil(3, 0), civil(3, 1), ExclusionReason::Other, "after", "m") });
+        makeExclusion(moment(1, 12), moment(1, 13), ExclusionReason::Rain, "shower", "m"),
+        makeExclusion(moment(1, 12, 30), moment(1, 14), ExclusionReason::Wind, "", "m"),
+        makeExclusion(moment(1, 20), moment(1, 20, 10), ExclusionReason::ExtraneousSound, "",
+                      "m"),
+        makeExclusion(moment(3, 0), moment(3, 1), ExclusionReason::Other, "after", "m") });
     request.exclusionsSource = "fence exclusions.csv";
     const SeriesOutcome joined = analyseSeries(folder.files(), request, 2);
     ASSERT_TRUE(joined.report);

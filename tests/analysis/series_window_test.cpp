@@ -392,8 +392,9 @@ TEST_F(SeriesWindowTest, ADamagedExclusionsFileIsSaidAndLeftAloneUntilSaved)
     EXPECT_TRUE(window->findChild<QLabel *>("SeriesNotes")->text().contains("line 3"));
     EXPECT_EQ(window->exclusions().size(), 1u);
     EXPECT_EQ(window->board("Readings")->text(), QString::number(34 * 3600 - 3600));
-    window->addExclusion(makeExclusion(CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(1, 0)),
-                                       CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(2, 0)),
+    window->addExclusion(makeExclusion(
+        CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(1, 0))),
+        CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(2, 0))),
                                        ExclusionReason::Maintenance, "mast", "m"));
     QApplication::processEvents();
     EXPECT_EQ(readAll(folder.filePath("fence exclusions.csv")), damaged);

@@ -7,3 +7,9 @@ if(Python3_Interpreter_FOUND AND PDFTOTEXT)
   set_tests_properties(golden_outputs PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
                        TIMEOUT 600)
 endif()
+# The same folder analysed on computers in five zones.
+if(Python3_Interpreter_FOUND)
+  add_test(NAME site_zone_outputs
+           COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/zones.py $<TARGET_FILE:vorn-stats>)
+  set_tests_properties(site_zone_outputs PROPERTIES TIMEOUT 600)
+endif()

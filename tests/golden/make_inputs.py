@@ -56,15 +56,20 @@ def write(path, lines):
         f.write(CRLF.join(lines) + CRLF)
 
 
-def readings(utc_from, utc_to, step, noise):
-    """(local wall-clock text, level) for each reading, in order."""
+def readings_at(utc_from, utc_to, step, noise):
+    """(moment, local wall-clock text, level) for each reading, in order."""
     rows = []
     t = utc_from
     while t < utc_to:
         local = t + berlin_offset(t)
-        rows.append((local.strftime("%Y/%m/%d %H:%M:%S"), level(noise, local)))
+        rows.append((t, local.strftime("%Y/%m/%d %H:%M:%S"), level(noise, local)))
         t += datetime.timedelta(seconds=step)
     return rows
+
+
+def readings(utc_from, utc_to, step, noise):
+    """(local wall-clock text, level) for each reading, in order."""
+    return [(text, value) for _, text, value in readings_at(utc_from, utc_to, step, noise)]
 
 
 def data_file(path, kind, step, rows):
@@ -74,17 +79,21 @@ def data_file(path, kind, step, rows):
 
 
 def station_days(folder, year, month, first, last, step, seed):
-    """Day files from local midnight to local midnight, stamped as a station does."""
+    """Day files from local midnight to local midnight, stamped as a station
+    does; returns every reading as (moment, text, level)."""
     os.makedirs(folder, exist_ok=True)
     noise = Noise(seed)
+    every = []
     for day in range(first, last + 1):
         local_start = datetime.datetime(year, month, day)
         local_end = local_start + datetime.timedelta(days=1)
         utc_start = local_start - berlin_offset(local_start - datetime.timedelta(hours=1))
         utc_end = local_end - berlin_offset(local_end - datetime.timedelta(hours=1))
-        rows = readings(utc_start, utc_end, step, noise)
+        rows = readings_at(utc_start, utc_end, step, noise)
+        every += rows
         data_file(os.path.join(folder, "fence %04d-%02d-%02d.vorn" % (year, month, day)),
-                  "Real Time", step, rows)
+                  "Real Time", step, [(text, value) for _, text, value in rows])
+    return every
 
 
 def main(out):

@@ -1,12 +1,12 @@
 #include "BatchOptions.h"
 
 #include "Calibration.h"
-
 #include "CivilTime.h"
 
 #include <QDate>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimeZone>
 
 ParsedOptions parseBatchOptions(const QStringList &arguments)
 {
@@ -45,13 +45,20 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             options.exclusionsPath = *v;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             const auto v = value(arg);
-            const auto minute = v ? parseLocalMinute(*v) : std::nullopt;
-            if (!minute)
+            const auto time = v ? parseSiteTime(*v) : std::nullopt;
+            if (!time)
                 return { std::nullopt,
-                         QStringLiteral("%1 takes a local date and time such as \"2026-03-12 "
-                                        "23:00\"")
+                         QStringLiteral("%1 takes a date and time such as \"2026-03-12 "
+                                        "23:00\" (site time) or 2026-10-25T02:30+01:00")
                              .arg(arg) };
-            (arg == QLatin1String("--from") ? options.request.from : options.request.to) = minute;
+            (arg == QLatin1String("--from") ? options.from : options.to) = time;
+        } else if (arg == QLatin1String("--zone")) {
+            const auto v = value(arg);
+            if (!v || !QTimeZone::isTimeZoneIdAvailable(v->trimmed().toUtf8()))
+                return { std::nullopt,
+                         QStringLiteral("--zone takes the name of a time zone such as "
+                                        "Europe/Berlin") };
+            options.zone = v->trimmed();
         } else if (arg == QLatin1String("--jobs")) {
             const auto v = value(arg);
             bool ok = false;
@@ -119,7 +126,9 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--limit judges intervals: give --intervals too") };
     if (options.files.isEmpty())
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
-    if (options.request.from && options.request.to && *options.request.to <= *options.request.from)
+    // Both site times without offsets: known to be wrong before any zone.
+    if (options.from && options.to && !options.from->offset && !options.to->offset
+        && options.to->civil <= options.from->civil)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
     if (options.noExclusions && !options.exclusionsPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
@@ -169,7 +178,11 @@ QString batchUsage()
         "  --no-exclusions      count every reading, whatever the folder holds\n"
         "  --from TIME, --to TIME\n"
         "                       only readings from TIME up to but not including TIME\n"
-        "                       (local, \"2026-03-12 23:00\" or 2026-03-12T23:00)\n"
+        "                       (site time, \"2026-03-12 23:00\" or 2026-03-12T23:00;\n"
+        "                       with an offset, 2026-10-25T02:30+01:00, one moment)\n"
+        "  --zone ZONE          the site's time zone (Europe/Berlin) of files whose\n"
+        "                       details name none (\"time_zone\"); else the\n"
+        "                       computer's. Stamps are read in it, one moment each\n"
         "  --jobs N             files read at once (default: one per core)\n"
         "  --pdf OUT.pdf        a measurement report of all the files as one A4 PDF\n"
         "                       (figures, time history, distribution, L table,\n"
@@ -213,6 +226,47 @@ std::optional<int64_t> parseLocalMinute(const QString &text)
     return CivilTime::daysFromCivil(m.captured(1).toInt(), unsigned(month), unsigned(day))
         * CivilTime::SecondsPerDay
         + hour * 3600 + minute * 60;
+}
+
+std::optional<BatchOptions::SiteTime> parseSiteTime(const QString &text)
+{
+    static const QRegularExpression form(QStringLiteral(
+        "^(\\d{4})-(\\d{2})-(\\d{2})[ T](\\d{2}):(\\d{2})(?::(\\d{2}))?(Z|[+-]\\d{2}:\\d{2})?$"));
+    const QRegularExpressionMatch m = form.match(text.trimmed());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const int second = m.captured(6).isEmpty() ? 0 : m.captured(6).toInt();
+    const auto minute = parseLocalMinute(text.trimmed().left(16));
+    if (!minute || second > 59)
+        return std::nullopt;
+    BatchOptions::SiteTime time { *minute + second, std::nullopt };
+    const QString zone = m.captured(7);
+    if (zone == QLatin1String("Z")) {
+        time.offset = 0;
+    } else if (!zone.isEmpty()) {
+        const int hours = zone.mid(1, 2).toInt();
+        const int minutes = zone.mid(4, 2).toInt();
+        if (hours > 18 || minutes > 59)
+            return std::nullopt;
+        time.offset = (zone.startsWith(QLatin1Char('-')) ? -1 : 1) * (hours * 3600 + minutes * 60);
+    }
+    return time;
+}
+
+bool applyWindow(BatchRequest &request, const BatchOptions &options, QString &why)
+{
+    const auto moment = [](const std::optional<BatchOptions::SiteTime> &t) {
+        return t ? std::optional<int64_t>(t->offset ? t->civil - *t->offset
+                                                    : CivilTime::utcOf(t->civil))
+                 : std::nullopt;
+    };
+    request.from = moment(options.from);
+    request.to = moment(options.to);
+    if (request.from && request.to && *request.to <= *request.from) {
+        why = QStringLiteral("--to must come after --from");
+        return false;
+    }
+    return true;
 }
 
 ExclusionsLookup::ExclusionsLookup(const BatchOptions &options)

@@ -28,6 +28,16 @@ struct BatchOptions
     bool join = false;
     // Threads reading files at once; 0: as many as the machine has cores.
     int jobs = 0;
+    // --zone: the zone of files whose details name none.
+    QString zone;
+    // --from and --to as given; they name moments once the zone is known.
+    struct SiteTime
+    {
+        int64_t civil = 0;
+        std::optional<int> offset; // seconds east, when one was written
+    };
+    std::optional<SiteTime> from;
+    std::optional<SiteTime> to;
     // --exclusions FILE instead of the folder's; --no-exclusions.
     QString exclusionsPath;
     bool noExclusions = false;
@@ -69,3 +79,9 @@ QString batchUsage();
 
 // "2026-03-12 23:00" or "2026-03-12T23:00" as civil seconds.
 std::optional<int64_t> parseLocalMinute(const QString &text);
+// The same, seconds allowed, with an offset ("+01:00") or Z when written.
+std::optional<BatchOptions::SiteTime> parseSiteTime(const QString &text);
+// --from and --to as moments in the zone in force (a time without an offset
+// is the site's, in the hour that repeats its first run); false with `why`
+// when --to does not come after --from.
+bool applyWindow(BatchRequest &request, const BatchOptions &options, QString &why);

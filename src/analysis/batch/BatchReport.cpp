@@ -25,6 +25,11 @@ FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     }
 }
 
+bool BatchRequest::inWindowCivil(std::optional<int64_t> civil) const
+{
+    return civil && inWindow(CivilTime::utcOf(*civil));
+}
+
 ReadingValues readingValuesOf(QStringView timeText, QStringView levelText)
 {
     ReadingValues values;
@@ -52,22 +57,24 @@ void FileAnalysis::add(std::optional<int64_t> time, const LevelTextClass &level,
     add({}, time, {}, level, energy, damaged);
 }
 
-bool FileAnalysis::excluded(int64_t time)
+bool FileAnalysis::excluded(int64_t utc, int64_t place, int64_t civil)
 {
-    if (!m_timedFirst || time < *m_timedFirst)
-        m_timedFirst = time;
-    if (!m_timedLast || time > *m_timedLast)
-        m_timedLast = time;
-    const int row = m_exclusions->rowAt(time);
+    if (!m_timedFirst || utc < *m_timedFirst)
+        m_timedFirst = utc;
+    if (!m_timedLast || utc > *m_timedLast)
+        m_timedLast = utc;
+    const int row = m_exclusions->rowAt(utc);
     if (row < 0)
         return false;
     const size_t reason = size_t(m_exclusions->rows()[size_t(row)].reason);
     ++m_tally.readings;
     ++m_tally.byReason[reason];
+    // By the interval's key here; finish() names each by its moment.
     if (m_intervals)
-        ++m_tally.byInterval[CivilTime::alignDown(time, *m_request.intervalLength)][reason];
+        ++m_tally.byInterval[m_intervals->keyOf(m_intervals->splitsRepeatedHours() ? place : civil)]
+                            [reason];
     constexpr int64_t DayStart = 7 * 3600;
-    ++m_tally.byDay[CivilTime::alignDown(time - DayStart, CivilTime::SecondsPerDay) + DayStart]
+    ++m_tally.byDay[CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart]
                    [reason];
     return true;
 }
@@ -75,11 +82,19 @@ bool FileAnalysis::excluded(int64_t time)
 void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
                        const LevelTextClass &level, std::optional<double> energy, bool damaged)
 {
-    if (m_request.hasWindow() && !m_request.inWindow(time))
+    // Each stamp is one moment in the site's zone: in the hour that repeats
+    // the file's order tells the runs apart.
+    int64_t place = 0;
+    int64_t utc = 0;
+    if (time) {
+        place = m_hours.place(*time);
+        utc = CivilTime::utcOf(*time, m_hours.secondRun(place));
+    }
+    if (m_request.hasWindow() && !(time && m_request.inWindow(utc)))
         return;
     if (time) {
         // Taken out: not measured, so in no figure and no coverage.
-        if (m_exclusions && excluded(*time))
+        if (m_exclusions && excluded(utc, place, *time))
             return;
         if (!m_first)
             m_first = time;
@@ -94,8 +109,7 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
         return;
     }
     if (m_intervals)
-        m_intervals->add(m_intervals->splitsRepeatedHours() ? m_hours.place(*time) : *time, level,
-                         energy);
+        m_intervals->add(m_intervals->splitsRepeatedHours() ? place : *time, level, energy);
     if (m_request.dayEveningNight)
         m_days.add(*time, energy);
 }
@@ -109,13 +123,21 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.untimedReadings = m_untimed;
     report.from = m_request.from;
     report.to = m_request.to;
+    report.zone = m_request.zone;
+    report.timeZone = m_request.timeZone;
+    report.timeZoneSource = m_request.timeZoneSource;
+    report.timeZoneNote = m_request.timeZoneNote;
     report.maxCheckAgeS = m_request.maxCheckAgeS;
     report.firstReading = m_first;
     report.lastReading = m_last;
     if (m_intervals) {
         report.intervalLength = m_request.intervalLength;
-        report.intervals = m_intervals->result(interval, m_hours);
-        report.repeatedHour = m_hours.any();
+        // Lengths that cannot tell the runs of a repeated hour apart keep
+        // civil keys.
+        const RepeatedHours none;
+        const RepeatedHours &hours = m_intervals->splitsRepeatedHours() ? m_hours : none;
+        report.intervals = m_intervals->result(interval, hours);
+        report.repeatedHour = m_hours.any() && m_intervals->splitsRepeatedHours();
         if (const std::optional<LimitSchedule> &limits = m_request.limits)
             judgeIntervals(report, limits->text(),
                            [&limits](int64_t t) { return limits->limitAtCivil(t); });
@@ -127,6 +149,13 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     }
     if (m_exclusions) {
         report.exclusions = m_tally;
+        if (m_intervals) {
+            const RepeatedHours none;
+            const RepeatedHours &hours = m_intervals->splitsRepeatedHours() ? m_hours : none;
+            report.exclusions->byInterval.clear();
+            for (const auto &[key, counts] : m_tally.byInterval)
+                report.exclusions->byInterval[IntervalAccumulator::utcOfKey(key, hours)] = counts;
+        }
         if (m_timedFirst)
             report.exclusions->listed = m_exclusions->rowsBetween(
                 *m_timedFirst, *m_timedLast + std::max<int64_t>(1, std::llround(interval)));
@@ -184,7 +213,7 @@ QStringList exclusionLines(const FileReport &report)
     QStringList lines { QStringLiteral("Excluded: %1").arg(excludedText(report)) };
     for (const Exclusion &e : report.exclusions->listed)
         lines << QStringLiteral("  %1 to %2  %3  %4%5")
-                     .arg(CivilTime::toIsoWithOffset(e.start), CivilTime::toIsoWithOffset(e.end),
+                     .arg(CivilTime::isoOfUtc(e.start), CivilTime::isoOfUtc(e.end),
                           spanText(double(e.duration())), exclusionReasonText(e.reason),
                           e.note.isEmpty() ? QString() : QStringLiteral("  ") + e.note);
     return lines;
@@ -215,12 +244,26 @@ QStringList reportMethod(const FileReport &report, MethodRules rules)
 {
     const bool allRules = rules == MethodRules::All;
     QStringList lines = methodDescription(report.statistics);
+    if (!report.timeZone.isEmpty())
+        lines << QStringLiteral("Time zone: %1 (%2). Each time stamp is the site's wall clock in "
+                                "that zone, one moment: in the hour that repeats when clocks go "
+                                "back, the first run is the one the file holds first. Times are "
+                                "given with their offset from UTC; durations are elapsed time.%3")
+                     .arg(report.timeZone,
+                          report.timeZoneSource == QLatin1String("details")
+                              ? QStringLiteral("from the details file")
+                          : report.timeZoneSource == QLatin1String("--zone")
+                              ? QStringLiteral("given by --zone")
+                              : QStringLiteral("this computer's: the files name no zone"),
+                          report.timeZoneNote.isEmpty()
+                              ? QString()
+                              : QStringLiteral(" ") + report.timeZoneNote + QLatin1Char('.'));
     if (report.from || report.to)
-        lines << QStringLiteral("Only readings from %1 up to but not including %2 (local time) "
-                                "are counted; readings without a readable time are left out.")
-                     .arg(report.from ? CivilTime::toIso(*report.from)
+        lines << QStringLiteral("Only readings from %1 up to but not including %2 are counted; "
+                                "readings without a readable time are left out.")
+                     .arg(report.from ? CivilTime::isoOfUtc(*report.from)
                                       : QStringLiteral("the start"),
-                          report.to ? CivilTime::toIso(*report.to) : QStringLiteral("the end"));
+                          report.to ? CivilTime::isoOfUtc(*report.to) : QStringLiteral("the end"));
     if (!report.joined.empty())
         lines << QStringLiteral("The files are joined into one series in the order of their "
                                 "readings: intervals and days run across their borders.");
@@ -393,7 +436,7 @@ double shareOf(qint64 part, qint64 whole)
 QString isoOfStamp(const QString &stamp)
 {
     const auto t = CivilTime::parseStamp(stamp);
-    return t ? CivilTime::toIso(*t) : stamp;
+    return t ? CivilTime::toIsoWithOffset(*t) : stamp;
 }
 
 double lnValue(const ListDistribution &d, int m)
@@ -420,8 +463,8 @@ void appendText(QStringList &out, const FileReport &r)
             out << QStringLiteral("File: %1 (%2), %3 readings, %4 to %5")
                        .arg(f.name, kindName(f.kind))
                        .arg(f.readings)
-                       .arg(f.first ? CivilTime::toIso(*f.first) : QStringLiteral("-"),
-                            f.last ? CivilTime::toIso(*f.last) : QStringLiteral("-"));
+                       .arg(f.first ? CivilTime::toIsoWithOffset(*f.first) : QStringLiteral("-"),
+                            f.last ? CivilTime::toIsoWithOffset(*f.last) : QStringLiteral("-"));
             if (!f.storedBoards.empty()) {
                 out << QStringLiteral("  Stored in the header:");
                 for (const auto &[caption, text] : f.storedBoards)
@@ -494,8 +537,8 @@ void appendText(QStringList &out, const FileReport &r)
                           .arg(emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
                 // A stretch emptied by exclusions says so.
                 if (r.exclusions)
-                    if (const ReasonCounts within = ExclusionTally::within(r.exclusions->byInterval,
-                                                                           i.start, i.end);
+                    if (const ReasonCounts within = ExclusionTally::within(
+                            r.exclusions->byInterval, i.startUtc(), i.endUtc());
                         totalOf(within) > 0)
                         line += QStringLiteral(" (excluded: %1)")
                                     .arg(reasonsText(within, r.statistics.interval));
@@ -520,19 +563,20 @@ void appendText(QStringList &out, const FileReport &r)
     }
     if (r.withDayEveningNight) {
         if (r.days.empty()) {
-            out << QStringLiteral("Lden: the readings cover no whole day (07:00 to 07:00).");
+            out << QStringLiteral("Lden: no reading has a readable time stamp.");
         } else {
             out << QStringLiteral("Day-evening-night levels (day 07-19, evening 19-23 +5 dB, "
                                   "night 23-07 +10 dB):");
             for (const DayEveningNight &den : r.days) {
                 if (den.gap) {
                     out << QStringLiteral("  %1  %2")
-                               .arg(CivilTime::toIso(den.start),
-                                    emptyStretchText(den.end - den.start));
+                               .arg(CivilTime::toIsoWithOffset(den.start),
+                                    emptyStretchText(CivilTime::utcOf(den.end)
+                                                     - CivilTime::utcOf(den.start)));
                     continue;
                 }
                 out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8%9")
-                           .arg(CivilTime::toIso(den.start), tenths(den.ld),
+                           .arg(CivilTime::toIsoWithOffset(den.start), tenths(den.ld),
                                 percent(den.coverageDay), tenths(den.le),
                                 percent(den.coverageEvening), tenths(den.ln),
                                 percent(den.coverageNight), tenths(den.lden),
@@ -653,23 +697,27 @@ QString formatCsv(const std::vector<FileReport> &reports)
     if (intervals) {
         const bool limits = reports.front().withLimits();
         out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader;
-        for (const FileReport &r : reports)
+        for (const FileReport &r : reports) {
+            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
             for (const IntervalLevel &i : r.intervals) {
                 QStringList row = intervalCsvFields(r.name, i);
                 if (limits)
                     row << limitCsvFields(i);
                 row << excludedFields(
                     r,
-                    r.exclusions ? ExclusionTally::within(r.exclusions->byInterval, i.start, i.end)
-                                 : ReasonCounts {});
+                    r.exclusions
+                        ? ExclusionTally::within(r.exclusions->byInterval, i.startUtc(), i.endUtc())
+                        : ReasonCounts {});
                 out << csvRow(row);
             }
+        }
         verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night,partial")
                 + excludedHeader;
-        for (const FileReport &r : reports)
+        for (const FileReport &r : reports) {
+            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
             for (const DayEveningNight &d : r.days)
                 out << csvRow(
                     QStringList { r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
@@ -680,6 +728,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
                                       r.exclusions ? ExclusionTally::within(r.exclusions->byDay,
                                                                             d.start, d.end)
                                                    : ReasonCounts {}));
+        }
         verdictTable();
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
@@ -756,8 +805,8 @@ QString exclusionsJson(const FileReport &r)
     for (const Exclusion &e : x.listed)
         listed << QStringLiteral("{\"start\": %1, \"end\": %2, \"duration_s\": %3, "
                                  "\"reason\": %4, \"note\": %5, \"made\": %6}")
-                      .arg(jsonString(CivilTime::toIsoWithOffset(e.start)),
-                           jsonString(CivilTime::toIsoWithOffset(e.end)))
+                      .arg(jsonString(CivilTime::isoOfUtc(e.start)),
+                           jsonString(CivilTime::isoOfUtc(e.end)))
                       .arg(e.duration())
                       .arg(jsonString(exclusionReasonText(e.reason)), jsonString(e.note),
                            jsonString(e.made));
@@ -825,6 +874,10 @@ QString jsonReport(const FileReport &r)
                                      .arg(jsonString(t.file), jsonString(t.reason)));
         return QLatin1Char('[') + items.join(QStringLiteral(", ")) + QLatin1Char(']');
     };
+    if (!r.timeZone.isEmpty()) {
+        fields << QStringLiteral("\"time_zone\": %1").arg(jsonString(r.timeZone));
+        fields << QStringLiteral("\"time_zone_source\": %1").arg(jsonString(r.timeZoneSource));
+    }
     fields << QStringLiteral("\"ambiguous_time\": %1")
                   .arg(r.ambiguousTime ? QStringLiteral("true") : QStringLiteral("false"));
     fields << QStringLiteral("\"cut\": %1").arg(troubles(r.cut, true));
@@ -879,7 +932,7 @@ QString jsonReport(const FileReport &r)
                            : QString())
                     + (r.exclusions ? QStringLiteral(", \"excluded_s\": %1")
                                           .arg(r.excludedSeconds(totalOf(ExclusionTally::within(
-                                              r.exclusions->byInterval, i.start, i.end))))
+                                              r.exclusions->byInterval, i.startUtc(), i.endUtc()))))
                                     : QString())
                     + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
@@ -999,15 +1052,19 @@ QString formatReports(const std::vector<FileReport> &reports, OutputFormat forma
         return formatCsv(reports);
     case OutputFormat::Json: {
         QStringList items;
-        for (const FileReport &r : reports)
+        for (const FileReport &r : reports) {
+            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
             items << jsonReport(r);
+        }
         return QStringLiteral("[\n") + items.join(QStringLiteral(",\n")) + QStringLiteral("\n]\n");
     }
     case OutputFormat::Text:
         break;
     }
     QStringList out;
-    for (const FileReport &r : reports)
+    for (const FileReport &r : reports) {
+        const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
         appendText(out, r);
+    }
     return out.join(QLatin1Char('\n'));
 }

@@ -7,6 +7,7 @@
 #include "LimitSchedule.h"
 
 #include <QString>
+#include <QTimeZone>
 
 class QIODevice;
 
@@ -56,7 +57,13 @@ struct FileReport
     // file tells which run: it is read as the first.
     bool ambiguousTime = false;
     std::vector<JoinedFile> joined;
-    // The window of --from and --to, when one was set.
+    // The zone its stamps were read in, and where that came from
+    // ("details", "--zone", "computer"); what was said of it in a join.
+    QString timeZone;
+    QString timeZoneSource;
+    QString timeZoneNote;
+    QTimeZone zone;
+    // The window of --from and --to (moments, UTC), when one was set.
     std::optional<int64_t> from;
     std::optional<int64_t> to;
     // Civil seconds of the first and last reading with a time stamp.
@@ -107,8 +114,8 @@ struct BatchRequest
     ResolutionMode mode = ResolutionMode::Tenth;
     std::optional<int64_t> intervalLength;
     bool dayEveningNight = false;
-    // Only readings from `from` up to but not including `to` (civil
-    // seconds); a reading without a readable time is then left out.
+    // Only readings from `from` up to but not including `to` (moments, UTC);
+    // a reading without a readable time is then left out.
     std::optional<int64_t> from;
     std::optional<int64_t> to;
     // Calibration checks further than this from the readings do not verify.
@@ -119,11 +126,20 @@ struct BatchRequest
     // came from is named in the outputs.
     std::shared_ptr<const ExclusionSpans> exclusions;
     QString exclusionsSource;
+    // The site's zone the stamps are read in (the caller sets it in force
+    // while the files are analysed), named for the outputs.
+    QTimeZone zone;
+    QString timeZone;
+    QString timeZoneSource;
+    QString timeZoneNote;
     bool hasWindow() const { return from || to; }
-    bool inWindow(std::optional<int64_t> time) const
+    bool inWindow(std::optional<int64_t> utc) const
     {
-        return time && (!from || *time >= *from) && (!to || *time < *to);
+        return utc && (!from || *utc >= *from) && (!to || *utc < *to);
     }
+    // The same of a civil time read alone (in the hour that repeats, its
+    // first run), in the zone in force.
+    bool inWindowCivil(std::optional<int64_t> civil) const;
 };
 
 // What the analysis reads of one reading's texts.
@@ -158,15 +174,16 @@ private:
     void add(QStringView timeText, std::optional<int64_t> time, QStringView levelText,
              const LevelTextClass &level, std::optional<double> energyLevel, bool damaged);
     // True when an exclusion takes the reading out (then it is tallied).
-    bool excluded(int64_t time);
+    bool excluded(int64_t utc, int64_t place, int64_t civil);
 
     BatchRequest m_request;
     Parts m_parts = Parts::All;
     // What every reading touches first, kept together at the front.
     std::optional<int64_t> m_first;
     std::optional<int64_t> m_last;
-    std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not
+    std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not (UTC)
     std::optional<int64_t> m_timedLast;
+    std::optional<int64_t> m_previousUtc; // the moment of the reading before
     // A copy of its own: the lookup keeps a cursor.
     std::optional<ExclusionSpans> m_exclusions;
     FileStatisticsBuilder m_statistics;

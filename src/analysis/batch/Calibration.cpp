@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSet>
+#include <QTimeZone>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -368,6 +369,7 @@ std::vector<std::pair<QString, QString>> MeasurementDetails::fields() const
         { QStringLiteral("Tolerance"),
           tolerance ? QString::number(*tolerance, 'f', 1) + QStringLiteral(" dB") : QString() },
         { QStringLiteral("Max check age"), maxCheckAge },
+        { QStringLiteral("Time zone"), timeZone },
     };
     for (const auto &[label, value] : all)
         if (!value.trimmed().isEmpty())
@@ -385,6 +387,8 @@ QByteArray MeasurementDetails::toJson(QJsonDocument::JsonFormat format) const
         object.insert(QStringLiteral("tolerance"), *tolerance);
     if (!maxCheckAge.isEmpty())
         object.insert(QStringLiteral("max_check_age"), maxCheckAge);
+    if (!timeZone.isEmpty())
+        object.insert(QStringLiteral("time_zone"), timeZone);
     return QJsonDocument(object).toJson(format);
 }
 
@@ -418,7 +422,13 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
         else if (!value.isUndefined() && !value.isNull())
             details.badKeys << QLatin1String(key);
     }
-    known << QStringLiteral("tolerance") << QStringLiteral("max_check_age");
+    known << QStringLiteral("tolerance") << QStringLiteral("max_check_age")
+          << QStringLiteral("time_zone");
+    const QJsonValue zone = object.value(QStringLiteral("time_zone"));
+    if (zone.isString() && QTimeZone::isTimeZoneIdAvailable(zone.toString().toUtf8()))
+        details.timeZone = zone.toString();
+    else if (!zone.isUndefined() && !zone.isNull())
+        details.badKeys << QStringLiteral("time_zone");
     const QJsonValue tolerance = object.value(QStringLiteral("tolerance"));
     if (tolerance.isDouble() && tolerance.toDouble() >= 0.1 && tolerance.toDouble() <= 2.0)
         details.tolerance = tolerance.toDouble();
@@ -439,6 +449,9 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
                          ? QStringLiteral("\"tolerance\" is not a number of dB from 0.1 to 2.0")
                          : key == QLatin1String("max_check_age")
                          ? QStringLiteral("\"max_check_age\" is not a duration such as 12h or 7d")
+                         : key == QLatin1String("time_zone")
+                         ? QStringLiteral("\"time_zone\" is not the name of a known time zone "
+                                          "such as Europe/Berlin")
                          : QStringLiteral("\"%1\" is not text").arg(key));
         *problem = what.join(QStringLiteral("; "));
     }

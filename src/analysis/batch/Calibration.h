@@ -113,6 +113,9 @@ struct MeasurementDetails
     QString meterClass;
     std::optional<double> tolerance;
     QString maxCheckAge; // as written: "12h", "7d"
+    // The site's zone, an IANA name ("Europe/Berlin"): the file's stamps are
+    // its wall clock.
+    QString timeZone;
     // Keys this version does not know, kept as they are when saved again.
     QJsonObject otherKeys;
     // Keys whose value has the wrong type (left out of the fields above).

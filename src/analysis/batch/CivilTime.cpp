@@ -4,8 +4,10 @@
 #include <QTimeZone>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <limits>
+#include <mutex>
 #include <vector>
 
 namespace CivilTime {
@@ -104,20 +106,54 @@ QString toIso(int64_t seconds)
 
 namespace {
 
+// The zone of every thread without a scope, and a number that changes with
+// it, so each thread's copy and its cached spans know when they are stale.
+std::mutex s_zoneLock;
+QTimeZone s_zone;
+bool s_zoneSet = false;
+std::atomic<uint64_t> s_zoneId { 1 };
+std::atomic<uint64_t> s_nextScopeId { 1ull << 32 };
+
+thread_local const QTimeZone *t_scoped = nullptr;
+thread_local uint64_t t_scopedId = 0;
+
+struct ZoneInUse
+{
+    const QTimeZone *zone;
+    uint64_t id;
+};
+
+ZoneInUse zoneInUse()
+{
+    if (t_scoped)
+        return { t_scoped, t_scopedId };
+    thread_local QTimeZone copy;
+    thread_local uint64_t copyId = 0;
+    const uint64_t id = s_zoneId.load(std::memory_order_acquire);
+    if (copyId != id) {
+        const std::lock_guard lock(s_zoneLock);
+        copy = s_zoneSet ? s_zone : QTimeZone::systemTimeZone();
+        copyId = s_zoneId.load(std::memory_order_relaxed);
+    }
+    return { &copy, copyId };
+}
+
 int offsetAtUtc(int64_t utc)
 {
-    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    const ZoneInUse inUse = zoneInUse();
+    const QTimeZone &zone = *inUse.zone;
     // The offset holds from one transition to the next: a month of interval
     // rows asks for it tens of thousands of times, and the zone's answer is
-    // slow. Each thread keeps the span of its last answer.
+    // slow. Each thread keeps the span of its last answer, for its zone.
     struct Span
     {
         int64_t from = 1;
         int64_t to = 0;
         int offset = 0;
+        uint64_t zoneId = 0;
     };
     thread_local Span span;
-    if (utc >= span.from && utc < span.to)
+    if (span.zoneId == inUse.id && utc >= span.from && utc < span.to)
         return span.offset;
     const QDateTime at = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
     const int offset = zone.offsetFromUtc(at);
@@ -128,7 +164,7 @@ int offsetAtUtc(int64_t utc)
                                             : std::numeric_limits<int64_t>::min(),
                      after.atUtc.isValid() ? after.atUtc.toSecsSinceEpoch()
                                            : std::numeric_limits<int64_t>::max(),
-                     offset };
+                     offset, inUse.id };
         // Kept only when the zone's own answers agree at both ends.
         const auto agrees = [&](int64_t t) {
             return t == std::numeric_limits<int64_t>::min()
@@ -139,7 +175,8 @@ int offsetAtUtc(int64_t utc)
             && agrees(found.to == std::numeric_limits<int64_t>::max() ? found.to : found.to - 1))
             span = found;
     } else {
-        span = { std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), offset };
+        span = { std::numeric_limits<int64_t>::min(), std::numeric_limits<int64_t>::max(), offset,
+                 inUse.id };
     }
     return offset;
 }
@@ -165,6 +202,62 @@ std::vector<std::pair<int64_t, int>> momentsOf(int64_t civil)
 }
 
 } // namespace
+
+void setZone(const QTimeZone &zone)
+{
+    const std::lock_guard lock(s_zoneLock);
+    s_zone = zone;
+    s_zoneSet = true;
+    s_zoneId.fetch_add(1, std::memory_order_release);
+}
+
+QTimeZone zone()
+{
+    return *zoneInUse().zone;
+}
+
+ZoneScope::ZoneScope(const QTimeZone &zone)
+    : m_previous(t_scoped)
+    , m_previousId(t_scopedId)
+    , m_zone(zone)
+{
+    t_scoped = &m_zone;
+    t_scopedId = s_nextScopeId.fetch_add(1);
+}
+
+ZoneScope::~ZoneScope()
+{
+    t_scoped = m_previous;
+    t_scopedId = m_previousId;
+}
+
+int offsetOfUtc(int64_t utc)
+{
+    return offsetAtUtc(utc);
+}
+
+std::vector<int64_t> momentsOfCivil(int64_t civil)
+{
+    std::vector<int64_t> found;
+    for (const auto &[utc, offset] : momentsOf(civil))
+        found.push_back(utc);
+    return found;
+}
+
+int64_t utcOf(int64_t civil, bool laterPass)
+{
+    const auto moments = momentsOf(civil);
+    if (!moments.empty())
+        return laterPass ? moments.back().first : moments.front().first;
+    // Skipped: the clock read it after the change, with the offset before.
+    return civil - offsetAtUtc(civil - SecondsPerDay);
+}
+
+QString isoOfUtc(int64_t utc)
+{
+    const int offset = offsetAtUtc(utc);
+    return toIso(utc + offset) + offsetText(offset);
+}
 
 int utcOffsetAt(int64_t civil, bool laterPass)
 {

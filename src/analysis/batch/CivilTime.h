@@ -4,9 +4,11 @@
 #include <QDateTime>
 #include <QString>
 #include <QTime>
+#include <QTimeZone>
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // Time stamps of the data files are local wall-clock times without a zone.
 // They are handled as civil seconds (seconds since 1970-01-01 00:00:00 of the
@@ -25,12 +27,44 @@ int64_t daysFromCivil(int year, unsigned month, unsigned day);
 
 constexpr int64_t SecondsPerDay = 86400;
 
-// The UTC offset (seconds east) of a civil time in the zone of this machine.
+// The zone stamps are read in: the site's. Unless set, this computer's. A
+// scope sets it for its thread while it lasts (a file of a zone of its own
+// analysed beside others); setZone sets it for every thread without one.
+void setZone(const QTimeZone &zone);
+QTimeZone zone();
+class ZoneScope
+{
+public:
+    explicit ZoneScope(const QTimeZone &zone);
+    ~ZoneScope();
+    ZoneScope(const ZoneScope &) = delete;
+    ZoneScope &operator=(const ZoneScope &) = delete;
+
+private:
+    const QTimeZone *m_previous;
+    uint64_t m_previousId;
+    QTimeZone m_zone;
+};
+
+// The UTC offset (seconds east) in force at a moment (seconds since the
+// epoch, UTC) in the zone.
+int offsetOfUtc(int64_t utc);
+// The moment a civil time names: in the hour that repeats the first run
+// (the second with laterPass); a civil time that the change to summer time
+// skips names the moment the clock read it after the change.
+int64_t utcOf(int64_t civil, bool laterPass = false);
+// The moments (UTC) whose clock shows this civil time, earliest first: one,
+// two in the hour that repeats, none in the hour skipped.
+std::vector<int64_t> momentsOfCivil(int64_t civil);
+// ISO 8601 of a moment with the offset in force then, e.g. "2026-10-25T02:15:00+01:00".
+QString isoOfUtc(int64_t utc);
+
+// The UTC offset (seconds east) of a civil time in the zone.
 // In the hour that repeats when clocks go back, laterPass picks the second
 // time it runs; a civil time that the change to summer time skips gets the
 // offset in force before it.
 int utcOffsetAt(int64_t civil, bool laterPass = false);
-// The civil time of a moment (seconds since the epoch, UTC) on this machine.
+// The civil time of a moment (seconds since the epoch, UTC) in the zone.
 int64_t civilOfUtc(int64_t utc);
 // The civil time runs twice here (clocks go back over it).
 bool isRepeated(int64_t civil);

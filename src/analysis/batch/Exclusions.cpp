@@ -19,16 +19,16 @@ const std::array<const char *, ExclusionReasonCount> ReasonTexts { "rain", "wind
                                                                    "extraneous sound",
                                                                    "maintenance", "other" };
 
-// An ISO 8601 time: with an offset it names a moment, placed on this
-// machine's clock; without one it is read as this clock's time.
-std::optional<int64_t> civilOfIso(const QString &text)
+// An ISO 8601 time: with an offset or Z it names one moment; without one it
+// is the site's time (in the hour that repeats, its first run).
+std::optional<int64_t> utcOfIso(const QString &text)
 {
     const QDateTime t = QDateTime::fromString(text.trimmed(), Qt::ISODate);
     if (!t.isValid() || text.trimmed().size() < 19)
         return std::nullopt;
     if (t.timeSpec() == Qt::LocalTime)
-        return CivilTime::civilSecondsOf(t.date(), t.time());
-    return CivilTime::civilOfUtc(t.toSecsSinceEpoch());
+        return CivilTime::utcOf(CivilTime::civilSecondsOf(t.date(), t.time()));
+    return t.toSecsSinceEpoch();
 }
 
 } // namespace
@@ -65,8 +65,8 @@ Exclusion makeExclusion(int64_t start, int64_t end, ExclusionReason reason, cons
     // One row is one line: a note keeps no line breaks.
     row.note = note.simplified();
     row.made = made;
-    row.startText = CivilTime::toIsoWithOffset(start);
-    row.endText = CivilTime::toIsoWithOffset(end);
+    row.startText = CivilTime::isoOfUtc(start);
+    row.endText = CivilTime::isoOfUtc(end);
     return row;
 }
 
@@ -136,8 +136,8 @@ ExclusionsFile parse(const QByteArray &bytes, const QString &name)
                     .arg(fields.size()));
             continue;
         }
-        const std::optional<int64_t> start = civilOfIso(fields[0]);
-        const std::optional<int64_t> end = civilOfIso(fields[1]);
+        const std::optional<int64_t> start = utcOfIso(fields[0]);
+        const std::optional<int64_t> end = utcOfIso(fields[1]);
         const std::optional<ExclusionReason> reason = exclusionReasonOf(fields[2]);
         if (!start)
             bad(number, QStringLiteral("the start \"%1\" is not an ISO 8601 time").arg(fields[0]));
@@ -227,22 +227,22 @@ ExclusionSpans::ExclusionSpans(std::vector<Exclusion> rows)
     }
 }
 
-int ExclusionSpans::rowAt(int64_t civil) const
+int ExclusionSpans::rowAt(int64_t utc) const
 {
     if (m_segments.empty())
         return -1;
     size_t at = std::min(m_cursor, m_segments.size() - 1);
-    if (at > 0 && civil < m_segments[at - 1].end) {
+    if (at > 0 && utc < m_segments[at - 1].end) {
         const auto found
-            = std::upper_bound(m_segments.begin(), m_segments.end(), civil,
+            = std::upper_bound(m_segments.begin(), m_segments.end(), utc,
                                [](int64_t t, const Segment &s) { return t < s.start; });
         at = found == m_segments.begin() ? 0 : size_t(found - m_segments.begin()) - 1;
     }
-    while (at + 1 < m_segments.size() && civil >= m_segments[at].end)
+    while (at + 1 < m_segments.size() && utc >= m_segments[at].end)
         ++at;
     m_cursor = at;
     const Segment &s = m_segments[at];
-    return civil >= s.start && civil < s.end ? s.row : -1;
+    return utc >= s.start && utc < s.end ? s.row : -1;
 }
 
 int64_t ExclusionSpans::coveredBetween(int64_t from, int64_t to) const

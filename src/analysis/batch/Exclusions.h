@@ -22,8 +22,8 @@ QStringList exclusionReasonTexts();
 
 struct Exclusion
 {
-    // Civil seconds in this machine's zone, as the readings' stamps; the end
-    // is not included.
+    // Moments (seconds since the epoch, UTC): a row with an offset names one
+    // run of the hour that repeats; the end is not included.
     int64_t start = 0;
     int64_t end = 0;
     ExclusionReason reason = ExclusionReason::Other;
@@ -34,11 +34,12 @@ struct Exclusion
     QString startText;
     QString endText;
 
+    // Elapsed seconds.
     int64_t duration() const { return end - start; }
     bool operator==(const Exclusion &other) const = default;
 };
 
-// A row of civil times, written with the offsets in force here.
+// A row of moments, written with the site's offsets in force then.
 Exclusion makeExclusion(int64_t start, int64_t end, ExclusionReason reason, const QString &note,
                         const QString &made);
 

@@ -165,6 +165,7 @@ std::optional<FileTrouble> cutOf(const QString &name, const DataFileContents &co
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
                                                     const BatchRequest &request)
 {
+    const CivilTime::ZoneScope zone(request.zone.isValid() ? request.zone : CivilTime::zone());
     QFile in;
     bool opened = false;
     if (name == QLatin1String("-")) {
@@ -213,6 +214,7 @@ QString seriesTitle(const std::vector<JoinedFile> &joined)
 SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs,
                             const SeriesSink *sink)
 {
+    const CivilTime::ZoneScope zone(request.zone.isValid() ? request.zone : CivilTime::zone());
     SeriesOutcome outcome;
     struct Member
     {
@@ -248,7 +250,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             continue;
         }
         // A file that starts at or after the end of the window adds nothing.
-        if (request.to && *m.probe.first >= *request.to)
+        if (request.to && CivilTime::utcOf(*m.probe.first) >= *request.to)
             continue;
         series.push_back(std::move(m));
     }
@@ -335,7 +337,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                     = texts.sliced(row.at + row.timeLength, row.levelLength);
                 analysis.add(texts.sliced(row.at, row.timeLength), time, levelText, level, energy);
                 // The reading the analysis took, and only that.
-                if (sinkReadings && (!request.hasWindow() || request.inWindow(time)))
+                if (sinkReadings && (!request.hasWindow() || request.inWindowCivil(time)))
                     sink->reading(time, level, energy, isDamagedLevel(levelText, level, energy));
             }
             if (file.last)
@@ -347,7 +349,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             if (request.hasWindow())
                 inWindow = std::count_if(file.rows.begin(), file.rows.end(), [&](const auto &row) {
                     return row.time != ParsedFile::Row::NoTime
-                        && request.inWindow(std::optional<int64_t>(row.time));
+                        && request.inWindowCivil(std::optional<int64_t>(row.time));
                 });
             if (inWindow > 0 || !request.hasWindow()) {
                 JoinedFile member;
@@ -378,8 +380,9 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     if (joined.empty()) {
         outcome.refusal
             = QStringLiteral("no readings between %1 and %2")
-                  .arg(request.from ? CivilTime::toIso(*request.from) : QStringLiteral("the start"),
-                       request.to ? CivilTime::toIso(*request.to) : QStringLiteral("the end"));
+                  .arg(request.from ? CivilTime::isoOfUtc(*request.from)
+                                    : QStringLiteral("the start"),
+                       request.to ? CivilTime::isoOfUtc(*request.to) : QStringLiteral("the end"));
         return outcome;
     }
     QString seriesName = joined.front().name;

@@ -4,7 +4,6 @@
 #include "FileStatistics.h"
 #include "analysis/LevelText.h"
 
-#include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
@@ -25,16 +24,16 @@ double coverageOf(qint64 readings, double sampleInterval, int64_t length)
 // read at that instant, after the change (03:30+02:00).
 std::pair<int64_t, int> existingTime(int64_t civil, int offset)
 {
-    const auto civilOf
-        = [](const QDateTime &d) { return CivilTime::civilSecondsOf(d.date(), d.time()); };
-    if (civilOf(QDateTime::fromSecsSinceEpoch(civil - offset)) == civil)
+    const int64_t utc = civil - offset;
+    if (CivilTime::offsetOfUtc(utc) == offset)
         return { civil, offset };
     // The same instant, read with the offset in force before the change.
     const int before = CivilTime::utcOffsetAt(civil - 2 * Hour);
-    const QDateTime after = QDateTime::fromSecsSinceEpoch(civil - before);
-    if (after.offsetFromUtc() == before)
+    const int64_t at = civil - before;
+    const int atOffset = CivilTime::offsetOfUtc(at);
+    if (atOffset == before)
         return { civil, offset };
-    return { civilOf(after), after.offsetFromUtc() };
+    return { at + atOffset, atOffset };
 }
 
 } // namespace
@@ -74,17 +73,32 @@ int64_t RepeatedHours::civilOf(int64_t place) const
     return fold ? place - fold->shift : place;
 }
 
-int RepeatedHours::offsetOf(int64_t place) const
+bool RepeatedHours::secondRun(int64_t place) const
 {
     const Fold *fold = foldOf(place);
-    const bool secondRun = fold && place < fold->from + Hour;
-    return CivilTime::utcOffsetAt(civilOf(place), secondRun);
+    return fold && place < fold->from + Hour;
+}
+
+int RepeatedHours::offsetOf(int64_t place) const
+{
+    return CivilTime::utcOffsetAt(civilOf(place), secondRun(place));
 }
 
 IntervalAccumulator::IntervalAccumulator(int64_t length, ResolutionMode mode)
     : m_length(length)
     , m_mode(mode)
 {
+}
+
+int64_t IntervalAccumulator::keyOf(int64_t place) const
+{
+    return CivilTime::alignDown(place, m_length);
+}
+
+int64_t IntervalAccumulator::utcOfKey(int64_t key, const RepeatedHours &hours)
+{
+    const auto [civil, offset] = existingTime(hours.civilOf(key), hours.offsetOf(key));
+    return civil - offset;
 }
 
 void IntervalAccumulator::add(int64_t place, const LevelTextClass &level,
@@ -173,13 +187,12 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
     std::vector<DayEveningNight> result;
     if (!m_first)
         return result;
-    const int64_t endTime = *m_last + int64_t(std::llround(sampleInterval));
-    int64_t first = CivilTime::alignDown(*m_first - 7 * Hour, CivilTime::SecondsPerDay) + 7 * Hour;
-    if (first < *m_first)
-        first += CivilTime::SecondsPerDay;
+    // Every day that holds a reading, the first and last of the readings
+    // too: a day they cover only in part is marked partial by its coverage.
+    const int64_t first
+        = CivilTime::alignDown(*m_first - 7 * Hour, CivilTime::SecondsPerDay) + 7 * Hour;
     std::optional<int64_t> previousEnd;
-    for (auto it = m_days.lower_bound(first);
-         it != m_days.end() && it->first + CivilTime::SecondsPerDay <= endTime; ++it) {
+    for (auto it = m_days.lower_bound(first); it != m_days.end(); ++it) {
         const auto &[start, periods] = *it;
         if (periods.day.readings + periods.evening.readings + periods.night.readings == 0)
             continue;

@@ -18,6 +18,9 @@ struct IntervalLevel
     int64_t end = 0;
     int startOffset = 0; // UTC offsets in force (seconds east), which tell the
     int endOffset = 0; // two runs of an hour that repeats apart
+    int64_t startUtc() const { return start - startOffset; } // the moments
+    int64_t endUtc() const { return end - endOffset; }
+    int64_t elapsed() const { return endUtc() - startUtc(); }
     // An empty stretch: no interval from start to end holds a reading.
     bool gap = false;
     qint64 readings = 0; // readings with a time stamp in the interval
@@ -96,6 +99,8 @@ public:
     // Back from a place: the civil time and its UTC offset.
     int64_t civilOf(int64_t place) const;
     int offsetOf(int64_t place) const;
+    // The place is in the second run of an hour that repeats.
+    bool secondRun(int64_t place) const;
     bool any() const { return !m_folds.empty(); }
 
 private:
@@ -148,6 +153,10 @@ public:
     std::vector<IntervalLevel> result(double sampleInterval, const RepeatedHours &hours = {}) const;
     // A repeated hour can be told apart only by lengths that divide an hour.
     bool splitsRepeatedHours() const { return m_length <= 3600 && 3600 % m_length == 0; }
+    // The interval a place falls in, and the moment it starts, as result()
+    // names it.
+    int64_t keyOf(int64_t place) const;
+    static int64_t utcOfKey(int64_t key, const RepeatedHours &hours);
 
 private:
     struct Interval

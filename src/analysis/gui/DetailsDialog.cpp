@@ -9,6 +9,7 @@
 #include <QLocale>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTimeZone>
 #include <QVBoxLayout>
 
 DetailsDialog::DetailsDialog(const MeasurementDetails &details, QWidget *parent)
@@ -55,6 +56,11 @@ DetailsDialog::DetailsDialog(const MeasurementDetails &details, QWidget *parent)
     m_maxCheckAge->setPlaceholderText(QStringLiteral("any age (e.g. 12h, 7d)"));
     m_maxCheckAge->setToolTip(QStringLiteral("Calibration checks further than this from the "
                                              "readings leave them not verified"));
+    m_timeZone = line(QStringLiteral("Time &zone:"), "timeZone", details.timeZone);
+    m_timeZone->setPlaceholderText(
+        QStringLiteral("this computer's (%1)").arg(QString::fromUtf8(QTimeZone::systemTimeZoneId())));
+    m_timeZone->setToolTip(QStringLiteral("The site's zone (e.g. Europe/Berlin): the readings' "
+                                          "time stamps are its wall clock"));
     // Keys this program does not know go back into the file as they were.
     m_otherKeys = details.otherKeys;
 
@@ -66,6 +72,15 @@ DetailsDialog::DetailsDialog(const MeasurementDetails &details, QWidget *parent)
                               QStringLiteral("\"%1\" is no duration: write it as 12h or 7d, or "
                                              "leave the field empty.")
                                   .arg(age),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            return;
+        }
+        const QString zone = m_timeZone->text().trimmed();
+        if (!zone.isEmpty() && !QTimeZone::isTimeZoneIdAvailable(zone.toUtf8())) {
+            dialogs().message(this,
+                              QStringLiteral("\"%1\" is no time zone: write its name, such as "
+                                             "Europe/Berlin, or leave the field empty.")
+                                  .arg(zone),
                               QString(), MessageIcon::Warning, MessageButtons::Ok);
             return;
         }
@@ -93,6 +108,7 @@ MeasurementDetails DetailsDialog::details() const
     if (m_tolerance->value() >= 0.1)
         d.tolerance = m_tolerance->value();
     d.maxCheckAge = m_maxCheckAge->text().trimmed();
+    d.timeZone = m_timeZone->text().trimmed();
     d.otherKeys = m_otherKeys;
     return d;
 }

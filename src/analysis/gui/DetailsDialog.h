@@ -30,6 +30,7 @@ private:
     QLineEdit *m_meterClass;
     QDoubleSpinBox *m_tolerance;
     QLineEdit *m_maxCheckAge;
+    QLineEdit *m_timeZone;
     QJsonObject m_otherKeys;
 };
 

@@ -298,8 +298,11 @@ void SeriesWindow::drawExclusions()
         QCPItemRect *shade = m_excludedItems[i];
         shade->setVisible(i < segments.size());
         if (i < segments.size()) {
-            shade->topLeft->setCoords(double(segments[i].start), 0.0);
-            shade->bottomRight->setCoords(double(segments[i].end), 1.0);
+            // Moments drawn at the site's wall clock, as the readings are.
+            shade->topLeft->setCoords(
+                double(segments[i].start + CivilTime::offsetOfUtc(segments[i].start)), 0.0);
+            shade->bottomRight->setCoords(
+                double(segments[i].end + CivilTime::offsetOfUtc(segments[i].end)), 1.0);
         }
     }
 }
@@ -439,8 +442,11 @@ std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, cons
         edit->setCalendarPopup(true);
         return edit;
     };
-    QDateTimeEdit *start = timeEdit(QStringLiteral("Start"), shown.start);
-    QDateTimeEdit *end = timeEdit(QStringLiteral("End"), shown.end);
+    // The moments shown as the site's wall clock.
+    QDateTimeEdit *start
+        = timeEdit(QStringLiteral("Start"), shown.start + CivilTime::offsetOfUtc(shown.start));
+    QDateTimeEdit *end
+        = timeEdit(QStringLiteral("End"), shown.end + CivilTime::offsetOfUtc(shown.end));
     end->setToolTip(QStringLiteral("The first moment not excluded"));
     auto *reason = new QComboBox(&dialog);
     reason->setObjectName(QStringLiteral("Reason"));
@@ -469,7 +475,8 @@ std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, cons
     if (dialog.exec() != QDialog::Accepted || !self)
         return std::nullopt;
     Exclusion made
-        = makeExclusion(civilOfWallClock(start->dateTime()), civilOfWallClock(end->dateTime()),
+        = makeExclusion(CivilTime::utcOf(civilOfWallClock(start->dateTime())),
+                        CivilTime::utcOf(civilOfWallClock(end->dateTime())),
                         ExclusionReason(reason->currentIndex()), note->text(), shown.made);
     // Times left as they were keep their text (and their offset) as written.
     if (made.start == shown.start && !shown.startText.isEmpty())
@@ -483,9 +490,10 @@ void SeriesWindow::exclude()
 {
     const QCPRange view = m_plot->xAxis->range();
     const auto [from, to] = m_selection.value_or(std::make_pair(view.lower, view.upper));
+    // The graph runs on the site's wall clock; an exclusion holds moments.
     Exclusion shown;
-    shown.start = int64_t(std::floor(from));
-    shown.end = int64_t(std::ceil(to));
+    shown.start = CivilTime::utcOf(int64_t(std::floor(from)));
+    shown.end = CivilTime::utcOf(int64_t(std::ceil(to)));
     shown.reason = ExclusionReason::ExtraneousSound;
     shown.made = CivilTime::toIsoWithOffset(QDateTime::currentDateTime());
     const QPointer<SeriesWindow> self(this);
@@ -806,7 +814,8 @@ void SeriesWindow::build()
         if (row >= 0 && size_t(row) < m_exclusions.size()) {
             const Exclusion &e = m_exclusions[size_t(row)];
             const double margin = std::max(60.0, double(e.duration()) * 0.1);
-            showRange(double(e.start) - margin, double(e.end) + margin);
+            showRange(double(e.start + CivilTime::offsetOfUtc(e.start)) - margin,
+                      double(e.end + CivilTime::offsetOfUtc(e.end)) + margin);
         }
     });
     connect(m_exclusionTable, &QTableWidget::cellDoubleClicked, this,
@@ -1016,7 +1025,7 @@ void SeriesWindow::showCursor(double time)
     const float level = m_series.readings.levels[*i];
     // A reading taken out is shown, and said to be taken out.
     const ExclusionSpans spans(m_exclusions);
-    const int excludedBy = spans.rowAt(m_series.readings.times[*i]);
+    const int excludedBy = spans.rowAt(CivilTime::utcOf(m_series.readings.times[*i]));
     QString text
         = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
         + QStringLiteral("  ")

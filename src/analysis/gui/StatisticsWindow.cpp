@@ -248,7 +248,7 @@ void StatisticsWindow::showExclusions()
     const ReadingRows &rows = m_model->rows();
     for (qsizetype i = 0; i < rows.count(); ++i)
         if (const auto t = CivilTime::parseStamp(rows.time(i))) {
-            if (const int row = m_exclusions->rowAt(*t); row >= 0) {
+            if (const int row = m_exclusions->rowAt(CivilTime::utcOf(*t)); row >= 0) {
                 ++excluded;
                 ++reasons[size_t(m_exclusions->rows()[size_t(row)].reason)];
             }
@@ -278,7 +278,7 @@ ReadingRows StatisticsWindow::countedRows() const
     for (qsizetype i = 0; i < rows.count(); ++i) {
         const QString time = rows.time(i);
         const auto t = CivilTime::parseStamp(time);
-        if (!t || m_exclusions->rowAt(*t) < 0)
+        if (!t || m_exclusions->rowAt(CivilTime::utcOf(*t)) < 0)
             counted.append(rows.number(i), time, rows.level(i));
     }
     return counted;

@@ -210,7 +210,8 @@ void addExclusions(ReportSection &section, const FileReport &analysed, const Tim
               .arg(excludedText(analysed),
                    x.source.isEmpty() ? QStringLiteral("the series window") : x.source);
     for (const Exclusion &e : x.listed)
-        section.exclusionRows.push_back({ stampText(e.start).left(19), stampText(e.end).left(19),
+        section.exclusionRows.push_back({ stampText(e.start + CivilTime::offsetOfUtc(e.start)).left(19),
+                                          stampText(e.end + CivilTime::offsetOfUtc(e.end)).left(19),
                                           spanText(double(e.duration())),
                                           exclusionReasonText(e.reason), e.note });
     for (const auto &[day, counts] : x.byDay)
@@ -221,10 +222,14 @@ void addExclusions(ReportSection &section, const FileReport &analysed, const Tim
         return;
     const ExclusionSpans spans(x.listed);
     const double end = double(*h.lastTime) + interval;
-    for (const ExclusionSpans::Segment &seg : spans.segments())
-        if (double(seg.end) > double(*h.firstTime) && double(seg.start) < end)
-            section.excludedSpans.emplace_back(std::max(double(seg.start), double(*h.firstTime)),
-                                               std::min(double(seg.end), end));
+    for (const ExclusionSpans::Segment &seg : spans.segments()) {
+        // The time axis runs on the site's wall clock.
+        const double from = double(seg.start + CivilTime::offsetOfUtc(seg.start));
+        const double to = double(seg.end + CivilTime::offsetOfUtc(seg.end));
+        if (to > double(*h.firstTime) && from < end)
+            section.excludedSpans.emplace_back(std::max(from, double(*h.firstTime)),
+                                               std::min(to, end));
+    }
 }
 
 } // namespace
@@ -369,7 +374,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     for (const DayEveningNight &den : analysed.days) {
         if (den.gap) {
             section.dayRows.push_back({ stampText(den.start).left(16),
-                                        emptyStretchText(den.end - den.start),
+                                        emptyStretchText(CivilTime::utcOf(den.end)
+                                                         - CivilTime::utcOf(den.start)),
                                         {},
                                         {},
                                         {},
@@ -384,8 +390,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
               levelText(den.ld), levelText(den.le), levelText(den.ln), levelText(den.lden) });
     }
     if (section.dayRows.empty())
-        section.daysNote = QStringLiteral("The readings cover no whole day from 07:00 to 07:00: "
-                                          "no day-evening-night levels.");
+        section.daysNote = QStringLiteral("No readings with a time stamp: no day-evening-night "
+                                          "levels.");
     if (analysed.exclusions)
         addExclusions(section, analysed, h);
     if (progress && !progress(1.0))
@@ -502,7 +508,7 @@ void appendWindowed(DataFileContents &into, const DataFileContents &from,
     }
     for (qsizetype i = 0; i < from.rows.count(); ++i) {
         const QString time = from.time(i);
-        if (request.inWindow(CivilTime::parseStamp(time)))
+        if (request.inWindowCivil(CivilTime::parseStamp(time)))
             into.rows.append(from.number(i), time, from.level(i));
     }
 }

@@ -1,0 +1,71 @@
+#include "SiteZone.h"
+
+#include "Calibration.h"
+
+#include <QFileInfo>
+
+SiteZone computerZone()
+{
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    QString name = QString::fromUtf8(zone.id());
+    if (name.isEmpty())
+        name = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    return { zone, name, QStringLiteral("computer") };
+}
+
+std::optional<SiteZone> namedZone(const QString &name)
+{
+    const QByteArray id = name.trimmed().toUtf8();
+    if (id.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+        return std::nullopt;
+    return SiteZone { QTimeZone(id), QString::fromUtf8(id), QStringLiteral("--zone") };
+}
+
+std::optional<SiteZone> detailsZone(const QString &dataFile)
+{
+    if (dataFile == QLatin1String("-"))
+        return std::nullopt;
+    QString problem;
+    const std::optional<MeasurementDetails> details
+        = MeasurementDetails::read(MeasurementDetails::pathFor(dataFile), &problem);
+    if (!details || details->timeZone.isEmpty())
+        return std::nullopt;
+    const QByteArray id = details->timeZone.toUtf8();
+    return SiteZone { QTimeZone(id), details->timeZone, QStringLiteral("details") };
+}
+
+SiteZone zoneOfFile(const QString &dataFile, const SiteZone &fallback)
+{
+    return detailsZone(dataFile).value_or(fallback);
+}
+
+SeriesZone zoneOfSeries(const QStringList &dataFiles, const SiteZone &fallback)
+{
+    SeriesZone series { fallback, {}, {} };
+    QString namedBy;
+    qsizetype without = 0;
+    for (const QString &file : dataFiles) {
+        const std::optional<SiteZone> own = detailsZone(file);
+        if (!own) {
+            ++without;
+            continue;
+        }
+        if (namedBy.isEmpty()) {
+            series.zone = *own;
+            namedBy = file;
+        } else if (own->name != series.zone.name) {
+            series.refusal = QStringLiteral("%1 (time zone %2) and %3 (time zone %4) come from "
+                                            "sites in different zones and cannot be joined: a "
+                                            "series is one site")
+                                 .arg(namedBy, series.zone.name, file, own->name);
+            return series;
+        }
+    }
+    if (!namedBy.isEmpty() && without > 0)
+        series.note = QStringLiteral("%1 of the %2 files name no time zone in their details: "
+                                     "they take %3, which the others name")
+                          .arg(without)
+                          .arg(dataFiles.size())
+                          .arg(series.zone.name);
+    return series;
+}
