@@ -11,4 +11,4 @@ export LC_ALL=de_DE.UTF-8
 export VORN_PORTS_DIR
 VORN_PORTS_DIR=$(mktemp -d)
 trap 'rm -rf "$VORN_PORTS_DIR"' EXIT
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j2 --timeout 300
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --output-on-failure -j4 --timeout 300
