@@ -668,9 +668,9 @@ QString formatCsv(const std::vector<FileReport> &reports)
     QStringList out;
     const bool intervals = !reports.empty() && reports.front().intervalLength.has_value();
     const bool days = !reports.empty() && reports.front().withDayEveningNight;
-    // The interval and day tables keep their columns (the station's interval
-    // tables share them); the calibration verdict follows as a table of its
-    // own after an empty line.
+    // One table with one header: the interval and day rows keep their
+    // columns (the station's interval tables share them) and carry the file's
+    // calibration verdict at their end.
     // Excluded time and its reasons in seconds, on each row when an
     // exclusions file applied: the row's own, the file's in the summary.
     const bool excluded = std::any_of(reports.begin(), reports.end(),
@@ -685,18 +685,16 @@ QString formatCsv(const std::vector<FileReport> &reports)
     const auto totals = [](const FileReport &r) {
         return r.exclusions ? r.exclusions->byReason : ReasonCounts {};
     };
-    const auto verdictTable = [&] {
-        out << QString()
-            << QStringLiteral("file,calibration_verdict,drift_db,details_problem") + excludedHeader;
-        for (const FileReport &r : reports)
-            out << csvRow(QStringList { r.name, r.calibration ? r.calibration->name() : QString(),
-                                        r.calibration ? fixed2(r.calibration->drift) : QString(),
-                                        r.detailsProblem }
-                          << excludedFields(r, totals(r)));
+    const QString verdictHeader = QStringLiteral(",calibration_verdict,drift_db,details_problem");
+    const auto verdictFields = [](const FileReport &r) {
+        return QStringList { r.calibration ? r.calibration->name() : QString(),
+                             r.calibration ? fixed2(r.calibration->drift) : QString(),
+                             r.detailsProblem };
     };
     if (intervals) {
         const bool limits = reports.front().withLimits();
-        out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader;
+        out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader
+                + verdictHeader;
         for (const FileReport &r : reports) {
             const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
             for (const IntervalLevel &i : r.intervals) {
@@ -708,14 +706,13 @@ QString formatCsv(const std::vector<FileReport> &reports)
                     r.exclusions
                         ? ExclusionTally::within(r.exclusions->byInterval, i.startUtc(), i.endUtc())
                         : ReasonCounts {});
-                out << csvRow(row);
+                out << csvRow(row << verdictFields(r));
             }
         }
-        verdictTable();
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night,partial")
-                + excludedHeader;
+                + excludedHeader + verdictHeader;
         for (const FileReport &r : reports) {
             const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
             for (const DayEveningNight &d : r.days)
@@ -727,9 +724,9 @@ QString formatCsv(const std::vector<FileReport> &reports)
                     << excludedFields(r,
                                       r.exclusions ? ExclusionTally::within(r.exclusions->byDay,
                                                                             d.start, d.end)
-                                                   : ReasonCounts {}));
+                                                   : ReasonCounts {})
+                    << verdictFields(r));
         }
-        verdictTable();
     } else {
         QStringList header { QStringLiteral("file"),        QStringLiteral("kind"),
                              QStringLiteral("readings"),    QStringLiteral("marked"),
