@@ -44,7 +44,7 @@ bool printedWithoutDisplay(int argc, char *argv[], int *exitCode)
 {
     QCoreApplication probe(argc, argv);
     QCoreApplication::setApplicationName(programName());
-    const QStringList arguments = QCoreApplication::arguments();
+    const QStringList arguments = shellExpanded(QCoreApplication::arguments());
     const CommandLineRequest request = ParseCommandLine(arguments, Version);
     if (request.action == CommandLineRequest::Action::Run
         || (request.action == CommandLineRequest::Action::Fail && hasWindowSystemOption(arguments)))
@@ -69,7 +69,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(Version);
     useProgramFont();
     useWritableWorkingFolder();
-    const CommandLineRequest request = ParseCommandLine(QApplication::arguments(), Version);
+    const CommandLineRequest request
+        = ParseCommandLine(shellExpanded(QApplication::arguments()), Version);
     if (request.action != CommandLineRequest::Action::Run)
         return print(request);
 

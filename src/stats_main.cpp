@@ -30,8 +30,7 @@ namespace {
 
 void writeTo(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    writeText(stream, text);
 }
 
 #ifdef VORN_STATS_REPORT
@@ -102,9 +101,7 @@ int main(int argc, char *argv[])
 {
     // Output is byte for byte the same on every system.
     useBinaryStandardStreams();
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    const QStringList arguments = programArguments(argc, argv);
 
     const ParsedOptions parsed = parseBatchOptions(arguments);
     if (!parsed.options) {

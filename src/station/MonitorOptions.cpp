@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStringDecoder>
 
 #include <cmath>
 
@@ -104,7 +105,19 @@ QString readIni(const QString &path, Keys &keys)
     int number = 0;
     while (!file.atEnd()) {
         ++number;
-        QString line = QString::fromUtf8(file.readLine());
+        QByteArray bytes = file.readLine();
+        // Notepad's byte order mark is no part of the first key.
+        if (number == 1 && bytes.startsWith("\xEF\xBB\xBF"))
+            bytes.remove(0, 3);
+        // A file saved in another code page would turn a folder's name into
+        // another folder's: refused, never guessed.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        QString line = utf8(bytes);
+        if (utf8.hasError())
+            return QStringLiteral("%1, line %2: the line is not UTF-8 text; save the file as "
+                                  "UTF-8")
+                .arg(path)
+                .arg(number);
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
             line.chop(1);
         const QString trimmed = line.trimmed();
@@ -131,9 +144,10 @@ QString readIni(const QString &path, Keys &keys)
         if (seen.contains(key))
             return at(QStringLiteral("the key \"%1\" comes twice").arg(key));
         seen.insert(key);
-        if (key != QLatin1String("on-alarm") && value.size() >= 2
-            && value.startsWith(QLatin1Char('"')) && value.endsWith(QLatin1Char('"')))
-            return at(QStringLiteral("%1: quotes are not needed").arg(key));
+        for (const QChar quote : { QLatin1Char('"'), QLatin1Char('\'') })
+            if (key != QLatin1String("on-alarm") && value.size() >= 2
+                && value.startsWith(quote) && value.endsWith(quote))
+                return at(QStringLiteral("%1: quotes are not needed").arg(key));
         // The command line wins over the file.
         if (!keys.given.contains(key)) {
             keys.*member = value;

@@ -10,3 +10,6 @@ endif()
 vorn_add_test(ui_stop_requests_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/stop_requests_test.cpp ${PROJECT_SOURCE_DIR}/tests/tools/gtest_main.cpp
   LIBS vorn_platform)
+vorn_add_test(platform_arguments_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/arguments_test.cpp ${PROJECT_SOURCE_DIR}/tests/tools/gtest_main.cpp
+  LIBS vorn_platform)

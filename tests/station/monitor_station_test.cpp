@@ -660,6 +660,12 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
         { "twice", "port=COM2\nport=COM3\n", "line 2: the key \"port\" comes twice" },
         { "unknown", "port=COM2\ncolour=red\n", "line 2: unknown key \"colour\"" },
         { "quoted", "port=COM2\nfolder=\"/data\"\n", "line 2: folder: quotes are not needed" },
+        { "single-quoted", "port=COM2\nfolder='/data'\n", "line 2: folder: quotes are not needed" },
+        // Saved as ANSI: "Gärten" would become another folder's name.
+        { "not UTF-8", "port=COM2\nfolder=C:\\VORN\\G\xE4rten\n",
+          "line 2: the line is not UTF-8 text" },
+        { "a byte order mark", "\xEF\xBB\xBFport = COM2\nfolder=/data/site, north\n"
+          "on-alarm = notify-send \"$VORN_EVENT\" ; logger 'a\\nb'\ninterval = 90s\n", "" },
     };
     for (const auto &f : files) {
         SCOPED_TRACE(f.name);
