@@ -93,6 +93,10 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
     if (m_request.hasWindow() && !(time && m_request.inWindow(utc)))
         return;
     if (time) {
+        // The span the readings cover, excluded ones too.
+        if (!m_firstUtc)
+            m_firstUtc = utc;
+        m_lastUtc = utc;
         // Taken out: not measured, so in no figure and no coverage.
         if (m_exclusions && excluded(utc, place, *time))
             return;
@@ -130,6 +134,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.maxCheckAgeS = m_request.maxCheckAgeS;
     report.firstReading = m_first;
     report.lastReading = m_last;
+    report.firstUtc = m_firstUtc;
+    report.lastUtc = m_lastUtc;
     if (m_intervals) {
         report.intervalLength = m_request.intervalLength;
         // Lengths that cannot tell the runs of a repeated hour apart keep

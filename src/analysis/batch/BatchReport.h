@@ -66,9 +66,13 @@ struct FileReport
     // The window of --from and --to (moments, UTC), when one was set.
     std::optional<int64_t> from;
     std::optional<int64_t> to;
-    // Civil seconds of the first and last reading with a time stamp.
+    // Civil seconds of the first and last counted reading with a time stamp,
+    // and the moments (UTC) of the first and last timed reading, excluded or
+    // not: their difference is the elapsed time the readings span.
     std::optional<int64_t> firstReading;
     std::optional<int64_t> lastReading;
+    std::optional<int64_t> firstUtc;
+    std::optional<int64_t> lastUtc;
     // The measurement's details file and the calibration checks around it,
     // when attachMeasurementContext looked for them.
     std::optional<MeasurementDetails> details;
@@ -183,7 +187,8 @@ private:
     std::optional<int64_t> m_last;
     std::optional<int64_t> m_timedFirst; // every timed reading, excluded or not (UTC)
     std::optional<int64_t> m_timedLast;
-    std::optional<int64_t> m_previousUtc; // the moment of the reading before
+    std::optional<int64_t> m_firstUtc; // every timed reading's first and last moments
+    std::optional<int64_t> m_lastUtc;
     // A copy of its own: the lookup keeps a cursor.
     std::optional<ExclusionSpans> m_exclusions;
     FileStatisticsBuilder m_statistics;

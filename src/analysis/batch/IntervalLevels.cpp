@@ -73,6 +73,23 @@ int64_t RepeatedHours::civilOf(int64_t place) const
     return fold ? place - fold->shift : place;
 }
 
+int64_t RepeatedHours::placeOfCivil(int64_t civil) const
+{
+    int64_t shift = 0;
+    for (const Fold &fold : m_folds)
+        if (fold.from - fold.shift + Hour <= civil)
+            shift = fold.shift;
+    return civil + shift;
+}
+
+bool RepeatedHours::ranTwice(int64_t civil) const
+{
+    return std::any_of(m_folds.begin(), m_folds.end(), [civil](const Fold &fold) {
+        const int64_t first = fold.from - fold.shift;
+        return civil >= first && civil < first + Hour;
+    });
+}
+
 bool RepeatedHours::secondRun(int64_t place) const
 {
     const Fold *fold = foldOf(place);

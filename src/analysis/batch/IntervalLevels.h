@@ -101,6 +101,10 @@ public:
     int offsetOf(int64_t place) const;
     // The place is in the second run of an hour that repeats.
     bool secondRun(int64_t place) const;
+    // The place of a civil time; in an hour that ran twice, its first run.
+    int64_t placeOfCivil(int64_t civil) const;
+    // The civil time falls in an hour that ran twice.
+    bool ranTwice(int64_t civil) const;
     bool any() const { return !m_folds.empty(); }
 
 private:

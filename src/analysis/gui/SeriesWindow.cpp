@@ -863,10 +863,11 @@ void SeriesWindow::fillFigures()
         put(QStringLiteral("L%1").arg(n),
             d.hasReadings() ? d.LnTable.value(n) : QStringLiteral("-"));
     put(QStringLiteral("Readings"), QString::number(s.readings));
+    // Elapsed time, whatever the clock changes between.
     put(QStringLiteral("Duration"),
-        r.firstReading ? CivilTime::durationText(*r.lastReading - *r.firstReading
-                                                 + int64_t(std::llround(s.interval)))
-                       : QStringLiteral("-"));
+        r.firstUtc ? CivilTime::durationText(*r.lastUtc - *r.firstUtc
+                                             + int64_t(std::llround(s.interval)))
+                   : QStringLiteral("-"));
     // Worded as the statistics window words a file's verdict.
     put(QStringLiteral("Calibration"),
         r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));

@@ -222,13 +222,17 @@ void addExclusions(ReportSection &section, const FileReport &analysed, const Tim
         return;
     const ExclusionSpans spans(x.listed);
     const double end = double(*h.lastTime) + interval;
+    const double first = double(h.hours.placeOfCivil(*h.firstTime));
+    const double last = double(h.hours.placeOfCivil(*h.lastTime)) + interval;
     for (const ExclusionSpans::Segment &seg : spans.segments()) {
         // The time axis runs on the site's wall clock.
-        const double from = double(seg.start + CivilTime::offsetOfUtc(seg.start));
-        const double to = double(seg.end + CivilTime::offsetOfUtc(seg.end));
-        if (to > double(*h.firstTime) && from < end)
-            section.excludedSpans.emplace_back(std::max(from, double(*h.firstTime)),
-                                               std::min(to, end));
+        const int fromOffset = CivilTime::offsetOfUtc(seg.start);
+        const int toOffset = CivilTime::offsetOfUtc(seg.end);
+        const double from = h.placeOf(seg.start + fromOffset, fromOffset);
+        const double to = h.placeOf(seg.end + toOffset, toOffset);
+        if (to > first && from < std::max(end, last))
+            section.excludedSpans.emplace_back(std::max(from, first),
+                                               std::min(to, std::max(end, last)));
     }
 }
 
@@ -286,8 +290,9 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
           readings > 0 ? orDash(ReportReadings::timeText(file, readings - 1)) : dash(),
           {} });
     QString duration = dash();
-    if (h.axis == HistoryAxis::ClockTime && h.firstTime)
-        duration = CivilTime::durationText(*h.lastTime - *h.firstTime
+    // Elapsed time: an hour less across the spring change, one more in autumn.
+    if (h.axis == HistoryAxis::ClockTime && analysed.firstUtc)
+        duration = CivilTime::durationText(*analysed.lastUtc - *analysed.firstUtc
                                            + int64_t(std::llround(s.interval)));
     section.facts.push_back({ QStringLiteral("Duration"), duration, {} });
     section.facts.push_back({ QStringLiteral("Sampling interval"),
@@ -363,13 +368,18 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
             section.intervalRows.back()
                 << (i.limit ? QString::number(*i.limit) : dash()) << orDash(i.stateText());
             if (i.over())
-                section.overSpans.emplace_back(double(i.start), double(i.end));
+                section.overSpans.emplace_back(h.placeOf(i.start, i.startOffset),
+                                               h.placeOf(i.end, i.endOffset));
         }
     }
     section.withLimits = analysed.withLimits();
     if (options.limitSteps && h.axis == HistoryAxis::ClockTime && h.firstTime)
+    {
         section.limitSteps
             = options.limitSteps(*h.firstTime, *h.lastTime + int64_t(std::llround(interval)));
+        for (auto &[t, limit] : section.limitSteps)
+            t = double(h.hours.placeOfCivil(int64_t(t)));
+    }
     const auto share = [](double c) { return QString::number(100.0 * c, 'f', 0); };
     for (const DayEveningNight &den : analysed.days) {
         if (den.gap) {

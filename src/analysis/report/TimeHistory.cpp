@@ -5,6 +5,7 @@
 #include "ReportReadings.h"
 #include "analysis/LevelText.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/IntervalLevels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -66,7 +67,10 @@ struct AxisScan
 {
     bool clockUsable = true;
     QString note;
+    // first and last: places on the time axis; minTime, maxTime: civil.
     std::optional<int64_t> first, last, minTime, maxTime;
+    // The hours that ran twice: their second run is drawn after the first.
+    RepeatedHours hours;
 };
 
 AxisScan scanTimes(const DataFileContents &file)
@@ -83,16 +87,17 @@ AxisScan scanTimes(const DataFileContents &file)
             }
             return true;
         }
-        if (scan.last && *t < *scan.last && scan.clockUsable) {
+        const int64_t place = scan.hours.place(*t);
+        if (scan.last && place < *scan.last && scan.clockUsable) {
             scan.clockUsable = false;
             scan.note = QStringLiteral("The time stamps run backwards at reading %1 (%2 after "
                                        "%3): the levels are drawn against the reading number.")
                             .arg(index + 1)
-                            .arg(stampText(*t), stampText(*scan.last));
+                            .arg(stampText(*t), stampText(scan.hours.civilOf(*scan.last)));
         }
         if (!scan.first)
-            scan.first = t;
-        scan.last = t;
+            scan.first = place;
+        scan.last = place;
         scan.minTime = scan.minTime ? std::min(*scan.minTime, *t) : *t;
         scan.maxTime = scan.maxTime ? std::max(*scan.maxTime, *t) : *t;
         return true;
@@ -106,21 +111,39 @@ AxisScan scanTimes(const DataFileContents &file)
     return scan;
 }
 
-std::vector<HistoryTick> clockTicks(int64_t start, int64_t end, int64_t step)
+// Ticks at the site's clock times from `start` to `end` (civil), put at their
+// places on the axis; an hour that ran twice gets its ticks twice, and a tick
+// whose offset differs from the one before names it.
+std::vector<HistoryTick> clockTicks(int64_t start, int64_t end, int64_t step,
+                                    const RepeatedHours &hours)
 {
     std::vector<HistoryTick> ticks;
+    std::optional<int> previousOffset;
+    const auto add = [&](int64_t place, int64_t civil) {
+        QString label;
+        if (end - start > StripDay)
+            label = dateText(civil);
+        else if (civil % StripDay == 0)
+            label = clockText(civil) + QLatin1Char('\n') + dateText(civil);
+        else
+            label = clockText(civil);
+        if (hours.any() && end - start <= StripDay) {
+            const int offset = hours.offsetOf(place);
+            if (previousOffset && offset != *previousOffset)
+                label += QLatin1Char('\n') + CivilTime::offsetText(offset);
+            previousOffset = offset;
+        }
+        ticks.push_back({ double(place), label });
+    };
     for (int64_t t = CivilTime::alignDown(start, step); t <= end; t += step) {
         if (t < start)
             continue;
-        QString label;
-        if (end - start > StripDay)
-            label = dateText(t);
-        else if (t % StripDay == 0)
-            label = clockText(t) + QLatin1Char('\n') + dateText(t);
-        else
-            label = clockText(t);
-        ticks.push_back({ double(t), label });
+        add(hours.placeOfCivil(t), t);
+        if (hours.ranTwice(t) && t < end)
+            add(hours.placeOfCivil(t) + 3600, t);
     }
+    std::sort(ticks.begin(), ticks.end(),
+              [](const HistoryTick &a, const HistoryTick &b) { return a.position < b.position; });
     return ticks;
 }
 
@@ -136,7 +159,8 @@ int64_t niceStep(int64_t span, int targetTicks)
     }
 }
 
-std::vector<HistoryStrip> clockStrips(int64_t first, int64_t end, const HistoryShape &shape)
+std::vector<HistoryStrip> clockStrips(int64_t first, int64_t end, const HistoryShape &shape,
+                                      const RepeatedHours &hours)
 {
     int64_t length = ClockStrips[std::size(ClockStrips) - 1].length;
     int64_t tick = ClockStrips[std::size(ClockStrips) - 1].tick;
@@ -159,16 +183,19 @@ std::vector<HistoryStrip> clockStrips(int64_t first, int64_t end, const HistoryS
             tick = std::max<int64_t>(1, perStrip / 4) * StripDay;
         }
     }
+    // Strips start at the site's clock times: a day that ran an hour twice
+    // is a strip an hour longer.
     std::vector<HistoryStrip> strips;
-    for (int64_t s = CivilTime::alignDown(first, length); s < end || strips.empty(); s += length) {
+    for (int64_t c = CivilTime::alignDown(hours.civilOf(first), length);
+         hours.placeOfCivil(c) < end || strips.empty(); c += length) {
         HistoryStrip strip;
-        strip.start = double(s);
-        strip.end = double(s + length);
-        const QString from = stampText(s).left(16);
-        const QString to = stampText(s + length).left(16);
+        strip.start = double(hours.placeOfCivil(c));
+        strip.end = double(hours.placeOfCivil(c + length));
+        const QString from = stampText(c).left(16);
+        const QString to = stampText(c + length).left(16);
         strip.title
             = from + QStringLiteral(" – ") + (from.left(10) == to.left(10) ? to.mid(11) : to);
-        strip.ticks = clockTicks(s, s + length, tick);
+        strip.ticks = clockTicks(c, c + length, tick, hours);
         strips.push_back(std::move(strip));
     }
     return strips;
@@ -216,12 +243,22 @@ QString stampText(int64_t civilSeconds)
     return iso;
 }
 
+double TimeHistory::placeOf(int64_t civil, int offset) const
+{
+    int64_t place = hours.placeOfCivil(civil);
+    if (hours.ranTwice(civil) && offset == CivilTime::utcOffsetAt(civil, true)
+        && offset != CivilTime::utcOffsetAt(civil, false))
+        place += 3600;
+    return double(place);
+}
+
 std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double sampleInterval,
                                             const HistoryShape &shape, ReportProgressGate *gate)
 {
     TimeHistory history;
     const qint64 readings = ReportReadings::count(file);
     const AxisScan scan = scanTimes(file);
+    history.hours = scan.hours;
     history.firstTime = scan.minTime;
     history.lastTime = scan.maxTime;
     history.note = scan.note;
@@ -238,9 +275,10 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
             history.note = QStringLiteral("The time stamps span from %1 to %2, far more than "
                                           "the readings cover: the levels are drawn against "
                                           "the reading number.")
-                               .arg(stampText(*scan.first), stampText(*scan.last));
+                               .arg(stampText(scan.hours.civilOf(*scan.first)),
+                                    stampText(scan.hours.civilOf(*scan.last)));
         } else {
-            history.strips = clockStrips(*scan.first, end, shape);
+            history.strips = clockStrips(*scan.first, end, shape, scan.hours);
         }
     }
     if (history.strips.empty()) {
@@ -263,13 +301,15 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
     std::optional<double> previousPosition;
     bool pendingBreak = false;
     size_t stripIndex = 0;
+    // The same places the scan gave: the repeated hour after the first run.
+    RepeatedHours drawn;
     const bool finished = ReportReadings::forEachTimed(
         file, [&](qint64 index, std::optional<int64_t> time, QStringView text) {
             if ((index & 0xfff) == 0 && gate && !gate->step(double(index) / double(readings)))
                 return false;
             double position = double(index + 1);
             if (byClock)
-                position = double(*time);
+                position = double(drawn.place(*time));
             while (stripIndex + 1 < history.strips.size()
                    && position >= history.strips[stripIndex].end)
                 ++stripIndex;

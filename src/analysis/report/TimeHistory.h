@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ReportProgress.h"
+#include "analysis/batch/IntervalLevels.h"
 
 #include <QString>
 
@@ -64,6 +65,11 @@ struct TimeHistory
     // Earliest and latest readable time stamps, when there are any.
     std::optional<int64_t> firstTime;
     std::optional<int64_t> lastTime;
+    // The hours that ran twice: the axis runs on places, the second run an
+    // hour after the first (placeOf).
+    RepeatedHours hours;
+    // The place on the clock axis of a civil time and its offset.
+    double placeOf(int64_t civil, int offset) const;
 };
 
 struct HistoryShape
