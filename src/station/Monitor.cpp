@@ -150,7 +150,9 @@ void Monitor::readingCame()
 
 void Monitor::watchSilence()
 {
-    if (m_lostSaid || !m_sinceReading.isValid()
+    // A stop that takes long (a broker, an alarm command, a full disk) is
+    // no silence of the meter.
+    if (m_stopping || m_lostSaid || !m_sinceReading.isValid()
         || m_sinceReading.elapsed() < LinkOwner::SilenceLimitMs)
         return;
     m_lostSaid = true;

@@ -2,6 +2,7 @@
 
 #include "analysis/batch/Calibration.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/SiteZone.h"
 #include "recording/DataFileReader.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
@@ -325,6 +326,10 @@ qint64 Station::freeBytes() const
 
 void Station::event(const QDateTime &now, const QString &name, const QString &detail)
 {
+    // "stopped" is the last word of a run.
+    if (m_stoppedSaid)
+        return;
+    m_stoppedSaid = name == QLatin1String("stopped");
     appendLine(QDir(m_options.folder).filePath(eventsName(m_options.station)),
                QStringLiteral("time,event,detail"),
                csvRow({ CivilTime::toIsoWithOffset(now), name, detail }));
@@ -367,6 +372,7 @@ QString Station::lockFolder()
 // row, which the kill kept from being written, is written marked partial.
 void Station::begin(const QDateTime &now)
 {
+    m_stoppedSaid = false;
     m_begun = true;
     QFile file(QDir(m_options.folder).filePath(stateName(m_options.station)));
     if (file.open(QIODevice::ReadOnly) && file.size() < 65536) {
@@ -467,9 +473,9 @@ void Station::writeDetails()
     if (QFileInfo::exists(path))
         return;
     MeasurementDetails details;
-    if (const QByteArray zone = QTimeZone::systemTimeZoneId();
-        QTimeZone::isTimeZoneIdAvailable(zone))
-        details.timeZone = QString::fromUtf8(zone);
+    if (const QString zone = computerZone().name;
+        isKnownZone(zone))
+        details.timeZone = zone;
     details.meterSerial = m_options.meterSerial;
     m_appender->replace(path, QString::fromUtf8(details.toJson()));
 }

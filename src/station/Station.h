@@ -142,6 +142,8 @@ private:
     std::vector<Kept> m_kept; // the running day file's readings
     // The day file is not being written (folder gone, disk full, write
     // error): its readings wait in m_kept.
+    // "stopped" was said: nothing follows it.
+    bool m_stoppedSaid = false;
     bool m_broken = false;
     QString m_brokenReason;
     std::optional<QDateTime> m_retryAt;

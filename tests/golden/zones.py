@@ -137,6 +137,20 @@ def main():
         run = subprocess.run([stats, "--join", "fence 2026-03-28.vorn", "fence 2026-03-29.vorn"],
                              cwd=spring, capture_output=True)
         check("different zones refused", run.returncode == 1 and b"Europe/London" in run.stderr)
+
+        # A zone that names nothing: a usage error on the command line, a
+        # details problem in the file (which then takes --zone).
+        run = subprocess.run([stats, "--zone", "Nowhere", "fence 2026-03-28.vorn"], cwd=spring,
+                             capture_output=True)
+        check("--zone Nowhere is a usage error", run.returncode == 2)
+        with open(os.path.join(spring, "fence 2026-03-28.vorn.json"), "w") as f:
+            json.dump({"time_zone": "Mars/Olympus"}, f)
+        run = subprocess.run([stats, "--json", "--zone", "Europe/Berlin", "fence 2026-03-28.vorn"],
+                             cwd=spring, capture_output=True)
+        bad = json.loads(run.stdout)[0]
+        check("a details zone that names nothing is a details problem",
+              "time_zone" in (bad["details_problem"] or "")
+              and bad["time_zone_source"] == "--zone")
     finally:
         shutil.rmtree(folder)
     for f in failures:

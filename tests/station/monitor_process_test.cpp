@@ -89,6 +89,12 @@ TEST(MonitorProcess, SurvivesASilentMeterAndStopsCleanly)
     for (const char *event :
          { ",started,", ",day file,", ",link lost,", ",link back,", ",stopped," })
         EXPECT_TRUE(events.contains(QLatin1String(event))) << event;
+    // The alarm command holds the stop up; nothing (no false "link lost")
+    // is written after "stopped".
+    EXPECT_TRUE(events.trimmed().section('\n', -1).contains(",stopped,")) << events.toStdString();
+    // The day file's details name this computer's zone.
+    const QString details = fileText(dir.filePath(days.first() + ".json"));
+    EXPECT_TRUE(details.contains("\"time_zone\"")) << details.toStdString();
     EXPECT_FALSE(QFile::exists(dir.filePath("Fake.state")));
 }
 

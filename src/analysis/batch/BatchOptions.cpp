@@ -1,6 +1,7 @@
 #include "BatchOptions.h"
 
 #include "Calibration.h"
+#include "SiteZone.h"
 #include "CivilTime.h"
 
 #include <QDate>
@@ -54,7 +55,7 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             (arg == QLatin1String("--from") ? options.from : options.to) = time;
         } else if (arg == QLatin1String("--zone")) {
             const auto v = value(arg);
-            if (!v || !QTimeZone::isTimeZoneIdAvailable(v->trimmed().toUtf8()))
+            if (!v || !isKnownZone(*v))
                 return { std::nullopt,
                          QStringLiteral("--zone takes the name of a time zone such as "
                                         "Europe/Berlin") };

@@ -1,4 +1,5 @@
 #include "Calibration.h"
+#include "SiteZone.h"
 
 #include "BatchReport.h"
 #include "CivilTime.h"
@@ -425,7 +426,7 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
     known << QStringLiteral("tolerance") << QStringLiteral("max_check_age")
           << QStringLiteral("time_zone");
     const QJsonValue zone = object.value(QStringLiteral("time_zone"));
-    if (zone.isString() && QTimeZone::isTimeZoneIdAvailable(zone.toString().toUtf8()))
+    if (zone.isString() && isKnownZone(zone.toString()))
         details.timeZone = zone.toString();
     else if (!zone.isUndefined() && !zone.isNull())
         details.badKeys << QStringLiteral("time_zone");

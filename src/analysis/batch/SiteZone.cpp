@@ -3,6 +3,20 @@
 #include "Calibration.h"
 
 #include <QFileInfo>
+#include <QSet>
+
+bool isKnownZone(const QString &name)
+{
+    const QByteArray id = name.trimmed().toUtf8();
+    if (id.isEmpty())
+        return false;
+    if (QTimeZone::isTimeZoneIdAvailable(id))
+        return true;
+    // UTC and its aliases are no entries of the zone list, yet valid names.
+    static const QSet<QByteArray> utc { "UTC", "Etc/UTC", "Etc/UCT", "Etc/Universal",
+                                        "Etc/Zulu", "Etc/GMT", "GMT", "Universal", "Zulu" };
+    return (utc.contains(id) || id.startsWith("Etc/GMT")) && QTimeZone(id).isValid();
+}
 
 SiteZone computerZone()
 {
@@ -16,7 +30,7 @@ SiteZone computerZone()
 std::optional<SiteZone> namedZone(const QString &name)
 {
     const QByteArray id = name.trimmed().toUtf8();
-    if (id.isEmpty() || !QTimeZone::isTimeZoneIdAvailable(id))
+    if (!isKnownZone(name))
         return std::nullopt;
     return SiteZone { QTimeZone(id), QString::fromUtf8(id), QStringLiteral("--zone") };
 }

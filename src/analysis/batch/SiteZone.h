@@ -18,6 +18,10 @@ struct SiteZone
     QString source;
 };
 
+// An IANA zone name this computer knows ("Europe/Berlin", "Etc/UTC"); a
+// text it would read as a POSIX rule ("Nowhere") is none.
+bool isKnownZone(const QString &name);
+
 // The computer's own zone.
 SiteZone computerZone();
 // A zone named on the command line; nothing when it names no known zone.

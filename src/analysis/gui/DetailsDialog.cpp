@@ -1,5 +1,7 @@
 #include "DetailsDialog.h"
 
+#include "analysis/batch/SiteZone.h"
+
 #include "widgets/Dialogs.h"
 
 #include <QDialogButtonBox>
@@ -76,7 +78,7 @@ DetailsDialog::DetailsDialog(const MeasurementDetails &details, QWidget *parent)
             return;
         }
         const QString zone = m_timeZone->text().trimmed();
-        if (!zone.isEmpty() && !QTimeZone::isTimeZoneIdAvailable(zone.toUtf8())) {
+        if (!zone.isEmpty() && !isKnownZone(zone)) {
             dialogs().message(this,
                               QStringLiteral("\"%1\" is no time zone: write its name, such as "
                                              "Europe/Berlin, or leave the field empty.")
