@@ -2,6 +2,7 @@
 
 #include "Calibration.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSet>
 
@@ -21,6 +22,14 @@ bool isKnownZone(const QString &name)
 SiteZone computerZone()
 {
     const QTimeZone zone = QTimeZone::systemTimeZone();
+    // A zone that has kept UTC's time since 1970 is UTC, whatever the
+    // system calls it (Windows names it after Reykjavik): the same figures,
+    // said the same way on every system.
+    const QDateTime epoch(QDate(1970, 1, 1), QTime(0, 0), QTimeZone::utc());
+    if (zone.offsetFromUtc(epoch) == 0
+        && zone.offsetFromUtc(QDateTime::currentDateTimeUtc()) == 0
+        && (!zone.hasTransitions() || !zone.nextTransition(epoch).atUtc.isValid()))
+        return { QTimeZone::utc(), QStringLiteral("UTC"), QStringLiteral("computer") };
     QString name = QString::fromUtf8(zone.id());
     if (name.isEmpty())
         name = QString::fromUtf8(QTimeZone::systemTimeZoneId());
