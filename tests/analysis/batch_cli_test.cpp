@@ -149,7 +149,7 @@ TEST(VornStats, LimitsAddTheStationsColumnsToIntervalRows)
     }
     EXPECT_TRUE(runIn("Europe/Berlin", cases[0].arguments)
                     .out.startsWith("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,"
-                                    "limit,state\n"));
+                                    "limit,state,calibration_verdict,drift_db,details_problem\n"));
     for (const QStringList &bad :
          { QStringList { "--limit", "55", day },
            QStringList { "--intervals", "1h", "--limit", "loud", day },
@@ -198,11 +198,11 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
         { "partial and whole days",
           { "--join", "--lden", "--csv", first, second },
           0,
-          { "coverage_night,partial\n",
-            "2026-03-27T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,\n",
+          { "coverage_night,partial,calibration_verdict,drift_db,details_problem\n",
+            "2026-03-27T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,,not verified,,\n",
             // The 28th: its night is the spring one, 7 h, covered 2 h.
-            "2026-03-28T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,0\\.29,yes\n",
-            "2026-03-29T07:00:00\\+02:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,\n" } },
+            "2026-03-28T07:00:00\\+01:00(,[0-9.]+){4},1\\.00,1\\.00,0\\.29,yes,not verified,,\n",
+            "2026-03-29T07:00:00\\+02:00(,[0-9.]+){4},1\\.00,1\\.00,1\\.00,,not verified,,\n" } },
         { "partial in JSON",
           { "--join", "--lden", "--json", first, second },
           0,

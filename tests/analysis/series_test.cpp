@@ -213,8 +213,9 @@ TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
     judgeIntervals(window, typed);
     EXPECT_EQ(intervalsCsv(window), formatReports({ *judged.report }, OutputFormat::Csv));
     EXPECT_TRUE(intervalsCsv(window).startsWith(
-        "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state\n"));
-    EXPECT_TRUE(intervalsCsv(window).contains(",55,over\n"));
+        "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state,"
+        "calibration_verdict,drift_db,details_problem\n"));
+    EXPECT_TRUE(intervalsCsv(window).contains(",55,over,"));
     EXPECT_TRUE(daysCsv(window).startsWith("file,day_start,ld,le,ln,lden,"));
 
     // Cancelled after the first file: nothing is reported.

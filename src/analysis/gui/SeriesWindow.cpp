@@ -895,15 +895,24 @@ void SeriesWindow::fillIntervals()
         const IntervalLevel &i = rows[n];
         const QStringList csv = intervalCsvFields(QString(), i);
         if (i.gap) {
-            setTableRow(m_intervals, int(n),
-                        { csv[1], csv[2], QStringLiteral("0"),
-                          emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)) });
+            QString text = emptyStretchText(i.elapsed());
+            // A stretch emptied by exclusions says so, as vorn-stats does.
+            if (const FileReport &r = report(); r.exclusions)
+                if (const ReasonCounts within = ExclusionTally::within(
+                        r.exclusions->byInterval, i.startUtc(), i.endUtc());
+                    totalOf(within) > 0)
+                    text += QStringLiteral(" (excluded: %1)")
+                                .arg(reasonsText(within, r.statistics.interval));
+            setTableRow(m_intervals, int(n), { csv[1], csv[2], QStringLiteral("0"), text });
             continue;
         }
+        // Beside a verdict the level is worded as the verdict was judged (two
+        // decimals, as the CSV): 45.04 is never shown as "45.0" and "over".
         setTableRow(m_intervals, int(n),
                     { csv[1], csv[2], csv[3],
                       QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
-                      fixedOrDash(i.leq), fixedOrDash(i.lmax), fixedOrDash(i.lmin),
+                      i.limit && i.leq ? csv[5] : fixedOrDash(i.leq), fixedOrDash(i.lmax),
+                      fixedOrDash(i.lmin),
                       i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
                       i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
                       i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
@@ -926,7 +935,8 @@ void SeriesWindow::fillDays()
         const DayEveningNight &d = rows[n];
         if (d.gap) {
             setTableRow(m_days, int(n),
-                        { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.end - d.start) });
+                        { CivilTime::toIsoWithOffset(d.start),
+                          emptyStretchText(CivilTime::utcOf(d.end) - CivilTime::utcOf(d.start)) });
             continue;
         }
         setTableRow(m_days, int(n),
