@@ -353,11 +353,13 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
     EXPECT_TRUE(r.days.front().partial);
 
     const QString csv = formatReports({ r }, OutputFormat::Csv);
+    // One table: the verdict's columns end each row, after the exclusions'.
     EXPECT_TRUE(csv.startsWith("file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,"
-                               "excluded_s,excluded_reasons\n"));
-    EXPECT_TRUE(csv.contains(",7200,rain=3600;wind=3600\n"));
-    EXPECT_TRUE(csv.contains(",600,extraneous sound=600\n"));
-    EXPECT_TRUE(csv.contains("details_problem,excluded_s,excluded_reasons\n"));
+                               "excluded_s,excluded_reasons,calibration_verdict,drift_db,"
+                               "details_problem\n"));
+    EXPECT_TRUE(csv.contains(",7200,rain=3600;wind=3600,"));
+    EXPECT_TRUE(csv.contains(",600,extraneous sound=600,"));
+    EXPECT_FALSE(csv.contains("\n\n"));
     const QString json = formatReports({ r }, OutputFormat::Json);
     EXPECT_TRUE(
         json.contains("\"exclusions\": {\"file\": \"fence exclusions.csv\", \"excluded_s\": "

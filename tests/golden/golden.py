@@ -60,7 +60,7 @@ def output(stats, inputs, arguments):
     run = subprocess.run([stats] + arguments, cwd=inputs, env=env, capture_output=True)
     text = run.stdout
     if pdf in arguments:
-        text = subprocess.run(["pdftotext", "-layout", pdf, "-"], capture_output=True).stdout
+        text = subprocess.run(["pdftotext", "-raw", pdf, "-"], capture_output=True).stdout
         os.remove(pdf)
     text += b"--- standard error\n" + run.stderr + b"--- exit %d\n" % run.returncode
     # The inputs' folder is made anew for each run.
