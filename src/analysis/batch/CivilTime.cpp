@@ -138,21 +138,23 @@ ZoneInUse zoneInUse()
     return { &copy, copyId };
 }
 
+// The offset holds from one transition to the next: a month of interval rows
+// asks for it tens of thousands of times, and the zone's answer is slow. Each
+// thread keeps the span of its last answer, for its zone.
+struct Span
+{
+    int64_t from = 1;
+    int64_t to = 0;
+    int offset = 0;
+    uint64_t zoneId = 0;
+};
+thread_local Span t_span;
+
 int offsetAtUtc(int64_t utc)
 {
     const ZoneInUse inUse = zoneInUse();
     const QTimeZone &zone = *inUse.zone;
-    // The offset holds from one transition to the next: a month of interval
-    // rows asks for it tens of thousands of times, and the zone's answer is
-    // slow. Each thread keeps the span of its last answer, for its zone.
-    struct Span
-    {
-        int64_t from = 1;
-        int64_t to = 0;
-        int offset = 0;
-        uint64_t zoneId = 0;
-    };
-    thread_local Span span;
+    Span &span = t_span;
     if (span.zoneId == inUse.id && utc >= span.from && utc < span.to)
         return span.offset;
     const QDateTime at = QDateTime::fromSecsSinceEpoch(utc, Qt::UTC);
@@ -246,7 +248,32 @@ std::vector<int64_t> momentsOfCivil(int64_t civil)
 
 int64_t utcOf(int64_t civil, bool laterPass)
 {
+    // Every reading asks: civil times a day or more inside one offset's
+    // span name one moment, found without asking the zone.
+    struct Safe
+    {
+        int64_t from = 1;
+        int64_t to = 0;
+        int offset = 0;
+        uint64_t zoneId = 0;
+    };
+    thread_local Safe safe;
+    const uint64_t zoneId = zoneInUse().id;
+    if (safe.zoneId == zoneId && civil >= safe.from && civil < safe.to)
+        return civil - safe.offset;
     const auto moments = momentsOf(civil);
+    if (moments.size() == 1) {
+        const int64_t utc = moments.front().first;
+        const int offset = offsetAtUtc(utc);
+        const Span &span = t_span;
+        if (span.zoneId == zoneId && utc >= span.from && utc < span.to && offset == span.offset) {
+            constexpr int64_t Min = std::numeric_limits<int64_t>::min();
+            constexpr int64_t Max = std::numeric_limits<int64_t>::max();
+            safe = { span.from == Min ? Min : span.from + offset + SecondsPerDay,
+                     span.to == Max ? Max : span.to + offset - SecondsPerDay, offset, zoneId };
+        }
+        return utc;
+    }
     if (!moments.empty())
         return laterPass ? moments.back().first : moments.front().first;
     // Skipped: the clock read it after the change, with the offset before.
