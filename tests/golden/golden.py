@@ -11,9 +11,11 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
+import fcntl
+import textwrap
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+INPUTS_FOLDER = "/tmp/vorn-golden-inputs"
 EXPECTED = os.path.join(HERE, "expected")
 LIMITS = "07-19=55,19-23=50,23-07=45"
 MARCH = ["march/fence 2026-03-%02d.vorn" % d for d in range(1, 32)]
@@ -62,6 +64,15 @@ def output(stats, inputs, arguments):
     if pdf in arguments:
         text = subprocess.run(["pdftotext", "-raw", pdf, "-"], capture_output=True).stdout
         os.remove(pdf)
+        # Where a line of the page breaks depends on the width of what it
+        # holds, the inputs' folder among it: the words are compared, each
+        # page's words wrapped anew.
+        pages = text.split(b"\f")
+        text = b"\f\n".join(
+            textwrap.fill(b" ".join(page.split()).decode("utf-8").replace(
+                os.path.realpath(inputs), "INPUTS").replace(inputs, "INPUTS"),
+                width=100, break_long_words=False, break_on_hyphens=False).encode("utf-8")
+            for page in pages) + b"\n"
     text += b"--- standard error\n" + run.stderr + b"--- exit %d\n" % run.returncode
     # The inputs' folder is made anew for each run.
     text = text.replace(os.path.realpath(inputs).encode(), b"INPUTS").replace(inputs.encode(), b"INPUTS")
@@ -75,7 +86,13 @@ def main():
     stats = os.path.abspath(args.pop(0))
     update = "--update" in args
     only = args[args.index("--only") + 1] if "--only" in args else None
-    inputs = tempfile.mkdtemp(prefix="vorn-golden-")
+    # One folder, the same on every machine: the report prints the
+    # exclusions file's path, and where its lines break depends on it.
+    inputs = INPUTS_FOLDER
+    lock = open(inputs + ".lock", "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    shutil.rmtree(inputs, ignore_errors=True)
+    os.makedirs(inputs)
     try:
         subprocess.run([sys.executable, os.path.join(HERE, "make_inputs.py"), inputs], check=True)
         failed = []
