@@ -28,11 +28,6 @@
 
 namespace {
 
-void writeTo(FILE *stream, const QString &text)
-{
-    writeText(stream, text);
-}
-
 #ifdef VORN_STATS_REPORT
 // The report needs every reading at hand.
 DataFileContents readInput(const QString &name)
@@ -75,7 +70,7 @@ int runReportProgram(const QStringList &arguments)
     const QString program = QStandardPaths::findExecutable(
         QLatin1String(ReportProgram), { QCoreApplication::applicationDirPath() });
     if (program.isEmpty()) {
-        writeTo(stderr,
+        writeText(stderr,
                 QStringLiteral("vorn-stats: %1 is not installed beside vorn-stats; it writes the "
                                "PDF report.\n")
                     .arg(QLatin1String(ReportProgram)));
@@ -86,7 +81,7 @@ int runReportProgram(const QStringList &arguments)
     report.setInputChannelMode(QProcess::ForwardedInputChannel);
     report.start(program, arguments);
     if (!report.waitForFinished(-1) || report.exitStatus() != QProcess::NormalExit) {
-        writeTo(stderr,
+        writeText(stderr,
                 QStringLiteral("vorn-stats: %1 failed: %2\n")
                     .arg(QLatin1String(ReportProgram), report.errorString()));
         return 1;
@@ -105,17 +100,17 @@ int main(int argc, char *argv[])
 
     const ParsedOptions parsed = parseBatchOptions(arguments);
     if (!parsed.options) {
-        writeTo(stderr,
+        writeText(stderr,
                 QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(parsed.error));
         return 2;
     }
     const BatchOptions &options = *parsed.options;
     if (options.help) {
-        writeTo(stdout, batchUsage());
+        writeText(stdout, batchUsage());
         return 0;
     }
     if (options.version) {
-        writeTo(stdout,
+        writeText(stdout,
                 QStringLiteral("%1 %2\n").arg(QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(),
                                               QStringLiteral(VORN_VERSION)));
         return 0;
@@ -140,7 +135,7 @@ int main(int argc, char *argv[])
         // screen) is no business of a command-line user.
         qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
             if (type == QtCriticalMsg || type == QtFatalMsg)
-                writeTo(stderr, text + QLatin1Char('\n'));
+                writeText(stderr, text + QLatin1Char('\n'));
         });
         app = std::make_unique<QApplication>(argc, argv);
     } else {
@@ -151,7 +146,7 @@ int main(int argc, char *argv[])
     int status = 0;
     std::vector<FileReport> reports;
     const auto fail = [&status](const QString &message) {
-        writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
+        writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
         status = 1;
     };
     // A file that cannot be read is left out; one a damaged line cut keeps
@@ -186,7 +181,7 @@ int main(int argc, char *argv[])
     if (options.join) {
         const SeriesZone series = zoneOfSeries(options.files, fallback);
         if (!series.refusal.isEmpty()) {
-            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(series.refusal));
+            writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(series.refusal));
             return 1;
         }
         zones.push_back(series.zone);
@@ -210,11 +205,11 @@ int main(int argc, char *argv[])
         request.timeZoneNote = zoneNote;
         const CivilTime::ZoneScope scope(zone.zone);
         if (QString why; !applyWindow(request, options, why)) {
-            writeTo(stderr, QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(why));
+            writeText(stderr, QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(why));
             return 2;
         }
         if (!exclusions.apply(request, name)) {
-            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(exclusions.problem()));
+            writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(exclusions.problem()));
             return 1;
         }
     }
@@ -302,21 +297,21 @@ int main(int argc, char *argv[])
     // A damaged details file changes the verdict: said beside every output.
     for (const FileReport &r : reports)
         if (!r.detailsProblem.isEmpty())
-            writeTo(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
+            writeText(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
     if (!reports.empty())
-        writeTo(stdout, formatReports(reports, options.format));
+        writeText(stdout, formatReports(reports, options.format));
 #ifdef VORN_STATS_REPORT
     if (pdf && !report.sections.empty()) {
         report.pages = paginate(report.sections);
         const ReportPdf drawn = drawReportPdf(report);
         if (!drawn.error.isEmpty()) {
-            writeTo(stderr,
+            writeText(stderr,
                     QStringLiteral("vorn-stats: %1: %2\n").arg(options.pdfPath, drawn.error));
             status = 1;
         } else if (const QString error = saveReportPdf(options.pdfPath, drawn.bytes);
                    !error.isEmpty()) {
             // The message names the file.
-            writeTo(stderr, QStringLiteral("vorn-stats: %1\n").arg(error));
+            writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(error));
             status = 1;
         }
     }

@@ -212,6 +212,19 @@ QString exclusionMethodLine(const FileReport &report)
 
 } // namespace
 
+QString gapText(const FileReport &report, const IntervalLevel &gap)
+{
+    QString text = emptyStretchText(gap.elapsed());
+    // A stretch emptied by exclusions says so.
+    if (report.exclusions)
+        if (const ReasonCounts within = ExclusionTally::within(report.exclusions->byInterval,
+                                                               gap.startUtc(), gap.endUtc());
+            totalOf(within) > 0)
+            text += QStringLiteral(" (excluded: %1)")
+                        .arg(reasonsText(within, report.statistics.interval));
+    return text;
+}
+
 QStringList exclusionLines(const FileReport &report)
 {
     if (!report.exclusions)
@@ -537,18 +550,7 @@ void appendText(QStringList &out, const FileReport &r)
         for (const IntervalLevel &i : r.intervals) {
             const QString start = isoStart(i);
             if (i.gap) {
-                QString line
-                    = QStringLiteral("  %1 %2")
-                          .arg(start, -25)
-                          .arg(emptyStretchText((i.end - i.endOffset) - (i.start - i.startOffset)));
-                // A stretch emptied by exclusions says so.
-                if (r.exclusions)
-                    if (const ReasonCounts within = ExclusionTally::within(
-                            r.exclusions->byInterval, i.startUtc(), i.endUtc());
-                        totalOf(within) > 0)
-                        line += QStringLiteral(" (excluded: %1)")
-                                    .arg(reasonsText(within, r.statistics.interval));
-                out << line;
+                out << QStringLiteral("  %1 %2").arg(start, -25).arg(gapText(r, i));
                 continue;
             }
             QString line = QStringLiteral("  %1 %2 %3 %4 %5 %6 %7 %8")
@@ -577,8 +579,7 @@ void appendText(QStringList &out, const FileReport &r)
                 if (den.gap) {
                     out << QStringLiteral("  %1  %2")
                                .arg(CivilTime::toIsoWithOffset(den.start),
-                                    emptyStretchText(CivilTime::utcOf(den.end)
-                                                     - CivilTime::utcOf(den.start)));
+                                    emptyStretchText(den.elapsed()));
                     continue;
                 }
                 out << QStringLiteral("  %1  Ld %2 (%3)  Le %4 (%5)  Ln %6 (%7)  Lden %8%9")
@@ -702,7 +703,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
         out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader
                 + verdictHeader;
         for (const FileReport &r : reports) {
-            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
+            const CivilTime::ZoneScope zone(r.zone);
             for (const IntervalLevel &i : r.intervals) {
                 QStringList row = intervalCsvFields(r.name, i);
                 if (limits)
@@ -720,7 +721,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
                               "coverage_night,partial")
                 + excludedHeader + verdictHeader;
         for (const FileReport &r : reports) {
-            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
+            const CivilTime::ZoneScope zone(r.zone);
             for (const DayEveningNight &d : r.days)
                 out << csvRow(
                     QStringList { r.name, CivilTime::toIsoWithOffset(d.start), fixed2(d.ld),
@@ -1056,7 +1057,7 @@ QString formatReports(const std::vector<FileReport> &reports, OutputFormat forma
     case OutputFormat::Json: {
         QStringList items;
         for (const FileReport &r : reports) {
-            const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
+            const CivilTime::ZoneScope zone(r.zone);
             items << jsonReport(r);
         }
         return QStringLiteral("[\n") + items.join(QStringLiteral(",\n")) + QStringLiteral("\n]\n");
@@ -1066,7 +1067,7 @@ QString formatReports(const std::vector<FileReport> &reports, OutputFormat forma
     }
     QStringList out;
     for (const FileReport &r : reports) {
-        const CivilTime::ZoneScope zone(r.zone.isValid() ? r.zone : CivilTime::zone());
+        const CivilTime::ZoneScope zone(r.zone);
         appendText(out, r);
     }
     return out.join(QLatin1Char('\n'));

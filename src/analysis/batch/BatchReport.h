@@ -103,6 +103,10 @@ QStringList exclusionLines(const FileReport &report);
 QStringList troubleLines(const FileReport &report);
 QString cutLine(const FileTrouble &cut);
 
+// "No readings for 02:00:00 (excluded: rain 2 h)": what a gap row of the
+// report's intervals says, its exclusions named.
+QString gapText(const FileReport &report, const IntervalLevel &gap);
+
 // Looks up the details file beside the data file and the calibration checks
 // that bracket its readings ("-", standard input, has only the user's log).
 void attachMeasurementContext(FileReport &report, const QString &dataFilePath);

@@ -213,15 +213,10 @@ void setZone(const QTimeZone &zone)
     s_zoneId.fetch_add(1, std::memory_order_release);
 }
 
-QTimeZone zone()
-{
-    return *zoneInUse().zone;
-}
-
 ZoneScope::ZoneScope(const QTimeZone &zone)
     : m_previous(t_scoped)
     , m_previousId(t_scopedId)
-    , m_zone(zone)
+    , m_zone(zone.isValid() ? zone : *zoneInUse().zone)
 {
     t_scoped = &m_zone;
     t_scopedId = s_nextScopeId.fetch_add(1);
@@ -238,26 +233,11 @@ int offsetOfUtc(int64_t utc)
     return offsetAtUtc(utc);
 }
 
-std::vector<int64_t> momentsOfCivil(int64_t civil)
-{
-    std::vector<int64_t> found;
-    for (const auto &[utc, offset] : momentsOf(civil))
-        found.push_back(utc);
-    return found;
-}
-
 int64_t utcOf(int64_t civil, bool laterPass)
 {
     // Every reading asks: civil times a day or more inside one offset's
     // span name one moment, found without asking the zone.
-    struct Safe
-    {
-        int64_t from = 1;
-        int64_t to = 0;
-        int offset = 0;
-        uint64_t zoneId = 0;
-    };
-    thread_local Safe safe;
+    thread_local Span safe; // of civil times here
     const uint64_t zoneId = zoneInUse().id;
     if (safe.zoneId == zoneId && civil >= safe.from && civil < safe.to)
         return civil - safe.offset;

@@ -29,9 +29,9 @@ constexpr int64_t SecondsPerDay = 86400;
 
 // The zone stamps are read in: the site's. Unless set, this computer's. A
 // scope sets it for its thread while it lasts (a file of a zone of its own
-// analysed beside others); setZone sets it for every thread without one.
+// analysed beside others; an invalid zone keeps the one in force); setZone
+// sets it for every thread without one.
 void setZone(const QTimeZone &zone);
-QTimeZone zone();
 class ZoneScope
 {
 public:
@@ -53,9 +53,6 @@ int offsetOfUtc(int64_t utc);
 // (the second with laterPass); a civil time that the change to summer time
 // skips names the moment the clock read it after the change.
 int64_t utcOf(int64_t civil, bool laterPass = false);
-// The moments (UTC) whose clock shows this civil time, earliest first: one,
-// two in the hour that repeats, none in the hour skipped.
-std::vector<int64_t> momentsOfCivil(int64_t civil);
 // ISO 8601 of a moment with the offset in force then, e.g. "2026-10-25T02:15:00+01:00".
 QString isoOfUtc(int64_t utc);
 

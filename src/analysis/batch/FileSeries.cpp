@@ -165,7 +165,7 @@ std::optional<FileTrouble> cutOf(const QString &name, const DataFileContents &co
 std::pair<FileReport, DataFileContents> analysePath(const QString &name,
                                                     const BatchRequest &request)
 {
-    const CivilTime::ZoneScope zone(request.zone.isValid() ? request.zone : CivilTime::zone());
+    const CivilTime::ZoneScope zone(request.zone);
     QFile in;
     bool opened = false;
     if (name == QLatin1String("-")) {
@@ -214,7 +214,7 @@ QString seriesTitle(const std::vector<JoinedFile> &joined)
 SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &request, int jobs,
                             const SeriesSink *sink)
 {
-    const CivilTime::ZoneScope zone(request.zone.isValid() ? request.zone : CivilTime::zone());
+    const CivilTime::ZoneScope zone(request.zone);
     SeriesOutcome outcome;
     struct Member
     {

@@ -4,7 +4,6 @@
 #include "FileStatistics.h"
 #include "analysis/LevelText.h"
 
-
 #include <algorithm>
 #include <cmath>
 #include <tuple>
@@ -247,6 +246,11 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
         result.push_back(den);
     }
     return result;
+}
+
+int64_t DayEveningNight::elapsed() const
+{
+    return CivilTime::utcOf(end) - CivilTime::utcOf(start);
 }
 
 void StepMedian::add(int64_t time)

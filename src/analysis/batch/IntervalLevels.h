@@ -54,6 +54,8 @@ struct DayEveningNight
     // (the night is 7 h on the spring clock-change day, 9 h in autumn).
     bool partial = false;
     static constexpr double PartialBelow = 0.90;
+    // Elapsed seconds from start to end (23 h or 25 h across a clock change).
+    int64_t elapsed() const;
     std::optional<double> ld;
     std::optional<double> le;
     std::optional<double> ln;

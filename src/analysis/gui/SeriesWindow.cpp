@@ -300,9 +300,9 @@ void SeriesWindow::drawExclusions()
         if (i < segments.size()) {
             // Moments drawn at the site's wall clock, as the readings are.
             shade->topLeft->setCoords(
-                double(segments[i].start + CivilTime::offsetOfUtc(segments[i].start)), 0.0);
+                double(CivilTime::civilOfUtc(segments[i].start)), 0.0);
             shade->bottomRight->setCoords(
-                double(segments[i].end + CivilTime::offsetOfUtc(segments[i].end)), 1.0);
+                double(CivilTime::civilOfUtc(segments[i].end)), 1.0);
         }
     }
 }
@@ -444,9 +444,9 @@ std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, cons
     };
     // The moments shown as the site's wall clock.
     QDateTimeEdit *start
-        = timeEdit(QStringLiteral("Start"), shown.start + CivilTime::offsetOfUtc(shown.start));
+        = timeEdit(QStringLiteral("Start"), CivilTime::civilOfUtc(shown.start));
     QDateTimeEdit *end
-        = timeEdit(QStringLiteral("End"), shown.end + CivilTime::offsetOfUtc(shown.end));
+        = timeEdit(QStringLiteral("End"), CivilTime::civilOfUtc(shown.end));
     end->setToolTip(QStringLiteral("The first moment not excluded"));
     auto *reason = new QComboBox(&dialog);
     reason->setObjectName(QStringLiteral("Reason"));
@@ -814,8 +814,8 @@ void SeriesWindow::build()
         if (row >= 0 && size_t(row) < m_exclusions.size()) {
             const Exclusion &e = m_exclusions[size_t(row)];
             const double margin = std::max(60.0, double(e.duration()) * 0.1);
-            showRange(double(e.start + CivilTime::offsetOfUtc(e.start)) - margin,
-                      double(e.end + CivilTime::offsetOfUtc(e.end)) + margin);
+            showRange(double(CivilTime::civilOfUtc(e.start)) - margin,
+                      double(CivilTime::civilOfUtc(e.end)) + margin);
         }
     });
     connect(m_exclusionTable, &QTableWidget::cellDoubleClicked, this,
@@ -895,15 +895,8 @@ void SeriesWindow::fillIntervals()
         const IntervalLevel &i = rows[n];
         const QStringList csv = intervalCsvFields(QString(), i);
         if (i.gap) {
-            QString text = emptyStretchText(i.elapsed());
-            // A stretch emptied by exclusions says so, as vorn-stats does.
-            if (const FileReport &r = report(); r.exclusions)
-                if (const ReasonCounts within = ExclusionTally::within(
-                        r.exclusions->byInterval, i.startUtc(), i.endUtc());
-                    totalOf(within) > 0)
-                    text += QStringLiteral(" (excluded: %1)")
-                                .arg(reasonsText(within, r.statistics.interval));
-            setTableRow(m_intervals, int(n), { csv[1], csv[2], QStringLiteral("0"), text });
+            setTableRow(m_intervals, int(n),
+                        { csv[1], csv[2], QStringLiteral("0"), gapText(report(), i) });
             continue;
         }
         // Beside a verdict the level is worded as the verdict was judged (two
@@ -936,7 +929,7 @@ void SeriesWindow::fillDays()
         if (d.gap) {
             setTableRow(m_days, int(n),
                         { CivilTime::toIsoWithOffset(d.start),
-                          emptyStretchText(CivilTime::utcOf(d.end) - CivilTime::utcOf(d.start)) });
+                          emptyStretchText(d.elapsed()) });
             continue;
         }
         setTableRow(m_days, int(n),

@@ -210,8 +210,8 @@ void addExclusions(ReportSection &section, const FileReport &analysed, const Tim
               .arg(excludedText(analysed),
                    x.source.isEmpty() ? QStringLiteral("the series window") : x.source);
     for (const Exclusion &e : x.listed)
-        section.exclusionRows.push_back({ stampText(e.start + CivilTime::offsetOfUtc(e.start)).left(19),
-                                          stampText(e.end + CivilTime::offsetOfUtc(e.end)).left(19),
+        section.exclusionRows.push_back({ stampText(CivilTime::civilOfUtc(e.start)).left(19),
+                                          stampText(CivilTime::civilOfUtc(e.end)).left(19),
                                           spanText(double(e.duration())),
                                           exclusionReasonText(e.reason), e.note });
     for (const auto &[day, counts] : x.byDay)
@@ -384,8 +384,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     for (const DayEveningNight &den : analysed.days) {
         if (den.gap) {
             section.dayRows.push_back({ stampText(den.start).left(16),
-                                        emptyStretchText(CivilTime::utcOf(den.end)
-                                                         - CivilTime::utcOf(den.start)),
+                                        emptyStretchText(den.elapsed()),
                                         {},
                                         {},
                                         {},
