@@ -7,7 +7,7 @@ set -euo pipefail
 
 packages=(
   # build
-  cmake g++ make ccache pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  cmake g++ make ccache lld pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libmosquitto-dev
   # run
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
