@@ -160,6 +160,8 @@ int main(int argc, char *argv[])
         }
         if (cut)
             fail(QStringLiteral("%1: %2").arg(name, cut->reason));
+        if (const auto damaged = damagedLinesOf(name, contents))
+            fail(damagedLine(*damaged));
         return true;
     };
     // The files a series left out, and whether it was refused as a whole.
@@ -264,6 +266,8 @@ int main(int argc, char *argv[])
             if (!takeProblem(name, contents, cut))
                 continue;
             addSection(name, contents, requests[size_t(f)]);
+            if (const auto damaged = damagedLinesOf(name, contents); damaged && pdf)
+                report.sections.back().notes << QStringLiteral("Damaged: ") + damagedLine(*damaged);
             if (!cut)
                 continue;
             if (options.standardOutput)

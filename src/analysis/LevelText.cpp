@@ -1,6 +1,7 @@
 #include "LevelText.h"
 
 #include "platform/ReadingRows.h"
+#include "recording/LevelNumber.h"
 
 namespace {
 
@@ -33,6 +34,8 @@ LevelTextClass classifyLevelText(QStringView text)
         return value >= OverRangeLevel ? LevelTextClass { LevelKind::OverRange, OverRangeLevel }
                                        : LevelTextClass { LevelKind::Ordinary, value };
     }
+    if (isDamagedLevelText(text))
+        return { LevelKind::Damaged, 0.0 };
     if (text.contains(u'*'))
         return { LevelKind::Marked, 0.0 };
     if (text.contains(u'-'))

@@ -7,7 +7,9 @@
 // How a level text of a reading list counts in the level distribution. The
 // tests run in this order: a marked reading ("*") is never counted, a dash
 // means under range, an "L" or a value of 145 or more over range.
-enum class LevelKind { Marked, UnderRange, OverRange, Ordinary };
+// Damaged: a level text no meter writes (a control byte, or junk after its
+// number); it counts in no figure.
+enum class LevelKind { Marked, UnderRange, OverRange, Ordinary, Damaged };
 
 struct LevelTextClass
 {

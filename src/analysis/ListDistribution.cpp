@@ -43,6 +43,7 @@ int classIndexOf(const LevelTextClass &level, ResolutionMode mode)
                      : ListDistribution::OverRangeWholeClass;
     case LevelKind::Marked:
     case LevelKind::Ordinary:
+    case LevelKind::Damaged:
         break;
     }
     // A value of whole tenths: rint(10 * t / 10.0) is t, floor(t / 10.0) is
@@ -60,6 +61,10 @@ void countLevel(ListDistribution &distribution, const LevelTextClass &level)
         ++distribution.markedCount;
         return;
     }
+    if (level.kind == LevelKind::Damaged) {
+        ++distribution.damagedCount;
+        return;
+    }
     ++distribution.ListTenthCounts[classIndexOf(level, ResolutionMode::Tenth)];
     ++distribution.ListWholeCounts[classIndexOf(level, ResolutionMode::Whole)];
 }
@@ -70,6 +75,7 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
     distribution.ListTenthCounts.fill(0);
     distribution.ListWholeCounts.fill(0);
     distribution.markedCount = 0;
+    distribution.damagedCount = 0;
 
     QElapsedTimer clock;
     clock.start();
@@ -81,7 +87,7 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
             clock.restart();
         }
     }
-    distribution.ListSampleCount = total - distribution.markedCount;
+    distribution.ListSampleCount = total - distribution.markedCount - distribution.damagedCount;
     if (progress)
         progress(100.0);
 }
@@ -156,7 +162,7 @@ ListDistribution BuildListDistribution(const ReadingRows &rows, ResolutionMode m
             clock.restart();
         }
     }
-    distribution.ListSampleCount = total - distribution.markedCount;
+    distribution.ListSampleCount = total - distribution.markedCount - distribution.damagedCount;
     if (progress)
         progress(100.0);
     computeLnTable(distribution);

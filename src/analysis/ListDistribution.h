@@ -31,9 +31,11 @@ struct ListDistribution
     // 64-bit: no class wraps however long the list.
     std::array<qint64, TenthClassCount> ListTenthCounts {};
     std::array<qint64, WholeClassCount> ListWholeCounts {};
-    // N: the readings put into classes (marked readings are left out).
+    // N: the readings put into classes (marked and damaged readings are
+    // left out).
     qint64 ListSampleCount = 0;
     qint64 markedCount = 0;
+    qint64 damagedCount = 0;
     // LnClass[m] is the class index of L(m) in the chosen array, -1 when no
     // class was reached (N = 0).
     std::array<int, LnCount> LnClass {};

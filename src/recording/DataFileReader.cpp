@@ -1,5 +1,6 @@
 #include "DataFileReader.h"
 
+#include "LevelNumber.h"
 #include "platform/ReadingListModel.h"
 
 #include <QBuffer>
@@ -155,6 +156,27 @@ QString DataFileReader::decodeField(QByteArrayView text)
 
 namespace {
 
+// A damaged line shown in a message: control bytes but the tab as "?", so
+// the message stays one readable line.
+QString printable(QByteArrayView bytes)
+{
+    QString text = QString::fromLatin1(bytes).trimmed();
+    for (QChar &c : text)
+        if ((c.unicode() < 0x20 && c != u'\t') || (c.unicode() >= 0x7F && c.unicode() <= 0x9F))
+            c = u'?';
+    return text;
+}
+
+// The meter's own level texts ("55.3", "72.4*") are plainly whole; only
+// others are decoded and judged.
+bool levelIsDamaged(QByteArrayView level)
+{
+    const bool plain = std::all_of(level.begin(), level.end(), [](char c) {
+        return (c >= '0' && c <= '9') || c == '.' || c == '*';
+    });
+    return !plain && isDamagedLevelText(decodeText(level));
+}
+
 bool isBlank(QByteArrayView text)
 {
     for (const char c : text) {
@@ -214,10 +236,20 @@ void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &thro
                qint64 &records, OnRow &&onRow)
 {
     LineSource source(device);
-    // An empty body line is only a fault when more lines follow it: editors
-    // like to leave a blank line at the end of a file.
-    qint64 firstBlankLine = 0;
+    // A body line that is no reading is damaged when readings follow it: it
+    // is skipped and counted. With none after it, the file's tail is torn
+    // and the read ends there, as it ends at the end of the file. An empty
+    // line at the very end is no fault: editors like to leave one.
+    qint64 pendingLine = 0;
+    qint64 pendingCount = 0;
+    qint64 tornLine = 0; // the first pending line that is not empty
+    QString tornWhat;
     int headerLength = 0;
+    const auto countDamaged = [&contents](qint64 line, qint64 count) {
+        if (contents.damagedLines == 0 || line < contents.firstDamagedLine)
+            contents.firstDamagedLine = line;
+        contents.damagedLines += count;
+    };
 
     QByteArrayView line;
     for (qint64 i = 0;; ++i) {
@@ -228,6 +260,7 @@ void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &thro
             contents.problem = DataFileReader::lineTooLongMessage(i + 1);
             contents.problemLine = i + 1;
             contents.problemWhat = QStringLiteral("it is too long to be a reading");
+            tornLine = 0;
             break;
         }
         contents.linesRead = i + 1;
@@ -262,30 +295,35 @@ void readLines(QIODevice &device, DataFileContents &contents, ReadProgress &thro
         QByteArrayView rest = line;
         QByteArrayView number, time, level;
         if (!takeField(rest, number) || !takeField(rest, time) || !takeField(rest, level)) {
-            if (isBlank(line)) {
-                if (firstBlankLine == 0)
-                    firstBlankLine = i + 1;
-                continue;
+            if (pendingLine == 0)
+                pendingLine = i + 1;
+            if (tornLine == 0 && !isBlank(line)) {
+                tornLine = i + 1;
+                tornWhat = QStringLiteral("it holds no number, time and level separated by tabs: "
+                                          "\"%1\"")
+                               .arg(printable(line.first(std::min<qsizetype>(line.size(), 40))));
             }
-            contents.problem
-                = DataFileReader::endsEarlyMessage(firstBlankLine ? firstBlankLine : i + 1);
-            contents.problemLine = firstBlankLine ? firstBlankLine : i + 1;
-            contents.problemWhat = firstBlankLine
-                ? QStringLiteral("an empty line with more lines after it")
-                : QStringLiteral("it holds no number, time and level separated by tabs: \"%1\"")
-                      .arg(QString::fromLatin1(line.first(std::min<qsizetype>(line.size(), 40)))
-                               .trimmed());
-            break;
+            ++pendingCount;
+            continue;
         }
-        if (firstBlankLine) {
-            contents.problem = DataFileReader::endsEarlyMessage(firstBlankLine);
-            contents.problemLine = firstBlankLine;
-            contents.problemWhat = QStringLiteral("an empty line with more lines after it");
-            break;
+        if (pendingLine) {
+            countDamaged(pendingLine, pendingCount);
+            pendingLine = pendingCount = tornLine = 0;
         }
+        if (levelIsDamaged(level))
+            countDamaged(i + 1, 1);
         if (!onRow(number, time, level))
             break;
         throttle.update(++records);
+    }
+    // Lines that are no readings up to the end: the tail is torn there, unless
+    // they are only empty lines at the end.
+    if (tornLine && contents.problem.isEmpty()) {
+        contents.problem = DataFileReader::endsEarlyMessage(pendingLine);
+        contents.problemLine = pendingLine;
+        contents.problemWhat = pendingLine == tornLine
+            ? tornWhat
+            : QStringLiteral("an empty line with more lines after it");
     }
 
     if (contents.problem.isEmpty()) {
@@ -405,6 +443,15 @@ QString DataFileReader::tooManyRecordsMessage(qint64 recordLimit)
     return QStringLiteral("The file has more than %1 records and was not opened: files of up "
                           "to %1 records can be opened.")
         .arg(recordLimit);
+}
+
+QString DataFileReader::damagedLinesMessage(qint64 count, qint64 firstLine)
+{
+    return count == 1
+        ? QStringLiteral("Line %1 is damaged and counts in no figure.").arg(firstLine)
+        : QStringLiteral("%1 lines are damaged (the first is line %2) and count in no figure.")
+              .arg(count)
+              .arg(firstLine);
 }
 
 QString DataFileReader::emptyFileMessage()

@@ -39,6 +39,11 @@ struct DataFileContents
     // the body is damaged (0 otherwise).
     qint64 problemLine = 0;
     QString problemWhat;
+    // Damaged lines the read went past: lines that are no reading with
+    // readings after them (skipped), and readings whose level text is
+    // damaged (kept as read; they count in no figure). The first one's line.
+    qint64 damagedLines = 0;
+    qint64 firstDamagedLine = 0;
 
     qint64 recordCount() const { return rows.count(); }
     QString number(qsizetype row) const { return rows.number(row); }
@@ -105,6 +110,8 @@ public:
     static QString lineTooLongMessage(qint64 lineNumber);
     static QString tooManyRecordsMessage(qint64 recordLimit);
     static QString emptyFileMessage();
+    // "Line 911 is damaged and counts in no figure.", or how many and the first.
+    static QString damagedLinesMessage(qint64 count, qint64 firstLine);
     static QString cannotOpenMessage(const QString &path);
 
     // Value of a number at the start of the text after blanks (" 60 " is 60);

@@ -92,3 +92,22 @@ bool startsWithLevelNumber(QStringView text)
 {
     return numberLength(text, skipBlanks(text, 0)) > 0;
 }
+
+bool isDamagedLevelText(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F) || u == 0xFFFD)
+            return true;
+    }
+    const qsizetype start = skipBlanks(text, 0);
+    const qsizetype length = numberLength(text, start);
+    if (length == 0)
+        return false;
+    for (qsizetype p = start + length; p < text.size(); ++p) {
+        const char16_t u = text[p].unicode();
+        if (u != u' ' && u != u'*' && u != u'-' && u != u'L')
+            return true;
+    }
+    return false;
+}

@@ -14,3 +14,9 @@ bool isWholeNumberText(QStringView text);
 // True when the text starts with such a number after blanks ("", "abc" and
 // " .L" do not).
 bool startsWithLevelNumber(QStringView text);
+
+// True when a reading's level text is damaged: it holds a control character
+// or an undecodable byte, or its leading number is followed by anything but
+// blanks and the meter's marks ("*", "-", "L"). A text without a leading
+// number is not judged here ("--", "L").
+bool isDamagedLevelText(QStringView text);

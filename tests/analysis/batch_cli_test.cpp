@@ -178,10 +178,12 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
     // night missing from 01:00: spring comes in the night of the 29th.
     const QString first = write("fence 2026-03-27.vorn", dayFile(at(27, 7), at(29, 1), 60));
     const QString second = write("fence 2026-03-29.vorn", dayFile(at(29, 7), at(30, 7), 60));
-    // Damaged after an hour of readings, and a file that gives none.
+    // A damaged line after an hour of readings, one more reading, a torn
+    // tail; and a file that gives none.
     const QString damaged = write("fence 2026-03-31.vorn",
                                   dayFile(at(31, 7), at(31, 8), 60) + "61\tno tab\r\n"
-                                      + "62\t2026/03/31 09:00:00\t60.0\t\r\n");
+                                      + "62\t2026/03/31 09:00:00\t60.0\t\r\n"
+                                      + "63\tno tab\r\n");
     const QString empty = write("fence 2026-04-01.vorn", "");
     // Begun in the second run of the autumn hour: its stamps cannot tell.
     const QDateTime secondRun = QDateTime(QDate(2026, 10, 25), QTime(1, 30), QTimeZone::utc());
@@ -207,19 +209,24 @@ TEST(VornStats, FiguresHoldAcrossWindowsPartialDaysAndTheSpringHour)
           { "--join", "--lden", "--json", first, second },
           0,
           { "\"partial\": true", "\"partial\": false" } },
-        { "a damaged file is cut where it is damaged, an unreadable one left out",
+        { "a damaged line is skipped, a torn tail cuts, an unreadable file is left out",
           { "--join", "--json", "--lden", first, second, damaged, empty },
           1,
-          { "\"cut\": \\[\\{\"file\": \"[^\"]*fence 2026-03-31.vorn\", \"line\": 71, \"reason\": "
-            "\"line 71 is not a reading: it holds no number, time and level separated by tabs: "
-            "\\\\\"61\\\\tno tab\\\\\"; the 60 readings before it count\"",
+          { "\"cut\": \\[\\{\"file\": \"[^\"]*fence 2026-03-31.vorn\", \"line\": 73, \"reason\": "
+            "\"line 73 is not a reading: it holds no number, time and level separated by tabs: "
+            "\\\\\"63\\\\tno tab\\\\\"; the 61 readings before it count\"",
             "\"left_out\": \\[\\{\"file\": \"[^\"]*fence 2026-04-01.vorn\"",
-            "vorn-stats: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
-            "\"readings\": 4020," } },
+            "\"damaged_lines\": 1,",
+            "\"damaged\": \\[\\{\"file\": \"[^\"]*fence 2026-03-31.vorn\", \"lines\": 1, "
+            "\"first_line\": 71\\}\\]",
+            "vorn-stats: [^\n]*fence 2026-03-31.vorn: line 73 is not a reading",
+            "vorn-stats: [^\n]*fence 2026-03-31.vorn: Line 71 is damaged and counts in no figure",
+            "\"readings\": 4021," } },
         { "the text says so too",
           { "--join", first, second, damaged, empty },
           1,
-          { "\nCut: [^\n]*fence 2026-03-31.vorn: line 71 is not a reading",
+          { "\nCut: [^\n]*fence 2026-03-31.vorn: line 73 is not a reading",
+            "\nDamaged: [^\n]*fence 2026-03-31.vorn: Line 71 is damaged",
             "\nLeft out: [^\n]*fence 2026-04-01.vorn: " } },
         { "a first reading in the hour that came twice",
           { "--json", autumn },

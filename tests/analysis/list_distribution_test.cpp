@@ -26,7 +26,7 @@ TEST(LevelText, KindsAndValues)
     };
     const Case cases[] = {
         { "65.3", LevelKind::Ordinary, 65.3 },    { "  70.1", LevelKind::Ordinary, 70.1 },
-        { "65,3", LevelKind::Ordinary, 65.0 },    { "abc", LevelKind::Ordinary, 0.0 },
+        { "65,3", LevelKind::Damaged, 0.0 },     { "abc", LevelKind::Ordinary, 0.0 },
         { "", LevelKind::Ordinary, 0.0 },         { "144.9", LevelKind::Ordinary, 144.9 },
         { "--", LevelKind::UnderRange, 25.0 },    { "-30.0", LevelKind::UnderRange, 25.0 },
         { "L", LevelKind::OverRange, 145.0 },     { "12L", LevelKind::OverRange, 145.0 },
@@ -34,6 +34,10 @@ TEST(LevelText, KindsAndValues)
         { "1e3", LevelKind::OverRange, 145.0 },   { "1e999", LevelKind::OverRange, 145.0 },
         { "inf", LevelKind::Ordinary, 0.0 },      { "72.4*", LevelKind::Marked, 0.0 },
         { "--*", LevelKind::Marked, 0.0 },        { "l", LevelKind::Ordinary, 0.0 },
+        // Damaged: a control byte anywhere, or junk after the leading number.
+        { "5\x01\xff" "7.1", LevelKind::Damaged, 0.0 }, { "7x1", LevelKind::Damaged, 0.0 },
+        { "72.4*x", LevelKind::Damaged, 0.0 },  { "\x85", LevelKind::Damaged, 0.0 },
+        { "99.9 L", LevelKind::OverRange, 145.0 }, { "55.0 *", LevelKind::Marked, 0.0 },
     };
     for (const Case &c : cases) {
         const LevelTextClass result = classifyLevelText(QString::fromLatin1(c.text));
@@ -57,21 +61,22 @@ TEST(ListDistribution, ClassOfEachText)
     struct Case
     {
         const char *text;
-        int tenthClass; // -1: not counted
+        int tenthClass; // -1: not counted as marked, -2: as damaged
         int wholeClass;
     };
     const Case cases[] = {
         { "70.0", 700, 70 },  { "65.3", 653, 65 },     { "65.96", 660, 65 },   { "65.25", 652, 65 },
         { "65.75", 658, 65 }, { "144.96", 1450, 144 }, { "0", 0, 0 },          { "abc", 0, 0 },
         { "--", 250, 25 },    { "L", 1450, 145 },      { "150.2", 1450, 145 }, { "72.4*", -1, -1 },
-        { "65,3", 650, 65 },
+        { "65,3", -2, -2 },   { "5\x01" "7.1", -2, -2 },
     };
     for (const Case &c : cases) {
         const QVector<QString> levels { QString::fromLatin1(c.text) };
         const ListDistribution d = BuildListDistribution(levels, ResolutionMode::Tenth);
         if (c.tenthClass < 0) {
             EXPECT_EQ(d.ListSampleCount, 0) << c.text;
-            EXPECT_EQ(d.markedCount, 1) << c.text;
+            EXPECT_EQ(d.markedCount, c.tenthClass == -1 ? 1 : 0) << c.text;
+            EXPECT_EQ(d.damagedCount, c.tenthClass == -2 ? 1 : 0) << c.text;
             continue;
         }
         EXPECT_EQ(d.ListSampleCount, 1) << c.text;

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const ListDistribution d = BuildListDistribution(levels, mode);
         const auto counts = d.chosenCounts();
         require(std::accumulate(counts.begin(), counts.end(), qint64(0)) == d.ListSampleCount);
-        require(d.ListSampleCount + d.markedCount == levels.size());
+        require(d.ListSampleCount + d.markedCount + d.damagedCount == levels.size());
         for (int m = 1; m < ListDistribution::LnCount; ++m)
             require(d.LnClass[m] <= d.LnClass[m - 1]);
     }

@@ -128,9 +128,14 @@ def main(out):
     lines = header("Real Time", 1, rows[0][0]) + ["No.s\tDate Time\tdB\t"]
     lines += ["%d\t%s\t%s\t" % (i + 1, stamp, value) for i, (stamp, value) in enumerate(rows[:900])]
     lines.append("901\tno tabs after this")
-    lines += ["%d\t%s\t%s\t" % (i + 1, stamp, value)
-              for i, (stamp, value) in enumerate(rows[901:], start=901)]
-    write(os.path.join(out, "damaged.vorn"), lines)
+    body = ["%d\t%s\t%s\t" % (i + 1, stamp, value)
+            for i, (stamp, value) in enumerate(rows[901:], start=901)]
+    # A level with a NUL and an undefined byte in it, and a torn last line.
+    stamp = rows[1200][0]
+    body[1200 - 901] = "1201\t%s\t5\x00\x817.1\t" % stamp
+    lines += body + ["1801\t2026/06/03 08:30:0"]
+    with open(os.path.join(out, "damaged.vorn"), "wb") as f:
+        f.write((CRLF.join(lines) + CRLF).encode("latin-1"))
 
 
 if __name__ == "__main__":

@@ -203,7 +203,10 @@ TEST(DataFileReader, CrAtTheEndOfABlockFollowedByLf)
     EXPECT_EQ(c.levels().last(), "71.0");
 }
 
-TEST(DataFileReader, BodyLineWithoutItsTabsEndsTheReadWithAMessageAndKeepsEarlierRows)
+// A line that is no reading is skipped and counted when readings follow it
+// (a NUL-filled line must not cut a day's file); with none after it the tail
+// is torn and the read ends there. Damaged level texts are kept but counted.
+TEST(DataFileReader, DamagedLinesAreCountedAndOnlyATornTailEndsTheRead)
 {
     struct Case
     {
@@ -211,20 +214,35 @@ TEST(DataFileReader, BodyLineWithoutItsTabsEndsTheReadWithAMessageAndKeepsEarlie
         QByteArray body;
         qint64 rows;
         QString problem;
+        qint64 damaged;
+        qint64 firstDamaged;
     };
+    const QByteArray nulLine(QByteArray(24, '\0') + "\r\n");
     const Case cases[] = {
-        { "no tab at all", "1\tt\t70.0\t\r\ngarbage\r\n3\tt\t72.0\t\r\n", 1,
-          "File ends early at line 12." },
-        { "third tab missing", "1\tt\t70.0\t\r\n2\tt\t71.0\r\n", 1, "File ends early at line 12." },
-        { "blank line before more data", "1\tt\t70.0\t\r\n\r\n3\tt\t72.0\t\r\n", 1,
-          "File ends early at line 12." },
-        { "first body line broken", "x\r\n", 0, "File ends early at line 11." },
+        { "no tab at all", "1\tt\t70.0\t\r\ngarbage\r\n3\tt\t72.0\t\r\n", 2, "", 1, 12 },
+        { "a NUL-filled line", "1\tt\t70.0\t\r\n" + nulLine + nulLine + "4\tt\t72.0\t\r\n", 2, "", 2,
+          12 },
+        { "third tab missing at the end", "1\tt\t70.0\t\r\n2\tt\t71.0\r\n", 1,
+          "File ends early at line 12.", 0, 0 },
+        { "blank line before more data", "1\tt\t70.0\t\r\n\r\n3\tt\t72.0\t\r\n", 2, "", 1, 12 },
+        { "blank lines at the end", "1\tt\t70.0\t\r\n\r\n\r\n", 1, "", 0, 0 },
+        { "blank line, then a torn tail", "1\tt\t70.0\t\r\n\r\nx\r\n", 1,
+          "File ends early at line 12.", 0, 0 },
+        { "first body line broken", "x\r\n", 0, "File ends early at line 11.", 0, 0 },
+        { "a NUL inside a level", QByteArray("1\tt\t5") + '\0' + "\xff" "7.1\t\r\n2\tt\t71.0\t\r\n", 2, "",
+          1, 11 },
+        { "junk after the number", "1\tt\t71.0\t\r\n2\tt\t7x1\t\r\n3\tt\t99.9 L\t\r\n", 3, "", 1,
+          12 },
+        { "the meter's marks", "1\tt\t71.0*\t\r\n2\tt\t--\t\r\n3\tt\tL\t\r\n4\tt\t140.2L\t\r\n", 4,
+          "", 0, 0 },
     };
     for (const Case &c : cases) {
         const DataFileContents contents = DataFileReader::readBytes(realTimeFile(0) + c.body);
         EXPECT_EQ(contents.recordCount(), c.rows) << c.name;
         EXPECT_EQ(contents.problem, c.problem) << c.name;
         EXPECT_EQ(contents.boardTexts.size(), 7) << c.name;
+        EXPECT_EQ(contents.damagedLines, c.damaged) << c.name;
+        EXPECT_EQ(contents.firstDamagedLine, c.firstDamaged) << c.name;
     }
 }
 

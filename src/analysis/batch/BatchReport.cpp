@@ -92,6 +92,9 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
     }
     if (m_request.hasWindow() && !(time && m_request.inWindow(utc)))
         return;
+    // Named by the reader; in no figure, not even as time measured.
+    if (level.kind == LevelKind::Damaged)
+        return;
     if (time) {
         // The span the readings cover, excluded ones too.
         if (!m_firstUtc)
@@ -125,6 +128,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.statistics = m_statistics.finish(header);
     const double interval = report.statistics.interval;
     report.untimedReadings = m_untimed;
+    if (const auto damaged = damagedLinesOf(name, header))
+        report.damaged.push_back(*damaged);
     report.from = m_request.from;
     report.to = m_request.to;
     report.zone = m_request.zone;
@@ -328,11 +333,34 @@ QString cutLine(const FileTrouble &cut)
     return QStringLiteral("Cut: %1: %2.").arg(cut.file, cut.reason);
 }
 
+std::optional<DamagedLines> damagedLinesOf(const QString &name, const DataFileContents &contents)
+{
+    if (contents.damagedLines <= 0)
+        return std::nullopt;
+    return DamagedLines { name, contents.damagedLines, contents.firstDamagedLine };
+}
+
+QString damagedLine(const DamagedLines &damaged)
+{
+    return QStringLiteral("%1: %2").arg(
+        damaged.file, DataFileReader::damagedLinesMessage(damaged.count, damaged.firstLine));
+}
+
+qint64 FileReport::damagedLineCount() const
+{
+    qint64 count = 0;
+    for (const DamagedLines &d : damaged)
+        count += d.count;
+    return count;
+}
+
 QStringList troubleLines(const FileReport &report)
 {
     QStringList lines;
     for (const FileTrouble &t : report.cut)
         lines << cutLine(t);
+    for (const DamagedLines &d : report.damaged)
+        lines << QStringLiteral("Damaged: ") + damagedLine(d);
     for (const FileTrouble &t : report.leftOut)
         lines << QStringLiteral("Left out: %1: %2").arg(t.file, t.reason);
     return lines;
@@ -886,6 +914,16 @@ QString jsonReport(const FileReport &r)
                   .arg(r.ambiguousTime ? QStringLiteral("true") : QStringLiteral("false"));
     fields << QStringLiteral("\"cut\": %1").arg(troubles(r.cut, true));
     fields << QStringLiteral("\"left_out\": %1").arg(troubles(r.leftOut, false));
+    fields << QStringLiteral("\"damaged_lines\": %1").arg(r.damagedLineCount());
+    {
+        QStringList items;
+        for (const DamagedLines &d : r.damaged)
+            items << QStringLiteral("{\"file\": %1, \"lines\": %2, \"first_line\": %3}")
+                         .arg(jsonString(d.file))
+                         .arg(d.count)
+                         .arg(d.firstLine);
+        fields << QStringLiteral("\"damaged\": [%1]").arg(items.join(QStringLiteral(", ")));
+    }
     fields << QStringLiteral("\"details_problem\": %1")
                   .arg(r.detailsProblem.isEmpty() ? QStringLiteral("null")
                                                   : jsonString(r.detailsProblem));

@@ -36,6 +36,18 @@ struct FileTrouble
     QString reason;
 };
 
+// The damaged lines a file's read went past (see DataFileContents): how many
+// and the first one's line.
+struct DamagedLines
+{
+    QString file;
+    qint64 count = 0;
+    qint64 firstLine = 0;
+};
+std::optional<DamagedLines> damagedLinesOf(const QString &name, const DataFileContents &contents);
+// "day.vorn: Line 911 is damaged and counts in no figure."
+QString damagedLine(const DamagedLines &damaged);
+
 // What the command-line analysis reports of one file, or of a series of
 // files joined (then `joined` names them in time order).
 struct FileReport
@@ -84,6 +96,9 @@ struct FileReport
     // out because they could not be read at all.
     std::vector<FileTrouble> cut;
     std::vector<FileTrouble> leftOut;
+    // Files with damaged lines the read went past.
+    std::vector<DamagedLines> damaged;
+    qint64 damagedLineCount() const;
     // What exclusions took out, when an exclusions file applied.
     std::optional<ExclusionTally> exclusions;
     // The excluded time in seconds: readings taken out times the interval.

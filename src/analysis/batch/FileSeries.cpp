@@ -298,6 +298,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     std::optional<std::pair<QString, int64_t>> lastSeen; // file and its last reading
     std::vector<JoinedFile> joined;
     std::vector<FileTrouble> cuts;
+    std::vector<DamagedLines> damaged;
     std::thread reader([&] { runOnThreads(threads, qsizetype(series.size()), worker); });
     for (size_t i = 0; i < series.size(); ++i) {
         ParsedFile file;
@@ -315,6 +316,10 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
         if (cut) {
             outcome.problems << name + QStringLiteral(": ") + cut->reason;
             cuts.push_back(*cut);
+        }
+        if (const auto d = damagedLinesOf(name, file.header); d && (problem.isEmpty() || cut)) {
+            outcome.problems << damagedLine(*d);
+            damaged.push_back(*d);
         }
         if (!problem.isEmpty() && !cut) {
             outcome.problems << name + QStringLiteral(": ") + problem;
@@ -395,5 +400,6 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     outcome.report->joined = std::move(joined);
     outcome.report->cut = std::move(cuts);
     outcome.report->leftOut = std::move(leftOut);
+    outcome.report->damaged = std::move(damaged);
     return outcome;
 }

@@ -62,6 +62,7 @@ std::optional<double> energyLevelOf(QStringView text, const LevelTextClass &leve
     switch (level.kind) {
     case LevelKind::Marked:
     case LevelKind::UnderRange:
+    case LevelKind::Damaged:
         return std::nullopt;
     case LevelKind::OverRange: {
         if (text.contains(u'L'))
@@ -106,6 +107,9 @@ void FileStatisticsBuilder::add(std::optional<int64_t> time, const LevelTextClas
                                 std::optional<double> energyLevel, bool damaged,
                                 QStringView timeText, QStringView levelText)
 {
+    // The reader names damaged lines; they count in no figure.
+    if (level.kind == LevelKind::Damaged)
+        return;
     ++m_stats.readings;
     if (time)
         m_steps.add(*time);
@@ -125,6 +129,8 @@ void FileStatisticsBuilder::add(std::optional<int64_t> time, const LevelTextClas
     case LevelKind::Ordinary:
         if (!energyLevel)
             ++m_stats.withoutNumber;
+        break;
+    case LevelKind::Damaged:
         break;
     }
     if (!energyLevel)

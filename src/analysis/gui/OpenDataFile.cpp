@@ -100,7 +100,11 @@ StatisticsWindow *OpenDataFileAt(const QString &path, const AnalysisHost &host, 
         return nullptr;
     }
 
-    const QString problem = contents.problem;
+    QString problem = contents.problem;
+    // Damaged lines the read went past are said too: the figures leave them out.
+    if (contents.damagedLines > 0)
+        problem = (problem.isEmpty() ? QString() : problem + QLatin1Char(' '))
+            + DataFileReader::damagedLinesMessage(contents.damagedLines, contents.firstDamagedLine);
     const bool logger = contents.kind == DataFileKind::DataLogger;
     QPointer<StatisticsWindow> &slot = logger ? fileListWindow() : fileListRealWindow();
     if (slot && use == WindowUse::ReplaceOpen) {

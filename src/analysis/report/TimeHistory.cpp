@@ -339,6 +339,9 @@ std::optional<TimeHistory> buildTimeHistory(const DataFileContents &file, double
                 break;
             case LevelKind::Ordinary:
                 break;
+            case LevelKind::Damaged:
+                pendingBreak = true;
+                break;
             }
             if (!reading.level) {
                 if (reading.kind == LevelKind::OverRange)

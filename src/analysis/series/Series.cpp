@@ -369,6 +369,7 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
     report.joined = loaded.joined;
     report.cut = loaded.cut;
     report.leftOut = loaded.leftOut;
+    report.damaged = loaded.damaged;
     return report;
 }
 

@@ -42,9 +42,10 @@ private:
         std::optional<double> energy;
         bool damaged;
     };
-    // Kind in the low two bits, then the flags below; the level in tenths
+    // Kind in the low three bits, then the flags below; the level in tenths
     // when that gives it back exactly, else in m_oddValues.
-    enum : uint8_t { HasEnergy = 4, EnergyIsValue = 8, Damaged = 16, ValueInTenths = 32 };
+    enum : uint8_t { KindBits = 7, HasEnergy = 8, EnergyIsValue = 16, Damaged = 32,
+                     ValueInTenths = 64 };
     // t / 10.0, from the table the energies are looked up in.
     static double tenthsValue(int16_t t)
     {
@@ -71,7 +72,7 @@ template<typename Reading> void SeriesReadings::replay(Reading &&to) const
         if (untimedAt != m_untimed.end())
             flushUntimed(i);
         const uint8_t code = m_codes[i];
-        LevelTextClass level { LevelKind(code & 3), 0.0 };
+        LevelTextClass level { LevelKind(code & KindBits), 0.0 };
         if (code & ValueInTenths) {
             level.value = tenthsValue(m_tenths[i]);
             level.tenths = m_tenths[i] >= 0 ? m_tenths[i] : -1;
