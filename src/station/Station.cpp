@@ -3,6 +3,7 @@
 #include "analysis/batch/Calibration.h"
 #include "analysis/batch/CivilTime.h"
 #include "analysis/batch/SiteZone.h"
+#include "analysis/batch/StationFolder.h"
 #include "recording/DataFileReader.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
@@ -57,26 +58,22 @@ Station::~Station() = default;
 
 QString Station::eventsName(const QString &station)
 {
-    return station + QStringLiteral(" events.csv");
+    return StationFolder::eventsName(station);
 }
 
 QString Station::intervalsName(const QString &station, const QDate &day)
 {
-    return station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"))
-        + QStringLiteral(" intervals.csv");
+    return StationFolder::intervalsName(station, day);
 }
 
 QString Station::dayFileName(const QString &station, const QDate &day, int copy)
 {
-    QString name = station + QLatin1Char(' ') + day.toString(QStringLiteral("yyyy-MM-dd"));
-    if (copy > 1)
-        name += QStringLiteral(" (%1)").arg(copy);
-    return name + QStringLiteral(".vorn");
+    return StationFolder::dayFileName(station, day, copy);
 }
 
 QString Station::stateName(const QString &station)
 {
-    return station + QStringLiteral(" state.json");
+    return StationFolder::stateName(station);
 }
 
 // The interval table, the events file and the state file are written and

@@ -73,6 +73,17 @@ public:
         return box.clickedButton() == choice ? MessageAnswer::Yes : MessageAnswer::Ok;
     }
 
+    std::optional<int> chooseItem(QWidget *parent, const QString &prompt, const QString &title,
+                                  const QStringList &items) override
+    {
+        bool ok = false;
+        const QString chosen = QInputDialog::getItem(parent, titleOrProgramName(title), prompt,
+                                                     items, 0, false, &ok);
+        if (!ok)
+            return std::nullopt;
+        return int(items.indexOf(chosen));
+    }
+
     std::optional<QString> input(QWidget *parent, const QString &prompt, const QString &title,
                                  const QString &defaultText) override
     {
@@ -184,6 +195,12 @@ MessageAnswer DialogProvider::messageWithChoice(QWidget *parent, const QString &
     message(parent, reason.isEmpty() ? text : text + QStringLiteral("\n\n") + reason, QString(),
             icon, MessageButtons::Ok);
     return MessageAnswer::Ok;
+}
+
+std::optional<int> DialogProvider::chooseItem(QWidget *, const QString &, const QString &,
+                                              const QStringList &items)
+{
+    return items.isEmpty() ? std::nullopt : std::optional<int>(0);
 }
 
 QStringList DialogProvider::openFileNames(QWidget *parent, const QString &pipeFilter)

@@ -37,6 +37,11 @@ public:
                                             const QString &reason, const QString &choiceCaption,
                                             MessageIcon icon);
 
+    // One of `items` chosen from a list (by keyboard too): its index, or
+    // std::nullopt when cancelled. The default takes the first.
+    virtual std::optional<int> chooseItem(QWidget *parent, const QString &prompt,
+                                          const QString &title, const QStringList &items);
+
     // File dialogs take the filter in its pipe form
     // ("Data Files (*.vorn)|*.vorn|All Files (*.*)|*.*|"). An empty result
     // means cancelled.

@@ -386,3 +386,67 @@ TEST(VornStats, ExclusionsOfTheFolderOrNamedOrNone)
               1);
     EXPECT_EQ(runStats({ "--exclusions", named, "--no-exclusions", day }).exitCode, 2);
 }
+
+// A station's folder is its series: the day files in order and the running
+// day last, read from the working file up to its last whole line while the
+// station goes on writing; two stations in one folder are told apart by name.
+TEST(VornStats, AStationFolderIsItsSeriesWithItsRunningDayLast)
+{
+    QTemporaryDir dir;
+    const auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(dir.filePath(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    const QTimeZone berlin("Europe/Berlin");
+    const auto at = [&](int day, int hour) {
+        return QDateTime(QDate(2026, 12, day), QTime(hour, 0), berlin);
+    };
+    write("fence 2026-12-09.vorn", dayFile(at(9, 10), at(9, 11), 60));
+    write("fence 2026-12-09.vorn.json", R"({"time_zone": "Europe/Berlin"})");
+    // The running day: 30 whole readings and one the station is writing.
+    QByteArray running = dayFile(at(10, 10), at(10, 10).addSecs(30 * 60), 60, 70.0);
+    running = running.mid(running.indexOf("No.s")) + "31\t2026/12/10 10:3";
+    write("Fake", running);
+    write("Fake.state",
+          R"({"target": "/elsewhere/fence 2026-12-10.vorn", "interval": 60, "freqWeighting": "A",)"
+          R"( "timeWeighting": "Slow", "levelRange": "30-90", "maxText": "70.0",)"
+          R"( "maxTime": "2026/12/10 10:00:00", "sel": "102.6", "leq": "70.0"})");
+    const QString folder = dir.path();
+
+    const StatsRun one = runIn("Europe/Berlin", { "--json", folder });
+    EXPECT_EQ(one.exitCode, 0) << one.err.toStdString();
+    for (const QString &expected :
+         { QStringLiteral("\"files\": [\"%1/fence 2026-12-09.vorn\", \"%1/Fake\"]").arg(folder),
+           QStringLiteral("\"running\": true"), QStringLiteral("\"readings\": 90,"),
+           QStringLiteral("\"stored\": {\"Freq Weight\": \"A\"") })
+        EXPECT_TRUE(one.out.contains(expected)) << expected.toStdString() << one.out.toStdString();
+    const StatsRun text = runIn("Europe/Berlin", { folder + "/Fake" });
+    EXPECT_EQ(text.exitCode, 0) << text.err.toStdString();
+    EXPECT_TRUE(text.out.contains("\nRunning day: " + folder + "/Fake is the station's working "
+                                                               "file"))
+        << text.out.toStdString();
+
+    write("gate 2026-12-09.vorn", dayFile(at(9, 12), at(9, 13), 60));
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        QString says;
+    } cases[] = {
+        { { folder },
+          2,
+          folder + " holds the day files of 2 stations (fence, gate): name one with --station" },
+        { { "--json", "--station", "gate", folder }, 0, "\"readings\": 60," },
+        { { "--station", "mast", folder },
+          2,
+          folder + " holds no day files of the station mast (it holds: fence, gate)" },
+        { { "--station", "gate", folder + "/gate 2026-12-09.vorn" }, 2, "give a folder" },
+    };
+    for (const auto &c : cases) {
+        const StatsRun run = runIn("Europe/Berlin", c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.out.contains(c.says) || run.err.contains(c.says))
+            << c.says.toStdString() << run.out.toStdString() << run.err.toStdString();
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "Calibration.h"
 #include "SiteZone.h"
+#include "StationFolder.h"
 #include "CivilTime.h"
 
 #include <QDate>
@@ -53,6 +54,11 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                                         "23:00\" (site time) or 2026-10-25T02:30+01:00")
                              .arg(arg) };
             (arg == QLatin1String("--from") ? options.from : options.to) = time;
+        } else if (arg == QLatin1String("--station")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("--station takes a station's name") };
+            options.station = *v;
         } else if (arg == QLatin1String("--zone")) {
             const auto v = value(arg);
             if (!v || !isKnownZone(*v))
@@ -133,6 +139,46 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
     if (options.noExclusions && !options.exclusionsPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
+    // A folder stands for its station's series: its day files in order, the
+    // running day last.
+    QStringList files;
+    bool folders = false;
+    for (const QString &file : std::as_const(options.files)) {
+        if (file == QLatin1String("-") || !QFileInfo(file).isDir()) {
+            files << file;
+            continue;
+        }
+        folders = true;
+        const std::vector<StationFolder::Station> stations = StationFolder::stationsIn(file);
+        QStringList names;
+        for (const StationFolder::Station &s : stations)
+            names << s.name;
+        const auto chosen = std::find_if(stations.begin(), stations.end(), [&](const auto &s) {
+            return s.name == options.station || (options.station.isEmpty() && stations.size() == 1);
+        });
+        if (chosen != stations.end()) {
+            files << chosen->series();
+            continue;
+        }
+        if (stations.empty())
+            return { std::nullopt, QStringLiteral("%1 holds no station's day files").arg(file) };
+        if (options.station.isEmpty())
+            return { std::nullopt,
+                     QStringLiteral("%1 holds the day files of %2 stations (%3): name one with "
+                                    "--station")
+                         .arg(file)
+                         .arg(stations.size())
+                         .arg(names.join(QStringLiteral(", "))) };
+        return { std::nullopt, QStringLiteral("%1 holds no day files of the station %2 (it holds: %3)")
+                                   .arg(file, options.station, names.join(QStringLiteral(", "))) };
+    }
+    if (folders) {
+        options.files = files;
+        options.join = true;
+    } else if (!options.station.isEmpty()) {
+        return { std::nullopt, QStringLiteral("--station chooses among a folder's stations: give "
+                                              "a folder") };
+    }
     if (options.join && options.files.contains(QStringLiteral("-")))
         return { std::nullopt, QStringLiteral("--join reads files, not standard input") };
     options.format = csv ? OutputFormat::Csv : json ? OutputFormat::Json : OutputFormat::Text;
@@ -146,7 +192,8 @@ QString batchUsage()
         "Usage: vorn-stats [options] FILE...\n"
         "Statistics, level tables and interval levels of \".vorn\" data files\n"
         "(\"Real Time\", \"Data Logger\" and headerless list files). FILE - reads\n"
-        "standard input.\n"
+        "standard input. A station's folder is its series (--join): its day files\n"
+        "in order, then the running day from the station's working file (Fake).\n"
         "\n"
         "Options:\n"
         "  --resolution 0.1|1   class width of the L(0)..L(99) table in dB (default 0.1)\n"
@@ -172,6 +219,8 @@ QString batchUsage()
         "                       station): figures, intervals and Lden across their\n"
         "                       borders; files that overlap or differ in sampling\n"
         "                       interval are refused\n"
+        "  --station NAME       the station whose files a folder's series holds, when\n"
+        "                       the folder holds several stations' day files\n"
         "  --exclusions FILE    take out the spans of FILE (start,end,reason,note,made):\n"
         "                       their readings count as not measured; by default the\n"
         "                       files' folder's \"STATION exclusions.csv\" (a station's\n"

@@ -26,6 +26,8 @@ struct BatchOptions
     bool version = false;
     // The files as one series ordered by time.
     bool join = false;
+    // --station: which station's series a folder stands for.
+    QString station;
     // Threads reading files at once; 0: as many as the machine has cores.
     int jobs = 0;
     // --zone: the zone of files whose details name none.

@@ -357,6 +357,11 @@ qint64 FileReport::damagedLineCount() const
 QStringList troubleLines(const FileReport &report)
 {
     QStringList lines;
+    if (report.running)
+        lines << QStringLiteral("Running day: %1 is the station's working file, read up to its "
+                                "last whole reading; its day file is written when the day ends "
+                                "or the station stops.")
+                     .arg(report.joined.empty() ? report.name : report.joined.back().name);
     for (const FileTrouble &t : report.cut)
         lines << cutLine(t);
     for (const DamagedLines &d : report.damaged)
@@ -870,6 +875,8 @@ QString jsonReport(const FileReport &r)
         fields << QStringLiteral("\"files\": [%1]").arg(files.join(QStringLiteral(", ")));
     }
     fields << QStringLiteral("\"kind\": %1").arg(jsonString(kindName(s.kind)));
+    fields << QStringLiteral("\"running\": %1")
+                  .arg(r.running ? QStringLiteral("true") : QStringLiteral("false"));
     QStringList boards;
     for (const auto &[caption, text] : s.storedBoards)
         boards << QStringLiteral("%1: %2").arg(jsonString(caption), jsonString(text));

@@ -25,6 +25,8 @@ struct JoinedFile
     qint64 readings = 0;
     std::optional<int64_t> first; // civil seconds of its first and last reading
     std::optional<int64_t> last;
+    // A station's running day, read from its working file.
+    bool running = false;
 };
 
 // A file of a series that was read only up to a damaged line (`line`), or
@@ -96,6 +98,9 @@ struct FileReport
     // out because they could not be read at all.
     std::vector<FileTrouble> cut;
     std::vector<FileTrouble> leftOut;
+    // The readings end in a station's running day (its working file, read up
+    // to its last whole line), which is no day file yet.
+    bool running = false;
     // Files with damaged lines the read went past.
     std::vector<DamagedLines> damaged;
     qint64 damagedLineCount() const;

@@ -1,4 +1,6 @@
 #include "Calibration.h"
+
+#include "StationFolder.h"
 #include "SiteZone.h"
 
 #include "BatchReport.h"
@@ -395,7 +397,8 @@ QByteArray MeasurementDetails::toJson(QJsonDocument::JsonFormat format) const
 
 QString MeasurementDetails::pathFor(const QString &dataFilePath)
 {
-    return DetailsPathOf(dataFilePath);
+    // A running day's details are its day file's.
+    return DetailsPathOf(StationFolder::dataFileOf(dataFilePath));
 }
 
 std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray &json,

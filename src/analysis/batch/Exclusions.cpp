@@ -1,5 +1,7 @@
 #include "Exclusions.h"
 
+#include "StationFolder.h"
+
 #include "BatchReport.h"
 #include "CivilTime.h"
 #include "recording/AtomicFile.h"
@@ -72,10 +74,7 @@ Exclusion makeExclusion(int64_t start, int64_t end, ExclusionReason reason, cons
 
 QString dayFileStation(const QString &fileName)
 {
-    static const QRegularExpression form(
-        QStringLiteral("^(.+) (\\d{4}-\\d{2}-\\d{2})(?: \\(\\d+\\))?\\.vorn$"));
-    const QRegularExpressionMatch m = form.match(QFileInfo(fileName).fileName());
-    return m.hasMatch() ? m.captured(1) : QString();
+    return StationFolder::stationOf(StationFolder::dataFileOf(fileName));
 }
 
 namespace ExclusionsCsv {
@@ -87,9 +86,7 @@ QString pathForDataFile(const QString &dataFile)
 
 QString pathFor(const QString &folder, const QString &station)
 {
-    const QString name = station.isEmpty() ? QStringLiteral("exclusions.csv")
-                                           : station + QStringLiteral(" exclusions.csv");
-    return QDir(folder).filePath(name);
+    return QDir(folder).filePath(StationFolder::exclusionsName(station));
 }
 
 ExclusionsFile parse(const QByteArray &bytes, const QString &name)

@@ -1,8 +1,10 @@
 #include "FileSeries.h"
 
 #include "CivilTime.h"
+#include "StationFolder.h"
 #include "analysis/LevelText.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -40,6 +42,44 @@ template<typename Work> void runOnThreads(int threads, qsizetype count, const Wo
         thread.join();
 }
 
+// A file of a series opened for reading: a station's running day (its
+// working file) reads as the day file it becomes, up to its last whole line.
+class SeriesInput
+{
+public:
+    bool open(const QString &name)
+    {
+        if (name == QLatin1String("-"))
+            return m_file.open(stdin, QIODevice::ReadOnly) || fail(name);
+        if (StationFolder::isWorkingFile(name)) {
+            StationFolder::RunningDay day = StationFolder::readRunningDay(name);
+            if (!day.problem.isEmpty()) {
+                problem = day.problem;
+                return false;
+            }
+            m_bytes = std::move(day.bytes);
+            m_buffer.setBuffer(&m_bytes);
+            m_device = &m_buffer;
+            return m_buffer.open(QIODevice::ReadOnly);
+        }
+        m_file.setFileName(name);
+        return m_file.open(QIODevice::ReadOnly) || fail(name);
+    }
+    QIODevice &device() { return *m_device; }
+    QString problem;
+
+private:
+    bool fail(const QString &name)
+    {
+        problem = DataFileReader::cannotOpenMessage(name);
+        return false;
+    }
+    QFile m_file;
+    QByteArray m_bytes;
+    QBuffer m_buffer;
+    QIODevice *m_device = &m_file;
+};
+
 // What a join needs to know of a file before reading it: its kind, its
 // sampling interval and the time of its first reading, from its head.
 struct Probe
@@ -51,11 +91,12 @@ struct Probe
 Probe probe(const QString &name)
 {
     Probe p;
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        p.head.problem = DataFileReader::cannotOpenMessage(name);
+    SeriesInput input;
+    if (!input.open(name)) {
+        p.head.problem = input.problem;
         return p;
     }
+    QIODevice &file = input.device();
     QByteArray head = file.read(64 * 1024);
     // Whole lines only: a line cut at the end of the head is no record.
     if (!file.atEnd())
@@ -91,11 +132,12 @@ struct ParsedFile
 ParsedFile parse(const QString &name)
 {
     ParsedFile parsed;
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        parsed.header.problem = DataFileReader::cannotOpenMessage(name);
+    SeriesInput input;
+    if (!input.open(name)) {
+        parsed.header.problem = input.problem;
         return parsed;
     }
+    QIODevice &file = input.device();
     QString time;
     QString level;
     parsed.header = DataFileReader::scan(
@@ -166,20 +208,15 @@ std::pair<FileReport, DataFileContents> analysePath(const QString &name,
                                                     const BatchRequest &request)
 {
     const CivilTime::ZoneScope zone(request.zone);
-    QFile in;
-    bool opened = false;
-    if (name == QLatin1String("-")) {
-        opened = in.open(stdin, QIODevice::ReadOnly);
-    } else {
-        in.setFileName(name);
-        opened = in.open(QIODevice::ReadOnly);
-    }
-    if (!opened) {
+    SeriesInput in;
+    if (!in.open(name)) {
         DataFileContents failed;
-        failed.problem = DataFileReader::cannotOpenMessage(name);
+        failed.problem = in.problem;
         return { FileReport {}, failed };
     }
-    return analyseStream(name, in, request);
+    auto result = analyseStream(name, in.device(), request);
+    result.first.running = StationFolder::isWorkingFile(name);
+    return result;
 }
 
 std::vector<std::pair<FileReport, DataFileContents>>
@@ -360,6 +397,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
                 JoinedFile member;
                 member.name = name;
                 member.kind = file.header.kind;
+                member.running = StationFolder::isWorkingFile(name);
                 const QStringList captions = storedBoardCaptions(file.header.kind);
                 for (qsizetype c = 0; c < captions.size(); ++c)
                     member.storedBoards.emplace_back(captions[c], file.header.boardTexts.value(c));
@@ -401,5 +439,8 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     outcome.report->cut = std::move(cuts);
     outcome.report->leftOut = std::move(leftOut);
     outcome.report->damaged = std::move(damaged);
+    outcome.report->running = std::any_of(outcome.report->joined.begin(),
+                                          outcome.report->joined.end(),
+                                          [](const JoinedFile &f) { return f.running; });
     return outcome;
 }

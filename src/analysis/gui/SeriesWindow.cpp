@@ -1173,16 +1173,36 @@ void SeriesWindow::dropEvent(QDropEvent *event)
     });
 }
 
-QStringList seriesFilesOf(const QStringList &filesOrFolder)
+QStringList seriesFilesOf(const QStringList &filesOrFolder, QWidget *parent, bool *cancelled)
 {
-    if (filesOrFolder.size() == 1 && QFileInfo(filesOrFolder.front()).isDir())
-        return SeriesFolder::dataFiles(filesOrFolder.front());
-    return filesOrFolder;
+    if (!(filesOrFolder.size() == 1 && QFileInfo(filesOrFolder.front()).isDir()))
+        return filesOrFolder;
+    const QString folder = filesOrFolder.front();
+    // Two stations in one folder are two series: the user picks one.
+    const QStringList stations = SeriesFolder::stations(folder);
+    if (stations.size() < 2)
+        return SeriesFolder::dataFiles(folder);
+    const std::optional<int> chosen = dialogs().chooseItem(
+        parent,
+        QStringLiteral("The folder holds the day files of %1 stations. Open the series of:")
+            .arg(stations.size()),
+        QStringLiteral("Open Series"), stations);
+    if (!chosen) {
+        if (cancelled)
+            *cancelled = true;
+        return {};
+    }
+    return SeriesFolder::dataFiles(folder, stations.value(*chosen));
 }
 
 SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent, int64_t intervalLength)
 {
-    const QStringList files = seriesFilesOf(filesOrFolder);
+    bool cancelled = false;
+    const QPointer<QWidget> asker = parent;
+    const QStringList files = seriesFilesOf(filesOrFolder, parent, &cancelled);
+    // The choice ran events: the window that asked may be gone.
+    if (cancelled || (parent && !asker))
+        return nullptr;
     if (files.isEmpty()) {
         dialogs().message(parent,
                           QStringLiteral("There are no data files (*.vorn) in\n%1")

@@ -163,6 +163,8 @@ SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent = nul
                          int64_t intervalLength = 900);
 // "Open Series…": asks for the files, then opens them as OpenSeries does.
 SeriesWindow *OpenSeriesDialog(const AnalysisHost &host);
-// The data files a folder stands for, or the files as given.
-QStringList seriesFilesOf(const QStringList &filesOrFolder);
+// The files of a series: those given, or a folder's (its one station's day
+// files and running day; with several stations the user chooses one).
+QStringList seriesFilesOf(const QStringList &filesOrFolder, QWidget *parent = nullptr,
+                          bool *cancelled = nullptr);
 QString openSeriesCaption();

@@ -1,6 +1,7 @@
 #include "Series.h"
 
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/StationFolder.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -207,22 +208,30 @@ QString stationOf(const QString &fileName)
     return dayFileStation(fileName);
 }
 
-QStringList dataFiles(const QString &folder)
+QStringList dataFiles(const QString &folder, const QString &station)
 {
+    // A folder of one station's day files is that station's series, its
+    // running day last; other files beside them (a calibration recording,
+    // say) are not part of it.
+    const std::vector<StationFolder::Station> stations = StationFolder::stationsIn(folder);
+    for (const StationFolder::Station &s : stations)
+        if (s.name == station || (station.isEmpty() && stations.size() == 1))
+            return s.series();
+    if (!station.isEmpty())
+        return {};
     const QDir dir(folder);
-    const QStringList names = dir.entryList({ QStringLiteral("*.vorn") }, QDir::Files, QDir::Name);
-    // A folder of one station's day files is that station's series; other
-    // files beside them (a calibration recording, say) are not part of it.
-    QMap<QString, QStringList> byStation;
-    for (const QString &name : names)
-        if (const QString station = stationOf(name); !station.isEmpty())
-            byStation[station] << dir.filePath(name);
-    if (byStation.size() == 1)
-        return byStation.first();
     QStringList all;
-    for (const QString &name : names)
+    for (const QString &name : dir.entryList({ QStringLiteral("*.vorn") }, QDir::Files, QDir::Name))
         all << dir.filePath(name);
     return all;
+}
+
+QStringList stations(const QString &folder)
+{
+    QStringList names;
+    for (const StationFolder::Station &s : StationFolder::stationsIn(folder))
+        names << s.name;
+    return names;
 }
 
 std::vector<SeriesEvent> events(const QString &folder, const QString &station)
@@ -231,7 +240,7 @@ std::vector<SeriesEvent> events(const QString &folder, const QString &station)
     if (station.isEmpty())
         return rows;
     const QStringList lines
-        = linesOf(QDir(folder).filePath(station + QStringLiteral(" events.csv")));
+        = linesOf(QDir(folder).filePath(StationFolder::eventsName(station)));
     for (qsizetype n = 1; n < lines.size(); ++n) {
         const QStringList fields = csvLineFields(lines[n]);
         if (fields.size() < 2)
@@ -252,8 +261,8 @@ std::vector<TableLimit> tableLimits(const QString &folder, const QString &statio
     if (station.isEmpty())
         return rows;
     const QDir dir(folder);
-    const QStringList tables = dir.entryList(
-        { station + QStringLiteral(" \?\?\?\?-\?\?-\?\? intervals.csv") }, QDir::Files, QDir::Name);
+    const QStringList tables
+        = dir.entryList({ StationFolder::intervalsPattern(station) }, QDir::Files, QDir::Name);
     for (const QString &name : tables) {
         const QStringList lines = linesOf(dir.filePath(name));
         if (lines.isEmpty())
@@ -370,6 +379,7 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
     report.cut = loaded.cut;
     report.leftOut = loaded.leftOut;
     report.damaged = loaded.damaged;
+    report.running = loaded.running;
     return report;
 }
 

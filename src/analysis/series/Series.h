@@ -131,9 +131,12 @@ struct SeriesEvent
 
 namespace SeriesFolder {
 
-// The data files of a folder, by name; a station's day files when the
-// folder holds them ("STATION YYYY-MM-DD.vorn").
-QStringList dataFiles(const QString &folder);
+// The data files of a folder, by name: the station's day files and its
+// running day last when the folder holds one station's (or `station` is
+// named), else every data file.
+QStringList dataFiles(const QString &folder, const QString &station = {});
+// The stations whose files the folder holds, by name.
+QStringList stations(const QString &folder);
 // The station whose day file this is ("fence 2026-04-01.vorn" -> "fence"),
 // or nothing.
 QString stationOf(const QString &fileName);
