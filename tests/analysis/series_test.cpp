@@ -46,10 +46,10 @@ void write(const QString &path, const QByteArray &bytes)
 
 // A station's folder: two day files with a gap, events, an interval table
 // and a file of another kind beside them.
-struct StationFolder
+struct FenceFolder
 {
     QTemporaryDir dir;
-    StationFolder()
+    FenceFolder()
     {
         const QDateTime first(QDate(2026, 6, 1), QTime(0, 0));
         write(dir.filePath("fence 2026-06-01.vorn"), dayFile(first, 86400, 36000, 39600));
@@ -83,7 +83,7 @@ int64_t moment(int day, int hour, int minute = 0)
 // The folder, its title, events and table limits, as the window takes them.
 TEST(SeriesFolderTest, AStationsFolderIsItsDayFilesEventsAndLimits)
 {
-    StationFolder folder;
+    FenceFolder folder;
     const QStringList files = folder.files();
     ASSERT_EQ(files.size(), 2) << files.join(' ').toStdString();
     EXPECT_EQ(SeriesFolder::stationOf(files.front()), "fence");
@@ -184,7 +184,7 @@ TEST(SeriesTraceTest, ColumnsOrReadingsAndGapsAsGaps)
 // way whichever path sets them.
 TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
 {
-    StationFolder folder;
+    FenceFolder folder;
     BatchRequest request;
     request.intervalLength = 900;
     request.dayEveningNight = true;
@@ -316,7 +316,7 @@ TEST(ExclusionsFileTest, OverlapsCountOnceForTheSpanThatStartsFirst)
 // figures from its kept readings are those of the join.
 TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
 {
-    StationFolder folder;
+    FenceFolder folder;
     BatchRequest request;
     request.intervalLength = 3600;
     request.dayEveningNight = true;
@@ -397,4 +397,62 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+// Two windows (or a window and an editor) on one exclusions file: a save
+// brings this window's changes to the file as it is now, so nothing the
+// other wrote is dropped, and a row both changed stays in both versions.
+TEST(ExclusionsMergeTest, ASaveKeepsWhatAnotherWriterSaved)
+{
+    const auto row = [](int hour, ExclusionReason reason, const char *made) {
+        const int64_t start = 1774245600 + int64_t(hour) * 3600; // 2026-03-23
+        return makeExclusion(start, start + 3600, reason, QString(), QString::fromLatin1(made));
+    };
+    const Exclusion a = row(8, ExclusionReason::Wind, "m1");
+    const Exclusion b = row(10, ExclusionReason::Rain, "m2");
+    const Exclusion c = row(12, ExclusionReason::Maintenance, "m3");
+    Exclusion aEditedHere = a;
+    aEditedHere.note = QStringLiteral("gusts");
+    Exclusion aEditedThere = a;
+    aEditedThere.reason = ExclusionReason::Rain;
+    using Rows = std::vector<Exclusion>;
+    const struct
+    {
+        const char *name;
+        Rows base, mine, onDisk, expected;
+        int taken, kept;
+    } cases[] = {
+        { "each window adds one", {}, { a }, { b }, { b, a }, 1, 0 },
+        { "unchanged on disk: mine as they are", { a, b }, { b, c }, { a, b }, { b, c }, 0, 0 },
+        { "removed here, kept there unchanged: removed", { a, b }, { b }, { a, b, c }, { b, c }, 1,
+          0 },
+        { "edited here and there: both kept", { a }, { aEditedHere }, { aEditedThere },
+          { aEditedThere, aEditedHere }, 1, 1 },
+        { "removed here, edited there: theirs kept", { a }, {}, { aEditedThere }, { aEditedThere },
+          1, 1 },
+        { "removed by both: gone", { a, b }, { b }, { b }, { b }, 0, 0 },
+        { "the same row added by both: once", {}, { c }, { c }, { c }, 0, 0 },
+    };
+    for (const auto &t : cases) {
+        const ExclusionsCsv::Merge merged = ExclusionsCsv::merge(t.base, t.mine, t.onDisk);
+        EXPECT_EQ(merged.rows, t.expected) << t.name;
+        EXPECT_EQ(merged.taken, t.taken) << t.name;
+        EXPECT_EQ(merged.kept, t.kept) << t.name;
+    }
+
+    // Through the file, and a file damaged meanwhile is left alone.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("fence exclusions.csv");
+    QString why;
+    ASSERT_TRUE(ExclusionsCsv::write(path, { b }, why));
+    ExclusionsCsv::Merge merged;
+    ASSERT_TRUE(ExclusionsCsv::mergeAndWrite(path, {}, { a }, merged, why)) << why.toStdString();
+    EXPECT_EQ(ExclusionsCsv::read(path).rows, (Rows { b, a }));
+    QFile damaged(path);
+    ASSERT_TRUE(damaged.open(QIODevice::Append));
+    damaged.write("not,a,row\n");
+    damaged.close();
+    EXPECT_FALSE(ExclusionsCsv::mergeAndWrite(path, { b, a }, { b }, merged, why));
+    EXPECT_TRUE(why.contains("changed and now has bad lines")) << why.toStdString();
+    EXPECT_EQ(ExclusionsCsv::read(path).rows, (Rows { b, a }));
 }

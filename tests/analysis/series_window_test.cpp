@@ -182,6 +182,17 @@ TEST_F(SeriesWindowTest, TheStationsTablesGiveTheLimitsAndBadSeriesAreRefused)
     dialogs.answerMessage(MessageAnswer::Ok);
     EXPECT_FALSE(OpenSeries({ settings.path() }));
     EXPECT_TRUE(dialogs.messageTexts().last().contains("no data files"));
+
+    // A folder of two stations is two series, not an overlap: the one
+    // chosen opens.
+    QFile::remove(folder.filePath("copy.vorn"));
+    write(folder.filePath("gate 2026-06-01.vorn"), dayFile(QDate(2026, 6, 1), 2));
+    EXPECT_EQ(SeriesFolder::stations(folder.path()), (QStringList { "fence", "gate" }));
+    window = OpenSeries({ folder.path() });
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->report().joined.size(), size_t(files.size()));
+    EXPECT_TRUE(window->report().joined.front().name.contains("fence"));
+    delete window;
 }
 
 // A folder as a station leaves it: the emulated meter recorded by
@@ -406,6 +417,39 @@ TEST_F(SeriesWindowTest, ADamagedExclusionsFileIsSaidAndLeftAloneUntilSaved)
     EXPECT_TRUE(again.ok());
     EXPECT_EQ(again.rows, window->exclusions());
     delete window;
+}
+
+// The folder opened twice: window A excludes one hour for wind, window B
+// another for rain. The file ends with both, and A takes in B's row, so its
+// figures count both, as vorn-stats does.
+TEST_F(SeriesWindowTest, TwoWindowsOnOneFolderLoseNoExclusion)
+{
+    SeriesWindow *a = OpenSeries(files);
+    SeriesWindow *b = OpenSeries(files);
+    ASSERT_TRUE(a && b);
+    const auto hour = [](int day, int h, ExclusionReason reason, const char *made) {
+        return makeExclusion(
+            CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, day), QTime(h, 0))),
+            CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, day), QTime(h + 1, 0))),
+            reason, QString(), QString::fromLatin1(made));
+    };
+    a->addExclusion(hour(1, 8, ExclusionReason::Wind, "a"));
+    ASSERT_TRUE(WaitUntil([&] { return !a->exclusionsSaving(); }, 10000));
+    b->addExclusion(hour(1, 10, ExclusionReason::Rain, "b"));
+    ASSERT_TRUE(WaitUntil([&] { return !b->exclusionsSaving(); }, 10000));
+    const QString path = folder.filePath("fence exclusions.csv");
+    EXPECT_EQ(ExclusionsCsv::read(path).rows.size(), 2u) << readAll(path).toStdString();
+    EXPECT_EQ(b->exclusions().size(), 2u);
+    // A's next save takes B's row in and says so.
+    a->addExclusion(hour(1, 12, ExclusionReason::Maintenance, "a2"));
+    ASSERT_TRUE(WaitUntil([&] { return !a->exclusionsSaving(); }, 10000));
+    EXPECT_EQ(ExclusionsCsv::read(path).rows, a->exclusions());
+    EXPECT_EQ(a->exclusions().size(), 3u);
+    EXPECT_EQ(a->board("Readings")->text(), QString::number(34 * 3600 - 3 * 3600));
+    EXPECT_TRUE(a->findChild<QLabel *>("SeriesNotes")->text().contains(
+        "An exclusion another window or program saved is taken in"));
+    delete a;
+    delete b;
 }
 
 int main(int argc, char **argv)

@@ -200,6 +200,57 @@ bool write(const QString &path, const std::vector<Exclusion> &rows, QString &why
     return true;
 }
 
+Merge merge(const std::vector<Exclusion> &base, const std::vector<Exclusion> &mine,
+            const std::vector<Exclusion> &onDisk)
+{
+    // What this window did since it read the file, as two multisets.
+    std::vector<Exclusion> removed = base;
+    std::vector<Exclusion> added;
+    for (const Exclusion &row : mine) {
+        const auto was = std::find(removed.begin(), removed.end(), row);
+        if (was != removed.end())
+            removed.erase(was);
+        else
+            added.push_back(row);
+    }
+    Merge merged;
+    merged.rows = onDisk;
+    for (const Exclusion &row : removed) {
+        const auto still = std::find(merged.rows.begin(), merged.rows.end(), row);
+        if (still != merged.rows.end())
+            merged.rows.erase(still);
+        else if (!row.made.isEmpty()
+                 && std::any_of(onDisk.begin(), onDisk.end(),
+                                [&](const Exclusion &r) { return r.made == row.made; }))
+            ++merged.kept; // another writer edited it too (an edit keeps "made")
+    }
+    std::vector<Exclusion> mineLeft = mine;
+    for (const Exclusion &row : onDisk) {
+        const auto ours = std::find(mineLeft.begin(), mineLeft.end(), row);
+        if (ours != mineLeft.end())
+            mineLeft.erase(ours);
+        else if (std::find(base.begin(), base.end(), row) == base.end())
+            ++merged.taken;
+    }
+    for (const Exclusion &row : added)
+        if (std::find(merged.rows.begin(), merged.rows.end(), row) == merged.rows.end())
+            merged.rows.push_back(row);
+    return merged;
+}
+
+bool mergeAndWrite(const QString &path, const std::vector<Exclusion> &base,
+                   const std::vector<Exclusion> &mine, Merge &merged, QString &why)
+{
+    const ExclusionsFile now = read(path);
+    if (!now.ok()) {
+        why = QStringLiteral("%1 changed and now has bad lines (%2); it is left as it is")
+                  .arg(QDir::toNativeSeparators(path), now.problem);
+        return false;
+    }
+    merged = merge(base, mine, now.rows);
+    return write(path, merged.rows, why);
+}
+
 } // namespace ExclusionsCsv
 
 ExclusionSpans::ExclusionSpans(std::vector<Exclusion> rows)

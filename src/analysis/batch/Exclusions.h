@@ -77,6 +77,25 @@ QByteArray text(const std::vector<Exclusion> &rows);
 // Written under a temporary name and renamed; false with `why`.
 bool write(const QString &path, const std::vector<Exclusion> &rows, QString &why);
 
+// A window's rows brought together with what the file holds now, which
+// another window, an editor or a copy from the field may have changed since
+// the window read it (`base`): rows others added are kept; a row this window
+// removed or edited goes only where the file still holds it unchanged, else
+// both versions stay (`kept` counts them). Nothing another writer saved is
+// dropped.
+struct Merge
+{
+    std::vector<Exclusion> rows;
+    int taken = 0; // rows others wrote that the window lacked
+    int kept = 0;
+};
+Merge merge(const std::vector<Exclusion> &base, const std::vector<Exclusion> &mine,
+            const std::vector<Exclusion> &onDisk);
+// The file read, merged and written in one go; false with `why` (a file
+// that turned damaged meanwhile is not overwritten).
+bool mergeAndWrite(const QString &path, const std::vector<Exclusion> &base,
+                   const std::vector<Exclusion> &mine, Merge &merged, QString &why);
+
 } // namespace ExclusionsCsv
 
 // The rows as disjoint segments, for looking up reading after reading: where

@@ -209,6 +209,8 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     setAcceptDrops(true);
     setWindowTitle(seriesTitle(report().joined));
     setAccessibleName(windowTitle());
+    // Every time shown or typed here is the site's wall clock.
+    CivilTime::setZone(m_series.zone.zone);
     m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
     if (m_limits.table.empty()) {
         const QString typed = QSettings().value(limitsSettingKey(m_series.folder)).toString();
@@ -225,6 +227,7 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     m_exclusionsPath = ExclusionsCsv::pathFor(m_series.folder, m_series.station);
     const ExclusionsFile file = ExclusionsCsv::read(m_exclusionsPath);
     m_exclusions = file.rows;
+    m_exclusionsBase = file.rows;
     m_exclusionsProblem = file.problem;
     if (!file.ok())
         m_exclusionsProblem
@@ -245,6 +248,7 @@ void SeriesWindow::applyExclusions()
     FileReport &shown = *m_series.outcome.report;
     if (m_exclusionsApply) {
         BatchRequest request = requestFor(m_intervalLength);
+        m_series.placeInZone(request);
         request.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
         request.exclusionsSource = m_exclusionsPath;
         shown = reanalyse(m_series, request);
@@ -324,28 +328,61 @@ void SeriesWindow::saveInBackground()
     ++m_savesPending;
     const QPointer<SeriesWindow> self(this);
     QThreadPool::globalInstance()->start(
-        [saver = m_saver, rows = m_exclusions, path = m_exclusionsPath, generation, self] {
+        [saver = m_saver, base = m_exclusionsBase, rows = m_exclusions, path = m_exclusionsPath,
+         generation, self] {
             bool ok = true;
             QString why;
+            ExclusionsCsv::Merge merged;
+            merged.rows = rows;
             {
                 const std::lock_guard lock(saver->mutex);
                 // A newer list was written already: this one is out of date.
                 if (generation > saver->written) {
-                    ok = ExclusionsCsv::write(path, rows, why);
+                    // Another window or an editor may have written since.
+                    ok = ExclusionsCsv::mergeAndWrite(path, base, rows, merged, why);
                     saver->written = generation;
                 }
             }
-            QMetaObject::invokeMethod(qApp, [self, ok, why, generation] {
+            QMetaObject::invokeMethod(qApp, [self, ok, why, generation, merged] {
                 if (self)
-                    self->savedInBackground(ok, why, generation);
+                    self->savedInBackground(ok, why, generation, merged);
             });
         });
 }
 
-void SeriesWindow::savedInBackground(bool ok, const QString &why, quint64 generation)
+void SeriesWindow::tookIn(const ExclusionsCsv::Merge &merged, bool latest)
+{
+    m_exclusionsBase = merged.rows;
+    // Edits made while the save ran are merged by the save they queued.
+    if (!latest)
+        return;
+    QStringList said;
+    if (merged.taken > 0)
+        said << (merged.taken == 1
+                     ? QStringLiteral("An exclusion another window or program saved is taken in.")
+                     : QStringLiteral("%1 exclusions another window or program saved are taken in.")
+                           .arg(merged.taken));
+    if (merged.kept > 0)
+        said << (merged.kept == 1 ? QStringLiteral("An exclusion this window changed was changed "
+                                                   "elsewhere too: both versions are kept.")
+                                  : QStringLiteral("%1 exclusions this window changed were changed "
+                                                   "elsewhere too: both versions are kept.")
+                                        .arg(merged.kept));
+    m_mergeNotice = said.join(QLatin1Char(' '));
+    if (merged.rows != m_exclusions) {
+        m_exclusions = merged.rows;
+        applyExclusions();
+    } else if (!said.isEmpty()) {
+        fillFigures();
+    }
+}
+
+void SeriesWindow::savedInBackground(bool ok, const QString &why, quint64 generation,
+                                     const ExclusionsCsv::Merge &merged)
 {
     --m_savesPending;
     if (ok) {
+        tookIn(merged, generation == m_saveGeneration);
         if (generation == m_saveGeneration && m_exclusionsUnsaved) {
             m_exclusionsUnsaved = false;
             fillFigures();
@@ -389,10 +426,19 @@ bool SeriesWindow::saveExclusions()
 {
     QString why;
     bool written = false;
+    ExclusionsCsv::Merge merged;
     {
         // In turn with the saves under way, which this one makes out of date.
         const std::lock_guard lock(m_saver->mutex);
-        written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
+        // A damaged file is replaced on purpose; a sound one may hold rows
+        // another writer saved, which are taken in.
+        if (m_exclusionsProblem.isEmpty()) {
+            written = ExclusionsCsv::mergeAndWrite(m_exclusionsPath, m_exclusionsBase,
+                                                   m_exclusions, merged, why);
+        } else {
+            merged.rows = m_exclusions;
+            written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
+        }
         m_saver->written = ++m_saveGeneration;
     }
     if (!written) {
@@ -409,6 +455,7 @@ bool SeriesWindow::saveExclusions()
     m_exclusionsUnsaved = false;
     m_exclusionsApply = true;
     m_exclusionsProblem.clear();
+    tookIn(merged, true);
     if (m_saveExclusionsAction)
         m_saveExclusionsAction->setEnabled(false);
     fillFigures();
@@ -621,9 +668,13 @@ void SeriesWindow::build()
             options.limitSteps
                 = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
         }
+        BatchRequest zoned;
+        m_series.placeInZone(zoned);
         return
-            [series = report(), options](const ReportProgress &progress) -> std::optional<Report> {
-                BatchRequest request = requestFor(*options.intervalLength);
+            [series = report(), options, zoned](const ReportProgress &progress) -> std::optional<Report> {
+                BatchRequest request = zoned;
+                request.intervalLength = *options.intervalLength;
+                request.dayEveningNight = true;
                 request.exclusions = options.exclusions;
                 request.exclusionsSource = options.exclusionsSource;
                 std::optional<ReportSection> section
@@ -874,6 +925,8 @@ void SeriesWindow::fillFigures()
     QStringList notes = troubleLines(r);
     if (!m_exclusionsProblem.isEmpty())
         notes << m_exclusionsProblem;
+    if (!m_mergeNotice.isEmpty())
+        notes << m_mergeNotice;
     if (r.exclusions && r.exclusions->readings > 0)
         notes << QStringLiteral("Excluded, not measured: %1.").arg(excludedText(r));
     if (m_exclusionsUnsaved)
@@ -1114,6 +1167,14 @@ bool SeriesWindow::exportCsv(const QString &which)
         return false;
     }
     return true;
+}
+
+void SeriesWindow::changeEvent(QEvent *event)
+{
+    // The program words times in one zone at a time: the active series'.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        CivilTime::setZone(m_series.zone.zone);
+    QWidget::changeEvent(event);
 }
 
 bool SeriesWindow::eventFilter(QObject *watched, QEvent *event)

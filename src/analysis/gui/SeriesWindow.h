@@ -87,6 +87,7 @@ public:
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
@@ -104,7 +105,10 @@ private:
     void drawExclusions();
     void exclusionsChanged();
     void saveInBackground();
-    void savedInBackground(bool ok, const QString &why, quint64 generation);
+    void savedInBackground(bool ok, const QString &why, quint64 generation,
+                           const ExclusionsCsv::Merge &merged);
+    // The file's rows as merged into this window's.
+    void tookIn(const ExclusionsCsv::Merge &merged, bool latest);
     std::optional<Exclusion> askExclusion(const Exclusion &shown, const QString &title);
 
     LoadedSeries m_series;
@@ -138,6 +142,10 @@ private:
     // analysed again with the exclusions.
     FileReport m_unexcluded;
     std::vector<Exclusion> m_exclusions;
+    // The rows as the file held them when last read or written: what this
+    // window changed since is what a save brings to the file as it is now.
+    std::vector<Exclusion> m_exclusionsBase;
+    QString m_mergeNotice;
     QString m_exclusionsPath;
     QString m_exclusionsProblem;
     bool m_exclusionsApply = false; // a file exists or rows were made

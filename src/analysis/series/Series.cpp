@@ -302,19 +302,38 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
             if (SeriesFolder::stationOf(file) != loaded.station)
                 loaded.station.clear();
     }
+    const SeriesZone zone = zoneOfSeries(files, computerZone());
+    if (!zone.refusal.isEmpty()) {
+        loaded.outcome.refusal = zone.refusal;
+        return loaded;
+    }
+    loaded.zone = zone.zone;
+    loaded.zoneNote = zone.note;
+    BatchRequest zoned = request;
+    loaded.placeInZone(zoned);
     SeriesSink sink;
     sink.reading = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
                              std::optional<double> energy,
                              bool damaged) { loaded.readings.add(time, level, energy, damaged); };
     sink.progress = progress;
-    loaded.outcome = analyseSeries(files, request, 0, &sink);
+    loaded.outcome = analyseSeries(files, zoned, 0, &sink);
     if (loaded.outcome.report)
         loaded.readings.sampleInterval = loaded.outcome.report->statistics.interval;
     return loaded;
 }
 
+void LoadedSeries::placeInZone(BatchRequest &request) const
+{
+    request.zone = zone.zone;
+    request.timeZone = zone.name;
+    request.timeZoneSource = zone.source;
+    request.timeZoneNote = zoneNote;
+}
+
 FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
 {
+    // Each thread reads the stamps in the series' zone.
+    const CivilTime::ZoneScope zone(request.zone);
     const FileReport &loaded = *series.outcome.report;
     // The header the analysis took the interval and the stored boards from.
     DataFileContents header;
@@ -338,6 +357,7 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
         // one frame they would share cache lines that both threads write.
         FileReport t;
         std::thread side([&] {
+            const CivilTime::ZoneScope sideZone(request.zone);
             FileAnalysis tables(request, FileAnalysis::Parts::Tables);
             feed(tables);
             t = tables.finish(loaded.name, header);

@@ -2,6 +2,7 @@
 
 #include "analysis/batch/FileSeries.h"
 #include "analysis/batch/LimitSchedule.h"
+#include "analysis/batch/SiteZone.h"
 
 #include <QString>
 #include <QStringList>
@@ -156,10 +157,17 @@ struct LoadedSeries
     QStringList files; // as asked for
     QString folder; // the first file's
     QString station; // when they are a station's day files
+    // The site's zone, which the files' details name (else this computer's):
+    // every time the window shows and asks for is read in it.
+    SiteZone zone;
+    QString zoneNote;
+    // The request's zone fields set to the series' zone.
+    void placeInZone(BatchRequest &request) const;
 };
 
-// Reads and analyses the files (the same path as `vorn-stats --join`);
-// `progress` may cancel (then outcome.cancelled).
+// Reads and analyses the files (the same path as `vorn-stats --join`) in
+// the zone their details name; `progress` may cancel (then
+// outcome.cancelled).
 LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
                         const std::function<bool(qsizetype, qsizetype)> &progress = {});
 
