@@ -28,15 +28,32 @@
 
 namespace {
 
-// The start of the clock-aligned interval holding the time, in local time.
+// The start of the clock-aligned interval holding the time, in local time:
+// the same moments vorn-stats cuts a day file's readings at.
 QDateTime intervalStartOf(const QDateTime &now, int length)
 {
     const int64_t civil = CivilTime::civilSecondsOf(now.date(), now.time());
     const int64_t aligned = CivilTime::alignDown(civil, length);
-    const int64_t back = civil - aligned;
-    // Back by seconds of real time: in the hour that repeats, the start is
-    // the one of this run of the hour.
-    return now.addSecs(-back).addMSecs(-now.time().msec());
+    if (length <= 3600) {
+        // Back by seconds of real time: in the hour that repeats, the start
+        // is the one of this run of the hour.
+        return now.addSecs(-(civil - aligned)).addMSecs(-now.time().msec());
+    }
+    // Longer: the moment the clock showed the aligned time. The hour the
+    // spring change skips moves it to where the clock went on; the repeated
+    // autumn hour lies inside one interval, both runs of it.
+    return QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(aligned));
+}
+
+// The end of the interval that starts at `start`: its elapsed length, but
+// where the clock changes inside it (only an interval over an hour holds a
+// change), the moment the clock showed its aligned end.
+QDateTime intervalEndOf(const QDateTime &start, int length)
+{
+    if (length <= 3600)
+        return start.addSecs(length);
+    const int64_t civil = CivilTime::civilSecondsOf(start.date(), start.time());
+    return QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(CivilTime::alignDown(civil, length) + length));
 }
 
 QString clockText(const QDateTime &time)
@@ -406,8 +423,8 @@ void Station::writeRecoveredIntervals(const QString &path)
             continue;
         const QDateTime windowStart = intervalStartOf(at, m_options.intervalSeconds);
         if (start && *start != windowStart)
-            finishInterval(*start, start->addSecs(m_options.intervalSeconds), *analysis, fileName,
-                           false);
+            finishInterval(*start, intervalEndOf(*start, m_options.intervalSeconds), *analysis,
+                           fileName, false);
         if (!start || *start != windowStart) {
             start = windowStart;
             analysis = newIntervalAnalysis();
@@ -418,7 +435,7 @@ void Station::writeRecoveredIntervals(const QString &path)
     if (!start)
         return;
     // The killed run's last interval ends with its last reading.
-    const QDateTime windowEnd = start->addSecs(m_options.intervalSeconds);
+    const QDateTime windowEnd = intervalEndOf(*start, m_options.intervalSeconds);
     const QDateTime end = last.addSecs(1);
     finishInterval(*start, std::min(end, windowEnd), *analysis, fileName, end < windowEnd);
 }
@@ -749,15 +766,15 @@ std::unique_ptr<FileAnalysis> Station::newIntervalAnalysis() const
 
 QDateTime Station::runningWindowEnd() const
 {
-    return intervalStartOf(*m_intervalStart, m_options.intervalSeconds)
-        .addSecs(m_options.intervalSeconds);
+    return intervalEndOf(intervalStartOf(*m_intervalStart, m_options.intervalSeconds),
+                         m_options.intervalSeconds);
 }
 
 void Station::openInterval(const QDateTime &start)
 {
     // A restart inside the window of the last row goes on from that row's end.
     m_intervalStart = m_lastIntervalEnd && *m_lastIntervalEnd > start
-            && *m_lastIntervalEnd < start.addSecs(m_options.intervalSeconds)
+            && *m_lastIntervalEnd < intervalEndOf(start, m_options.intervalSeconds)
         ? *m_lastIntervalEnd
         : start;
     m_analysis = newIntervalAnalysis();

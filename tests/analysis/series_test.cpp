@@ -197,6 +197,9 @@ TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
     EXPECT_EQ(calls, 2);
     ASSERT_TRUE(loaded.outcome.report);
     EXPECT_EQ(loaded.station, "fence");
+    // In the zone vorn-stats reads the files in: the details' or the computer's.
+    EXPECT_EQ(loaded.zone.source, "computer");
+    loaded.placeInZone(request);
     const SeriesOutcome join = analyseSeries(folder.files(), request, 1);
     ASSERT_TRUE(join.report);
     EXPECT_EQ(formatReports({ *loaded.outcome.report }, OutputFormat::Json),

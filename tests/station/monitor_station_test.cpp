@@ -197,6 +197,55 @@ TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
     }
 }
 
+// Intervals over an hour across both clock changes (2 h and 3 h; 4 h and
+// 6 h divide the day too): the station's rows are the moments, readings and
+// levels vorn-stats finds in the day file, and none ends before it starts.
+TEST_F(StationTest, LongIntervalsAreTheMomentsVornStatsCuts)
+{
+    const QTimeZone berlin("Europe/Berlin");
+    for (const QDate day : { QDate(2026, 3, 29), QDate(2026, 10, 25) })
+        for (const int length : { 7200, 10800, 14400, 21600 }) {
+            const QString name = QStringLiteral("%1 %2").arg(day.toString(Qt::ISODate)).arg(length);
+            SCOPED_TRACE(name.toStdString());
+            QDir(dir.path()).mkpath(name);
+            MonitorOptions options;
+            options.folder = dir.filePath(name);
+            options.station = QStringLiteral("st");
+            options.intervalSeconds = length;
+            options.limits = *LimitSchedule::parse(QStringLiteral("40"));
+            Station st(options, {});
+            ASSERT_TRUE(st.lockFolder().isEmpty());
+            // From 23:58 the evening before to 07:02 by the clock.
+            const QDateTime from(day.addDays(-1), QTime(23, 58), berlin);
+            const QDateTime to(day, QTime(7, 2), berlin);
+            for (QDateTime t = from; t < to; t = t.addSecs(1)) {
+                const double level = 40.0 + double(t.toSecsSinceEpoch() % 37);
+                st.tick(t.toLocalTime(), level, QString::number(level, 'f', 1), boards);
+            }
+            st.stop(to.toLocalTime(), boards);
+            BatchRequest request;
+            request.intervalLength = length;
+            const QString dayFile = QDir(options.folder).filePath("st " + day.toString(Qt::ISODate)
+                                                                  + ".vorn");
+            const FileReport report = analyseFile("f", DataFileReader::readFile(dayFile), request);
+            QStringList expected;
+            for (const IntervalLevel &i : report.intervals)
+                expected << intervalCsvFields(QString(), i).mid(1, 5).join(',');
+            const QStringList rows = linesOf(
+                QDir(options.folder).filePath("st " + day.toString(Qt::ISODate) + " intervals.csv"));
+            ASSERT_GT(rows.size(), 2);
+            // The last row is partial (the stop), the others whole.
+            for (int r = 1; r + 1 < rows.size(); ++r) {
+                const QString fields = rows[r].split(',').mid(1, 5).join(',');
+                EXPECT_TRUE(expected.contains(fields))
+                    << fields.toStdString() << "\n" << expected.join('\n').toStdString();
+                const QStringList f = rows[r].split(',');
+                EXPECT_LT(QDateTime::fromString(f[1], Qt::ISODate),
+                          QDateTime::fromString(f[2], Qt::ISODate));
+            }
+        }
+}
+
 // Rows of the events file with this event name.
 QStringList eventRows(const QString &path, const QString &name)
 {
