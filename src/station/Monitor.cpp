@@ -130,6 +130,19 @@ QString Monitor::silentMeter() const
     return QStringLiteral("the meter on %1 is silent").arg(m_options.portText);
 }
 
+QString Monitor::damagedFrames() const
+{
+    return QStringLiteral("frames damaged: the meter on %1 sends no level it can show")
+        .arg(m_options.portText);
+}
+
+bool Monitor::showable(const MeterReading &reading)
+{
+    // A level the meter cannot show is no reading: only a damaged frame
+    // that passed the framing check carries one.
+    return reading.Level >= 0.0 && reading.Level <= 140.0;
+}
+
 void Monitor::readingCame()
 {
     m_sinceReading.restart();
@@ -154,6 +167,10 @@ void Monitor::watchSilence()
     // no silence of the meter.
     if (m_stopping || m_lostSaid || !m_sinceReading.isValid()
         || m_sinceReading.elapsed() < LinkOwner::SilenceLimitMs)
+        return;
+    // A read under way tells within the silence limit whether the meter is
+    // silent or sends damaged frames: the cause waits for it.
+    if (m_polling && m_pollClock.isValid() && m_pollClock.elapsed() <= LinkOwner::SilenceLimitMs)
         return;
     m_lostSaid = true;
     m_linked = false;
@@ -185,9 +202,18 @@ void Monitor::pollTick()
     }
     // A lost link is tried again every five seconds, not at every poll.
     const bool mayRecover = m_sinceAttempt.elapsed() >= RetryMs;
-    switch (m_live.poll(stop, mayRecover)) {
+    // A read that goes on past the silence limit gets bytes but no valid frame.
+    m_pollClock.start();
+    const LiveMeter::Poll polled = m_live.poll(stop, mayRecover);
+    m_pollClock.invalidate();
+    switch (polled) {
     case LiveMeter::Poll::Frame:
     case LiveMeter::Poll::Back:
+        if (!showable(m_live.reading())) {
+            m_live.forgetFrame();
+            m_silenceCause = damagedFrames();
+            break;
+        }
         readingCame();
         break;
     case LiveMeter::Poll::Silent:
@@ -214,6 +240,11 @@ void Monitor::sampleTick()
 {
     if (m_stopping)
         return;
+    // A poll still waiting for a valid frame (it runs this tick inside its
+    // wait) is a link without readings as much as a silent meter is.
+    if (m_polling && m_pollClock.isValid() && m_pollClock.elapsed() > LinkOwner::SilenceLimitMs)
+        m_silenceCause = damagedFrames();
+    watchSilence();
     // Only a level the meter just sent is sampled.
     if (m_live.readingIsFresh()) {
         const QDateTime now = m_clock();

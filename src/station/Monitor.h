@@ -62,6 +62,8 @@ private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
     void finishAlarmCommands();
     void readingCame();
+    QString damagedFrames() const;
+    static bool showable(const MeterReading &reading);
     QString silentMeter() const;
     void watchSilence();
     QString portProblem(const QString &reason) const;
@@ -80,6 +82,7 @@ private:
     // "link lost" is said once no reading came for the silence limit,
     // whatever the cause; "link back" with the first reading after.
     QElapsedTimer m_sinceReading;
+    QElapsedTimer m_pollClock; // runs while a poll waits for a frame
     QString m_silenceCause;
     bool m_linked = false;
     bool m_lostSaid = false;

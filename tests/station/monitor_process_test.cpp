@@ -178,10 +178,15 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
         int lost;
         int back;
         bool dayFile;
+        const char *cause = "";
     } cases[] = {
         { "hang-up", "COM1", "", SIGHUP, 0, 0, true },
         { "missing port", "COM9", "", SIGTERM, 1, 0, false },
         { "pulled adapter", "COM1", "unplug 3", SIGTERM, 1, 1, true },
+        // Frames that fail the framing check come without pause: no reading
+        // for seconds is a lost link all the same, with its cause.
+        { "broken frames", "COM1", "broken 40", SIGTERM, 1, 1, true,
+          ",link lost,frames damaged: the meter on COM1 sends no level it can show" },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -207,6 +212,7 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
         const QString events = fileText(dir.filePath("post events.csv"));
         EXPECT_EQ(events.count(",link lost,"), c.lost) << events.toStdString();
         EXPECT_EQ(events.count(",link back,"), c.back) << events.toStdString();
+        EXPECT_TRUE(events.contains(QLatin1String(c.cause))) << events.toStdString();
         EXPECT_EQ(events.count(",stopped,"), 1) << events.toStdString();
         EXPECT_EQ(QDir(dir.path()).entryList({ "post *.vorn" }).size(), c.dayFile ? 1 : 0);
     }
