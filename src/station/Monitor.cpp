@@ -181,10 +181,32 @@ void Monitor::watchSilence()
                          : m_silenceCause);
 }
 
+bool Monitor::noticePause()
+{
+    // The timers fire every second while the station runs; a longer pause
+    // is time it did not run (stopped, a suspended machine, a paused VM):
+    // the meter was not silent then, the station was away.
+    const QDateTime now = m_clock();
+    const bool paused = m_sinceTick.isValid() && m_sinceTick.elapsed() > PauseLimitMs
+        && m_lastTick.isValid();
+    m_sinceTick.start();
+    const QDateTime last = std::exchange(m_lastTick, now);
+    if (!paused)
+        return false;
+    m_station->event(last.addSecs(1), QStringLiteral("not running"),
+                     QStringLiteral("the station was not running from %1 to %2")
+                         .arg(CivilTime::toIsoWithOffset(last.addSecs(1)),
+                              CivilTime::toIsoWithOffset(now)));
+    // The silence that follows is measured from now.
+    m_sinceReading.restart();
+    return true;
+}
+
 void Monitor::pollTick()
 {
     if (m_stopping || m_polling)
         return;
+    noticePause();
     const QScopedValueRollback polling(m_polling, true);
     const StopRequested stop = [this] { return m_stopping; };
     watchSilence();
@@ -240,6 +262,7 @@ void Monitor::sampleTick()
 {
     if (m_stopping)
         return;
+    noticePause();
     // A poll still waiting for a valid frame (it runs this tick inside its
     // wait) is a link without readings as much as a silent meter is.
     if (m_polling && m_pollClock.isValid() && m_pollClock.elapsed() > LinkOwner::SilenceLimitMs)

@@ -62,6 +62,7 @@ private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
     void finishAlarmCommands();
     void readingCame();
+    bool noticePause();
     QString damagedFrames() const;
     static bool showable(const MeterReading &reading);
     QString silentMeter() const;
@@ -83,6 +84,11 @@ private:
     // whatever the cause; "link back" with the first reading after.
     QElapsedTimer m_sinceReading;
     QElapsedTimer m_pollClock; // runs while a poll waits for a frame
+    // When a timer last fired: a gap over PauseLimitMs is time the station
+    // did not run.
+    static constexpr qint64 PauseLimitMs = 5000;
+    QElapsedTimer m_sinceTick;
+    QDateTime m_lastTick;
     QString m_silenceCause;
     bool m_linked = false;
     bool m_lostSaid = false;

@@ -179,6 +179,7 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
         int back;
         bool dayFile;
         const char *cause = "";
+        int pausedS = 0; // SIGSTOP, then SIGCONT after this many seconds
     } cases[] = {
         { "hang-up", "COM1", "", SIGHUP, 0, 0, true },
         { "missing port", "COM9", "", SIGTERM, 1, 0, false },
@@ -187,6 +188,8 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
         // for seconds is a lost link all the same, with its cause.
         { "broken frames", "COM1", "broken 40", SIGTERM, 1, 1, true,
           ",link lost,frames damaged: the meter on COM1 sends no level it can show" },
+        // A suspended station: its own gap, said when it began, no lost link.
+        { "stopped for 8 s", "COM1", "", SIGTERM, 0, 0, true, ",not running,the station was not running from ", 8 },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -204,6 +207,12 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
         if (*c.control) {
             emulator.control(QLatin1String(c.control));
             WaitUntil([] { return false; }, 12000);
+        }
+        if (c.pausedS > 0) {
+            ::kill(pid_t(monitor.processId()), SIGSTOP);
+            WaitUntil([] { return false; }, c.pausedS * 1000);
+            ::kill(pid_t(monitor.processId()), SIGCONT);
+            WaitUntil([] { return false; }, 3000);
         }
         ::kill(pid_t(monitor.processId()), c.signal);
         ASSERT_TRUE(monitor.waitForFinished(5000));
