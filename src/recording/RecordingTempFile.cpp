@@ -116,6 +116,13 @@ private:
             return fail(m_file->error() != QFileDevice::NoError
                             ? m_file->errorString()
                             : QStringLiteral("cannot flush it to the disk"));
+        // Another program cut the file (truncate, an editor): what it held
+        // is gone from the disk, so the recording cannot go on in it.
+        if (const qint64 size = m_file->size(); !lines.empty() && size < m_written)
+            return fail(QStringLiteral("the working file was cut to %1 bytes from %2 by another "
+                                       "program")
+                            .arg(size)
+                            .arg(m_written));
         if (!m_folderSynced) {
             // The new file's folder entry, so a power cut cannot take the file itself.
             syncFolderToDisk(m_folder);

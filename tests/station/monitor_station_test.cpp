@@ -396,6 +396,7 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         std::function<void(const QString &folder)> end;
         const char *begins;
         const char *ends;
+        int beginsSaid = 1; // rows of the event that begins it
     };
     const QString filler = QStringLiteral("filler");
     // As rm -rf does it: the station's writer thread may be making a file in
@@ -425,6 +426,10 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
           },
           [&](const QString &folder) { QFile::remove(QDir(folder).filePath(filler)); }, "disk full",
           "writing resumed" },
+        // truncate -s 0 on the working file: rewritten from the kept readings.
+        { "working file cut",
+          [](const QString &folder) { return QFile::resize(QDir(folder).filePath("Fake"), 0); },
+          [](const QString &) {}, "day file", "writing resumed", 2 },
     };
     // A small disk of its own where the system lets the test mount one.
     QTemporaryDir mountPoint;
@@ -472,7 +477,7 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         EXPECT_EQ(file.recordCount(), 180);
         expectOneStampASecond(site.filePath(days.front()));
         const QString events = site.filePath("fence events.csv");
-        EXPECT_EQ(eventRows(events, c.begins).size(), 1)
+        EXPECT_EQ(eventRows(events, c.begins).size(), c.beginsSaid)
             << linesOf(events).join('\n').toStdString();
         EXPECT_EQ(eventRows(events, c.ends).size(), 1) << linesOf(events).join('\n').toStdString();
         EXPECT_TRUE(eventRows(events, "not recorded").isEmpty());
