@@ -646,6 +646,14 @@ bool Station::folderIsOurs() const
         && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
 }
 
+bool Station::lockWasDeleted() const
+{
+    const QDir folder(m_options.folder);
+    return fileIdentityOf(folder.absolutePath()) == m_folderId
+        && !QFileInfo::exists(folder.filePath(QString::fromLatin1(RecordingTempFile::LockName)))
+        && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
+}
+
 void Station::watchFolder(const QDateTime &now, bool atOnce)
 {
     if (++m_ticksSinceCheck < FolderCheckSeconds && !m_folderLost && !atOnce)
@@ -654,6 +662,18 @@ void Station::watchFolder(const QDateTime &now, bool atOnce)
     if (!m_folderLost) {
         if (folderIsOurs())
             return;
+        if (lockWasDeleted()) {
+            // The folder and the working file are as they were: only the
+            // lock went, which is taken again. The readings go on where they go.
+            const bool taken = relock();
+            event(now, QStringLiteral("lock lost"),
+                  taken ? QStringLiteral("%1 was deleted; it is taken again")
+                              .arg(QString::fromLatin1(RecordingTempFile::LockName))
+                        : QStringLiteral("%1 was deleted and cannot be made again")
+                              .arg(QString::fromLatin1(RecordingTempFile::LockName)));
+            if (taken)
+                return;
+        }
         m_folderLost = true;
         breakRecording(QStringLiteral("the folder was deleted or replaced"));
         // The temporary file went with the folder: it takes nothing more.

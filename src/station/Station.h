@@ -121,6 +121,8 @@ private:
     bool repair(const QDateTime &now);
     void breakRecording(const QString &reason);
     void watchFolder(const QDateTime &now, bool atOnce);
+    // Only the lock file is gone: the folder and working file are ours.
+    bool lockWasDeleted() const;
     bool folderIsOurs() const;
     bool relock();
     void noteFault(const QDateTime &now);

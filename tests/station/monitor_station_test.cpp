@@ -430,6 +430,10 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
         { "working file cut",
           [](const QString &folder) { return QFile::resize(QDir(folder).filePath("Fake"), 0); },
           [](const QString &) {}, "day file", "writing resumed", 2 },
+        // rm Fake.lock: taken again, and the readings stay in one day file.
+        { "lock deleted",
+          [](const QString &folder) { return QFile::remove(QDir(folder).filePath("Fake.lock")); },
+          [](const QString &) {}, "lock lost", "lock lost" },
     };
     // A small disk of its own where the system lets the test mount one.
     QTemporaryDir mountPoint;
