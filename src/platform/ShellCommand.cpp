@@ -1,10 +1,15 @@
 #include "ShellCommand.h"
 
+#include <QThread>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/types.h>
+#include <sys/wait.h>
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#endif
 #include <unistd.h>
 #endif
 #ifdef Q_OS_WIN
@@ -81,10 +86,27 @@ ShellCommand::ShellCommand(QObject *parent)
                     m_failure = QStringLiteral("ended by a signal");
                 else if (exitCode != 0)
                     m_failure = QStringLiteral("exit status %1").arg(exitCode);
-                // What it left running in its group goes with it.
+#ifdef Q_OS_UNIX
+                // Work the shell left running in the background (`cmd &`,
+                // nohup, setsid) is let run to the time limit: the command
+                // has ended when its group has.
+                if (!m_endedByUs && groupAlive()) {
+                    m_lingering = true;
+                    m_groupWatch.start();
+                    return;
+                }
+#endif
                 signalGroup(Ending::Force);
                 Q_EMIT ended();
             });
+    m_groupWatch.setInterval(100);
+    connect(&m_groupWatch, &QTimer::timeout, this, [this] {
+        if (groupAlive())
+            return;
+        m_groupWatch.stop();
+        m_lingering = false;
+        Q_EMIT ended();
+    });
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
             Q_EMIT failedToStart(m_process.errorString());
@@ -118,6 +140,11 @@ void ShellCommand::start(const QString &command, const QProcessEnvironment &envi
         resumeProcess(pid);
     }
 #else
+#ifdef Q_OS_LINUX
+    // Work the shell leaves in the background is orphaned when it exits:
+    // taken in by this program, not by an init that may never reap it.
+    ::prctl(PR_SET_CHILD_SUBREAPER, 1);
+#endif
     m_process.start(QStringLiteral("/bin/sh"), { QStringLiteral("-c"), command });
 #endif
     m_group = m_process.processId();
@@ -125,7 +152,23 @@ void ShellCommand::start(const QString &command, const QProcessEnvironment &envi
 
 bool ShellCommand::running() const
 {
-    return m_process.state() != QProcess::NotRunning;
+    return m_process.state() != QProcess::NotRunning || m_lingering;
+}
+
+bool ShellCommand::groupAlive() const
+{
+#ifdef Q_OS_UNIX
+    if (m_group <= 0)
+        return false;
+#ifdef Q_OS_LINUX
+    // Its orphans are this program's to reap (see start): a zombie would
+    // keep the group alive.
+    while (::waitpid(-pid_t(m_group), nullptr, WNOHANG) > 0) { }
+#endif
+    return ::kill(-pid_t(m_group), 0) == 0;
+#else
+    return false;
+#endif
 }
 
 void ShellCommand::signalGroup(Ending ending)
@@ -151,18 +194,31 @@ void ShellCommand::endGroup(int graceMs)
     if (!running())
         return;
     m_endedByUs = true;
+    if (m_lingering)
+        m_failure = QStringLiteral("ended at the time limit (work it left running)");
     signalGroup(Ending::Ask);
     QTimer::singleShot(graceMs, this, [this] {
         if (running()) {
             signalGroup(Ending::Force);
-            m_process.kill();
+            if (m_process.state() != QProcess::NotRunning)
+                m_process.kill();
         }
     });
 }
 
 bool ShellCommand::waitForFinished(int ms)
 {
-    return !running() || m_process.waitForFinished(ms);
+    QElapsedTimer waited;
+    waited.start();
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
+        return false;
+    // Its background work, which the group watch follows.
+    while (m_lingering && groupAlive()) {
+        if (waited.elapsed() >= ms)
+            return false;
+        QThread::msleep(20);
+    }
+    return true;
 }
 
 void ShellCommand::killGroupNow()
@@ -175,4 +231,6 @@ void ShellCommand::killGroupNow()
         m_process.waitForFinished(2000);
     }
     signalGroup(Ending::Force);
+    m_groupWatch.stop();
+    m_lingering = false;
 }

@@ -5,11 +5,13 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+#include <QTimer>
 
 // A command line run through the system's shell with nothing on its
 // standard input, in a process group of its own (a job object on Windows),
 // so that ending it ends everything it started (a shell's `sleep`, a
-// pipeline), not the shell alone.
+// pipeline), not the shell alone. On POSIX systems work the shell leaves
+// running in the background belongs to the command until its group ends.
 class ShellCommand : public QObject
 {
     Q_OBJECT
@@ -43,11 +45,15 @@ Q_SIGNALS:
 private:
     enum class Ending { Ask, Force };
     void signalGroup(Ending ending);
+    bool groupAlive() const;
 
     QProcess m_process;
     QElapsedTimer m_started;
     qint64 m_group = 0;
     void *m_job = nullptr; // Windows: the job object holding the command's tree
     bool m_endedByUs = false;
+    // The shell has exited, its group not yet (background work).
+    bool m_lingering = false;
+    QTimer m_groupWatch;
     QString m_failure;
 };

@@ -585,11 +585,18 @@ TEST(MonitorAlarmCommand, EndsWithItsGroupReadsNothingAndFailuresAreSaid)
         const char *command;
         bool stopAtOnce; // the monitor stops while the command runs
         const char *said; // in the events file, empty for nothing
+        bool delivers = false; // writes "delivered" to DIR/out
     } rows[] = {
         { "hangs past the limit", "sleep 987; true", false, "ended at the time limit" },
         { "reads its input", "cat; exit 0", false, "" },
         { "fails", "exit 3", false, "exit status 3" },
         { "runs at the stop", "sleep 986; true", true, "still running at the stop: ended" },
+        // Work left running in the background is the command's until the limit.
+        { "backgrounds its work", "(sleep 0.1; echo delivered > DIR/out) &", false, "", true },
+        { "nohup", "nohup sh -c 'sleep 0.1; echo delivered > DIR/out' >/dev/null 2>&1 &", false, "",
+          true },
+        { "backgrounds past the limit", "(sleep 985; true) &", false,
+          "ended at the time limit (work it left running)" },
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
@@ -599,7 +606,7 @@ TEST(MonitorAlarmCommand, EndsWithItsGroupReadsNothingAndFailuresAreSaid)
         options.station = QStringLiteral("gate");
         options.intervalSeconds = 60;
         options.limits = *LimitSchedule::parse(QStringLiteral("50"));
-        options.onAlarm = QLatin1String(row.command);
+        options.onAlarm = QString::fromLatin1(row.command).replace("DIR", dir.path());
         FakeSerialPort port;
         auto monitor = std::make_unique<Monitor>(options, port);
         monitor->setAlarmCommandLimitMs(row.stopAtOnce ? 60000 : 400);
@@ -629,6 +636,8 @@ TEST(MonitorAlarmCommand, EndsWithItsGroupReadsNothingAndFailuresAreSaid)
         } else {
             EXPECT_TRUE(failed.isEmpty()) << failed.join('\n').toStdString();
         }
+        if (row.delivers)
+            EXPECT_EQ(linesOf(QDir(dir.path()).filePath("out")), QStringList { "delivered" });
     }
 }
 
