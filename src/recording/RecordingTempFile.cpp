@@ -1,5 +1,7 @@
 #include "RecordingTempFile.h"
 
+#include <QFileInfo>
+
 #include "DataFileWriter.h"
 #include "platform/DiskSync.h"
 
@@ -118,7 +120,9 @@ private:
                             : QStringLiteral("cannot flush it to the disk"));
         // Another program cut the file (truncate, an editor): what it held
         // is gone from the disk, so the recording cannot go on in it.
-        if (const qint64 size = m_file->size(); !lines.empty() && size < m_written)
+        // (A fresh look at the disk: the open file's own size may be cached.)
+        if (const qint64 size = QFileInfo(m_file->fileName()).size();
+            !lines.empty() && size < m_written)
             return fail(QStringLiteral("the working file was cut to %1 bytes from %2 by another "
                                        "program")
                             .arg(size)
@@ -229,8 +233,10 @@ bool RecordingTempFile::create(const QString &folder, const RecordingCompanion &
     m_error.clear();
     auto file = std::make_unique<QFile>(m_path);
     // Unbuffered: each record goes to the system at once, and a write that
-    // fails says how much of it the file took.
-    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    // fails says how much of it the file took. Appending: a file another
+    // program cut gets no hole of zeros, and the cut shows in its size.
+    if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Append
+                    | QIODevice::Unbuffered)) {
         m_error = file->errorString();
         return false;
     }

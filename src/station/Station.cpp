@@ -619,6 +619,13 @@ bool Station::repair(const QDateTime &now)
 
 void Station::finishDay(const QDateTime &now)
 {
+    // A write that failed after the last tick (a working file cut under
+    // the writer) shows once everything queued is on the disk: the day
+    // file is then made from the kept readings, not from what is left.
+    if (m_state.Recording && !m_broken && !m_state.TempFile.drain()) {
+        breakRecording(m_state.TempFile.errorString());
+        noteFault(now);
+    }
     if (m_broken && !repair(now)) {
         // What the temporary file holds is recovered at the next start.
         notRecorded(QDateTime(), m_brokenReason);

@@ -428,7 +428,12 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
           "writing resumed" },
         // truncate -s 0 on the working file: rewritten from the kept readings.
         { "working file cut",
-          [](const QString &folder) { return QFile::resize(QDir(folder).filePath("Fake"), 0); },
+          [](const QString &folder) {
+              // Once the writer thread has put the readings so far on the disk.
+              const QString fake = QDir(folder).filePath("Fake");
+              WaitUntil([&] { return QFileInfo(fake).size() >= 600; }, 5000);
+              return QFile::resize(fake, 0);
+          },
           [](const QString &) {}, "day file", "writing resumed", 2 },
         // rm Fake.lock: taken again, and the readings stay in one day file.
         { "lock deleted",
