@@ -384,18 +384,54 @@ QString Station::lockFolder()
 // The first tick: what the last run left. Its alarm state and last interval
 // go on; a day file a killed run left is finished, and its last interval
 // row, which the kill kept from being written, is written marked partial.
+bool Station::lastAlarmInEvents() const
+{
+    QFile events(QDir(m_options.folder).filePath(eventsName(m_options.station)));
+    if (!events.open(QIODevice::ReadOnly))
+        return false;
+    bool raised = false;
+    while (!events.atEnd()) {
+        const QByteArray line = events.readLine();
+        if (line.contains(",alarm,"))
+            raised = true;
+        else if (line.contains(",clear,"))
+            raised = false;
+    }
+    return raised;
+}
+
 void Station::begin(const QDateTime &now)
 {
     m_stoppedSaid = false;
     m_begun = true;
-    QFile file(QDir(m_options.folder).filePath(stateName(m_options.station)));
+    const QDir folder(m_options.folder);
+    QFile file(folder.filePath(stateName(m_options.station)));
+    QString lost; // why the state file cannot say what the last run left
     if (file.open(QIODevice::ReadOnly) && file.size() < 65536) {
-        const QJsonObject state = QJsonDocument::fromJson(file.readAll()).object();
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+        const QJsonObject state = document.object();
+        if (error.error != QJsonParseError::NoError || !document.isObject()
+            || !state.value(QStringLiteral("alarm")).isBool())
+            lost = QStringLiteral("is damaged");
         m_alarm = state.value(QStringLiteral("alarm")).toBool();
         const QDateTime end = QDateTime::fromString(
             state.value(QStringLiteral("interval_end")).toString(), Qt::ISODate);
         if (end.isValid())
             m_lastIntervalEnd = end;
+    } else if (file.exists()) {
+        lost = QStringLiteral("cannot be read");
+    } else if (QFileInfo::exists(folder.filePath(eventsName(m_options.station)))) {
+        lost = QStringLiteral("is missing");
+    }
+    if (!lost.isEmpty()) {
+        // The events file keeps every alarm and clear: its last one is the
+        // state a restart must not forget (a retained "alarm" would stay).
+        m_alarm = lastAlarmInEvents();
+        event(now, QStringLiteral("state lost"),
+              QStringLiteral("%1 %2; the alarm state is taken from the events file: %3")
+                  .arg(stateName(m_options.station), lost,
+                       m_alarm ? QStringLiteral("raised") : QStringLiteral("clear")));
     }
     const RecoveryOutcome recovered = RecoverUnfinishedRecordingLocked(m_options.folder);
     if (!recovered.Found)

@@ -123,6 +123,8 @@ private:
     void watchFolder(const QDateTime &now, bool atOnce);
     // Only the lock file is gone: the folder and working file are ours.
     bool lockWasDeleted() const;
+    // Whether the last alarm or clear in the events file was an alarm.
+    bool lastAlarmInEvents() const;
     bool folderIsOurs() const;
     bool relock();
     void noteFault(const QDateTime &now);

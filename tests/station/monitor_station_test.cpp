@@ -327,6 +327,41 @@ TEST_F(StationTest, HoursWithoutALimitClearARaisedAlarm)
     EXPECT_TRUE(clear.front().endsWith(",no limit from 19:00")) << clear.front().toStdString();
 }
 
+// An alarm raised, then the state file deleted or damaged before a restart:
+// the station says so, takes the raised alarm from its events file, and
+// clears it with the next interval under the limit.
+TEST_F(StationTest, ALostStateFileForgetsNoRaisedAlarm)
+{
+    for (const char *damage : { "", "{\"alarm\": tru" }) {
+        SCOPED_TRACE(*damage ? "damaged" : "deleted");
+        QDir(dir.path()).removeRecursively();
+        QDir().mkpath(dir.path());
+        station(QStringLiteral("50"), 900);
+        run(local("2026-06-01T10:00:00"), 900, [](int) { return 60.0; });
+        m_station->stop(local("2026-06-01T10:15:00"), boards);
+        ASSERT_EQ(eventRows(path("fence events.csv"), "alarm").size(), 1);
+        if (*damage) {
+            QFile state(path("fence state.json"));
+            ASSERT_TRUE(state.open(QIODevice::WriteOnly));
+            state.write(damage);
+        } else {
+            ASSERT_TRUE(QFile::remove(path("fence state.json")));
+        }
+        station(QStringLiteral("50"), 900);
+        run(local("2026-06-01T10:30:00"), 900, [](int) { return 30.0; });
+        m_station->stop(local("2026-06-01T10:45:00"), boards);
+        EXPECT_EQ(eventRows(path("fence events.csv"), "clear").size(), 1)
+            << linesOf(path("fence events.csv")).join('\n').toStdString();
+        const QStringList lost = eventRows(path("fence events.csv"), "state lost");
+        ASSERT_EQ(lost.size(), 1);
+        EXPECT_TRUE(lost.front().endsWith(QStringLiteral(
+            "fence state.json %1; the alarm state is taken from the events file: raised")
+                                              .arg(*damage ? "is damaged" : "is missing")))
+            << lost.front().toStdString();
+        m_station.reset();
+    }
+}
+
 // A stop cuts the running interval at its true end, marked partial and
 // judged against nothing; the next run goes on from there with the alarm
 // state the last one left, and the day file is made with the first reading.
