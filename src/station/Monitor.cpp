@@ -5,6 +5,7 @@
 
 #include "live/PanelDisplay.h"
 #include "platform/SerialPort.h"
+#include "platform/ServiceNotify.h"
 #include "platform/ShellCommand.h"
 
 #include <QDir>
@@ -100,6 +101,7 @@ void Monitor::start()
     m_sinceReading.start();
     m_poll.start();
     m_tick.start();
+    notifyService("READY=1");
 }
 
 void Monitor::stop()
@@ -107,6 +109,7 @@ void Monitor::stop()
     if (m_stopping)
         return;
     m_stopping = true;
+    notifyService("STOPPING=1");
     m_poll.stop();
     m_tick.stop();
     finishAlarmCommands();
@@ -262,6 +265,10 @@ void Monitor::sampleTick()
 {
     if (m_stopping)
         return;
+    // The service manager's watchdog hears from every sampling tick: a
+    // station that hangs (a stuck disk, a deadlock) falls silent and is
+    // restarted.
+    notifyService("WATCHDOG=1");
     noticePause();
     // A poll still waiting for a valid frame (it runs this tick inside its
     // wait) is a link without readings as much as a silent meter is.

@@ -69,6 +69,8 @@ Station::Station(const MonitorOptions &options, StationHooks hooks)
     , m_appender(std::make_unique<Appender>())
 {
     m_state.SampleInterval = 1;
+    // Before this run says anything.
+    m_lastRunsLastEvent = lastEventRow();
 }
 
 Station::~Station() = default;
@@ -384,12 +386,27 @@ QString Station::lockFolder()
 // The first tick: what the last run left. Its alarm state and last interval
 // go on; a day file a killed run left is finished, and its last interval
 // row, which the kill kept from being written, is written marked partial.
-bool Station::lastAlarmInEvents() const
+QString Station::lastEventRow() const
 {
     QFile events(QDir(m_options.folder).filePath(eventsName(m_options.station)));
     if (!events.open(QIODevice::ReadOnly))
-        return false;
-    bool raised = false;
+        return {};
+    // The last line is near the end: a long file is not read whole.
+    events.seek(std::max<qint64>(0, events.size() - 4096));
+    QString last;
+    while (!events.atEnd())
+        if (const QString line = QString::fromUtf8(events.readLine()).trimmed();
+            !line.isEmpty() && !line.startsWith(QLatin1String("time,")))
+            last = line;
+    return last;
+}
+
+std::optional<bool> Station::lastAlarmInEvents() const
+{
+    QFile events(QDir(m_options.folder).filePath(eventsName(m_options.station)));
+    if (!events.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    std::optional<bool> raised;
     while (!events.atEnd()) {
         const QByteArray line = events.readLine();
         if (line.contains(",alarm,"))
@@ -421,13 +438,22 @@ void Station::begin(const QDateTime &now)
             m_lastIntervalEnd = end;
     } else if (file.exists()) {
         lost = QStringLiteral("cannot be read");
-    } else if (QFileInfo::exists(folder.filePath(eventsName(m_options.station)))) {
+    } else if (lastAlarmInEvents()) {
+        // An alarm or clear was said, so a state file was written.
         lost = QStringLiteral("is missing");
     }
+    // A run that ended without its "stopped" was killed, hung (and was
+    // restarted by the service's watchdog) or lost its power.
+    if (const QString last = m_lastRunsLastEvent; !last.isEmpty()
+        && last.section(QLatin1Char(','), 1, 1) != QLatin1String("stopped"))
+        event(now, QStringLiteral("restarted"),
+              QStringLiteral("the last run ended without a stop after %1 (killed, hung or a "
+                             "power cut)")
+                  .arg(last.section(QLatin1Char(','), 0, 0)));
     if (!lost.isEmpty()) {
         // The events file keeps every alarm and clear: its last one is the
         // state a restart must not forget (a retained "alarm" would stay).
-        m_alarm = lastAlarmInEvents();
+        m_alarm = lastAlarmInEvents().value_or(false);
         event(now, QStringLiteral("state lost"),
               QStringLiteral("%1 %2; the alarm state is taken from the events file: %3")
                   .arg(stateName(m_options.station), lost,

@@ -123,8 +123,11 @@ private:
     void watchFolder(const QDateTime &now, bool atOnce);
     // Only the lock file is gone: the folder and working file are ours.
     bool lockWasDeleted() const;
-    // Whether the last alarm or clear in the events file was an alarm.
-    bool lastAlarmInEvents() const;
+    // The events file's last row, empty when there is none.
+    QString lastEventRow() const;
+    // Whether the last alarm or clear in the events file was an alarm;
+    // nothing when it holds neither.
+    std::optional<bool> lastAlarmInEvents() const;
     bool folderIsOurs() const;
     bool relock();
     void noteFault(const QDateTime &now);
@@ -147,6 +150,7 @@ private:
     // The day file is not being written (folder gone, disk full, write
     // error): its readings wait in m_kept.
     // "stopped" was said: nothing follows it.
+    QString m_lastRunsLastEvent; // the events file's last row at the start
     bool m_stoppedSaid = false;
     bool m_broken = false;
     QString m_brokenReason;

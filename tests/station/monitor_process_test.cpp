@@ -12,6 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 #include <csignal>
 
 namespace {
@@ -129,7 +135,18 @@ TEST(MonitorProcess, AKilledMonitorsDayFileIsRecoveredAtTheNextStart)
     ASSERT_TRUE(QFile::exists(dir.filePath("Fake")));
 
     out.clear();
+    // The second run as a service would run it: its manager's socket hears
+    // it is ready, from every tick (the watchdog), and that it stops.
+    const QByteArray socketPath = QFile::encodeName(dir.filePath("notify"));
+    const int manager = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(::bind(manager, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
     QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("NOTIFY_SOCKET", QString::fromLocal8Bit(socketPath));
+    second.setProcessEnvironment(environment);
     second.setProcessChannelMode(QProcess::MergedChannels);
     second.start(QStringLiteral(VORN_MONITOR), arguments);
     ASSERT_TRUE(runUntil(second, "day file: yard ", 5000)) << out.toStdString();
@@ -138,6 +155,18 @@ TEST(MonitorProcess, AKilledMonitorsDayFileIsRecoveredAtTheNextStart)
     second.terminate();
     ASSERT_TRUE(second.waitForFinished(3000));
     EXPECT_EQ(second.exitCode(), 0);
+    QStringList told;
+    char datagram[256];
+    for (ssize_t n; (n = ::recv(manager, datagram, sizeof datagram, MSG_DONTWAIT)) > 0;)
+        told << QString::fromLatin1(datagram, int(n));
+    ::close(manager);
+    EXPECT_EQ(told.value(0), "READY=1") << told.join(' ').toStdString();
+    EXPECT_GE(told.count("WATCHDOG=1"), 2) << told.join(' ').toStdString();
+    EXPECT_EQ(told.value(told.size() - 1), "STOPPING=1") << told.join(' ').toStdString();
+    // The killed run is said at the restart.
+    EXPECT_TRUE(fileText(dir.filePath("yard events.csv"))
+                    .contains(",restarted,\"the last run ended without a stop after "))
+        << fileText(dir.filePath("yard events.csv")).toStdString();
 
     const QStringList days = QDir(dir.path()).entryList({ "yard *.vorn" }, QDir::Files, QDir::Name);
     ASSERT_EQ(days.size(), 2) << days.join(", ").toStdString() << out.toStdString()
