@@ -407,8 +407,12 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
     me->m_sessionStarted = Clock::now();
     // A broker that flaps is said when it is first back, then in the hourly
     // summary of its losses.
-    if (me->m_losses <= 1)
+    // A loss that was said has its end said too, however many attempts it took.
+    if (me->m_lossSaid)
+        me->report(QStringLiteral("connected to %1 again").arg(me->m_settings.url));
+    else if (me->m_losses <= 1)
         me->report(QStringLiteral("connected to %1").arg(me->m_settings.url));
+    me->m_lossSaid = false;
     int mid = 0;
     me->publishNow(me->topic(QStringLiteral("status")), "online", true, &mid);
     for (const auto &[name, payload] : me->discovery())
@@ -498,12 +502,14 @@ void MqttPublisher::run()
         }
         if (rc != MOSQ_ERR_SUCCESS) {
             const bool wasConnected = m_connected || m_sessionStarted > connectStarted;
-            if (rc != MOSQ_ERR_CONN_REFUSED && ++m_losses <= 1)
+            if (rc != MOSQ_ERR_CONN_REFUSED && ++m_losses <= 1) {
+                m_lossSaid = true;
                 report((m_sessionUp ? QStringLiteral("the connection to %1 is lost (%2); tried "
                                                      "again later")
                                     : QStringLiteral("the broker %1 cannot be reached (%2); tried "
                                                      "again later"))
                            .arg(m_settings.url, failureText(rc, m_settings)));
+            }
             // A session the broker ends at once, again and again, is most
             // likely taken over by another client of the same id.
             if (wasConnected && Clock::now() - m_sessionStarted < QuickDrop && ++m_quickDrops == 3)

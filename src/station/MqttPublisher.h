@@ -108,6 +108,7 @@ private:
     std::chrono::steady_clock::time_point m_sessionStarted;
     std::chrono::steady_clock::time_point m_lossesSince = std::chrono::steady_clock::now();
     int m_losses = 0;
+    bool m_lossSaid = false; // its end is said when the broker is back
     int m_quickDrops = 0;
     static constexpr std::chrono::seconds SessionLasts { 60 };
     static constexpr std::chrono::seconds QuickDrop { 5 };

@@ -326,6 +326,21 @@ TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
     WaitUntil([] { return false; }, 300);
     EXPECT_EQ(fresh.on("vorn/north/interval").size(), 1);
     EXPECT_EQ(fresh.on("vorn/north/alarm").size(), 1);
+
+    // An outage of several attempts: its loss and its end are each said once.
+    {
+        const std::lock_guard lock(m_mutex);
+        said.clear();
+    }
+    broker.stop();
+    ASSERT_TRUE(WaitUntil([&] { return !saidLines().filter("is lost").isEmpty(); }, 10000));
+    WaitUntil([] { return false; }, 3000);
+    ASSERT_TRUE(broker.start(port)) << broker.log().toStdString();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return !saidLines().filter("connected to " + url + " again").isEmpty(); }, 30000))
+        << saidLines().join("\n").toStdString();
+    EXPECT_EQ(saidLines().filter("is lost").size(), 1) << saidLines().join("\n").toStdString();
+    again->stop();
 }
 
 TEST_F(MqttTest, ARefusedPasswordIsSaidOnceAndNothingElseStops)
