@@ -1034,8 +1034,13 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     // The running interval ends at the stop, marked partial unless the stop
     // falls on its end.
     if (m_intervalStart) {
+        // The end is not included: a stop in the second of the last reading
+        // ends the row after that reading's second, not at its stamp.
+        QDateTime stopped = now;
+        if (!m_kept.empty() && m_kept.back().at >= *m_intervalStart)
+            stopped = std::max(now, m_kept.back().at.addSecs(std::max(1, m_state.SampleInterval)));
         const QDateTime end = runningWindowEnd();
-        closeInterval(std::min(now, end), now < end);
+        closeInterval(std::min(stopped, end), stopped < end);
     }
     if (m_day.isValid())
         finishDay(now);

@@ -411,6 +411,14 @@ TEST_F(StationTest, AStopCutsTheRunningIntervalAndARestartGoesOnFromIt)
     EXPECT_TRUE(eventRows(events, "clear").front().startsWith("2026-06-01T10:30:00+02:00"));
     EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
 
+    // Stopped in the second of its last reading: its row ends a second later.
+    runFrom("2026-06-01T10:40:00", 51, 40.0);
+    m_station->stop(local("2026-06-01T10:40:50"), boards);
+    const QStringList last = linesOf(path("fence 2026-06-01 intervals.csv")).last().split(',');
+    EXPECT_EQ(last[1], "2026-06-01T10:30:00+02:00");
+    EXPECT_EQ(last[2], "2026-06-01T10:40:51+02:00");
+    EXPECT_EQ(last[3], "51");
+
     StationInterval partial;
     partial.partial = true;
     EXPECT_TRUE(Monitor::intervalJson(partial).contains("\"partial\": true"));
