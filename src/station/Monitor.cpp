@@ -173,7 +173,7 @@ void Monitor::watchSilence()
         return;
     // A read under way tells within the silence limit whether the meter is
     // silent or sends damaged frames: the cause waits for it.
-    if (m_polling && m_pollClock.isValid() && m_pollClock.elapsed() <= LinkOwner::SilenceLimitMs)
+    if (m_polling && !readPastSilenceLimit())
         return;
     m_lostSaid = true;
     m_linked = false;
@@ -184,7 +184,12 @@ void Monitor::watchSilence()
                          : m_silenceCause);
 }
 
-bool Monitor::noticePause()
+bool Monitor::readPastSilenceLimit() const
+{
+    return m_pollClock.isValid() && m_pollClock.elapsed() > LinkOwner::SilenceLimitMs;
+}
+
+void Monitor::noticePause()
 {
     // The timers fire every second while the station runs; a longer pause
     // is time it did not run (stopped, a suspended machine, a paused VM):
@@ -195,14 +200,13 @@ bool Monitor::noticePause()
     m_sinceTick.start();
     const QDateTime last = std::exchange(m_lastTick, now);
     if (!paused)
-        return false;
+        return;
     m_station->event(last.addSecs(1), QStringLiteral("not running"),
                      QStringLiteral("the station was not running from %1 to %2")
                          .arg(CivilTime::toIsoWithOffset(last.addSecs(1)),
                               CivilTime::toIsoWithOffset(now)));
     // The silence that follows is measured from now.
     m_sinceReading.restart();
-    return true;
 }
 
 void Monitor::pollTick()
@@ -272,7 +276,7 @@ void Monitor::sampleTick()
     noticePause();
     // A poll still waiting for a valid frame (it runs this tick inside its
     // wait) is a link without readings as much as a silent meter is.
-    if (m_polling && m_pollClock.isValid() && m_pollClock.elapsed() > LinkOwner::SilenceLimitMs)
+    if (m_polling && readPastSilenceLimit())
         m_silenceCause = damagedFrames();
     watchSilence();
     // Only a level the meter just sent is sampled.

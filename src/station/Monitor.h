@@ -62,7 +62,9 @@ private:
     void runAlarmCommand(const QString &event, const StationInterval &interval);
     void finishAlarmCommands();
     void readingCame();
-    bool noticePause();
+    void noticePause();
+    // A poll has waited past the silence limit for a valid frame.
+    bool readPastSilenceLimit() const;
     QString damagedFrames() const;
     static bool showable(const MeterReading &reading);
     QString silentMeter() const;

@@ -369,8 +369,7 @@ QString Station::lockFolder()
         // Held from the start to the stop, across every change of day.
         m_state.TempFile.keepLock(true);
         m_folderId = fileIdentityOf(QDir(m_options.folder).absolutePath());
-        m_lockId = fileIdentityOf(
-            QDir(m_options.folder).filePath(QString::fromLatin1(RecordingTempFile::LockName)));
+        m_lockId = fileIdentityOf(lockPath());
         return {};
     case RecordingTempFile::LockResult::Busy:
         return QStringLiteral("A recording or another monitor runs in the folder \"%1\": only "
@@ -515,16 +514,14 @@ void Station::writeState()
 
 bool Station::relock()
 {
-    const QString lockPath
-        = QDir(m_options.folder).filePath(QString::fromLatin1(RecordingTempFile::LockName));
-    if (m_state.TempFile.holdsLock() && fileIdentityOf(lockPath) == m_lockId)
+    if (m_state.TempFile.holdsLock() && fileIdentityOf(lockPath()) == m_lockId)
         return true;
     // The lock file under the old name is someone else's now, or gone.
     m_state.TempFile.forgetLock();
     if (m_state.TempFile.lock(m_options.folder) != RecordingTempFile::LockResult::Locked)
         return false;
     m_state.TempFile.keepLock(true);
-    m_lockId = fileIdentityOf(lockPath);
+    m_lockId = fileIdentityOf(lockPath());
     return true;
 }
 
@@ -706,21 +703,25 @@ void Station::finishDay(const QDateTime &now)
     m_broken = false;
 }
 
+bool Station::folderAndWorkingFileAreOurs() const
+{
+    return fileIdentityOf(QDir(m_options.folder).absolutePath()) == m_folderId
+        && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
+}
+
+QString Station::lockPath() const
+{
+    return QDir(m_options.folder).filePath(QString::fromLatin1(RecordingTempFile::LockName));
+}
+
 bool Station::folderIsOurs() const
 {
-    const QDir folder(m_options.folder);
-    return fileIdentityOf(folder.absolutePath()) == m_folderId
-        && fileIdentityOf(folder.filePath(QString::fromLatin1(RecordingTempFile::LockName)))
-        == m_lockId
-        && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
+    return folderAndWorkingFileAreOurs() && fileIdentityOf(lockPath()) == m_lockId;
 }
 
 bool Station::lockWasDeleted() const
 {
-    const QDir folder(m_options.folder);
-    return fileIdentityOf(folder.absolutePath()) == m_folderId
-        && !QFileInfo::exists(folder.filePath(QString::fromLatin1(RecordingTempFile::LockName)))
-        && (!m_state.Recording || fileIdentityOf(m_state.TempFile.path()) == m_tempId);
+    return folderAndWorkingFileAreOurs() && !QFileInfo::exists(lockPath());
 }
 
 void Station::watchFolder(const QDateTime &now, bool atOnce)

@@ -129,6 +129,8 @@ private:
     // nothing when it holds neither.
     std::optional<bool> lastAlarmInEvents() const;
     bool folderIsOurs() const;
+    bool folderAndWorkingFileAreOurs() const;
+    QString lockPath() const;
     bool relock();
     void noteFault(const QDateTime &now);
     void notRecorded(const QDateTime &at, const QString &reason);

@@ -153,10 +153,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         QStringList names;
         for (const StationFolder::Station &s : stations)
             names << s.name;
-        const auto chosen = std::find_if(stations.begin(), stations.end(), [&](const auto &s) {
-            return s.name == options.station || (options.station.isEmpty() && stations.size() == 1);
-        });
-        if (chosen != stations.end()) {
+        if (const StationFolder::Station *chosen
+            = StationFolder::stationNamed(stations, options.station)) {
             files << chosen->series();
             continue;
         }

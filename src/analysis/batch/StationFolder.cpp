@@ -27,6 +27,14 @@ std::optional<RecordingCompanion> companionBeside(const QString &workingFile)
     return RecordingCompanion::fromBytes(file.readAll());
 }
 
+// The day file a working file's companion names, in the working file's folder.
+QString dayFileBeside(const QString &workingFile, const RecordingCompanion &companion)
+{
+    if (companion.TargetPath.isEmpty())
+        return workingFile;
+    return QFileInfo(workingFile).dir().filePath(QFileInfo(companion.TargetPath).fileName());
+}
+
 } // namespace
 
 QString dayFileName(const QString &station, const QDate &day, int copy)
@@ -81,14 +89,13 @@ bool isWorkingFile(const QString &path)
     return QFileInfo(path).fileName() == workingFileName();
 }
 
+
 QString dataFileOf(const QString &path)
 {
     if (!isWorkingFile(path))
         return path;
     const auto companion = companionBeside(path);
-    if (!companion || companion->TargetPath.isEmpty())
-        return path;
-    return QFileInfo(path).dir().filePath(QFileInfo(companion->TargetPath).fileName());
+    return companion ? dayFileBeside(path, *companion) : path;
 }
 
 QStringList Station::series() const
@@ -117,6 +124,14 @@ std::vector<Station> stationsIn(const QString &folder)
                 byName[station].runningDay = working;
             }
     return { byName.begin(), byName.end() };
+}
+
+const Station *stationNamed(const std::vector<Station> &stations, const QString &name)
+{
+    for (const Station &s : stations)
+        if (s.name == name || (name.isEmpty() && stations.size() == 1))
+            return &s;
+    return nullptr;
 }
 
 RunningDay readRunningDay(const QString &workingFile)
@@ -149,7 +164,7 @@ RunningDay readRunningDay(const QString &workingFile)
         day.bytes += FileLine(line);
     // The working file begins with the column header line a day file has.
     day.bytes += body;
-    day.dayFile = dataFileOf(workingFile);
+    day.dayFile = dayFileBeside(workingFile, *companion);
     return day;
 }
 

@@ -45,6 +45,8 @@ struct Station
 };
 // The stations whose day files (or running day) lie in the folder, by name.
 std::vector<Station> stationsIn(const QString &folder);
+// The station of that name, or with no name the only one; null when none.
+const Station *stationNamed(const std::vector<Station> &stations, const QString &name);
 
 // A running day read as the day file it will become: the header the
 // companion holds and the working file's whole lines. Empty, with `problem`

@@ -214,9 +214,8 @@ QStringList dataFiles(const QString &folder, const QString &station)
     // running day last; other files beside them (a calibration recording,
     // say) are not part of it.
     const std::vector<StationFolder::Station> stations = StationFolder::stationsIn(folder);
-    for (const StationFolder::Station &s : stations)
-        if (s.name == station || (station.isEmpty() && stations.size() == 1))
-            return s.series();
+    if (const StationFolder::Station *chosen = StationFolder::stationNamed(stations, station))
+        return chosen->series();
     if (!station.isEmpty())
         return {};
     const QDir dir(folder);
