@@ -65,6 +65,15 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
                     },
                     Qt::QueuedConnection);
             });
+        m_mqtt->onEvent([self](const QString &name, const QString &detail) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, name, detail] {
+                    if (self && !self->m_stopping)
+                        self->m_station->event(self->m_clock(), name, detail);
+                },
+                Qt::QueuedConnection);
+        });
     }
     m_poll.setInterval(200);
     m_tick.setInterval(1000);

@@ -19,6 +19,11 @@ MqttPublisher::~MqttPublisher() = default;
 
 void MqttPublisher::start() { }
 
+QByteArray MqttPublisher::withOrigin(const QByteArray &json) const
+{
+    return json;
+}
+
 void MqttPublisher::stop(int) { }
 
 void MqttPublisher::publishLevel(const QByteArray &) { }

@@ -78,8 +78,30 @@ MqttPublisher::MqttPublisher(MqttSettings settings, QString station, QString spo
     , m_spoolPath(std::move(spoolPath))
     , m_version(std::move(version))
     , m_say(std::move(say))
+    , m_host(QSysInfo::machineHostName())
 {
     initLibrary();
+    const QByteArray where
+        = (m_host + QLatin1Char('\n') + QFileInfo(m_spoolPath).absolutePath()).toUtf8();
+    m_folderHash = QString::fromLatin1(
+        QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8));
+    // Unique per station, host and folder: two stations of one name (the
+    // default is the host name, which devices share) do not knock each other
+    // off the broker, and a station restarted after a crash is itself again.
+    m_clientId = (QStringLiteral("vorn-") + m_station + QLatin1Char('-') + m_folderHash).toUtf8();
+}
+
+QByteArray MqttPublisher::withOrigin(const QByteArray &json) const
+{
+    if (!json.startsWith('{') || !json.endsWith('}'))
+        return json;
+    QByteArray out = json.chopped(1);
+    if (out.trimmed().size() > 1)
+        out += ", ";
+    // The host's name as a JSON string: the array's one element.
+    const QByteArray host
+        = QJsonDocument(QJsonArray { m_host }).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+    return out + "\"host\": " + host + ", \"folder\": \"" + m_folderHash.toLatin1() + "\"}";
 }
 
 MqttPublisher::~MqttPublisher()
@@ -131,7 +153,7 @@ void MqttPublisher::publishKept(const QString &subtopic, const QByteArray &json)
 {
     {
         const std::lock_guard lock(m_mutex);
-        m_outbox.emplace_back(topic(subtopic), json);
+        m_outbox.emplace_back(topic(subtopic), withOrigin(json));
     }
     m_wake.notify_all();
 }
@@ -315,18 +337,7 @@ void MqttPublisher::sendUnsent()
 
 bool MqttPublisher::connectOnce()
 {
-    // Unique per station, host and folder: two stations of one name (the
-    // default is the host name, which devices share) do not knock each
-    // other off the broker.
-    const QByteArray where
-        = (QSysInfo::machineHostName() + QLatin1Char('\n') + QFileInfo(m_spoolPath).absolutePath())
-              .toUtf8();
-    const QByteArray id
-        = (QStringLiteral("vorn-") + m_station + QLatin1Char('-')
-           + QString::fromLatin1(
-               QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8)))
-              .toUtf8();
-    mosquitto *client = mosquitto_new(id.constData(), true, this);
+    mosquitto *client = mosquitto_new(m_clientId.constData(), true, this);
     if (!client) {
         report(QStringLiteral("no client can be made"));
         return false;
@@ -418,6 +429,12 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
     for (const auto &[name, payload] : me->discovery())
         me->publishNow(name, payload, true, &mid);
     mosquitto_subscribe(client, nullptr, "homeassistant/status", 1);
+    // Other stations of this name, and an "offline" one of them left behind.
+    const QByteArray presence = me->topic(QStringLiteral("presence")).toUtf8();
+    const QByteArray status = me->topic(QStringLiteral("status")).toUtf8();
+    mosquitto_subscribe(client, nullptr, presence.constData(), 0);
+    mosquitto_subscribe(client, nullptr, status.constData(), 1);
+    me->sayPresence("online");
     me->sendUnsent();
 }
 
@@ -450,7 +467,86 @@ void MqttPublisher::onMessage(mosquitto *, void *self, const mosquitto_message *
         int mid = 0;
         for (const auto &[name, config] : me->discovery())
             me->publishNow(name, config, true, &mid);
+    } else if (me->topic(QStringLiteral("presence")).toUtf8() == message->topic) {
+        me->heardPresence(payload);
+    } else if (me->topic(QStringLiteral("status")).toUtf8() == message->topic
+               && payload == "offline" && !me->m_leaving) {
+        // Another station of this name stopped or died while this one runs:
+        // the broker is told again that the station is there.
+        int mid = 0;
+        me->publishNow(me->topic(QStringLiteral("status")), "online", true, &mid);
     }
+}
+
+void MqttPublisher::sayPresence(const char *state)
+{
+    m_presenceSaid = Clock::now();
+    const QByteArray payload
+        = compact({ { QStringLiteral("state"), QString::fromLatin1(state) },
+                    { QStringLiteral("client"), QString::fromUtf8(m_clientId) },
+                    { QStringLiteral("host"), m_host },
+                    { QStringLiteral("folder"), m_folderHash } });
+    const QByteArray name = topic(QStringLiteral("presence")).toUtf8();
+    mosquitto_publish(m_client, nullptr, name.constData(), int(payload.size()), payload.constData(),
+                      0, false);
+}
+
+void MqttPublisher::heardPresence(const QByteArray &payload)
+{
+    const QJsonObject said = QJsonDocument::fromJson(payload).object();
+    const QByteArray client = said.value(QStringLiteral("client")).toString().toUtf8();
+    // Its own id is itself, also when heard from a run before a crash.
+    if (client.isEmpty() || client == m_clientId)
+        return;
+    if (said.value(QStringLiteral("state")).toString() != QLatin1String("online")) {
+        if (m_others.erase(client))
+            checkOthers();
+        return;
+    }
+    const bool isNew = !m_others.count(client);
+    m_others[client] = { said.value(QStringLiteral("host")).toString(),
+                         said.value(QStringLiteral("folder")).toString(), Clock::now() };
+    if (isNew) {
+        // The newcomer hears of this station at once, not at its next turn.
+        sayPresence("online");
+        checkOthers();
+    }
+}
+
+QString MqttPublisher::othersText() const
+{
+    QStringList where;
+    for (const auto &[client, other] : m_others)
+        where << QStringLiteral("host %1, folder hash %2").arg(other.host, other.folder);
+    return where.join(QStringLiteral("; "));
+}
+
+void MqttPublisher::checkOthers()
+{
+    const auto now = Clock::now();
+    for (auto it = m_others.begin(); it != m_others.end();)
+        it = now - it->second.heard > std::chrono::seconds(PresenceLapseS) ? m_others.erase(it)
+                                                                          : std::next(it);
+    const bool shared = !m_others.empty();
+    const bool hourDue = shared && now - m_sharedSaid >= std::chrono::hours(1);
+    if (shared == m_nameShared && !hourDue)
+        return;
+    const QString detail = shared
+        ? QStringLiteral("another live station is named \"%1\" on %2 (%3); this one (host %4, "
+                         "folder hash %5) goes on recording, and its rows carry its host and "
+                         "folder hash")
+              .arg(m_station, m_settings.url, othersText(), m_host, m_folderHash)
+        : QStringLiteral("no other live station is named \"%1\" on %2 any more")
+              .arg(m_station, m_settings.url);
+    const QString name = shared ? QStringLiteral("station name shared")
+                                : QStringLiteral("station name no longer shared");
+    m_nameShared = shared;
+    if (shared)
+        m_sharedSaid = now;
+    if (m_tell)
+        m_tell(name, detail);
+    else
+        report(name + QStringLiteral(": ") + detail);
 }
 
 void MqttPublisher::run()
@@ -500,6 +596,10 @@ void MqttPublisher::run()
             m_losses = 0;
             m_lossesSince = Clock::now();
         }
+        if (m_connected && Clock::now() - m_presenceSaid > std::chrono::seconds(PresenceEveryS))
+            sayPresence("online");
+        if (!m_others.empty())
+            checkOthers();
         if (rc != MOSQ_ERR_SUCCESS) {
             const bool wasConnected = m_connected || m_sessionStarted > connectStarted;
             if (rc != MOSQ_ERR_CONN_REFUSED && ++m_losses <= 1) {
@@ -532,7 +632,12 @@ void MqttPublisher::run()
     // "offline" (no last will), and what it acknowledges in time leaves it.
     takeOutbox();
     if (m_client && m_connected) {
-        publishNow(topic(QStringLiteral("status")), "offline", true, &m_statusMid);
+        m_leaving = true;
+        checkOthers();
+        sayPresence("offline");
+        // Never "offline" over another live station of this name.
+        if (m_others.empty())
+            publishNow(topic(QStringLiteral("status")), "offline", true, &m_statusMid);
         const auto deadline = Clock::now() + std::chrono::milliseconds(m_stopWaitMs);
         const auto unacknowledged = [this] {
             for (const Kept &kept : m_spool)

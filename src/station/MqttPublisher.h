@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -27,6 +28,9 @@ class MqttPublisher
 public:
     // Lines for standard output; called from the publisher's thread.
     using Say = std::function<void(const QString &line)>;
+    // Events for the station's record (name, detail); called from the
+    // publisher's thread.
+    using Tell = std::function<void(const QString &name, const QString &detail)>;
 
     MqttPublisher(MqttSettings settings, QString station, QString spoolPath, QString version,
                   Say say);
@@ -34,6 +38,8 @@ public:
     MqttPublisher(const MqttPublisher &) = delete;
     MqttPublisher &operator=(const MqttPublisher &) = delete;
 
+    // Set before start().
+    void onEvent(Tell tell) { m_tell = std::move(tell); }
     void start();
     // "offline", then up to waitMs for the spool to be acknowledged.
     void stop(int waitMs = 1000);
@@ -45,6 +51,14 @@ public:
     void publishKept(const QString &subtopic, const QByteArray &json);
 
     bool connected() const { return m_connected; }
+    // Whether another live station of this name was heard on the broker.
+    bool nameShared() const { return m_nameShared; }
+    // Where the station runs: its host and a hash of its folder, carried by
+    // every row it publishes so that two stations of one name stay apart.
+    QString host() const { return m_host; }
+    QString folderHash() const { return m_folderHash; }
+    // A JSON object with the host and folder hash added.
+    QByteArray withOrigin(const QByteArray &json) const;
     // Messages in the spool, acknowledged by no broker yet.
     int spooled() const;
 
@@ -56,6 +70,10 @@ public:
     // The level sensor shows nothing once no level came for this long.
     static constexpr int ExpireAfterS = 5;
     static constexpr int LongestPauseS = 60;
+    // Each live station says it is there this often on vorn/STATION/presence;
+    // one not heard for PresenceLapseS is taken to be gone.
+    static constexpr int PresenceEveryS = 20;
+    static constexpr int PresenceLapseS = 65;
 
 private:
     struct Kept
@@ -74,6 +92,10 @@ private:
     void loadSpool();
     void report(const QString &text);
     void publishNow(const QString &topic, const QByteArray &payload, bool retain, int *mid);
+    void sayPresence(const char *state);
+    void heardPresence(const QByteArray &payload);
+    void checkOthers();
+    QString othersText() const;
 
     static void onConnect(mosquitto *, void *self, int rc);
     static void onDisconnect(mosquitto *, void *self, int rc);
@@ -85,6 +107,10 @@ private:
     const QString m_spoolPath;
     const QString m_version;
     const Say m_say;
+    Tell m_tell;
+    QString m_host;
+    QString m_folderHash;
+    QByteArray m_clientId;
 
     std::thread m_thread;
     mutable std::mutex m_mutex; // the outbox, the stop flag and the client for levels
@@ -95,11 +121,13 @@ private:
     mosquitto *m_client = nullptr;
     std::atomic<bool> m_connected { false };
     std::atomic<int> m_spooled { 0 };
+    std::atomic<bool> m_nameShared { false };
 
     // Only the publisher's thread touches these.
     std::deque<Kept> m_spool;
     bool m_sessionUp = false; // this client got the broker's yes
     bool m_spoolDirty = false; // acknowledged messages are still in the file
+    bool m_leaving = false; // a clean stop says "offline" itself
     int m_statusMid = -1; // the "offline" of a clean stop, until acknowledged
     QString m_lastReport;
     int m_pauseS = FirstPauseS;
@@ -110,6 +138,16 @@ private:
     int m_losses = 0;
     bool m_lossSaid = false; // its end is said when the broker is back
     int m_quickDrops = 0;
+    // Other live stations of this name (client id to what they said and when).
+    struct Other
+    {
+        QString host;
+        QString folder;
+        std::chrono::steady_clock::time_point heard;
+    };
+    std::map<QByteArray, Other> m_others;
+    std::chrono::steady_clock::time_point m_presenceSaid;
+    std::chrono::steady_clock::time_point m_sharedSaid;
     static constexpr std::chrono::seconds SessionLasts { 60 };
     static constexpr std::chrono::seconds QuickDrop { 5 };
 };

@@ -254,7 +254,7 @@ TEST_F(MqttTest, PublishesStatusDiscoveryLevelsAndKeptRows)
     // Retained: a subscriber that comes later still gets the last row.
     Subscriber late(broker.port());
     ASSERT_TRUE(late.waitFor("vorn/north/interval", 1));
-    EXPECT_EQ(late.on("vorn/north/interval").first().toUtf8(), row(1));
+    EXPECT_EQ(late.on("vorn/north/interval").first().toUtf8(), mqtt->withOrigin(row(1)));
     EXPECT_TRUE(late.on("vorn/north/level").isEmpty());
 
     // Home Assistant came back: it is told of the device again.
@@ -310,10 +310,14 @@ TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
     for (const QString &line : sub.lines())
         if (line.startsWith("vorn/north/interval") || line.startsWith("vorn/north/alarm"))
             order << line;
-    EXPECT_EQ(
-        order,
-        QStringList({ "vorn/north/interval " + row(1), "vorn/north/alarm {\"event\": \"alarm\"}",
-                      "vorn/north/interval " + row(2), "vorn/north/interval " + row(3) }));
+    const auto sent = [&](const char *topic, const QByteArray &payload) {
+        return QString::fromLatin1(topic) + QLatin1Char(' ') + back->withOrigin(payload);
+    };
+    EXPECT_EQ(order,
+              QStringList({ sent("vorn/north/interval", row(1)),
+                            sent("vorn/north/alarm", "{\"event\": \"alarm\"}"),
+                            sent("vorn/north/interval", row(2)),
+                            sent("vorn/north/interval", row(3)) }));
     EXPECT_TRUE(sub.on("vorn/north/level").isEmpty());
     back->stop();
 
@@ -415,7 +419,10 @@ TEST_F(MqttTest, EventsAndTheLinkStateArePublished)
 
 // Two stations of one name (the host name is a common default) in folders
 // of their own stay on the broker side by side.
-TEST_F(MqttTest, TwoStationsOfOneNameDoNotKnockEachOtherOff)
+// Two stations of one name on one broker: neither knocks the other off,
+// each says the other is there, their rows can be told apart, and the one
+// that stops first leaves the other "online".
+TEST_F(MqttTest, TwoStationsOfOneNameAreToldApartAndSaidOnce)
 {
     Broker broker(dir.path());
     ASSERT_TRUE(broker.start());
@@ -423,18 +430,65 @@ TEST_F(MqttTest, TwoStationsOfOneNameDoNotKnockEachOtherOff)
     QTemporaryDir other;
     auto first = publisher(broker.url());
     auto second = publisher(broker.url(), {}, other.path());
+    QStringList firstTold, secondTold;
+    std::mutex toldMutex;
+    first->onEvent([&](const QString &name, const QString &) {
+        const std::lock_guard lock(toldMutex);
+        firstTold << name;
+    });
+    second->onEvent([&](const QString &name, const QString &detail) {
+        const std::lock_guard lock(toldMutex);
+        secondTold << name;
+        if (name == "station name shared") {
+            EXPECT_TRUE(detail.contains(first->folderHash())) << detail.toStdString();
+        }
+    });
+    const auto told = [&](const QStringList &list) {
+        const std::lock_guard lock(toldMutex);
+        return list;
+    };
     first->start();
+    ASSERT_TRUE(WaitUntil([&] { return first->connected(); }, 5000));
     second->start();
-    ASSERT_TRUE(WaitUntil([&] { return first->connected() && second->connected(); }, 5000));
-    WaitUntil([] { return false; }, 3000);
-    EXPECT_TRUE(first->connected());
-    EXPECT_TRUE(second->connected());
-    // Neither was dropped for the other: no last will said "offline".
+    ASSERT_TRUE(WaitUntil([&] { return first->nameShared() && second->nameShared(); }, 5000));
+    EXPECT_NE(first->folderHash(), second->folderHash());
+    first->publishKept(QStringLiteral("interval"), row(1));
+    second->publishKept(QStringLiteral("interval"), row(1));
+    ASSERT_TRUE(sub.waitFor("vorn/north/interval", 2));
+    QStringList folders;
+    for (const QString &payload : sub.on("vorn/north/interval")) {
+        const QJsonObject object = QJsonDocument::fromJson(payload.toUtf8()).object();
+        EXPECT_EQ(object["start"].toString(), "2026-06-01T10:01:00+02:00");
+        EXPECT_FALSE(object["host"].toString().isEmpty());
+        folders << object["folder"].toString();
+    }
+    folders.sort();
+    QStringList expected { first->folderHash(), second->folderHash() };
+    expected.sort();
+    EXPECT_EQ(folders, expected);
+
+    first->stop();
+    ASSERT_TRUE(WaitUntil([&] { return !second->nameShared(); }, 5000));
+    // Neither was dropped for the other, and the stop left the other online.
     EXPECT_FALSE(sub.on("vorn/north/status").contains("offline"))
         << sub.lines().join("\n").toStdString();
     EXPECT_TRUE(saidLines().filter("ends each session at once").isEmpty());
-    first->stop();
+    EXPECT_EQ(told(firstTold), QStringList { "station name shared" });
+    EXPECT_EQ(told(secondTold),
+              (QStringList { "station name shared", "station name no longer shared" }));
+    // A station killed without a word: its last will says "offline", and the
+    // other station, still running, says "online" again at once.
+    QProcess::execute(QStandardPaths::findExecutable("mosquitto_pub"),
+                      { "-p", QString::number(broker.port()), "-r", "-t", "vorn/north/status",
+                        "-m", "offline" });
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const QStringList status = sub.on("vorn/north/status");
+            return !status.isEmpty() && status.last() == "online" && status.contains("offline");
+        },
+        5000));
     second->stop();
+    EXPECT_TRUE(WaitUntil([&] { return sub.on("vorn/north/status").last() == "offline"; }, 5000));
 }
 
 TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
