@@ -204,10 +204,14 @@ void Monitor::noticePause()
     // is time it did not run (stopped, a suspended machine, a paused VM):
     // the meter was not silent then, the station was away.
     const QDateTime now = m_clock();
-    const bool paused = m_sinceTick.isValid() && m_sinceTick.elapsed() > PauseLimitMs
-        && m_lastTick.isValid();
+    const qint64 lived = m_sinceTick.isValid() ? m_sinceTick.elapsed() : 0;
+    const bool paused = lived > PauseLimitMs && m_lastTick.isValid();
     m_sinceTick.start();
     const QDateTime last = std::exchange(m_lastTick, now);
+    // The wall clock ran on far more than the time lived: it was set forward.
+    const qint64 forwardMs = last.isValid() ? last.msecsTo(now) - lived : 0;
+    if (forwardMs > PauseLimitMs)
+        m_station->clockWentForward(last, now, (forwardMs + 500) / 1000);
     if (!paused)
         return;
     m_station->event(last.addSecs(1), QStringLiteral("not running"),

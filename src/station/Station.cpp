@@ -15,6 +15,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+#include <algorithm>
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QTimeZone>
@@ -970,12 +972,25 @@ bool Station::clockMovesOn(const QDateTime &now, bool hasReading)
         if (!m_step) {
             // The size of the step: where the clock should be now, less where it is.
             m_step = Step { (*m_lastTickMs + 1000 - ms) / 1000 };
-            event(now, QStringLiteral("clock step"),
-                  QStringLiteral("the clock went back %1 s; nothing is written until it passes "
-                                 "%2 again")
-                      .arg(QString::number(m_step->seconds),
-                           clockText(QDateTime::fromMSecsSinceEpoch(*m_lastTickMs)
-                                         .toTimeZone(now.timeZone()))));
+            QString detail = QStringLiteral("the clock went back %1 s; nothing is written until it "
+                                            "passes %2 again")
+                                 .arg(QString::number(m_step->seconds),
+                                      clockText(QDateTime::fromMSecsSinceEpoch(*m_lastTickMs)
+                                                    .toTimeZone(now.timeZone())));
+            // Taken back past a step forward: the readings stamped since
+            // then carry times the clock showed wrongly.
+            if (m_aheadFrom && now < *m_aheadFrom) {
+                const auto ahead = std::find_if(m_kept.begin(), m_kept.end(), [&](const Kept &k) {
+                    return k.at >= *m_aheadFrom;
+                });
+                if (ahead != m_kept.end())
+                    detail += QStringLiteral("; the %1 readings from %2 to %3 were stamped while "
+                                             "it was ahead")
+                                  .arg(QString::number(m_kept.end() - ahead),
+                                       clockText(ahead->at), clockText(m_kept.back().at));
+                m_aheadFrom.reset();
+            }
+            event(now, QStringLiteral("clock step"), detail);
         }
         if (hasReading)
             notRecorded(now, QStringLiteral("the clock went back %1 s").arg(m_step->seconds));
@@ -987,6 +1002,14 @@ bool Station::clockMovesOn(const QDateTime &now, bool hasReading)
     }
     m_lastTickMs = ms;
     return true;
+}
+
+void Station::clockWentForward(const QDateTime &last, const QDateTime &now, qint64 seconds)
+{
+    m_aheadFrom = now;
+    event(now, QStringLiteral("clock step"),
+          QStringLiteral("the clock went forward %1 s, from %2 to %3")
+              .arg(QString::number(seconds), clockText(last), clockText(now)));
 }
 
 void Station::tick(const QDateTime &now, std::optional<double> level, const QString &levelText,

@@ -66,6 +66,9 @@ public:
     // nothing for a silent second (which writes no record).
     void tick(const QDateTime &now, std::optional<double> level, const QString &levelText,
               const HeaderBoards &boards);
+    // The wall clock was set forward by `seconds` between two ticks: said,
+    // and remembered so that a step back names what was stamped ahead.
+    void clockWentForward(const QDateTime &last, const QDateTime &now, qint64 seconds);
     // Finishes the day file and writes the running interval, cut at now.
     void stop(const QDateTime &now, const HeaderBoards &boards);
 
@@ -179,6 +182,8 @@ private:
         qint64 seconds = 0;
     };
     std::optional<Step> m_step;
+    // The last step forward: the first time the clock showed after it.
+    std::optional<QDateTime> m_aheadFrom;
     // Readings that went into no file, said as one "not recorded" row.
     struct Loss
     {

@@ -256,8 +256,10 @@ TEST(MonitorProcess, StopsAndLostLinksAreSaidOnce)
     }
 }
 
-// An NTP step of the clock back, made from outside by libfaketime: no stamp
-// is written twice, and what was skipped is said.
+// Steps of the clock, made from outside by libfaketime at a fixed site
+// time: no stamp is written twice, no row ends before it starts, what was
+// skipped is said, and readings stamped while the clock was set ahead are
+// named when it is taken back.
 TEST(MonitorProcess, AClockSteppedBackWritesNoStampTwice)
 {
     if (MeterEmulator::program().isEmpty())
@@ -281,42 +283,82 @@ TEST(MonitorProcess, AClockSteppedBackWritesNoStampTwice)
     QString why;
     ASSERT_TRUE(emulator.start({ "--signal", "constant", "--level", "58.3" }, &why))
         << why.toStdString();
-    QTemporaryDir dir;
-    const QString offset = dir.filePath("offset");
-    const auto setOffset = [&](const QByteArray &text) {
-        QFile file(offset);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+    struct Step
+    {
+        int afterMs;
+        const char *clock; // the time the clock is set to then
     };
-    setOffset("+0");
-    QProcess monitor;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("LD_PRELOAD", library);
-    env.insert("FAKETIME_TIMESTAMP_FILE", offset);
-    env.insert("FAKETIME_NO_CACHE", "1");
-    // Timers keep real time: only the wall clock steps.
-    env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
-    monitor.setProcessEnvironment(env);
-    monitor.setProcessChannelMode(QProcess::MergedChannels);
-    monitor.start(
-        QStringLiteral(VORN_MONITOR),
-        { "--port", "COM1", "--folder", dir.path(), "--station", "ntp", "--interval", "1min" });
-    ASSERT_TRUE(monitor.waitForStarted());
-    WaitUntil([] { return false; }, 6000);
-    setOffset("-12");
-    WaitUntil([] { return false; }, 18000);
-    ::kill(pid_t(monitor.processId()), SIGTERM);
-    ASSERT_TRUE(monitor.waitForFinished(5000));
-    const QStringList days = QDir(dir.path()).entryList({ "ntp *.vorn" });
-    ASSERT_EQ(days.size(), 1);
-    const DataFileContents file = DataFileReader::readFile(dir.filePath(days.front()));
-    ASSERT_GE(file.recordCount(), 10);
-    for (qsizetype i = 1; i < file.recordCount(); ++i)
-        EXPECT_LT(file.time(i - 1), file.time(i)) << i;
-    const QString events = fileText(dir.filePath("ntp events.csv"));
-    EXPECT_EQ(events.count(",clock step,"), 1) << events.toStdString();
-    EXPECT_EQ(events.count(",not recorded,"), 1) << events.toStdString();
-    EXPECT_TRUE(events.contains("the clock went back 1")) << events.toStdString();
+    const struct
+    {
+        const char *name;
+        std::vector<Step> steps;
+        std::vector<const char *> said;
+        int notRecorded;
+    } cases[] = {
+        { "back 12 s",
+          { { 0, "@2026-06-01 10:00:00" }, { 6000, "@2026-06-01 09:59:54" }, { 18000, nullptr } },
+          { "the clock went back 1" },
+          1 },
+        { "forward 2 h, then back",
+          { { 0, "@2026-06-01 10:00:00" },
+            { 5000, "@2026-06-01 12:00:05" },
+            { 8000, "@2026-06-01 10:00:13" },
+            { 5000, nullptr } },
+          { "the clock went forward 7", "the clock went back 7", "were stamped while it was ahead" },
+          1 },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString clock = dir.filePath("clock");
+        const auto setClock = [&](const char *text) {
+            QFile file(clock);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(text);
+        };
+        QProcess monitor;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_PRELOAD", library);
+        env.insert("FAKETIME_TIMESTAMP_FILE", clock);
+        env.insert("FAKETIME_NO_CACHE", "1");
+        env.insert("TZ", "UTC");
+        // Timers keep real time: only the wall clock steps.
+        env.insert("FAKETIME_DONT_FAKE_MONOTONIC", "1");
+        monitor.setProcessEnvironment(env);
+        monitor.setProcessChannelMode(QProcess::MergedChannels);
+        for (const Step &step : c.steps) {
+            WaitUntil([] { return false; }, step.afterMs);
+            if (!step.clock)
+                break;
+            setClock(step.clock);
+            if (monitor.state() == QProcess::NotRunning) {
+                monitor.start(QStringLiteral(VORN_MONITOR),
+                              { "--port", "COM1", "--folder", dir.path(), "--station", "ntp",
+                                "--interval", "1min" });
+                ASSERT_TRUE(monitor.waitForStarted());
+            }
+        }
+        ::kill(pid_t(monitor.processId()), SIGTERM);
+        ASSERT_TRUE(monitor.waitForFinished(5000));
+        const QStringList days = QDir(dir.path()).entryList({ "ntp *.vorn" });
+        ASSERT_EQ(days, QStringList { "ntp 2026-06-01.vorn" });
+        const DataFileContents file = DataFileReader::readFile(dir.filePath(days.front()));
+        ASSERT_GE(file.recordCount(), 10);
+        for (qsizetype i = 1; i < file.recordCount(); ++i)
+            EXPECT_LT(file.time(i - 1), file.time(i)) << i;
+        const QString events = fileText(dir.filePath("ntp events.csv"));
+        const QStringList steps = events.split('\n').filter(",clock step,");
+        for (const char *text : c.said)
+            EXPECT_EQ(steps.filter(QLatin1String(text)).size(), 1) << text << events.toStdString();
+        EXPECT_EQ(events.count(",not recorded,"), c.notRecorded) << events.toStdString();
+        const QStringList rows
+            = fileText(dir.filePath("ntp 2026-06-01 intervals.csv")).split('\n', Qt::SkipEmptyParts);
+        for (const QString &row : rows.mid(1)) {
+            const QDateTime start = QDateTime::fromString(row.section(',', 1, 1), Qt::ISODate);
+            const QDateTime end = QDateTime::fromString(row.section(',', 2, 2), Qt::ISODate);
+            EXPECT_LT(start, end) << row.toStdString();
+        }
+    }
 }
 
 // --check: ten seconds of the meter against the calibrator, judged, and
