@@ -95,6 +95,18 @@ for args in "day.vorn" "--csv day.vorn" "--json --intervals 1h --lden day.vorn" 
   check "vorn-stats $args: the same output" same_output $args
 done
 
+# Paths in messages have Windows' separators, also where the program made them.
+native_paths() {
+  mkdir -p station
+  cp day.vorn "station/fence 2026-03-04.vorn"
+  : >"station/fence 2026-03-05.vorn"
+  local said
+  said=$(TZ=UTC "$wine" "$build/src/vorn-stats.exe" station 2>&1 >/dev/null) || true
+  grep -q 'station\\fence 2026-03-05.vorn: The file is empty' <<<"$said" \
+    || { echo "$said" | head -5; return 1; }
+}
+check "vorn-stats: paths in messages with backslashes" native_paths
+
 # 4. The portable zip, run with nothing but what it holds.
 (cd "$build" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
 version=$(sed -n 's/^project(VORN VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")

@@ -7,6 +7,7 @@
 #include "platform/StandardStreams.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,7 +18,6 @@
 #include <QApplication>
 #include <QDateTime>
 #else
-#include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #endif
@@ -155,11 +155,11 @@ int main(int argc, char *argv[])
                                      const std::optional<FileTrouble> &cut) {
         const QString problem = readProblem(contents);
         if (!problem.isEmpty() && !cut) {
-            fail(QStringLiteral("%1: %2").arg(name, problem));
+            fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(name), problem));
             return false;
         }
         if (cut)
-            fail(QStringLiteral("%1: %2").arg(name, cut->reason));
+            fail(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(name), cut->reason));
         if (const auto damaged = damagedLinesOf(name, contents))
             fail(damagedLine(*damaged));
         return true;

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 int ComPortNumberOfText(const QString &text, int previousNumber)
 {
     const QStringList names = ComPortNames::names();
@@ -67,5 +69,32 @@ QString PortHelpText(const QList<PortHelpRow> &rows, const QString &portsFolder)
                            "COM13-16 \u2192 /dev/ttyS0-3\n"
                            "unless a link named COMn is in\n%1")
                 .arg(portsFolder);
+    return text;
+}
+
+QString WindowsPortHelpText(QList<QPair<QString, QString>> present)
+{
+    const auto number = [](const QString &name) {
+        return name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive) ? name.mid(3).toInt()
+                                                                          : 0;
+    };
+    std::sort(present.begin(), present.end(), [&](const auto &a, const auto &b) {
+        return number(a.first) != number(b.first) ? number(a.first) < number(b.first)
+                                                  : a.first < b.first;
+    });
+    QString text = QStringLiteral("Serial ports found:\n");
+    if (present.isEmpty())
+        text += QStringLiteral("  (none - is the meter's cable plugged in?)\n");
+    for (const auto &[name, description] : present) {
+        const int n = number(name);
+        text += name + QStringLiteral(" \u2192 ")
+            + (description.isEmpty() ? QStringLiteral("(no description)") : description);
+        if (n < ComPortNames::FirstPort || n > ComPortNames::LastPort)
+            text += QStringLiteral(" (not opened here)");
+        text += QLatin1Char('\n');
+    }
+    text += QStringLiteral("\nCOM1 to COM16 open here. A port with another number gets one in "
+                           "Device Manager: Ports (COM & LPT), the port's Properties, Port "
+                           "Settings, Advanced, COM Port Number.");
     return text;
 }

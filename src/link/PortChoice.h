@@ -25,3 +25,7 @@ QList<PortHelpRow> PortHelpRows(const QStringList &comDevices,
 // The help text shown in the Port window: how COM names map to devices, and
 // the rows above.
 QString PortHelpText(const QList<PortHelpRow> &rows, const QString &portsFolder);
+// The same on Windows, where COM names are the system's own: the ports the
+// system lists (name, device description) in COM order, as Device Manager
+// shows them, and how to give one a number the program opens.
+QString WindowsPortHelpText(QList<QPair<QString, QString>> present);

@@ -3,6 +3,7 @@
 #include "LevelNumber.h"
 #include "platform/ReadingListModel.h"
 
+#include <QDir>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QFile>
@@ -461,7 +462,7 @@ QString DataFileReader::emptyFileMessage()
 
 QString DataFileReader::cannotOpenMessage(const QString &path)
 {
-    return QStringLiteral("Cannot open the file %1.").arg(path);
+    return QStringLiteral("Cannot open the file %1.").arg(QDir::toNativeSeparators(path));
 }
 
 double DataFileReader::leadingNumber(QByteArrayView text)

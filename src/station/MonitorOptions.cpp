@@ -3,6 +3,7 @@
 #include "analysis/batch/IntervalLevels.h"
 #include "link/PortChoice.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -100,7 +101,7 @@ QString readIni(const QString &path, Keys &keys)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("the config file \"%1\" cannot be read: %2")
-            .arg(path, file.errorString());
+            .arg(QDir::toNativeSeparators(path), file.errorString());
     QSet<QString> seen;
     int number = 0;
     while (!file.atEnd()) {
@@ -116,7 +117,7 @@ QString readIni(const QString &path, Keys &keys)
         if (utf8.hasError())
             return QStringLiteral("%1, line %2: the line is not UTF-8 text; save the file as "
                                   "UTF-8")
-                .arg(path)
+                .arg(QDir::toNativeSeparators(path))
                 .arg(number);
         while (line.endsWith(QLatin1Char('\n')) || line.endsWith(QLatin1Char('\r')))
             line.chop(1);
@@ -125,7 +126,10 @@ QString readIni(const QString &path, Keys &keys)
             || trimmed.startsWith(QLatin1Char(';')))
             continue;
         const auto at = [&](const QString &what) {
-            return QStringLiteral("%1, line %2: %3").arg(path).arg(number).arg(what);
+            return QStringLiteral("%1, line %2: %3")
+                .arg(QDir::toNativeSeparators(path))
+                .arg(number)
+                .arg(what);
         };
         if (trimmed.startsWith(QLatin1Char('[')))
             return at(QStringLiteral("sections are not used; write the keys without \"%1\"")
@@ -185,7 +189,8 @@ std::optional<QString> readPasswordFile(const QString &path, QString *reason)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("\"%1\" cannot be read: %2").arg(path, file.errorString());
+        *reason = QStringLiteral("\"%1\" cannot be read: %2")
+                      .arg(QDir::toNativeSeparators(path), file.errorString());
         return std::nullopt;
     }
 #ifdef Q_OS_UNIX
@@ -196,7 +201,7 @@ std::optional<QString> readPasswordFile(const QString &path, QString *reason)
            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)) {
         *reason = QStringLiteral("\"%1\" may be read or changed by other users; make it its "
                                  "owner's alone (chmod 600)")
-                      .arg(path);
+                      .arg(QDir::toNativeSeparators(path));
         return std::nullopt;
     }
 #endif

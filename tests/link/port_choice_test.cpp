@@ -84,6 +84,28 @@ TEST(PortHelpRows, SaysSoWhenNothingIsFound)
     EXPECT_TRUE(text.contains(QStringLiteral("(none")));
 }
 
+// Windows names its ports itself: they are listed as the system lists
+// them, in COM order, without the device files of other systems.
+TEST(PortHelpRows, WindowsListsTheSystemsPorts)
+{
+    const struct
+    {
+        QList<QPair<QString, QString>> present;
+        QString listed;
+    } cases[] = {
+        { {}, "Serial ports found:\n  (none - is the meter's cable plugged in?)\n" },
+        { { { "COM10", "Meter cable" }, { "COM3", "USB Serial Port" }, { "COM21", "" } },
+          "Serial ports found:\nCOM3 \u2192 USB Serial Port\nCOM10 \u2192 Meter cable\n"
+          "COM21 \u2192 (no description) (not opened here)\n" },
+    };
+    for (const auto &c : cases) {
+        const QString text = WindowsPortHelpText(c.present);
+        EXPECT_TRUE(text.startsWith(c.listed)) << text.toStdString();
+        EXPECT_TRUE(text.contains("Device Manager: Ports (COM & LPT)"));
+        EXPECT_FALSE(text.contains("/dev/")) << text.toStdString();
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)

@@ -133,15 +133,31 @@ TEST(ProgramRunFiles, EachFileGetsAWindowAndTheRunEndsWithTheLast)
     EXPECT_TRUE(statisticsWindows().isEmpty());
 }
 
+// Nothing opened, as files or as a series: the run ends after the
+// messages, never left running without a window.
 TEST(ProgramRunFiles, NoFileReadableEndsTheRunWithItsMessages)
 {
-    QTemporaryDir dir;
-    ScriptedDialogs dialogs;
-    ProgramRun run;
-    run.startWithFiles({ dir.filePath("missing.vorn"), writeFile(dir, "empty.vorn", "") });
-    EXPECT_EQ(run.filesOpened(), 0);
-    EXPECT_EQ(dialogs.messageTexts().size(), 2);
-    EXPECT_EQ(run.exitCode(runEventLoop()), 1);
+    for (const bool series : { false, true }) {
+        SCOPED_TRACE(series ? "series" : "files");
+        QTemporaryDir dir;
+        ScriptedDialogs dialogs;
+        ProgramRun run;
+        if (series) {
+            // Two files of the same hour cannot follow one another.
+            run.startWithSeries(
+                { writeFile(dir, "a.vorn", RealTimeFile), writeFile(dir, "b.vorn", RealTimeFile) });
+        } else {
+            run.startWithFiles({ dir.filePath("missing.vorn"), writeFile(dir, "empty.vorn", "") });
+            EXPECT_EQ(run.filesOpened(), 0);
+        }
+        EXPECT_EQ(run.exitCode(runEventLoop()), 1);
+        EXPECT_EQ(run.filesOpened(), 0);
+        EXPECT_EQ(dialogs.messageTexts().size(), series ? 1 : 2)
+            << dialogs.messageTexts().join("\n").toStdString();
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        EXPECT_TRUE(std::none_of(windows.begin(), windows.end(),
+                                 [](QWidget *w) { return w->isVisible(); }));
+    }
 }
 
 // "--port" skips the Port window under its exact-name rule: a name that is

@@ -5,6 +5,7 @@
 #include "StationFolder.h"
 #include "CivilTime.h"
 
+#include <QDir>
 #include <QDate>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -159,16 +160,17 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             continue;
         }
         if (stations.empty())
-            return { std::nullopt, QStringLiteral("%1 holds no station's day files").arg(file) };
+            return { std::nullopt, QStringLiteral("%1 holds no station's day files")
+                                        .arg(QDir::toNativeSeparators(file)) };
         if (options.station.isEmpty())
             return { std::nullopt,
                      QStringLiteral("%1 holds the day files of %2 stations (%3): name one with "
                                     "--station")
-                         .arg(file)
+                         .arg(QDir::toNativeSeparators(file))
                          .arg(stations.size())
                          .arg(names.join(QStringLiteral(", "))) };
         return { std::nullopt, QStringLiteral("%1 holds no day files of the station %2 (it holds: %3)")
-                                   .arg(file, options.station, names.join(QStringLiteral(", "))) };
+                                   .arg(QDir::toNativeSeparators(file), options.station, names.join(QStringLiteral(", "))) };
     }
     if (folders) {
         options.files = files;
@@ -342,7 +344,8 @@ bool ExclusionsLookup::apply(BatchRequest &request, const QString &dataFile)
     if (found == m_loaded.end()) {
         Loaded loaded;
         if (!QFileInfo::exists(path)) {
-            loaded.problem = QStringLiteral("%1: no such exclusions file").arg(path);
+            loaded.problem = QStringLiteral("%1: no such exclusions file")
+                                 .arg(QDir::toNativeSeparators(path));
         } else {
             ExclusionsFile file = ExclusionsCsv::read(path);
             loaded.problem = file.problem;

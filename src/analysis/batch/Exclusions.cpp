@@ -170,11 +170,12 @@ ExclusionsFile read(const QString &path)
     // A hand-made file of some hundred rows is small; anything huge is not one.
     constexpr qint64 Largest = 16 * 1024 * 1024;
     if (!in.open(QIODevice::ReadOnly)) {
-        file.problem = QStringLiteral("%1: %2").arg(path, in.errorString());
+        file.problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), in.errorString());
         return file;
     }
     if (in.size() > Largest) {
-        file.problem = QStringLiteral("%1: larger than 16 MiB, not an exclusions file").arg(path);
+        file.problem = QStringLiteral("%1: larger than 16 MiB, not an exclusions file")
+                           .arg(QDir::toNativeSeparators(path));
         return file;
     }
     return parse(in.readAll(), path);

@@ -138,18 +138,20 @@ void Port::accept()
 
 void Port::fillHelpPicture()
 {
+    QList<QPair<QString, QString>> present;
+#ifdef Q_OS_WIN
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        present.append({ info.portName(), info.description() });
+    m_helpText->setText(WindowsPortHelpText(present));
+#else
     QStringList comDevices;
     for (int n = ComPortNames::FirstPort; n <= ComPortNames::LastPort; ++n)
         comDevices << ComPortNames::devicePath(n);
-    QList<QPair<QString, QString>> present;
     for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-#ifdef Q_OS_WIN
-        present.append({ info.portName(), info.description() });
-#else
         present.append({ info.systemLocation(), info.description() });
-#endif
     m_helpText->setText(
         PortHelpText(PortHelpRows(comDevices, present), ComPortNames::portsFolder()));
+#endif
 }
 
 void Port::showHelp()
