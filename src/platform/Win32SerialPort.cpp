@@ -117,10 +117,39 @@ bool Win32SerialPort::takeArrived()
             markLost(failure(systemMessage(::GetLastError())));
             return false;
         }
-        if (got == 0)
-            return true;
+        if (got == 0) {
+            checkDeviceStillThere();
+            return !m_lost;
+        }
         m_received.append(chunk, qsizetype(got));
     }
+}
+
+void Win32SerialPort::checkDeviceStillThere()
+{
+    const unsigned long long now = ::GetTickCount64();
+    if (!m_handle || now - m_lastDeviceCheckMs < DeviceCheckIntervalMs)
+        return;
+    m_lastDeviceCheckMs = now;
+    DWORD errors = 0;
+    COMSTAT status {};
+    if (!::ClearCommError(static_cast<HANDLE>(m_handle), &errors, &status)) {
+        markLost(failure(systemMessage(::GetLastError())));
+        return;
+    }
+    // A second open of a port that is there is refused as in use (or, under
+    // Wine, let through); one of a device that went away finds nothing.
+    const HANDLE probe
+        = ::CreateFileW(reinterpret_cast<const wchar_t *>(m_devicePath.utf16()),
+                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(probe);
+        return;
+    }
+    const DWORD why = ::GetLastError();
+    if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND
+        || why == ERROR_DEV_NOT_EXIST || why == ERROR_BAD_UNIT)
+        markLost(failure(systemMessage(why)));
 }
 
 QByteArray Win32SerialPort::readAll()

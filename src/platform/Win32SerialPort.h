@@ -38,4 +38,9 @@ private:
     QString m_error;
     QByteArray m_received;
     bool m_lost = false;
+    // A pulled adapter may read as nothing forever instead of failing (under
+    // Wine it always does): the device is looked for now and then.
+    void checkDeviceStillThere();
+    unsigned long long m_lastDeviceCheckMs = 0;
+    static constexpr unsigned long long DeviceCheckIntervalMs = 2000;
 };

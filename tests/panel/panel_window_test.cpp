@@ -14,6 +14,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QScreen>
+#include <QScrollArea>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -89,6 +91,29 @@ TEST_F(PanelWindowTest, StartValuesBeforeTheFirstPoll)
     for (const char *area : { "StatisticsArea", "ListArea", "SaveArea", "GraphsArea" })
         EXPECT_NE(child<QWidget>(area)->layout(), nullptr) << area;
     EXPECT_EQ(child<QPushButton>("CmdL")->text(), QStringLiteral("Leq"));
+}
+
+// A laptop's 1366x768 (less the task bar and title bar), and 1920x1080 at
+// 150 %: the panel takes the size and scrolls what does not fit.
+TEST_F(PanelWindowTest, FitsALaptopScreenAndScrollsTheRest)
+{
+    const QSize laptop(1366, 728);
+    const QSize scaled(1280, 680);
+    for (const QSize &room : { laptop, scaled }) {
+        EXPECT_LE(panel->minimumSizeHint().width(), room.width());
+        EXPECT_LE(panel->minimumSizeHint().height(), room.height());
+        panel->resize(room);
+        panel->show();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(panel->size(), room);
+        auto *scroll = child<QScrollArea>("PanelScroll");
+        EXPECT_LE(scroll->widget()->minimumSizeHint().width(), room.width());
+        // What is below the fold is reached by scrolling, and every control
+        // is inside the scrolled area or the tool bar.
+        EXPECT_TRUE(scroll->widget()->isAncestorOf(child<QWidget>("GraphsArea")));
+    }
+    const QRect screen = panel->screen()->availableGeometry();
+    EXPECT_LE(Panel(3).size().height(), screen.height());
 }
 
 TEST_F(PanelWindowTest, StartUpFailureSaysSoAndStopsTheTimers)

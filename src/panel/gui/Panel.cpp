@@ -12,6 +12,8 @@
 #include "widgets/Dialogs.h"
 #include "widgets/ValueBoard.h"
 
+#include <QScreen>
+#include <QScrollArea>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QGroupBox>
@@ -99,7 +101,7 @@ Panel::Panel(int comPortNumber, std::unique_ptr<SerialPort> port, QWidget *paren
     m_toolbar->setButtonAvailable(QStringLiteral("Up"), true);
     m_toolbar->setButtonAvailable(QStringLiteral("Down"), true);
 
-    resize(1040, 820);
+    resize(fittingSize());
 }
 
 Panel::~Panel()
@@ -157,11 +159,36 @@ void Panel::buildLayout()
     body->addLayout(middle, 1);
     body->addLayout(bottom, 2);
 
+    // On a screen smaller than the panel (a laptop, a large text scale) the
+    // boards scroll under the tool bar instead of running off the screen.
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("PanelContent"));
+    content->setLayout(body);
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("PanelScroll"));
+    scroll->setAccessibleName(QStringLiteral("Panel"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(content);
+
     auto *root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     root->setSpacing(0);
     root->addWidget(m_toolbar);
-    root->addLayout(body, 1);
+    root->addWidget(scroll, 1);
+}
+
+QSize Panel::fittingSize() const
+{
+    // The frame and title bar the window system adds are not in the size.
+    constexpr int FrameAllowance = 40;
+    QSize wanted(1040, 820);
+    if (const QScreen *shown = screen()) {
+        const QRect room = shown->availableGeometry();
+        wanted = wanted.boundedTo(QSize(room.width() - 8, room.height() - FrameAllowance));
+    }
+    return wanted;
 }
 
 QWidget *Panel::buildStatusColumn()

@@ -85,6 +85,8 @@ protected:
 
 private:
     void buildLayout();
+    // The panel's usual size, made smaller to fit the screen it is on.
+    QSize fittingSize() const;
     QWidget *buildStatusColumn();
     void showDisplay();
     void showLinkState(bool linked);
