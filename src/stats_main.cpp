@@ -205,6 +205,10 @@ int main(int argc, char *argv[])
         request.timeZone = zone.name;
         request.timeZoneSource = zone.source;
         request.timeZoneNote = zoneNote;
+        // A series is told its runs by its files' order, from its first.
+        request.firstOffset = options.join && !options.files.isEmpty()
+            ? zoneOfFile(options.files.front(), fallback).firstOffset
+            : zone.firstOffset;
         const CivilTime::ZoneScope scope(zone.zone);
         if (QString why; !applyWindow(request, options, why)) {
             writeText(stderr, QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(why));

@@ -121,8 +121,11 @@ void Monitor::stop()
     notifyService("STOPPING=1");
     m_poll.stop();
     m_tick.stop();
+    // The record ends when the stop came, not after the alarm commands'
+    // grace: no row runs past it.
+    const QDateTime stoppedAt = m_clock();
     finishAlarmCommands();
-    m_station->stop(m_clock(), boards());
+    m_station->stop(stoppedAt, boards());
     // The last interval and the stop reach the broker if it takes them
     // within a second; otherwise they wait in the spool.
     if (m_mqtt)

@@ -2,6 +2,7 @@
 
 #include "analysis/batch/Calibration.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/IntervalLevels.h"
 #include "analysis/batch/SiteZone.h"
 #include "analysis/batch/StationFolder.h"
 #include "recording/DataFileReader.h"
@@ -15,12 +16,11 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <algorithm>
 #include <QSaveFile>
 #include <QStorageInfo>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -476,13 +476,24 @@ void Station::writeRecoveredIntervals(const QString &path)
 {
     const DataFileContents file = DataFileReader::readFile(path);
     const QString fileName = QFileInfo(path).fileName();
+    // The stamps are the moments the station lived: in the hour that repeats
+    // their order (or the first reading's offset in the details) tells the
+    // runs apart.
+    const std::optional<MeasurementDetails> details
+        = MeasurementDetails::read(MeasurementDetails::pathFor(path), nullptr);
+    RepeatedHours hours;
     std::optional<QDateTime> start;
     std::unique_ptr<FileAnalysis> analysis;
     QDateTime last;
     for (qsizetype i = 0; i < file.recordCount(); ++i) {
-        const QDateTime at
-            = QDateTime::fromString(file.time(i), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
-        if (!at.isValid() || (m_lastIntervalEnd && at < *m_lastIntervalEnd))
+        const std::optional<int64_t> civil = CivilTime::parseStamp(file.time(i));
+        if (!civil)
+            continue;
+        hours.begin(*civil, details ? details->firstReadingOffset() : std::nullopt);
+        const int64_t place = hours.place(*civil);
+        const QDateTime at = QDateTime::fromSecsSinceEpoch(
+            CivilTime::utcOf(*civil, hours.secondRun(place)));
+        if (m_lastIntervalEnd && at < *m_lastIntervalEnd)
             continue;
         const QDateTime windowStart = intervalStartOf(at, m_options.intervalSeconds);
         if (start && *start != windowStart)
@@ -536,13 +547,13 @@ void Station::startDay(const QDateTime &now)
     if (!startRecording(now))
         return;
     event(now, QStringLiteral("day file"), QFileInfo(m_dayFilePath).fileName());
-    writeDetails();
+    writeDetails(now);
 }
 
 // The day file's details name the site's zone (its stamps are this
 // computer's wall clock) and the meter, so the file reads the same on any
 // computer. Details someone wrote for it are left as they are.
-void Station::writeDetails()
+void Station::writeDetails(const QDateTime &firstReading)
 {
     const QString path = MeasurementDetails::pathFor(m_dayFilePath);
     if (QFileInfo::exists(path))
@@ -552,6 +563,7 @@ void Station::writeDetails()
         isKnownZone(zone))
         details.timeZone = zone;
     details.meterSerial = m_options.meterSerial;
+    details.firstReading = CivilTime::toIsoWithOffset(firstReading);
     m_appender->replace(path, QString::fromUtf8(details.toJson()));
 }
 

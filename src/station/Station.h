@@ -114,7 +114,7 @@ private:
                         const QString &dayFile, bool partial);
     void writeInterval(StationInterval row, const QString &dayFile);
     void writeState();
-    void writeDetails();
+    void writeDetails(const QDateTime &firstReading);
     void writeRecoveredIntervals(const QString &path);
     void startDay(const QDateTime &now);
     QString freeDayFilePath() const;

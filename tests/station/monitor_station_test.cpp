@@ -1,5 +1,6 @@
 #include "analysis/batch/BatchReport.h"
 #include "recording/DataFileReader.h"
+#include "analysis/batch/SiteZone.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/Station.h"
@@ -422,6 +423,37 @@ TEST_F(StationTest, AStopCutsTheRunningIntervalAndARestartGoesOnFromIt)
     StationInterval partial;
     partial.partial = true;
     EXPECT_TRUE(Monitor::intervalJson(partial).contains("\"partial\": true"));
+}
+
+// Killed in the second run of the repeated autumn hour: the next start
+// writes the killed run's last interval (partial, in that run), and the day
+// file begun in the second run is read in that run by vorn-stats too.
+TEST_F(StationTest, AKillInTheRepeatedHourKeepsItsLastIntervalInThatRun)
+{
+    // 02:58:30+02:00, from UTC: a wall time of the repeated hour is ambiguous.
+    const QDateTime from(QDate(2026, 10, 25), QTime(0, 58, 30), QTimeZone::utc());
+    const QDateTime killed = from.addSecs(135); // 02:00:45+01:00
+    station(QStringLiteral("75"), 900);
+    run(from.toLocalTime(), 135, [](int) { return 60.0; });
+    m_station.reset(); // no stop: a kill
+    station(QStringLiteral("75"), 900);
+    run(killed.addSecs(15).toLocalTime(), 60, [](int) { return 50.0; });
+    m_station->stop(killed.addSecs(75).toLocalTime(), boards);
+
+    const QStringList rows = linesOf(path("fence 2026-10-25 intervals.csv"));
+    const QStringList cut = rows.filter(",2026-10-25T02:00:00+01:00,2026-10-25T02:00:45+01:00,45,");
+    ASSERT_EQ(cut.size(), 1) << rows.join('\n').toStdString();
+    EXPECT_TRUE(cut.front().endsWith(",yes"));
+    EXPECT_EQ(rows.filter(",2026-10-25T02:45:00+02:00,2026-10-25T02:00:00+01:00,90,").size(), 1);
+
+    const QString second = path("fence 2026-10-25 (2).vorn");
+    BatchRequest request;
+    request.intervalLength = 900;
+    request.firstOffset = zoneOfFile(second, computerZone()).firstOffset;
+    const FileReport report = analyseFile("f", DataFileReader::readFile(second), request);
+    ASSERT_EQ(report.intervals.size(), 1u);
+    EXPECT_EQ(report.intervals.front().startOffset, 3600);
+    EXPECT_FALSE(report.ambiguousTime);
 }
 
 // A folder deleted under the station (and made again at once, or not) and a

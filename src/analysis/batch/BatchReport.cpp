@@ -87,6 +87,7 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
     int64_t place = 0;
     int64_t utc = 0;
     if (time) {
+        m_hours.begin(*time, m_request.firstOffset);
         place = m_hours.place(*time);
         utc = CivilTime::utcOf(*time, m_hours.secondRun(place));
     }

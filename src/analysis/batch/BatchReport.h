@@ -160,6 +160,9 @@ struct BatchRequest
     QString timeZone;
     QString timeZoneSource;
     QString timeZoneNote;
+    // The first reading's UTC offset, when the file's details say it: a file
+    // that begins in the hour that repeats is read from the run it names.
+    std::optional<int> firstOffset;
     bool hasWindow() const { return from || to; }
     bool inWindow(std::optional<int64_t> utc) const
     {

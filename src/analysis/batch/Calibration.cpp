@@ -392,7 +392,17 @@ QByteArray MeasurementDetails::toJson(QJsonDocument::JsonFormat format) const
         object.insert(QStringLiteral("max_check_age"), maxCheckAge);
     if (!timeZone.isEmpty())
         object.insert(QStringLiteral("time_zone"), timeZone);
+    if (!firstReading.isEmpty())
+        object.insert(QStringLiteral("first_reading"), firstReading);
     return QJsonDocument(object).toJson(format);
+}
+
+std::optional<int> MeasurementDetails::firstReadingOffset() const
+{
+    const QDateTime at = QDateTime::fromString(firstReading, Qt::ISODate);
+    if (!at.isValid() || at.timeSpec() != Qt::OffsetFromUTC)
+        return std::nullopt;
+    return at.offsetFromUtc();
 }
 
 QString MeasurementDetails::pathFor(const QString &dataFilePath)
@@ -427,7 +437,12 @@ std::optional<MeasurementDetails> MeasurementDetails::fromJson(const QByteArray 
             details.badKeys << QLatin1String(key);
     }
     known << QStringLiteral("tolerance") << QStringLiteral("max_check_age")
-          << QStringLiteral("time_zone");
+          << QStringLiteral("time_zone") << QStringLiteral("first_reading");
+    const QJsonValue first = object.value(QStringLiteral("first_reading"));
+    if (first.isString())
+        details.firstReading = first.toString();
+    else if (!first.isUndefined() && !first.isNull())
+        details.badKeys << QStringLiteral("first_reading");
     const QJsonValue zone = object.value(QStringLiteral("time_zone"));
     if (zone.isString() && isKnownZone(zone.toString()))
         details.timeZone = zone.toString();

@@ -116,6 +116,11 @@ struct MeasurementDetails
     // The site's zone, an IANA name ("Europe/Berlin"): the file's stamps are
     // its wall clock.
     QString timeZone;
+    // The first reading's moment with its offset, written by the station:
+    // a day file begun in the hour that repeats says which run it began in.
+    QString firstReading;
+    // Its offset, when it is a time with one.
+    std::optional<int> firstReadingOffset() const;
     // Keys this version does not know, kept as they are when saved again.
     QJsonObject otherKeys;
     // Keys whose value has the wrong type (left out of the fields above).

@@ -57,6 +57,16 @@ int64_t RepeatedHours::place(int64_t civil)
     return civil + m_shift;
 }
 
+void RepeatedHours::begin(int64_t civil, std::optional<int> offset)
+{
+    if (m_previous || !offset || !CivilTime::isRepeated(civil)
+        || *offset != CivilTime::utcOffsetAt(civil, true)
+        || *offset == CivilTime::utcOffsetAt(civil, false))
+        return;
+    m_shift += Hour;
+    m_folds.push_back({ CivilTime::alignDown(civil, Hour) + m_shift, m_shift });
+}
+
 const RepeatedHours::Fold *RepeatedHours::foldOf(int64_t place) const
 {
     const Fold *found = nullptr;

@@ -108,6 +108,10 @@ public:
     // The civil time falls in an hour that ran twice.
     bool ranTwice(int64_t civil) const;
     bool any() const { return !m_folds.empty(); }
+    // Before the first reading, at `civil`: an offset known for it (a file's
+    // details say it, where order cannot) that names the second run of the
+    // hour that repeats begins the readings there.
+    void begin(int64_t civil, std::optional<int> offset);
 
 private:
     struct Fold

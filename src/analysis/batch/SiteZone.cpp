@@ -54,7 +54,8 @@ std::optional<SiteZone> detailsZone(const QString &dataFile)
     if (!details || details->timeZone.isEmpty())
         return std::nullopt;
     const QByteArray id = details->timeZone.toUtf8();
-    return SiteZone { QTimeZone(id), details->timeZone, QStringLiteral("details") };
+    return SiteZone { QTimeZone(id), details->timeZone, QStringLiteral("details"),
+                      details->firstReadingOffset() };
 }
 
 SiteZone zoneOfFile(const QString &dataFile, const SiteZone &fallback)

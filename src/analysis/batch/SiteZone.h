@@ -16,6 +16,8 @@ struct SiteZone
     QString name; // "Europe/Berlin"
     // Where it came from: "details", "--zone" or "computer".
     QString source;
+    // The offset of the file's first reading, as its details say.
+    std::optional<int> firstOffset;
 };
 
 // An IANA zone name this computer knows ("Europe/Berlin", "Etc/UTC"); a
