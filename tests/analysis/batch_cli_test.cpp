@@ -66,7 +66,7 @@ TEST(VornStats, ExitStatusesAndMessagesNameTheFileAndLine)
     }
     const StatsRun bad = runStats({ broken });
     EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_TRUE(bad.err.startsWith("vorn-stats: " + broken + ": ")) << bad.err.toStdString();
+    EXPECT_TRUE(bad.err.startsWith("vorn-stats: " + QDir::toNativeSeparators(broken) + ": ")) << bad.err.toStdString();
     EXPECT_TRUE(bad.err.contains("line 14")) << bad.err.toStdString();
     EXPECT_EQ(bad.err.count('\n'), 1);
 
@@ -436,11 +436,11 @@ TEST(VornStats, AStationFolderIsItsSeriesWithItsRunningDayLast)
     } cases[] = {
         { { folder },
           2,
-          folder + " holds the day files of 2 stations (fence, gate): name one with --station" },
+          QDir::toNativeSeparators(folder) + " holds the day files of 2 stations (fence, gate): name one with --station" },
         { { "--json", "--station", "gate", folder }, 0, "\"readings\": 60," },
         { { "--station", "mast", folder },
           2,
-          folder + " holds no day files of the station mast (it holds: fence, gate)" },
+          QDir::toNativeSeparators(folder) + " holds no day files of the station mast (it holds: fence, gate)" },
         { { "--station", "gate", folder + "/gate 2026-12-09.vorn" }, 2, "give a folder" },
     };
     for (const auto &c : cases) {

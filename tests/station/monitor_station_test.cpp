@@ -839,7 +839,7 @@ TEST(MonitorOptions, ParseOrRefuseWithOneLine)
         if (*f.error) {
             EXPECT_FALSE(read.options);
             EXPECT_EQ(read.exitCode, 2);
-            EXPECT_TRUE(read.output.contains(conf.fileName() + ", " + f.error))
+            EXPECT_TRUE(read.output.contains(QDir::toNativeSeparators(conf.fileName()) + ", " + f.error))
                 << read.output.toStdString();
             continue;
         }

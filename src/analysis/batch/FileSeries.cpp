@@ -5,6 +5,7 @@
 #include "analysis/LevelText.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -269,7 +270,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
     for (Member &m : members) {
         const QString problem = readProblem(m.probe.head);
         if (!problem.isEmpty() && !(m.probe.first && m.probe.head.problemLine > 0)) {
-            outcome.problems << m.name + QStringLiteral(": ") + problem;
+            outcome.problems << QDir::toNativeSeparators(m.name) + QStringLiteral(": ") + problem;
             leftOut.push_back({ m.name, 0, problem });
             continue;
         }
@@ -282,7 +283,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
         if (!m.probe.first) {
             const QString why = QStringLiteral("its first reading has no readable time stamp, so "
                                                "it has no place in the series");
-            outcome.problems << m.name + QStringLiteral(": ") + why;
+            outcome.problems << QDir::toNativeSeparators(m.name) + QStringLiteral(": ") + why;
             leftOut.push_back({ m.name, 0, why });
             continue;
         }
@@ -351,7 +352,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
         // none is left out. Either is said.
         const std::optional<FileTrouble> cut = cutOf(name, file.header, qint64(file.rows.size()));
         if (cut) {
-            outcome.problems << name + QStringLiteral(": ") + cut->reason;
+            outcome.problems << QDir::toNativeSeparators(name) + QStringLiteral(": ") + cut->reason;
             cuts.push_back(*cut);
         }
         if (const auto d = damagedLinesOf(name, file.header); d && (problem.isEmpty() || cut)) {
@@ -359,7 +360,7 @@ SeriesOutcome analyseSeries(const QStringList &names, const BatchRequest &reques
             damaged.push_back(*d);
         }
         if (!problem.isEmpty() && !cut) {
-            outcome.problems << name + QStringLiteral(": ") + problem;
+            outcome.problems << QDir::toNativeSeparators(name) + QStringLiteral(": ") + problem;
             leftOut.push_back({ name, 0, problem });
         } else if (lastSeen && file.first && *file.first <= lastSeen->second) {
             outcome.refusal = QStringLiteral("%1 and %2 overlap in time (%3 is not after %4); "
