@@ -218,6 +218,9 @@ int main(int argc, char *argv[])
             writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(exclusions.problem()));
             return 1;
         }
+        // A damaged weather or keep line is named and left out; the rest counts.
+        for (const QString &warning : exclusions.takeWarnings())
+            fail(warning);
     }
 #ifdef VORN_STATS_REPORT
     ReportOptions reportSettings = pdf ? reportOptions(options) : ReportOptions();

@@ -24,3 +24,8 @@ vorn_add_test(series_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/series_test.cpp
   LIBS vorn_series
   LOCAL_ZONE Europe/Berlin)
+
+vorn_add_test(weather_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/weather_test.cpp
+  LIBS vorn_batch vorn_recording
+  LOCAL_ZONE Europe/Berlin)

@@ -46,6 +46,31 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             if (!v || v->isEmpty())
                 return { std::nullopt, QStringLiteral("--exclusions takes a file") };
             options.exclusionsPath = *v;
+        } else if (arg == QLatin1String("--no-weather")) {
+            options.noWeather = true;
+        } else if (arg == QLatin1String("--weather")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("--weather takes a file") };
+            options.weatherPath = *v;
+        } else if (arg == QLatin1String("--no-weather-rules")) {
+            options.weatherRules.reset();
+        } else if (arg == QLatin1String("--weather-rule")) {
+            const auto v = value(arg);
+            QString why = QStringLiteral("--weather-rule takes rules such as wind>5,rain>0");
+            const auto rules = v ? WeatherRules::parse(*v, &why) : std::nullopt;
+            if (!rules)
+                return { std::nullopt, why };
+            const int64_t interval = options.weatherRules ? options.weatherRules->interval : 0;
+            options.weatherRules = rules;
+            options.weatherRules->interval = interval;
+        } else if (arg == QLatin1String("--weather-interval")) {
+            const auto v = value(arg);
+            const auto length = v ? parseIntervalLength(*v) : std::nullopt;
+            if (!length)
+                return { std::nullopt,
+                         QStringLiteral("--weather-interval takes a length such as 10min") };
+            options.weatherInterval = *length;
         } else if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
             const auto v = value(arg);
             const auto time = v ? parseSiteTime(*v) : std::nullopt;
@@ -140,6 +165,10 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
     if (options.noExclusions && !options.exclusionsPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
+    if (options.noWeather && !options.weatherPath.isEmpty())
+        return { std::nullopt, QStringLiteral("choose one of --weather and --no-weather") };
+    if (options.weatherRules)
+        options.weatherRules->interval = options.weatherInterval;
     // A folder stands for its station's series: its day files in order, the
     // running day last.
     QStringList files;
@@ -226,6 +255,17 @@ QString batchUsage()
         "                       files' folder's \"STATION exclusions.csv\" (a station's\n"
         "                       day files) or \"exclusions.csv\" applies when present\n"
         "  --no-exclusions      count every reading, whatever the folder holds\n"
+        "  --weather FILE       the weather (time,wind_speed,wind_gust,wind_direction,\n"
+        "                       rain,temperature) beside the readings; by default the\n"
+        "                       folder's \"STATION weather.csv\" when present\n"
+        "  --no-weather         read no weather\n"
+        "  --weather-rule RULES take out the weather's spans over RULES (default\n"
+        "                       wind>5,rain>0: mean wind over 5 m/s, any rain; also\n"
+        "                       gust>M/S); \"STATION keep.csv\" keeps spans from them\n"
+        "  --no-weather-rules   the weather is reported, nothing is taken out by it\n"
+        "  --weather-interval LENGTH\n"
+        "                       judge the rules on clock-aligned means of LENGTH\n"
+        "                       (10min) instead of the weather's own rows\n"
         "  --from TIME, --to TIME\n"
         "                       only readings from TIME up to but not including TIME\n"
         "                       (site time, \"2026-03-12 23:00\" or 2026-03-12T23:00;\n"
@@ -322,43 +362,106 @@ bool applyWindow(BatchRequest &request, const BatchOptions &options, QString &wh
 ExclusionsLookup::ExclusionsLookup(const BatchOptions &options)
     : m_chosen(options.exclusionsPath)
     , m_none(options.noExclusions)
+    , m_weatherChosen(options.weatherPath)
+    , m_noWeather(options.noWeather)
+    , m_rules(options.weatherRules)
 {
+}
+
+const ExclusionsLookup::Loaded &ExclusionsLookup::handRows(const QString &path)
+{
+    auto found = m_loaded.find(path);
+    if (found != m_loaded.end())
+        return found->second;
+    Loaded loaded;
+    if (path.isEmpty()) {
+        // None: an empty list.
+    } else if (!QFileInfo::exists(path)) {
+        loaded.problem
+            = QStringLiteral("%1: no such exclusions file").arg(QDir::toNativeSeparators(path));
+    } else {
+        ExclusionsFile file = ExclusionsCsv::read(path);
+        loaded.problem = file.problem;
+        if (file.ok())
+            loaded.spans = std::make_shared<const ExclusionSpans>(std::move(file.rows));
+    }
+    return m_loaded.emplace(path, std::move(loaded)).first->second;
+}
+
+std::shared_ptr<const WeatherData> ExclusionsLookup::weatherFor(const QString &dataFile)
+{
+    if (m_noWeather || (m_weatherChosen.isEmpty() && dataFile == QLatin1String("-")))
+        return nullptr;
+    const QString dayFile = StationFolder::dataFileOf(dataFile);
+    const QString path
+        = m_weatherChosen.isEmpty() ? WeatherCsv::pathForDataFile(dayFile) : m_weatherChosen;
+    const QString keep = QDir(QFileInfo(dayFile).absolutePath())
+                             .filePath(StationFolder::keepName(dayFileStation(dayFile)));
+    const QString key = path + QLatin1Char('\n') + keep;
+    if (auto found = m_weather.find(key); found != m_weather.end())
+        return found->second;
+    std::shared_ptr<WeatherData> data;
+    if (!m_weatherChosen.isEmpty() && !QFileInfo::exists(path)) {
+        m_warnings << QStringLiteral("%1: no such weather file").arg(QDir::toNativeSeparators(path));
+    } else if (QFileInfo::exists(path)) {
+        WeatherFile file = WeatherCsv::read(path);
+        if (!file.problem.isEmpty())
+            m_warnings << file.problem
+                    + (file.badLines > 1
+                           ? QStringLiteral(" (%1 lines left out)").arg(file.badLines)
+                           : QStringLiteral(" (left out)"));
+        data = std::make_shared<WeatherData>();
+        data->source = path;
+        data->rows = std::move(file.rows);
+        data->rules = m_rules;
+        if (m_rules) {
+            const ExclusionsFile kept = ExclusionsCsv::read(keep);
+            if (!kept.problem.isEmpty())
+                m_warnings << kept.problem;
+            data->ruleRows = ruleExclusions(data->rows, *m_rules, kept.rows);
+        }
+    }
+    m_weather.emplace(key, data);
+    return data;
 }
 
 bool ExclusionsLookup::apply(BatchRequest &request, const QString &dataFile)
 {
     request.exclusions.reset();
     request.exclusionsSource.clear();
-    if (m_none)
-        return true;
-    QString path = m_chosen;
-    if (path.isEmpty()) {
+    request.weather = weatherFor(dataFile);
+    QString path;
+    if (!m_none) {
+        path = m_chosen;
         // Standard input has no folder: only a file named on the command line.
-        if (dataFile == QLatin1String("-"))
-            return true;
-        path = ExclusionsCsv::pathForDataFile(dataFile);
-        if (!QFileInfo::exists(path))
-            return true;
-    }
-    auto found = m_loaded.find(path);
-    if (found == m_loaded.end()) {
-        Loaded loaded;
-        if (!QFileInfo::exists(path)) {
-            loaded.problem = QStringLiteral("%1: no such exclusions file")
-                                 .arg(QDir::toNativeSeparators(path));
-        } else {
-            ExclusionsFile file = ExclusionsCsv::read(path);
-            loaded.problem = file.problem;
-            if (file.ok())
-                loaded.spans = std::make_shared<const ExclusionSpans>(std::move(file.rows));
+        if (path.isEmpty() && dataFile != QLatin1String("-")) {
+            path = ExclusionsCsv::pathForDataFile(dataFile);
+            if (!QFileInfo::exists(path))
+                path.clear();
         }
-        found = m_loaded.emplace(path, std::move(loaded)).first;
     }
-    if (!found->second.problem.isEmpty()) {
-        m_problem = found->second.problem;
+    const Loaded &hand = handRows(path);
+    if (!hand.problem.isEmpty()) {
+        m_problem = hand.problem;
         return false;
     }
-    request.exclusions = found->second.spans;
+    const bool ruled = request.weather && !request.weather->ruleRows.empty();
+    if (!ruled) {
+        request.exclusions = hand.spans;
+        if (hand.spans)
+            request.exclusionsSource = path;
+        return true;
+    }
+    // The hand-made rows and the weather's rule-made ones, as one lookup.
+    const QString key = path + QLatin1Char('\n') + request.weather->source;
+    auto combined = m_combined.find(key);
+    if (combined == m_combined.end()) {
+        std::vector<Exclusion> rows = hand.spans ? hand.spans->rows() : std::vector<Exclusion> {};
+        rows.insert(rows.end(), request.weather->ruleRows.begin(), request.weather->ruleRows.end());
+        combined = m_combined.emplace(key, std::make_shared<const ExclusionSpans>(std::move(rows)))
+                       .first;
+    }
+    request.exclusions = combined->second;
     request.exclusionsSource = path;
     return true;
 }

@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <map>
+#include <utility>
 #include <memory>
 #include <optional>
 
@@ -43,12 +44,21 @@ struct BatchOptions
     // --exclusions FILE instead of the folder's; --no-exclusions.
     QString exclusionsPath;
     bool noExclusions = false;
+    // --weather FILE instead of the folder's; --no-weather; --weather-rule,
+    // --no-weather-rules, --weather-interval.
+    QString weatherPath;
+    bool noWeather = false;
+    std::optional<WeatherRules> weatherRules = WeatherRules {};
+    int64_t weatherInterval = 0;
 };
 
 // The exclusions that apply to each data file under the options: none with
 // --no-exclusions, those of --exclusions FILE, else those of the file's
-// folder when it has an exclusions file. Each file is read once; a damaged
-// one is refused, since figures without it would misstate the record.
+// folder when it has an exclusions file; and the spans the weather rules
+// take out of the folder's (or --weather) weather, less those its keep file
+// keeps. Each file is read once; a damaged exclusions file is refused, since
+// figures without it would misstate the record; a damaged weather or keep
+// line is named and skipped.
 class ExclusionsLookup
 {
 public:
@@ -56,6 +66,8 @@ public:
     // Sets the request's exclusions for the data file; false with problem().
     bool apply(BatchRequest &request, const QString &dataFile);
     const QString &problem() const { return m_problem; }
+    // Lines a damaged weather or keep file had: named, skipped, said once.
+    QStringList takeWarnings() { return std::exchange(m_warnings, {}); }
 
 private:
     struct Loaded
@@ -63,9 +75,19 @@ private:
         std::shared_ptr<const ExclusionSpans> spans;
         QString problem;
     };
+    // The hand-made rows of an exclusions file (empty path: none).
+    const Loaded &handRows(const QString &path);
+    // The weather of a data file's folder, read once.
+    std::shared_ptr<const WeatherData> weatherFor(const QString &dataFile);
     QString m_chosen;
     bool m_none = false;
+    QString m_weatherChosen;
+    bool m_noWeather = false;
+    std::optional<WeatherRules> m_rules;
     std::map<QString, Loaded> m_loaded;
+    std::map<QString, std::shared_ptr<const WeatherData>> m_weather;
+    std::map<QString, std::shared_ptr<const ExclusionSpans>> m_combined;
+    QStringList m_warnings;
     QString m_problem;
 };
 

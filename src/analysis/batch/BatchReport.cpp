@@ -66,9 +66,12 @@ bool FileAnalysis::excluded(int64_t utc, int64_t place, int64_t civil)
     const int row = m_exclusions->rowAt(utc);
     if (row < 0)
         return false;
-    const size_t reason = size_t(m_exclusions->rows()[size_t(row)].reason);
+    const Exclusion &by = m_exclusions->rows()[size_t(row)];
+    const size_t reason = size_t(by.reason);
     ++m_tally.readings;
     ++m_tally.byReason[reason];
+    if (by.byRule)
+        ++m_tally.byRule[reason];
     // By the interval's key here; finish() names each by its moment.
     if (m_intervals)
         ++m_tally.byInterval[m_intervals->keyOf(m_intervals->splitsRepeatedHours() ? place : civil)]
@@ -159,6 +162,9 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.withDayEveningNight = true;
         report.days = m_days.result(interval);
     }
+    if (m_request.weather && m_firstUtc)
+        report.weather = m_request.weather->summary(
+            *m_firstUtc, *m_lastUtc + std::max<int64_t>(1, std::llround(interval)));
     if (m_exclusions) {
         report.exclusions = m_tally;
         if (m_intervals) {
@@ -211,7 +217,9 @@ QString exclusionMethodLine(const FileReport &report)
                           "excluded span count as not measured, in no figure and no coverage; "
                           "where spans overlap, time counts once, for the span that starts "
                           "first. Excluded: %3.")
-        .arg(x.source.isEmpty() ? QStringLiteral("made in the window") : x.source)
+        .arg(!x.source.isEmpty() ? x.source
+                 : report.weather    ? QStringLiteral("made by the weather rules")
+                                     : QStringLiteral("made in the window"))
         .arg(x.listed.size())
         .arg(excludedText(report));
 }
@@ -229,6 +237,44 @@ QString gapText(const FileReport &report, const IntervalLevel &gap)
             text += QStringLiteral(" (excluded: %1)")
                         .arg(reasonsText(within, report.statistics.interval));
     return text;
+}
+
+namespace {
+
+QString metres(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'f', 1) + QStringLiteral(" m/s") : QStringLiteral("-");
+}
+
+} // namespace
+
+QStringList weatherLines(const FileReport &report)
+{
+    if (!report.weather)
+        return {};
+    const WeatherSummary &w = *report.weather;
+    QString line = QStringLiteral("Weather: %1, data for %2 % of the measurement")
+                       .arg(w.source, QString::number(100.0 * w.coverage(), 'f', 1));
+    if (w.windMeanMax)
+        line += QStringLiteral("; highest mean wind %1 (%2)")
+                    .arg(metres(w.windMeanMax), CivilTime::isoOfUtc(w.windMeanMaxAt));
+    if (w.gustMax)
+        line += QStringLiteral("; highest gust %1 (%2)")
+                    .arg(metres(w.gustMax), CivilTime::isoOfUtc(w.gustMaxAt));
+    if (w.rainTotal)
+        line += QStringLiteral("; rain %1 mm").arg(QString::number(*w.rainTotal, 'f', 1));
+    QStringList lines { line + QLatin1Char('.') };
+    if (w.rules.isEmpty()) {
+        lines << QStringLiteral("  Weather rules: none (nothing is taken out by the weather).");
+    } else {
+        const ReasonCounts byRule = report.exclusions ? report.exclusions->byRule : ReasonCounts {};
+        lines << QStringLiteral("  Weather rules: %1; taken out by them: %2. Time without "
+                                "weather data is neither excluded nor valid by rule.")
+                     .arg(w.rules,
+                          totalOf(byRule) > 0 ? reasonsText(byRule, report.statistics.interval)
+                                              : QStringLiteral("nothing"));
+    }
+    return lines;
 }
 
 QStringList exclusionLines(const FileReport &report)
@@ -686,6 +732,7 @@ void appendText(QStringList &out, const FileReport &r)
     for (const QString &line : troubleLines(r))
         out << line;
     out << exclusionLines(r);
+    out << weatherLines(r);
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -847,7 +894,9 @@ QString exclusionsJson(const FileReport &r)
                            jsonString(CivilTime::isoOfUtc(e.end)))
                       .arg(e.duration())
                       .arg(jsonString(exclusionReasonText(e.reason)), jsonString(e.note),
-                           jsonString(e.made));
+                           jsonString(e.made))
+                      .chopped(e.byRule ? 1 : 0)
+                  + (e.byRule ? QStringLiteral(", \"source\": \"rule\"}") : QString());
     QStringList days;
     for (const auto &[day, counts] : x.byDay)
         days << QStringLiteral("{\"day_start\": %1, \"excluded_s\": %2, \"reasons\": %3}")
@@ -860,6 +909,24 @@ QString exclusionsJson(const FileReport &r)
              QString::number(r.excludedSeconds(x.readings)), QString::number(x.readings),
              reasonsJson(x.byReason, interval), listed.join(QStringLiteral(", ")),
              days.join(QStringLiteral(", ")));
+}
+
+QString weatherJson(const FileReport &r)
+{
+    const WeatherSummary &w = *r.weather;
+    const auto value = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'f', 1) : QStringLiteral("null");
+    };
+    const ReasonCounts byRule = r.exclusions ? r.exclusions->byRule : ReasonCounts {};
+    return QStringLiteral("{\"file\": %1, \"weather_coverage\": %2, \"covered_s\": %3, "
+                          "\"measured_s\": %4, \"wind_speed_mean_max\": %5, "
+                          "\"wind_gust_max\": %6, \"rain\": %7, \"rules\": %8, "
+                          "\"excluded_by_rule\": %9}")
+        .arg(jsonString(w.source), QString::number(w.coverage(), 'f', 4),
+             QString::number(w.coveredS), QString::number(w.measuredS), value(w.windMeanMax),
+             value(w.gustMax), value(w.rainTotal),
+             w.rules.isEmpty() ? QStringLiteral("null") : jsonString(w.rules),
+             reasonsJson(byRule, r.statistics.interval));
 }
 
 QString jsonReport(const FileReport &r)
@@ -937,6 +1004,8 @@ QString jsonReport(const FileReport &r)
                                                   : jsonString(r.detailsProblem));
     if (r.exclusions)
         fields << QStringLiteral("\"exclusions\": %1").arg(exclusionsJson(r));
+    if (r.weather)
+        fields << QStringLiteral("\"weather\": %1").arg(weatherJson(r));
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
         const auto check = [](const std::optional<CalibrationRecord> &k,

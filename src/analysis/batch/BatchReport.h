@@ -2,6 +2,7 @@
 
 #include "Calibration.h"
 #include "Exclusions.h"
+#include "Weather.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
 #include "LimitSchedule.h"
@@ -106,6 +107,8 @@ struct FileReport
     qint64 damagedLineCount() const;
     // What exclusions took out, when an exclusions file applied.
     std::optional<ExclusionTally> exclusions;
+    // The weather of the measurement, when a weather file applies.
+    std::optional<WeatherSummary> weather;
     // The excluded time in seconds: readings taken out times the interval.
     double excludedSeconds(qint64 readings) const { return double(readings) * statistics.interval; }
 };
@@ -118,6 +121,8 @@ void judgeIntervals(FileReport &report, const QString &limits, const LimitAt &li
 QString excludedText(const FileReport &report);
 // "Excluded: …" and a line per span that touches the readings.
 QStringList exclusionLines(const FileReport &report);
+// The weather's summary and rules, when a weather file applies.
+QStringList weatherLines(const FileReport &report);
 
 // The lines that say which files were cut or left out, for text and PDF.
 QStringList troubleLines(const FileReport &report);
@@ -154,6 +159,9 @@ struct BatchRequest
     // came from is named in the outputs.
     std::shared_ptr<const ExclusionSpans> exclusions;
     QString exclusionsSource;
+    // The weather beside the readings (its rule-made spans are among the
+    // exclusions above).
+    std::shared_ptr<const WeatherData> weather;
     // The site's zone the stamps are read in (the caller sets it in force
     // while the files are analysed), named for the outputs.
     QTimeZone zone;

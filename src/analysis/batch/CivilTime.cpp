@@ -321,4 +321,14 @@ QString toIsoWithOffset(const QDateTime &time)
     return toIso(civilSecondsOf(time.date(), time.time())) + offsetText(time.offsetFromUtc());
 }
 
+std::optional<int64_t> momentOfIso(const QString &text)
+{
+    const QDateTime t = QDateTime::fromString(text.trimmed(), Qt::ISODate);
+    if (!t.isValid() || text.trimmed().size() < 19)
+        return std::nullopt;
+    if (t.timeSpec() == Qt::LocalTime)
+        return utcOf(civilSecondsOf(t.date(), t.time()));
+    return t.toSecsSinceEpoch();
+}
+
 } // namespace CivilTime

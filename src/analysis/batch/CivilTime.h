@@ -53,6 +53,10 @@ int offsetOfUtc(int64_t utc);
 // (the second with laterPass); a civil time that the change to summer time
 // skips names the moment the clock read it after the change.
 int64_t utcOf(int64_t civil, bool laterPass = false);
+// An ISO 8601 time: with an offset or Z it names one moment; without one it
+// is site time (in the hour that repeats, its first run). Nothing when it
+// is no such time.
+std::optional<int64_t> momentOfIso(const QString &text);
 // ISO 8601 of a moment with the offset in force then, e.g. "2026-10-25T02:15:00+01:00".
 QString isoOfUtc(int64_t utc);
 

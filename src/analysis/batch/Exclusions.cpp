@@ -21,18 +21,6 @@ const std::array<const char *, ExclusionReasonCount> ReasonTexts { "rain", "wind
                                                                    "extraneous sound",
                                                                    "maintenance", "other" };
 
-// An ISO 8601 time: with an offset or Z it names one moment; without one it
-// is the site's time (in the hour that repeats, its first run).
-std::optional<int64_t> utcOfIso(const QString &text)
-{
-    const QDateTime t = QDateTime::fromString(text.trimmed(), Qt::ISODate);
-    if (!t.isValid() || text.trimmed().size() < 19)
-        return std::nullopt;
-    if (t.timeSpec() == Qt::LocalTime)
-        return CivilTime::utcOf(CivilTime::civilSecondsOf(t.date(), t.time()));
-    return t.toSecsSinceEpoch();
-}
-
 } // namespace
 
 QString exclusionReasonText(ExclusionReason reason)
@@ -133,8 +121,8 @@ ExclusionsFile parse(const QByteArray &bytes, const QString &name)
                     .arg(fields.size()));
             continue;
         }
-        const std::optional<int64_t> start = utcOfIso(fields[0]);
-        const std::optional<int64_t> end = utcOfIso(fields[1]);
+        const std::optional<int64_t> start = CivilTime::momentOfIso(fields[0]);
+        const std::optional<int64_t> end = CivilTime::momentOfIso(fields[1]);
         const std::optional<ExclusionReason> reason = exclusionReasonOf(fields[2]);
         if (!start)
             bad(number, QStringLiteral("the start \"%1\" is not an ISO 8601 time").arg(fields[0]));

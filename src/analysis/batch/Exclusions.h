@@ -33,6 +33,8 @@ struct Exclusion
     // The times as written, kept so a row saved again reads the same.
     QString startText;
     QString endText;
+    // Made by a weather rule, not written in the exclusions file.
+    bool byRule = false;
 
     // Elapsed seconds.
     int64_t duration() const { return end - start; }
@@ -139,6 +141,7 @@ struct ExclusionTally
     std::vector<Exclusion> listed;
     qint64 readings = 0;
     ReasonCounts byReason {};
+    ReasonCounts byRule {}; // the part of byReason weather rules took out
     std::map<int64_t, ReasonCounts> byInterval; // by interval start, civil
     std::map<int64_t, ReasonCounts> byDay; // by 07:00 of the day, civil
 

@@ -71,6 +71,16 @@ QString exclusionsName(const QString &station)
                              : station + QStringLiteral(" exclusions.csv");
 }
 
+QString weatherName(const QString &station)
+{
+    return station.isEmpty() ? QStringLiteral("weather.csv") : station + QStringLiteral(" weather.csv");
+}
+
+QString keepName(const QString &station)
+{
+    return station.isEmpty() ? QStringLiteral("keep.csv") : station + QStringLiteral(" keep.csv");
+}
+
 QString stationOf(const QString &fileName)
 {
     static const QRegularExpression form(

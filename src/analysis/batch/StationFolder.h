@@ -20,6 +20,10 @@ QString intervalsPattern(const QString &station);
 QString eventsName(const QString &station);
 QString stateName(const QString &station);
 QString exclusionsName(const QString &station);
+// "fence weather.csv": the weather station's rows; "fence keep.csv": spans
+// an acoustician keeps from every weather rule.
+QString weatherName(const QString &station);
+QString keepName(const QString &station);
 
 // The station a day file's name belongs to ("fence"); empty when the name
 // is no day file's.
