@@ -450,3 +450,52 @@ TEST(VornStats, AStationFolderIsItsSeriesWithItsRunningDayLast)
             << c.says.toStdString() << run.out.toStdString() << run.err.toStdString();
     }
 }
+
+// The folder's weather in each output: the rules' spans apart from the
+// file's, the weather columns of intervals, and a damaged weather line named
+// (the run then fails, its figures still given).
+TEST(VornStats, TheFoldersWeatherInEachOutput)
+{
+    QTemporaryDir dir;
+    const QString dayFile = dir.filePath("fence 2013-03-04.vorn");
+    {
+        QFile data(dayFile);
+        ASSERT_TRUE(data.open(QIODevice::WriteOnly));
+        data.write(realTimeFile(60));
+        QFile weather(dir.filePath("fence weather.csv"));
+        ASSERT_TRUE(weather.open(QIODevice::WriteOnly));
+        weather.write("time,wind_speed,wind_gust,wind_direction,rain,temperature\n"
+                      "2013-03-04T08:00:20Z,2.0,4.0,90,0,5\n"
+                      "2013-03-04T08:00:40Z,6.5,9.0,90,0,5\n"
+                      "2013-03-04T08:01:00Z,1.0,2.0,90,,5\n");
+    }
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        QStringList says;
+    } cases[] = {
+        { { "--json", "--zone", "UTC", dayFile },
+          0,
+          { "\"weather_coverage\": 1.0000", "\"source\": \"rule\"",
+            "\"note\": \"rule: mean wind 6.5 m/s over 5 m/s\"", "\"excluded_readings\": 20" } },
+        { { "--csv", "--intervals", "1min", "--zone", "UTC", dayFile },
+          0,
+          { "excluded_reasons,wind_speed_mean,wind_gust_max,rain,calibration_verdict",
+            ",20,wind=20,3.2,9.0,0.0," } },
+        { { "--zone", "UTC", "--weather-rule", "gust>10", dayFile },
+          0,
+          { "Weather rules: gust>10; taken out by them: nothing" } },
+        { { "--zone", "UTC", "--weather", dir.filePath("missing.csv"), dayFile },
+          1,
+          { "missing.csv: no such weather file" } },
+    };
+    for (const auto &c : cases) {
+        const StatsRun run = runStats(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        for (const QString &text : c.says)
+            EXPECT_TRUE(run.out.contains(text) || run.err.contains(text))
+                << text.toStdString() << run.out.left(3000).toStdString()
+                << run.err.toStdString();
+    }
+}

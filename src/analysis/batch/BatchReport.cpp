@@ -162,6 +162,7 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.withDayEveningNight = true;
         report.days = m_days.result(interval);
     }
+    report.weatherData = m_request.weather;
     if (m_request.weather && m_firstUtc)
         report.weather = m_request.weather->summary(
             *m_firstUtc, *m_lastUtc + std::max<int64_t>(1, std::llround(interval)));
@@ -275,6 +276,29 @@ QStringList weatherLines(const FileReport &report)
                                               : QStringLiteral("nothing"));
     }
     return lines;
+}
+
+QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to)
+{
+    if (!report.weatherData)
+        return { QString(), QString(), QString() };
+    const WeatherRow w = report.weatherData->over(from, to);
+    const auto field = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'f', 1) : QString();
+    };
+    return { field(w.windSpeed), field(w.windGust), field(w.rain) };
+}
+
+QString weatherJsonFields(const FileReport &report, int64_t from, int64_t to)
+{
+    if (!report.weatherData)
+        return {};
+    const WeatherRow w = report.weatherData->over(from, to);
+    const auto value = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'f', 1) : QStringLiteral("null");
+    };
+    return QStringLiteral(", \"wind_speed_mean\": %1, \"wind_gust_max\": %2, \"rain\": %3")
+        .arg(value(w.windSpeed), value(w.windGust), value(w.rain));
 }
 
 QStringList exclusionLines(const FileReport &report)
@@ -779,10 +803,18 @@ QString formatCsv(const std::vector<FileReport> &reports)
                              r.calibration ? fixed2(r.calibration->drift) : QString(),
                              r.detailsProblem };
     };
+    // The weather's columns, when weather applies to any file.
+    const bool weather = std::any_of(reports.begin(), reports.end(),
+                                     [](const FileReport &r) { return r.weatherData != nullptr; });
+    const QString weatherHeader
+        = weather ? QStringLiteral(",wind_speed_mean,wind_gust_max,rain") : QString();
+    const auto weatherFields = [weather](const FileReport &r, int64_t from, int64_t to) {
+        return weather ? weatherCsvFields(r, from, to) : QStringList {};
+    };
     if (intervals) {
         const bool limits = reports.front().withLimits();
         out << intervalCsvHeader() + (limits ? limitCsvHeader() : QString()) + excludedHeader
-                + verdictHeader;
+                + weatherHeader + verdictHeader;
         for (const FileReport &r : reports) {
             const CivilTime::ZoneScope zone(r.zone);
             for (const IntervalLevel &i : r.intervals) {
@@ -794,13 +826,14 @@ QString formatCsv(const std::vector<FileReport> &reports)
                     r.exclusions
                         ? ExclusionTally::within(r.exclusions->byInterval, i.startUtc(), i.endUtc())
                         : ReasonCounts {});
+                row << weatherFields(r, i.startUtc(), i.endUtc());
                 out << csvRow(row << verdictFields(r));
             }
         }
     } else if (days) {
         out << QStringLiteral("file,day_start,ld,le,ln,lden,coverage_day,coverage_evening,"
                               "coverage_night,partial")
-                + excludedHeader + verdictHeader;
+                + excludedHeader + weatherHeader + verdictHeader;
         for (const FileReport &r : reports) {
             const CivilTime::ZoneScope zone(r.zone);
             for (const DayEveningNight &d : r.days)
@@ -813,6 +846,7 @@ QString formatCsv(const std::vector<FileReport> &reports)
                                       r.exclusions ? ExclusionTally::within(r.exclusions->byDay,
                                                                             d.start, d.end)
                                                    : ReasonCounts {})
+                    << weatherFields(r, CivilTime::utcOf(d.start), CivilTime::utcOf(d.end))
                     << verdictFields(r));
         }
     } else {
@@ -1053,7 +1087,7 @@ QString jsonReport(const FileReport &r)
                                           .arg(r.excludedSeconds(totalOf(ExclusionTally::within(
                                               r.exclusions->byInterval, i.startUtc(), i.endUtc()))))
                                     : QString())
-                    + QLatin1Char('}');
+                    + weatherJsonFields(r, i.startUtc(), i.endUtc()) + QLatin1Char('}');
         fields << QStringLiteral("\"interval_length_s\": %1").arg(*r.intervalLength);
         fields << QStringLiteral("\"intervals\": [%1]").arg(items.join(QStringLiteral(", ")));
     }

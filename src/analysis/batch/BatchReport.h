@@ -107,8 +107,10 @@ struct FileReport
     qint64 damagedLineCount() const;
     // What exclusions took out, when an exclusions file applied.
     std::optional<ExclusionTally> exclusions;
-    // The weather of the measurement, when a weather file applies.
+    // The weather of the measurement, when a weather file applies, and its
+    // rows for the intervals' and days' weather.
     std::optional<WeatherSummary> weather;
+    std::shared_ptr<const WeatherData> weatherData;
     // The excluded time in seconds: readings taken out times the interval.
     double excludedSeconds(qint64 readings) const { return double(readings) * statistics.interval; }
 };
@@ -123,6 +125,10 @@ QString excludedText(const FileReport &report);
 QStringList exclusionLines(const FileReport &report);
 // The weather's summary and rules, when a weather file applies.
 QStringList weatherLines(const FileReport &report);
+// The weather of [from, to) (moments) as CSV fields (wind_speed_mean,
+// wind_gust_max, rain) or JSON members; empty without weather.
+QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to);
+QString weatherJsonFields(const FileReport &report, int64_t from, int64_t to);
 
 // The lines that say which files were cut or left out, for text and PDF.
 QStringList troubleLines(const FileReport &report);
