@@ -65,6 +65,16 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
                     },
                     Qt::QueuedConnection);
             });
+        if (!m_options.weatherTopic.isEmpty())
+            m_mqtt->onMessagesOf(m_options.weatherTopic, [self](const QByteArray &payload) {
+                QMetaObject::invokeMethod(
+                    self,
+                    [self, payload] {
+                        if (self && !self->m_stopping)
+                            self->weatherCame(payload);
+                    },
+                    Qt::QueuedConnection);
+            });
         m_mqtt->onEvent([self](const QString &name, const QString &detail) {
             QMetaObject::invokeMethod(
                 self,
@@ -305,6 +315,41 @@ void Monitor::sampleTick()
             m_mqtt->publishLevel(levelJson(now, m_live.reading().LevelText, shown));
     } else
         m_station->tick(m_clock(), std::nullopt, QString(), boards());
+    watchWeather(m_clock());
+}
+
+void Monitor::weatherCame(const QByteArray &payload)
+{
+    const QDateTime now = m_clock();
+    if (!m_weather.add(now, payload)) {
+        if (!std::exchange(m_weatherJunkSaid, true))
+            Q_EMIT line(QStringLiteral("weather: a message on %1 holds no weather this station "
+                                       "knows (wind_avg_m_s, wind_max_m_s, wind_dir_deg, rain_mm, "
+                                       "temperature_C or their km/h, mph and inch forms)")
+                            .arg(m_options.weatherTopic));
+        return;
+    }
+    if (std::exchange(m_weatherLost, false))
+        m_station->event(now, QStringLiteral("weather back"),
+                         QStringLiteral("weather on %1 again").arg(m_options.weatherTopic));
+}
+
+void Monitor::watchWeather(const QDateTime &now)
+{
+    if (m_options.weatherTopic.isEmpty())
+        return;
+    for (const QString &row : m_weather.rowsDue(now))
+        m_station->appendWeather(row);
+    if (!m_weatherWatchedFrom.isValid())
+        m_weatherWatchedFrom = now;
+    const QDateTime last = m_weather.lastHeard().isValid() ? m_weather.lastHeard()
+                                                            : m_weatherWatchedFrom;
+    if (!m_weatherLost && last.secsTo(now) >= WeatherLostS) {
+        m_weatherLost = true;
+        m_station->event(now, QStringLiteral("weather lost"),
+                         QStringLiteral("no weather on %1 since %2")
+                             .arg(m_options.weatherTopic, CivilTime::toIsoWithOffset(last)));
+    }
 }
 
 void Monitor::runAlarmCommand(const QString &event, const StationInterval &interval)

@@ -5,6 +5,8 @@
 #include "live/LiveMeter.h"
 
 #include <QElapsedTimer>
+
+#include "WeatherMinutes.h"
 #include <QObject>
 #include <QTimer>
 
@@ -79,6 +81,15 @@ private:
     LiveMeter m_live;
     std::unique_ptr<Station> m_station;
     std::unique_ptr<MqttPublisher> m_mqtt;
+    // The weather station's messages, a row a minute; said lost after
+    // WeatherLostS without one, and back with the next.
+    void weatherCame(const QByteArray &payload);
+    void watchWeather(const QDateTime &now);
+    WeatherMinutes m_weather;
+    QDateTime m_weatherWatchedFrom;
+    bool m_weatherLost = false;
+    bool m_weatherJunkSaid = false;
+    static constexpr qint64 WeatherLostS = 600;
     QTimer m_poll;
     QTimer m_tick;
     QElapsedTimer m_sinceAttempt;

@@ -40,6 +40,9 @@ const char *const Help
       "                       the password, in a file only its owner may read\n"
       "  --mqtt-ca FILE       the certificate authority that signed the broker's\n"
       "                       certificate (TLS; default: the system's)\n"
+      "  --weather-topic TOPIC\n"
+      "                       a weather station's JSON on the broker (433 MHz\n"
+      "                       receivers' keys): a row a minute to STATION weather.csv\n"
       "  --check LEVEL        one calibration check: reads the meter for 10 s with\n"
       "                       the calibrator at LEVEL dB on it, prints the result,\n"
       "                       adds a stable one to DIR/calibration.csv and exits\n"
@@ -64,7 +67,7 @@ const char *const Help
 struct Keys
 {
     QString port, folder, station, interval, limit, onAlarm, mqtt, mqttUser, mqttPasswordFile,
-        mqttCa, check, meterSerial, calibratorSerial, tolerance;
+        mqttCa, weatherTopic, check, meterSerial, calibratorSerial, tolerance;
     // The keys given (as in the file: "station"), even with an empty value.
     QSet<QString> given;
 };
@@ -87,6 +90,7 @@ const Key ValuedKeys[] = { { "port", &Keys::port, true },
                            { "mqtt-user", &Keys::mqttUser, true },
                            { "mqtt-password-file", &Keys::mqttPasswordFile, true },
                            { "mqtt-ca", &Keys::mqttCa, true },
+                           { "weather-topic", &Keys::weatherTopic, true },
                            { "check", &Keys::check, false },
                            { "meter-serial", &Keys::meterSerial, true },
                            { "calibrator-serial", &Keys::calibratorSerial, true },
@@ -337,9 +341,17 @@ MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QSt
                 return fail(QStringLiteral("--mqtt-ca \"%1\" cannot be read").arg(given.mqttCa));
             options.mqtt->caFile = given.mqttCa;
         }
+        if (!given.weatherTopic.isEmpty()) {
+            if (given.weatherTopic.contains(QLatin1Char('+'))
+                || given.weatherTopic.contains(QLatin1Char('#')))
+                return fail(QStringLiteral("--weather-topic \"%1\": one topic, without + or #")
+                                .arg(given.weatherTopic));
+            options.weatherTopic = given.weatherTopic;
+        }
     } else if (!given.mqttUser.isEmpty() || !given.mqttPasswordFile.isEmpty()
-               || !given.mqttCa.isEmpty()) {
-        return fail(QStringLiteral("--mqtt-user, --mqtt-password-file and --mqtt-ca need --mqtt"));
+               || !given.mqttCa.isEmpty() || !given.weatherTopic.isEmpty()) {
+        return fail(QStringLiteral("--mqtt-user, --mqtt-password-file, --mqtt-ca and "
+                                   "--weather-topic need --mqtt"));
     }
     if (!given.check.isEmpty()) {
         bool ok = false;

@@ -31,6 +31,8 @@ struct MonitorOptions
     LimitSchedule limits;
     QString onAlarm;
     std::optional<MqttSettings> mqtt;
+    // A weather station's topic on the same broker (needs mqtt).
+    QString weatherTopic;
     QString version; // the program's, for the broker's device list
     // --check: one calibration check at this calibrator level, then exit.
     std::optional<double> checkLevel;

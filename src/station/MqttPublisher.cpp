@@ -434,6 +434,10 @@ void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
     const QByteArray status = me->topic(QStringLiteral("status")).toUtf8();
     mosquitto_subscribe(client, nullptr, presence.constData(), 0);
     mosquitto_subscribe(client, nullptr, status.constData(), 1);
+    if (!me->m_otherTopic.isEmpty()) {
+        const QByteArray other = me->m_otherTopic.toUtf8();
+        mosquitto_subscribe(client, nullptr, other.constData(), 0);
+    }
     me->sayPresence("online");
     me->sendUnsent();
 }
@@ -467,6 +471,8 @@ void MqttPublisher::onMessage(mosquitto *, void *self, const mosquitto_message *
         int mid = 0;
         for (const auto &[name, config] : me->discovery())
             me->publishNow(name, config, true, &mid);
+    } else if (me->m_takeOther && me->m_otherTopic.toUtf8() == message->topic) {
+        me->m_takeOther(payload);
     } else if (me->topic(QStringLiteral("presence")).toUtf8() == message->topic) {
         me->heardPresence(payload);
     } else if (me->topic(QStringLiteral("status")).toUtf8() == message->topic

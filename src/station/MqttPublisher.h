@@ -40,6 +40,13 @@ public:
 
     // Set before start().
     void onEvent(Tell tell) { m_tell = std::move(tell); }
+    // Messages on another topic of the broker (a weather station's), handed
+    // over from the publisher's thread. Set before start().
+    void onMessagesOf(const QString &topic, std::function<void(const QByteArray &)> take)
+    {
+        m_otherTopic = topic;
+        m_takeOther = std::move(take);
+    }
     void start();
     // "offline", then up to waitMs for the spool to be acknowledged.
     void stop(int waitMs = 1000);
@@ -108,6 +115,8 @@ private:
     const QString m_version;
     const Say m_say;
     Tell m_tell;
+    QString m_otherTopic;
+    std::function<void(const QByteArray &)> m_takeOther;
     QString m_host;
     QString m_folderHash;
     QByteArray m_clientId;

@@ -5,6 +5,7 @@
 #include "analysis/batch/IntervalLevels.h"
 #include "analysis/batch/SiteZone.h"
 #include "analysis/batch/StationFolder.h"
+#include "analysis/batch/Weather.h"
 #include "recording/DataFileReader.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
@@ -355,6 +356,12 @@ void Station::event(const QDateTime &now, const QString &name, const QString &de
         m_hooks.say(detail.isEmpty() ? name : name + QStringLiteral(": ") + detail);
     if (m_hooks.event)
         m_hooks.event(now, name, detail);
+}
+
+void Station::appendWeather(const QString &line)
+{
+    appendLine(QDir(m_options.folder).filePath(StationFolder::weatherName(m_options.station)),
+               QLatin1String(WeatherCsv::Header), line);
 }
 
 QString Station::lockFolder()

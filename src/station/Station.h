@@ -72,6 +72,8 @@ public:
     // Finishes the day file and writes the running interval, cut at now.
     void stop(const QDateTime &now, const HeaderBoards &boards);
 
+    // A row of the weather file (STATION weather.csv), as its line.
+    void appendWeather(const QString &line);
     // A row in the events file and a line on standard output.
     void event(const QDateTime &now, const QString &name, const QString &detail = {});
 

@@ -1,6 +1,8 @@
+#include "analysis/batch/CivilTime.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/MqttPublisher.h"
+#include "station/WeatherMinutes.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
 #include "support/MeterEmulator.h"
@@ -17,6 +19,7 @@
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -489,6 +492,53 @@ TEST_F(MqttTest, TwoStationsOfOneNameAreToldApartAndSaidOnce)
         5000));
     second->stop();
     EXPECT_TRUE(WaitUntil([&] { return sub.on("vorn/north/status").last() == "offline"; }, 5000));
+}
+
+// A weather station's receiver publishing on the same broker: its messages
+// reach the station as sent, and become a row a minute, its rain counted
+// from the receiver's running total across a restart of the counter.
+TEST_F(MqttTest, AWeatherStationsMessagesBecomeARowAMinute)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    auto mqtt = publisher(broker.url());
+    std::mutex heardMutex;
+    QList<QByteArray> heard;
+    mqtt->onMessagesOf(QStringLiteral("rtl_433/Fineoffset-WH24/1"), [&](const QByteArray &p) {
+        const std::lock_guard lock(heardMutex);
+        heard << p;
+    });
+    mqtt->start();
+    ASSERT_TRUE(WaitUntil([&] { return mqtt->connected(); }, 5000));
+    WaitUntil([] { return false; }, 300); // subscribed
+    const QList<QByteArray> sent {
+        R"({"time":"2026-06-01 10:00:10","model":"Fineoffset-WH24","id":1,"temperature_C":18.5,"wind_dir_deg":270,"wind_avg_m_s":4.0,"wind_max_m_s":6.0,"rain_mm":102.4})",
+        R"({"time":"2026-06-01 10:00:40","model":"Fineoffset-WH24","id":1,"temperature_C":18.7,"wind_dir_deg":280,"wind_avg_km_h":21.6,"wind_max_km_h":36.0,"rain_mm":102.7})",
+        R"({"time":"2026-06-01 10:01:10","model":"Fineoffset-WH24","id":1,"temperature_F":68.0,"wind_avg_mi_h":2.237,"rain_mm":0.2})",
+        R"({"time":"2026-06-01 10:01:30","model":"Fineoffset-WH24","id":1,"battery_ok":1})",
+    };
+    for (const QByteArray &payload : sent)
+        QProcess::execute(QStandardPaths::findExecutable("mosquitto_pub"),
+                          { "-p", QString::number(broker.port()), "-t",
+                            "rtl_433/Fineoffset-WH24/1", "-m", QString::fromUtf8(payload) });
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            const std::lock_guard lock(heardMutex);
+            return heard.size() == sent.size();
+        },
+        5000));
+    mqtt->stop();
+    // The receiver's own times, as the station's clock would take them.
+    const CivilTime::ZoneScope zone(QTimeZone::utc());
+    WeatherMinutes minutes;
+    const int seconds[] = { 10, 40, 70, 90 };
+    const QDateTime base = QDateTime::fromString("2026-06-01T10:00:00Z", Qt::ISODate);
+    for (int i = 0; i < sent.size(); ++i)
+        EXPECT_EQ(minutes.add(base.addSecs(seconds[i]), heard[i]), i < 3) << i;
+    QStringList rows = minutes.rowsDue(base.addSecs(100));
+    rows << minutes.rowsDue(base.addSecs(121));
+    EXPECT_EQ(rows, (QStringList { "2026-06-01T10:01:00+00:00,5.0,10.0,280,0.3,18.7",
+                                   "2026-06-01T10:02:00+00:00,1.0,1.0,,0.2,20.0" }));
 }
 
 TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
