@@ -391,6 +391,31 @@ TEST_F(SeriesWindowTest, ExclusionsMadeInTheWindowAreSavedReportedAndEqualVornSt
 
 // A file damaged by hand: the window says which line, applies the rows that
 // read, and writes nothing until Save Exclusions.
+// The folder's weather: its rules' spans are shaded and listed apart,
+// count in every figure as vorn-stats counts them, and are never written
+// into the exclusions file.
+TEST_F(SeriesWindowTest, TheWeatherRulesSpansCountAsVornStatsCountsThem)
+{
+    write(folder.filePath("fence weather.csv"),
+          "time,wind_speed,wind_gust,wind_direction,rain,temperature\n"
+          "2026-06-01T10:10:00+02:00,2.0,3.0,90,0,15\n"
+          "2026-06-01T10:20:00+02:00,6.4,9.0,90,0,15\n"
+          "2026-06-01T10:30:00+02:00,2.0,3.0,90,1.2,15\n"
+          "2026-06-01T10:40:00+02:00,2.0,3.0,90,0,15\n");
+    SeriesWindow *window = OpenSeries({ folder.path() });
+    ASSERT_TRUE(window);
+    ASSERT_EQ(window->exclusionTable()->rowCount(), 2);
+    EXPECT_EQ(window->exclusionTable()->item(0, 3)->text(), "wind");
+    EXPECT_EQ(window->exclusionTable()->item(0, 4)->text(), "rule: mean wind 6.4 m/s over 5 m/s");
+    EXPECT_EQ(window->exclusionTable()->item(1, 3)->text(), "rain");
+    EXPECT_EQ(window->exclusionTable()->item(1, 5)->text(), "by rule");
+    EXPECT_EQ(window->board("Readings")->text(), QString::number(34 * 3600 - 1200));
+    const QStringList join = { "--join", "--intervals", "15min", "--csv" };
+    EXPECT_EQ(window->intervalsCsv(), statsCsv(join + files));
+    EXPECT_FALSE(QFile::exists(folder.filePath("fence exclusions.csv")));
+    window->close();
+}
+
 TEST_F(SeriesWindowTest, ADamagedExclusionsFileIsSaidAndLeftAloneUntilSaved)
 {
     const QByteArray damaged = "start,end,reason,note,made\n"

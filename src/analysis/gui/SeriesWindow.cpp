@@ -1,4 +1,6 @@
 #include "SeriesWindow.h"
+#include "analysis/batch/StationFolder.h"
+#include "analysis/batch/Weather.h"
 
 #include "OpenDataFile.h"
 #include "ReportCommand.h"
@@ -54,6 +56,8 @@ const QColor OkBar(0xB9, 0xCB, 0xDD);
 const QColor OverBar(0xF0, 0xA8, 0x9E);
 const QColor EventColour(0xD3, 0x7A, 0x00);
 const QColor ExcludedColour(0x8E, 0x6B, 0xB8, 60);
+// Spans the weather rules take out, apart from those made by hand.
+const QColor RuleExcludedColour(0x3C, 0x8D, 0xBC, 60);
 const QColor SelectionColour(0x1E, 0x86, 0x8A, 50);
 
 // Civil seconds shown and edited as a wall-clock time without a zone.
@@ -235,12 +239,38 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
                    " (%1 bad lines are left out; the file is not written until you choose Save "
                    "Exclusions, which drops them)")
                    .arg(file.badLines);
-    m_exclusionsApply = QFileInfo::exists(m_exclusionsPath);
+    // The weather's rule-made spans, less what the keep file keeps: computed,
+    // never written into the exclusions file.
+    const QString weatherPath
+        = QDir(m_series.folder).filePath(StationFolder::weatherName(m_series.station));
+    if (QFileInfo::exists(weatherPath)) {
+        auto weather = std::make_shared<WeatherData>();
+        WeatherFile file = WeatherCsv::read(weatherPath);
+        weather->source = weatherPath;
+        weather->rows = std::move(file.rows);
+        weather->rules = WeatherRules {};
+        const ExclusionsFile kept = ExclusionsCsv::read(
+            QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)));
+        weather->ruleRows = ruleExclusions(weather->rows, *weather->rules, kept.rows);
+        m_ruleRows = weather->ruleRows;
+        m_weather = std::move(weather);
+        if (!file.problem.isEmpty())
+            m_exclusionsProblem += (m_exclusionsProblem.isEmpty() ? QString() : QStringLiteral("\n"))
+                + file.problem;
+    }
+    m_exclusionsApply = QFileInfo::exists(m_exclusionsPath) || !m_ruleRows.empty();
     build();
     fillEvents();
     applyExclusions();
     resize(1200, 800);
     showAll();
+}
+
+std::vector<Exclusion> SeriesWindow::allExclusions() const
+{
+    std::vector<Exclusion> rows = m_exclusions;
+    rows.insert(rows.end(), m_ruleRows.begin(), m_ruleRows.end());
+    return rows;
 }
 
 void SeriesWindow::applyExclusions()
@@ -249,8 +279,9 @@ void SeriesWindow::applyExclusions()
     if (m_exclusionsApply) {
         BatchRequest request = requestFor(m_intervalLength);
         m_series.placeInZone(request);
-        request.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+        request.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
         request.exclusionsSource = m_exclusionsPath;
+        request.weather = m_weather;
         shown = reanalyse(m_series, request);
     } else {
         shown = m_unexcluded;
@@ -266,15 +297,19 @@ void SeriesWindow::applyExclusions()
 
 void SeriesWindow::fillExclusions()
 {
-    m_exclusionTable->setRowCount(int(m_exclusions.size()));
-    for (size_t n = 0; n < m_exclusions.size(); ++n) {
-        const Exclusion &e = m_exclusions[n];
+    // The rows made by hand, then those the weather rules made (not edited
+    // here: the rules and the keep file say what they take out).
+    const std::vector<Exclusion> rows = allExclusions();
+    m_exclusionTable->setRowCount(int(rows.size()));
+    for (size_t n = 0; n < rows.size(); ++n) {
+        const Exclusion &e = rows[n];
         setTableRow(m_exclusionTable, int(n),
                     { e.startText, e.endText, spanText(double(e.duration())),
-                      exclusionReasonText(e.reason), e.note, e.made });
+                      exclusionReasonText(e.reason), e.note,
+                      e.byRule ? QStringLiteral("by rule") : e.made });
     }
     const qint64 readings = report().exclusions ? report().exclusions->readings : 0;
-    m_tabs->setTabText(3, QStringLiteral("Exclusions (%1)").arg(m_exclusions.size()));
+    m_tabs->setTabText(3, QStringLiteral("Exclusions (%1)").arg(rows.size()));
     m_tabs->setTabToolTip(
         3, readings > 0 ? QStringLiteral("Excluded: %1").arg(excludedText(report())) : QString());
     m_saveExclusionsAction->setEnabled(m_exclusionsUnsaved);
@@ -285,7 +320,7 @@ void SeriesWindow::drawExclusions()
 {
     // The shades are kept and moved: items made anew each time cost a
     // layer rebuild on the next replot.
-    const ExclusionSpans spans(m_exclusions);
+    const ExclusionSpans spans(allExclusions());
     const auto &segments = spans.segments();
     while (m_excludedItems.size() < segments.size()) {
         auto *shade = new QCPItemRect(m_plot);
@@ -302,6 +337,8 @@ void SeriesWindow::drawExclusions()
         QCPItemRect *shade = m_excludedItems[i];
         shade->setVisible(i < segments.size());
         if (i < segments.size()) {
+            shade->setBrush(spans.rows()[size_t(segments[i].row)].byRule ? RuleExcludedColour
+                                                                        : ExcludedColour);
             // Moments drawn at the site's wall clock, as the readings are.
             shade->topLeft->setCoords(
                 double(CivilTime::civilOfUtc(segments[i].start)), 0.0);
@@ -658,7 +695,7 @@ void SeriesWindow::build()
         ReportOptions options = given;
         options.intervalLength = m_intervalLength;
         if (m_exclusionsApply) {
-            options.exclusions = std::make_shared<const ExclusionSpans>(m_exclusions);
+            options.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
             options.exclusionsSource = m_exclusionsPath;
         }
         if (!m_limits.isEmpty()) {
@@ -1081,7 +1118,7 @@ void SeriesWindow::showCursor(double time)
     }
     const float level = m_series.readings.levels[*i];
     // A reading taken out is shown, and said to be taken out.
-    const ExclusionSpans spans(m_exclusions);
+    const ExclusionSpans spans(allExclusions());
     const int excludedBy = spans.rowAt(CivilTime::utcOf(m_series.readings.times[*i]));
     QString text
         = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
@@ -1090,7 +1127,7 @@ void SeriesWindow::showCursor(double time)
                              : FormatTenths(double(level)) + QStringLiteral(" dB"));
     if (excludedBy >= 0)
         text += QStringLiteral("  excluded (%1)")
-                    .arg(exclusionReasonText(m_exclusions[size_t(excludedBy)].reason));
+                    .arg(exclusionReasonText(spans.rows()[size_t(excludedBy)].reason));
     m_cursor->setText(text);
 }
 

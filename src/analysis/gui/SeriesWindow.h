@@ -148,7 +148,12 @@ private:
     QString m_mergeNotice;
     QString m_exclusionsPath;
     QString m_exclusionsProblem;
-    bool m_exclusionsApply = false; // a file exists or rows were made
+    bool m_exclusionsApply = false; // a file exists, rows were made or rules made some
+    // The weather beside the series and the spans its rules take out.
+    std::shared_ptr<const WeatherData> m_weather;
+    std::vector<Exclusion> m_ruleRows;
+    // The rows made by hand, then the rule-made ones.
+    std::vector<Exclusion> allExclusions() const;
     bool m_exclusionsUnsaved = false;
     QTableWidget *m_exclusionTable = nullptr;
     QAction *m_excludeAction = nullptr;
