@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -57,6 +58,8 @@ int64_t utcOf(int64_t civil, bool laterPass = false);
 // is site time (in the hour that repeats, its first run). Nothing when it
 // is no such time.
 std::optional<int64_t> momentOfIso(const QString &text);
+// Only "2026-06-01T10:00:00+02:00" or "2026-06-01T10:00:00Z", quickly.
+std::optional<int64_t> momentOfPlainIso(QByteArrayView text);
 // ISO 8601 of a moment with the offset in force then, e.g. "2026-10-25T02:15:00+01:00".
 QString isoOfUtc(int64_t utc);
 
