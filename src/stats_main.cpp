@@ -3,6 +3,7 @@
 #include "analysis/batch/CivilTime.h"
 #include "analysis/batch/FileSeries.h"
 #include "analysis/batch/SiteZone.h"
+#include "recording/AtomicFile.h"
 #include "recording/DataFileReader.h"
 #include "platform/StandardStreams.h"
 
@@ -311,6 +312,14 @@ int main(int argc, char *argv[])
             writeText(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
     if (!reports.empty())
         writeText(stdout, formatReports(reports, options.format));
+    if (!options.eventsCsvPath.isEmpty()) {
+        AtomicFile file(options.eventsCsvPath);
+        if (!file.open() || !file.write(eventsCsv(reports).toUtf8()) || !file.commit()) {
+            writeText(stderr, QStringLiteral("vorn-stats: %1\n")
+                                  .arg(fileErrorMessage(options.eventsCsvPath, file.errorString())));
+            status = 1;
+        }
+    }
 #ifdef VORN_STATS_REPORT
     if (pdf && !report.sections.empty()) {
         report.pages = paginate(report.sections);

@@ -30,14 +30,16 @@ bool WeatherMinutes::add(const QDateTime &now, const QByteArray &payload)
 {
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     constexpr double Mph = 0.44704;
-    const auto wind = valueOf(object, { { "wind_avg_m_s", 1.0 },
-                                        { "wind_avg_km_h", 1.0 / 3.6 },
-                                        { "wind_avg_mi_h", Mph },
-                                        { "wind_avg_mph", Mph } });
-    const auto gust = valueOf(object, { { "wind_max_m_s", 1.0 },
-                                        { "wind_max_km_h", 1.0 / 3.6 },
-                                        { "wind_max_mi_h", Mph },
-                                        { "wind_max_mph", Mph } });
+    const auto wind = valueOf(object,
+                              { { "wind_avg_m_s", 1.0 },
+                                { "wind_avg_km_h", 1.0 / 3.6 },
+                                { "wind_avg_mi_h", Mph },
+                                { "wind_avg_mph", Mph } });
+    const auto gust = valueOf(object,
+                              { { "wind_max_m_s", 1.0 },
+                                { "wind_max_km_h", 1.0 / 3.6 },
+                                { "wind_max_mi_h", Mph },
+                                { "wind_max_mph", Mph } });
     const auto direction = valueOf(object, { { "wind_dir_deg", 1.0 } });
     const auto rain = valueOf(object, { { "rain_mm", 1.0 }, { "rain_in", 25.4 } });
     auto temperature = valueOf(object, { { "temperature_C", 1.0 } });

@@ -29,3 +29,8 @@ vorn_add_test(weather_test
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/weather_test.cpp
   LIBS vorn_batch vorn_recording
   LOCAL_ZONE Europe/Berlin)
+
+vorn_add_test(noise_events_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/noise_events_test.cpp
+  LIBS vorn_batch
+  LOCAL_ZONE Europe/Berlin)

@@ -499,3 +499,52 @@ TEST(VornStats, TheFoldersWeatherInEachOutput)
                 << run.err.toStdString();
     }
 }
+
+// Events in each output, and --events-csv as a table of its own.
+TEST(VornStats, NoiseEventsInEachOutput)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("loud.vorn");
+    {
+        QByteArray bytes = realTimeFile(60);
+        for (int s = 20; s < 30; ++s)
+            bytes.replace("08:00:" + QByteArray::number(s) + "\t60.0", "08:00:" + QByteArray::number(s) + "\t80.0");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+    }
+    const QString csv = dir.filePath("events.csv");
+    const struct
+    {
+        QStringList arguments;
+        int exitCode;
+        QStringList says;
+    } cases[] = {
+        { { "--zone", "UTC", "--events", "70", "--number-above", "50,70", file },
+          0,
+          { "Noise events above 70.0 dB (at least 1 s, runs closer than 5 s merged; none in "
+            "excluded time): 1 (day 1, evening 0, night 0)",
+            "2013-03-04T08:00:20+00:00 to 2013-03-04T08:00:30+00:00  10 s  Lmax 80.0 dB",
+            "SEL 90.0 dB  day", "Number above 50.0 dB: 1 (day 1, evening 0, night 0)" } },
+        { { "--json", "--zone", "UTC", "--events", "70", "--events-csv", csv, file },
+          0,
+          { "\"events\": {\"threshold\": 70.0, \"min_duration_s\": 1, \"gap_s\": 5, \"count\": 1",
+            "\"sel\": 90.0, \"period\": \"day\", \"cut\": false}" } },
+        { { "--events-csv", csv, file }, 2, { "--events-csv needs --events" } },
+        { { "--events", "loud", file }, 2, { "--events takes a level in dB" } },
+    };
+    for (const auto &c : cases) {
+        const StatsRun run = runStats(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        for (const QString &text : c.says)
+            EXPECT_TRUE(run.out.contains(text) || run.err.contains(text))
+                << text.toStdString() << run.out.left(4000).toStdString()
+                << run.err.toStdString();
+    }
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(),
+              "file,start,end,duration_s,lmax,lmax_time,sel,period,cut\n" + file.toUtf8()
+                  + ",2013-03-04T08:00:20+00:00,2013-03-04T08:00:30+00:00,10,80.0,"
+                    "2013-03-04T08:00:20+00:00,90.0,day,\n");
+}

@@ -76,8 +76,11 @@ TEST(WeatherCsv, ReadsRowsAsSpansAndNamesDamagedLines)
           2,
           "w.csv, line 3: 6 fields expected",
           {} },
-        { "header", "time,wind\n2026-06-03T10:01:00+02:00,2\n", 0,
-          "w.csv, line 1: the header must be", {} },
+        { "header",
+          "time,wind\n2026-06-03T10:01:00+02:00,2\n",
+          0,
+          "w.csv, line 1: the header must be",
+          {} },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -128,11 +131,23 @@ TEST(WeatherRules, TakeOutWhatBreaksThemLessWhatIsKept)
           { kept },
           { { "10:10", "10:15", "rule: mean wind 7.5 m/s over 5 m/s" },
             { "10:17", "10:20", "rule: mean wind 7.5 m/s over 5 m/s" } } },
-        { "gust", "gust>10", 0, {}, { { "10:10", "10:20", "rule: gust 12.0 m/s over 10 m/s" },
-                                      { "10:50", "10:51", "rule: gust 11.0 m/s over 10 m/s" } } },
+        { "gust",
+          "gust>10",
+          0,
+          {},
+          { { "10:10", "10:20", "rule: gust 12.0 m/s over 10 m/s" },
+            { "10:50", "10:51", "rule: gust 11.0 m/s over 10 m/s" } } },
         // 10-minute means: 10:10-10:20 is 7.5, 10:50-11:00 is 2.2.
-        { "interval", "wind>5", 600, {}, { { "10:10", "10:20", "rule: mean wind 7.5 m/s over 5 m/s" } } },
-        { "means of rain", "rain>0.5", 600, {}, { { "10:40", "10:50", "rule: rain 0.8 mm over 0.5 mm" } } },
+        { "interval",
+          "wind>5",
+          600,
+          {},
+          { { "10:10", "10:20", "rule: mean wind 7.5 m/s over 5 m/s" } } },
+        { "means of rain",
+          "rain>0.5",
+          600,
+          {},
+          { { "10:40", "10:50", "rule: rain 0.8 mm over 0.5 mm" } } },
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

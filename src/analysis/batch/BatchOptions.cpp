@@ -11,6 +11,8 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <cmath>
+
 ParsedOptions parseBatchOptions(const QStringList &arguments)
 {
     BatchOptions options;
@@ -46,6 +48,42 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             if (!v || v->isEmpty())
                 return { std::nullopt, QStringLiteral("--exclusions takes a file") };
             options.exclusionsPath = *v;
+        } else if (arg == QLatin1String("--events") || arg == QLatin1String("--number-above")) {
+            const auto v = value(arg);
+            std::vector<double> levels;
+            for (const QString &item : v.value_or(QString()).split(QLatin1Char(','))) {
+                bool ok = false;
+                const double level = item.trimmed().toDouble(&ok);
+                if (!ok || !std::isfinite(level) || level < 0.0 || level > 140.0) {
+                    levels.clear();
+                    break;
+                }
+                levels.push_back(level);
+            }
+            if (levels.empty() || (arg == QLatin1String("--events") && levels.size() > 1))
+                return { std::nullopt,
+                         arg == QLatin1String("--events")
+                             ? QStringLiteral("--events takes a level in dB such as 65")
+                             : QStringLiteral("--number-above takes levels in dB such as "
+                                              "60,65,70") };
+            if (arg == QLatin1String("--events"))
+                options.request.events.threshold = levels.front();
+            else
+                options.request.events.numberAbove = levels;
+        } else if (arg == QLatin1String("--event-min") || arg == QLatin1String("--event-gap")) {
+            const auto v = value(arg);
+            const auto length = v ? parseIntervalLength(*v) : std::nullopt;
+            if (!length)
+                return { std::nullopt, QStringLiteral("%1 takes a length such as 3s").arg(arg) };
+            if (arg == QLatin1String("--event-min"))
+                options.request.events.minDuration = length;
+            else
+                options.request.events.gap = *length;
+        } else if (arg == QLatin1String("--events-csv")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("--events-csv takes a file") };
+            options.eventsCsvPath = *v;
         } else if (arg == QLatin1String("--no-weather")) {
             options.noWeather = true;
         } else if (arg == QLatin1String("--weather")) {
@@ -165,6 +203,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
     if (options.noExclusions && !options.exclusionsPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
+    if (!options.eventsCsvPath.isEmpty() && !options.request.events.threshold)
+        return { std::nullopt, QStringLiteral("--events-csv needs --events") };
     if (options.noWeather && !options.weatherPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --weather and --no-weather") };
     if (options.weatherRules)
@@ -259,6 +299,14 @@ QString batchUsage()
         "                       rain,temperature) beside the readings; by default the\n"
         "                       folder's \"STATION weather.csv\" when present\n"
         "  --no-weather         read no weather\n"
+        "  --events LEVEL       noise events: runs of readings above LEVEL dB, with\n"
+        "                       their times, Lmax, SEL and period, counted per period\n"
+        "                       and per 07:00 day; none in excluded time\n"
+        "  --event-min LENGTH   the shortest event (default the sampling interval)\n"
+        "  --event-gap LENGTH   runs closer than LENGTH are one event (default 5s)\n"
+        "  --number-above LEVELS\n"
+        "                       count the runs above each level (60,65,70) apart\n"
+        "  --events-csv FILE    the events as one table of their own\n"
         "  --weather-rule RULES take out the weather's spans over RULES (default\n"
         "                       wind>5,rain>0: mean wind over 5 m/s, any rain; also\n"
         "                       gust>M/S); \"STATION keep.csv\" keeps spans from them\n"

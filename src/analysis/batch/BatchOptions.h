@@ -48,6 +48,8 @@ struct BatchOptions
     // --no-weather-rules, --weather-interval.
     QString weatherPath;
     bool noWeather = false;
+    // --events-csv FILE: the events as one table of their own.
+    QString eventsCsvPath;
     std::optional<WeatherRules> weatherRules = WeatherRules {};
     int64_t weatherInterval = 0;
 };

@@ -19,6 +19,9 @@ FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     }
     if (m_request.intervalLength)
         m_intervals.emplace(*request.intervalLength, request.mode);
+    // The events go with the tables when the two parts run apart.
+    if (parts != Parts::Figures && request.events.any())
+        m_events.emplace(request.events);
     if (request.exclusions) {
         m_exclusions = *request.exclusions;
         m_tally.source = request.exclusionsSource;
@@ -105,7 +108,11 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
             m_firstUtc = utc;
         m_lastUtc = utc;
         // Taken out: not measured, so in no figure and no coverage.
-        if (m_exclusions && excluded(utc, place, *time))
+        const bool out = m_exclusions && excluded(utc, place, *time);
+        // Excluded time holds no event: an event it cuts is marked so.
+        if (m_events)
+            m_events->add(utc, *time, energy, out);
+        if (out)
             return;
         if (!m_first)
             m_first = time;
@@ -163,6 +170,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
         report.days = m_days.result(interval);
     }
     report.weatherData = m_request.weather;
+    if (m_events)
+        report.events = m_events->finish(interval);
     if (m_request.weather && m_firstUtc)
         report.weather = m_request.weather->summary(
             *m_firstUtc, *m_lastUtc + std::max<int64_t>(1, std::llround(interval)));
@@ -299,6 +308,138 @@ QString weatherJsonFields(const FileReport &report, int64_t from, int64_t to)
     };
     return QStringLiteral(", \"wind_speed_mean\": %1, \"wind_gust_max\": %2, \"rain\": %3")
         .arg(value(w.windSpeed), value(w.windGust), value(w.rain));
+}
+
+namespace {
+
+QString countsText(const PeriodCounts &counts)
+{
+    return QStringLiteral("day %1, evening %2, night %3")
+        .arg(counts[size_t(Period::Day)])
+        .arg(counts[size_t(Period::Evening)])
+        .arg(counts[size_t(Period::Night)]);
+}
+
+QString countsJson(const PeriodCounts &counts)
+{
+    return QStringLiteral("{\"day\": %1, \"evening\": %2, \"night\": %3}")
+        .arg(counts[size_t(Period::Day)])
+        .arg(counts[size_t(Period::Evening)])
+        .arg(counts[size_t(Period::Night)]);
+}
+
+QString daysJson(const RunsAbove &runs)
+{
+    QStringList days;
+    for (const auto &[day, counts] : runs.byDay)
+        days << QStringLiteral("{\"day_start\": %1, \"count\": %2, \"by_period\": %3}")
+                    .arg(jsonString(CivilTime::toIsoWithOffset(day)))
+                    .arg(counts[0] + counts[1] + counts[2])
+                    .arg(countsJson(counts));
+    return QLatin1Char('[') + days.join(QStringLiteral(", ")) + QLatin1Char(']');
+}
+
+QString levelText(double level)
+{
+    return QString::number(level, 'f', 1);
+}
+
+} // namespace
+
+QStringList eventLines(const FileReport &report)
+{
+    if (!report.events)
+        return {};
+    const EventReport &e = *report.events;
+    QStringList lines;
+    if (e.events) {
+        const RunsAbove &runs = *e.events;
+        lines << QStringLiteral("Noise events above %1 dB (at least %2, runs closer than %3 "
+                                "merged; none in excluded time): %4 (%5)")
+                     .arg(levelText(runs.level), spanText(double(e.minDuration)),
+                          spanText(double(e.rules.gap)))
+                     .arg(runs.count())
+                     .arg(countsText(runs.byPeriod));
+        for (const NoiseEvent &event : runs.events)
+            lines << QStringLiteral("  %1 to %2  %3  Lmax %4 dB at %5  SEL %6 dB  %7%8")
+                         .arg(CivilTime::isoOfUtc(event.start), CivilTime::isoOfUtc(event.end),
+                              spanText(double(event.duration())), levelText(event.lmax),
+                              CivilTime::isoOfUtc(event.lmaxAt), levelText(event.sel),
+                              periodName(event.period),
+                              event.cut ? QStringLiteral("  cut by an exclusion or a gap")
+                                        : QString());
+    }
+    for (const RunsAbove &runs : e.numberAbove) {
+        lines << QStringLiteral("Number above %1 dB: %2 (%3)")
+                     .arg(levelText(runs.level))
+                     .arg(runs.count())
+                     .arg(countsText(runs.byPeriod));
+        for (const auto &[day, counts] : runs.byDay)
+            lines << QStringLiteral("  day from %1: %2 (%3)")
+                         .arg(CivilTime::toIsoWithOffset(day))
+                         .arg(counts[0] + counts[1] + counts[2])
+                         .arg(countsText(counts));
+    }
+    return lines;
+}
+
+QString eventsJsonFields(const FileReport &report)
+{
+    if (!report.events)
+        return {};
+    const EventReport &e = *report.events;
+    QStringList fields;
+    if (e.events) {
+        const RunsAbove &runs = *e.events;
+        QStringList list;
+        for (const NoiseEvent &event : runs.events)
+            list << QStringLiteral("{\"start\": %1, \"end\": %2, \"duration_s\": %3, "
+                                   "\"lmax\": %4, \"lmax_time\": %5, \"sel\": %6, "
+                                   "\"period\": %7, \"cut\": %8}")
+                        .arg(jsonString(CivilTime::isoOfUtc(event.start)),
+                             jsonString(CivilTime::isoOfUtc(event.end)))
+                        .arg(event.duration())
+                        .arg(levelText(event.lmax), jsonString(CivilTime::isoOfUtc(event.lmaxAt)),
+                             levelText(event.sel), jsonString(periodName(event.period)),
+                             event.cut ? QStringLiteral("true") : QStringLiteral("false"));
+        fields << QStringLiteral("\"events\": {\"threshold\": %1, \"min_duration_s\": %2, "
+                                 "\"gap_s\": %3, \"count\": %4, \"by_period\": %5, \"days\": "
+                                 "%6, \"list\": [%7]}")
+                      .arg(levelText(runs.level))
+                      .arg(e.minDuration)
+                      .arg(e.rules.gap)
+                      .arg(runs.count())
+                      .arg(countsJson(runs.byPeriod), daysJson(runs),
+                           list.join(QStringLiteral(", ")));
+    }
+    if (!e.numberAbove.empty()) {
+        QStringList levels;
+        for (const RunsAbove &runs : e.numberAbove)
+            levels << QStringLiteral("{\"level\": %1, \"count\": %2, \"by_period\": %3, "
+                                     "\"days\": %4}")
+                          .arg(levelText(runs.level))
+                          .arg(runs.count())
+                          .arg(countsJson(runs.byPeriod), daysJson(runs));
+        fields << QStringLiteral("\"number_above\": [%1]").arg(levels.join(QStringLiteral(", ")));
+    }
+    return fields.join(QStringLiteral(", "));
+}
+
+QString eventsCsv(const std::vector<FileReport> &reports)
+{
+    QStringList out { QStringLiteral("file,start,end,duration_s,lmax,lmax_time,sel,period,cut") };
+    for (const FileReport &r : reports) {
+        if (!r.events || !r.events->events)
+            continue;
+        const CivilTime::ZoneScope zone(r.zone);
+        for (const NoiseEvent &event : r.events->events->events)
+            out << csvRow({ r.name, CivilTime::isoOfUtc(event.start),
+                            CivilTime::isoOfUtc(event.end), QString::number(event.duration()),
+                            levelText(event.lmax), CivilTime::isoOfUtc(event.lmaxAt),
+                            levelText(event.sel), periodName(event.period),
+                            event.cut ? QStringLiteral("yes") : QString() });
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 
 QStringList exclusionLines(const FileReport &report)
@@ -757,6 +898,7 @@ void appendText(QStringList &out, const FileReport &r)
         out << line;
     out << exclusionLines(r);
     out << weatherLines(r);
+    out << eventLines(r);
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -1040,6 +1182,8 @@ QString jsonReport(const FileReport &r)
         fields << QStringLiteral("\"exclusions\": %1").arg(exclusionsJson(r));
     if (r.weather)
         fields << QStringLiteral("\"weather\": %1").arg(weatherJson(r));
+    if (r.events)
+        fields << eventsJsonFields(r);
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
         const auto check = [](const std::optional<CalibrationRecord> &k,

@@ -3,6 +3,7 @@
 #include "Calibration.h"
 #include "Exclusions.h"
 #include "Weather.h"
+#include "NoiseEvents.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
 #include "LimitSchedule.h"
@@ -111,6 +112,8 @@ struct FileReport
     // rows for the intervals' and days' weather.
     std::optional<WeatherSummary> weather;
     std::shared_ptr<const WeatherData> weatherData;
+    // Noise events and number-above counts, when asked for.
+    std::optional<EventReport> events;
     // The excluded time in seconds: readings taken out times the interval.
     double excludedSeconds(qint64 readings) const { return double(readings) * statistics.interval; }
 };
@@ -125,6 +128,11 @@ QString excludedText(const FileReport &report);
 QStringList exclusionLines(const FileReport &report);
 // The weather's summary and rules, when a weather file applies.
 QStringList weatherLines(const FileReport &report);
+// Noise events and number-above counts as text lines, JSON members and the
+// one table of --events-csv.
+QStringList eventLines(const FileReport &report);
+QString eventsJsonFields(const FileReport &report);
+QString eventsCsv(const std::vector<FileReport> &reports);
 // The weather of [from, to) (moments) as CSV fields (wind_speed_mean,
 // wind_gust_max, rain) or JSON members; empty without weather.
 QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to);
@@ -168,6 +176,8 @@ struct BatchRequest
     // The weather beside the readings (its rule-made spans are among the
     // exclusions above).
     std::shared_ptr<const WeatherData> weather;
+    // Noise events and number-above counts (--events, --number-above).
+    EventRules events;
     // The site's zone the stamps are read in (the caller sets it in force
     // while the files are analysed), named for the outputs.
     QTimeZone zone;
@@ -236,6 +246,7 @@ private:
     std::optional<IntervalAccumulator> m_intervals;
     DayEveningNightAccumulator m_days;
     RepeatedHours m_hours;
+    std::optional<EventFinder> m_events;
     qint64 m_untimed = 0;
     ExclusionTally m_tally;
 };

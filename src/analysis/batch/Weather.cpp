@@ -150,8 +150,8 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
         } else {
             for (qsizetype from = 0;;) {
                 const qsizetype comma = bytesOfLine.indexOf(',', from);
-                fields << QString::fromUtf8(bytesOfLine.sliced(
-                    from, comma < 0 ? bytesOfLine.size() - from : comma - from));
+                fields << QString::fromUtf8(
+                    bytesOfLine.sliced(from, comma < 0 ? bytesOfLine.size() - from : comma - from));
                 if (comma < 0)
                     break;
                 from = comma + 1;
@@ -170,14 +170,16 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
             continue;
         }
         if (fields.size() != 6) {
-            bad(lineNumber, QStringLiteral("6 fields expected (%1), %2 found")
-                                .arg(QLatin1String(Header))
-                                .arg(fields.size()));
+            bad(lineNumber,
+                QStringLiteral("6 fields expected (%1), %2 found")
+                    .arg(QLatin1String(Header))
+                    .arg(fields.size()));
             continue;
         }
         const std::optional<int64_t> time = CivilTime::momentOfIso(fields[0]);
         if (!time) {
-            bad(lineNumber, QStringLiteral("the time \"%1\" is not an ISO 8601 time").arg(fields[0]));
+            bad(lineNumber,
+                QStringLiteral("the time \"%1\" is not an ISO 8601 time").arg(fields[0]));
             continue;
         }
         if (!timed.empty() && *time <= timed.back().first) {
@@ -187,18 +189,18 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
         WeatherRow row;
         bool ok = true;
         int badField = -1;
-        std::optional<double> *targets[] = { &row.windSpeed, &row.windGust, &row.windDirection,
-                                             &row.rain, &row.temperature };
+        std::optional<double> *targets[]
+            = { &row.windSpeed, &row.windGust, &row.windDirection, &row.rain, &row.temperature };
         for (int f = 0; f < 5 && badField < 0; ++f) {
             *targets[f] = numberOf(fields[f + 1], &ok);
             if (!ok || (f != 4 && *targets[f] && **targets[f] < 0))
                 badField = f + 1;
         }
         if (badField >= 0) {
-            bad(lineNumber, QStringLiteral("the %1 \"%2\" is not a number it can be")
-                                .arg(QString::fromLatin1(Header).section(QLatin1Char(','),
-                                                                         badField, badField),
-                                     fields[badField].trimmed()));
+            bad(lineNumber,
+                QStringLiteral("the %1 \"%2\" is not a number it can be")
+                    .arg(QString::fromLatin1(Header).section(QLatin1Char(','), badField, badField),
+                         fields[badField].trimmed()));
             continue;
         }
         timed.emplace_back(*time, row);
@@ -224,7 +226,8 @@ WeatherFile read(const QString &path)
         return {};
     WeatherFile file;
     if (!in.open(QIODevice::ReadOnly)) {
-        file.problem = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), in.errorString());
+        file.problem
+            = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), in.errorString());
         return file;
     }
     return parse(in.readAll(), path);
@@ -249,11 +252,12 @@ std::optional<WeatherRules> WeatherRules::parse(const QString &text, QString *wh
     for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString name = item.section(QLatin1Char('>'), 0, 0).trimmed().toLower();
         bool ok = false;
-        const double value = QLocale::c().toDouble(item.section(QLatin1Char('>'), 1).trimmed(), &ok);
+        const double value
+            = QLocale::c().toDouble(item.section(QLatin1Char('>'), 1).trimmed(), &ok);
         std::optional<double> *target = name == QLatin1String("wind") ? &rules.wind
-            : name == QLatin1String("gust")                          ? &rules.gust
-            : name == QLatin1String("rain")                          ? &rules.rain
-                                                                     : nullptr;
+            : name == QLatin1String("gust")                           ? &rules.gust
+            : name == QLatin1String("rain")                           ? &rules.rain
+                                                                      : nullptr;
         if (!item.contains(QLatin1Char('>')) || !target || !ok || value < 0) {
             if (why)
                 *why = QStringLiteral("\"%1\" is no weather rule: give wind>M/S, gust>M/S or "

@@ -376,6 +376,7 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
         report.untimedReadings = t.untimedReadings;
         report.limits = t.limits;
         report.exclusions = std::move(t.exclusions);
+        report.events = std::move(t.events);
     } else {
         FileAnalysis analysis(request);
         feed(analysis);

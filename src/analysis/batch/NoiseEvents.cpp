@@ -1,0 +1,142 @@
+#include "NoiseEvents.h"
+
+#include "CivilTime.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int64_t DayStart = 7 * 3600;
+
+} // namespace
+
+QString periodName(Period period)
+{
+    switch (period) {
+    case Period::Day:
+        return QStringLiteral("day");
+    case Period::Evening:
+        return QStringLiteral("evening");
+    case Period::Night:
+        break;
+    }
+    return QStringLiteral("night");
+}
+
+Period periodOf(int64_t civil)
+{
+    const int64_t hour = (civil - CivilTime::alignDown(civil, CivilTime::SecondsPerDay)) / 3600;
+    return hour >= 7 && hour < 19 ? Period::Day
+        : hour >= 19 && hour < 23 ? Period::Evening
+                                  : Period::Night;
+}
+
+EventFinder::EventFinder(const EventRules &rules)
+    : m_rules(rules)
+{
+    if (rules.threshold)
+        m_runs.push_back({ *rules.threshold, true });
+    for (const double level : rules.numberAbove)
+        m_runs.push_back({ level, false });
+}
+
+void EventFinder::close(Run &run, bool cut) const
+{
+    if (!run.open)
+        return;
+    const int64_t step = std::max<int64_t>(1, m_step);
+    run.event.end = run.lastAbove + step;
+    run.event.sel = 10.0 * std::log10(run.energy * double(step));
+    run.event.cut = run.event.cut || cut;
+    run.done.push_back(run.event);
+    run.open = false;
+    run.pending = 0.0;
+}
+
+void EventFinder::add(int64_t utc, int64_t civil, std::optional<double> energy, bool excluded)
+{
+    // Readings missing between this one and the last: the runs break there.
+    bool gap = false;
+    if (m_previous && utc > *m_previous) {
+        const int64_t step = utc - *m_previous;
+        gap = m_step > 0 && step > m_step + m_step / 2;
+        if (m_step == 0 || step < m_step)
+            m_step = step;
+    }
+    m_previous = utc;
+    if (gap || excluded) {
+        // An event still above its level when the readings break is cut.
+        for (Run &run : m_runs)
+            close(run, run.open && run.pending == 0.0 && run.lastAbove == m_lastReading);
+        m_afterBreak = true;
+    }
+    m_lastReading = utc;
+    if (excluded)
+        return;
+    const double energyOfReading = energy ? std::pow(10.0, *energy / 10.0) : 0.0;
+    for (Run &run : m_runs) {
+        const bool above = energy && *energy > run.level;
+        const int64_t step = std::max<int64_t>(1, m_step);
+        if (!above) {
+            if (!run.open)
+                continue;
+            run.pending += energyOfReading;
+            // Quiet for the whole gap: the event is over.
+            if (utc - run.lastAbove >= m_rules.gap)
+                close(run, false);
+            continue;
+        }
+        if (run.open && utc - (run.lastAbove + step) >= m_rules.gap)
+            close(run, false);
+        if (run.open) {
+            run.energy += run.pending;
+            run.pending = 0.0;
+        } else {
+            run.open = true;
+            run.event = NoiseEvent {};
+            run.event.start = utc;
+            run.event.period = periodOf(civil);
+            run.event.day
+                = CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart;
+            run.event.lmax = *energy;
+            run.event.lmaxAt = utc;
+            run.event.cut = m_afterBreak;
+            run.energy = 0.0;
+        }
+        run.energy += energyOfReading;
+        run.lastAbove = utc;
+        if (*energy > run.event.lmax) {
+            run.event.lmax = *energy;
+            run.event.lmaxAt = utc;
+        }
+    }
+    m_afterBreak = false;
+}
+
+EventReport EventFinder::finish(double samplingInterval) const
+{
+    EventFinder open = *this;
+    if (samplingInterval >= 1.0)
+        open.m_step = int64_t(std::llround(samplingInterval));
+    EventReport report;
+    report.rules = m_rules;
+    report.minDuration = m_rules.minDuration.value_or(std::max<int64_t>(1, open.m_step));
+    for (Run &run : open.m_runs) {
+        open.close(run, false);
+        RunsAbove runs;
+        runs.level = run.level;
+        for (const NoiseEvent &event : run.done) {
+            if (event.duration() < report.minDuration)
+                continue;
+            runs.events.push_back(event);
+            ++runs.byPeriod[size_t(event.period)];
+            ++runs.byDay[event.day][size_t(event.period)];
+        }
+        if (run.keepList)
+            report.events = std::move(runs);
+        else
+            report.numberAbove.push_back(std::move(runs));
+    }
+    return report;
+}

@@ -1,0 +1,122 @@
+#include "analysis/batch/CivilTime.h"
+#include "analysis/batch/NoiseEvents.h"
+#include "support/TestZone.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+// Ten hours, second by second, from 22:59 at 40 dB, with what each case puts
+// into it: loud seconds, excluded seconds and seconds without readings.
+struct Second
+{
+    int from; // seconds after 2026-06-02 22:59:00 (site time)
+    int count;
+    double level; // NAN: no reading; < 0: excluded
+};
+
+std::vector<NoiseEvent> eventsOf(const std::vector<Second> &marks, EventRules rules,
+                                 EventReport *reportOut = nullptr)
+{
+    const int64_t start = CivilTime::civilSecondsOf(QDate(2026, 6, 2), QTime(22, 59));
+    EventFinder finder(rules);
+    for (int s = 0; s < 10 * 3600; ++s) {
+        double level = 40.0;
+        for (const Second &m : marks)
+            if (s >= m.from && s < m.from + m.count)
+                level = m.level;
+        if (std::isnan(level))
+            continue;
+        const int64_t civil = start + s;
+        finder.add(CivilTime::utcOf(civil), civil, level, level < 0);
+    }
+    EventReport report = finder.finish(1.0);
+    if (reportOut)
+        *reportOut = report;
+    return report.events ? report.events->events : std::vector<NoiseEvent> {};
+}
+
+// Events against an independent reading of the same seconds: merged by the
+// gap, dropped under the minimum, placed in their period, cut where an
+// exclusion or missing readings meet them.
+TEST(NoiseEvents, RunsAboveTheThresholdMergedCountedAndCut)
+{
+    const struct
+    {
+        const char *name;
+        std::vector<Second> marks;
+        std::vector<std::tuple<const char *, int, double, double, const char *, bool>> expected;
+    } cases[] = {
+        // 23:30:00, 10 s at 80 dB: SEL 80 + 10 lg 10.
+        { "night", { { 1860, 10, 80.0 } }, { { "23:30:00", 10, 80.0, 90.0, "night", false } } },
+        { "evening", { { 30, 4, 70.0 } }, { { "22:59:30", 4, 70.0, 76.0, "evening", false } } },
+        // Two runs 2 s apart are one event of 8 s holding the quiet seconds.
+        { "merged",
+          { { 600, 3, 70.0 }, { 605, 3, 73.0 } },
+          { { "23:09:00", 8, 73.0, 10 * std::log10(3 * 1e7 + 2 * 1e4 + 3 * std::pow(10, 7.3)),
+              "night", false } } },
+        // 5 s apart: two events.
+        { "apart",
+          { { 600, 3, 70.0 }, { 608, 3, 70.0 } },
+          { { "23:09:00", 3, 70.0, 74.8, "night", false },
+            { "23:09:08", 3, 70.0, 74.8, "night", false } } },
+        { "too short", { { 600, 2, 90.0 } }, {} },
+        // 08:00 is day; an exclusion takes its middle: two cut parts.
+        { "excluded",
+          { { 32460, 20, 75.0 }, { 32466, 6, -1.0 } },
+          { { "08:00:00", 6, 75.0, 82.8, "day", true },
+            { "08:00:12", 8, 75.0, 84.0, "day", true } } },
+        // Readings missing at its end: cut.
+        { "gap",
+          { { 7200, 5, 70.0 }, { 7205, 30, NAN } },
+          { { "00:59:00", 5, 70.0, 77.0, "night", true } } },
+    };
+    EventRules rules;
+    rules.threshold = 65.0;
+    rules.minDuration = 3;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<NoiseEvent> events = eventsOf(c.marks, rules);
+        ASSERT_EQ(events.size(), c.expected.size());
+        for (size_t i = 0; i < events.size(); ++i) {
+            const auto &[start, duration, lmax, sel, period, cut] = c.expected[i];
+            EXPECT_EQ(CivilTime::isoOfUtc(events[i].start).mid(11, 8), QLatin1String(start)) << i;
+            EXPECT_EQ(events[i].duration(), duration) << i;
+            EXPECT_DOUBLE_EQ(events[i].lmax, lmax) << i;
+            EXPECT_NEAR(events[i].sel, sel, 0.05) << i;
+            EXPECT_EQ(periodName(events[i].period), QLatin1String(period)) << i;
+            EXPECT_EQ(events[i].cut, cut) << i;
+        }
+    }
+}
+
+// Number above: each level counts its own runs, with the same minimum and
+// gap, per period and per 07:00 day.
+TEST(NoiseEvents, NumberAboveCountsEachLevelApart)
+{
+    EventRules rules;
+    rules.numberAbove = { 60.0, 70.0 };
+    rules.minDuration = 1;
+    EventReport report;
+    eventsOf({ { 1860, 10, 65.0 }, { 3600, 5, 75.0 }, { 3700, 5, 75.0 }, { 30000, 3, 62.0 } },
+             rules, &report);
+    EXPECT_FALSE(report.events);
+    ASSERT_EQ(report.numberAbove.size(), 2u);
+    EXPECT_EQ(report.numberAbove[0].count(), 4);
+    EXPECT_EQ(report.numberAbove[1].count(), 2);
+    EXPECT_EQ(report.numberAbove[0].byPeriod[size_t(Period::Night)], 3);
+    EXPECT_EQ(report.numberAbove[0].byPeriod[size_t(Period::Day)], 1);
+    // 22:59 to 08:59 spans two 07:00 days.
+    EXPECT_EQ(report.numberAbove[0].byDay.size(), 2u);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    useTestZone("Europe/Berlin");
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
