@@ -24,6 +24,7 @@
 #endif
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <memory>
 
@@ -312,11 +313,17 @@ int main(int argc, char *argv[])
             writeText(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
     if (!reports.empty())
         writeText(stdout, formatReports(reports, options.format));
-    if (!options.eventsCsvPath.isEmpty()) {
-        AtomicFile file(options.eventsCsvPath);
-        if (!file.open() || !file.write(eventsCsv(reports).toUtf8()) || !file.commit()) {
+    // Tables of their own, each whole or not at all.
+    for (const auto &[path, text] :
+         { std::pair { options.eventsCsvPath, std::function([&] { return eventsCsv(reports); }) },
+           std::pair { options.assessmentCsvPath,
+                       std::function([&] { return assessmentCsv(reports); }) } }) {
+        if (path.isEmpty())
+            continue;
+        AtomicFile file(path);
+        if (!file.open() || !file.write(text().toUtf8()) || !file.commit()) {
             writeText(stderr, QStringLiteral("vorn-stats: %1\n")
-                                  .arg(fileErrorMessage(options.eventsCsvPath, file.errorString())));
+                                  .arg(fileErrorMessage(path, file.errorString())));
             status = 1;
         }
     }

@@ -530,6 +530,17 @@ TEST(VornStats, NoiseEventsInEachOutput)
           0,
           { "\"events\": {\"threshold\": 70.0, \"min_duration_s\": 1, \"gap_s\": 5, \"count\": 1",
             "\"sel\": 90.0, \"period\": \"day\", \"cut\": false}" } },
+        // A minute of a day period: too little for a verdict.
+        { { "--zone", "UTC", "--period-limits", "day=55,evening=50,night=45", file },
+          0,
+          { "Assessment against day=55,evening=50,night=45 (a period needs 75 % coverage",
+            "2013-03-04 day      Leq 72.4  L90 60.0  Lmax 80.0  coverage 0.1 %  limit 55.0  "
+            "margin -17.4  not enough data",
+            "0 of 0 periods judged failed." } },
+        { { "--json", "--zone", "UTC", "--period-limits", "07-19=55", "--min-coverage", "0", file },
+          0,
+          { "\"assessment\": {\"limits\": \"07-19=55\", \"min_coverage\": 0.00, \"judged\": 1, "
+            "\"failed\": 1" } },
         { { "--events-csv", csv, file }, 2, { "--events-csv needs --events" } },
         { { "--events", "loud", file }, 2, { "--events takes a level in dB" } },
     };

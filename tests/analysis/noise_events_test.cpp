@@ -1,3 +1,4 @@
+#include "analysis/batch/Assessment.h"
 #include "analysis/batch/CivilTime.h"
 #include "analysis/batch/NoiseEvents.h"
 #include "support/TestZone.h"
@@ -110,6 +111,51 @@ TEST(NoiseEvents, NumberAboveCountsEachLevelApart)
     EXPECT_EQ(report.numberAbove[0].byPeriod[size_t(Period::Day)], 1);
     // 22:59 to 08:59 spans two 07:00 days.
     EXPECT_EQ(report.numberAbove[0].byDay.size(), 2u);
+}
+
+// A day of known periods: the day at 60 dB over its 55 limit, the evening
+// at 45 with 5 % of it at 60, the night half covered; by period name or by
+// the limits in force at each period's start.
+TEST(Assessment, EachPeriodItsLevelsMarginAndVerdict)
+{
+    AssessmentAccumulator accumulator;
+    const int64_t day = CivilTime::civilSecondsOf(QDate(2026, 6, 1), QTime(7, 0));
+    for (int64_t s = 0; s < 24 * 3600; ++s) {
+        const int64_t hour = s / 3600;
+        if (hour >= 16 && hour < 20)
+            continue; // half the night without readings
+        const double level = hour < 12 ? 60.0 : hour < 16 ? (s % 20 == 0 ? 60.0 : 45.0) : 40.0;
+        accumulator.add(day + s, level);
+    }
+    const double eveningLeq = 10 * std::log10(0.05 * 1e6 + 0.95 * std::pow(10, 4.5));
+    for (const char *limits : { "day=55,evening=50,night=45", "07-19=55,19-23=50,23-07=45" }) {
+        SCOPED_TRACE(limits);
+        AssessmentRules rules;
+        rules.limits = PeriodLimits::parse(QLatin1String(limits), nullptr);
+        ASSERT_TRUE(rules.limits);
+        const AssessmentReport report = accumulator.finish(rules, 1.0);
+        ASSERT_EQ(report.periods.size(), 3u);
+        const PeriodVerdict &d = report.periods[0];
+        const PeriodVerdict &e = report.periods[1];
+        const PeriodVerdict &n = report.periods[2];
+        EXPECT_NEAR(*d.leq, 60.0, 1e-9);
+        EXPECT_DOUBLE_EQ(*d.l90, 60.0);
+        EXPECT_NEAR(*d.margin, -5.0, 1e-9);
+        EXPECT_EQ(d.verdictText(), "fail");
+        EXPECT_TRUE(d.deciding);
+        EXPECT_NEAR(*e.leq, eveningLeq, 1e-9);
+        EXPECT_DOUBLE_EQ(*e.l90, 45.0);
+        EXPECT_DOUBLE_EQ(*e.lmax, 60.0);
+        EXPECT_EQ(e.verdictText(), "pass");
+        EXPECT_FALSE(e.deciding);
+        EXPECT_DOUBLE_EQ(n.coverage, 0.5);
+        EXPECT_EQ(n.verdictText(), "not enough data");
+        EXPECT_EQ(report.judged, 2);
+        EXPECT_EQ(report.failed, 1);
+        ASSERT_TRUE(report.worst);
+        EXPECT_EQ(report.worst->period, Period::Day);
+    }
+    EXPECT_FALSE(PeriodLimits::parse("day=55,dusk=50", nullptr));
 }
 
 } // namespace

@@ -79,6 +79,29 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                 options.request.events.minDuration = length;
             else
                 options.request.events.gap = *length;
+        } else if (arg == QLatin1String("--period-limits")) {
+            const auto v = value(arg);
+            QString why = QStringLiteral("give day=55,evening=50,night=45");
+            const auto limits = v ? PeriodLimits::parse(*v, &why) : std::nullopt;
+            if (!limits)
+                return { std::nullopt, QStringLiteral("--period-limits: ") + why };
+            options.request.assessment.limits = limits;
+        } else if (arg == QLatin1String("--min-coverage")) {
+            const auto v = value(arg);
+            QString text = v.value_or(QString()).trimmed();
+            if (text.endsWith(QLatin1Char('%')))
+                text.chop(1);
+            bool ok = false;
+            const double percent = text.toDouble(&ok);
+            if (!ok || percent < 0.0 || percent > 100.0)
+                return { std::nullopt,
+                         QStringLiteral("--min-coverage takes a share in percent such as 75") };
+            options.request.assessment.minCoverage = percent / 100.0;
+        } else if (arg == QLatin1String("--assessment-csv")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, QStringLiteral("--assessment-csv takes a file") };
+            options.assessmentCsvPath = *v;
         } else if (arg == QLatin1String("--events-csv")) {
             const auto v = value(arg);
             if (!v || v->isEmpty())
@@ -203,6 +226,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--to must come after --from") };
     if (options.noExclusions && !options.exclusionsPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --exclusions and --no-exclusions") };
+    if (!options.assessmentCsvPath.isEmpty() && !options.request.assessment.limits)
+        return { std::nullopt, QStringLiteral("--assessment-csv needs --period-limits") };
     if (!options.eventsCsvPath.isEmpty() && !options.request.events.threshold)
         return { std::nullopt, QStringLiteral("--events-csv needs --events") };
     if (options.noWeather && !options.weatherPath.isEmpty())
@@ -307,6 +332,14 @@ QString batchUsage()
         "  --number-above LEVELS\n"
         "                       count the runs above each level (60,65,70) apart\n"
         "  --events-csv FILE    the events as one table of their own\n"
+        "  --period-limits LIMITS\n"
+        "                       a verdict per day and period: day=55,evening=50,\n"
+        "                       night=45 (or 07-19=55,19-23=50,23-07=45, the limit in\n"
+        "                       force at a period's start): Leq, L90, Lmax, coverage,\n"
+        "                       limit, margin, pass or fail, the period deciding the day\n"
+        "  --min-coverage PCT   the coverage a period needs for a verdict (default 75)\n"
+        "  --assessment-csv FILE\n"
+        "                       the verdicts as one table of their own\n"
         "  --weather-rule RULES take out the weather's spans over RULES (default\n"
         "                       wind>5,rain>0: mean wind over 5 m/s, any rain; also\n"
         "                       gust>M/S); \"STATION keep.csv\" keeps spans from them\n"

@@ -50,6 +50,8 @@ struct BatchOptions
     bool noWeather = false;
     // --events-csv FILE: the events as one table of their own.
     QString eventsCsvPath;
+    // --assessment-csv FILE: the verdict per period as a table of its own.
+    QString assessmentCsvPath;
     std::optional<WeatherRules> weatherRules = WeatherRules {};
     int64_t weatherInterval = 0;
 };

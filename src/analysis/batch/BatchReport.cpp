@@ -22,6 +22,8 @@ FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     // The events go with the tables when the two parts run apart.
     if (parts != Parts::Figures && request.events.any())
         m_events.emplace(request.events);
+    if (parts != Parts::Figures && request.assessment.limits)
+        m_assessment.emplace();
     if (request.exclusions) {
         m_exclusions = *request.exclusions;
         m_tally.source = request.exclusionsSource;
@@ -120,6 +122,8 @@ void FileAnalysis::add(QStringView timeText, std::optional<int64_t> time, QStrin
     }
     if (m_parts != Parts::Tables)
         m_statistics.add(time, level, energy, damaged, timeText, levelText);
+    if (m_assessment && time)
+        m_assessment->add(*time, energy);
     if (!m_intervals && !m_request.dayEveningNight)
         return;
     if (!time) {
@@ -172,6 +176,8 @@ FileReport FileAnalysis::finish(const QString &name, const DataFileContents &hea
     report.weatherData = m_request.weather;
     if (m_events)
         report.events = m_events->finish(interval);
+    if (m_assessment)
+        report.assessment = m_assessment->finish(m_request.assessment, interval);
     if (m_request.weather && m_firstUtc)
         report.weather = m_request.weather->summary(
             *m_firstUtc, *m_lastUtc + std::max<int64_t>(1, std::llround(interval)));
@@ -438,6 +444,98 @@ QString eventsCsv(const std::vector<FileReport> &reports)
                             levelText(event.lmax), CivilTime::isoOfUtc(event.lmaxAt),
                             levelText(event.sel), periodName(event.period),
                             event.cut ? QStringLiteral("yes") : QString() });
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+namespace {
+
+QString dbText(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'f', 1) : QStringLiteral("-");
+}
+
+QString dbJson(const std::optional<double> &value)
+{
+    return value ? QString::number(*value, 'f', 1) : QStringLiteral("null");
+}
+
+QString periodWhere(const PeriodVerdict &p)
+{
+    return QStringLiteral("%1 %2").arg(CivilTime::toIso(p.day).left(10), periodName(p.period));
+}
+
+} // namespace
+
+QStringList assessmentLines(const FileReport &report)
+{
+    if (!report.assessment)
+        return {};
+    const AssessmentReport &a = *report.assessment;
+    QStringList lines { QStringLiteral(
+                            "Assessment against %1 (a period needs %2 % coverage for a verdict; "
+                            "apart from that, a day under 90 % is partial):")
+                            .arg(a.limits, QString::number(100.0 * a.minCoverage, 'f', 0)) };
+    for (const PeriodVerdict &p : a.periods)
+        lines << QStringLiteral("  %1  Leq %2  L90 %3  Lmax %4  coverage %5 %  limit %6  margin "
+                                "%7  %8%9")
+                     .arg(periodWhere(p).leftJustified(18), dbText(p.leq), dbText(p.l90),
+                          dbText(p.lmax), QString::number(100.0 * p.coverage, 'f', 1),
+                          dbText(p.limit), dbText(p.margin), p.verdictText(),
+                          p.deciding ? QStringLiteral("  (decides the day)") : QString());
+    QString summary = QStringLiteral("  %1 of %2 periods judged failed").arg(a.failed).arg(a.judged);
+    if (a.worst)
+        summary += QStringLiteral("; the smallest margin %1 dB (%2)")
+                       .arg(dbText(a.worst->margin), periodWhere(*a.worst));
+    lines << summary + QLatin1Char('.');
+    return lines;
+}
+
+QString assessmentJson(const FileReport &report)
+{
+    const AssessmentReport &a = *report.assessment;
+    const auto periodJson = [](const PeriodVerdict &p) {
+        return QStringLiteral("{\"day_start\": %1, \"period\": %2, \"start\": %3, \"end\": %4, "
+                              "\"readings\": %5, \"coverage\": %6, \"leq\": %7, \"l90\": %8, "
+                              "\"lmax\": %9, \"limit\": %10, \"margin\": %11, \"verdict\": %12, "
+                              "\"deciding\": %13}")
+            .arg(jsonString(CivilTime::toIsoWithOffset(p.day)), jsonString(periodName(p.period)),
+                 jsonString(CivilTime::toIsoWithOffset(p.start)),
+                 jsonString(CivilTime::toIsoWithOffset(p.end)), QString::number(p.readings),
+                 QString::number(p.coverage, 'f', 4), dbJson(p.leq), dbJson(p.l90), dbJson(p.lmax))
+            .arg(dbJson(p.limit), dbJson(p.margin), jsonString(p.verdictText()),
+                 p.deciding ? QStringLiteral("true") : QStringLiteral("false"));
+    };
+    QStringList periods;
+    for (const PeriodVerdict &p : a.periods)
+        periods << periodJson(p);
+    return QStringLiteral("{\"limits\": %1, \"min_coverage\": %2, \"judged\": %3, "
+                          "\"failed\": %4, \"worst\": %5, \"periods\": [%6]}")
+        .arg(jsonString(a.limits), QString::number(a.minCoverage, 'f', 2))
+        .arg(a.judged)
+        .arg(a.failed)
+        .arg(a.worst ? periodJson(*a.worst) : QStringLiteral("null"),
+             periods.join(QStringLiteral(", ")));
+}
+
+QString assessmentCsv(const std::vector<FileReport> &reports)
+{
+    QStringList out { QStringLiteral("file,day_start,period,start,end,readings,coverage,leq,l90,"
+                                     "lmax,limit,margin,verdict,deciding") };
+    const auto field = [](const std::optional<double> &v) {
+        return v ? QString::number(*v, 'f', 1) : QString();
+    };
+    for (const FileReport &r : reports) {
+        if (!r.assessment)
+            continue;
+        const CivilTime::ZoneScope zone(r.zone);
+        for (const PeriodVerdict &p : r.assessment->periods)
+            out << csvRow({ r.name, CivilTime::toIsoWithOffset(p.day), periodName(p.period),
+                            CivilTime::toIsoWithOffset(p.start), CivilTime::toIsoWithOffset(p.end),
+                            QString::number(p.readings), QString::number(p.coverage, 'f', 2),
+                            field(p.leq), field(p.l90), field(p.lmax), field(p.limit),
+                            field(p.margin), p.verdictText(),
+                            p.deciding ? QStringLiteral("yes") : QString() });
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
@@ -899,6 +997,7 @@ void appendText(QStringList &out, const FileReport &r)
     out << exclusionLines(r);
     out << weatherLines(r);
     out << eventLines(r);
+    out << assessmentLines(r);
     out << QStringLiteral("Method:");
     for (const QString &line : reportMethod(r))
         out << QStringLiteral("  ") + line;
@@ -1184,6 +1283,8 @@ QString jsonReport(const FileReport &r)
         fields << QStringLiteral("\"weather\": %1").arg(weatherJson(r));
     if (r.events)
         fields << eventsJsonFields(r);
+    if (r.assessment)
+        fields << QStringLiteral("\"assessment\": %1").arg(assessmentJson(r));
     if (r.calibration) {
         const CalibrationVerdict &c = *r.calibration;
         const auto check = [](const std::optional<CalibrationRecord> &k,

@@ -4,6 +4,7 @@
 #include "Exclusions.h"
 #include "Weather.h"
 #include "NoiseEvents.h"
+#include "Assessment.h"
 #include "FileStatistics.h"
 #include "IntervalLevels.h"
 #include "LimitSchedule.h"
@@ -114,6 +115,8 @@ struct FileReport
     std::shared_ptr<const WeatherData> weatherData;
     // Noise events and number-above counts, when asked for.
     std::optional<EventReport> events;
+    // The verdict per period, when period limits were given.
+    std::optional<AssessmentReport> assessment;
     // The excluded time in seconds: readings taken out times the interval.
     double excludedSeconds(qint64 readings) const { return double(readings) * statistics.interval; }
 };
@@ -133,6 +136,11 @@ QStringList weatherLines(const FileReport &report);
 QStringList eventLines(const FileReport &report);
 QString eventsJsonFields(const FileReport &report);
 QString eventsCsv(const std::vector<FileReport> &reports);
+// The verdict per period as text lines, a JSON member and the one table of
+// --assessment-csv.
+QStringList assessmentLines(const FileReport &report);
+QString assessmentJson(const FileReport &report);
+QString assessmentCsv(const std::vector<FileReport> &reports);
 // The weather of [from, to) (moments) as CSV fields (wind_speed_mean,
 // wind_gust_max, rain) or JSON members; empty without weather.
 QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to);
@@ -178,6 +186,8 @@ struct BatchRequest
     std::shared_ptr<const WeatherData> weather;
     // Noise events and number-above counts (--events, --number-above).
     EventRules events;
+    // The verdict per period (--period-limits, --min-coverage).
+    AssessmentRules assessment;
     // The site's zone the stamps are read in (the caller sets it in force
     // while the files are analysed), named for the outputs.
     QTimeZone zone;
@@ -247,6 +257,7 @@ private:
     DayEveningNightAccumulator m_days;
     RepeatedHours m_hours;
     std::optional<EventFinder> m_events;
+    std::optional<AssessmentAccumulator> m_assessment;
     qint64 m_untimed = 0;
     ExclusionTally m_tally;
 };
