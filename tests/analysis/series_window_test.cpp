@@ -17,6 +17,7 @@
 #include <QDateTimeEdit>
 #include <QDialog>
 #include <QFile>
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
@@ -24,6 +25,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -413,6 +415,33 @@ TEST_F(SeriesWindowTest, TheWeatherRulesSpansCountAsVornStatsCountsThem)
     const QStringList join = { "--join", "--intervals", "15min", "--csv" };
     EXPECT_EQ(window->intervalsCsv(), statsCsv(join + files));
     EXPECT_FALSE(QFile::exists(folder.filePath("fence exclusions.csv")));
+    window->close();
+}
+
+// Every action by keyboard: a shortcut each, its button a Tab stop, and
+// each table one Tab stop.
+TEST_F(SeriesWindowTest, EveryActionIsReachedByKeyboard)
+{
+    SeriesWindow *window = OpenSeries({ folder.path() });
+    ASSERT_TRUE(window);
+    auto *bar = window->findChild<QToolBar *>();
+    ASSERT_TRUE(bar);
+    QStringList keys;
+    for (const char *name :
+         { "WholeSeries", "ExportIntervals", "ExportDays", "Exclude", "SaveExclusions", "Report" }) {
+        QAction *action = nullptr;
+        for (QAction *a : bar->actions())
+            if (a->objectName() == QLatin1String(name))
+                action = a;
+        ASSERT_TRUE(action) << name;
+        EXPECT_FALSE(action->shortcut().isEmpty()) << name;
+        keys << action->shortcut().toString();
+        EXPECT_TRUE(bar->widgetForAction(action)->focusPolicy() & Qt::TabFocus) << name;
+    }
+    keys.removeDuplicates();
+    EXPECT_EQ(keys.size(), 6);
+    for (QTableWidget *table : window->findChildren<QTableWidget *>())
+        EXPECT_FALSE(table->tabKeyNavigation()) << table->objectName().toStdString();
     window->close();
 }
 

@@ -146,6 +146,8 @@ QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget
     table->setHorizontalHeaderLabels(headers);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // One Tab stop: the arrows move inside, Tab leaves.
+    table->setTabKeyNavigation(false);
     table->verticalHeader()->setVisible(false);
     // Sized to the contents once (sizeColumnsOnce): sizing to contents on
     // every change would measure a month of rows at each exclusion.
@@ -725,6 +727,28 @@ void SeriesWindow::build()
                 return made;
             };
     });
+    // Every action by keyboard: a shortcut each (in its tip), and its
+    // button a Tab stop.
+    const std::pair<const char *, QKeySequence> keys[] = {
+        { "WholeSeries", QKeySequence(Qt::CTRL | Qt::Key_0) },
+        { "ExportIntervals", QKeySequence(Qt::CTRL | Qt::Key_I) },
+        { "ExportDays", QKeySequence(Qt::CTRL | Qt::Key_D) },
+        { "Exclude", QKeySequence(Qt::CTRL | Qt::Key_E) },
+        { "SaveExclusions", QKeySequence(Qt::CTRL | Qt::Key_S) },
+        { "Report", QKeySequence(Qt::CTRL | Qt::Key_R) },
+    };
+    for (QAction *a : m_toolBar->actions()) {
+        for (const auto &[name, key] : keys) {
+            if (a->objectName() != QLatin1String(name))
+                continue;
+            a->setShortcut(key);
+            a->setShortcutContext(Qt::WindowShortcut);
+            const QString tip = a->toolTip().isEmpty() ? a->text() : a->toolTip();
+            a->setToolTip(tip + QStringLiteral(" (%1)").arg(key.toString(QKeySequence::NativeText)));
+        }
+        if (QWidget *button = m_toolBar->widgetForAction(a))
+            button->setFocusPolicy(Qt::TabFocus);
+    }
 
     // The series' figures on boards, each readable by a screen reader.
     auto *boards = new QHBoxLayout;
