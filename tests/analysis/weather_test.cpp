@@ -102,6 +102,37 @@ TEST(WeatherCsv, ReadsRowsAsSpansAndNamesDamagedLines)
     }
 }
 
+// A weather station's own export read as it is: its columns named, their
+// units converted, its times site time, semicolons and decimal commas.
+TEST(WeatherCsv, ReadsAWeatherStationsExportByItsColumns)
+{
+    QString why;
+    const auto columns = WeatherColumns::parse(
+        "time=Date Time,wind_speed=Wind (km/h):km/h,wind_gust=Gust:mph,rain=Rain (in):in,"
+        "temperature=Temp:F",
+        &why);
+    ASSERT_TRUE(columns) << why.toStdString();
+    const QByteArray export_ = "Date Time;Temp;Wind (km/h);Gust;Rain (in)\r\n"
+                               "03.06.2026 10:00;68;18,0;10;0,1\r\n"
+                               "03.06.2026 10:05;50;36,0;20;0\r\n";
+    const WeatherFile file = WeatherCsv::parse(export_, QStringLiteral("export.csv"), &*columns);
+    ASSERT_TRUE(file.problem.isEmpty()) << file.problem.toStdString();
+    ASSERT_EQ(file.rows.size(), 2u);
+    EXPECT_EQ(file.rows[0].end, moment("2026-06-03T10:00:00+02:00"));
+    EXPECT_NEAR(*file.rows[0].windSpeed, 5.0, 1e-9);
+    EXPECT_NEAR(*file.rows[0].windGust, 4.4704, 1e-9);
+    EXPECT_NEAR(*file.rows[0].rain, 2.54, 1e-9);
+    EXPECT_NEAR(*file.rows[0].temperature, 20.0, 1e-9);
+    EXPECT_NEAR(*file.rows[1].temperature, 10.0, 1e-9);
+    EXPECT_FALSE(file.rows[1].windDirection);
+    const auto wrong = WeatherColumns::parse("time=When,wind_speed=Wind", &why);
+    ASSERT_TRUE(wrong);
+    EXPECT_TRUE(WeatherCsv::parse(export_, "export.csv", &*wrong)
+                    .problem.startsWith("export.csv, line 1: there is no column \"When\""));
+    for (const char *bad : { "wind_speed=Wind", "speed=Wind", "time=T,rain=R:furlong" })
+        EXPECT_FALSE(WeatherColumns::parse(QLatin1String(bad), nullptr)) << bad;
+}
+
 // The rules take out what breaks them, merged and noted, never what an
 // acoustician kept; on clock-aligned means when an interval is given.
 TEST(WeatherRules, TakeOutWhatBreaksThemLessWhatIsKept)

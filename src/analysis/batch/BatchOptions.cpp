@@ -114,6 +114,13 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             if (!v || v->isEmpty())
                 return { std::nullopt, QStringLiteral("--weather takes a file") };
             options.weatherPath = *v;
+        } else if (arg == QLatin1String("--weather-columns")) {
+            const auto v = value(arg);
+            QString why = QStringLiteral("give FIELD=COLUMN[:UNIT] separated by commas");
+            const auto columns = v ? WeatherColumns::parse(*v, &why) : std::nullopt;
+            if (!columns)
+                return { std::nullopt, QStringLiteral("--weather-columns: ") + why };
+            options.weatherColumns = columns;
         } else if (arg == QLatin1String("--no-weather-rules")) {
             options.weatherRules.reset();
         } else if (arg == QLatin1String("--weather-rule")) {
@@ -230,6 +237,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
         return { std::nullopt, QStringLiteral("--assessment-csv needs --period-limits") };
     if (!options.eventsCsvPath.isEmpty() && !options.request.events.threshold)
         return { std::nullopt, QStringLiteral("--events-csv needs --events") };
+    if (options.weatherColumns && options.weatherPath.isEmpty())
+        return { std::nullopt, QStringLiteral("--weather-columns needs --weather FILE") };
     if (options.noWeather && !options.weatherPath.isEmpty())
         return { std::nullopt, QStringLiteral("choose one of --weather and --no-weather") };
     if (options.weatherRules)
@@ -324,6 +333,11 @@ QString batchUsage()
         "                       rain,temperature) beside the readings; by default the\n"
         "                       folder's \"STATION weather.csv\" when present\n"
         "  --no-weather         read no weather\n"
+        "  --weather-columns COLUMNS\n"
+        "                       the weather file is a weather station's own export:\n"
+        "                       'time=Date Time,wind_speed=Wind (km/h):km/h,rain=Rain\n"
+        "                       (in):in' names its columns and units (times without\n"
+        "                       an offset are site time)\n"
         "  --events LEVEL       noise events: runs of readings above LEVEL dB, with\n"
         "                       their times, Lmax, SEL and period, counted per period\n"
         "                       and per 07:00 day; none in excluded time\n"
@@ -446,6 +460,7 @@ ExclusionsLookup::ExclusionsLookup(const BatchOptions &options)
     , m_weatherChosen(options.weatherPath)
     , m_noWeather(options.noWeather)
     , m_rules(options.weatherRules)
+    , m_columns(options.weatherColumns)
 {
 }
 
@@ -485,7 +500,7 @@ std::shared_ptr<const WeatherData> ExclusionsLookup::weatherFor(const QString &d
     if (!m_weatherChosen.isEmpty() && !QFileInfo::exists(path)) {
         m_warnings << QStringLiteral("%1: no such weather file").arg(QDir::toNativeSeparators(path));
     } else if (QFileInfo::exists(path)) {
-        WeatherFile file = WeatherCsv::read(path);
+        WeatherFile file = WeatherCsv::read(path, m_columns ? &*m_columns : nullptr);
         if (!file.problem.isEmpty())
             m_warnings << file.problem
                     + (file.badLines > 1
@@ -534,7 +549,9 @@ bool ExclusionsLookup::apply(BatchRequest &request, const QString &dataFile)
         return true;
     }
     // The hand-made rows and the weather's rule-made ones, as one lookup.
-    const QString key = path + QLatin1Char('\n') + request.weather->source;
+    // By the weather read (its keep file too), not only its name.
+    const QString key = path + QLatin1Char('\n')
+        + QString::number(reinterpret_cast<quintptr>(request.weather.get()));
     auto combined = m_combined.find(key);
     if (combined == m_combined.end()) {
         std::vector<Exclusion> rows = hand.spans ? hand.spans->rows() : std::vector<Exclusion> {};

@@ -48,6 +48,8 @@ struct BatchOptions
     // --no-weather-rules, --weather-interval.
     QString weatherPath;
     bool noWeather = false;
+    // --weather-columns: the weather file is a weather station's own export.
+    std::optional<WeatherColumns> weatherColumns;
     // --events-csv FILE: the events as one table of their own.
     QString eventsCsvPath;
     // --assessment-csv FILE: the verdict per period as a table of its own.
@@ -88,6 +90,7 @@ private:
     QString m_weatherChosen;
     bool m_noWeather = false;
     std::optional<WeatherRules> m_rules;
+    std::optional<WeatherColumns> m_columns;
     std::map<QString, Loaded> m_loaded;
     std::map<QString, std::shared_ptr<const WeatherData>> m_weather;
     std::map<QString, std::shared_ptr<const ExclusionSpans>> m_combined;

@@ -35,10 +35,16 @@ Period periodOf(int64_t civil)
 EventFinder::EventFinder(const EventRules &rules)
     : m_rules(rules)
 {
+    const auto runOf = [](double level, bool keepList) {
+        Run run;
+        run.level = level;
+        run.keepList = keepList;
+        return run;
+    };
     if (rules.threshold)
-        m_runs.push_back({ *rules.threshold, true });
+        m_runs.push_back(runOf(*rules.threshold, true));
     for (const double level : rules.numberAbove)
-        m_runs.push_back({ level, false });
+        m_runs.push_back(runOf(level, false));
 }
 
 void EventFinder::close(Run &run, bool cut) const

@@ -29,11 +29,11 @@ SiteZone computerZone()
     if (zone.offsetFromUtc(epoch) == 0
         && zone.offsetFromUtc(QDateTime::currentDateTimeUtc()) == 0
         && (!zone.hasTransitions() || !zone.nextTransition(epoch).atUtc.isValid()))
-        return { QTimeZone::utc(), QStringLiteral("UTC"), QStringLiteral("computer") };
+        return { QTimeZone::utc(), QStringLiteral("UTC"), QStringLiteral("computer"), {} };
     QString name = QString::fromUtf8(zone.id());
     if (name.isEmpty())
         name = QString::fromUtf8(QTimeZone::systemTimeZoneId());
-    return { zone, name, QStringLiteral("computer") };
+    return { zone, name, QStringLiteral("computer"), {} };
 }
 
 std::optional<SiteZone> namedZone(const QString &name)
@@ -41,7 +41,7 @@ std::optional<SiteZone> namedZone(const QString &name)
     const QByteArray id = name.trimmed().toUtf8();
     if (!isKnownZone(name))
         return std::nullopt;
-    return SiteZone { QTimeZone(id), QString::fromUtf8(id), QStringLiteral("--zone") };
+    return SiteZone { QTimeZone(id), QString::fromUtf8(id), QStringLiteral("--zone"), {} };
 }
 
 std::optional<SiteZone> detailsZone(const QString &dataFile)

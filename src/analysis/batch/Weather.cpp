@@ -28,6 +28,28 @@ std::optional<double> numberOf(const QString &text, bool *ok)
     return value;
 }
 
+// A time as a weather station's export writes it: ISO 8601 with a space
+// or slashes, or day.month.year; without an offset, site time.
+std::optional<int64_t> momentOfExportTime(const QString &text)
+{
+    QString t = text.trimmed();
+    if (const auto iso = CivilTime::momentOfIso(t))
+        return iso;
+    if (t.size() >= 16 && (t[4] == QLatin1Char('-') || t[4] == QLatin1Char('/'))) {
+        t[4] = t[7] = QLatin1Char('-');
+        t[10] = QLatin1Char('T');
+        if (t.size() == 16)
+            t += QStringLiteral(":00");
+        return CivilTime::momentOfIso(t);
+    }
+    for (const char *format : { "dd.MM.yyyy HH:mm:ss", "dd.MM.yyyy HH:mm", "d.M.yyyy H:mm" }) {
+        const QDateTime at = QDateTime::fromString(t, QLatin1String(format));
+        if (at.isValid())
+            return CivilTime::utcOf(CivilTime::civilSecondsOf(at.date(), at.time()));
+    }
+    return std::nullopt;
+}
+
 QString number(double value)
 {
     return QString::number(value, 'f', 1);
@@ -109,7 +131,7 @@ QString pathForDataFile(const QString &dataFile)
         .filePath(StationFolder::weatherName(dayFileStation(dataFile)));
 }
 
-WeatherFile parse(const QByteArray &bytes, const QString &name)
+WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherColumns *columns)
 {
     WeatherFile file;
     // Lines as views of the bytes: a month of rows a minute is 43,200 lines.
@@ -131,6 +153,11 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
                                .arg(why);
         }
     };
+    // A weather station's own export may separate by semicolons or tabs
+    // (and then write decimal commas).
+    char separator = ',';
+    // Where each of time, wind_speed, ... stands in a row.
+    std::array<qsizetype, 6> at { 0, 1, 2, 3, 4, 5 };
     // Each row's time first; its span once the rows around it are known.
     std::vector<std::pair<int64_t, WeatherRow>> timed;
     timed.reserve(size_t(lines.size()));
@@ -143,18 +170,28 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
         if (bytesOfLine.trimmed().isEmpty())
             continue;
         const qint64 lineNumber = qint64(i) + 1;
-        // Rows without quotes split at their commas; the rest as CSV.
+        if (!headerSeen && columns) {
+            if (bytesOfLine.contains(';') && !bytesOfLine.contains(','))
+                separator = ';';
+            else if (bytesOfLine.contains('\t') && !bytesOfLine.contains(','))
+                separator = '\t';
+        }
+        // Rows without quotes split at their separators; the rest as CSV.
         QStringList fields;
-        if (bytesOfLine.contains('"')) {
+        if (separator == ',' && bytesOfLine.contains('"')) {
             fields = csvLineFields(QString::fromUtf8(bytesOfLine));
         } else {
             for (qsizetype from = 0;;) {
-                const qsizetype comma = bytesOfLine.indexOf(',', from);
-                fields << QString::fromUtf8(
-                    bytesOfLine.sliced(from, comma < 0 ? bytesOfLine.size() - from : comma - from));
-                if (comma < 0)
+                const qsizetype cut = bytesOfLine.indexOf(separator, from);
+                QString field = QString::fromUtf8(
+                    bytesOfLine.sliced(from, cut < 0 ? bytesOfLine.size() - from : cut - from));
+                if (field.startsWith(QLatin1Char('"')) && field.endsWith(QLatin1Char('"'))
+                    && field.size() > 1)
+                    field = field.mid(1, field.size() - 2);
+                fields << field;
+                if (cut < 0)
                     break;
-                from = comma + 1;
+                from = cut + 1;
             }
         }
         if (!headerSeen) {
@@ -162,24 +199,41 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
             QStringList names;
             for (const QString &f : fields)
                 names << f.trimmed();
-            if (names.join(QLatin1Char(',')) != QLatin1String(Header)) {
-                bad(lineNumber,
-                    QStringLiteral("the header must be \"%1\"").arg(QLatin1String(Header)));
-                return file;
+            if (!columns) {
+                if (names.join(QLatin1Char(',')) != QLatin1String(Header)) {
+                    bad(lineNumber,
+                        QStringLiteral("the header must be \"%1\"").arg(QLatin1String(Header)));
+                    return file;
+                }
+                continue;
+            }
+            for (int c = 0; c < 6; ++c) {
+                at[size_t(c)] = columns->names[size_t(c)].isEmpty()
+                    ? -1
+                    : names.indexOf(columns->names[size_t(c)]);
+                if (!columns->names[size_t(c)].isEmpty() && at[size_t(c)] < 0) {
+                    bad(lineNumber,
+                        QStringLiteral("there is no column \"%1\" (the columns are: %2)")
+                            .arg(columns->names[size_t(c)], names.join(QStringLiteral(", "))));
+                    return file;
+                }
             }
             continue;
         }
-        if (fields.size() != 6) {
+        const qsizetype needed = *std::max_element(at.begin(), at.end()) + 1;
+        if (fields.size() < needed || (!columns && fields.size() != 6)) {
             bad(lineNumber,
-                QStringLiteral("6 fields expected (%1), %2 found")
-                    .arg(QLatin1String(Header))
+                QStringLiteral("%1 fields expected (%2), %3 found")
+                    .arg(columns ? needed : 6)
+                    .arg(columns ? QStringLiteral("the columns named") : QLatin1String(Header))
                     .arg(fields.size()));
             continue;
         }
-        const std::optional<int64_t> time = CivilTime::momentOfIso(fields[0]);
+        const std::optional<int64_t> time
+            = columns ? momentOfExportTime(fields[at[0]]) : CivilTime::momentOfIso(fields[0]);
         if (!time) {
             bad(lineNumber,
-                QStringLiteral("the time \"%1\" is not an ISO 8601 time").arg(fields[0]));
+                QStringLiteral("the time \"%1\" is not an ISO 8601 time").arg(fields[at[0]]));
             continue;
         }
         if (!timed.empty() && *time <= timed.back().first) {
@@ -192,7 +246,16 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
         std::optional<double> *targets[]
             = { &row.windSpeed, &row.windGust, &row.windDirection, &row.rain, &row.temperature };
         for (int f = 0; f < 5 && badField < 0; ++f) {
-            *targets[f] = numberOf(fields[f + 1], &ok);
+            const qsizetype c = at[size_t(f + 1)];
+            if (c < 0)
+                continue;
+            QString text = fields[c];
+            if (separator != ',')
+                text.replace(QLatin1Char(','), QLatin1Char('.'));
+            *targets[f] = numberOf(text, &ok);
+            if (ok && *targets[f] && columns)
+                *targets[f] = (**targets[f] + columns->offset[size_t(f + 1)])
+                    * columns->factor[size_t(f + 1)];
             if (!ok || (f != 4 && *targets[f] && **targets[f] < 0))
                 badField = f + 1;
         }
@@ -200,7 +263,7 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
             bad(lineNumber,
                 QStringLiteral("the %1 \"%2\" is not a number it can be")
                     .arg(QString::fromLatin1(Header).section(QLatin1Char(','), badField, badField),
-                         fields[badField].trimmed()));
+                         fields[at[size_t(badField)]].trimmed()));
             continue;
         }
         timed.emplace_back(*time, row);
@@ -219,7 +282,7 @@ WeatherFile parse(const QByteArray &bytes, const QString &name)
     return file;
 }
 
-WeatherFile read(const QString &path)
+WeatherFile read(const QString &path, const WeatherColumns *columns)
 {
     QFile in(path);
     if (!in.exists())
@@ -230,7 +293,7 @@ WeatherFile read(const QString &path)
             = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), in.errorString());
         return file;
     }
-    return parse(in.readAll(), path);
+    return parse(in.readAll(), path, columns);
 }
 
 QString rowText(int64_t time, const WeatherRow &row)
@@ -392,4 +455,53 @@ WeatherSummary WeatherData::summary(int64_t from, int64_t to) const
                 + *it->rain * double(overlap) / double(it->end - it->start);
     }
     return summary;
+}
+
+std::optional<WeatherColumns> WeatherColumns::parse(const QString &text, QString *why)
+{
+    WeatherColumns columns;
+    static const QStringList fields
+        = QString::fromLatin1(WeatherCsv::Header).split(QLatin1Char(','));
+    const auto fail = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return std::nullopt;
+    };
+    for (const QString &item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString field = item.section(QLatin1Char('='), 0, 0).trimmed();
+        QString header = item.section(QLatin1Char('='), 1).trimmed();
+        const int index = int(fields.indexOf(field));
+        if (index < 0 || header.isEmpty())
+            return fail(QStringLiteral("\"%1\": give FIELD=COLUMN[:UNIT], FIELD one of %2")
+                            .arg(item.trimmed(), fields.join(QStringLiteral(", "))));
+        QString unit;
+        if (const qsizetype colon = header.lastIndexOf(QLatin1Char(':')); colon > 0) {
+            unit = header.mid(colon + 1).trimmed().toLower();
+            header = header.left(colon).trimmed();
+        }
+        double factor = 1.0;
+        double offset = 0.0;
+        if (unit == QLatin1String("km/h"))
+            factor = 1.0 / 3.6;
+        else if (unit == QLatin1String("mph"))
+            factor = 0.44704;
+        else if (unit == QLatin1String("kn"))
+            factor = 1852.0 / 3600.0;
+        else if (unit == QLatin1String("in"))
+            factor = 25.4;
+        else if (unit == QLatin1String("f")) {
+            factor = 5.0 / 9.0;
+            offset = -32.0;
+        } else if (!unit.isEmpty() && unit != QLatin1String("m/s") && unit != QLatin1String("mm")
+                   && unit != QLatin1String("c") && unit != QLatin1String("deg"))
+            return fail(QStringLiteral("\"%1\" is no unit here: m/s, km/h, mph, kn, mm, in, C "
+                                       "or F")
+                            .arg(unit));
+        columns.names[size_t(index)] = header;
+        columns.factor[size_t(index)] = factor;
+        columns.offset[size_t(index)] = offset;
+    }
+    if (columns.names[0].isEmpty())
+        return fail(QStringLiteral("the time's column must be named (time=COLUMN)"));
+    return columns;
 }

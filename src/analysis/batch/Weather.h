@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,6 +36,17 @@ struct WeatherFile
     qint64 badLines = 0;
 };
 
+// A weather station's own export: which of its columns holds each field
+// (time, wind_speed, ...) and in which unit.
+struct WeatherColumns
+{
+    std::array<QString, 6> names; // in the order of WeatherCsv::Header; empty: none
+    std::array<double, 6> factor { 1.0, 1.0, 1.0, 1.0, 1.0, 1.0 };
+    std::array<double, 6> offset {};
+    // "time=Date Time,wind_speed=Wind (km/h):km/h,rain=Rain (in):in".
+    static std::optional<WeatherColumns> parse(const QString &text, QString *why);
+};
+
 namespace WeatherCsv {
 
 inline constexpr char Header[] = "time,wind_speed,wind_gust,wind_direction,rain,temperature";
@@ -43,10 +55,12 @@ constexpr int64_t MaxSpan = 15 * 60;
 
 // The file that applies to a data file: "STATION weather.csv" in its folder.
 QString pathForDataFile(const QString &dataFile);
-// The file's text read; `name` is used in messages.
-WeatherFile parse(const QByteArray &text, const QString &name);
+// The file's text read; `name` is used in messages. With columns, a
+// weather station's export, its times without an offset site time.
+WeatherFile parse(const QByteArray &text, const QString &name,
+                  const WeatherColumns *columns = nullptr);
 // A missing file is no rows.
-WeatherFile read(const QString &path);
+WeatherFile read(const QString &path, const WeatherColumns *columns = nullptr);
 // One row of the file, its time with the offset.
 QString rowText(int64_t time, const WeatherRow &row);
 
