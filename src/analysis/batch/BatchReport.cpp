@@ -352,7 +352,7 @@ QString levelText(double level)
 
 } // namespace
 
-QStringList eventLines(const FileReport &report)
+QStringList eventLines(const FileReport &report, int listed)
 {
     if (!report.events)
         return {};
@@ -366,7 +366,18 @@ QStringList eventLines(const FileReport &report)
                           spanText(double(e.rules.gap)))
                      .arg(runs.count())
                      .arg(countsText(runs.byPeriod));
-        for (const NoiseEvent &event : runs.events)
+        std::vector<NoiseEvent> shown = runs.events;
+        if (listed >= 0 && int(shown.size()) > listed) {
+            // The loudest, in time order.
+            std::stable_sort(shown.begin(), shown.end(), [](const NoiseEvent &a, const NoiseEvent &b) {
+                return a.lmax > b.lmax;
+            });
+            shown.resize(size_t(listed));
+            std::sort(shown.begin(), shown.end(),
+                      [](const NoiseEvent &a, const NoiseEvent &b) { return a.start < b.start; });
+            lines << QStringLiteral("  The %1 loudest of them:").arg(listed);
+        }
+        for (const NoiseEvent &event : shown)
             lines << QStringLiteral("  %1 to %2  %3  Lmax %4 dB at %5  SEL %6 dB  %7%8")
                          .arg(CivilTime::isoOfUtc(event.start), CivilTime::isoOfUtc(event.end),
                               spanText(double(event.duration())), levelText(event.lmax),

@@ -133,7 +133,8 @@ QStringList exclusionLines(const FileReport &report);
 QStringList weatherLines(const FileReport &report);
 // Noise events and number-above counts as text lines, JSON members and the
 // one table of --events-csv.
-QStringList eventLines(const FileReport &report);
+// `listed`: the loudest events listed at most (all when negative).
+QStringList eventLines(const FileReport &report, int listed = -1);
 QString eventsJsonFields(const FileReport &report);
 QString eventsCsv(const std::vector<FileReport> &reports);
 // The verdict per period as text lines, a JSON member and the one table of

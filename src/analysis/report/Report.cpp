@@ -549,6 +549,11 @@ std::optional<ReportSection> buildSeriesSection(const FileReport &series,
     // The title names the files, not the folders they were given with.
     section->title = seriesTitle(series.joined);
     section->notes << troubleLines(series);
+    // The weather, the events and the verdict per period, as vorn-stats
+    // words them.
+    constexpr int LoudestListed = 20;
+    section->notes << weatherLines(series) << eventLines(series, LoudestListed)
+                   << assessmentLines(series);
     // Each file's header describes that file alone, not the series.
     if (series.joined.size() > 1) {
         section->storedBoards.clear();
