@@ -256,9 +256,8 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
         weather->ruleRows = ruleExclusions(weather->rows, *weather->rules, kept.rows);
         m_ruleRows = weather->ruleRows;
         m_weather = std::move(weather);
-        if (!file.problem.isEmpty())
-            m_exclusionsProblem += (m_exclusionsProblem.isEmpty() ? QString() : QStringLiteral("\n"))
-                + file.problem;
+        // Said apart: a damaged weather line holds no save of exclusions up.
+        m_weatherProblem = file.problem;
     }
     m_exclusionsApply = QFileInfo::exists(m_exclusionsPath) || !m_ruleRows.empty();
     build();
@@ -986,6 +985,8 @@ void SeriesWindow::fillFigures()
     QStringList notes = troubleLines(r);
     if (!m_exclusionsProblem.isEmpty())
         notes << m_exclusionsProblem;
+    if (!m_weatherProblem.isEmpty())
+        notes << m_weatherProblem;
     if (!m_mergeNotice.isEmpty())
         notes << m_mergeNotice;
     if (r.exclusions && r.exclusions->readings > 0)

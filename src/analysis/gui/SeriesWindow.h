@@ -152,6 +152,7 @@ private:
     // The weather beside the series and the spans its rules take out.
     std::shared_ptr<const WeatherData> m_weather;
     std::vector<Exclusion> m_ruleRows;
+    QString m_weatherProblem; // a damaged line of the weather file
     // The rows made by hand, then the rule-made ones.
     std::vector<Exclusion> allExclusions() const;
     bool m_exclusionsUnsaved = false;
