@@ -14,6 +14,8 @@
 #include <QProcessEnvironment>
 #include <QScopedValueRollback>
 
+#include <functional>
+
 Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, QObject *parent)
     : QObject(parent)
     , m_options(options)
@@ -50,39 +52,37 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
     };
     m_station = std::make_unique<Station>(m_options, std::move(hooks));
     if (m_options.mqtt) {
+        // The publisher's callbacks come from its thread: each is run on this
+        // one, and dropped once the monitor is gone.
         const QPointer<Monitor> self(this);
+        const auto here = [self](std::function<void(Monitor &)> work) {
+            QMetaObject::invokeMethod(
+                self,
+                [self, work = std::move(work)] {
+                    if (self)
+                        work(*self);
+                },
+                Qt::QueuedConnection);
+        };
         m_mqtt = std::make_unique<MqttPublisher>(
             *m_options.mqtt, m_options.station,
             QDir(m_options.folder)
                 .filePath(m_options.station + QStringLiteral(" mqtt spool.jsonl")),
-            m_options.version, [self](const QString &text) {
-                // From the publisher's thread to this one.
-                QMetaObject::invokeMethod(
-                    self,
-                    [self, text] {
-                        if (self)
-                            Q_EMIT self->line(text);
-                    },
-                    Qt::QueuedConnection);
+            m_options.version, [here](const QString &text) {
+                here([text](Monitor &monitor) { Q_EMIT monitor.line(text); });
             });
         if (!m_options.weatherTopic.isEmpty())
-            m_mqtt->onMessagesOf(m_options.weatherTopic, [self](const QByteArray &payload) {
-                QMetaObject::invokeMethod(
-                    self,
-                    [self, payload] {
-                        if (self && !self->m_stopping)
-                            self->weatherCame(payload);
-                    },
-                    Qt::QueuedConnection);
+            m_mqtt->onMessagesOf(m_options.weatherTopic, [here](const QByteArray &payload) {
+                here([payload](Monitor &monitor) {
+                    if (!monitor.m_stopping)
+                        monitor.weatherCame(payload);
+                });
             });
-        m_mqtt->onEvent([self](const QString &name, const QString &detail) {
-            QMetaObject::invokeMethod(
-                self,
-                [self, name, detail] {
-                    if (self && !self->m_stopping)
-                        self->m_station->event(self->m_clock(), name, detail);
-                },
-                Qt::QueuedConnection);
+        m_mqtt->onEvent([here](const QString &name, const QString &detail) {
+            here([name, detail](Monitor &monitor) {
+                if (!monitor.m_stopping)
+                    monitor.m_station->event(monitor.m_clock(), name, detail);
+            });
         });
     }
     m_poll.setInterval(200);

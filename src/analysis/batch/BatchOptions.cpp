@@ -496,27 +496,11 @@ std::shared_ptr<const WeatherData> ExclusionsLookup::weatherFor(const QString &d
     const QString key = path + QLatin1Char('\n') + keep;
     if (auto found = m_weather.find(key); found != m_weather.end())
         return found->second;
-    std::shared_ptr<WeatherData> data;
-    if (!m_weatherChosen.isEmpty() && !QFileInfo::exists(path)) {
+    std::shared_ptr<const WeatherData> data;
+    if (!m_weatherChosen.isEmpty() && !QFileInfo::exists(path))
         m_warnings << QStringLiteral("%1: no such weather file").arg(QDir::toNativeSeparators(path));
-    } else if (QFileInfo::exists(path)) {
-        WeatherFile file = WeatherCsv::read(path, m_columns ? &*m_columns : nullptr);
-        if (!file.problem.isEmpty())
-            m_warnings << file.problem
-                    + (file.badLines > 1
-                           ? QStringLiteral(" (%1 lines left out)").arg(file.badLines)
-                           : QStringLiteral(" (left out)"));
-        data = std::make_shared<WeatherData>();
-        data->source = path;
-        data->rows = std::move(file.rows);
-        data->rules = m_rules;
-        if (m_rules) {
-            const ExclusionsFile kept = ExclusionsCsv::read(keep);
-            if (!kept.problem.isEmpty())
-                m_warnings << kept.problem;
-            data->ruleRows = ruleExclusions(data->rows, *m_rules, kept.rows);
-        }
-    }
+    else if (QFileInfo::exists(path))
+        data = readWeather(path, keep, m_rules, m_columns ? &*m_columns : nullptr, m_warnings);
     m_weather.emplace(key, data);
     return data;
 }

@@ -257,9 +257,21 @@ QString gapText(const FileReport &report, const IntervalLevel &gap)
 
 namespace {
 
+// The weather's, the events' and the periods' figures: one decimal, and
+// what stands for a missing one.
+QString tenths(double value)
+{
+    return QString::number(value, 'f', 1);
+}
+
+QString tenthsOr(const std::optional<double> &value, const QString &missing)
+{
+    return value ? tenths(*value) : missing;
+}
+
 QString metres(const std::optional<double> &value)
 {
-    return value ? QString::number(*value, 'f', 1) + QStringLiteral(" m/s") : QStringLiteral("-");
+    return tenthsOr(value, QStringLiteral("-")) + QStringLiteral(" m/s");
 }
 
 } // namespace
@@ -298,10 +310,7 @@ QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to)
     if (!report.weatherData)
         return { QString(), QString(), QString() };
     const WeatherRow w = report.weatherData->over(from, to);
-    const auto field = [](const std::optional<double> &v) {
-        return v ? QString::number(*v, 'f', 1) : QString();
-    };
-    return { field(w.windSpeed), field(w.windGust), field(w.rain) };
+    return { tenthsOr(w.windSpeed, {}), tenthsOr(w.windGust, {}), tenthsOr(w.rain, {}) };
 }
 
 QString weatherJsonFields(const FileReport &report, int64_t from, int64_t to)
@@ -309,11 +318,9 @@ QString weatherJsonFields(const FileReport &report, int64_t from, int64_t to)
     if (!report.weatherData)
         return {};
     const WeatherRow w = report.weatherData->over(from, to);
-    const auto value = [](const std::optional<double> &v) {
-        return v ? QString::number(*v, 'f', 1) : QStringLiteral("null");
-    };
+    const QString null = QStringLiteral("null");
     return QStringLiteral(", \"wind_speed_mean\": %1, \"wind_gust_max\": %2, \"rain\": %3")
-        .arg(value(w.windSpeed), value(w.windGust), value(w.rain));
+        .arg(tenthsOr(w.windSpeed, null), tenthsOr(w.windGust, null), tenthsOr(w.rain, null));
 }
 
 namespace {
@@ -345,10 +352,6 @@ QString daysJson(const RunsAbove &runs)
     return QLatin1Char('[') + days.join(QStringLiteral(", ")) + QLatin1Char(']');
 }
 
-QString levelText(double level)
-{
-    return QString::number(level, 'f', 1);
-}
 
 } // namespace
 
@@ -362,7 +365,7 @@ QStringList eventLines(const FileReport &report, int listed)
         const RunsAbove &runs = *e.events;
         lines << QStringLiteral("Noise events above %1 dB (at least %2, runs closer than %3 "
                                 "merged; none in excluded time): %4 (%5)")
-                     .arg(levelText(runs.level), spanText(double(e.minDuration)),
+                     .arg(tenths(runs.level), spanText(double(e.minDuration)),
                           spanText(double(e.rules.gap)))
                      .arg(runs.count())
                      .arg(countsText(runs.byPeriod));
@@ -380,15 +383,15 @@ QStringList eventLines(const FileReport &report, int listed)
         for (const NoiseEvent &event : shown)
             lines << QStringLiteral("  %1 to %2  %3  Lmax %4 dB at %5  SEL %6 dB  %7%8")
                          .arg(CivilTime::isoOfUtc(event.start), CivilTime::isoOfUtc(event.end),
-                              spanText(double(event.duration())), levelText(event.lmax),
-                              CivilTime::isoOfUtc(event.lmaxAt), levelText(event.sel),
+                              spanText(double(event.duration())), tenths(event.lmax),
+                              CivilTime::isoOfUtc(event.lmaxAt), tenths(event.sel),
                               periodName(event.period),
                               event.cut ? QStringLiteral("  cut by an exclusion or a gap")
                                         : QString());
     }
     for (const RunsAbove &runs : e.numberAbove) {
         lines << QStringLiteral("Number above %1 dB: %2 (%3)")
-                     .arg(levelText(runs.level))
+                     .arg(tenths(runs.level))
                      .arg(runs.count())
                      .arg(countsText(runs.byPeriod));
         for (const auto &[day, counts] : runs.byDay)
@@ -416,13 +419,13 @@ QString eventsJsonFields(const FileReport &report)
                         .arg(jsonString(CivilTime::isoOfUtc(event.start)),
                              jsonString(CivilTime::isoOfUtc(event.end)))
                         .arg(event.duration())
-                        .arg(levelText(event.lmax), jsonString(CivilTime::isoOfUtc(event.lmaxAt)),
-                             levelText(event.sel), jsonString(periodName(event.period)),
+                        .arg(tenths(event.lmax), jsonString(CivilTime::isoOfUtc(event.lmaxAt)),
+                             tenths(event.sel), jsonString(periodName(event.period)),
                              event.cut ? QStringLiteral("true") : QStringLiteral("false"));
         fields << QStringLiteral("\"events\": {\"threshold\": %1, \"min_duration_s\": %2, "
                                  "\"gap_s\": %3, \"count\": %4, \"by_period\": %5, \"days\": "
                                  "%6, \"list\": [%7]}")
-                      .arg(levelText(runs.level))
+                      .arg(tenths(runs.level))
                       .arg(e.minDuration)
                       .arg(e.rules.gap)
                       .arg(runs.count())
@@ -434,7 +437,7 @@ QString eventsJsonFields(const FileReport &report)
         for (const RunsAbove &runs : e.numberAbove)
             levels << QStringLiteral("{\"level\": %1, \"count\": %2, \"by_period\": %3, "
                                      "\"days\": %4}")
-                          .arg(levelText(runs.level))
+                          .arg(tenths(runs.level))
                           .arg(runs.count())
                           .arg(countsJson(runs.byPeriod), daysJson(runs));
         fields << QStringLiteral("\"number_above\": [%1]").arg(levels.join(QStringLiteral(", ")));
@@ -452,8 +455,8 @@ QString eventsCsv(const std::vector<FileReport> &reports)
         for (const NoiseEvent &event : r.events->events->events)
             out << csvRow({ r.name, CivilTime::isoOfUtc(event.start),
                             CivilTime::isoOfUtc(event.end), QString::number(event.duration()),
-                            levelText(event.lmax), CivilTime::isoOfUtc(event.lmaxAt),
-                            levelText(event.sel), periodName(event.period),
+                            tenths(event.lmax), CivilTime::isoOfUtc(event.lmaxAt),
+                            tenths(event.sel), periodName(event.period),
                             event.cut ? QStringLiteral("yes") : QString() });
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
@@ -463,12 +466,12 @@ namespace {
 
 QString dbText(const std::optional<double> &value)
 {
-    return value ? QString::number(*value, 'f', 1) : QStringLiteral("-");
+    return tenthsOr(value, QStringLiteral("-"));
 }
 
 QString dbJson(const std::optional<double> &value)
 {
-    return value ? QString::number(*value, 'f', 1) : QStringLiteral("null");
+    return tenthsOr(value, QStringLiteral("null"));
 }
 
 QString periodWhere(const PeriodVerdict &p)
@@ -533,9 +536,7 @@ QString assessmentCsv(const std::vector<FileReport> &reports)
 {
     QStringList out { QStringLiteral("file,day_start,period,start,end,readings,coverage,leq,l90,"
                                      "lmax,limit,margin,verdict,deciding") };
-    const auto field = [](const std::optional<double> &v) {
-        return v ? QString::number(*v, 'f', 1) : QString();
-    };
+    const auto field = [](const std::optional<double> &v) { return tenthsOr(v, {}); };
     for (const FileReport &r : reports) {
         if (!r.assessment)
             continue;
@@ -1201,7 +1202,7 @@ QString weatherJson(const FileReport &r)
 {
     const WeatherSummary &w = *r.weather;
     const auto value = [](const std::optional<double> &v) {
-        return v ? QString::number(*v, 'f', 1) : QStringLiteral("null");
+        return tenthsOr(v, QStringLiteral("null"));
     };
     const ReasonCounts byRule = r.exclusions ? r.exclusions->byRule : ReasonCounts {};
     return QStringLiteral("{\"file\": %1, \"weather_coverage\": %2, \"covered_s\": %3, "

@@ -505,3 +505,26 @@ std::optional<WeatherColumns> WeatherColumns::parse(const QString &text, QString
         return fail(QStringLiteral("the time's column must be named (time=COLUMN)"));
     return columns;
 }
+
+std::shared_ptr<const WeatherData> readWeather(const QString &path, const QString &keepPath,
+                                               const std::optional<WeatherRules> &rules,
+                                               const WeatherColumns *columns,
+                                               QStringList &problems)
+{
+    WeatherFile file = WeatherCsv::read(path, columns);
+    if (!file.problem.isEmpty())
+        problems << file.problem
+                + (file.badLines > 1 ? QStringLiteral(" (%1 lines left out)").arg(file.badLines)
+                                     : QStringLiteral(" (left out)"));
+    auto data = std::make_shared<WeatherData>();
+    data->source = path;
+    data->rows = std::move(file.rows);
+    data->rules = rules;
+    if (rules) {
+        const ExclusionsFile kept = ExclusionsCsv::read(keepPath);
+        if (!kept.problem.isEmpty())
+            problems << kept.problem;
+        data->ruleRows = ruleExclusions(data->rows, *rules, kept.rows);
+    }
+    return data;
+}

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -117,3 +118,11 @@ struct WeatherData
     // gust, rain summed); nothing where no row touches it.
     WeatherRow over(int64_t from, int64_t to) const;
 };
+
+// The weather of a file, with the spans its rules (if any) take out less
+// those the keep file keeps; what is wrong with either file is added to
+// `problems` (damaged lines are left out, the rest is read).
+std::shared_ptr<const WeatherData> readWeather(const QString &path, const QString &keepPath,
+                                               const std::optional<WeatherRules> &rules,
+                                               const WeatherColumns *columns,
+                                               QStringList &problems);

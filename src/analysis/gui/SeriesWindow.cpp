@@ -246,18 +246,13 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     const QString weatherPath
         = QDir(m_series.folder).filePath(StationFolder::weatherName(m_series.station));
     if (QFileInfo::exists(weatherPath)) {
-        auto weather = std::make_shared<WeatherData>();
-        WeatherFile file = WeatherCsv::read(weatherPath);
-        weather->source = weatherPath;
-        weather->rows = std::move(file.rows);
-        weather->rules = WeatherRules {};
-        const ExclusionsFile kept = ExclusionsCsv::read(
-            QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)));
-        weather->ruleRows = ruleExclusions(weather->rows, *weather->rules, kept.rows);
-        m_ruleRows = weather->ruleRows;
-        m_weather = std::move(weather);
+        QStringList problems;
+        m_weather = readWeather(
+            weatherPath, QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)),
+            WeatherRules {}, nullptr, problems);
+        m_ruleRows = m_weather->ruleRows;
         // Said apart: a damaged weather line holds no save of exclusions up.
-        m_weatherProblem = file.problem;
+        m_weatherProblem = problems.join(QLatin1Char('\n'));
     }
     m_exclusionsApply = QFileInfo::exists(m_exclusionsPath) || !m_ruleRows.empty();
     build();
