@@ -1,10 +1,11 @@
 # Fails when a source file includes a folder that comes later in the layer
 # order, or when a subsystem's core includes a window. Run with
 #   cmake -DSOURCE_DIR=<repo>/src -P CheckLayers.cmake
-# station and panel share the top rank: neither includes the other. The
+# station and panel share a rank: neither includes the other; the hub sits
+# above the station, whose broker settings it shares. The
 # widgets are the platform's windows: only windows may include them.
-set(layers platform widgets link recording graphs analysis live station panel)
-set(ranks 0 1 2 3 4 5 6 7 7)
+set(layers platform widgets link recording graphs analysis live station panel hub)
+set(ranks 0 1 2 3 4 5 6 7 7 8)
 file(GLOB_RECURSE files RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp)
 set(faults "")
 # A window: a subsystem's gui/ folder, the PDF painter, or the widgets themselves.

@@ -9,11 +9,13 @@ install(FILES data/application-x-vorn-data.svg
 set(VORN_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/vorn)
 install(FILES data/io.github.vorn.VORN.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES data/completion/vorn data/completion/vorn-stats data/completion/vorn-monitor
+              data/completion/vorn-hub
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 # bash-completion loads a file by the command's name: vorn-stats-report too.
 install(FILES data/completion/vorn-stats
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vorn-stats-report)
-install(FILES data/package/vorn-monitor.conf DESTINATION ${VORN_DOCDIR}/examples)
+install(FILES data/package/vorn-monitor.conf data/package/vorn-hub.conf
+        DESTINATION ${VORN_DOCDIR}/examples)
 install(FILES data/package/copyright DESTINATION ${VORN_DOCDIR})
 
 # Manual pages and the changelog, compressed as Debian wants them (no name
@@ -21,7 +23,7 @@ install(FILES data/package/copyright DESTINATION ${VORN_DOCDIR})
 find_program(VORN_GZIP gzip)
 if(VORN_GZIP)
 set(vorn_man_pages vorn.1 vorn-stats.1 vorn-stats-report.1 vorn-monitor.1 vorn-meter-emulator.1
-    vorn-monitor.conf.5)
+    vorn-monitor.conf.5 vorn-hub.1)
 set(vorn_compressed)
 foreach(page IN LISTS vorn_man_pages ITEMS changelog)
   if(page STREQUAL "changelog")
@@ -72,7 +74,8 @@ set(CPACK_PACKAGE_DESCRIPTION
 and maximum, records data files, downloads and erases the logger memory and\n\
 analyses data files with L tables, graphs and PDF reports. vorn-stats analyses\n\
 files from the command line and vorn-monitor runs an unattended monitoring\n\
-station with day files, limit alarms and MQTT publishing.")
+station with day files, limit alarms and MQTT publishing; vorn-hub keeps a\n\
+fleet's record from the broker in SQLite or PostgreSQL.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -8,11 +8,12 @@ set -euo pipefail
 packages=(
   # build
   cmake g++ make ccache lld pkg-config qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
-  libgtest-dev libgmock-dev libbenchmark-dev libmosquitto-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libmosquitto-dev libsqlite3-dev libpq-dev
   # run
   libqt6widgets6 libqt6serialport6 libqt6printsupport6 libqcustomplot2.1-qt6 fonts-dejavu-core
   # tests and screenshots
   xvfb xauth imagemagick poppler-utils locales tzdata mosquitto mosquitto-clients openssl libfaketime
+  postgresql sqlite3
   # sanitizer and fuzz builds
   clang libclang-rt-14-dev
 )

@@ -6,11 +6,16 @@
 #include "recording/AtomicFile.h"
 #include "recording/DataFileReader.h"
 #include "platform/StandardStreams.h"
+#ifdef VORN_HAVE_HUB
+#include "hub/HubReadings.h"
+#include "platform/PasswordFile.h"
+#endif
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #ifdef VORN_STATS_REPORT
 #include "analysis/report/Report.h"
@@ -106,7 +111,7 @@ int main(int argc, char *argv[])
                 QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(parsed.error));
         return 2;
     }
-    const BatchOptions &options = *parsed.options;
+    BatchOptions options = *parsed.options;
     if (options.help) {
         writeText(stdout, batchUsage());
         return 0;
@@ -144,6 +149,41 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
 #endif
+
+    // The hub's readings of the station, laid out as its day files.
+    QTemporaryDir hubDays;
+    if (!options.hub.isEmpty()) {
+#ifdef VORN_HAVE_HUB
+        QString password;
+        if (!options.hubPasswordFile.isEmpty()) {
+            QString reason;
+            const auto read = readPasswordFile(options.hubPasswordFile, &reason);
+            if (!read) {
+                writeText(stderr, QStringLiteral("vorn-stats: --hub-password-file: %1\n").arg(reason));
+                return 2;
+            }
+            password = *read;
+        }
+        const auto dayOf = [](const std::optional<BatchOptions::SiteTime> &time) {
+            return time ? std::optional(QDate(1970, 1, 1).addDays(
+                              (time->civil - (time->civil < 0 ? 86399 : 0)) / 86400))
+                        : std::nullopt;
+        };
+        const HubSeries series = exportHubSeries(
+            options.hub, password, options.station.section(QLatin1Char('@'), 0, 0),
+            options.station.section(QLatin1Char('@'), 1), dayOf(options.from), dayOf(options.to),
+            hubDays.path());
+        if (!series.problem.isEmpty()) {
+            writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(series.problem));
+            return 1;
+        }
+        options.files = series.files;
+#else
+        writeText(stderr, QStringLiteral("vorn-stats: this build has no hub (--hub): it was built "
+                                         "without SQLite and PostgreSQL\n"));
+        return 2;
+#endif
+    }
 
     int status = 0;
     std::vector<FileReport> reports;

@@ -2,6 +2,7 @@
 
 #include "MqttPublisher.h"
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/SiteZone.h"
 
 #include "live/PanelDisplay.h"
 #include "platform/SerialPort.h"
@@ -49,6 +50,12 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
                                 .arg(jsonString(CivilTime::toIsoWithOffset(time)), jsonString(name),
                                      jsonString(detail))
                                 .toUtf8());
+    };
+    hooks.reading = [this](const QDateTime &at, const QString &levelText, int intervalSeconds) {
+        if (!m_mqtt)
+            return;
+        if (const auto minute = m_minutes.add(at, levelText, intervalSeconds))
+            m_mqtt->publishReadings(minute->day, minute->json);
     };
     m_station = std::make_unique<Station>(m_options, std::move(hooks));
     if (m_options.mqtt) {
@@ -114,8 +121,16 @@ void Monitor::start()
     // "link lost" once the silence limit has passed without a reading.
     if (!LiveMeter::openPort(m_port, m_options.comPortNumber, &reason))
         m_silenceCause = portProblem(reason);
-    if (m_mqtt)
+    if (m_mqtt) {
+        // Who the station is, kept by the broker for a hub that comes later.
+        m_mqtt->publishKept(
+            QStringLiteral("details"),
+            QStringLiteral("{\"station\": %1, \"zone\": %2, \"meter\": %3, \"version\": %4}")
+                .arg(jsonString(m_options.station), jsonString(computerZone().name),
+                     jsonString(m_options.meterSerial), jsonString(m_options.version))
+                .toUtf8());
         m_mqtt->start();
+    }
     m_sinceAttempt.start();
     m_sinceReading.start();
     m_poll.start();
@@ -136,6 +151,9 @@ void Monitor::stop()
     const QDateTime stoppedAt = m_clock();
     finishAlarmCommands();
     m_station->stop(stoppedAt, boards());
+    if (m_mqtt)
+        if (const auto minute = m_minutes.flush())
+            m_mqtt->publishReadings(minute->day, minute->json);
     // The last interval and the stop reach the broker if it takes them
     // within a second; otherwise they wait in the spool.
     if (m_mqtt)

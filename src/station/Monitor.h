@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ReadingMinutes.h"
 #include "Station.h"
 #include "link/LinkOwner.h"
 #include "live/LiveMeter.h"
@@ -81,6 +82,7 @@ private:
     LiveMeter m_live;
     std::unique_ptr<Station> m_station;
     std::unique_ptr<MqttPublisher> m_mqtt;
+    ReadingMinutes m_minutes;
     // The weather station's messages, a row a minute; said lost after
     // WeatherLostS without one, and back with the next.
     void weatherCame(const QByteArray &payload);

@@ -96,11 +96,34 @@ const Key ValuedKeys[] = { { "port", &Keys::port, true },
                            { "calibrator-serial", &Keys::calibratorSerial, true },
                            { "tolerance", &Keys::tolerance, true } };
 
-// The configuration file, read so that every value keeps its text exactly:
-// "key = value" lines and comment lines beginning with # or ;. Quotes are
-// not needed, and only the alarm command may hold them. The error names the
-// file, the line and the key.
+// The station's configuration file: values keep their text exactly, and
+// only the alarm command may hold quotes.
 QString readIni(const QString &path, Keys &keys)
+{
+    return readIniFile(path, [&keys](const QString &key, const QString &value) -> QString {
+        QString Keys::*member = nullptr;
+        for (const Key &k : ValuedKeys)
+            if (k.inFile && key == QLatin1String(k.name))
+                member = k.member;
+        if (!member)
+            return QStringLiteral("unknown key \"%1\"").arg(key);
+        for (const QChar quote : { QLatin1Char('"'), QLatin1Char('\'') })
+            if (key != QLatin1String("on-alarm") && value.size() >= 2
+                && value.startsWith(quote) && value.endsWith(quote))
+                return QStringLiteral("%1: quotes are not needed").arg(key);
+        // The command line wins over the file.
+        if (!keys.given.contains(key)) {
+            keys.*member = value;
+            keys.given.insert(key);
+        }
+        return {};
+    });
+}
+
+} // namespace
+
+QString readIniFile(const QString &path,
+                    const std::function<QString(const QString &key, const QString &value)> &take)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -143,29 +166,15 @@ QString readIni(const QString &path, Keys &keys)
             return at(QStringLiteral("\"%1\" is no key = value line").arg(trimmed));
         const QString key = line.left(equals).trimmed();
         const QString value = line.mid(equals + 1).trimmed();
-        QString Keys::*member = nullptr;
-        for (const Key &k : ValuedKeys)
-            if (k.inFile && key == QLatin1String(k.name))
-                member = k.member;
-        if (!member)
-            return at(QStringLiteral("unknown key \"%1\"").arg(key));
         if (seen.contains(key))
             return at(QStringLiteral("the key \"%1\" comes twice").arg(key));
         seen.insert(key);
-        for (const QChar quote : { QLatin1Char('"'), QLatin1Char('\'') })
-            if (key != QLatin1String("on-alarm") && value.size() >= 2
-                && value.startsWith(quote) && value.endsWith(quote))
-                return at(QStringLiteral("%1: quotes are not needed").arg(key));
-        // The command line wins over the file.
-        if (!keys.given.contains(key)) {
-            keys.*member = value;
-            keys.given.insert(key);
-        }
+        if (const QString problem = take(key, value); !problem.isEmpty())
+            return at(problem);
     }
     return {};
 }
 
-} // namespace
 
 std::optional<MqttSettings> parseMqttUrl(const QString &url)
 {
@@ -189,31 +198,6 @@ std::optional<MqttSettings> parseMqttUrl(const QString &url)
     return settings;
 }
 
-std::optional<QString> readPasswordFile(const QString &path, QString *reason)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("\"%1\" cannot be read: %2")
-                      .arg(QDir::toNativeSeparators(path), file.errorString());
-        return std::nullopt;
-    }
-#ifdef Q_OS_UNIX
-    // A password others can read is no secret: refused, not used.
-    // Nor one others may write: they could put their own in its place.
-    if (file.permissions()
-        & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-           | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)) {
-        *reason = QStringLiteral("\"%1\" may be read or changed by other users; make it its "
-                                 "owner's alone (chmod 600)")
-                      .arg(QDir::toNativeSeparators(path));
-        return std::nullopt;
-    }
-#endif
-    QByteArray line = file.readLine();
-    while (line.endsWith('\n') || line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromUtf8(line);
-}
 
 bool isValidStationName(const QString &name)
 {

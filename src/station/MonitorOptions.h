@@ -1,10 +1,12 @@
 #pragma once
 
 #include "analysis/batch/LimitSchedule.h"
+#include "platform/PasswordFile.h"
 
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -54,11 +56,14 @@ struct MonitorOptionsResult
 MonitorOptionsResult parseMonitorOptions(const QStringList &arguments, const QString &hostName,
                                          const QString &version);
 
+// "key = value" lines and comment lines beginning with # or ;, in UTF-8.
+// take() gets each key and value and says what is wrong with them, if
+// anything; the error names the file, the line and the key.
+QString readIniFile(const QString &path,
+                    const std::function<QString(const QString &key, const QString &value)> &take);
+
 // "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]"; nullopt for anything else.
 std::optional<MqttSettings> parseMqttUrl(const QString &url);
-// The password in the file's first line; the reason when the file cannot be
-// read or other users may read or change it.
-std::optional<QString> readPasswordFile(const QString &path, QString *reason);
 
 // Letters, digits, "-" and "_" only.
 bool isValidStationName(const QString &name);

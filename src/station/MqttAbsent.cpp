@@ -30,6 +30,14 @@ void MqttPublisher::publishLevel(const QByteArray &) { }
 
 void MqttPublisher::publishKept(const QString &, const QByteArray &) { }
 
+void MqttPublisher::publishReadings(const QDate &, const QByteArray &) { }
+
+QString MqttPublisher::segmentName(const QString &station, const QDate &day)
+{
+    return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)
+        + QStringLiteral(".jsonl");
+}
+
 int MqttPublisher::spooled() const
 {
     return 0;

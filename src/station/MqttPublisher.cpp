@@ -61,12 +61,15 @@ QByteArray compact(const QJsonObject &object)
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
 
-// One line of the spool file: the topic and the payload, as JSON.
-QByteArray spoolLine(const QString &topic, const QByteArray &payload)
+// One line of the spool file: the topic and the payload, as JSON; a
+// message the broker does not keep says so.
+QByteArray spoolLine(const QString &topic, const QByteArray &payload, bool retain = true)
 {
-    return compact({ { QStringLiteral("topic"), topic },
-                     { QStringLiteral("payload"), QString::fromUtf8(payload) } })
-        + '\n';
+    QJsonObject line { { QStringLiteral("topic"), topic },
+                       { QStringLiteral("payload"), QString::fromUtf8(payload) } };
+    if (!retain)
+        line.insert(QStringLiteral("retain"), false);
+    return compact(line) + '\n';
 }
 
 } // namespace
@@ -153,7 +156,24 @@ void MqttPublisher::publishKept(const QString &subtopic, const QByteArray &json)
 {
     {
         const std::lock_guard lock(m_mutex);
-        m_outbox.emplace_back(topic(subtopic), withOrigin(json));
+        m_outbox.push_back({ topic(subtopic), withOrigin(json), {} });
+    }
+    m_wake.notify_all();
+}
+
+QString MqttPublisher::segmentName(const QString &station, const QDate &day)
+{
+    return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)
+        + QStringLiteral(".jsonl");
+}
+
+void MqttPublisher::publishReadings(const QDate &day, const QByteArray &json)
+{
+    const QString segment
+        = QFileInfo(m_spoolPath).dir().filePath(segmentName(m_station, day));
+    {
+        const std::lock_guard lock(m_mutex);
+        m_outbox.push_back({ topic(QStringLiteral("readings")), withOrigin(json), segment });
     }
     m_wake.notify_all();
 }
@@ -257,7 +277,8 @@ void MqttPublisher::loadSpool()
             ++unreadable; // a line torn by a crash
             continue;
         }
-        m_spool.push_back({ name, entry.value(QStringLiteral("payload")).toString().toUtf8() });
+        m_spool.push_back({ name, entry.value(QStringLiteral("payload")).toString().toUtf8(), -1,
+                            entry.value(QStringLiteral("retain")).toBool(true) });
     }
     m_spooled = int(m_spool.size());
     file.close();
@@ -282,7 +303,7 @@ void MqttPublisher::rewriteSpool()
     }
     bool ok = file.open(QIODevice::WriteOnly);
     for (const Kept &kept : m_spool)
-        ok = ok && file.write(spoolLine(kept.topic, kept.payload)) >= 0;
+        ok = ok && file.write(spoolLine(kept.topic, kept.payload, kept.retain)) >= 0;
     if (ok && file.commit())
         syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
     else
@@ -292,20 +313,23 @@ void MqttPublisher::rewriteSpool()
 
 void MqttPublisher::takeOutbox()
 {
-    std::deque<std::pair<QString, QByteArray>> taken;
+    std::deque<Outgoing> taken;
     {
         const std::lock_guard lock(m_mutex);
         taken.swap(m_outbox);
     }
     if (taken.empty())
         return;
+    appendSegments(taken);
+    if (taken.empty())
+        return;
     QFile file(m_spoolPath);
     const bool fresh = !file.exists();
     const bool open = file.open(QIODevice::WriteOnly | QIODevice::Append);
     bool ok = open;
-    for (auto &[name, payload] : taken) {
-        ok = ok && file.write(spoolLine(name, payload)) >= 0;
-        m_spool.push_back({ std::move(name), std::move(payload) });
+    for (Outgoing &out : taken) {
+        ok = ok && file.write(spoolLine(out.topic, out.payload)) >= 0;
+        m_spool.push_back({ std::move(out.topic), std::move(out.payload) });
     }
     if (!ok || !syncFileToDisk(file))
         report(QStringLiteral("\"%1\" cannot be written: %2")
@@ -316,6 +340,135 @@ void MqttPublisher::takeOutbox()
     m_spooled = int(m_spool.size());
     if (m_connected)
         sendUnsent();
+}
+
+void MqttPublisher::loadSegments()
+{
+    const QFileInfo spool(m_spoolPath);
+    const QStringList names = spool.dir().entryList(
+        { m_station + QStringLiteral(" mqtt readings *.jsonl") }, QDir::Files, QDir::Name);
+    for (const QString &name : names) {
+        const QString path = spool.dir().filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite))
+            continue;
+        // A line torn by a power cut is cut off: the minute it held was
+        // never acknowledged, and the next append starts a whole line.
+        qint64 size = file.size();
+        if (size > 0) {
+            file.seek(std::max<qint64>(0, size - 64 * 1024));
+            const QByteArray tail = file.readAll();
+            const qint64 whole = size - tail.size() + tail.lastIndexOf('\n') + 1;
+            if (whole < size && whole >= size - tail.size()) {
+                file.resize(whole);
+                size = whole;
+                report(QStringLiteral("a torn line at the end of \"%1\" left out")
+                           .arg(QDir::toNativeSeparators(path)));
+            }
+        }
+        m_segments[path].size = size;
+    }
+    m_segmentCount = int(m_segments.size());
+}
+
+void MqttPublisher::appendSegments(std::deque<Outgoing> &taken)
+{
+    std::map<QString, QByteArray> lines;
+    for (auto it = taken.begin(); it != taken.end();) {
+        if (it->segment.isEmpty()) {
+            ++it;
+            continue;
+        }
+        lines[it->segment] += spoolLine(it->topic, it->payload, false);
+        it = taken.erase(it);
+    }
+    for (const auto &[path, bytes] : lines) {
+        QFile file(path);
+        const bool fresh = !file.exists();
+        const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append)
+            && file.write(bytes) == bytes.size() && syncFileToDisk(file);
+        if (!ok) {
+            report(QStringLiteral("\"%1\" cannot be written: %2")
+                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+            continue;
+        }
+        if (fresh)
+            syncFolderToDisk(QFileInfo(path).absolutePath());
+        m_segments[path].size = file.size();
+    }
+    m_segmentCount = int(m_segments.size());
+    if (m_connected)
+        sendSegments();
+}
+
+void MqttPublisher::sendSegments()
+{
+    int inFlight = 0;
+    for (const auto &[path, segment] : m_segments)
+        inFlight += int(segment.inFlight.size());
+    for (auto &[path, segment] : m_segments) {
+        if (inFlight >= SegmentInFlight)
+            return;
+        if (segment.readPos >= segment.size)
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly) || !file.seek(segment.readPos)) {
+            report(QStringLiteral("\"%1\" cannot be read: %2")
+                       .arg(QDir::toNativeSeparators(path), file.errorString()));
+            segment.readPos = segment.size;
+            continue;
+        }
+        while (inFlight < SegmentInFlight && segment.readPos < segment.size) {
+            const qint64 start = segment.readPos;
+            const QByteArray raw = file.readLine();
+            if (!raw.endsWith('\n'))
+                break;
+            segment.readPos += raw.size();
+            const QJsonObject entry = QJsonDocument::fromJson(raw).object();
+            const QString name = entry.value(QStringLiteral("topic")).toString();
+            if (name.isEmpty() || !entry.value(QStringLiteral("payload")).isString()) {
+                report(QStringLiteral("an unreadable line of \"%1\" left out")
+                           .arg(QDir::toNativeSeparators(path)));
+                continue;
+            }
+            int mid = -1;
+            publishNow(name, entry.value(QStringLiteral("payload")).toString().toUtf8(), false,
+                       &mid);
+            if (mid < 0) {
+                segment.readPos = start; // tried again with the next round
+                return;
+            }
+            segment.inFlight[mid] = start;
+            ++inFlight;
+        }
+    }
+    // Segments sent whole and acknowledged go at once, even the running day's.
+    std::vector<QString> done;
+    for (const auto &[path, segment] : m_segments)
+        if (segment.inFlight.empty() && segment.readPos >= segment.size)
+            done.push_back(path);
+    for (const QString &path : done)
+        dropSegment(path);
+}
+
+bool MqttPublisher::segmentAcknowledged(int mid)
+{
+    for (auto &[path, segment] : m_segments) {
+        if (segment.inFlight.erase(mid) == 0)
+            continue;
+        if (segment.inFlight.empty() && segment.readPos >= segment.size)
+            dropSegment(path);
+        return true;
+    }
+    return false;
+}
+
+void MqttPublisher::dropSegment(const QString &path)
+{
+    QFile::remove(path);
+    syncFolderToDisk(QFileInfo(path).absolutePath());
+    m_segments.erase(path);
+    m_segmentCount = int(m_segments.size());
 }
 
 void MqttPublisher::publishNow(const QString &name, const QByteArray &payload, bool retain,
@@ -332,7 +485,8 @@ void MqttPublisher::sendUnsent()
 {
     for (Kept &kept : m_spool)
         if (kept.mid < 0)
-            publishNow(kept.topic, kept.payload, true, &kept.mid);
+            publishNow(kept.topic, kept.payload, kept.retain, &kept.mid);
+    sendSegments();
 }
 
 bool MqttPublisher::connectOnce()
@@ -399,6 +553,12 @@ void MqttPublisher::dropClient()
     // A new client knows nothing of what the old one sent unacknowledged.
     for (Kept &kept : m_spool)
         kept.mid = -1;
+    // Segments are sent again from their first unacknowledged line.
+    for (auto &[path, segment] : m_segments) {
+        for (const auto &[mid, start] : segment.inFlight)
+            segment.readPos = std::min(segment.readPos, start);
+        segment.inFlight.clear();
+    }
 }
 
 void MqttPublisher::onConnect(mosquitto *client, void *self, int rc)
@@ -452,6 +612,10 @@ void MqttPublisher::onPublish(mosquitto *, void *self, int mid)
     auto *me = static_cast<MqttPublisher *>(self);
     if (mid == me->m_statusMid)
         me->m_statusMid = -1;
+    if (me->segmentAcknowledged(mid)) {
+        me->sendSegments();
+        return;
+    }
     for (auto it = me->m_spool.begin(); it != me->m_spool.end(); ++it) {
         if (it->mid == mid) {
             me->m_spool.erase(it);
@@ -558,6 +722,7 @@ void MqttPublisher::checkOthers()
 void MqttPublisher::run()
 {
     loadSpool();
+    loadSegments();
     auto nextAttempt = Clock::now();
     auto connectStarted = Clock::now();
     auto lastRewrite = Clock::now();
@@ -648,6 +813,9 @@ void MqttPublisher::run()
         const auto unacknowledged = [this] {
             for (const Kept &kept : m_spool)
                 if (kept.mid >= 0)
+                    return true;
+            for (const auto &[path, segment] : m_segments)
+                if (!segment.inFlight.empty())
                     return true;
             return false;
         };

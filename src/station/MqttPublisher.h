@@ -3,6 +3,7 @@
 #include "MonitorOptions.h"
 
 #include <QByteArray>
+#include <QDate>
 #include <QString>
 
 #include <atomic>
@@ -22,7 +23,10 @@ struct mosquitto_message;
 // out only while connected; interval rows and alarms are first appended to
 // a spool file and leave it only when the broker acknowledged them, so none
 // is lost while the broker is away or across a restart, and none is sent
-// twice after a clean stop. Connects again with growing pauses (1 s to 60 s).
+// twice after a clean stop. The readings wait in spool segments of their
+// own, one per day, that are only ever appended to and dropped whole once
+// the broker has every line: a week's backlog is never held in memory nor
+// rewritten while it drains. Connects again with growing pauses (1 s to 60 s).
 class MqttPublisher
 {
 public:
@@ -56,6 +60,13 @@ public:
     // vorn/STATION/<subtopic>, QoS 1, retained, kept in the spool until the
     // broker acknowledged it.
     void publishKept(const QString &subtopic, const QByteArray &json);
+    // vorn/STATION/readings, QoS 1, not retained, through the day's spool
+    // segment: a minute of readings, each sent until the broker has it.
+    void publishReadings(const QDate &day, const QByteArray &json);
+    // Spool segments of readings the broker has not acknowledged whole.
+    int readingSegments() const { return m_segmentCount; }
+    // The segment file of a day's readings.
+    static QString segmentName(const QString &station, const QDate &day);
 
     bool connected() const { return m_connected; }
     // Whether another live station of this name was heard on the broker.
@@ -88,7 +99,23 @@ private:
         QString topic;
         QByteArray payload;
         int mid = -1; // the broker's message id while sent, -1 before
+        bool retain = true; // lines of older spools carry no flag: retained
     };
+    struct Outgoing
+    {
+        QString topic;
+        QByteArray payload;
+        QString segment; // the readings' segment file, empty for the spool
+    };
+    // A day's readings segment: read from the file as they are sent, so a
+    // long backlog costs no memory.
+    struct Segment
+    {
+        qint64 size = 0;
+        qint64 readPos = 0; // the next line to send
+        std::map<int, qint64> inFlight; // the broker's message id to its line's start
+    };
+    static constexpr int SegmentInFlight = 100;
 
     void run();
     bool connectOnce();
@@ -97,6 +124,11 @@ private:
     void sendUnsent();
     void rewriteSpool();
     void loadSpool();
+    void loadSegments();
+    void appendSegments(std::deque<Outgoing> &taken);
+    void sendSegments();
+    bool segmentAcknowledged(int mid);
+    void dropSegment(const QString &path);
     void report(const QString &text);
     void publishNow(const QString &topic, const QByteArray &payload, bool retain, int *mid);
     void sayPresence(const char *state);
@@ -124,16 +156,18 @@ private:
     std::thread m_thread;
     mutable std::mutex m_mutex; // the outbox, the stop flag and the client for levels
     std::condition_variable m_wake;
-    std::deque<std::pair<QString, QByteArray>> m_outbox;
+    std::deque<Outgoing> m_outbox;
     bool m_stopping = false;
     int m_stopWaitMs = 1000;
     mosquitto *m_client = nullptr;
     std::atomic<bool> m_connected { false };
     std::atomic<int> m_spooled { 0 };
     std::atomic<bool> m_nameShared { false };
+    std::atomic<int> m_segmentCount { 0 };
 
     // Only the publisher's thread touches these.
     std::deque<Kept> m_spool;
+    std::map<QString, Segment> m_segments; // by path: the day in the name orders them
     bool m_sessionUp = false; // this client got the broker's yes
     bool m_spoolDirty = false; // acknowledged messages are still in the file
     bool m_leaving = false; // a clean stop says "offline" itself

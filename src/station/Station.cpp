@@ -1064,6 +1064,8 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
         startDay(now);
     const Kept reading { now, *level, levelText };
     m_kept.push_back(reading);
+    if (m_hooks.reading)
+        m_hooks.reading(now, levelText, std::max(1, m_state.SampleInterval));
     // The interval counts what the day file took or will take.
     m_analysis->add(TimeStamp(now), levelText);
     if (!m_broken)

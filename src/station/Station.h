@@ -38,6 +38,9 @@ struct StationHooks
     std::function<void(const StationInterval &interval)> interval;
     // Every row of the events file.
     std::function<void(const QDateTime &time, const QString &name, const QString &detail)> event;
+    // Every reading the day file takes (or will take once the disk does),
+    // with the day file's sampling interval in seconds.
+    std::function<void(const QDateTime &at, const QString &levelText, int intervalSeconds)> reading;
 };
 
 // The unattended station's files, fed one sample a second: one "Real Time"

@@ -11,4 +11,5 @@ add_test(NAME Install.CompletionCoversEveryOption
           ${PROJECT_SOURCE_DIR}/data/completion
           vorn=$<TARGET_FILE:vorn> vorn-stats=$<TARGET_FILE:vorn-stats>
           vorn-stats-report=$<TARGET_FILE:vorn-stats-report>
-          vorn-monitor=$<TARGET_FILE:vorn-monitor>)
+          vorn-monitor=$<TARGET_FILE:vorn-monitor>
+          $<$<TARGET_EXISTS:vorn-hub>:vorn-hub=$<TARGET_FILE:vorn-hub>>)

@@ -148,6 +148,14 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                                         "23:00\" (site time) or 2026-10-25T02:30+01:00")
                              .arg(arg) };
             (arg == QLatin1String("--from") ? options.from : options.to) = time;
+        } else if (arg == QLatin1String("--hub") || arg == QLatin1String("--hub-password-file")) {
+            const auto v = value(arg);
+            if (!v || v->isEmpty())
+                return { std::nullopt, arg == QLatin1String("--hub")
+                             ? QStringLiteral("--hub takes the hub's database: an SQLite file "
+                                              "or postgresql://...")
+                             : QStringLiteral("--hub-password-file takes a file") };
+            (arg == QLatin1String("--hub") ? options.hub : options.hubPasswordFile) = *v;
         } else if (arg == QLatin1String("--station")) {
             const auto v = value(arg);
             if (!v || v->isEmpty())
@@ -225,8 +233,19 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
                  QStringLiteral("--csv writes one table: choose --intervals or --lden") };
     if (options.request.limits && !options.request.intervalLength)
         return { std::nullopt, QStringLiteral("--limit judges intervals: give --intervals too") };
-    if (options.files.isEmpty())
+    if (!options.hub.isEmpty()) {
+        // The hub's readings are laid out as day files once the zone is known.
+        if (!options.files.isEmpty())
+            return { std::nullopt, QStringLiteral("--hub reads a station from the hub: give no "
+                                                  "files") };
+        if (options.station.isEmpty())
+            return { std::nullopt, QStringLiteral("--hub needs --station NAME") };
+        options.join = true;
+    } else if (!options.hubPasswordFile.isEmpty()) {
+        return { std::nullopt, QStringLiteral("--hub-password-file needs --hub") };
+    } else if (options.files.isEmpty()) {
         return { std::nullopt, QStringLiteral("no file given (use - for standard input)") };
+    }
     // Both site times without offsets: known to be wrong before any zone.
     if (options.from && options.to && !options.from->offset && !options.to->offset
         && options.to->civil <= options.from->civil)
@@ -278,7 +297,7 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
     if (folders) {
         options.files = files;
         options.join = true;
-    } else if (!options.station.isEmpty()) {
+    } else if (!options.station.isEmpty() && options.hub.isEmpty()) {
         return { std::nullopt, QStringLiteral("--station chooses among a folder's stations: give "
                                               "a folder") };
     }
@@ -324,6 +343,12 @@ QString batchUsage()
         "                       interval are refused\n"
         "  --station NAME       the station whose files a folder's series holds, when\n"
         "                       the folder holds several stations' day files\n"
+        "  --hub DATABASE --station NAME[@HASH]\n"
+        "                       the station's readings from a hub's database (an SQLite\n"
+        "                       file or postgresql://...) instead of files, as its series\n"
+        "  --hub-password-file FILE\n"
+        "                       the hub database's password, in a file only its owner\n"
+        "                       may read\n"
         "  --exclusions FILE    take out the spans of FILE (start,end,reason,note,made):\n"
         "                       their readings count as not measured; by default the\n"
         "                       files' folder's \"STATION exclusions.csv\" (a station's\n"

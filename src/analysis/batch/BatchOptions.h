@@ -27,8 +27,12 @@ struct BatchOptions
     bool version = false;
     // The files as one series ordered by time.
     bool join = false;
-    // --station: which station's series a folder stands for.
+    // --station: which station's series a folder (or the hub) stands for.
     QString station;
+    // --hub DATABASE: the station's readings from a hub's database instead of
+    // files; --hub-password-file: the database's password.
+    QString hub;
+    QString hubPasswordFile;
     // Threads reading files at once; 0: as many as the machine has cores.
     int jobs = 0;
     // --zone: the zone of files whose details name none.

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The hub's database: SQLite in a file where one machine serves, PostgreSQL
+// when the fleet outgrows it. Statements are written once for both
+// ("$1", "$2" … in order; ON CONFLICT; BIGINT and DOUBLE PRECISION).
+class SqlDatabase
+{
+public:
+    using Values = std::vector<QVariant>;
+
+    virtual ~SqlDatabase() = default;
+
+    // "postgresql://…" or "postgres://…" is a PostgreSQL server (its password
+    // given apart, never in the address); anything else an SQLite file.
+    static bool isPostgres(const QString &target);
+    static std::unique_ptr<SqlDatabase> open(const QString &target, const QString &password,
+                                             QString *error);
+
+    // False with error() set when the statement failed.
+    virtual bool exec(const QString &sql, const Values &values = {}) = 0;
+    virtual bool select(const QString &sql, const Values &values,
+                        const std::function<void(const Values &row)> &row)
+        = 0;
+    virtual QString error() const = 0;
+    // Whether the connection still stands (a server that went away).
+    virtual bool alive() = 0;
+    virtual bool postgres() const = 0;
+
+    bool begin() { return exec(QStringLiteral("BEGIN")); }
+    bool commit() { return exec(QStringLiteral("COMMIT")); }
+    void rollback() { exec(QStringLiteral("ROLLBACK")); }
+};
