@@ -9,16 +9,27 @@
 #include <QFile>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <charconv>
+#include <string>
+
 namespace {
 
 // "2026-12-11T04:00:00+01:00" as a day file stamps it: "2026/12/11 04:00:00".
-QString stampOf(const QString &local)
+QByteArray stampOf(QByteArrayView local)
 {
-    QString stamp = local.left(19);
-    stamp[4] = QLatin1Char('/');
-    stamp[7] = QLatin1Char('/');
-    stamp[10] = QLatin1Char(' ');
+    QByteArray stamp = local.first(std::min<qsizetype>(19, local.size())).toByteArray();
+    if (stamp.size() == 19) {
+        stamp[4] = '/';
+        stamp[7] = '/';
+        stamp[10] = ' ';
+    }
     return stamp;
+}
+
+bool isAscii(QByteArrayView text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) < 0x80; });
 }
 
 class DayWriter
@@ -32,33 +43,54 @@ public:
     {
     }
 
-    bool add(const QString &local, const QString &level, int interval)
+    bool add(QByteArrayView local, QByteArrayView level, int interval)
     {
-        const QString day = local.left(10);
+        const QByteArrayView day = local.first(std::min<qsizetype>(10, local.size()));
         if (day != m_day || interval != m_interval)
             if (!finish())
                 return false;
-        if (m_body.isEmpty()) {
-            m_day = day;
+        if (m_body.empty()) {
+            m_day = day.toByteArray();
             m_interval = interval;
-            m_first = local;
+            m_first = QString::fromUtf8(local);
             m_count = 0;
-            m_body = FileLine(ColumnHeaderLine());
+            m_body = FileLine(ColumnHeaderLine()).toStdString();
+            // A day at a reading a second, without growing line by line.
+            m_body.reserve(size_t(86400 / std::max(1, interval) + 1) * 34);
         }
-        m_body += FileLine(RecordLine(++m_count, stampOf(local), level));
+        ++m_count;
+        // The body line as the recording writes it; a level text that is not
+        // ASCII (a damaged one) goes through the file's code page as there.
+        if (!isAscii(level)) {
+            m_body += FileLine(RecordLine(m_count, QString::fromLatin1(stampOf(local)),
+                                          QString::fromUtf8(level)))
+                          .toStdString();
+            return true;
+        }
+        char number[24];
+        const auto end = std::to_chars(number, number + sizeof number, m_count).ptr;
+        m_body.append(number, size_t(end - number)).append(1, '\t');
+        const size_t at = m_body.size();
+        m_body.append(local.data(), size_t(std::min<qsizetype>(19, local.size())));
+        if (m_body.size() - at == 19) {
+            m_body[at + 4] = '/';
+            m_body[at + 7] = '/';
+            m_body[at + 10] = ' ';
+        }
+        m_body.append(1, '\t').append(level.data(), size_t(level.size())).append("\t\r\n");
         return true;
     }
 
     bool finish()
     {
-        if (m_body.isEmpty())
+        if (m_body.empty())
             return true;
         RealTimeHeader header;
         header.SampleInterval = m_interval;
         QByteArray bytes;
         for (const QString &line : header.lines())
             bytes += FileLine(line);
-        bytes += m_body;
+        bytes.append(m_body.data(), qsizetype(m_body.size()));
         m_body.clear();
         // A day whose sampling interval changed is a second file, as the
         // station's restart would have made.
@@ -66,7 +98,7 @@ public:
         for (int copy = 1;; ++copy) {
             path = QDir(m_folder).filePath(
                 QStringLiteral("%1 %2%3.vorn")
-                    .arg(m_station, m_day,
+                    .arg(m_station, QString::fromLatin1(m_day),
                          copy == 1 ? QString() : QStringLiteral(" (%1)").arg(copy)));
             if (!QFile::exists(path))
                 break;
@@ -95,11 +127,11 @@ private:
     QString m_station;
     QString m_zone;
     QString m_meter;
-    QString m_day;
+    QByteArray m_day;
     QString m_first;
     int m_interval = 0;
     qint64 m_count = 0;
-    QByteArray m_body;
+    std::string m_body; // grown without Qt's copy per append
 };
 
 } // namespace
@@ -170,9 +202,8 @@ HubSeries exportHubSeries(const QString &database, const QString &password,
     sql += QStringLiteral(" ORDER BY at_ms");
     DayWriter writer(folder, station, zone, meter);
     bool written = true;
-    if (!db->select(sql, values, [&](const SqlDatabase::Values &row) {
-            written = written
-                && writer.add(row[0].toString(), row[1].toString(), int(row[2].toLongLong()));
+    if (!db->selectTexts(sql, values, [&](const SqlDatabase::Texts &row) {
+            written = written && writer.add(row[0], row[1], row[2].toInt());
         })) {
         series.problem = QStringLiteral("the readings of %1 cannot be read from %2: %3")
                              .arg(station, where, db->error());

@@ -79,6 +79,25 @@ public:
         return finish(statement, rc == SQLITE_DONE);
     }
 
+    bool selectTexts(const QString &sql, const Values &values,
+                     const std::function<void(const Texts &)> &row) override
+    {
+        sqlite3_stmt *statement = prepared(sql, values);
+        if (!statement)
+            return false;
+        Texts out(static_cast<size_t>(sqlite3_column_count(statement)));
+        int rc = SQLITE_ROW;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (size_t c = 0; c < out.size(); ++c) {
+                const auto *text
+                    = reinterpret_cast<const char *>(sqlite3_column_text(statement, int(c)));
+                out[c] = QByteArrayView(text, text ? sqlite3_column_bytes(statement, int(c)) : 0);
+            }
+            row(out);
+        }
+        return finish(statement, rc == SQLITE_DONE);
+    }
+
     QString error() const override { return m_error; }
     bool alive() override { return m_db != nullptr; }
     bool postgres() const override { return false; }
@@ -217,6 +236,40 @@ public:
         return ok;
     }
 
+    bool selectTexts(const QString &sql, const Values &values,
+                     const std::function<void(const Texts &)> &row) override
+    {
+        // Row by row: a month of readings is never held whole.
+        std::vector<QByteArray> texts;
+        std::vector<const char *> pointers;
+        parameters(values, texts, pointers);
+        const QByteArray text = sql.toUtf8();
+        if (!PQsendQueryParams(m_conn, text.constData(), int(values.size()), nullptr,
+                               pointers.data(), nullptr, nullptr, 0)
+            || !PQsetSingleRowMode(m_conn)) {
+            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            return false;
+        }
+        bool ok = true;
+        while (PGresult *result = PQgetResult(m_conn)) {
+            const ExecStatusType status = PQresultStatus(result);
+            if (status == PGRES_SINGLE_TUPLE) {
+                Texts out(static_cast<size_t>(PQnfields(result)));
+                for (size_t c = 0; c < out.size(); ++c)
+                    out[c] = PQgetisnull(result, 0, int(c))
+                        ? QByteArrayView()
+                        : QByteArrayView(PQgetvalue(result, 0, int(c)),
+                                         PQgetlength(result, 0, int(c)));
+                row(out);
+            } else if (status != PGRES_TUPLES_OK) {
+                ok = false;
+                m_error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+            }
+            PQclear(result);
+        }
+        return ok;
+    }
+
     QString error() const override { return m_error; }
     bool alive() override
     {
@@ -228,11 +281,10 @@ public:
     bool postgres() const override { return true; }
 
 private:
-    PGresult *run(const QString &sql, const Values &values)
+    static void parameters(const Values &values, std::vector<QByteArray> &texts,
+                           std::vector<const char *> &pointers)
     {
-        std::vector<QByteArray> texts;
         texts.reserve(values.size());
-        std::vector<const char *> pointers;
         for (const QVariant &v : values) {
             if (v.isNull()) {
                 texts.emplace_back();
@@ -245,6 +297,13 @@ private:
                                                                  : v.toString().toUtf8());
             pointers.push_back(texts.back().constData());
         }
+    }
+
+    PGresult *run(const QString &sql, const Values &values)
+    {
+        std::vector<QByteArray> texts;
+        std::vector<const char *> pointers;
+        parameters(values, texts, pointers);
         const QByteArray text = sql.toUtf8();
         return PQexecParams(m_conn, text.constData(), int(values.size()), nullptr,
                             pointers.data(), nullptr, nullptr, 0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -27,6 +28,12 @@ public:
     virtual bool exec(const QString &sql, const Values &values = {}) = 0;
     virtual bool select(const QString &sql, const Values &values,
                         const std::function<void(const Values &row)> &row)
+        = 0;
+    // The same, each value as the database's text (UTF-8; numbers as
+    // digits; a null has no data): a month of readings without a copy each.
+    using Texts = std::vector<QByteArrayView>;
+    virtual bool selectTexts(const QString &sql, const Values &values,
+                             const std::function<void(const Texts &row)> &row)
         = 0;
     virtual QString error() const = 0;
     // Whether the connection still stands (a server that went away).
