@@ -106,6 +106,8 @@ void fleet(benchmark::State &state, bool postgres)
         }
         const QString database = postgres ? server.url() : dir.filePath("hub.sqlite");
         QProcess hub;
+        hub.setProcessChannelMode(QProcess::MergedChannels);
+        hub.setStandardOutputFile(dir.filePath("hub.log"));
         hub.start(QStringLiteral(VORN_HUB), { "--mqtt", broker.url(), "--db", database });
         if (!WaitUntil([&] { return countOf(database) == 0; }, 10000)) {
             state.SkipWithError("the hub did not start");
@@ -114,6 +116,25 @@ void fleet(benchmark::State &state, bool postgres)
         mosquitto *client = mosquitto_new("bench-stations", true, nullptr);
         mosquitto_connect(client, "127.0.0.1", broker.port(), 30);
         mosquitto_loop_start(client);
+        // The hub has subscribed once a probe's status is in its database.
+        const auto probed = [&] {
+            QString error;
+            const auto db = SqlDatabase::open(database, {}, &error);
+            bool seen = false;
+            if (db)
+                db->select(QStringLiteral("SELECT 1 FROM states WHERE station = 'probe'"), {},
+                           [&](const SqlDatabase::Values &) { seen = true; });
+            return seen;
+        };
+        if (!WaitUntil(
+                [&] {
+                    mosquitto_publish(client, nullptr, "vorn/probe/status", 6, "online", 1, false);
+                    return probed();
+                },
+                10000)) {
+            state.SkipWithError("the hub did not subscribe");
+            return;
+        }
         const qint64 start = QDateTime::fromString("2026-12-10T00:00:00Z", Qt::ISODate)
                                  .toSecsSinceEpoch();
         QElapsedTimer clock;
@@ -134,7 +155,11 @@ void fleet(benchmark::State &state, bool postgres)
         }
         const qint64 sentAt = clock.elapsed();
         const qint64 all = qint64(Stations) * minutes() * 60;
-        WaitUntil([&] { return countOf(database) >= all; }, 600000);
+        if (!WaitUntil([&] { return countOf(database) >= all; }, 120000)) {
+            QFile log(dir.filePath("hub.log"));
+            log.open(QIODevice::ReadOnly);
+            state.SkipWithError(("not all readings came: " + log.readAll()).constData());
+        }
         const double lagS = (clock.elapsed() - sentAt) / 1000.0;
         const auto [cpu, peak] = usageOf(hub.processId());
         const double wallS = clock.elapsed() / 1000.0;

@@ -42,12 +42,17 @@ public:
                     != 0)
                 return false;
         }
-        m_port = 20000 + int(QRandomGenerator::global()->bounded(40000));
         if (run(tool(QStringLiteral("initdb")),
                 { "-D", data(), "-U", "postgres", "--auth=trust", "-E", "UTF8", "--no-sync" })
             != 0)
             return false;
-        return resume();
+        // A port another program took is tried again elsewhere.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            m_port = 20000 + int(QRandomGenerator::global()->bounded(40000));
+            if (resume())
+                return true;
+        }
+        return false;
     }
     bool resume()
     {
