@@ -127,6 +127,60 @@ TEST(HubStore, EveryMessageIsStoredOnceWhateverItsOrderAndTheRestIsSaid)
         << json.toStdString();
 }
 
+TEST(HubOptions, ParseOrRefuseWithOneLine)
+{
+    QTemporaryDir dir;
+    const QString open = dir.filePath("open.pw");
+    const QString own = dir.filePath("own.pw");
+    for (const QString &path : { open, own }) {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("secret\n");
+    }
+    QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(open, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    const QString config = dir.filePath("hub.conf");
+    {
+        QFile file(config);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("mqtt = mqtt://broker:1884\ndb = /var/lib/hub.sqlite\nkeep-readings = 400d\n");
+    }
+    const struct
+    {
+        QStringList arguments;
+        QString error; // empty: parsed
+    } cases[] = {
+        { { "--config", config }, {} },
+        { { "--config", config, "--db", "postgresql://vorn@db/vorn", "--db-password-file", own },
+          {} },
+        { { "--db", "x.sqlite" }, "--mqtt is needed" },
+        { { "--mqtt", "http://broker", "--db", "x" }, "is no mqtt://" },
+        { { "--mqtt", "mqtt://b" }, "--db is needed" },
+        { { "--mqtt", "mqtt://b", "--db", "postgresql://vorn:secret@db/vorn" },
+          "not in the address" },
+        { { "--mqtt", "mqtt://b", "--db", "x", "--db-password-file", open },
+          "may be read or changed by other users" },
+        { { "--mqtt", "mqtt://b", "--db", "x", "--keep-readings", "400" }, "no age" },
+        { { "--mqtt", "mqtt://b", "--db", "x", "--mqtt-password-file", own },
+          "needs --mqtt-user" },
+        { { "--mqtt", "mqtt://b", "--db", "x", "--colour", "blue" }, "unknown option --colour" },
+    };
+    for (const auto &c : cases) {
+        const HubOptionsResult parsed = parseHubOptions(c.arguments, "box", "9.9");
+        EXPECT_EQ(parsed.options.has_value(), c.error.isEmpty())
+            << c.arguments.join(' ').toStdString() << ": " << parsed.output.toStdString();
+        if (!c.error.isEmpty()) {
+            EXPECT_TRUE(parsed.output.contains(c.error) && parsed.exitCode == 2)
+                << parsed.output.toStdString();
+        }
+    }
+    const HubOptions first = *parseHubOptions(cases[0].arguments, "box", "9.9").options;
+    EXPECT_EQ(first.mqtt.port, 1884);
+    EXPECT_EQ(first.keepReadingsMs, 400LL * 86400 * 1000);
+    EXPECT_EQ(first.clientId, "vorn-hub-box");
+    EXPECT_EQ(parseHubOptions(cases[1].arguments, "box", "9.9").options->databasePassword, "secret");
+}
+
 // Two stations publish a night across the autumn clock change through an
 // outage of the broker and one of the database: each of their readings is
 // in the hub once, the interval rows are all there, and vorn-stats finds the
@@ -143,8 +197,9 @@ TEST(HubFleet, TwoStationsThroughOutagesAreInTheHubOnceAndVornStatsAgrees)
     ASSERT_TRUE(broker.start()) << broker.log().toStdString();
     PostgresServer postgres;
     const bool withPostgres = PostgresServer::available() && postgres.start();
-    if (PostgresServer::available())
+    if (PostgresServer::available()) {
         ASSERT_TRUE(withPostgres) << postgres.log().toStdString();
+    }
 
     std::atomic<bool> stop { false };
     std::vector<QString> databases { dir.filePath("hub.sqlite") };
@@ -243,8 +298,9 @@ TEST(HubFleet, TwoStationsThroughOutagesAreInTheHubOnceAndVornStatsAgrees)
             ASSERT_TRUE(WaitUntil([&] { return stored(postgres.url()) > 11000 * 2; }, 30000));
             postgres.stop();
         }
-        if (i == 14000 && withPostgres)
+        if (i == 14000 && withPostgres) {
             ASSERT_TRUE(postgres.resume()) << postgres.log().toStdString();
+        }
         const QDateTime now = from.addSecs(i).toLocalTime();
         for (Site &site : sites) {
             const double level = 40.0 + ((i * 7 + site.name.size()) % 400) / 10.0;

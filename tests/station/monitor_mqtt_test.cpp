@@ -262,6 +262,62 @@ TEST_F(MqttTest, TheSpoolKeepsRowsWhileTheBrokerIsAwayAndAcrossARestart)
     again->stop();
 }
 
+// Readings wait in a segment a day, appended to while the broker is away and
+// removed whole once it has every line; they are never retained, and the
+// spool's older lines (without a retain flag) still are.
+TEST_F(MqttTest, ReadingsWaitInDaySegmentsThatGoWholeOnceAcknowledged)
+{
+    Broker broker(dir.path());
+    ASSERT_TRUE(broker.start());
+    const int port = broker.port();
+    broker.stop();
+    {
+        QFile spool(dir.filePath("north mqtt spool.jsonl"));
+        ASSERT_TRUE(spool.open(QIODevice::WriteOnly));
+        spool.write(R"({"topic": "vorn/north/interval", "payload": "{\"old\": 1}"})" "\n");
+    }
+    const QDate days[] = { QDate(2026, 12, 10), QDate(2026, 12, 11) };
+    const auto minute = [](int i) { return QStringLiteral("{\"minute\": %1}").arg(i).toUtf8(); };
+    auto away = publisher(broker.url());
+    away->start();
+    for (int i = 0; i < 6; ++i)
+        away->publishReadings(days[i / 3], minute(i));
+    const QString segment = dir.filePath(MqttPublisher::segmentName("north", days[0]));
+    ASSERT_TRUE(WaitUntil([&] { return away->readingSegments() == 2; }, 3000));
+    away->stop();
+    away.reset();
+    QFile file(segment);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count('\n'), 3);
+    file.close();
+    // A torn line at a segment's end is a minute never acknowledged: cut off.
+    {
+        QFile torn(segment);
+        ASSERT_TRUE(torn.open(QIODevice::Append));
+        torn.write("{\"topic\": \"vorn/north/readings\", \"pay");
+    }
+
+    ASSERT_TRUE(broker.start(port)) << broker.log().toStdString();
+    Subscriber sub(port);
+    auto back = publisher(broker.url());
+    back->start();
+    ASSERT_TRUE(sub.waitFor("vorn/north/readings", 6)) << saidLines().join("\n").toStdString();
+    EXPECT_TRUE(WaitUntil(
+        [&] { return back->readingSegments() == 0 && !QFile::exists(segment); }, 5000));
+    QStringList expected;
+    for (int i = 0; i < 6; ++i)
+        expected << QString::fromUtf8(back->withOrigin(minute(i)));
+    EXPECT_EQ(sub.on("vorn/north/readings"), expected);
+    EXPECT_EQ(saidLines().filter("torn line").size(), 1) << saidLines().join("\n").toStdString();
+    back->stop();
+
+    // A newcomer gets the old spool's line (retained) and no readings.
+    Subscriber fresh(port);
+    ASSERT_TRUE(fresh.waitFor("vorn/north/interval", 1));
+    WaitUntil([] { return false; }, 300);
+    EXPECT_TRUE(fresh.on("vorn/north/readings").isEmpty());
+}
+
 TEST_F(MqttTest, ARefusedPasswordIsSaidOnceAndNothingElseStops)
 {
     const QString passwords = dir.filePath("passwords");
