@@ -3,6 +3,7 @@
 #include "MqttPublisher.h"
 #include "analysis/batch/CivilTime.h"
 #include "analysis/batch/SiteZone.h"
+#include "analysis/batch/Weather.h"
 
 #include "live/PanelDisplay.h"
 #include "platform/SerialPort.h"
@@ -74,7 +75,7 @@ Monitor::Monitor(const MonitorOptions &options, SerialPort &port, Clock clock, Q
         m_mqtt = std::make_unique<MqttPublisher>(
             *m_options.mqtt, m_options.station,
             QDir(m_options.folder)
-                .filePath(m_options.station + QStringLiteral(" mqtt spool.jsonl")),
+                .filePath(MqttPublisher::spoolName(m_options.station)),
             m_options.version, [here](const QString &text) {
                 here([text](Monitor &monitor) { Q_EMIT monitor.line(text); });
             });
@@ -356,8 +357,11 @@ void Monitor::watchWeather(const QDateTime &now)
 {
     if (m_options.weatherTopic.isEmpty())
         return;
-    for (const QString &row : m_weather.rowsDue(now))
+    for (const QString &row : m_weather.rowsDue(now)) {
         m_station->appendWeather(row);
+        if (m_mqtt)
+            m_mqtt->publishKept(QStringLiteral("weather"), weatherJson(row));
+    }
     if (!m_weatherWatchedFrom.isValid())
         m_weatherWatchedFrom = now;
     const QDateTime last = m_weather.lastHeard().isValid() ? m_weather.lastHeard()
@@ -462,6 +466,18 @@ QByteArray Monitor::intervalJson(const StationInterval &interval)
         .arg(intervalJsonFields(interval.levels), jsonNumberOrNull(interval.limit), state,
              interval.partial ? QStringLiteral("true") : QStringLiteral("false"))
         .toUtf8();
+}
+
+QByteArray Monitor::weatherJson(const QString &row)
+{
+    // The weather file's row with its columns' names; an empty field is null.
+    const QStringList names = QString::fromLatin1(WeatherCsv::Header).split(QLatin1Char(','));
+    const QStringList fields = row.split(QLatin1Char(','));
+    QString json = QStringLiteral("{\"time\": ") + jsonString(fields.value(0));
+    for (qsizetype i = 1; i < names.size(); ++i)
+        json += QStringLiteral(", \"%1\": %2")
+                    .arg(names[i], fields.value(i).isEmpty() ? QStringLiteral("null") : fields.value(i));
+    return (json + QLatin1Char('}')).toUtf8();
 }
 
 QByteArray Monitor::alarmJson(const QString &event, const StationInterval &interval)

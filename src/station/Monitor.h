@@ -49,6 +49,8 @@ public:
     static QByteArray levelJson(const QDateTime &now, const QString &levelText,
                                 const HeaderBoards &boards);
     static QByteArray intervalJson(const StationInterval &interval);
+    // A row of the weather file as JSON for the broker.
+    static QByteArray weatherJson(const QString &row);
     static QByteArray alarmJson(const QString &event, const StationInterval &interval);
     bool linked() const { return m_linked; }
 

@@ -1,6 +1,9 @@
 #include "MonitorCheck.h"
 
+#include "MqttPublisher.h"
 #include "Station.h"
+#include "analysis/batch/BatchReport.h"
+#include "analysis/batch/CivilTime.h"
 #include "analysis/batch/Calibration.h"
 #include "link/LinkOwner.h"
 #include "live/LiveMeter.h"
@@ -96,6 +99,27 @@ int runMonitorCheck(const MonitorOptions &options, SerialPort &port,
     // As the calibration window says it: a stable check outside the
     // tolerance is logged, and fails.
     const bool within = withinTolerance(r.deviation, record.tolerance);
+    // The broker hears of it with the station's next run, through its spool
+    // (a retained topic would keep only the last check).
+    if (options.mqtt) {
+        MqttPublisher publisher(*options.mqtt, options.station,
+                                QDir(options.folder).filePath(MqttPublisher::spoolName(options.station)),
+                                options.version, {});
+        const QString error = publisher.spoolForNextRun(
+            QStringLiteral("calibration"),
+            QStringLiteral("{\"time\": %1, \"event\": %2, \"calibrator_level\": %3, \"mean\": "
+                           "%4, \"deviation\": %5, \"tolerance\": %6, \"meter\": %7, "
+                           "\"calibrator\": %8}")
+                .arg(jsonString(CivilTime::toIsoWithOffset(record.time)),
+                     jsonString(within ? QStringLiteral("within") : QStringLiteral("outside")),
+                     QString::number(record.calibratorLevel, 'f', 1),
+                     QString::number(record.mean, 'f', 2), QString::number(record.deviation, 'f', 2),
+                     QString::number(record.tolerance, 'f', 2), jsonString(record.meterSerial),
+                     jsonString(record.calibratorSerial))
+                .toUtf8());
+        if (!error.isEmpty())
+            complain(error);
+    }
     say(QStringLiteral("%1; logged in \"%2\".")
             .arg(stableCheckText(within), QDir::toNativeSeparators(log)));
     return within ? 0 : 1;

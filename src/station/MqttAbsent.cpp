@@ -32,6 +32,11 @@ void MqttPublisher::publishKept(const QString &, const QByteArray &) { }
 
 void MqttPublisher::publishReadings(const QDate &, const QByteArray &) { }
 
+QString MqttPublisher::spoolForNextRun(const QString &, const QByteArray &)
+{
+    return {};
+}
+
 QString MqttPublisher::segmentName(const QString &station, const QDate &day)
 {
     return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)

@@ -161,6 +161,20 @@ void MqttPublisher::publishKept(const QString &subtopic, const QByteArray &json)
     m_wake.notify_all();
 }
 
+QString MqttPublisher::spoolForNextRun(const QString &subtopic, const QByteArray &json)
+{
+    QFile file(m_spoolPath);
+    const bool fresh = !file.exists();
+    const QByteArray line = spoolLine(topic(subtopic), withOrigin(json));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size()
+        || !syncFileToDisk(file))
+        return QStringLiteral("\"%1\" cannot be written: %2")
+            .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString());
+    if (fresh)
+        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
+    return {};
+}
+
 QString MqttPublisher::segmentName(const QString &station, const QDate &day)
 {
     return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)

@@ -60,6 +60,15 @@ public:
     // vorn/STATION/<subtopic>, QoS 1, retained, kept in the spool until the
     // broker acknowledged it.
     void publishKept(const QString &subtopic, const QByteArray &json);
+    // Appended to the spool without connecting (a calibration check, run
+    // while the station is stopped): the station's next run sends it. The
+    // error message, or empty.
+    QString spoolForNextRun(const QString &subtopic, const QByteArray &json);
+    // The spool file of a station's kept messages.
+    static QString spoolName(const QString &station)
+    {
+        return station + QStringLiteral(" mqtt spool.jsonl");
+    }
     // vorn/STATION/readings, QoS 1, not retained, through the day's spool
     // segment: a minute of readings, each sent until the broker has it.
     void publishReadings(const QDate &day, const QByteArray &json);

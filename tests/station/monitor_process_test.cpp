@@ -405,7 +405,7 @@ TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
         check.setProcessChannelMode(QProcess::MergedChannels);
         check.start(QStringLiteral(VORN_MONITOR),
                     { "--check", "94.0", "--port", "COM1", "--folder", dir.path(), "--meter-serial",
-                      "M1" });
+                      "M1", "--station", "fence", "--mqtt", "mqtt://127.0.0.1:1" });
         if (row.control) {
             WaitUntil([] { return false; }, 2000);
             emulator.control(QLatin1String(row.control));
@@ -421,6 +421,14 @@ TEST(MonitorProcess, ACheckIsLoggedOnlyWhenStable)
     ASSERT_EQ(log.size(), 3);
     EXPECT_TRUE(log[1].contains(",M1,,94.00,94.10,94.10,94.10,0.10,0.50")) << log[1].toStdString();
     EXPECT_TRUE(log[2].contains(",M1,,94.00,96.00,96.00,96.00,2.00,0.50")) << log[2].toStdString();
+    // The broker hears of both with the station's next run: they wait in its spool.
+    const QStringList spool
+        = fileText(dir.filePath("fence mqtt spool.jsonl")).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(spool.size(), 2);
+    EXPECT_TRUE(spool[0].contains("vorn/fence/calibration")
+                && spool[0].contains(R"(\"event\": \"within\", \"calibrator_level\": 94.0, \"mean\": 94.10, \"deviation\": 0.10)"))
+        << spool[0].toStdString();
+    EXPECT_TRUE(spool[1].contains(R"(\"event\": \"outside\")")) << spool[1].toStdString();
 }
 
 } // namespace
