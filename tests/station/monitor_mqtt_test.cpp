@@ -507,6 +507,10 @@ TEST_F(MqttTest, AWeatherStationsMessagesBecomeARowAMinute)
     rows << minutes.rowsDue(base.addSecs(121));
     EXPECT_EQ(rows, (QStringList { "2026-06-01T10:01:00+00:00,5.0,10.0,280,0.3,18.7",
                                    "2026-06-01T10:02:00+00:00,1.0,1.0,,0.2,20.0" }));
+    // As the hub gets them: the columns by name, a missing one null.
+    EXPECT_EQ(Monitor::weatherJson(rows[1]),
+              R"({"time": "2026-06-01T10:02:00+00:00", "wind_speed": 1.0, "wind_gust": 1.0, )"
+              R"("wind_direction": null, "rain": 0.2, "temperature": 20.0})");
 }
 
 TEST_F(MqttTest, TlsVerifiesTheBrokersCertificate)
