@@ -351,6 +351,20 @@ int main(int argc, char *argv[])
     for (const FileReport &r : reports)
         if (!r.detailsProblem.isEmpty())
             writeText(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
+    // The hub's days are named where they come from, not by the folder
+    // they were laid out in for the run.
+    if (!options.hub.isEmpty()) {
+        const QString laidOut = hubDays.path() + QLatin1Char('/');
+        const auto rename = [&](QString &name) {
+            if (name.startsWith(laidOut))
+                name = options.hub + QStringLiteral(": ") + name.mid(laidOut.size());
+        };
+        for (FileReport &r : reports) {
+            rename(r.name);
+            for (JoinedFile &file : r.joined)
+                rename(file.name);
+        }
+    }
     if (!reports.empty())
         writeText(stdout, formatReports(reports, options.format));
     // Tables of their own, each whole or not at all.

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
 
 #include <algorithm>
@@ -213,6 +215,25 @@ HubSeries exportHubSeries(const QString &database, const QString &password,
         series.problem = writer.problem;
         return series;
     }
+    // The station's calibration checks, as the folder's log beside its day files.
+    const QString log = QDir(folder).filePath(QLatin1String(CalibrationLog::FileName));
+    db->select(QStringLiteral("SELECT payload FROM calibrations WHERE station = $1 AND origin = $2 "
+                              "ORDER BY at_ms"),
+               { station, origin }, [&](const SqlDatabase::Values &row) {
+                   const QJsonObject check = QJsonDocument::fromJson(row[0].toString().toUtf8()).object();
+                   CalibrationRecord record;
+                   record.time = QDateTime::fromString(check.value(QStringLiteral("time")).toString(),
+                                                       Qt::ISODate);
+                   record.meterSerial = check.value(QStringLiteral("meter")).toString();
+                   record.calibratorSerial = check.value(QStringLiteral("calibrator")).toString();
+                   record.calibratorLevel = check.value(QStringLiteral("calibrator_level")).toDouble();
+                   record.mean = record.lowest = record.highest
+                       = check.value(QStringLiteral("mean")).toDouble();
+                   record.deviation = check.value(QStringLiteral("deviation")).toDouble();
+                   record.tolerance = check.value(QStringLiteral("tolerance")).toDouble();
+                   if (record.time.isValid())
+                       CalibrationLog::append(log, record);
+               });
     if (writer.files.isEmpty())
         series.problem = QStringLiteral("the hub %1 holds no readings of the station %2%3")
                              .arg(where, station,

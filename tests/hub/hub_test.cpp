@@ -83,6 +83,10 @@ TEST(HubStore, EveryMessageIsStoredOnceWhateverItsOrderAndTheRestIsSaid)
           R"({"time": "2026-10-25T02:00:00+01:00", "event": "link lost", "detail": "x", "folder": "f1"})",
           O::Stored },
         { "vorn/fence/alarm", R"({"event": "alarm"})", O::Refused },
+        { "vorn/fence/calibration",
+          R"({"time": "2026-10-25T01:00:00+02:00", "event": "within", "calibrator_level": 94.0, )"
+          R"("mean": 94.10, "deviation": 0.10, "tolerance": 0.50, "meter": "M1", "folder": "f1"})",
+          O::Stored },
         { "vorn/fence/status", "online", O::Stored },
         { "vorn/fence/status", "online", O::Stored }, // retained, heard at each start
         { "vorn/fence/status", "offline", O::Stored },
@@ -125,6 +129,13 @@ TEST(HubStore, EveryMessageIsStoredOnceWhateverItsOrderAndTheRestIsSaid)
     const QByteArray json = details.readAll();
     EXPECT_TRUE(json.contains("Europe/Berlin") && json.contains("2026-10-25T02:59:58+02:00"))
         << json.toStdString();
+    // The station's checks are the folder's calibration log.
+    QFile log(dir.filePath("calibration.csv"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> checks = log.readAll().trimmed().split('\n');
+    ASSERT_EQ(checks.size(), 2);
+    EXPECT_TRUE(checks[1].contains("2026-10-25T01:00:00+02:00,M1,,94.00,94.10,94.10,94.10,0.10,0.50"))
+        << checks[1].toStdString();
 }
 
 TEST(HubOptions, ParseOrRefuseWithOneLine)
