@@ -180,7 +180,7 @@ public:
         }
         m_conn = PQconnectdbParams(keys, values, 1);
         if (PQstatus(m_conn) != CONNECTION_OK) {
-            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).simplified();
             return false;
         }
         // The hub's own notices (a table that already exists) are no news.
@@ -247,7 +247,7 @@ public:
         if (!PQsendQueryParams(m_conn, text.constData(), int(values.size()), nullptr,
                                pointers.data(), nullptr, nullptr, 0)
             || !PQsetSingleRowMode(m_conn)) {
-            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).trimmed();
+            m_error = QString::fromUtf8(PQerrorMessage(m_conn)).simplified();
             return false;
         }
         bool ok = true;
@@ -263,7 +263,7 @@ public:
                 row(out);
             } else if (status != PGRES_TUPLES_OK) {
                 ok = false;
-                m_error = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+                m_error = QString::fromUtf8(PQresultErrorMessage(result)).simplified();
             }
             PQclear(result);
         }
@@ -314,7 +314,7 @@ private:
         if (!ok)
             m_error = QString::fromUtf8(result ? PQresultErrorMessage(result)
                                                : PQerrorMessage(m_conn))
-                          .trimmed();
+                          .simplified();
         PQclear(result);
     }
 
