@@ -117,13 +117,15 @@ struct ReportSection
     std::vector<QStringList> excludedDayRows;
 };
 
-enum class PageKind { Summary, History, Distribution, Intervals, Exclusions };
+enum class PageKind { Summary, History, Distribution, Intervals, Exclusions, Notes };
 
 // One printed page: what it shows of which section. History pages show
 // strips [first, first + count); interval pages rows [first, first + count)
 // and, when dayCount > 0, day rows [dayFirst, dayFirst + dayCount) under them
 // (one row for the note when there are none). Exclusion pages show the same
-// of the exclusion rows and the excluded time per day.
+// of the exclusion rows and the excluded time per day. A notes page holds
+// the method and notes blocks [first, first + count) the first page had no
+// room for (the PDF painter lays them out).
 struct ReportPage
 {
     int section = 0;

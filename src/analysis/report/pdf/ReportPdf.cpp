@@ -4,6 +4,7 @@
 #include "widgets/QCustomPlotInclude.h"
 
 #include <QBuffer>
+#include <QScopedValueRollback>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
@@ -84,7 +85,26 @@ public:
         case PageKind::Exclusions:
             drawExclusions(section, page);
             break;
+        case PageKind::Notes:
+            flow(section, ContentTopMm, page.first);
+            break;
         }
+    }
+
+    // The first page's method and notes that do not fit on it, laid out
+    // without drawing: where each following page's part begins.
+    std::vector<std::pair<int, int>> overflowOf(const ReportSection &section)
+    {
+        const QScopedValueRollback dry(m_dry, true);
+        std::vector<std::pair<int, int>> pages;
+        int next = drawSummary(section);
+        const int blocks = int(flowBlocks(section).size());
+        while (next < blocks) {
+            const int end = std::max(next + 1, flow(section, ContentTopMm, next));
+            pages.emplace_back(next, end - next);
+            next = end;
+        }
+        return pages;
     }
 
 private:
@@ -101,8 +121,16 @@ private:
         m_p.setFont(font);
         m_p.setPen(color);
         QRectF used;
-        m_p.drawText(box(x, y, w, h), flags, s, &used);
+        if (m_dry)
+            used = m_p.boundingRect(box(x, y, w, h), flags, s);
+        else
+            m_p.drawText(box(x, y, w, h), flags, s, &used);
         return used.height() / m_dpi * 25.4;
+    }
+    void fill(const QRectF &area, const QColor &color)
+    {
+        if (!m_dry)
+            m_p.fillRect(area, color);
     }
 
     double wrappedHeight(double w, const QString &s, const QFont &font)
@@ -114,6 +142,8 @@ private:
 
     void line(double x1, double y1, double x2, double y2, const QColor &color, double widthMm)
     {
+        if (m_dry)
+            return;
         m_p.setPen(QPen(color, u(widthMm)));
         m_p.drawLine(QPointF(u(x1), u(y1)), QPointF(u(x2), u(y2)));
     }
@@ -158,11 +188,12 @@ private:
         const QFont value = reportFont(8.5, true);
         for (const ReportField &f : fields) {
             text(x, y, labelWidth, rowHeight, f.label, label, Muted);
-            // A long value (a site, notes) wraps at its words, up to four lines.
+            // A long value (a site, notes, the excluded time by reason) wraps
+            // at its words: no field is cut.
             const double wrapped = wrappedHeight(valueWidth, f.value, value);
             const double lineMm = m_p.fontMetrics().lineSpacing() / m_dpi * 25.4;
             if (f.detail.isEmpty() && wrapped > rowHeight && lineMm > 0) {
-                const int lines = std::min(4, int(std::ceil(wrapped / lineMm - 0.01)));
+                const int lines = int(std::ceil(wrapped / lineMm - 0.01));
                 text(x + labelWidth, y + (rowHeight - lineMm) / 2, valueWidth, lines * lineMm,
                      f.value, value, Ink, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
                 y += lines * lineMm + (rowHeight - lineMm);
@@ -182,7 +213,9 @@ private:
         return y;
     }
 
-    void drawSummary(const ReportSection &section)
+    // The first page; the index of the first method or notes block that did
+    // not fit on it.
+    int drawSummary(const ReportSection &section)
     {
         const ReportOptions &o = m_report.options;
         double y = ContentTopMm;
@@ -196,10 +229,12 @@ private:
         if (!section.calibrationAlert.isEmpty()) {
             const QFont alert = reportFont(9.5, true);
             const double h = wrappedHeight(ContentWidthMm - 6, section.calibrationAlert, alert) + 4;
-            m_p.save();
-            m_p.setPen(QPen(NoteInk, 0.6 / 25.4 * m_dpi));
-            m_p.drawRect(box(MarginMm, y, ContentWidthMm, h));
-            m_p.restore();
+            if (!m_dry) {
+                m_p.save();
+                m_p.setPen(QPen(NoteInk, 0.6 / 25.4 * m_dpi));
+                m_p.drawRect(box(MarginMm, y, ContentWidthMm, h));
+                m_p.restore();
+            }
             text(MarginMm + 3, y + 2, ContentWidthMm - 6, h - 4, section.calibrationAlert, alert,
                  NoteInk, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap);
             y += h + 4;
@@ -213,7 +248,7 @@ private:
             if (!value.trimmed().isEmpty())
                 client.push_back({ label, value.trimmed(), {} });
         if (!client.empty()) {
-            m_p.fillRect(box(MarginMm, y, ContentWidthMm, client.size() * 5.2 + 3), Zebra);
+            fill(box(MarginMm, y, ContentWidthMm, client.size() * 5.2 + 3), Zebra);
             fieldRows(MarginMm + 3, y + 1.5, 30, ContentWidthMm - 36, client);
             y += client.size() * 5.2 + 7;
         }
@@ -265,7 +300,7 @@ private:
         for (size_t i = 0; i < section.figures.size(); ++i) {
             const ReportField &f = section.figures[i];
             if (i % 2 == 0)
-                m_p.fillRect(box(MarginMm, y, ContentWidthMm, rowHeight), Zebra);
+                fill(box(MarginMm, y, ContentWidthMm, rowHeight), Zebra);
             text(MarginMm + 2, y, 60, rowHeight, f.label, label, Ink);
             text(MarginMm + 62, y, 30, rowHeight, f.value, value, Ink,
                  Qt::AlignRight | Qt::AlignVCenter);
@@ -273,25 +308,64 @@ private:
             y += rowHeight;
         }
         y += 5;
+        return flow(section, y, 0);
+    }
 
+    // The method and notes: headings and paragraphs, in order.
+    struct Block
+    {
+        enum Kind { Heading, Method, Note } kind;
+        QString text;
+    };
+    static std::vector<Block> flowBlocks(const ReportSection &section)
+    {
+        std::vector<Block> blocks { { Block::Heading, QStringLiteral("Method") } };
+        for (const QString &m : section.method)
+            blocks.push_back({ Block::Method, m });
+        if (!section.notes.isEmpty())
+            blocks.push_back({ Block::Heading, QStringLiteral("Notes") });
+        for (const QString &n : section.notes)
+            blocks.push_back({ Block::Note, n });
+        return blocks;
+    }
+
+    // Blocks from `first` on, as many as fit above the footer; a heading
+    // goes only with the paragraph after it. The index of the first left out.
+    int flow(const ReportSection &section, double y, int first)
+    {
+        const std::vector<Block> blocks = flowBlocks(section);
         const QFont small = reportFont(7.5);
-        y = heading(y, QStringLiteral("Method"));
-        for (const QString &m : section.method) {
-            const double h = wrappedHeight(ContentWidthMm, m, small);
-            text(MarginMm, y, ContentWidthMm, h, m, small, Muted,
-                 Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
-            y += h + 0.8;
-        }
-        if (!section.notes.isEmpty()) {
-            y += 3;
-            y = heading(y, QStringLiteral("Notes"));
-            for (const QString &n : section.notes) {
-                const double h = wrappedHeight(ContentWidthMm, n, reportFont(8));
-                text(MarginMm, y, ContentWidthMm, h, n, reportFont(8), NoteInk,
-                     Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
-                y += h + 1;
+        const auto height = [&](const Block &b) {
+            return b.kind == Block::Heading ? 7.5 + (b.text == QLatin1String("Notes") ? 3 : 0)
+                : b.kind == Block::Method  ? wrappedHeight(ContentWidthMm, b.text, small) + 0.8
+                                          : wrappedHeight(ContentWidthMm, b.text, reportFont(8)) + 1;
+        };
+        // A page that goes on with a part says whose part it is.
+        if (first > 0 && first < int(blocks.size()) && blocks[size_t(first)].kind != Block::Heading)
+            y = heading(y, blocks[size_t(first)].kind == Block::Note
+                               ? QStringLiteral("Notes (continued)")
+                               : QStringLiteral("Method (continued)"));
+        for (int i = first; i < int(blocks.size()); ++i) {
+            const Block &b = blocks[size_t(i)];
+            double needed = height(b);
+            if (b.kind == Block::Heading && i + 1 < int(blocks.size()))
+                needed += height(blocks[size_t(i + 1)]);
+            // A page's first block always goes, however long.
+            if (y + needed > ContentBottomMm && i > first)
+                return i;
+            if (b.kind == Block::Heading) {
+                if (b.text == QLatin1String("Notes"))
+                    y += 3;
+                y = heading(y, b.text);
+                continue;
             }
+            const bool note = b.kind == Block::Note;
+            const double h = height(b) - (note ? 1 : 0.8);
+            text(MarginMm, y, ContentWidthMm, h, b.text, note ? reportFont(8) : small,
+                 note ? NoteInk : Muted, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
+            y += height(b);
         }
+        return int(blocks.size());
     }
 
     void resetPlot()
@@ -704,7 +778,7 @@ private:
                     y,
                     { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Duration"),
                       QStringLiteral("Reason"), QStringLiteral("Note") },
-                    { 40, 40, 22, 26, 46 }, section.exclusionRows, page.first, page.count, 5, true);
+                    { 36, 36, 22, 32, 48 }, section.exclusionRows, page.first, page.count, 5, true);
                 y += 8;
             }
         }
@@ -725,6 +799,7 @@ private:
 
     QCPPainter &m_p;
     const Report &m_report;
+    bool m_dry = false; // laying out without drawing
     double m_dpi;
     QCustomPlot m_plot;
 };
@@ -763,8 +838,23 @@ ReportPdf drawReportPdf(const Report &report, const ReportProgress &progress)
         painter.setMode(QCPPainter::pmVectorized);
         painter.setMode(QCPPainter::pmNoCaching);
         painter.setRenderHint(QPainter::Antialiasing);
-        PageDrawer drawer(painter, report, dpi);
-        const int pages = int(report.pages.size());
+        // What of a first page's method and notes does not fit goes on pages
+        // of its own after it.
+        Report paged = report;
+        {
+            PageDrawer measure(painter, report, dpi);
+            paged.pages.clear();
+            for (const ReportPage &page : report.pages) {
+                paged.pages.push_back(page);
+                if (page.kind != PageKind::Summary)
+                    continue;
+                for (const auto &[first, count] :
+                     measure.overflowOf(report.sections[size_t(page.section)]))
+                    paged.pages.push_back({ page.section, PageKind::Notes, first, count, 0, 0 });
+            }
+        }
+        PageDrawer drawer(painter, paged, dpi);
+        const int pages = int(paged.pages.size());
         for (int i = 0; i < pages; ++i) {
             if (i > 0)
                 writer.newPage();
