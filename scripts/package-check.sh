@@ -14,12 +14,13 @@ files=$(dpkg -L vorn)
 
 vorn --version
 vorn-monitor --help >/dev/null
+vorn-hub --help >/dev/null
 sample=$(mktemp --suffix=.vorn)
 trap 'rm -f "$sample"' EXIT
 printf 'Real Time\r\n 1 \r\nA\r\nSlow\r\n30-90\r\n72.4\r\n2026/03/12 10:00:01\r\n77.2\r\n72.0\r\nNo.s\tDate Time\tdB\t\r\n1\t2026/03/12 10:00:00\t71.5\t\r\n2\t2026/03/12 10:00:01\t72.4\t\r\n' >"$sample"
 vorn-stats "$sample" | grep -q 'Leq:'
 man -w vorn-stats >/dev/null
-for page in vorn vorn-stats vorn-stats-report vorn-monitor vorn-meter-emulator; do
+for page in vorn vorn-stats vorn-stats-report vorn-monitor vorn-meter-emulator vorn-hub; do
   MANWIDTH=80 man --warnings -l "$(man -w "$page")" >/dev/null
 done
 desktop-file-validate /usr/share/applications/vorn.desktop
@@ -34,6 +35,12 @@ if command -v systemd-analyze >/dev/null; then
   exposure=$(systemd-analyze security --offline=true "$units/vorn-monitor@example.service" \
     | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
   echo "unit exposure: $exposure"
+  awk -v e="$exposure" 'BEGIN { exit !(e != "" && e < 5) }'
+  hub=$(dpkg -L vorn | grep 'vorn-hub.service$')
+  systemd-analyze verify "$hub"
+  exposure=$(systemd-analyze security --offline=true "$hub" \
+    | sed -n 's/.*Overall exposure level for [^:]*: \([0-9.]*\).*/\1/p')
+  echo "hub unit exposure: $exposure"
   awk -v e="$exposure" 'BEGIN { exit !(e != "" && e < 5) }'
   rm -rf "$units"
 fi
