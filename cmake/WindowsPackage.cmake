@@ -37,6 +37,11 @@ set(CPACK_GENERATOR ZIP NSIS)
 # with VORN", the programs' folder on PATH (asked; a silent install adds it
 # for the user), and an uninstaller that removes what it installed.
 set(CPACK_PACKAGE_INSTALL_DIRECTORY VORN)
+# One key for every version, so that an upgrade finds the version before it
+# (its folder, its uninstaller) instead of installing beside it.
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY VORN)
+# The options page's "Create VORN Desktop Icon" makes one.
+set(CPACK_CREATE_DESKTOP_LINKS vorn)
 # A 64-bit installer into the 64-bit Program Files: the programs are 64-bit,
 # and a 64-bit Windows (or Wine) needs nothing else to run it.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
@@ -55,7 +60,57 @@ set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
 # The Start menu entry, the file type and PATH take the programs from bin/.
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY bin)
 set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS
-    "!include \"${PROJECT_SOURCE_DIR}/data/windows/filetype-uninstall.nsh\"")
+    "!include \"${PROJECT_SOURCE_DIR}/data/windows/filetype-uninstall.nsh\"
+!include \"${PROJECT_SOURCE_DIR}/data/windows/path-uninstall.nsh\"")
+# CPack's installer script, but PATH is changed by vorn-path.exe: the
+# script's own string functions cut a PATH longer than 1,024 characters and
+# write it back cut (or replace it whole when they read it as empty).
+file(READ ${CMAKE_ROOT}/Modules/Internal/CPack/NSIS.template.in vorn_nsis)
+# Each function from its first line to the first "FunctionEnd" after it.
+function(vorn_replace_function text name replacement out)
+  string(FIND "${text}" "\nFunction ${name}\n" from)
+  if(from EQUAL -1)
+    set(${out} "${text}" PARENT_SCOPE)
+    return()
+  endif()
+  string(SUBSTRING "${text}" ${from} -1 rest)
+  string(FIND "${rest}" "\nFunctionEnd\n" length)
+  math(EXPR after "${from} + ${length} + 13")
+  string(SUBSTRING "${text}" 0 ${from} head)
+  string(SUBSTRING "${text}" ${after} -1 tail)
+  set(${out} "${head}\n${replacement}\n${tail}" PARENT_SCOPE)
+endfunction()
+vorn_replace_function("${vorn_nsis}" AddToPath
+  "!include \"${PROJECT_SOURCE_DIR}/data/windows/path-install.nsh\"" vorn_nsis)
+vorn_replace_function("${vorn_nsis}" un.RemoveFromPath
+  "; Taken off PATH before the files go (path-uninstall.nsh).\nFunction un.RemoveFromPath\n  Exch $0\n  Pop $0\nFunctionEnd" vorn_nsis)
+# An upgrade goes where the version before it was (a custom folder too),
+# and removes that version's uninstaller, which cannot remove itself when
+# run in place.
+string(REPLACE "  ExecWait '\"$0\" /S _?=$3' ;Do not copy the uninstaller to a temp file
+
+  IfErrors uninst_failed inst"
+  "  ExecWait '\"$0\" /S _?=$3' ;Do not copy the uninstaller to a temp file
+
+  IfErrors uninst_failed
+  Delete \"$0\"
+  RMDir \"$3\"
+  StrCpy $INSTDIR $3
+  Goto inst" vorn_nsis "${vorn_nsis}")
+# No empty vendor key is left behind.
+string(REPLACE
+  "  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\""
+  "  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\\@CPACK_PACKAGE_INSTALL_REGISTRY_KEY@\"
+  DeleteRegKey /ifempty SHCTX \"Software\\@CPACK_PACKAGE_VENDOR@\""
+  vorn_nsis "${vorn_nsis}")
+if(NOT vorn_nsis MATCHES "StrCpy .INSTDIR .3" OR NOT vorn_nsis MATCHES "PACKAGE_VENDOR@\"\n")
+  message(FATAL_ERROR "CPack's NSIS template has changed: its upgrade was not mended")
+endif()
+if(NOT vorn_nsis MATCHES "path-install.nsh" OR NOT vorn_nsis MATCHES "before the files go")
+  message(FATAL_ERROR "CPack's NSIS template has changed: its PATH functions were not replaced")
+endif()
+file(WRITE ${CMAKE_BINARY_DIR}/nsis/NSIS.template.in "${vorn_nsis}")
+list(PREPEND CMAKE_MODULE_PATH ${CMAKE_BINARY_DIR}/nsis)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)

@@ -19,7 +19,9 @@
 #   8. the installer, in a Wine prefix of its own: a silent install (/S) puts
 #      the programs, the Start menu entry, the .vorn type and the user's PATH
 #      in place, vorn-stats.exe runs from PATH, a .vorn file opened through
-#      its type starts vorn.exe with it, and the uninstaller removes it all.
+#      its type starts vorn.exe with it, and the uninstaller removes it all;
+#      a user PATH of 1,439 characters is appended to, kept by an upgrade and
+#      given back whole, and a long system PATH keeps every entry.
 # The toolchain is unpacked from ../shared/toolchains into build-windows/;
 # the CMake cache variable VORN_WINDOWS_QT points at another MinGW Qt.
 set -euo pipefail
@@ -209,8 +211,46 @@ installer() {
   local prefix=$samples/installed program_files
   program_files="$prefix/drive_c/Program Files/VORN"
   WINEPREFIX=$prefix "$wine" cmd /c exit >/dev/null 2>&1 || true
-  WINEPREFIX=$prefix WINEPATH= "$wine" "$build/package/vorn-$version-windows-x64.exe" /S || return 1
-  WINEPREFIX=$prefix "$wineserver" -w
+  local ours='C:\Program Files\VORN\bin' long
+  install_silently() { # the installer's arguments after /S
+    WINEPREFIX=$prefix WINEPATH= "$wine" "$build/package/vorn-$version-windows-x64.exe" /S "$@" ||
+      return 1
+    WINEPREFIX=$prefix "$wineserver" -w
+  }
+  uninstall_silently() { # the folder installed to
+    WINEPREFIX=$prefix "$wine" "$1/Uninstall.exe" /S || return 1
+    WINEPREFIX=$prefix "$wineserver" -w
+    sleep 2 # the uninstaller runs from a copy of itself
+    WINEPREFIX=$prefix "$wineserver" -w
+    [ ! -e "$1" ] || { find "$1"; return 1; }
+  }
+  set_user_path() {
+    WINEPREFIX=$prefix "$wine" reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ /d "$1" /f \
+      >/dev/null 2>&1
+  }
+  # A user PATH longer than the installer's strings (1,024 characters):
+  # appended to, kept through an upgrade, and given back whole; the upgrade
+  # goes to the custom folder the first install was given. (Wine cuts a
+  # process's PATH at about 1,100 characters, so what runs from PATH is
+  # tried below with a short one.)
+  local custom="$prefix/drive_c/Custom/VORN" customBin='C:\Custom\VORN\bin'
+  long=$(python3 -c "print(';'.join(r'C:\\Tools\\package%03d\\bin' % i for i in range(60))[:1439])")
+  set_user_path "$long" || return 1
+  install_silently '/D=C:\Custom\VORN' || return 1
+  install_silently || return 1
+  [ -f "$custom/bin/vorn.exe" ] && [ ! -e "$program_files" ] ||
+    { echo "the upgrade did not go to the custom folder"; return 1; }
+  [ "$(user_path "$prefix")" = "$long;$customBin" ] ||
+    { echo "user PATH after the upgrade: $(user_path "$prefix" | tail -c 120)"; return 1; }
+  uninstall_silently "$custom" || return 1
+  [ "$(user_path "$prefix")" = "$long" ] ||
+    { echo "user PATH after the uninstall: $(user_path "$prefix" | tail -c 120)"; return 1; }
+  ! WINEPREFIX=$prefix "$wine" reg query 'HKLM\Software\VORN developers' >/dev/null 2>&1 ||
+    { echo "the vendor's key left"; return 1; }
+
+  set_user_path 'C:\Tools' || return 1
+  install_silently || return 1
+  [ "$(user_path "$prefix")" = "C:\Tools;$ours" ] || { echo "PATH: $(user_path "$prefix")"; return 1; }
   [ -f "$program_files/bin/vorn.exe" ] && [ -f "$program_files/bin/platforms/qwindows.dll" ] ||
     { echo "not installed"; return 1; }
   ls "$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/VORN $version/"*.lnk \
@@ -225,16 +265,32 @@ installer() {
   WINEPREFIX=$prefix on_screen '"day.vorn"' 0 - \
     env -u WINEPATH "$wine" cmd /c start "" "$(windows "$PWD")\\day.vorn" ||
     { echo "not opened"; return 1; }
-  WINEPREFIX=$prefix "$wine" "$program_files/Uninstall.exe" /S || return 1
-  WINEPREFIX=$prefix "$wineserver" -w
-  sleep 2 # the uninstaller runs from a copy of itself
-  WINEPREFIX=$prefix "$wineserver" -w
-  [ ! -e "$program_files" ] || { find "$program_files"; return 1; }
+  uninstall_silently "$program_files" || return 1
   ! WINEPREFIX=$prefix "$wine" reg query 'HKCR\.vorn' >/dev/null 2>&1 || { echo ".vorn left"; return 1; }
-  ! WINEPREFIX=$prefix "$wine" reg query 'HKCU\Environment' /v Path 2>/dev/null | grep -q VORN ||
-    { echo "PATH left"; return 1; }
+  [ "$(user_path "$prefix")" = 'C:\Tools' ] || { echo "PATH left: $(user_path "$prefix")"; return 1; }
+}
+# The user's PATH as the registry holds it.
+user_path() {
+  WINEPREFIX=$1 "$wine" reg query 'HKCU\Environment' /v Path 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *Path *REG_[A-Z_]*SZ *//p'
 }
 check "the installer installs silently, and its uninstaller removes it all" installer
+
+# The system PATH of an install for all users: system32 stays, whatever its length.
+system_path() {
+  local key='HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\Environment' before after
+  before=$("$wine" reg query "$key" /v Path | tr -d '\r' | sed -n 's/^ *Path *REG_[A-Z_]*SZ *//p')
+  local padded="$before;$(python3 -c "print(';'.join(r'C:\\Tools\\system%03d' % i for i in range(80))[:1255])")"
+  "$wine" reg add "$key" /v Path /t REG_EXPAND_SZ /d "$padded" /f >/dev/null 2>&1 || return 1
+  WINEPATH= "$wine" "$portable/vorn-path.exe" add system 'C:\Program Files\VORN\bin' || return 1
+  after=$("$wine" reg query "$key" /v Path | tr -d '\r' | sed -n 's/^ *Path *REG_[A-Z_]*SZ *//p')
+  [ "$after" = "$padded;C:\Program Files\VORN\bin" ] || { echo "added: ${after: -120}"; return 1; }
+  WINEPATH= "$wine" "$portable/vorn-path.exe" remove system 'C:\Program Files\VORN\bin\' || return 1
+  after=$("$wine" reg query "$key" /v Path | tr -d '\r' | sed -n 's/^ *Path *REG_[A-Z_]*SZ *//p')
+  "$wine" reg add "$key" /v Path /t REG_EXPAND_SZ /d "$before" /f >/dev/null 2>&1
+  [ "$after" = "$padded" ] || { echo "removed: ${after: -120}"; return 1; }
+}
+check "a long system PATH is appended to and given back whole" system_path
 
 echo "windows stage: $((SECONDS - start)) s, $failed failed"
 exit $((failed > 0))
