@@ -114,4 +114,7 @@ list(PREPEND CMAKE_MODULE_PATH ${CMAKE_BINARY_DIR}/nsis)
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/package)
+# The programs signed when a certificate is given (VORN_SIGN_CERT): see
+# scripts/sign-windows.sh; scripts/windows.sh signs the installer.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/SignStaged.cmake)
 include(CPack)

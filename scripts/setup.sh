@@ -19,7 +19,7 @@ packages=(
 )
 if [ "${1:-}" = windows ]; then
   packages+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64 ninja-build zip unzip x11-utils
-             fonts-liberation nsis)
+             fonts-liberation nsis osslsigncode)
 fi
 
 missing=()

@@ -110,8 +110,33 @@ native_paths() {
 check "vorn-stats: paths in messages with backslashes" native_paths
 
 # 4. The portable zip, run with nothing but what it holds.
-(cd "$build" && cpack -G ZIP >/dev/null && cpack -G NSIS >/dev/null)
+# The programs in both are signed when VORN_SIGN_CERT gives a certificate,
+# and the installer after them; without one, the build says so.
+(cd "$build" && cpack -G ZIP >cpack.log && cpack -G NSIS >>cpack.log)
+grep -E '^(not )?signed' "$build/cpack.log" | sort -u || true
 version=$(sed -n 's/^project(VORN VERSION \([0-9.]*\).*/\1/p' "$here/CMakeLists.txt")
+bash "$here/scripts/sign-windows.sh" "$build/package/vorn-$version-windows-x64.exe" | grep -v '^not signed' || true
+
+# A test-signed copy of the installer carries a signature that verifies
+# against its test authority, and a program signed so still runs.
+signing() {
+  local ca=$samples/ca cert=$samples/sign
+  openssl req -x509 -newkey rsa:2048 -nodes -keyout "$ca.key" -out "$ca.pem" -days 2 \
+    -subj "/CN=VORN test authority" -addext "basicConstraints=critical,CA:TRUE" 2>/dev/null || return 1
+  openssl req -newkey rsa:2048 -nodes -keyout "$cert.key" -out "$cert.csr" \
+    -subj "/CN=VORN developers" 2>/dev/null || return 1
+  printf 'extendedKeyUsage=codeSigning\nkeyUsage=digitalSignature\n' >"$cert.ext"
+  openssl x509 -req -in "$cert.csr" -CA "$ca.pem" -CAkey "$ca.key" -CAcreateserial -days 2 \
+    -extfile "$cert.ext" -out "$cert.pem" 2>/dev/null || return 1
+  cp "$build/package/vorn-$version-windows-x64.exe" "$samples/signed-installer.exe"
+  VORN_SIGN_CERT=$cert.pem VORN_SIGN_KEY=$cert.key \
+    bash "$here/scripts/sign-windows.sh" "$samples/signed-installer.exe" >/dev/null || return 1
+  osslsigncode verify -CAfile "$ca.pem" -in "$samples/signed-installer.exe" 2>&1 |
+    grep -q 'Signature verification: ok' || { echo "the signature does not verify"; return 1; }
+  [ "$(bash "$here/scripts/sign-windows.sh" "$samples/signed-installer.exe")" = \
+    "not signed: no certificate (set VORN_SIGN_CERT to sign the programs and the installer)" ]
+}
+check "a test-signed installer's signature verifies" signing
 zip_file=$build/package/vorn-$version-windows-x64.zip
 unzip -q "$zip_file" -d unpacked
 portable=$samples/unpacked/vorn-$version-windows-x64/bin
