@@ -37,11 +37,6 @@ QString MqttPublisher::spoolForNextRun(const QString &, const QByteArray &)
     return {};
 }
 
-QString MqttPublisher::segmentName(const QString &station, const QDate &day)
-{
-    return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)
-        + QStringLiteral(".jsonl");
-}
 
 int MqttPublisher::spooled() const
 {

@@ -175,11 +175,6 @@ QString MqttPublisher::spoolForNextRun(const QString &subtopic, const QByteArray
     return {};
 }
 
-QString MqttPublisher::segmentName(const QString &station, const QDate &day)
-{
-    return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)
-        + QStringLiteral(".jsonl");
-}
 
 void MqttPublisher::publishReadings(const QDate &day, const QByteArray &json)
 {

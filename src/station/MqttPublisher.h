@@ -75,7 +75,11 @@ public:
     // Spool segments of readings the broker has not acknowledged whole.
     int readingSegments() const { return m_segmentCount; }
     // The segment file of a day's readings.
-    static QString segmentName(const QString &station, const QDate &day);
+    static QString segmentName(const QString &station, const QDate &day)
+    {
+        return station + QStringLiteral(" mqtt readings ") + day.toString(Qt::ISODate)
+            + QStringLiteral(".jsonl");
+    }
 
     bool connected() const { return m_connected; }
     // Whether another live station of this name was heard on the broker.
