@@ -151,7 +151,7 @@ HubSeries exportHubSeries(const QString &database, const QString &password,
         return series;
     }
     QString error;
-    const auto db = SqlDatabase::open(database, password, &error);
+    const auto db = SqlDatabase::open(database, password, &error, SqlDatabase::Access::ReadOnly);
     if (!db) {
         series.problem = QStringLiteral("the hub's database %1 cannot be opened: %2").arg(where, error);
         return series;

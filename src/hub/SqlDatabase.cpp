@@ -19,12 +19,13 @@ public:
             sqlite3_close(m_db);
     }
 
-    bool open(const QString &path)
+    bool open(const QString &path, Access access)
     {
         const QByteArray name = QDir::toNativeSeparators(path).toUtf8();
-        if (sqlite3_open_v2(name.constData(), &m_db,
-                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX,
-                            nullptr)
+        const int flags = access == Access::ReadOnly
+            ? SQLITE_OPEN_READONLY | SQLITE_OPEN_FULLMUTEX
+            : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX;
+        if (sqlite3_open_v2(name.constData(), &m_db, flags, nullptr)
             != SQLITE_OK) {
             m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db))
                            : QStringLiteral("out of memory");
@@ -32,6 +33,8 @@ public:
         }
         // Another hub or a reader may hold the file a moment.
         sqlite3_busy_timeout(m_db, 10000);
+        if (access == Access::ReadOnly)
+            return true;
         // A message is acknowledged once stored: a commit must outlive a power cut.
         return exec(QStringLiteral("PRAGMA journal_mode=WAL"), {})
             && exec(QStringLiteral("PRAGMA synchronous=FULL"), {});
@@ -331,7 +334,7 @@ bool SqlDatabase::isPostgres(const QString &target)
 }
 
 std::unique_ptr<SqlDatabase> SqlDatabase::open(const QString &target, const QString &password,
-                                               QString *error)
+                                               QString *error, Access access)
 {
     if (isPostgres(target)) {
         auto db = std::make_unique<PostgresDatabase>();
@@ -341,7 +344,7 @@ std::unique_ptr<SqlDatabase> SqlDatabase::open(const QString &target, const QStr
         return nullptr;
     }
     auto db = std::make_unique<SqliteDatabase>();
-    if (db->open(target))
+    if (db->open(target, access))
         return db;
     *error = db->error();
     return nullptr;

@@ -21,8 +21,11 @@ public:
     // "postgresql://…" or "postgres://…" is a PostgreSQL server (its password
     // given apart, never in the address); anything else an SQLite file.
     static bool isPostgres(const QString &target);
+    // A reader (vorn-stats --hub) opens an SQLite file read-only: the hub's
+    // file is the hub's user's to write.
+    enum class Access { ReadWrite, ReadOnly };
     static std::unique_ptr<SqlDatabase> open(const QString &target, const QString &password,
-                                             QString *error);
+                                             QString *error, Access access = Access::ReadWrite);
 
     // False with error() set when the statement failed.
     virtual bool exec(const QString &sql, const Values &values = {}) = 0;
