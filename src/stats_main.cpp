@@ -165,8 +165,8 @@ int main(int argc, char *argv[])
             password = *read;
         }
         const auto dayOf = [](const std::optional<BatchOptions::SiteTime> &time) {
-            return time ? std::optional(QDate(1970, 1, 1).addDays(
-                              (time->civil - (time->civil < 0 ? 86399 : 0)) / 86400))
+            return time ? std::optional(QDate::fromString(CivilTime::toIso(time->civil).left(10),
+                                                          Qt::ISODate))
                         : std::nullopt;
         };
         const HubSeries series = exportHubSeries(

@@ -161,6 +161,18 @@ void Hub::take(const QString &topic, const QByteArray &payload)
         m_pending.push_back({ topic, payload });
         return;
     }
+    const QString away = store(topic, payload);
+    if (away.isEmpty())
+        return;
+    m_databaseAway = true;
+    m_pending.push_back({ topic, payload });
+    say(QStringLiteral("the database is away (%1); the hub leaves the broker, which keeps "
+                       "the messages for it, until it is back")
+            .arg(away));
+}
+
+QString Hub::store(const QString &topic, const QByteArray &payload)
+{
     const HubStore::Result result = m_store->store(topic, payload);
     switch (result.outcome) {
     case HubStore::Outcome::Stored:
@@ -176,13 +188,9 @@ void Hub::take(const QString &topic, const QByteArray &payload)
                            .arg(payload.size()));
         break;
     case HubStore::Outcome::DatabaseAway:
-        m_databaseAway = true;
-        m_pending.push_back({ topic, payload });
-        say(QStringLiteral("the database is away (%1); the hub leaves the broker, which keeps "
-                           "the messages for it, until it is back")
-                .arg(result.reason));
-        break;
+        return result.reason;
     }
+    return {};
 }
 
 bool Hub::storePending()
@@ -190,12 +198,9 @@ bool Hub::storePending()
     if (!m_store->database().alive())
         return false;
     while (!m_pending.empty()) {
-        const Message &message = m_pending.front();
-        const HubStore::Result result = m_store->store(message.topic, message.payload);
-        if (result.outcome == HubStore::Outcome::DatabaseAway)
+        // A message refused now is said as one refused at once is.
+        if (!store(m_pending.front().topic, m_pending.front().payload).isEmpty())
             return false;
-        if (result.outcome == HubStore::Outcome::Stored)
-            ++m_stored;
         m_pending.pop_front();
     }
     m_databaseAway = false;

@@ -52,6 +52,8 @@ private:
     void dropClient();
     bool storePending();
     void take(const QString &topic, const QByteArray &payload);
+    // Stores or says a message; why the database is away, or empty.
+    QString store(const QString &topic, const QByteArray &payload);
     void say(const QString &text);
     void keepReadings();
 

@@ -17,16 +17,17 @@
 
 namespace {
 
-// "2026-12-11T04:00:00+01:00" as a day file stamps it: "2026/12/11 04:00:00".
-QByteArray stampOf(QByteArrayView local)
+// "2026-12-11T04:00:00+01:00" as a day file stamps it, "2026/12/11 04:00:00",
+// appended to `out`.
+void appendStamp(std::string &out, QByteArrayView local)
 {
-    QByteArray stamp = local.first(std::min<qsizetype>(19, local.size())).toByteArray();
-    if (stamp.size() == 19) {
-        stamp[4] = '/';
-        stamp[7] = '/';
-        stamp[10] = ' ';
+    const size_t at = out.size();
+    out.append(local.data(), size_t(std::min<qsizetype>(19, local.size())));
+    if (out.size() - at == 19) {
+        out[at + 4] = '/';
+        out[at + 7] = '/';
+        out[at + 10] = ' ';
     }
-    return stamp;
 }
 
 bool isAscii(QByteArrayView text)
@@ -64,7 +65,9 @@ public:
         // The body line as the recording writes it; a level text that is not
         // ASCII (a damaged one) goes through the file's code page as there.
         if (!isAscii(level)) {
-            m_body += FileLine(RecordLine(m_count, QString::fromLatin1(stampOf(local)),
+            std::string stamp;
+            appendStamp(stamp, local);
+            m_body += FileLine(RecordLine(m_count, QString::fromStdString(stamp),
                                           QString::fromUtf8(level)))
                           .toStdString();
             return true;
@@ -72,13 +75,7 @@ public:
         char number[24];
         const auto end = std::to_chars(number, number + sizeof number, m_count).ptr;
         m_body.append(number, size_t(end - number)).append(1, '\t');
-        const size_t at = m_body.size();
-        m_body.append(local.data(), size_t(std::min<qsizetype>(19, local.size())));
-        if (m_body.size() - at == 19) {
-            m_body[at + 4] = '/';
-            m_body[at + 7] = '/';
-            m_body[at + 10] = ' ';
-        }
+        appendStamp(m_body, local);
         m_body.append(1, '\t').append(level.data(), size_t(level.size())).append("\t\r\n");
         return true;
     }

@@ -205,16 +205,24 @@ HubStore::Result HubStore::readings(const QString &station, const QByteArray &pa
                         interval });
     }
     sql += QStringLiteral(" ON CONFLICT DO NOTHING");
+    return transaction(QStringLiteral("readings"), station, &object,
+                       [&] { return m_db->exec(sql, values); });
+}
+
+HubStore::Result HubStore::transaction(const QString &what, const QString &station,
+                                       const QJsonObject *from, const std::function<bool()> &rows)
+{
     if (!m_db->begin())
-        return failed(QStringLiteral("readings"));
-    noteOrigin(station, origin, object.value(QStringLiteral("host")).toString());
-    if (!m_db->exec(sql, values) || !m_db->commit()) {
-        const Result result = failed(QStringLiteral("readings"));
-        m_db->rollback();
-        m_knownOrigins.clear();
-        return result;
-    }
-    return {};
+        return failed(what);
+    if (from)
+        noteOrigin(station, originOf(*from), from->value(QStringLiteral("host")).toString());
+    if (rows() && m_db->commit())
+        return {};
+    const Result result = failed(what);
+    m_db->rollback();
+    // An origin noted in what was rolled back is noted again next time.
+    m_knownOrigins.clear();
+    return result;
 }
 
 HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
@@ -223,7 +231,8 @@ HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     const QString origin = originOf(object);
     const QString compact = QString::fromUtf8(payload);
-    bool ok = false;
+    QString sql;
+    SqlDatabase::Values values;
     if (kind == QLatin1String("interval")) {
         const std::optional<qint64> start = instantOf(object.value(QStringLiteral("start")));
         const std::optional<qint64> end = instantOf(object.value(QStringLiteral("end")));
@@ -238,21 +247,17 @@ HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
             const QJsonValue v = object.value(QLatin1String(key));
             return v.isDouble() ? QVariant(v.toDouble()) : QVariant();
         };
-        if (!m_db->begin())
-            return failed(kind);
-        noteOrigin(station, origin, object.value(QStringLiteral("host")).toString());
-        ok = m_db->exec(
-            QStringLiteral("INSERT INTO intervals (station, origin, start_ms, end_ms, start_time, "
-                           "end_time, readings, leq, energy, lmax, lmin, state, partial, payload) "
-                           "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14) "
-                           "ON CONFLICT DO NOTHING"),
-            { station, origin, *start, *end, object.value(QStringLiteral("start")).toString(),
-              object.value(QStringLiteral("end")).toString(), count, number("leq"), energy,
-              number("lmax"), number("lmin"),
-              object.value(QStringLiteral("state")).isString()
-                  ? QVariant(object.value(QStringLiteral("state")).toString())
-                  : QVariant(),
-              object.value(QStringLiteral("partial")).toBool() ? 1 : 0, compact });
+        sql = QStringLiteral("INSERT INTO intervals (station, origin, start_ms, end_ms, start_time, "
+                             "end_time, readings, leq, energy, lmax, lmin, state, partial, "
+                             "payload) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, "
+                             "$13, $14) ON CONFLICT DO NOTHING");
+        values = { station, origin, *start, *end, object.value(QStringLiteral("start")).toString(),
+                   object.value(QStringLiteral("end")).toString(), count, number("leq"), energy,
+                   number("lmax"), number("lmin"),
+                   object.value(QStringLiteral("state")).isString()
+                       ? QVariant(object.value(QStringLiteral("state")).toString())
+                       : QVariant(),
+                   object.value(QStringLiteral("partial")).toBool() ? 1 : 0, compact };
     } else {
         // Events, alarms, weather rows and calibration checks: a time, a
         // name and a detail.
@@ -265,22 +270,12 @@ HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
         const QString table = kind == QLatin1String("calibration") ? QStringLiteral("calibrations")
             : kind == QLatin1String("weather")                     ? QStringLiteral("weather")
             : kind + QLatin1Char('s');
-        if (!m_db->begin())
-            return failed(kind);
-        noteOrigin(station, origin, object.value(QStringLiteral("host")).toString());
-        ok = m_db->exec(QStringLiteral("INSERT INTO %1 (station, origin, at_ms, local_time, name, "
-                                       "detail, payload) VALUES ($1, $2, $3, $4, $5, $6, $7) "
-                                       "ON CONFLICT DO NOTHING")
-                            .arg(table),
-                        { station, origin, *at, time.toString(), name, detail, compact });
+        sql = QStringLiteral("INSERT INTO %1 (station, origin, at_ms, local_time, name, detail, "
+                             "payload) VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT DO NOTHING")
+                  .arg(table);
+        values = { station, origin, *at, time.toString(), name, detail, compact };
     }
-    if (!ok || !m_db->commit()) {
-        const Result result = failed(kind);
-        m_db->rollback();
-        m_knownOrigins.clear();
-        return result;
-    }
-    return {};
+    return transaction(kind, station, &object, [&] { return m_db->exec(sql, values); });
 }
 
 HubStore::Result HubStore::stateChange(const QString &station, const QString &kind,
@@ -299,23 +294,16 @@ HubStore::Result HubStore::stateChange(const QString &station, const QString &ki
     if (current == value)
         return {};
     const qint64 now = m_clock();
-    if (!m_db->begin())
-        return failed(kind);
-    const bool ok
-        = m_db->exec(QStringLiteral("INSERT INTO states (station, kind, value, since_ms) VALUES "
-                                    "($1, $2, $3, $4) ON CONFLICT (station, kind) DO UPDATE SET "
-                                    "value = excluded.value, since_ms = excluded.since_ms"),
-                     { station, kind, value, now })
-        && m_db->exec(QStringLiteral("INSERT INTO state_changes (station, kind, value, at_ms) "
-                                     "VALUES ($1, $2, $3, $4) ON CONFLICT DO NOTHING"),
-                      { station, kind, value, now })
-        && m_db->commit();
-    if (!ok) {
-        const Result result = failed(kind);
-        m_db->rollback();
-        return result;
-    }
-    return {};
+    return transaction(kind, station, nullptr, [&] {
+        return m_db->exec(QStringLiteral("INSERT INTO states (station, kind, value, since_ms) "
+                                         "VALUES ($1, $2, $3, $4) ON CONFLICT (station, kind) DO "
+                                         "UPDATE SET value = excluded.value, since_ms = "
+                                         "excluded.since_ms"),
+                          { station, kind, value, now })
+            && m_db->exec(QStringLiteral("INSERT INTO state_changes (station, kind, value, at_ms) "
+                                         "VALUES ($1, $2, $3, $4) ON CONFLICT DO NOTHING"),
+                          { station, kind, value, now });
+    });
 }
 
 HubStore::Result HubStore::details(const QString &station, const QByteArray &payload)
@@ -323,29 +311,18 @@ HubStore::Result HubStore::details(const QString &station, const QByteArray &pay
     const QJsonObject object = QJsonDocument::fromJson(payload).object();
     if (object.isEmpty())
         return { Outcome::Refused, QStringLiteral("details that are no JSON object") };
-    const QString origin = originOf(object);
-    const QString host = object.value(QStringLiteral("host")).toString();
-    if (!m_db->begin())
-        return failed(QStringLiteral("details"));
-    noteOrigin(station, origin, host);
-    const bool ok
-        = m_db->exec(QStringLiteral("INSERT INTO details (station, origin, host, zone, meter, "
-                                    "payload, received_ms) VALUES ($1, $2, $3, $4, $5, $6, $7) "
-                                    "ON CONFLICT (station, origin) DO UPDATE SET host = "
-                                    "excluded.host, zone = excluded.zone, meter = excluded.meter, "
-                                    "payload = excluded.payload, received_ms = "
-                                    "excluded.received_ms"),
-                     { station, origin, host, object.value(QStringLiteral("zone")).toString(),
-                       object.value(QStringLiteral("meter")).toString(),
-                       QString::fromUtf8(payload), m_clock() })
-        && m_db->commit();
-    if (!ok) {
-        const Result result = failed(QStringLiteral("details"));
-        m_db->rollback();
-        m_knownOrigins.clear();
-        return result;
-    }
-    return {};
+    return transaction(QStringLiteral("details"), station, &object, [&] {
+        return m_db->exec(
+            QStringLiteral("INSERT INTO details (station, origin, host, zone, meter, payload, "
+                           "received_ms) VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT "
+                           "(station, origin) DO UPDATE SET host = excluded.host, zone = "
+                           "excluded.zone, meter = excluded.meter, payload = excluded.payload, "
+                           "received_ms = excluded.received_ms"),
+            { station, originOf(object), object.value(QStringLiteral("host")).toString(),
+              object.value(QStringLiteral("zone")).toString(),
+              object.value(QStringLiteral("meter")).toString(), QString::fromUtf8(payload),
+              m_clock() });
+    });
 }
 
 bool HubStore::dropReadingsBefore(qint64 utcMs, qint64 *dropped)

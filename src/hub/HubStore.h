@@ -3,6 +3,7 @@
 #include "SqlDatabase.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QSet>
 #include <QString>
 
@@ -54,6 +55,11 @@ private:
     Result details(const QString &station, const QByteArray &payload);
     void noteOrigin(const QString &station, const QString &origin, const QString &host);
     Result failed(const QString &what);
+    // One message's rows in one transaction, after its station's origin (from
+    // the message, when it carries one) is noted: committed, or rolled back
+    // and the database said to be away.
+    Result transaction(const QString &what, const QString &station, const QJsonObject *from,
+                       const std::function<bool()> &rows);
 
     std::unique_ptr<SqlDatabase> m_db;
     Tell m_tell;

@@ -175,7 +175,6 @@ QString readIniFile(const QString &path,
     return {};
 }
 
-
 std::optional<MqttSettings> parseMqttUrl(const QString &url)
 {
     static const QRegularExpression form(
@@ -197,7 +196,6 @@ std::optional<MqttSettings> parseMqttUrl(const QString &url)
     }
     return settings;
 }
-
 
 bool isValidStationName(const QString &name)
 {

@@ -72,6 +72,23 @@ QByteArray spoolLine(const QString &topic, const QByteArray &payload, bool retai
     return compact(line) + '\n';
 }
 
+// Appends to a file and syncs it, and a new file's folder entry too, so that
+// a power cut takes neither; the message when it fails, else empty.
+QString appendSynced(const QString &path, const QByteArray &bytes, qint64 *size = nullptr)
+{
+    QFile file(path);
+    const bool fresh = !file.exists();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size()
+        || !syncFileToDisk(file))
+        return QStringLiteral("\"%1\" cannot be written: %2")
+            .arg(QDir::toNativeSeparators(path), file.errorString());
+    if (fresh)
+        syncFolderToDisk(QFileInfo(path).absolutePath());
+    if (size)
+        *size = file.size();
+    return {};
+}
+
 } // namespace
 
 MqttPublisher::MqttPublisher(MqttSettings settings, QString station, QString spoolPath,
@@ -163,18 +180,8 @@ void MqttPublisher::publishKept(const QString &subtopic, const QByteArray &json)
 
 QString MqttPublisher::spoolForNextRun(const QString &subtopic, const QByteArray &json)
 {
-    QFile file(m_spoolPath);
-    const bool fresh = !file.exists();
-    const QByteArray line = spoolLine(topic(subtopic), withOrigin(json));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(line) != line.size()
-        || !syncFileToDisk(file))
-        return QStringLiteral("\"%1\" cannot be written: %2")
-            .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString());
-    if (fresh)
-        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
-    return {};
+    return appendSynced(m_spoolPath, spoolLine(topic(subtopic), withOrigin(json)));
 }
-
 
 void MqttPublisher::publishReadings(const QDate &day, const QByteArray &json)
 {
@@ -332,20 +339,14 @@ void MqttPublisher::takeOutbox()
     appendSegments(taken);
     if (taken.empty())
         return;
-    QFile file(m_spoolPath);
-    const bool fresh = !file.exists();
-    const bool open = file.open(QIODevice::WriteOnly | QIODevice::Append);
-    bool ok = open;
+    QByteArray lines;
     for (Outgoing &out : taken) {
-        ok = ok && file.write(spoolLine(out.topic, out.payload)) >= 0;
+        lines += spoolLine(out.topic, out.payload);
         m_spool.push_back({ std::move(out.topic), std::move(out.payload) });
     }
-    if (!ok || !syncFileToDisk(file))
-        report(QStringLiteral("\"%1\" cannot be written: %2")
-                   .arg(QDir::toNativeSeparators(m_spoolPath), file.errorString()));
-    else if (fresh)
-        // The new file's folder entry, so a power cut cannot take the file.
-        syncFolderToDisk(QFileInfo(m_spoolPath).absolutePath());
+    // What the file did not take is still sent from memory.
+    if (const QString error = appendSynced(m_spoolPath, lines); !error.isEmpty())
+        report(error);
     m_spooled = int(m_spool.size());
     if (m_connected)
         sendUnsent();
@@ -392,18 +393,11 @@ void MqttPublisher::appendSegments(std::deque<Outgoing> &taken)
         it = taken.erase(it);
     }
     for (const auto &[path, bytes] : lines) {
-        QFile file(path);
-        const bool fresh = !file.exists();
-        const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Append)
-            && file.write(bytes) == bytes.size() && syncFileToDisk(file);
-        if (!ok) {
-            report(QStringLiteral("\"%1\" cannot be written: %2")
-                       .arg(QDir::toNativeSeparators(path), file.errorString()));
-            continue;
-        }
-        if (fresh)
-            syncFolderToDisk(QFileInfo(path).absolutePath());
-        m_segments[path].size = file.size();
+        qint64 size = 0;
+        if (const QString error = appendSynced(path, bytes, &size); !error.isEmpty())
+            report(error);
+        else
+            m_segments[path].size = size;
     }
     m_segmentCount = int(m_segments.size());
     if (m_connected)

@@ -316,6 +316,7 @@ private:
     {
         enum Kind { Heading, Method, Note } kind;
         QString text;
+        double space = 0; // mm above a heading
     };
     static std::vector<Block> flowBlocks(const ReportSection &section)
     {
@@ -323,7 +324,7 @@ private:
         for (const QString &m : section.method)
             blocks.push_back({ Block::Method, m });
         if (!section.notes.isEmpty())
-            blocks.push_back({ Block::Heading, QStringLiteral("Notes") });
+            blocks.push_back({ Block::Heading, QStringLiteral("Notes"), 3 });
         for (const QString &n : section.notes)
             blocks.push_back({ Block::Note, n });
         return blocks;
@@ -336,7 +337,7 @@ private:
         const std::vector<Block> blocks = flowBlocks(section);
         const QFont small = reportFont(7.5);
         const auto height = [&](const Block &b) {
-            return b.kind == Block::Heading ? 7.5 + (b.text == QLatin1String("Notes") ? 3 : 0)
+            return b.kind == Block::Heading ? 7.5 + b.space
                 : b.kind == Block::Method  ? wrappedHeight(ContentWidthMm, b.text, small) + 0.8
                                           : wrappedHeight(ContentWidthMm, b.text, reportFont(8)) + 1;
         };
@@ -354,9 +355,7 @@ private:
             if (y + needed > ContentBottomMm && i > first)
                 return i;
             if (b.kind == Block::Heading) {
-                if (b.text == QLatin1String("Notes"))
-                    y += 3;
-                y = heading(y, b.text);
+                y = heading(y + b.space, b.text);
                 continue;
             }
             const bool note = b.kind == Block::Note;
