@@ -365,7 +365,12 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionRow {
                           "twoCsvTables", { "--csv", "--lden", "--intervals", "1h", "a" }, false },
                       OptionRow { "badResolution", { "--resolution", "0.5", "a.vorn" }, false },
-                      OptionRow { "unknown", { "--frobnicate", "a.vorn" }, false }),
+                      OptionRow { "unknown", { "--frobnicate", "a.vorn" }, false },
+                      OptionRow { "hub", { "--hub", "h.sqlite", "--station", "fence" }, true },
+                      OptionRow { "hubWithoutStation", { "--hub", "h.sqlite" }, false },
+                      OptionRow { "hubAndFiles", { "--hub", "h", "--station", "s", "a.vorn" }, false },
+                      OptionRow { "hubPasswordAlone", { "--hub-password-file", "p", "a" }, false },
+                      OptionRow { "stationWithoutFolderOrHub", { "--station", "s", "a" }, false }),
     [](const auto &info) { return std::string(info.param.name); });
 
 int main(int argc, char **argv)

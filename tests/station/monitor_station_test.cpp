@@ -3,6 +3,7 @@
 #include "analysis/batch/SiteZone.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
+#include "station/ReadingMinutes.h"
 #include "station/Station.h"
 #include "support/EventWaits.h"
 #include "support/FakeSerialPort.h"
@@ -588,6 +589,44 @@ TEST_F(StationTest, AFolderLostOrADiskFullLosesNoReading)
 
 // The monitor's alarm command: its environment, and a command that hangs
 // is ended without holding up a single tick.
+// The readings go to the broker a minute at a time: a new minute, or a
+// changed sampling interval, ends the message before it; a stop sends the
+// running one. Each stamp carries its offset, so the repeated hour is told apart.
+TEST(ReadingMinutes, AMessageAMinuteWithEachInstantAndItsText)
+{
+    const auto at = [](const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate); };
+    const struct
+    {
+        const char *time;
+        const char *text;
+        int interval;
+        const char *ends; // the message the reading ended, if any
+    } steps[] = {
+        { "2026-10-25T02:59:58+02:00", "50.0", 1, nullptr },
+        { "2026-10-25T02:59:59+02:00", "--", 1, nullptr },
+        { "2026-10-25T02:00:00+01:00", "51.0", 1,
+          R"({"minute": "2026-10-25T02:59:58+02:00", "interval_s": 1, "readings": [)"
+          R"(["2026-10-25T02:59:58+02:00", "50.0"], ["2026-10-25T02:59:59+02:00", "--"]]})" },
+        { "2026-10-25T02:00:10+01:00", "52.0", 10,
+          R"({"minute": "2026-10-25T02:00:00+01:00", "interval_s": 1, "readings": [)"
+          R"(["2026-10-25T02:00:00+01:00", "51.0"]]})" },
+    };
+    ReadingMinutes minutes;
+    for (const auto &step : steps) {
+        const auto ended = minutes.add(at(step.time), QString::fromUtf8(step.text), step.interval);
+        ASSERT_EQ(ended.has_value(), step.ends != nullptr) << step.time;
+        if (ended) {
+            EXPECT_EQ(ended->json, step.ends);
+            EXPECT_EQ(ended->day, QDate(2026, 10, 25));
+        }
+    }
+    const auto last = minutes.flush();
+    ASSERT_TRUE(last.has_value());
+    EXPECT_EQ(last->json, R"({"minute": "2026-10-25T02:00:10+01:00", "interval_s": 10, "readings": )"
+                          R"([["2026-10-25T02:00:10+01:00", "52.0"]]})");
+    EXPECT_FALSE(minutes.flush().has_value());
+}
+
 TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
 {
     QTemporaryDir dir;
