@@ -24,8 +24,9 @@ void Delay(double seconds)
         return;
     }
 
+    // Repeating, so that a wake-up lost by a nested loop comes again (seen
+    // once under Wine: a wait inside a timer handler never ended).
     QTimer wake;
-    wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     while (!deadline.hasExpired()) {
