@@ -285,12 +285,18 @@ int main(int argc, char *argv[])
         // keeps to --from and --to.
         if (!request.hasWindow()) {
             report.sections.push_back(*buildReportSection(name, contents, reportSettings));
-            return;
+        } else {
+            DataFileContents windowed = contents;
+            windowed.rows.clear();
+            appendWindowed(windowed, contents, request);
+            report.sections.push_back(
+                *buildReportSection(name, windowed, reportSettings, {}, name));
         }
-        DataFileContents windowed = contents;
-        windowed.rows.clear();
-        appendWindowed(windowed, contents, request);
-        report.sections.push_back(*buildReportSection(name, windowed, reportSettings, {}, name));
+        // The weather, events and verdicts as the text and JSON give them.
+        if (request.weather || request.events.any() || request.assessment.limits)
+            addAssessment(report.sections.back(), options.standardOutput
+                                                      ? reports.back()
+                                                      : analyseFile(name, contents, request));
     };
     if (options.join) {
         // The series' readings in one list: the report draws them as one.

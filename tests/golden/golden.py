@@ -12,6 +12,7 @@ import shutil
 import subprocess
 import sys
 import fcntl
+import json
 import textwrap
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -20,6 +21,10 @@ EXPECTED = os.path.join(HERE, "expected")
 LIMITS = "07-19=55,19-23=50,23-07=45"
 MARCH = ["march/fence 2026-03-%02d.vorn" % d for d in range(1, 32)]
 OCTOBER = ["october/fence 2026-10-%02d.vorn" % d for d in range(20, 32)]
+# A week with its weather, events and verdicts per period.
+ASSESSMENT = ["--from", "2026-03-01 00:00", "--to", "2026-03-08 00:00", "--weather",
+              "weather/march weather.csv", "--events", "70", "--event-gap", "10s",
+              "--number-above", "60,70", "--period-limits", "day=66,evening=60,night=48"]
 
 # name: arguments (relative to the inputs' folder); "PDF" stands for the
 # report's path, whose text (pdftotext) is the output.
@@ -41,6 +46,8 @@ CASES = {
                          "2026-03-29 06:00"] + MARCH,
     "march-no-exclusions.txt": ["--join", "--no-exclusions"] + MARCH,
     "march.pdf.txt": ["--join", "--pdf", "PDF", "--intervals", "1h", "--limit", LIMITS] + MARCH,
+    "march-assessment.json": ["--join", "--json"] + ASSESSMENT + MARCH,
+    "march-assessment.pdf.txt": ["--join", "--pdf", "PDF"] + ASSESSMENT + MARCH,
     "october.txt": ["--join", "--lden"] + OCTOBER,
     "october-intervals.csv": ["--join", "--csv", "--intervals", "15min"] + OCTOBER,
     "october.json": ["--join", "--json", "--lden", "--intervals", "1h"] + OCTOBER,
@@ -81,6 +88,60 @@ def output(stats, inputs, arguments):
     return text
 
 
+def figure(value):
+    return "-" if value is None else "%.1f" % value
+
+
+def assessment_mismatch(json_output, pdf_output):
+    """The report's assessment read back: every period's figures, each day's
+    counts and the weather as the JSON of the same options gives them, in
+    order. What is missing, or None."""
+    report = json.loads(json_output.split(b"--- standard error")[0])[0]
+    words = pdf_output.decode("utf-8").split()
+    at = 0
+
+    def find(sequence, what):
+        nonlocal at
+        for i in range(at, len(words) - len(sequence) + 1):
+            if words[i:i + len(sequence)] == sequence:
+                at = i + len(sequence)
+                return None
+        return "%s: %s not found after word %d" % (what, " ".join(sequence), at)
+
+    weather = report["weather"]
+    for sequence in (["Coverage", "%.1f" % (100 * weather["weather_coverage"])],
+                     ["Highest", "mean", "wind", "%.1f" % weather["wind_speed_mean_max"]],
+                     ["Highest", "gust", "%.1f" % weather["wind_gust_max"]],
+                     ["Rain", "%.1f" % weather["rain"], "mm"]):
+        at = 0
+        missing = find(sequence, "weather")
+        if missing:
+            return missing
+    at = 0
+    for p in report["assessment"]["periods"]:
+        sequence = [p["day_start"][:10], p["period"], figure(p["leq"]), figure(p["l90"]),
+                    figure(p["lmax"]), "%.1f" % (100 * p["coverage"]), figure(p["limit"]),
+                    figure(p["margin"])] + p["verdict"].split() + (["yes"] if p["deciding"] else [])
+        missing = find(sequence, "period")
+        if missing:
+            return missing
+    counts = {}
+    for day in report["events"]["days"]:
+        counts[day["day_start"]] = [day["by_period"][k] for k in ("day", "evening", "night")]
+    for level in report["number_above"]:
+        for day in level["days"]:
+            counts.setdefault(day["day_start"], [0, 0, 0])
+    for day in sorted(counts):
+        night = []
+        for level in report["number_above"]:
+            found = [d for d in level["days"] if d["day_start"] == day]
+            night.append(found[0]["by_period"]["night"] if found else 0)
+        missing = find([day[:10]] + [str(c) for c in counts[day] + night], "events of a day")
+        if missing:
+            return missing
+    return None
+
+
 def main():
     args = sys.argv[1:]
     stats = os.path.abspath(args.pop(0))
@@ -116,7 +177,14 @@ def main():
                     if g != w:
                         print("%s, line %d:\n  expected %r\n  got      %r" % (name, i + 1, w, g))
                         break
-        ran = 1 if only else len(CASES)
+        if not only:
+            mismatch = assessment_mismatch(
+                output(stats, inputs, CASES["march-assessment.json"]),
+                output(stats, inputs, CASES["march-assessment.pdf.txt"]))
+            if mismatch:
+                failed.append("the report's assessment against the JSON")
+                print("the report's assessment against the JSON: " + mismatch)
+        ran = 1 if only else len(CASES) + 1
         print("%d passed, %d failed" % (ran - len(failed), len(failed)))
         return 1 if failed else 0
     finally:

@@ -52,6 +52,7 @@ def header(kind, step, start_text):
 
 
 def write(path, lines):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
     with open(path, "w", newline="") as f:
         f.write(CRLF.join(lines) + CRLF)
 
@@ -115,6 +116,20 @@ def main(out):
         "2026-03-10T08:30:00,2026-03-10T10:00:00,extraneous sound,\"tractor, then \"\"mower\"\"\",2026-03-11T09:00:00+01:00",
         "2026-03-29T01:30:00+01:00,2026-03-29T03:30:00+02:00,maintenance,over the clock change,2026-03-30T09:00:00+02:00",
     ])
+
+    # A weather station beside the fence for the first six days: a windy
+    # hour and a rainy quarter, in a folder of its own so the station's
+    # folder keeps its outputs.
+    weather = ["time,wind_speed,wind_gust,wind_direction,rain,temperature"]
+    start = datetime.datetime(2026, 3, 1, 0, 2)
+    for i in range(6 * 720):
+        t = start + datetime.timedelta(minutes=2 * i)
+        windy = t.day == 3 and t.hour == 14
+        rainy = t.day == 5 and t.hour == 9 and t.minute < 16
+        weather.append("%s+01:00,%.1f,%.1f,200,%s,6.5" % (
+            t.strftime("%Y-%m-%dT%H:%M:%S"), 7.2 if windy else 2.4, 11.0 if windy else 4.1,
+            "0.4" if rainy else "0.0"))
+    write(os.path.join(out, "weather", "march weather.csv"), weather)
 
     october = os.path.join(out, "october")
     station_days(october, 2026, 10, 20, 31, 10, 5)

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <cmath>
+#include <set>
 
 FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     : m_request(request)
@@ -276,6 +277,40 @@ QString metres(const std::optional<double> &value)
 
 } // namespace
 
+std::vector<std::pair<QString, QString>> weatherFacts(const FileReport &report)
+{
+    if (!report.weather)
+        return {};
+    const WeatherSummary &w = *report.weather;
+    std::vector<std::pair<QString, QString>> facts {
+        { QStringLiteral("Weather data"), w.source },
+        { QStringLiteral("Coverage"),
+          QString::number(100.0 * w.coverage(), 'f', 1) + QStringLiteral(" % of the measurement") }
+    };
+    if (w.windMeanMax)
+        facts.emplace_back(QStringLiteral("Highest mean wind"),
+                           QStringLiteral("%1 (%2)").arg(metres(w.windMeanMax),
+                                                         CivilTime::isoOfUtc(w.windMeanMaxAt)));
+    if (w.gustMax)
+        facts.emplace_back(QStringLiteral("Highest gust"),
+                           QStringLiteral("%1 (%2)").arg(metres(w.gustMax),
+                                                         CivilTime::isoOfUtc(w.gustMaxAt)));
+    if (w.rainTotal)
+        facts.emplace_back(QStringLiteral("Rain"),
+                           QString::number(*w.rainTotal, 'f', 1) + QStringLiteral(" mm"));
+    if (w.rules.isEmpty()) {
+        facts.emplace_back(QStringLiteral("Rules"),
+                           QStringLiteral("none (nothing is taken out by the weather)"));
+    } else {
+        const ReasonCounts byRule = report.exclusions ? report.exclusions->byRule : ReasonCounts {};
+        facts.emplace_back(QStringLiteral("Rules"), w.rules);
+        facts.emplace_back(QStringLiteral("Taken out by them"),
+                           totalOf(byRule) > 0 ? reasonsText(byRule, report.statistics.interval)
+                                               : QStringLiteral("nothing"));
+    }
+    return facts;
+}
+
 QStringList weatherLines(const FileReport &report)
 {
     if (!report.weather)
@@ -355,6 +390,72 @@ QString daysJson(const RunsAbove &runs)
 
 } // namespace
 
+std::vector<NoiseEvent> loudestEvents(const RunsAbove &runs, int listed)
+{
+    std::vector<NoiseEvent> shown = runs.events;
+    if (listed >= 0 && int(shown.size()) > listed) {
+        // The loudest, in time order.
+        std::stable_sort(shown.begin(), shown.end(), [](const NoiseEvent &a, const NoiseEvent &b) {
+            return a.lmax > b.lmax;
+        });
+        shown.resize(size_t(listed));
+        std::sort(shown.begin(), shown.end(),
+                  [](const NoiseEvent &a, const NoiseEvent &b) { return a.start < b.start; });
+    }
+    return shown;
+}
+
+QStringList eventCells(const NoiseEvent &event)
+{
+    return { CivilTime::isoOfUtc(event.start), CivilTime::isoOfUtc(event.end),
+             spanText(double(event.duration())), tenths(event.lmax),
+             CivilTime::isoOfUtc(event.lmaxAt), tenths(event.sel), periodName(event.period),
+             event.cut ? QStringLiteral("cut") : QString() };
+}
+
+QStringList eventDayHeaders(const FileReport &report)
+{
+    if (!report.events)
+        return {};
+    QStringList headers { QStringLiteral("Day") };
+    if (report.events->events)
+        headers << QStringLiteral("Events day") << QStringLiteral("evening")
+                << QStringLiteral("night");
+    for (const RunsAbove &runs : report.events->numberAbove)
+        headers << QStringLiteral("N%1 night").arg(tenths(runs.level));
+    return headers;
+}
+
+std::vector<QStringList> eventDayCells(const FileReport &report)
+{
+    if (!report.events)
+        return {};
+    const EventReport &e = *report.events;
+    // Every 07:00 day any count has, in order.
+    std::set<int64_t> days;
+    if (e.events)
+        for (const auto &[day, counts] : e.events->byDay)
+            days.insert(day);
+    for (const RunsAbove &runs : e.numberAbove)
+        for (const auto &[day, counts] : runs.byDay)
+            days.insert(day);
+    const auto countOf = [](const RunsAbove &runs, int64_t day, Period period) {
+        const auto found = runs.byDay.find(day);
+        return QString::number(found == runs.byDay.end() ? 0 : found->second[size_t(period)]);
+    };
+    std::vector<QStringList> rows;
+    for (const int64_t day : days) {
+        QStringList row { CivilTime::toIso(day).left(10) };
+        if (e.events)
+            row << countOf(*e.events, day, Period::Day) << countOf(*e.events, day, Period::Evening)
+                << countOf(*e.events, day, Period::Night);
+        for (const RunsAbove &runs : e.numberAbove)
+            row << countOf(runs, day, Period::Night);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 QStringList eventLines(const FileReport &report, int listed)
 {
     if (!report.events)
@@ -369,25 +470,16 @@ QStringList eventLines(const FileReport &report, int listed)
                           spanText(double(e.rules.gap)))
                      .arg(runs.count())
                      .arg(countsText(runs.byPeriod));
-        std::vector<NoiseEvent> shown = runs.events;
-        if (listed >= 0 && int(shown.size()) > listed) {
-            // The loudest, in time order.
-            std::stable_sort(shown.begin(), shown.end(), [](const NoiseEvent &a, const NoiseEvent &b) {
-                return a.lmax > b.lmax;
-            });
-            shown.resize(size_t(listed));
-            std::sort(shown.begin(), shown.end(),
-                      [](const NoiseEvent &a, const NoiseEvent &b) { return a.start < b.start; });
+        const std::vector<NoiseEvent> shown = loudestEvents(runs, listed);
+        if (listed >= 0 && runs.count() > listed)
             lines << QStringLiteral("  The %1 loudest of them:").arg(listed);
-        }
-        for (const NoiseEvent &event : shown)
+        for (const NoiseEvent &event : shown) {
+            const QStringList c = eventCells(event);
             lines << QStringLiteral("  %1 to %2  %3  Lmax %4 dB at %5  SEL %6 dB  %7%8")
-                         .arg(CivilTime::isoOfUtc(event.start), CivilTime::isoOfUtc(event.end),
-                              spanText(double(event.duration())), tenths(event.lmax),
-                              CivilTime::isoOfUtc(event.lmaxAt), tenths(event.sel),
-                              periodName(event.period),
+                         .arg(c[0], c[1], c[2], c[3], c[4], c[5], c[6],
                               event.cut ? QStringLiteral("  cut by an exclusion or a gap")
                                         : QString());
+        }
     }
     for (const RunsAbove &runs : e.numberAbove) {
         lines << QStringLiteral("Number above %1 dB: %2 (%3)")
@@ -481,27 +573,50 @@ QString periodWhere(const PeriodVerdict &p)
 
 } // namespace
 
+std::vector<QStringList> assessmentCells(const FileReport &report)
+{
+    if (!report.assessment)
+        return {};
+    std::vector<QStringList> rows;
+    for (const PeriodVerdict &p : report.assessment->periods)
+        rows.push_back({ CivilTime::toIso(p.day).left(10), periodName(p.period), dbText(p.leq),
+                         dbText(p.l90), dbText(p.lmax),
+                         QString::number(100.0 * p.coverage, 'f', 1), dbText(p.limit),
+                         dbText(p.margin), p.verdictText(),
+                         p.deciding ? QStringLiteral("yes") : QString() });
+    return rows;
+}
+
+QString assessmentRule(const FileReport &report)
+{
+    const AssessmentReport &a = *report.assessment;
+    return QStringLiteral("Assessment against %1 (a period needs %2 % coverage for a verdict; "
+                          "apart from that, a day under 90 % is partial)")
+        .arg(a.limits, QString::number(100.0 * a.minCoverage, 'f', 0));
+}
+
+QString assessmentSummary(const FileReport &report)
+{
+    const AssessmentReport &a = *report.assessment;
+    QString summary = QStringLiteral("%1 of %2 periods judged failed").arg(a.failed).arg(a.judged);
+    if (a.worst)
+        summary += QStringLiteral("; the smallest margin %1 dB (%2)")
+                       .arg(dbText(a.worst->margin), periodWhere(*a.worst));
+    return summary;
+}
+
 QStringList assessmentLines(const FileReport &report)
 {
     if (!report.assessment)
         return {};
-    const AssessmentReport &a = *report.assessment;
-    QStringList lines { QStringLiteral(
-                            "Assessment against %1 (a period needs %2 % coverage for a verdict; "
-                            "apart from that, a day under 90 % is partial):")
-                            .arg(a.limits, QString::number(100.0 * a.minCoverage, 'f', 0)) };
-    for (const PeriodVerdict &p : a.periods)
+    QStringList lines { assessmentRule(report) + QLatin1Char(':') };
+    for (const QStringList &c : assessmentCells(report))
         lines << QStringLiteral("  %1  Leq %2  L90 %3  Lmax %4  coverage %5 %  limit %6  margin "
                                 "%7  %8%9")
-                     .arg(periodWhere(p).leftJustified(18), dbText(p.leq), dbText(p.l90),
-                          dbText(p.lmax), QString::number(100.0 * p.coverage, 'f', 1),
-                          dbText(p.limit), dbText(p.margin), p.verdictText(),
-                          p.deciding ? QStringLiteral("  (decides the day)") : QString());
-    QString summary = QStringLiteral("  %1 of %2 periods judged failed").arg(a.failed).arg(a.judged);
-    if (a.worst)
-        summary += QStringLiteral("; the smallest margin %1 dB (%2)")
-                       .arg(dbText(a.worst->margin), periodWhere(*a.worst));
-    lines << summary + QLatin1Char('.');
+                     .arg((c[0] + QLatin1Char(' ') + c[1]).leftJustified(18), c[2], c[3], c[4],
+                          c[5], c[6], c[7], c[8],
+                          c[9].isEmpty() ? QString() : QStringLiteral("  (decides the day)"));
+    lines << QStringLiteral("  ") + assessmentSummary(report) + QLatin1Char('.');
     return lines;
 }
 

@@ -129,17 +129,33 @@ void judgeIntervals(FileReport &report, const QString &limits, const LimitAt &li
 QString excludedText(const FileReport &report);
 // "Excluded: …" and a line per span that touches the readings.
 QStringList exclusionLines(const FileReport &report);
-// The weather's summary and rules, when a weather file applies.
+// The weather's summary and rules, when a weather file applies, as lines
+// and as (label, value) facts.
 QStringList weatherLines(const FileReport &report);
+std::vector<std::pair<QString, QString>> weatherFacts(const FileReport &report);
 // Noise events and number-above counts as text lines, JSON members and the
 // one table of --events-csv.
 // `listed`: the loudest events listed at most (all when negative).
 QStringList eventLines(const FileReport &report, int listed = -1);
 QString eventsJsonFields(const FileReport &report);
 QString eventsCsv(const std::vector<FileReport> &reports);
+// The `listed` loudest events (all when negative), in time order; an event's
+// cells (start, end, duration, Lmax, its time, SEL, period, "cut" or empty).
+std::vector<NoiseEvent> loudestEvents(const RunsAbove &runs, int listed);
+QStringList eventCells(const NoiseEvent &event);
+// The counts per 07:00 day as table cells: its date, the events per period,
+// then each number-above level's night count; and that table's headers.
+QStringList eventDayHeaders(const FileReport &report);
+std::vector<QStringList> eventDayCells(const FileReport &report);
 // The verdict per period as text lines, a JSON member and the one table of
 // --assessment-csv.
 QStringList assessmentLines(const FileReport &report);
+// Its parts: each period's cells (date, period, Leq, L90, Lmax, coverage %,
+// limit, margin, verdict, "yes" when it decides its day), the rule it was
+// judged by, and the summary over the series.
+std::vector<QStringList> assessmentCells(const FileReport &report);
+QString assessmentRule(const FileReport &report);
+QString assessmentSummary(const FileReport &report);
 QString assessmentJson(const FileReport &report);
 QString assessmentCsv(const std::vector<FileReport> &reports);
 // The weather of [from, to) (moments) as CSV fields (wind_speed_mean,

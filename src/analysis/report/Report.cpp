@@ -197,6 +197,123 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
             = QStringLiteral("Calibration not verified: %1.").arg(c.notVerifiedWhy());
 }
 
+void addAssessment(ReportSection &section, const FileReport &analysed)
+{
+    for (const auto &[label, value] : weatherFacts(analysed))
+        section.weather.push_back({ label, value, {} });
+    if (!analysed.weather && !analysed.events && !analysed.assessment)
+        return;
+    const double interval = analysed.statistics.interval;
+
+    ReportTable measurement { QStringLiteral("Measurement"),
+                              analysed.assessment ? assessmentRule(analysed) + QLatin1Char('.')
+                                                  : QString() };
+    measurement.fields = section.details;
+    measurement.fields.push_back({ QStringLiteral("Sampling interval"),
+                                   QString::number(interval) + QStringLiteral(" s"), {} });
+    for (const ReportField &board : section.storedBoards)
+        if (board.label.contains(QLatin1String("Weight")))
+            measurement.fields.push_back(board);
+    const bool zoneGiven = std::any_of(section.details.begin(), section.details.end(),
+                                       [](const ReportField &f) {
+                                           return f.label == QLatin1String("Time zone");
+                                       });
+    if (!analysed.timeZone.isEmpty() && !zoneGiven)
+        measurement.fields.push_back({ QStringLiteral("Time zone"), analysed.timeZone, {} });
+    section.assessment.push_back(measurement);
+
+    if (!section.calibration.empty())
+        section.assessment.emplace_back(QStringLiteral("Calibration"), section.calibrationAlert,
+                                        section.calibration);
+
+    ReportTable weather { QStringLiteral("Weather") };
+    weather.fields = section.weather;
+    if (weather.fields.empty())
+        weather.subtitle = QStringLiteral("No weather data: nothing is known of wind and rain "
+                                          "during the measurement.");
+    else
+        weather.subtitle = QStringLiteral("Time without weather data is neither excluded nor "
+                                          "valid by rule.");
+    section.assessment.push_back(weather);
+
+    if (analysed.exclusions) {
+        const ExclusionTally &x = *analysed.exclusions;
+        ReportTable excluded { QStringLiteral("Excluded time"),
+                               QStringLiteral("Excluded: %1.").arg(excludedText(analysed)) };
+        excluded.headers = { QStringLiteral("Reason"), QStringLiteral("By hand"),
+                             QStringLiteral("By the weather rules"), QStringLiteral("Total") };
+        excluded.widths = { 54, 40, 40, 40 };
+        const auto span = [interval](qint64 readings) {
+            return readings > 0 ? spanText(double(readings) * interval) : QStringLiteral("—");
+        };
+        for (int r = 0; r < ExclusionReasonCount; ++r) {
+            if (x.byReason[size_t(r)] == 0)
+                continue;
+            excluded.rows.push_back({ exclusionReasonText(ExclusionReason(r)),
+                                      span(x.byReason[size_t(r)] - x.byRule[size_t(r)]),
+                                      span(x.byRule[size_t(r)]), span(x.byReason[size_t(r)]) });
+        }
+        section.assessment.push_back(excluded);
+    }
+
+    if (analysed.assessment) {
+        ReportTable periods { QStringLiteral("Verdict per period"),
+                              assessmentSummary(analysed) + QStringLiteral(
+                                  ". Per 24 h from 07:00; L90 is the background; the margin is "
+                                  "the limit less Leq; coverage in %.") };
+        periods.headers = { QStringLiteral("Day"),     QStringLiteral("Period"),
+                            QStringLiteral("Leq"),     QStringLiteral("L90"),
+                            QStringLiteral("Lmax"),    QStringLiteral("Covered"),
+                            QStringLiteral("Limit"),   QStringLiteral("Margin"),
+                            QStringLiteral("Verdict"), QStringLiteral("Decides") };
+        periods.widths = { 22, 17, 13, 13, 13, 18, 13, 16, 31, 18 };
+        periods.leftColumns = 2;
+        periods.rows = assessmentCells(analysed);
+        for (int i = 0; i < int(periods.rows.size()); ++i)
+            if (periods.rows[size_t(i)].at(8) == QLatin1String("fail"))
+                periods.marked.push_back(i);
+        section.assessment.push_back(periods);
+    }
+
+    if (analysed.events) {
+        const QStringList lines = eventLines(analysed, 0);
+        ReportTable counts { QStringLiteral("Events and number above per day") };
+        // The rule and the totals: the lines without their list.
+        QStringList totals;
+        for (const QString &line : lines)
+            if (!line.startsWith(QLatin1Char(' ')))
+                totals << line;
+        counts.subtitle = totals.join(QStringLiteral(". ")) + QStringLiteral(". Per 24 h from "
+                                                                             "07:00.");
+        counts.headers = eventDayHeaders(analysed);
+        const double rest = 174.0 - 30.0;
+        counts.widths = { 30 };
+        for (qsizetype c = 1; c < counts.headers.size(); ++c)
+            counts.widths.push_back(rest / double(counts.headers.size() - 1));
+        counts.rows = eventDayCells(analysed);
+        section.assessment.push_back(counts);
+
+        if (analysed.events->events && analysed.events->events->count() > 0) {
+            constexpr int Listed = 20;
+            const RunsAbove &runs = *analysed.events->events;
+            ReportTable loudest { runs.count() > Listed
+                                      ? QStringLiteral("The %1 loudest events").arg(Listed)
+                                      : QStringLiteral("Noise events") };
+            loudest.headers = { QStringLiteral("Start"),  QStringLiteral("End"),
+                                QStringLiteral("Length"), QStringLiteral("Lmax"),
+                                QStringLiteral("SEL"),    QStringLiteral("Period"),
+                                QStringLiteral("Cut") };
+            loudest.widths = { 50, 50, 20, 13, 13, 16, 12 };
+            loudest.leftColumns = 2;
+            for (const NoiseEvent &event : loudestEvents(runs, Listed)) {
+                const QStringList c = eventCells(event);
+                loudest.rows.push_back({ c[0], c[1], c[2], c[3], c[5], c[6], c[7] });
+            }
+            section.assessment.push_back(loudest);
+        }
+    }
+}
+
 namespace {
 
 // The exclusions page's rows and the spans shaded in the time history.
@@ -550,10 +667,8 @@ std::optional<ReportSection> buildSeriesSection(const FileReport &series,
     section->title = seriesTitle(series.joined);
     section->notes << troubleLines(series);
     // The weather, the events and the verdict per period, as vorn-stats
-    // words them.
-    constexpr int LoudestListed = 20;
-    section->notes << weatherLines(series) << eventLines(series, LoudestListed)
-                   << assessmentLines(series);
+    // words them, on the first page and the assessment's.
+    addAssessment(*section, series);
     // Each file's header describes that file alone, not the series.
     if (series.joined.size() > 1) {
         section->storedBoards.clear();

@@ -67,6 +67,28 @@ struct PercentileMark
     QString text; // as in the table
 };
 
+// A titled block of the assessment: fields, then a table (either may be
+// empty). Rows listed in `marked` are drawn as failing.
+struct ReportTable
+{
+    ReportTable() = default;
+    explicit ReportTable(QString title, QString subtitle = {}, std::vector<ReportField> fields = {})
+        : title(std::move(title))
+        , subtitle(std::move(subtitle))
+        , fields(std::move(fields))
+    {
+    }
+
+    QString title;
+    QString subtitle;
+    std::vector<ReportField> fields;
+    QStringList headers;
+    std::vector<double> widths; // mm, one per header
+    int leftColumns = 1; // aligned left; the rest are figures, aligned right
+    std::vector<QStringList> rows;
+    std::vector<int> marked;
+};
+
 // Everything one file contributes to the report, as the texts that are printed.
 struct ReportSection
 {
@@ -115,9 +137,16 @@ struct ReportSection
     std::vector<std::pair<double, double>> excludedSpans;
     std::vector<QStringList> exclusionRows;
     std::vector<QStringList> excludedDayRows;
+
+    // The weather on the first page, and the assessment an acoustician signs
+    // (measurement, calibration, weather, excluded time, verdict per period,
+    // events) on pages of its own after it; empty without weather, events or
+    // period limits.
+    std::vector<ReportField> weather;
+    std::vector<ReportTable> assessment;
 };
 
-enum class PageKind { Summary, History, Distribution, Intervals, Exclusions, Notes };
+enum class PageKind { Summary, History, Distribution, Intervals, Exclusions, Notes, Assessment };
 
 // One printed page: what it shows of which section. History pages show
 // strips [first, first + count); interval pages rows [first, first + count)
@@ -125,7 +154,8 @@ enum class PageKind { Summary, History, Distribution, Intervals, Exclusions, Not
 // (one row for the note when there are none). Exclusion pages show the same
 // of the exclusion rows and the excluded time per day. A notes page holds
 // the method and notes blocks [first, first + count) the first page had no
-// room for (the PDF painter lays them out).
+// room for (the PDF painter lays them out); an assessment page its blocks
+// [first, first + count), laid out the same way.
 struct ReportPage
 {
     int section = 0;
@@ -174,6 +204,9 @@ std::optional<ReportSection> buildSeriesSection(const FileReport &series,
 
 // The report's lines for the details and the checks of an analysed file.
 void addMeasurementContext(ReportSection &section, const FileReport &analysed);
+// The weather block and the assessment of an analysed file or series (with
+// its weather, events or period limits), worded as vorn-stats words them.
+void addAssessment(ReportSection &section, const FileReport &analysed);
 
 std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections);
 

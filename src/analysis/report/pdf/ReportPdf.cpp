@@ -88,7 +88,25 @@ public:
         case PageKind::Notes:
             flow(section, ContentTopMm, page.first);
             break;
+        case PageKind::Assessment:
+            flowAssessment(section, ContentTopMm, page.first);
+            break;
         }
+    }
+
+    // The assessment's pages: where each begins and how many blocks it holds.
+    std::vector<std::pair<int, int>> assessmentPages(const ReportSection &section)
+    {
+        const QScopedValueRollback dry(m_dry, true);
+        std::vector<std::pair<int, int>> pages;
+        const int blocks = int(assessmentBlocks(section).size());
+        int next = 0;
+        while (next < blocks) {
+            const int end = std::max(next + 1, flowAssessment(section, ContentTopMm, next));
+            pages.emplace_back(next, end - next);
+            next = end;
+        }
+        return pages;
     }
 
     // The first page's method and notes that do not fit on it, laid out
@@ -289,6 +307,12 @@ private:
             const double calibrationEnd = fieldRows(calibrationX, top + 5.2, 28, columnWidth - 28,
                                                     section.calibration, 4.6);
             y = std::max(detailsEnd, calibrationEnd) + 5;
+        }
+
+        if (!section.weather.empty()) {
+            text(MarginMm, y, ContentWidthMm, 5.2, QStringLiteral("Weather"),
+                 reportFont(8.5, true), Ink);
+            y = fieldRows(MarginMm, y + 5.2, 34, ContentWidthMm - 34, section.weather, 4.6) + 5;
         }
 
         y = heading(y, QStringLiteral("Results"),
@@ -691,34 +715,167 @@ private:
         }
     }
 
+    static constexpr double TableRowMm = 5.0;
+
+    // One row of a table: cells left-aligned up to `leftColumns`, figures
+    // right-aligned after; free text cut to its column when `elide`.
+    double tableRow(double y, const QStringList &cells, const std::vector<double> &widths,
+                    int leftColumns, bool elide, const QFont &font, const QColor &color)
+    {
+        double x = MarginMm;
+        for (qsizetype c = 0; c < cells.size() && c < qsizetype(widths.size()); ++c) {
+            const int align = c < leftColumns ? Qt::AlignLeft : Qt::AlignRight;
+            text(x + 1.5, y, widths[size_t(c)] - 3, TableRowMm,
+                 elide ? elided(cells.at(c), font, widths[size_t(c)] - 3) : cells.at(c), font,
+                 color, align | Qt::AlignVCenter);
+            x += widths[size_t(c)];
+        }
+        return y + TableRowMm;
+    }
+
+    double tableHeader(double y, const QStringList &headers, const std::vector<double> &widths,
+                       int leftColumns)
+    {
+        fill(box(MarginMm, y, ContentWidthMm, TableRowMm), Zebra);
+        y = tableRow(y, headers, widths, leftColumns, false, reportFont(8, true), Muted);
+        line(MarginMm, y, MarginMm + ContentWidthMm, y, Muted, 0.25);
+        return y;
+    }
+
     double table(double y, const QStringList &headers, const std::vector<double> &widths,
                  const std::vector<QStringList> &rows, int first, int count, int leftColumns = 2,
                  bool elide = false)
     {
-        const double rowHeight = 5.0;
-        const QFont head = reportFont(8, true);
         const QFont body = reportFont(8.5);
-        const auto row = [&](const QStringList &cells, const QFont &font, const QColor &color) {
-            double x = MarginMm;
-            for (qsizetype c = 0; c < cells.size(); ++c) {
-                const int align = c < leftColumns ? Qt::AlignLeft : Qt::AlignRight;
-                // Notes are free text: they are cut to their column.
-                text(x + 1.5, y, widths[size_t(c)] - 3, rowHeight,
-                     elide ? elided(cells.at(c), font, widths[size_t(c)] - 3) : cells.at(c), font,
-                     color, align | Qt::AlignVCenter);
-                x += widths[size_t(c)];
-            }
-            y += rowHeight;
-        };
-        m_p.fillRect(box(MarginMm, y, ContentWidthMm, rowHeight), Zebra);
-        row(headers, head, Muted);
-        line(MarginMm, y, MarginMm + ContentWidthMm, y, Muted, 0.25);
+        y = tableHeader(y, headers, widths, leftColumns);
         for (int i = first; i < first + count; ++i) {
             if ((i - first) % 2 == 1)
-                m_p.fillRect(box(MarginMm, y, ContentWidthMm, rowHeight), Zebra);
-            row(rows[size_t(i)], body, Ink);
+                fill(box(MarginMm, y, ContentWidthMm, TableRowMm), Zebra);
+            y = tableRow(y, rows[size_t(i)], widths, leftColumns, elide, body, Ink);
         }
         return y;
+    }
+
+    // The assessment as blocks laid out in order: its title, then for each
+    // table its heading, fields, header and rows.
+    struct AssessmentBlock
+    {
+        enum Kind { Title, Heading, Field, Header, Row } kind;
+        int table = 0;
+        int index = 0; // of the field or row
+    };
+    static std::vector<AssessmentBlock> assessmentBlocks(const ReportSection &section)
+    {
+        std::vector<AssessmentBlock> blocks;
+        if (section.assessment.empty())
+            return blocks;
+        blocks.push_back({ AssessmentBlock::Title });
+        for (int t = 0; t < int(section.assessment.size()); ++t) {
+            const ReportTable &table = section.assessment[size_t(t)];
+            blocks.push_back({ AssessmentBlock::Heading, t });
+            for (int i = 0; i < int(table.fields.size()); ++i)
+                blocks.push_back({ AssessmentBlock::Field, t, i });
+            if (!table.headers.isEmpty()) {
+                blocks.push_back({ AssessmentBlock::Header, t });
+                for (int i = 0; i < int(table.rows.size()); ++i)
+                    blocks.push_back({ AssessmentBlock::Row, t, i });
+            }
+        }
+        return blocks;
+    }
+
+    // Blocks from `first` on, as many as fit above the footer; a title or
+    // heading goes only with what follows it, and a page that goes on with a
+    // table says whose rows they are and repeats its header. The index of
+    // the first left out.
+    int flowAssessment(const ReportSection &section, double y, int first)
+    {
+        const std::vector<AssessmentBlock> blocks = assessmentBlocks(section);
+        const QFont subtitleFont = reportFont(8);
+        const QFont body = reportFont(8.5);
+        const auto headingHeight = [&](const ReportTable &t) {
+            return 7.5
+                + (t.subtitle.isEmpty() ? 0.0
+                                        : wrappedHeight(ContentWidthMm, t.subtitle, subtitleFont)
+                           + 1.5)
+                + 3;
+        };
+        const auto fieldHeight = [&](const ReportField &f) {
+            m_p.setFont(body);
+            const double lineMm = m_p.fontMetrics().lineSpacing() / m_dpi * 25.4;
+            const double wrapped = wrappedHeight(ContentWidthMm - 46, f.value, reportFont(8.5, true));
+            return std::max(4.6, wrapped + (4.6 - lineMm));
+        };
+        const auto height = [&](const AssessmentBlock &b) {
+            const ReportTable &t = section.assessment[size_t(b.table)];
+            switch (b.kind) {
+            case AssessmentBlock::Title:
+                return 12.0;
+            case AssessmentBlock::Heading:
+                return headingHeight(t);
+            case AssessmentBlock::Field:
+                return fieldHeight(t.fields[size_t(b.index)]);
+            case AssessmentBlock::Header:
+            case AssessmentBlock::Row:
+                break;
+            }
+            return TableRowMm;
+        };
+        if (first > 0 && first < int(blocks.size())) {
+            const AssessmentBlock &b = blocks[size_t(first)];
+            const ReportTable &t = section.assessment[size_t(b.table)];
+            if (b.kind == AssessmentBlock::Field || b.kind == AssessmentBlock::Row)
+                y = heading(y, t.title + QStringLiteral(" (continued)")) + 1;
+            if (b.kind == AssessmentBlock::Row)
+                y = tableHeader(y, t.headers, t.widths, t.leftColumns);
+        }
+        for (int i = first; i < int(blocks.size()); ++i) {
+            const AssessmentBlock &b = blocks[size_t(i)];
+            const ReportTable &t = section.assessment[size_t(b.table)];
+            double needed = height(b);
+            // A title or heading keeps with what follows it, a header with
+            // its first row.
+            for (int j = i; j + 1 < int(blocks.size()) && blocks[size_t(j)].kind != AssessmentBlock::Field
+                 && blocks[size_t(j)].kind != AssessmentBlock::Row;
+                 ++j)
+                needed += height(blocks[size_t(j + 1)]);
+            if (y + needed > ContentBottomMm && i > first)
+                return i;
+            switch (b.kind) {
+            case AssessmentBlock::Title:
+                text(MarginMm, y, ContentWidthMm, 10, QStringLiteral("Assessment"),
+                     reportFont(18, true), Ink);
+                y += 12;
+                break;
+            case AssessmentBlock::Heading:
+                y = heading(y, t.title, t.subtitle) + 1;
+                break;
+            case AssessmentBlock::Field: {
+                const double h = height(b);
+                fieldRows(MarginMm, y, 46, ContentWidthMm - 46, { t.fields[size_t(b.index)] }, 4.6);
+                y += h;
+                if (b.index + 1 == int(t.fields.size()))
+                    y += 2;
+                break;
+            }
+            case AssessmentBlock::Header:
+                y = tableHeader(y, t.headers, t.widths, t.leftColumns);
+                break;
+            case AssessmentBlock::Row: {
+                const bool marked = std::find(t.marked.begin(), t.marked.end(), b.index)
+                    != t.marked.end();
+                if (marked)
+                    fill(box(MarginMm, y, ContentWidthMm, TableRowMm), OverShade);
+                else if (b.index % 2 == 1)
+                    fill(box(MarginMm, y, ContentWidthMm, TableRowMm), Zebra);
+                y = tableRow(y, t.rows[size_t(b.index)], t.widths, t.leftColumns, true, body, Ink);
+                if (b.index + 1 == int(t.rows.size()))
+                    y += 3;
+                break;
+            }
+            }
+        }
+        return int(blocks.size());
     }
 
     void drawIntervals(const ReportSection &section, const ReportPage &page)
@@ -847,9 +1004,13 @@ ReportPdf drawReportPdf(const Report &report, const ReportProgress &progress)
                 paged.pages.push_back(page);
                 if (page.kind != PageKind::Summary)
                     continue;
-                for (const auto &[first, count] :
-                     measure.overflowOf(report.sections[size_t(page.section)]))
+                const ReportSection &section = report.sections[size_t(page.section)];
+                for (const auto &[first, count] : measure.overflowOf(section))
                     paged.pages.push_back({ page.section, PageKind::Notes, first, count, 0, 0 });
+                // The assessment an acoustician signs follows the first page.
+                for (const auto &[first, count] : measure.assessmentPages(section))
+                    paged.pages.push_back(
+                        { page.section, PageKind::Assessment, first, count, 0, 0 });
             }
         }
         PageDrawer drawer(painter, paged, dpi);
