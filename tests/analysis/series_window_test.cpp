@@ -418,6 +418,119 @@ TEST_F(SeriesWindowTest, TheWeatherRulesSpansCountAsVornStatsCountsThem)
     window->close();
 }
 
+// Weather imported, events and period limits typed: the noise events and
+// the verdicts are vorn-stats' with the same options, recomputed at once
+// when a span is excluded; a bad field is refused and keeps what it had.
+TEST_F(SeriesWindowTest, NoiseEventsAndVerdictsFollowTheFieldsAsVornStatsGivesThem)
+{
+    QTemporaryDir elsewhere;
+    const QString weather = elsewhere.filePath("site weather.csv");
+    write(weather,
+          "time,wind_speed,wind_gust,wind_direction,rain,temperature\n"
+          "2026-06-01T08:10:00+02:00,2.0,3.0,90,0,15\n"
+          "2026-06-01T08:20:00+02:00,7.5,12.0,90,0,15\n"
+          "2026-06-01T08:30:00+02:00,2.0,3.0,90,0.4,15\n");
+    SeriesWindow *window = OpenSeries({ folder.path() });
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->weatherPlot()->isHidden());
+    dialogs.answerOpen(weather);
+    QAction *import = window->findChild<QAction *>("ImportWeather");
+    ASSERT_TRUE(import);
+    EXPECT_FALSE(import->shortcut().isEmpty());
+    import->trigger();
+    EXPECT_FALSE(window->weatherPlot()->isHidden());
+    EXPECT_EQ(window->exclusionTable()->rowCount(), 2); // the windy and the rainy span
+
+    const auto type = [&](const char *name, const QString &text) {
+        auto *edit = window->findChild<QLineEdit *>(name);
+        ASSERT_TRUE(edit) << name;
+        edit->setText(text);
+        Q_EMIT edit->editingFinished();
+    };
+    type("EventThreshold", "53.5");
+    type("PeriodLimits", "day=54,evening=50,night=48");
+    const QStringList options = { "--join", "--weather", weather, "--events", "53.5",
+                                  "--period-limits", "day=54,evening=50,night=48" };
+    const auto tableCsv = [](QTableWidget *table, const QString &header) {
+        QString csv = header + "\n";
+        for (int r = 0; r < table->rowCount(); ++r) {
+            QStringList cells;
+            for (int c = 0; c < table->columnCount(); ++c)
+                cells << (table->item(r, c) ? table->item(r, c)->text() : QString());
+            csv += cells.join(',') + "\n";
+        }
+        return csv;
+    };
+    const auto statsTable = [&](const QString &flag, const QList<int> &columns) {
+        QTemporaryDir out;
+        const QString path = out.filePath("t.csv");
+        statsCsv(QStringList { flag, path } + options + files);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        QString csv;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(',');
+            QStringList kept;
+            for (int c : columns)
+                kept << fields.value(c);
+            csv += kept.join(',') + "\n";
+        }
+        return csv;
+    };
+    const auto check = [&] {
+        // Events: start, end, Lmax, its time, SEL, period (the window words
+        // the duration and the cut mark as the text does).
+        QString events = tableCsv(window->noiseEventTable(), "start,end,duration_s,lmax,lmax_time,sel,period,cut");
+        QString shown;
+        for (const QString &line : events.split('\n', Qt::SkipEmptyParts)) {
+            const QStringList f = line.split(',');
+            shown += QStringList { f[0], f[1], f[3], f[4], f[5], f[6] }.join(',') + "\n";
+        }
+        EXPECT_EQ(shown, statsTable("--events-csv", { 1, 2, 4, 5, 6, 7 }));
+        QString verdicts;
+        for (const QString &line :
+             tableCsv(window->assessmentTable(), "day_start,period,leq,l90,lmax,coverage,limit,margin,verdict,deciding")
+                 .split('\n', Qt::SkipEmptyParts)) {
+            const QStringList f = line.split(',');
+            verdicts += QStringList { f[1], f[2], f[3], f[4], f[6], f[7], f[8] }.join(',') + "\n";
+        }
+        EXPECT_EQ(verdicts, statsTable("--assessment-csv", { 2, 7, 8, 9, 10, 11, 12 }));
+    };
+    ASSERT_GT(window->noiseEventTable()->rowCount(), 0);
+    ASSERT_GT(window->assessmentTable()->rowCount(), 0);
+    check();
+
+    // A span excluded by hand: both tables follow at once (the day's long
+    // run is cut in two by it).
+    const auto cut = [&] {
+        int n = 0;
+        for (int r = 0; r < window->noiseEventTable()->rowCount(); ++r)
+            n += window->noiseEventTable()->item(r, 7)->text() == "cut";
+        return n;
+    };
+    const int cutBefore = cut();
+    window->addExclusion(makeExclusion(
+        CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, 1), QTime(9, 0))),
+        CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, 1), QTime(15, 0))),
+        ExclusionReason::Other, "test", "m"));
+    ASSERT_TRUE(WaitUntil([&] { return !window->exclusionsSaving(); }, 10000));
+    EXPECT_EQ(cut(), cutBefore + 1); // 08:30-19:00 is now 08:30-09:00 and 15:00-19:00
+    check();
+
+    // Refused: the field gets back what applies.
+    dialogs.answerMessage(MessageAnswer::Ok);
+    type("EventThreshold", "loud");
+    EXPECT_EQ(window->findChild<QLineEdit *>("EventThreshold")->text(), "53.5");
+    if (const QString dir = qEnvironmentVariable("VORN_SCREENSHOT_DIR"); !dir.isEmpty()) {
+        window->resize(1400, 1000);
+        window->show();
+        window->showAll();
+        QApplication::processEvents();
+        window->grab().save(QDir(dir).filePath("series-assessment.png"));
+    }
+    window->close();
+}
+
 // Every action by keyboard: a shortcut each, its button a Tab stop, and
 // each table one Tab stop.
 TEST_F(SeriesWindowTest, EveryActionIsReachedByKeyboard)

@@ -25,6 +25,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
@@ -246,13 +247,8 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
     const QString weatherPath
         = QDir(m_series.folder).filePath(StationFolder::weatherName(m_series.station));
     if (QFileInfo::exists(weatherPath)) {
-        QStringList problems;
-        m_weather = readWeather(
-            weatherPath, QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)),
-            WeatherRules {}, nullptr, problems);
-        m_ruleRows = m_weather->ruleRows;
-        // Said apart: a damaged weather line holds no save of exclusions up.
-        m_weatherProblem = problems.join(QLatin1Char('\n'));
+        m_weatherPath = weatherPath;
+        loadWeather();
     }
     m_exclusionsApply = QFileInfo::exists(m_exclusionsPath) || !m_ruleRows.empty();
     build();
@@ -272,12 +268,16 @@ std::vector<Exclusion> SeriesWindow::allExclusions() const
 void SeriesWindow::applyExclusions()
 {
     FileReport &shown = *m_series.outcome.report;
-    if (m_exclusionsApply) {
+    if (m_exclusionsApply || m_weather || m_eventRules.any() || m_assessmentRules.limits) {
         BatchRequest request = requestFor(m_intervalLength);
         m_series.placeInZone(request);
-        request.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
-        request.exclusionsSource = m_exclusionsPath;
+        if (m_exclusionsApply) {
+            request.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
+            request.exclusionsSource = m_exclusionsPath;
+        }
         request.weather = m_weather;
+        request.events = m_eventRules;
+        request.assessment = m_assessmentRules;
         shown = reanalyse(m_series, request);
     } else {
         shown = m_unexcluded;
@@ -288,6 +288,9 @@ void SeriesWindow::applyExclusions()
     fillDays();
     fillExclusions();
     drawExclusions();
+    fillNoiseEvents();
+    fillAssessment();
+    drawWeather();
     redraw();
 }
 
@@ -744,6 +747,72 @@ void SeriesWindow::build()
             button->setFocusPolicy(Qt::TabFocus);
     }
 
+    // What an assessment asks for: events, period limits, the weather.
+    m_assessBar = new QToolBar(this);
+    m_assessBar->setObjectName(QStringLiteral("AssessmentToolBar"));
+    m_assessBar->setAccessibleName(QStringLiteral("Assessment tool bar"));
+    layout->addWidget(m_assessBar);
+    const auto field = [this](const QString &label, const QString &name, const QString &hint,
+                              const QString &tip, int width) {
+        auto *caption = new QLabel(label, this);
+        auto *edit = new QLineEdit(this);
+        edit->setObjectName(name);
+        edit->setAccessibleName(QString(label).remove(QLatin1Char('&')));
+        edit->setPlaceholderText(hint);
+        edit->setToolTip(tip);
+        edit->setMinimumWidth(width);
+        caption->setBuddy(edit);
+        m_assessBar->addWidget(caption);
+        m_assessBar->addWidget(edit);
+        return edit;
+    };
+    m_eventsEdit = field(QStringLiteral("E&vents above"), QStringLiteral("EventThreshold"),
+                         QStringLiteral("dB, e.g. 65"),
+                         QStringLiteral("Noise events: runs of readings above this level, as "
+                                        "vorn-stats --events finds them"),
+                         90);
+    m_assessBar->addSeparator();
+    m_periodLimitsEdit = field(QStringLiteral("&Period limits"), QStringLiteral("PeriodLimits"),
+                               QStringLiteral("day=55,evening=50,night=45"),
+                               QStringLiteral("The limit of each period of the day, for the "
+                                              "verdict per period (Assessment tab)"),
+                               200);
+    m_assessBar->addSeparator();
+    m_weatherRulesEdit = field(QStringLiteral("&Weather rules"), QStringLiteral("WeatherRules"),
+                               QStringLiteral("wind>5,rain>0"),
+                               QStringLiteral("When the weather takes readings out: mean wind, "
+                                              "gust (m/s) or rain (mm) over a value; \"none\" "
+                                              "for no rules"),
+                               150);
+    QAction *importWeatherAction = m_assessBar->addAction(QStringLiteral("Import Weather…"));
+    importWeatherAction->setObjectName(QStringLiteral("ImportWeather"));
+    importWeatherAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    importWeatherAction->setShortcutContext(Qt::WindowShortcut);
+    importWeatherAction->setToolTip(
+        QStringLiteral("Read a weather file (time,wind_speed,wind_gust,wind_direction,rain,"
+                       "temperature) for this series (%1)")
+            .arg(importWeatherAction->shortcut().toString(QKeySequence::NativeText)));
+    if (QWidget *button = m_assessBar->widgetForAction(importWeatherAction)) {
+        button->setAccessibleName(QStringLiteral("Import Weather"));
+        button->setFocusPolicy(Qt::TabFocus);
+    }
+    connect(importWeatherAction, &QAction::triggered, this, [this] {
+        const QString path = dialogs().openFileName(
+            this, QStringLiteral("Weather (*.csv)|*.csv|All Files (*.*)|*.*|"));
+        if (!path.isEmpty())
+            importWeather(path);
+    });
+    const auto onFinished = [this](QLineEdit *edit, QString *shown,
+                                   bool (SeriesWindow::*apply)(const QString &)) {
+        connect(edit, &QLineEdit::editingFinished, this, [this, edit, shown, apply] {
+            if (edit->text().trimmed() != *shown)
+                (this->*apply)(edit->text());
+        });
+    };
+    onFinished(m_eventsEdit, &m_eventsShown, &SeriesWindow::setEventThreshold);
+    onFinished(m_periodLimitsEdit, &m_periodLimitsShown, &SeriesWindow::setPeriodLimitsText);
+    onFinished(m_weatherRulesEdit, &m_weatherRulesShown, &SeriesWindow::setWeatherRulesText);
+
     // The series' figures on boards, each readable by a screen reader.
     auto *boards = new QHBoxLayout;
     for (const QString &caption :
@@ -854,6 +923,48 @@ void SeriesWindow::build()
         }
     });
 
+    // Wind and rain on the same time axis, when the series has weather.
+    m_weatherPlot = new QCustomPlot(this);
+    m_weatherPlot->setObjectName(QStringLiteral("WeatherGraph"));
+    m_weatherPlot->setAccessibleName(QStringLiteral("Wind and rain"));
+    m_weatherPlot->setMinimumHeight(110);
+    m_weatherPlot->setMaximumHeight(160);
+    QSharedPointer<QCPAxisTickerDateTime> weatherTicker(new QCPAxisTickerDateTime);
+    weatherTicker->setDateTimeSpec(Qt::UTC);
+    weatherTicker->setDateTimeFormat(QStringLiteral("yyyy-MM-dd\nhh:mm"));
+    m_weatherPlot->xAxis->setTicker(weatherTicker);
+    m_weatherPlot->yAxis->setLabel(QStringLiteral("m/s"));
+    m_weatherPlot->yAxis2->setVisible(true);
+    m_weatherPlot->yAxis2->setLabel(QStringLiteral("mm"));
+    auto *rainBars = new QCPBars(m_weatherPlot->xAxis, m_weatherPlot->yAxis2);
+    rainBars->setName(QStringLiteral("rain"));
+    rainBars->setPen(Qt::NoPen);
+    rainBars->setBrush(QColor(0x3C, 0x8D, 0xBC, 140));
+    rainBars->setWidthType(QCPBars::wtPlotCoords);
+    QCPGraph *wind = m_weatherPlot->addGraph();
+    wind->setName(QStringLiteral("mean wind"));
+    wind->setLineStyle(QCPGraph::lsStepRight);
+    wind->setPen(QPen(TraceColour, 1.5));
+    QCPGraph *gust = m_weatherPlot->addGraph();
+    gust->setName(QStringLiteral("gust"));
+    gust->setLineStyle(QCPGraph::lsStepRight);
+    gust->setPen(QPen(EventColour, 1, Qt::DotLine));
+    m_weatherPlot->legend->setVisible(true);
+    m_weatherPlot->legend->setFont(font());
+    m_weatherPlot->axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignTop | Qt::AlignRight);
+    m_weatherPlot->setVisible(false);
+    layout->addWidget(m_weatherPlot, 1);
+    // The two share a time axis: their plot areas start and end at one x.
+    for (QCustomPlot *plot : { m_plot, m_weatherPlot }) {
+        plot->axisRect()->setAutoMargins(QCP::msTop | QCP::msBottom);
+        plot->axisRect()->setMargins(QMargins(64, 0, 52, 0));
+    }
+    m_noiseGraph = m_plot->addGraph();
+    m_noiseGraph->setName(QStringLiteral("noise event"));
+    m_noiseGraph->setLineStyle(QCPGraph::lsNone);
+    m_noiseGraph->setScatterStyle(
+        QCPScatterStyle(QCPScatterStyle::ssCircle, LimitColour, Qt::white, 7));
+
     m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
     m_cursor->setObjectName(QStringLiteral("BoardCursor"));
     layout->addWidget(m_cursor);
@@ -909,7 +1020,41 @@ void SeriesWindow::build()
     exclusionButtons->addStretch();
     exclusionLayout->addLayout(exclusionButtons);
     m_tabs->addTab(exclusionPage, QStringLiteral("Exclusions"));
+    // Not the station's events above: runs of readings above a level.
+    m_noiseEvents = makeTable(
+        QStringLiteral("Noise events"),
+        { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"),
+          QStringLiteral("Lmax"), QStringLiteral("Lmax at"), QStringLiteral("SEL"),
+          QStringLiteral("Period"), QStringLiteral("Cut") },
+        this);
+    m_assessment = makeTable(
+        QStringLiteral("Assessment"),
+        { QStringLiteral("Day"), QStringLiteral("Period"), QStringLiteral("Leq"),
+          QStringLiteral("L90"), QStringLiteral("Lmax"), QStringLiteral("Coverage %"),
+          QStringLiteral("Limit"), QStringLiteral("Margin"), QStringLiteral("Verdict"),
+          QStringLiteral("Decides the day") },
+        this);
+    m_tabs->addTab(m_noiseEvents, QStringLiteral("Noise events"));
+    m_tabs->addTab(m_assessment, QStringLiteral("Assessment"));
     layout->addWidget(m_tabs, 2);
+    connect(m_noiseEvents, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (!report().events || !report().events->events)
+            return;
+        const auto &events = report().events->events->events;
+        if (row >= 0 && size_t(row) < events.size()) {
+            const NoiseEvent &e = events[size_t(row)];
+            const double margin = std::max(60.0, double(e.duration()));
+            showRange(double(CivilTime::civilOfUtc(e.start)) - margin,
+                      double(CivilTime::civilOfUtc(e.end)) + margin);
+        }
+    });
+    connect(m_assessment, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        if (!report().assessment)
+            return;
+        const auto &periods = report().assessment->periods;
+        if (row >= 0 && size_t(row) < periods.size())
+            showRange(double(periods[size_t(row)].start), double(periods[size_t(row)].end));
+    });
     const auto chosenExclusion = [this] { return m_exclusionTable->currentRow(); };
     connect(editButton, &QPushButton::clicked, this,
             [this, chosenExclusion] { editExclusion(chosenExclusion()); });
@@ -1107,6 +1252,10 @@ void SeriesWindow::showRange(double from, double to)
     m_drawing = true;
     m_plot->xAxis->setRange(from, to);
     m_drawing = false;
+    if (!m_weatherPlot->isHidden()) {
+        m_weatherPlot->xAxis->setRange(from, to);
+        m_weatherPlot->replot(QCustomPlot::rpQueuedReplot);
+    }
     redraw();
 }
 
@@ -1173,6 +1322,189 @@ bool SeriesWindow::setLimitsText(const QString &text)
     fillIntervals();
     redraw();
     return true;
+}
+
+bool SeriesWindow::setEventThreshold(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    std::optional<double> threshold;
+    if (!trimmed.isEmpty()) {
+        bool ok = false;
+        const double level = QLocale::c().toDouble(trimmed, &ok);
+        if (!ok || !std::isfinite(level) || level < 0 || level > 200) {
+            dialogs().message(this,
+                              QStringLiteral("Events above \"%1\": give a level in dB, such "
+                                             "as 65.")
+                                  .arg(trimmed),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            m_eventsEdit->setText(m_eventsShown);
+            return false;
+        }
+        threshold = level;
+    }
+    m_eventRules.threshold = threshold;
+    m_eventsShown = trimmed;
+    m_eventsEdit->setText(trimmed);
+    applyExclusions();
+    return true;
+}
+
+bool SeriesWindow::setPeriodLimitsText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    std::optional<PeriodLimits> limits;
+    if (!trimmed.isEmpty()) {
+        QString why;
+        limits = PeriodLimits::parse(trimmed, &why);
+        if (!limits) {
+            dialogs().message(this, QStringLiteral("Period limits \"%1\": %2").arg(trimmed, why),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            m_periodLimitsEdit->setText(m_periodLimitsShown);
+            return false;
+        }
+    }
+    m_assessmentRules.limits = limits;
+    m_periodLimitsShown = trimmed;
+    m_periodLimitsEdit->setText(trimmed);
+    applyExclusions();
+    return true;
+}
+
+bool SeriesWindow::setWeatherRulesText(const QString &text)
+{
+    const QString trimmed = text.trimmed();
+    std::optional<WeatherRules> rules = WeatherRules {};
+    if (trimmed.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0) {
+        rules.reset();
+    } else if (!trimmed.isEmpty()) {
+        QString why;
+        rules = WeatherRules::parse(trimmed, &why);
+        if (!rules) {
+            dialogs().message(this, QStringLiteral("Weather rules \"%1\": %2").arg(trimmed, why),
+                              QString(), MessageIcon::Warning, MessageButtons::Ok);
+            m_weatherRulesEdit->setText(m_weatherRulesShown);
+            return false;
+        }
+    }
+    m_weatherRules = rules;
+    m_weatherRulesShown = trimmed;
+    m_weatherRulesEdit->setText(trimmed);
+    loadWeather();
+    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
+    applyExclusions();
+    return true;
+}
+
+bool SeriesWindow::importWeather(const QString &path)
+{
+    const WeatherFile file = WeatherCsv::read(path);
+    if (file.rows.empty()) {
+        dialogs().message(this,
+                          QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
+                                                       file.problem.isEmpty()
+                                                           ? QStringLiteral("no weather rows")
+                                                           : file.problem),
+                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return false;
+    }
+    m_weatherPath = path;
+    loadWeather();
+    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
+    applyExclusions();
+    return true;
+}
+
+void SeriesWindow::loadWeather()
+{
+    m_weather.reset();
+    m_ruleRows.clear();
+    m_weatherProblem.clear();
+    if (m_weatherPath.isEmpty())
+        return;
+    QStringList problems;
+    m_weather = readWeather(
+        m_weatherPath, QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)),
+        m_weatherRules, nullptr, problems);
+    m_ruleRows = m_weather->ruleRows;
+    // Said apart: a damaged weather line holds no save of exclusions up.
+    m_weatherProblem = problems.join(QLatin1Char('\n'));
+}
+
+void SeriesWindow::fillNoiseEvents()
+{
+    const FileReport &r = report();
+    const std::vector<NoiseEvent> none;
+    const std::vector<NoiseEvent> &events
+        = r.events && r.events->events ? r.events->events->events : none;
+    m_noiseEvents->setRowCount(int(events.size()));
+    QVector<double> at, level;
+    for (size_t n = 0; n < events.size(); ++n) {
+        const QStringList c = eventCells(events[n]);
+        setTableRow(m_noiseEvents, int(n), c);
+        at << double(CivilTime::civilOfUtc(events[n].lmaxAt));
+        level << events[n].lmax;
+    }
+    m_noiseGraph->setData(at, level, true);
+    const int tab = m_tabs->indexOf(m_noiseEvents);
+    m_tabs->setTabText(tab, r.events && r.events->events
+                                ? QStringLiteral("Noise events (%1)").arg(events.size())
+                                : QStringLiteral("Noise events"));
+    m_tabs->setTabToolTip(tab, eventLines(r, 0).join(QLatin1Char('\n')));
+    sizeColumnsOnce(m_noiseEvents);
+}
+
+void SeriesWindow::fillAssessment()
+{
+    const FileReport &r = report();
+    const std::vector<QStringList> rows = assessmentCells(r);
+    m_assessment->setRowCount(int(rows.size()));
+    for (size_t n = 0; n < rows.size(); ++n) {
+        // A failing period is marked by colour and says so in words.
+        const bool failed = rows[n].at(8) == QLatin1String("fail");
+        setTableRow(m_assessment, int(n), rows[n], failed ? OverBar : QColor());
+    }
+    const int tab = m_tabs->indexOf(m_assessment);
+    m_tabs->setTabText(tab, r.assessment ? QStringLiteral("Assessment (%1 failed)")
+                                               .arg(r.assessment->failed)
+                                         : QStringLiteral("Assessment"));
+    m_tabs->setTabToolTip(tab, r.assessment ? assessmentRule(r) + QStringLiteral(". ")
+                                   + assessmentSummary(r) + QLatin1Char('.')
+                                            : QStringLiteral("Give period limits to judge "
+                                                             "each period"));
+    sizeColumnsOnce(m_assessment);
+}
+
+void SeriesWindow::drawWeather()
+{
+    m_weatherPlot->setVisible(m_weather != nullptr);
+    if (!m_weather)
+        return;
+    QVector<double> at, wind, gust, rainAt, rain;
+    double width = 60.0;
+    double windTop = 1.0, rainTop = 0.1;
+    for (const WeatherRow &row : m_weather->rows) {
+        const double start = double(CivilTime::civilOfUtc(row.start));
+        const double end = double(CivilTime::civilOfUtc(row.end));
+        at << start;
+        wind << row.windSpeed.value_or(qQNaN());
+        gust << row.windGust.value_or(qQNaN());
+        windTop = std::max({ windTop, row.windSpeed.value_or(0.0), row.windGust.value_or(0.0) });
+        if (row.rain && *row.rain > 0) {
+            rainAt << (start + end) / 2.0;
+            rain << *row.rain;
+            rainTop = std::max(rainTop, *row.rain);
+            width = std::max(1.0, end - start);
+        }
+    }
+    auto *bars = qobject_cast<QCPBars *>(m_weatherPlot->plottable(0));
+    bars->setWidth(width);
+    bars->setData(rainAt, rain, true);
+    m_weatherPlot->graph(0)->setData(at, wind, true);
+    m_weatherPlot->graph(1)->setData(at, gust, true);
+    m_weatherPlot->yAxis->setRange(0, windTop * 1.15);
+    m_weatherPlot->yAxis2->setRange(0, rainTop * 1.15);
+    m_weatherPlot->xAxis->setRange(m_plot->xAxis->range());
+    m_weatherPlot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool SeriesWindow::setIntervalLength(int64_t seconds)

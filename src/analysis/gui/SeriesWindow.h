@@ -39,12 +39,27 @@ public:
     QTableWidget *intervalTable() const { return m_intervals; }
     QTableWidget *dayTable() const { return m_days; }
     QTableWidget *eventTable() const { return m_events; }
+    // The noise events found above a threshold and the verdict per period,
+    // as vorn-stats --events and --period-limits give them.
+    QTableWidget *noiseEventTable() const { return m_noiseEvents; }
+    QTableWidget *assessmentTable() const { return m_assessment; }
+    // Wind, gust and rain under the time history, on its time axis.
+    QCustomPlot *weatherPlot() const { return m_weatherPlot; }
     ValueBoard *board(const QString &caption) const;
     ReportCommand *reportCommand() const { return m_report; }
 
     // The limits typed in (the --limit syntax); false with a message when
     // the text is none. Empty clears them.
     bool setLimitsText(const QString &text);
+    // "65" finds noise events above 65 dB; empty: none. False with a message
+    // when the text is no level.
+    bool setEventThreshold(const QString &text);
+    // "day=55,evening=50,night=45" or the --limit syntax; empty: none.
+    bool setPeriodLimitsText(const QString &text);
+    // "wind>5,gust>10,rain>0"; empty: the default rules; "none": no rules.
+    bool setWeatherRulesText(const QString &text);
+    // Reads a weather file (the station folder's columns) for this series.
+    bool importWeather(const QString &path);
     // Reads the series again with intervals of this length (seconds).
     bool setIntervalLength(int64_t seconds);
     // Shows [from, to) (civil seconds) and draws what falls in it.
@@ -97,6 +112,11 @@ private:
     void fillIntervals();
     void fillDays();
     void fillEvents();
+    void fillNoiseEvents();
+    void fillAssessment();
+    void drawWeather();
+    // Reads m_weatherPath with the rules; the problem, if any, is noted.
+    void loadWeather();
     void drawIntervals();
     void redraw();
     void showCursor(double time);
@@ -153,6 +173,22 @@ private:
     std::shared_ptr<const WeatherData> m_weather;
     std::vector<Exclusion> m_ruleRows;
     QString m_weatherProblem; // a damaged line of the weather file
+    QString m_weatherPath;
+    std::optional<WeatherRules> m_weatherRules = WeatherRules {};
+    EventRules m_eventRules;
+    AssessmentRules m_assessmentRules;
+    QToolBar *m_assessBar = nullptr;
+    QLineEdit *m_eventsEdit = nullptr;
+    QLineEdit *m_periodLimitsEdit = nullptr;
+    QLineEdit *m_weatherRulesEdit = nullptr;
+    // The fields' texts as last applied.
+    QString m_eventsShown;
+    QString m_periodLimitsShown;
+    QString m_weatherRulesShown;
+    QTableWidget *m_noiseEvents = nullptr;
+    QTableWidget *m_assessment = nullptr;
+    QCPGraph *m_noiseGraph = nullptr;
+    QCustomPlot *m_weatherPlot = nullptr;
     // The rows made by hand, then the rule-made ones.
     std::vector<Exclusion> allExclusions() const;
     bool m_exclusionsUnsaved = false;
