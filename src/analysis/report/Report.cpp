@@ -7,6 +7,7 @@
 #include "recording/FormatTenths.h"
 
 #include <algorithm>
+#include <limits>
 #include <cmath>
 
 #ifndef VORN_VERSION
@@ -201,6 +202,18 @@ void addAssessment(ReportSection &section, const FileReport &analysed)
 {
     for (const auto &[label, value] : weatherFacts(analysed))
         section.weather.push_back({ label, value, {} });
+    const TimeHistory &h = section.history;
+    if (analysed.weatherData && h.axis == HistoryAxis::ClockTime && h.firstTime) {
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        for (const WeatherRow &row : analysed.weatherData->rows) {
+            const int fromOffset = CivilTime::offsetOfUtc(row.start);
+            const int toOffset = CivilTime::offsetOfUtc(row.end);
+            section.weatherSpans.push_back({ h.placeOf(row.start + fromOffset, fromOffset),
+                                             h.placeOf(row.end + toOffset, toOffset),
+                                             row.windSpeed.value_or(nan),
+                                             row.windGust.value_or(nan), row.rain.value_or(nan) });
+        }
+    }
     if (!analysed.weather && !analysed.events && !analysed.assessment)
         return;
     const double interval = analysed.statistics.interval;

@@ -144,6 +144,17 @@ struct ReportSection
     // period limits.
     std::vector<ReportField> weather;
     std::vector<ReportTable> assessment;
+    // The weather's rows on the time history's axis (places), drawn as wind
+    // and rain under each strip; a value not known is NaN.
+    struct WeatherSpan
+    {
+        double from = 0.0;
+        double to = 0.0;
+        double wind = 0.0;
+        double gust = 0.0;
+        double rain = 0.0;
+    };
+    std::vector<WeatherSpan> weatherSpans;
 };
 
 enum class PageKind { Summary, History, Distribution, Intervals, Exclusions, Notes, Assessment };

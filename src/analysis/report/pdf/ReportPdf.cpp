@@ -29,6 +29,8 @@ const QColor NoteInk(0x9A, 0x4B, 0x00);
 const QColor OverShade(0xF6, 0xD5, 0xD0);
 const QColor LimitLine(0xC0, 0x39, 0x2B);
 const QColor ExcludedShade(0xE6, 0xDC, 0xF0);
+const QColor WindInk(0x2E, 0x7D, 0x32);
+const QColor RainShade(0x7F, 0xB3, 0xD5);
 
 constexpr double PageWidthMm = 210.0;
 constexpr double PageHeightMm = 297.0;
@@ -409,6 +411,7 @@ private:
             axis->grid()->setPen(QPen(Rule, 0.5, Qt::DotLine));
             axis->grid()->setSubGridVisible(false);
             axis->setLabel(QString());
+            axis->setTickLabels(true);
             axis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
         }
         m_plot.yAxis2->setVisible(false);
@@ -542,7 +545,75 @@ private:
         marks(overKeys, ceiling - inset, QCPScatterStyle::ssTriangle);
 
         text(x, y, w, 4.5, strip.title, reportFont(8, true), Ink);
-        renderPlot(x, y + 4.5, w, h - 4.5);
+        if (section.weatherSpans.empty()) {
+            renderPlot(x, y + 4.5, w, h - 4.5);
+            return;
+        }
+        // The weather under the levels, on the same axis and margins.
+        const double weatherHeight = (h - 4.5) * 0.4;
+        m_plot.xAxis->setTickLabels(false);
+        m_plot.axisRect()->setMargins(QMargins(int(u(11)), int(u(1.5)), int(u(8)), int(u(1))));
+        renderPlot(x, y + 4.5, w, h - 4.5 - weatherHeight);
+        drawWeatherStrip(section, strip, ticker, x, y + h - weatherHeight, w, weatherHeight);
+    }
+
+    void drawWeatherStrip(const ReportSection &section, const HistoryStrip &strip,
+                          const QSharedPointer<QCPAxisTickerText> &ticker, double x, double y,
+                          double w, double h)
+    {
+        resetPlot();
+        m_plot.xAxis->setRange(strip.start, strip.end);
+        m_plot.xAxis->setTicker(ticker);
+        m_plot.axisRect()->setAutoMargins(QCP::msNone);
+        m_plot.axisRect()->setMargins(QMargins(int(u(11)), int(u(1)), int(u(8)), int(u(9))));
+        QVector<double> at, wind, gust, rainAt, rain;
+        double windTop = 1.0, rainTop = 0.1, width = 60.0;
+        for (const ReportSection::WeatherSpan &s : section.weatherSpans) {
+            // One scale for every strip, so strips compare at a glance.
+            windTop = std::max({ windTop, std::isnan(s.wind) ? 0.0 : s.wind,
+                                 std::isnan(s.gust) ? 0.0 : s.gust });
+            if (s.rain > 0)
+                rainTop = std::max(rainTop, s.rain);
+            if (s.to <= strip.start || s.from >= strip.end)
+                continue;
+            at << s.from;
+            wind << s.wind;
+            gust << s.gust;
+            if (s.rain > 0) {
+                rainAt << (s.from + s.to) / 2;
+                rain << s.rain;
+                width = std::max(1.0, s.to - s.from);
+            }
+        }
+        m_plot.yAxis->setRange(0.0, windTop * 1.2);
+        m_plot.yAxis->setLabel(QStringLiteral("m/s"));
+        QSharedPointer<QCPAxisTicker> windTicks(new QCPAxisTicker);
+        windTicks->setTickCount(2);
+        m_plot.yAxis->setTicker(windTicks);
+        m_plot.yAxis2->setVisible(true);
+        m_plot.yAxis2->setRange(0.0, rainTop * 1.2);
+        m_plot.yAxis2->setLabel(QStringLiteral("mm"));
+        QSharedPointer<QCPAxisTicker> rainTicks(new QCPAxisTicker);
+        rainTicks->setTickCount(2);
+        m_plot.yAxis2->setTicker(rainTicks);
+        m_plot.yAxis2->grid()->setVisible(false);
+        auto *bars = new QCPBars(m_plot.xAxis, m_plot.yAxis2);
+        bars->setWidthType(QCPBars::wtPlotCoords);
+        bars->setWidth(width);
+        bars->setPen(Qt::NoPen);
+        bars->setBrush(RainShade);
+        bars->setData(rainAt, rain, true);
+        QCPGraph *gustGraph = m_plot.addGraph();
+        gustGraph->setLineStyle(QCPGraph::lsStepLeft);
+        gustGraph->setAdaptiveSampling(false);
+        gustGraph->setPen(QPen(WindInk, u(0.15), Qt::DotLine));
+        gustGraph->setData(at, gust, true);
+        QCPGraph *windGraph = m_plot.addGraph();
+        windGraph->setLineStyle(QCPGraph::lsStepLeft);
+        windGraph->setAdaptiveSampling(false);
+        windGraph->setPen(QPen(WindInk, u(0.25)));
+        windGraph->setData(at, wind, true);
+        renderPlot(x, y, w, h);
     }
 
     void drawLegend(double y)
@@ -603,6 +674,21 @@ private:
             m_p.fillRect(box(MarginMm, y + 1, 6, 3), ExcludedShade);
             text(MarginMm + 7.5, y, 120, 5, QStringLiteral("excluded: not measured, in no figure"),
                  f, Muted);
+            y += 6;
+        }
+        if (!section.weatherSpans.empty()) {
+            const QFont f = reportFont(7.5);
+            double x = MarginMm;
+            line(x, y + 2.5, x + 6, y + 2.5, WindInk, 0.4);
+            text(x + 7.5, y, 60, 5, QStringLiteral("mean wind (m/s)"), f, Muted);
+            x += 34;
+            m_p.setPen(QPen(WindInk, u(0.25), Qt::DotLine));
+            m_p.drawLine(QPointF(u(x), u(y + 2.5)), QPointF(u(x + 6), u(y + 2.5)));
+            text(x + 7.5, y, 60, 5, QStringLiteral("gust (m/s)"), f, Muted);
+            x += 26;
+            m_p.fillRect(box(x, y + 1, 6, 3), RainShade);
+            text(x + 7.5, y, 80, 5, QStringLiteral("rain (mm, right scale), under each strip"), f,
+                 Muted);
             y += 6;
         }
         const double slot = (ContentBottomMm - y) / ReportLayout::HistoryStripsPerPage;
