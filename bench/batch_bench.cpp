@@ -3,6 +3,8 @@
 #include "analysis/batch/BatchReport.h"
 #include "recording/DataFileReader.h"
 
+#include "RoadMonth.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QCoreApplication>
@@ -248,6 +250,39 @@ void BM_VornStatsJoin30DayFiles(benchmark::State &state)
                        : "2.6 M readings; < 1 s and < 100 MB resident");
 }
 BENCHMARK(BM_VornStatsJoin30DayFiles)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
+// A month as a road-side station hears it: a background of 45 to 58 dB
+// with a pass-by every few minutes (10 to 40 s, up to 85 dB), 30 day files
+// of 86,400 readings; joined with Lden, then with noise events, number-above
+// counts and the verdict per period on top.
+void BM_VornStatsJoinAssessedMonth(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    QList<QByteArray> arguments { "--join", "--lden" };
+    for (const QString &name : RoadMonth::write(dir.path(), QStringLiteral("road")))
+        arguments << name.toLocal8Bit();
+    if (state.range(0) == 1)
+        arguments << "--events" << "65" << "--number-above" << "60,65,70" << "--period-limits"
+                  << "day=55,evening=50,night=45";
+    long maxResidentKiB = 0;
+    for (auto _ : state) {
+        const auto [status, residentKiB] = launcher().run(arguments);
+        if (status != 0) {
+            state.SkipWithError("vorn-stats failed");
+            break;
+        }
+        maxResidentKiB = std::max(maxResidentKiB, residentKiB);
+    }
+    state.counters["max_rss_MiB"] = double(maxResidentKiB) / 1024.0;
+    state.SetLabel(state.range(0) == 1 ? "events, number above and verdicts; < 15 % over none"
+                                       : "2.6 M readings of a road-side month");
+}
+BENCHMARK(BM_VornStatsJoinAssessedMonth)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)

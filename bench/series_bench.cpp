@@ -5,6 +5,8 @@
 #include "analysis/gui/SeriesWindow.h"
 #include "widgets/QCustomPlotInclude.h"
 
+#include "RoadMonth.h"
+
 #include <QApplication>
 #include <QDate>
 #include <QFile>
@@ -157,6 +159,85 @@ void BM_SeriesExcludeMonth(benchmark::State &state)
     state.SetLabel("2.6 M readings; target < 150 ms");
 }
 BENCHMARK(BM_SeriesExcludeMonth)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+
+// A road-side month in a folder of its own; with its weather file when
+// `weather` is set (removed again when not).
+const QStringList &roadFiles(bool weather)
+{
+    static QTemporaryDir dir;
+    static const QStringList files = RoadMonth::write(dir.path(), QStringLiteral("road"));
+    QFile file(QDir(dir.path()).filePath(QStringLiteral("road weather.csv")));
+    if (weather) {
+        file.open(QIODevice::WriteOnly);
+        file.write(RoadMonth::weather());
+    } else {
+        file.remove();
+    }
+    return files;
+}
+
+// The road-side month opened, without (0) and with (1) its weather: the
+// weather's panel and its rule-made spans.
+void BM_SeriesOpenRoadMonth(benchmark::State &state)
+{
+    const QStringList files = roadFiles(state.range(0) == 1);
+    for (auto _ : state) {
+        SeriesWindow *window = OpenSeries(files);
+        if (!window) {
+            state.SkipWithError("not opened");
+            break;
+        }
+        QApplication::processEvents();
+        state.PauseTiming();
+        delete window;
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+    state.SetLabel(state.range(0) == 1 ? "with 43,200 weather rows; < 10 % over none"
+                                       : "a road-side month");
+}
+BENCHMARK(BM_SeriesOpenRoadMonth)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+// An exclusion on the road-side month with noise events and the verdict
+// per period shown (1), or not (0): every table recomputed.
+void BM_SeriesExcludeRoadMonth(benchmark::State &state)
+{
+    SeriesWindow *window = OpenSeries(roadFiles(false));
+    if (state.range(0) == 1) {
+        window->setEventThreshold(QStringLiteral("65"));
+        window->setPeriodLimitsText(QStringLiteral("day=55,evening=50,night=45"));
+    }
+    window->resize(1400, 900);
+    window->show();
+    QApplication::processEvents();
+    const int64_t start = CivilTime::utcOf(window->series().readings.times.front());
+    bool added = false;
+    for (auto _ : state) {
+        if (added)
+            window->removeExclusion(0);
+        else
+            window->addExclusion(makeExclusion(
+                start + 10 * 86400 + 36000, start + 10 * 86400 + 43200, ExclusionReason::Rain,
+                QStringLiteral("bench"), QStringLiteral("2026-05-02T09:00:00+02:00")));
+        added = !added;
+    }
+    const QString path = ExclusionsCsv::pathFor(window->series().folder, QStringLiteral("road"));
+    delete window;
+    QFile::remove(path);
+    state.SetLabel(state.range(0) == 1 ? "with events and verdicts; target < 150 ms"
+                                       : "a road-side month");
+}
+BENCHMARK(BM_SeriesExcludeRoadMonth)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(20);
 
 } // namespace
 

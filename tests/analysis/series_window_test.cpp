@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -477,7 +478,11 @@ TEST_F(SeriesWindowTest, NoiseEventsAndVerdictsFollowTheFieldsAsVornStatsGivesTh
         }
         return csv;
     };
+    auto *tabs = window->findChild<QTabWidget *>("SeriesTables");
+    ASSERT_TRUE(tabs);
     const auto check = [&] {
+        // Each table as a user sees it: its tab shown.
+        tabs->setCurrentWidget(window->noiseEventTable());
         // Events: start, end, Lmax, its time, SEL, period (the window words
         // the duration and the cut mark as the text does).
         QString events = tableCsv(window->noiseEventTable(), "start,end,duration_s,lmax,lmax_time,sel,period,cut");
@@ -487,6 +492,7 @@ TEST_F(SeriesWindowTest, NoiseEventsAndVerdictsFollowTheFieldsAsVornStatsGivesTh
             shown += QStringList { f[0], f[1], f[3], f[4], f[5], f[6] }.join(',') + "\n";
         }
         EXPECT_EQ(shown, statsTable("--events-csv", { 1, 2, 4, 5, 6, 7 }));
+        tabs->setCurrentWidget(window->assessmentTable());
         QString verdicts;
         for (const QString &line :
              tableCsv(window->assessmentTable(), "day_start,period,leq,l90,lmax,coverage,limit,margin,verdict,deciding")
@@ -496,9 +502,9 @@ TEST_F(SeriesWindowTest, NoiseEventsAndVerdictsFollowTheFieldsAsVornStatsGivesTh
         }
         EXPECT_EQ(verdicts, statsTable("--assessment-csv", { 2, 7, 8, 9, 10, 11, 12 }));
     };
+    check();
     ASSERT_GT(window->noiseEventTable()->rowCount(), 0);
     ASSERT_GT(window->assessmentTable()->rowCount(), 0);
-    check();
 
     // A span excluded by hand: both tables follow at once (the day's long
     // run is cut in two by it).
@@ -508,6 +514,7 @@ TEST_F(SeriesWindowTest, NoiseEventsAndVerdictsFollowTheFieldsAsVornStatsGivesTh
             n += window->noiseEventTable()->item(r, 7)->text() == "cut";
         return n;
     };
+    tabs->setCurrentWidget(window->noiseEventTable());
     const int cutBefore = cut();
     window->addExclusion(makeExclusion(
         CivilTime::utcOf(CivilTime::civilSecondsOf(QDate(2026, 6, 1), QTime(9, 0))),

@@ -1,6 +1,7 @@
 #include "Assessment.h"
 
 #include "CivilTime.h"
+#include "FileStatistics.h"
 #include "analysis/ListDistribution.h"
 
 #include <QLocale>
@@ -88,11 +89,20 @@ QString PeriodVerdict::verdictText() const
 
 void AssessmentAccumulator::add(int64_t civil, std::optional<double> energyLevel)
 {
-    const int64_t day = CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart;
-    Cell &cell = m_cells[{ day, int(periodOf(civil)) }];
+    // Readings come in order: the cell of the last one is looked up once.
+    if (!m_cell || civil < m_cellFrom || civil >= m_cellTo) {
+        const int64_t day
+            = CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart;
+        const Period period = periodOf(civil);
+        const auto [from, to] = periodSpan(period);
+        m_cell = &m_cells[{ day, int(period) }];
+        m_cellFrom = day + from;
+        m_cellTo = day + to;
+    }
+    Cell &cell = *m_cell;
     if (!energyLevel)
         return;
-    cell.energy += std::pow(10.0, *energyLevel / 10.0);
+    cell.energy += energyOf(*energyLevel);
     ++cell.count;
     cell.lmax = std::max(cell.lmax.value_or(*energyLevel), *energyLevel);
     if (cell.tenths.empty())

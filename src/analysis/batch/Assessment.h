@@ -60,6 +60,21 @@ struct AssessmentReport
 class AssessmentAccumulator
 {
 public:
+    AssessmentAccumulator() = default;
+    // A copy looks its cell up anew: the pointer is into the other's map.
+    AssessmentAccumulator(const AssessmentAccumulator &other)
+        : m_cells(other.m_cells)
+    {
+    }
+    AssessmentAccumulator &operator=(const AssessmentAccumulator &other)
+    {
+        m_cells = other.m_cells;
+        m_cell = nullptr;
+        return *this;
+    }
+    AssessmentAccumulator(AssessmentAccumulator &&) = default;
+    AssessmentAccumulator &operator=(AssessmentAccumulator &&) = default;
+
     void add(int64_t civil, std::optional<double> energyLevel);
     AssessmentReport finish(const AssessmentRules &rules, double sampleInterval) const;
 
@@ -72,4 +87,8 @@ private:
         std::vector<qint64> tenths; // the 0.1 dB classes, for L90
     };
     std::map<std::pair<int64_t, int>, Cell> m_cells; // by day and period
+    // The cell of the last reading and its span (civil); map nodes stay put.
+    Cell *m_cell = nullptr;
+    int64_t m_cellFrom = 0;
+    int64_t m_cellTo = 0;
 };

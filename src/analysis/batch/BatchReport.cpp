@@ -20,10 +20,11 @@ FileAnalysis::FileAnalysis(const BatchRequest &request, Parts parts)
     }
     if (m_request.intervalLength)
         m_intervals.emplace(*request.intervalLength, request.mode);
-    // The events go with the tables when the two parts run apart.
+    // When the two parts run apart, the events go with the tables and the
+    // verdicts with the figures: the two then take about as long.
     if (parts != Parts::Figures && request.events.any())
         m_events.emplace(request.events);
-    if (parts != Parts::Figures && request.assessment.limits)
+    if (parts != Parts::Tables && request.assessment.limits)
         m_assessment.emplace();
     if (request.exclusions) {
         m_exclusions = *request.exclusions;
@@ -80,11 +81,14 @@ bool FileAnalysis::excluded(int64_t utc, int64_t place, int64_t civil)
         ++m_tally.byRule[reason];
     // By the interval's key here; finish() names each by its moment.
     if (m_intervals)
-        ++m_tally.byInterval[m_intervals->keyOf(m_intervals->splitsRepeatedHours() ? place : civil)]
-                            [reason];
+        ++m_intervalTally.at(m_tally.byInterval, m_intervals->keyOf(
+                                                     m_intervals->splitsRepeatedHours() ? place
+                                                                                        : civil))
+              [reason];
     constexpr int64_t DayStart = 7 * 3600;
-    ++m_tally.byDay[CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart]
-                   [reason];
+    ++m_dayTally.at(m_tally.byDay,
+                    CivilTime::alignDown(civil - DayStart, CivilTime::SecondsPerDay) + DayStart)
+          [reason];
     return true;
 }
 

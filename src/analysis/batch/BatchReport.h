@@ -275,6 +275,33 @@ private:
     RepeatedHours m_hours;
     std::optional<EventFinder> m_events;
     std::optional<AssessmentAccumulator> m_assessment;
+    // The tally's row of the last excluded reading's interval and of its
+    // day: readings come in order, so each row is looked up once. A copy
+    // looks it up anew (the pointer is into the other's map).
+    struct TallyCursor
+    {
+        TallyCursor() = default;
+        TallyCursor(const TallyCursor &) { }
+        TallyCursor &operator=(const TallyCursor &)
+        {
+            m_counts = nullptr;
+            return *this;
+        }
+        ReasonCounts &at(std::map<int64_t, ReasonCounts> &table, int64_t key)
+        {
+            if (!m_counts || key != m_key) {
+                m_counts = &table[key];
+                m_key = key;
+            }
+            return *m_counts;
+        }
+
+    private:
+        ReasonCounts *m_counts = nullptr;
+        int64_t m_key = 0;
+    };
+    TallyCursor m_intervalTally;
+    TallyCursor m_dayTally;
     qint64 m_untimed = 0;
     ExclusionTally m_tally;
 };

@@ -95,6 +95,32 @@ QString toIso(int64_t seconds)
     const int64_t days = alignDown(seconds, SecondsPerDay) / SecondsPerDay;
     const int64_t inDay = seconds - days * SecondsPerDay;
     const Civil c = civilFromDays(days);
+    // Written digit by digit: every row of every table has stamps, and six
+    // arg() calls cost more than the rest of a row.
+    if (c.year >= 0 && c.year <= 9999) {
+        QString text(19, Qt::Uninitialized);
+        QChar *out = text.data();
+        const auto put = [&out](int64_t value, int width) {
+            for (int i = width - 1; i >= 0; --i) {
+                out[i] = QChar(u'0' + char16_t(value % 10));
+                value /= 10;
+            }
+            out += width;
+        };
+        const auto sep = [&out](char16_t c) { *out++ = QChar(c); };
+        put(c.year, 4);
+        sep(u'-');
+        put(c.month, 2);
+        sep(u'-');
+        put(c.day, 2);
+        sep(u'T');
+        put(inDay / 3600, 2);
+        sep(u':');
+        put(inDay / 60 % 60, 2);
+        sep(u':');
+        put(inDay % 60, 2);
+        return text;
+    }
     return QStringLiteral("%1-%2-%3T%4:%5:%6")
         .arg(c.year, 4, 10, QLatin1Char('0'))
         .arg(c.month, 2, 10, QLatin1Char('0'))
@@ -303,12 +329,17 @@ int64_t civilSecondsOf(const QDate &date, const QTime &time)
 
 QString offsetText(int offsetSeconds)
 {
-    const QChar sign = offsetSeconds < 0 ? QLatin1Char('-') : QLatin1Char('+');
     const int minutes = std::abs(offsetSeconds) / 60;
-    return QStringLiteral("%1%2:%3")
-        .arg(sign)
-        .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-        .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const int hours = minutes / 60;
+    if (hours > 99)
+        return QStringLiteral("%1%2:%3")
+            .arg(QLatin1Char(offsetSeconds < 0 ? '-' : '+'))
+            .arg(hours)
+            .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    const char16_t text[] = { offsetSeconds < 0 ? u'-' : u'+', char16_t(u'0' + hours / 10),
+                              char16_t(u'0' + hours % 10), u':',
+                              char16_t(u'0' + minutes % 60 / 10), char16_t(u'0' + minutes % 10) };
+    return QString(reinterpret_cast<const QChar *>(text), 6);
 }
 
 QString toIsoWithOffset(int64_t civil, bool laterPass)

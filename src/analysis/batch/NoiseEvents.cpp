@@ -1,6 +1,7 @@
 #include "NoiseEvents.h"
 
 #include "CivilTime.h"
+#include "FileStatistics.h"
 
 #include <algorithm>
 #include <cmath>
@@ -45,6 +46,8 @@ EventFinder::EventFinder(const EventRules &rules)
         m_runs.push_back(runOf(*rules.threshold, true));
     for (const double level : rules.numberAbove)
         m_runs.push_back(runOf(level, false));
+    for (const Run &run : m_runs)
+        m_lowest = std::min(m_lowest, run.level);
 }
 
 void EventFinder::close(Run &run, bool cut) const
@@ -80,7 +83,14 @@ void EventFinder::add(int64_t utc, int64_t civil, std::optional<double> energy, 
     m_lastReading = utc;
     if (excluded)
         return;
-    const double energyOfReading = energy ? std::pow(10.0, *energy / 10.0) : 0.0;
+    // Most readings are below every level with no run open: nothing to do.
+    if (!energy || *energy <= m_lowest) {
+        if (std::none_of(m_runs.begin(), m_runs.end(), [](const Run &r) { return r.open; })) {
+            m_afterBreak = false;
+            return;
+        }
+    }
+    const double energyOfReading = energy ? energyOf(*energy) : 0.0;
     for (Run &run : m_runs) {
         const bool above = energy && *energy > run.level;
         const int64_t step = std::max<int64_t>(1, m_step);
@@ -122,23 +132,35 @@ void EventFinder::add(int64_t utc, int64_t civil, std::optional<double> energy, 
 
 EventReport EventFinder::finish(double samplingInterval) const
 {
-    EventFinder open = *this;
+    // The runs still open are closed on a copy of their state alone: the
+    // events found so far are read where they are, never copied whole.
+    EventFinder open(EventRules {});
+    open.m_step = m_step;
     if (samplingInterval >= 1.0)
         open.m_step = int64_t(std::llround(samplingInterval));
     EventReport report;
     report.rules = m_rules;
     report.minDuration = m_rules.minDuration.value_or(std::max<int64_t>(1, open.m_step));
-    for (Run &run : open.m_runs) {
+    for (const Run &found : m_runs) {
+        Run run;
+        run.level = found.level;
+        run.keepList = found.keepList;
+        run.open = found.open;
+        run.event = found.event;
+        run.lastAbove = found.lastAbove;
+        run.energy = found.energy;
         open.close(run, false);
         RunsAbove runs;
         runs.level = run.level;
-        for (const NoiseEvent &event : run.done) {
-            if (event.duration() < report.minDuration)
-                continue;
-            runs.events.push_back(event);
-            ++runs.byPeriod[size_t(event.period)];
-            ++runs.byDay[event.day][size_t(event.period)];
-        }
+        const std::vector<NoiseEvent> *lists[] = { &found.done, &run.done };
+        for (const std::vector<NoiseEvent> *list : lists)
+            for (const NoiseEvent &event : *list) {
+                if (event.duration() < report.minDuration)
+                    continue;
+                runs.events.push_back(event);
+                ++runs.byPeriod[size_t(event.period)];
+                ++runs.byDay[event.day][size_t(event.period)];
+            }
         if (run.keepList)
             report.events = std::move(runs);
         else

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <optional>
 #include <vector>
@@ -96,4 +97,5 @@ private:
     int64_t m_lastReading = 0; // the last reading's moment, excluded or not
     int64_t m_step = 0; // the smallest step between readings seen
     bool m_afterBreak = false;
+    double m_lowest = std::numeric_limits<double>::infinity(); // of the runs' levels
 };

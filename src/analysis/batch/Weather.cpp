@@ -10,18 +10,24 @@
 #include <QLocale>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace {
 
-std::optional<double> numberOf(const QString &text, bool *ok)
+// A field's number, as the C locale writes it; none when it is empty.
+std::optional<double> numberOf(QByteArrayView text, bool *ok)
 {
-    const QString trimmed = text.trimmed();
+    text = text.trimmed();
     *ok = true;
-    if (trimmed.isEmpty())
+    if (text.isEmpty())
         return std::nullopt;
-    const double value = QLocale::c().toDouble(trimmed, ok);
-    if (!*ok || !std::isfinite(value)) {
+    if (text.startsWith('+'))
+        text = text.sliced(1);
+    double value = 0.0;
+    const char *end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || at != end || !std::isfinite(value)) {
         *ok = false;
         return std::nullopt;
     }
@@ -153,14 +159,46 @@ WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherCol
                                .arg(why);
         }
     };
+    // Each row's time first; its span once the rows around it are known.
+    std::vector<std::pair<int64_t, WeatherRow>> timed;
+    timed.reserve(size_t(lines.size()));
+    // A row from its time and its fields (time, wind_speed, ...; an empty
+    // view for a column the file does not have), checked and kept.
+    const auto addRow = [&](qint64 lineNumber, const std::optional<int64_t> &time,
+                            const std::array<QByteArrayView, 6> &fields) {
+        if (!time) {
+            bad(lineNumber, QStringLiteral("the time \"%1\" is not an ISO 8601 time")
+                                .arg(QString::fromUtf8(fields[0].trimmed())));
+            return;
+        }
+        if (!timed.empty() && *time <= timed.back().first) {
+            bad(lineNumber, QStringLiteral("the time is not after the row before"));
+            return;
+        }
+        WeatherRow row;
+        std::optional<double> *targets[]
+            = { &row.windSpeed, &row.windGust, &row.windDirection, &row.rain, &row.temperature };
+        for (int f = 0; f < 5; ++f) {
+            bool ok = true;
+            *targets[f] = numberOf(fields[size_t(f + 1)], &ok);
+            if (ok && *targets[f] && columns)
+                *targets[f] = (**targets[f] + columns->offset[size_t(f + 1)])
+                    * columns->factor[size_t(f + 1)];
+            if (!ok || (f != 4 && *targets[f] && **targets[f] < 0)) {
+                bad(lineNumber,
+                    QStringLiteral("the %1 \"%2\" is not a number it can be")
+                        .arg(QString::fromLatin1(Header).section(QLatin1Char(','), f + 1, f + 1),
+                             QString::fromUtf8(fields[size_t(f + 1)].trimmed())));
+                return;
+            }
+        }
+        timed.emplace_back(*time, row);
+    };
     // A weather station's own export may separate by semicolons or tabs
     // (and then write decimal commas).
     char separator = ',';
     // Where each of time, wind_speed, ... stands in a row.
     std::array<qsizetype, 6> at { 0, 1, 2, 3, 4, 5 };
-    // Each row's time first; its span once the rows around it are known.
-    std::vector<std::pair<int64_t, WeatherRow>> timed;
-    timed.reserve(size_t(lines.size()));
     file.rows.reserve(size_t(lines.size()));
     bool headerSeen = false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -175,6 +213,32 @@ WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherCol
                 separator = ';';
             else if (bytesOfLine.contains('\t') && !bytesOfLine.contains(','))
                 separator = '\t';
+        }
+        // The station's own rows, as it writes them: read as bytes, each
+        // field made text only to be named in a message.
+        if (headerSeen && !columns && !bytesOfLine.contains('"')) {
+            std::array<QByteArrayView, 6> views;
+            int count = 0;
+            for (qsizetype from = 0;; ++count) {
+                const qsizetype cut = bytesOfLine.indexOf(',', from);
+                const QByteArrayView field
+                    = bytesOfLine.sliced(from, (cut < 0 ? bytesOfLine.size() : cut) - from);
+                if (count < 6)
+                    views[size_t(count)] = field;
+                if (cut < 0)
+                    break;
+                from = cut + 1;
+            }
+            ++count;
+            if (count != 6) {
+                bad(lineNumber, QStringLiteral("6 fields expected (%1), %2 found")
+                                    .arg(QLatin1String(Header))
+                                    .arg(count));
+                continue;
+            }
+            addRow(lineNumber, CivilTime::momentOfIso(QString::fromUtf8(views[0].trimmed())),
+                   views);
+            continue;
         }
         // Rows without quotes split at their separators; the rest as CSV.
         QStringList fields;
@@ -229,44 +293,20 @@ WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherCol
                     .arg(fields.size()));
             continue;
         }
-        const std::optional<int64_t> time
-            = columns ? momentOfExportTime(fields[at[0]]) : CivilTime::momentOfIso(fields[0]);
-        if (!time) {
-            bad(lineNumber,
-                QStringLiteral("the time \"%1\" is not an ISO 8601 time").arg(fields[at[0]]));
-            continue;
-        }
-        if (!timed.empty() && *time <= timed.back().first) {
-            bad(lineNumber, QStringLiteral("the time is not after the row before"));
-            continue;
-        }
-        WeatherRow row;
-        bool ok = true;
-        int badField = -1;
-        std::optional<double> *targets[]
-            = { &row.windSpeed, &row.windGust, &row.windDirection, &row.rain, &row.temperature };
-        for (int f = 0; f < 5 && badField < 0; ++f) {
-            const qsizetype c = at[size_t(f + 1)];
-            if (c < 0)
+        std::array<QByteArray, 6> texts;
+        std::array<QByteArrayView, 6> views;
+        for (int c = 0; c < 6; ++c) {
+            if (at[size_t(c)] < 0)
                 continue;
-            QString text = fields[c];
-            if (separator != ',')
-                text.replace(QLatin1Char(','), QLatin1Char('.'));
-            *targets[f] = numberOf(text, &ok);
-            if (ok && *targets[f] && columns)
-                *targets[f] = (**targets[f] + columns->offset[size_t(f + 1)])
-                    * columns->factor[size_t(f + 1)];
-            if (!ok || (f != 4 && *targets[f] && **targets[f] < 0))
-                badField = f + 1;
+            texts[size_t(c)] = fields[at[size_t(c)]].toUtf8();
+            // An export that separates by semicolons writes decimal commas.
+            if (c > 0 && separator != ',')
+                texts[size_t(c)].replace(',', '.');
+            views[size_t(c)] = texts[size_t(c)];
         }
-        if (badField >= 0) {
-            bad(lineNumber,
-                QStringLiteral("the %1 \"%2\" is not a number it can be")
-                    .arg(QString::fromLatin1(Header).section(QLatin1Char(','), badField, badField),
-                         fields[at[size_t(badField)]].trimmed()));
-            continue;
-        }
-        timed.emplace_back(*time, row);
+        addRow(lineNumber,
+               columns ? momentOfExportTime(fields[at[0]]) : CivilTime::momentOfIso(fields[0]),
+               views);
     }
     for (size_t i = 0; i < timed.size(); ++i) {
         auto &[time, row] = timed[i];

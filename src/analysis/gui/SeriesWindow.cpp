@@ -288,8 +288,9 @@ void SeriesWindow::applyExclusions()
     fillDays();
     fillExclusions();
     drawExclusions();
-    fillNoiseEvents();
-    fillAssessment();
+    // A tab out of sight is filled when it is shown.
+    m_noiseEventsStale = m_assessmentStale = true;
+    fillShownTab();
     drawWeather();
     redraw();
 }
@@ -963,7 +964,7 @@ void SeriesWindow::build()
     m_noiseGraph->setName(QStringLiteral("noise event"));
     m_noiseGraph->setLineStyle(QCPGraph::lsNone);
     m_noiseGraph->setScatterStyle(
-        QCPScatterStyle(QCPScatterStyle::ssCircle, LimitColour, Qt::white, 7));
+        QCPScatterStyle(QCPScatterStyle::ssDisc, LimitColour, 5));
 
     m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
     m_cursor->setObjectName(QStringLiteral("BoardCursor"));
@@ -1037,6 +1038,7 @@ void SeriesWindow::build()
     m_tabs->addTab(m_noiseEvents, QStringLiteral("Noise events"));
     m_tabs->addTab(m_assessment, QStringLiteral("Assessment"));
     layout->addWidget(m_tabs, 2);
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this] { fillShownTab(); });
     connect(m_noiseEvents, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (!report().events || !report().events->events)
             return;
@@ -1273,6 +1275,7 @@ void SeriesWindow::redraw()
         limit << value;
     }
     m_limitGraph->setData(at, limit, true);
+    drawNoiseEvents();
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
 }
 
@@ -1430,31 +1433,73 @@ void SeriesWindow::loadWeather()
     m_weatherProblem = problems.join(QLatin1Char('\n'));
 }
 
+void SeriesWindow::fillShownTab()
+{
+    if (m_tabs->currentWidget() == m_noiseEvents && m_noiseEventsStale)
+        fillNoiseEvents();
+    if (m_tabs->currentWidget() == m_assessment && m_assessmentStale)
+        fillAssessment();
+    // The tabs' captions say what they hold, shown or not.
+    const FileReport &r = report();
+    m_tabs->setTabText(m_tabs->indexOf(m_noiseEvents),
+                       r.events && r.events->events
+                           ? QStringLiteral("Noise events (%1)").arg(r.events->events->count())
+                           : QStringLiteral("Noise events"));
+    m_tabs->setTabText(m_tabs->indexOf(m_assessment),
+                       r.assessment
+                           ? QStringLiteral("Assessment (%1 failed)").arg(r.assessment->failed)
+                           : QStringLiteral("Assessment"));
+}
+
+void SeriesWindow::drawNoiseEvents()
+{
+    // The loudest event of each pixel column in view: a month holds
+    // thousands, more than the graph can show apart.
+    const FileReport &r = report();
+    QVector<double> at, level;
+    if (r.events && r.events->events) {
+        const QCPRange range = m_plot->xAxis->range();
+        const double columnWidth
+            = range.size() / std::max(1, m_plot->axisRect()->width());
+        double column = -1.0;
+        for (const NoiseEvent &e : r.events->events->events) {
+            const double t = double(CivilTime::civilOfUtc(e.lmaxAt));
+            if (t < range.lower || t > range.upper)
+                continue;
+            const double c = std::floor((t - range.lower) / columnWidth);
+            if (!at.isEmpty() && c == column) {
+                if (e.lmax > level.back()) {
+                    at.back() = t;
+                    level.back() = e.lmax;
+                }
+                continue;
+            }
+            column = c;
+            at << t;
+            level << e.lmax;
+        }
+    }
+    m_noiseGraph->setData(at, level, true);
+}
+
 void SeriesWindow::fillNoiseEvents()
 {
+    m_noiseEventsStale = false;
     const FileReport &r = report();
     const std::vector<NoiseEvent> none;
     const std::vector<NoiseEvent> &events
         = r.events && r.events->events ? r.events->events->events : none;
     m_noiseEvents->setRowCount(int(events.size()));
-    QVector<double> at, level;
-    for (size_t n = 0; n < events.size(); ++n) {
-        const QStringList c = eventCells(events[n]);
-        setTableRow(m_noiseEvents, int(n), c);
-        at << double(CivilTime::civilOfUtc(events[n].lmaxAt));
-        level << events[n].lmax;
-    }
-    m_noiseGraph->setData(at, level, true);
+    for (size_t n = 0; n < events.size(); ++n)
+        setTableRow(m_noiseEvents, int(n), eventCells(events[n]));
     const int tab = m_tabs->indexOf(m_noiseEvents);
-    m_tabs->setTabText(tab, r.events && r.events->events
-                                ? QStringLiteral("Noise events (%1)").arg(events.size())
-                                : QStringLiteral("Noise events"));
     m_tabs->setTabToolTip(tab, eventLines(r, 0).join(QLatin1Char('\n')));
     sizeColumnsOnce(m_noiseEvents);
 }
 
 void SeriesWindow::fillAssessment()
 {
+    m_assessmentStale = false;
     const FileReport &r = report();
     const std::vector<QStringList> rows = assessmentCells(r);
     m_assessment->setRowCount(int(rows.size()));
@@ -1464,9 +1509,6 @@ void SeriesWindow::fillAssessment()
         setTableRow(m_assessment, int(n), rows[n], failed ? OverBar : QColor());
     }
     const int tab = m_tabs->indexOf(m_assessment);
-    m_tabs->setTabText(tab, r.assessment ? QStringLiteral("Assessment (%1 failed)")
-                                               .arg(r.assessment->failed)
-                                         : QStringLiteral("Assessment"));
     m_tabs->setTabToolTip(tab, r.assessment ? assessmentRule(r) + QStringLiteral(". ")
                                    + assessmentSummary(r) + QLatin1Char('.')
                                             : QStringLiteral("Give period limits to judge "

@@ -114,6 +114,8 @@ private:
     void fillEvents();
     void fillNoiseEvents();
     void fillAssessment();
+    void fillShownTab();
+    void drawNoiseEvents();
     void drawWeather();
     // Reads m_weatherPath with the rules; the problem, if any, is noted.
     void loadWeather();
@@ -188,6 +190,9 @@ private:
     QTableWidget *m_noiseEvents = nullptr;
     QTableWidget *m_assessment = nullptr;
     QCPGraph *m_noiseGraph = nullptr;
+    // Filled when shown: a month's events are thousands of rows.
+    bool m_noiseEventsStale = true;
+    bool m_assessmentStale = true;
     QCustomPlot *m_weatherPlot = nullptr;
     // The rows made by hand, then the rule-made ones.
     std::vector<Exclusion> allExclusions() const;

@@ -377,7 +377,6 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
         report.limits = t.limits;
         report.exclusions = std::move(t.exclusions);
         report.events = std::move(t.events);
-        report.assessment = std::move(t.assessment);
     } else {
         FileAnalysis analysis(request);
         feed(analysis);
