@@ -50,6 +50,23 @@ TEST(CivilTime, StampsRoundTripAcrossYearsAndLeapDays)
         QString back = CivilTime::toIso(*t);
         EXPECT_EQ(back.replace('-', '/').replace('T', ' '), QString::fromLatin1(stamp));
     }
+    // Years and offsets at the edges of their forms.
+    const struct
+    {
+        int64_t seconds;
+        int offset;
+        const char *text;
+    } written[] = {
+        { *CivilTime::parseStamp(u"0001/01/01 00:00:00"), 0, "0001-01-01T00:00:00+00:00" },
+        { *CivilTime::parseStamp(u"9999/12/31 23:59:59"), 14 * 3600, "9999-12-31T23:59:59+14:00" },
+        { *CivilTime::parseStamp(u"2026/10/25 02:30:00"), -(3 * 3600 + 1800),
+          "2026-10-25T02:30:00-03:30" },
+        { *CivilTime::parseStamp(u"2026/03/29 03:00:00"), 5 * 3600 + 2700,
+          "2026-03-29T03:00:00+05:45" },
+    };
+    for (const auto &w : written)
+        EXPECT_EQ(CivilTime::toIso(w.seconds) + CivilTime::offsetText(w.offset),
+                  QString::fromLatin1(w.text));
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/13/04 08:00:00"));
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/03/04"));
     EXPECT_FALSE(CivilTime::parseStamp(u"garbage"));

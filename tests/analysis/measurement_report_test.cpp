@@ -1,4 +1,5 @@
 #include "analysis/batch/CivilTime.h"
+#include "analysis/batch/BatchReport.h"
 #include "analysis/report/Report.h"
 #include "analysis/report/TimeHistory.h"
 #include "recording/DataFileReader.h"
@@ -407,6 +408,80 @@ TEST(ReportSection, IntervalsFollowTheLengthOfTheFile)
     options.intervalLength = 1800;
     EXPECT_EQ(
         buildReportSection("h.vorn", recording(levels(120), 60), options)->intervalRows.size(), 4u);
+}
+
+// The assessment is the analysis' own cells in the order an acoustician
+// reads them, failing periods marked; without weather, events or limits
+// there is none, and the report is as it was.
+TEST(ReportSection, AssessmentTablesAreTheAnalysisCellsInOrder)
+{
+    // A day from 07:00 at a reading a minute: 58 dB, a 70 dB minute each hour.
+    const DataFileContents file
+        = recording(levelsFrom(1440, [](int i) { return i % 60 == 30 ? "70.0" : "58.0"; }), 60,
+                    "2013/03/04 07:00:00");
+    const int64_t t0 = CivilTime::utcOf(*CivilTime::parseStamp(u"2013/03/04 07:00:00"));
+    auto weather = std::make_shared<WeatherData>();
+    weather->source = "w.csv";
+    for (int m = 0; m < 180; ++m) {
+        WeatherRow row;
+        row.start = t0 + 60 * m;
+        row.end = row.start + 60;
+        row.windSpeed = m < 60 ? 6.0 : 2.0;
+        row.rain = 0.0;
+        weather->rows.push_back(row);
+    }
+    const struct
+    {
+        const char *name;
+        bool weather, events, limits;
+        QStringList titles;
+    } cases[] = {
+        { "nothing asked", false, false, false, {} },
+        { "all",
+          true,
+          true,
+          true,
+          { "Measurement", "Calibration", "Weather", "Verdict per period",
+            "Events and number above per day", "The 20 loudest events" } },
+        { "limits alone",
+          false,
+          false,
+          true,
+          { "Measurement", "Calibration", "Weather", "Verdict per period" } },
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        BatchRequest request;
+        request.dayEveningNight = true;
+        if (c.weather)
+            request.weather = weather;
+        if (c.events)
+            request.events.threshold = 65.0;
+        if (c.limits)
+            request.assessment.limits = PeriodLimits::parse("day=55,evening=60,night=60", nullptr);
+        const FileReport analysed = analyseFile("x.vorn", file, request);
+        std::optional<ReportSection> section = buildReportSection("x.vorn", file, {});
+        ASSERT_TRUE(section);
+        addAssessment(*section, analysed);
+        QStringList titles;
+        for (const ReportTable &t : section->assessment)
+            titles << t.title;
+        EXPECT_EQ(titles, c.titles);
+        EXPECT_EQ(section->weather.empty(), !c.weather);
+        EXPECT_EQ(section->weatherSpans.size(), c.weather ? weather->rows.size() : 0u);
+        for (const ReportTable &t : section->assessment) {
+            if (t.title == "Verdict per period") {
+                EXPECT_EQ(t.rows, assessmentCells(analysed));
+                EXPECT_EQ(t.headers.size(), qsizetype(t.widths.size()));
+                // The day at 58.x dB fails its 55; evening and night pass.
+                ASSERT_EQ(t.rows.size(), 3u);
+                EXPECT_EQ(t.marked, std::vector<int> { 0 });
+            }
+            // 24 events (the 70 dB minute of each hour), the loudest 20 listed.
+            if (t.title == "The 20 loudest events")
+                EXPECT_EQ(t.rows.size(), 20u);
+        }
+    }
 }
 
 int main(int argc, char **argv)

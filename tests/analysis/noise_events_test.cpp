@@ -118,14 +118,34 @@ TEST(NoiseEvents, NumberAboveCountsEachLevelApart)
 // the limits in force at each period's start.
 TEST(Assessment, EachPeriodItsLevelsMarginAndVerdict)
 {
-    AssessmentAccumulator accumulator;
     const int64_t day = CivilTime::civilSecondsOf(QDate(2026, 6, 1), QTime(7, 0));
-    for (int64_t s = 0; s < 24 * 3600; ++s) {
-        const int64_t hour = s / 3600;
-        if (hour >= 16 && hour < 20)
-            continue; // half the night without readings
-        const double level = hour < 12 ? 60.0 : hour < 16 ? (s % 20 == 0 ? 60.0 : 45.0) : 40.0;
-        accumulator.add(day + s, level);
+    const auto feed = [day](AssessmentAccumulator &into, int64_t from, int64_t to, int64_t step) {
+        for (int64_t s = from; s != to; s += step) {
+            const int64_t hour = s / 3600;
+            if (hour >= 16 && hour < 20)
+                continue; // half the night without readings
+            into.add(day + s, hour < 12 ? 60.0 : hour < 16 ? (s % 20 == 0 ? 60.0 : 45.0) : 40.0);
+        }
+    };
+    AssessmentAccumulator accumulator;
+    feed(accumulator, 0, 24 * 3600, 1);
+    // Fed backwards, or copied halfway and the copy fed the rest: the same.
+    AssessmentAccumulator backwards;
+    feed(backwards, 24 * 3600 - 1, -1, -1);
+    AssessmentAccumulator half;
+    feed(half, 0, 13 * 3600, 1);
+    AssessmentAccumulator copied = half;
+    feed(copied, 13 * 3600, 24 * 3600, 1);
+    feed(half, 13 * 3600, 24 * 3600, 1);
+    for (const AssessmentAccumulator *other : { &backwards, &copied, &half }) {
+        const AssessmentReport a = accumulator.finish({}, 1.0);
+        const AssessmentReport b = other->finish({}, 1.0);
+        ASSERT_EQ(a.periods.size(), b.periods.size());
+        for (size_t i = 0; i < a.periods.size(); ++i) {
+            EXPECT_EQ(a.periods[i].readings, b.periods[i].readings) << i;
+            EXPECT_NEAR(*a.periods[i].leq, *b.periods[i].leq, 1e-9) << i;
+            EXPECT_EQ(a.periods[i].l90, b.periods[i].l90) << i;
+        }
     }
     const double eveningLeq = 10 * std::log10(0.05 * 1e6 + 0.95 * std::pow(10, 4.5));
     for (const char *limits : { "day=55,evening=50,night=45", "07-19=55,19-23=50,23-07=45" }) {

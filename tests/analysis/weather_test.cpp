@@ -76,6 +76,16 @@ TEST(WeatherCsv, ReadsRowsAsSpansAndNamesDamagedLines)
           2,
           "w.csv, line 3: 6 fields expected",
           {} },
+        // Numbers as a program writes them: a sign, spaces, an exponent and
+        // a frost are numbers; words, "inf" and a comma are not.
+        { "numbers",
+          weatherRows({ "2026-06-03T10:01:00+02:00,+2.5, 3 ,1e2,0,-4.5",
+                        "2026-06-03T10:02:00+02:00,inf,,,0,", "2026-06-03T10:03:00+02:00,2,,,0,x",
+                        "2026-06-03T10:04:00+02:00,\"2.5\",,,0,", "2026-06-03T10:05:00+02:00,2,,,,," }),
+          2,
+          "w.csv, line 3: the wind_speed \"inf\" is not a number it can be",
+          { { "2026-06-03T09:58:00+02:00", "2026-06-03T10:01:00+02:00" },
+            { "2026-06-03T10:01:00+02:00", "2026-06-03T10:04:00+02:00" } } },
         { "header",
           "time,wind\n2026-06-03T10:01:00+02:00,2\n",
           0,
@@ -94,6 +104,14 @@ TEST(WeatherCsv, ReadsRowsAsSpansAndNamesDamagedLines)
         }
         if (QByteArray(c.name) == "damaged") {
             EXPECT_EQ(file.badLines, 3);
+        }
+        if (QByteArray(c.name) == "numbers" && file.rows.size() == 2) {
+            EXPECT_EQ(file.badLines, 3);
+            EXPECT_EQ(file.rows[0].windSpeed, 2.5);
+            EXPECT_EQ(file.rows[0].windGust, 3.0);
+            EXPECT_EQ(file.rows[0].windDirection, 100.0);
+            EXPECT_EQ(file.rows[0].temperature, -4.5);
+            EXPECT_EQ(file.rows[1].windSpeed, 2.5) << "a quoted field is read as CSV";
         }
         for (size_t i = 0; i < c.spans.size() && i < file.rows.size(); ++i) {
             EXPECT_EQ(file.rows[i].start, moment(c.spans[i].first)) << i;
