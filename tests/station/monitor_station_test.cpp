@@ -11,6 +11,7 @@
 #include "platform/ShellCommand.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -197,6 +198,74 @@ TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
             = analyseFile("f", DataFileReader::readFile(path("fence " + day + ".vorn")), request);
         EXPECT_EQ(report.intervals.size(), size_t(c.rows)) << day.toStdString();
     }
+}
+
+// The station's folder, byte for byte: a night across the autumn change
+// with an alarm raised and cleared, a clock step forward and a stop, on an
+// injected clock (tests/golden/station; VORN_UPDATE_GOLDEN=1 writes them).
+// A change to any of these files changes its golden file in the same commit.
+TEST_F(StationTest, TheFolderOfAScriptedNightIsItsGoldenFiles)
+{
+#ifdef Q_OS_WIN
+    GTEST_SKIP() << "the golden folder is compared where it was made, on Linux";
+#endif
+    station(QStringLiteral("23-07=45"), 900);
+    const QDateTime from(QDate(2026, 10, 24), QTime(23, 40), QTimeZone("Europe/Berlin"));
+    // Quiet, a loud half hour from 01:00 (an alarm), quiet again (a clear).
+    const auto level = [](int i) {
+        return i >= 4800 && i < 6600 ? 52.0 + (i % 7) * 0.4 : 40.0 + (i % 11) * 0.3;
+    };
+    const int seconds = 4 * 3600 + 1200; // to 03:00 CET, the repeated hour twice
+    run(from.toLocalTime(), seconds / 2, level);
+    // The clock set forward by 5 minutes, then on from there.
+    const QDateTime stepped = from.addSecs(seconds / 2 + 300).toLocalTime();
+    m_station->clockWentForward(from.addSecs(seconds / 2 - 1).toLocalTime(), stepped, 301);
+    for (int i = 0; i < seconds / 2; ++i) {
+        const double l = level(seconds / 2 + i);
+        m_station->tick(stepped.addSecs(i), l, QString::number(l, 'f', 1), boards);
+    }
+    m_station->stop(stepped.addSecs(seconds / 2), boards);
+
+    const QString golden = QStringLiteral(VORN_SOURCE_DIR "/tests/golden/station");
+    const bool update = qEnvironmentVariableIsSet("VORN_UPDATE_GOLDEN");
+    // The small files byte for byte; the day files and the working file
+    // (a night of readings each) by their SHA-256, listed in one file.
+    constexpr qint64 Small = 16 * 1024;
+    QByteArray sums;
+    QStringList small;
+    for (const QString &name : QDir(dir.path()).entryList(QDir::Files, QDir::Name)) {
+        QFile made(path(name));
+        ASSERT_TRUE(made.open(QIODevice::ReadOnly));
+        // The folder is made anew for each run.
+        const QByteArray bytes = made.readAll().replace(
+            QDir::toNativeSeparators(dir.path()).toUtf8(), "FOLDER");
+        if (bytes.size() > Small) {
+            sums += QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex() + "  "
+                + name.toUtf8() + '\n';
+            continue;
+        }
+        small << name;
+        QFile expected(QDir(golden).filePath(name));
+        if (update) {
+            QDir().mkpath(golden);
+            ASSERT_TRUE(expected.open(QIODevice::WriteOnly));
+            expected.write(bytes);
+            continue;
+        }
+        ASSERT_TRUE(expected.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_EQ(bytes.toStdString(), expected.readAll().toStdString()) << name.toStdString();
+    }
+    QFile sumsFile(QDir(golden).filePath(QStringLiteral("SHA256SUMS")));
+    if (update) {
+        ASSERT_TRUE(sumsFile.open(QIODevice::WriteOnly));
+        sumsFile.write(sums);
+        return;
+    }
+    ASSERT_TRUE(sumsFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sums.toStdString(), sumsFile.readAll().toStdString());
+    small << QStringLiteral("SHA256SUMS");
+    small.sort();
+    EXPECT_EQ(small, QDir(golden).entryList(QDir::Files, QDir::Name)) << "a file more or less";
 }
 
 // Intervals over an hour across both clock changes (2 h and 3 h): the

@@ -15,3 +15,5 @@ if(UNIX)
   target_compile_definitions(monitor_process_test PRIVATE VORN_MONITOR="$<TARGET_FILE:vorn-monitor>")
   add_dependencies(monitor_process_test vorn-monitor)
 endif()
+# The station's folder of a scripted night is compared with tests/golden/station.
+target_compile_definitions(monitor_station_test PRIVATE VORN_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
