@@ -299,7 +299,7 @@ void addAssessment(ReportSection &section, const FileReport &analysed)
         counts.subtitle = totals.join(QStringLiteral(". ")) + QStringLiteral(". Per 24 h from "
                                                                              "07:00.");
         counts.headers = eventDayHeaders(analysed);
-        const double rest = 174.0 - 30.0;
+        const double rest = ReportLayout::TableWidthMm - 30.0;
         counts.widths = { 30 };
         for (qsizetype c = 1; c < counts.headers.size(); ++c)
             counts.widths.push_back(rest / double(counts.headers.size() - 1));

@@ -178,6 +178,9 @@ struct ReportPage
 };
 
 namespace ReportLayout {
+// The width of the page's text and tables, in mm (A4 less its margins); the
+// widths of a table's columns add up to it.
+constexpr double TableWidthMm = 174.0;
 constexpr int HistoryStripsPerPage = 4;
 constexpr int HistoryColumns = 1000;
 constexpr int TableRowsPerPage = 44;

@@ -38,6 +38,7 @@ constexpr double MarginMm = 18.0;
 constexpr double ContentTopMm = 27.0;
 constexpr double ContentBottomMm = 278.0;
 constexpr double ContentWidthMm = PageWidthMm - 2 * MarginMm;
+static_assert(ContentWidthMm == ReportLayout::TableWidthMm, "the tables fill the text's width");
 
 QFont reportFont(double points, bool bold = false)
 {
