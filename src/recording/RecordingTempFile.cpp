@@ -75,6 +75,7 @@ public:
     }
 
     bool failed() const { return m_failed; }
+    qint64 linesTaken() const { return m_linesTaken; }
 
     QString error() const
     {
@@ -113,6 +114,7 @@ private:
                                      ? m_file->errorString()
                                      : QStringLiteral("the disk took only part of a record"));
             m_written += line.size();
+            ++m_linesTaken;
         }
         if (!lines.empty() && !m_sync(*m_file))
             return fail(m_file->error() != QFileDevice::NoError
@@ -184,6 +186,7 @@ private:
     bool m_busy = false;
     bool m_stopping = false;
     std::atomic<bool> m_failed = false;
+    std::atomic<qint64> m_linesTaken = 0; // whole lines the file took
     QString m_error;
     std::thread m_thread;
 };
@@ -231,6 +234,7 @@ bool RecordingTempFile::create(const QString &folder, const RecordingCompanion &
     m_folder = QDir(folder).absolutePath();
     m_path = QDir(m_folder).filePath(QString::fromLatin1(FileName));
     m_error.clear();
+    m_recordsWritten = 0;
     auto file = std::make_unique<QFile>(m_path);
     // Unbuffered: each record goes to the system at once, and a write that
     // fails says how much of it the file took. Appending: a file another
@@ -265,6 +269,12 @@ void RecordingTempFile::updateCompanion(const RecordingCompanion &companion)
         m_writer->pushCompanion(companion);
 }
 
+qint64 RecordingTempFile::recordsWritten() const
+{
+    // The column header is the writer's first line.
+    return m_writer ? std::max<qint64>(0, m_writer->linesTaken() - 1) : m_recordsWritten;
+}
+
 bool RecordingTempFile::drain()
 {
     return m_writer ? m_writer->drain() : true;
@@ -277,6 +287,7 @@ void RecordingTempFile::close()
     m_writer->stop();
     if (m_writer->failed())
         m_error = m_writer->error();
+    m_recordsWritten = std::max<qint64>(0, m_writer->linesTaken() - 1);
     m_writer.reset();
 }
 

@@ -77,6 +77,9 @@ public:
 
     bool isOpen() const;
     bool failed() const;
+    // The records the file took whole since create(), the header aside
+    // (kept once it is closed): what a restart recovers from it.
+    qint64 recordsWritten() const;
     QString path() const { return m_path; }
     QString folder() const { return m_folder; }
     QString errorString() const;
@@ -92,4 +95,5 @@ private:
     QString m_path;
     QString m_folder;
     QString m_error;
+    qint64 m_recordsWritten = 0; // by the writer last closed
 };

@@ -707,8 +707,13 @@ void Station::finishDay(const QDateTime &now)
         noteFault(now);
     }
     if (m_broken && !repair(now)) {
-        // What the temporary file holds is recovered at the next start.
-        notRecorded(QDateTime(), m_brokenReason);
+        // What the working file took is recovered at the next start: only
+        // the readings after it are lost, and only they are said.
+        m_state.TempFile.drain();
+        const qint64 onDisk = std::min<qint64>(m_state.TempFile.recordsWritten(),
+                                               qint64(m_kept.size()));
+        for (auto reading = m_kept.begin() + onDisk; reading != m_kept.end(); ++reading)
+            notRecorded(reading->at, m_brokenReason);
         m_state.TempFile.abandon();
         m_state.Recording = false;
     }
@@ -843,12 +848,6 @@ void Station::noteFault(const QDateTime &now)
 
 void Station::notRecorded(const QDateTime &at, const QString &reason)
 {
-    // A day file that could not be made again loses what it kept.
-    if (!at.isValid()) {
-        for (const Kept &reading : m_kept)
-            notRecorded(reading.at, reason);
-        return;
-    }
     if (m_loss && m_loss->reason != reason)
         sayNotRecorded();
     if (!m_loss)
