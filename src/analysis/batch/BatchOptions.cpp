@@ -50,16 +50,8 @@ ParsedOptions parseBatchOptions(const QStringList &arguments)
             options.exclusionsPath = *v;
         } else if (arg == QLatin1String("--events") || arg == QLatin1String("--number-above")) {
             const auto v = value(arg);
-            std::vector<double> levels;
-            for (const QString &item : v.value_or(QString()).split(QLatin1Char(','))) {
-                bool ok = false;
-                const double level = item.trimmed().toDouble(&ok);
-                if (!ok || !std::isfinite(level) || level < 0.0 || level > 140.0) {
-                    levels.clear();
-                    break;
-                }
-                levels.push_back(level);
-            }
+            const std::vector<double> levels
+                = EventRules::parseLevels(v.value_or(QString())).value_or(std::vector<double> {});
             if (levels.empty() || (arg == QLatin1String("--events") && levels.size() > 1))
                 return { std::nullopt,
                          arg == QLatin1String("--events")

@@ -317,31 +317,31 @@ std::vector<std::pair<QString, QString>> weatherFacts(const FileReport &report)
 
 QStringList weatherLines(const FileReport &report)
 {
-    if (!report.weather)
-        return {};
-    const WeatherSummary &w = *report.weather;
-    QString line = QStringLiteral("Weather: %1, data for %2 % of the measurement")
-                       .arg(w.source, QString::number(100.0 * w.coverage(), 'f', 1));
-    if (w.windMeanMax)
-        line += QStringLiteral("; highest mean wind %1 (%2)")
-                    .arg(metres(w.windMeanMax), CivilTime::isoOfUtc(w.windMeanMaxAt));
-    if (w.gustMax)
-        line += QStringLiteral("; highest gust %1 (%2)")
-                    .arg(metres(w.gustMax), CivilTime::isoOfUtc(w.gustMaxAt));
-    if (w.rainTotal)
-        line += QStringLiteral("; rain %1 mm").arg(QString::number(*w.rainTotal, 'f', 1));
-    QStringList lines { line + QLatin1Char('.') };
-    if (w.rules.isEmpty()) {
-        lines << QStringLiteral("  Weather rules: none (nothing is taken out by the weather).");
-    } else {
-        const ReasonCounts byRule = report.exclusions ? report.exclusions->byRule : ReasonCounts {};
-        lines << QStringLiteral("  Weather rules: %1; taken out by them: %2. Time without "
-                                "weather data is neither excluded nor valid by rule.")
-                     .arg(w.rules,
-                          totalOf(byRule) > 0 ? reasonsText(byRule, report.statistics.interval)
-                                              : QStringLiteral("nothing"));
+    // The facts as one sentence: "Weather: SOURCE, data for …; highest mean
+    // wind …", then the rules.
+    QString line;
+    QString rules;
+    QString takenOut;
+    for (const auto &[label, value] : weatherFacts(report)) {
+        if (label == QLatin1String("Weather data"))
+            line = QStringLiteral("Weather: ") + value;
+        else if (label == QLatin1String("Coverage"))
+            line += QStringLiteral(", data for ") + value;
+        else if (label == QLatin1String("Rules"))
+            rules = value;
+        else if (label == QLatin1String("Taken out by them"))
+            takenOut = value;
+        else
+            line += QStringLiteral("; ") + label.toLower() + QLatin1Char(' ') + value;
     }
-    return lines;
+    if (line.isEmpty())
+        return {};
+    return { line + QLatin1Char('.'),
+             takenOut.isEmpty()
+                 ? QStringLiteral("  Weather rules: %1.").arg(rules)
+                 : QStringLiteral("  Weather rules: %1; taken out by them: %2. Time without "
+                                  "weather data is neither excluded nor valid by rule.")
+                       .arg(rules, takenOut) };
 }
 
 QStringList weatherCsvFields(const FileReport &report, int64_t from, int64_t to)
@@ -460,6 +460,40 @@ std::vector<QStringList> eventDayCells(const FileReport &report)
     return rows;
 }
 
+namespace {
+
+QString eventRuleLine(const EventReport &e)
+{
+    const RunsAbove &runs = *e.events;
+    return QStringLiteral("Noise events above %1 dB (at least %2, runs closer than %3 "
+                          "merged; none in excluded time): %4 (%5)")
+        .arg(tenths(runs.level), spanText(double(e.minDuration)), spanText(double(e.rules.gap)))
+        .arg(runs.count())
+        .arg(countsText(runs.byPeriod));
+}
+
+QString numberAboveLine(const RunsAbove &runs)
+{
+    return QStringLiteral("Number above %1 dB: %2 (%3)")
+        .arg(tenths(runs.level))
+        .arg(runs.count())
+        .arg(countsText(runs.byPeriod));
+}
+
+} // namespace
+
+QStringList eventSummaryLines(const FileReport &report)
+{
+    if (!report.events)
+        return {};
+    QStringList lines;
+    if (report.events->events)
+        lines << eventRuleLine(*report.events);
+    for (const RunsAbove &runs : report.events->numberAbove)
+        lines << numberAboveLine(runs);
+    return lines;
+}
+
 QStringList eventLines(const FileReport &report, int listed)
 {
     if (!report.events)
@@ -468,12 +502,7 @@ QStringList eventLines(const FileReport &report, int listed)
     QStringList lines;
     if (e.events) {
         const RunsAbove &runs = *e.events;
-        lines << QStringLiteral("Noise events above %1 dB (at least %2, runs closer than %3 "
-                                "merged; none in excluded time): %4 (%5)")
-                     .arg(tenths(runs.level), spanText(double(e.minDuration)),
-                          spanText(double(e.rules.gap)))
-                     .arg(runs.count())
-                     .arg(countsText(runs.byPeriod));
+        lines << eventRuleLine(e);
         const std::vector<NoiseEvent> shown = loudestEvents(runs, listed);
         if (listed >= 0 && runs.count() > listed)
             lines << QStringLiteral("  The %1 loudest of them:").arg(listed);
@@ -486,10 +515,7 @@ QStringList eventLines(const FileReport &report, int listed)
         }
     }
     for (const RunsAbove &runs : e.numberAbove) {
-        lines << QStringLiteral("Number above %1 dB: %2 (%3)")
-                     .arg(tenths(runs.level))
-                     .arg(runs.count())
-                     .arg(countsText(runs.byPeriod));
+        lines << numberAboveLine(runs);
         for (const auto &[day, counts] : runs.byDay)
             lines << QStringLiteral("  day from %1: %2 (%3)")
                          .arg(CivilTime::toIsoWithOffset(day))

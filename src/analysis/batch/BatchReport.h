@@ -137,6 +137,9 @@ std::vector<std::pair<QString, QString>> weatherFacts(const FileReport &report);
 // one table of --events-csv.
 // `listed`: the loudest events listed at most (all when negative).
 QStringList eventLines(const FileReport &report, int listed = -1);
+// Its lines without their lists: the events' rule and totals, and each
+// number-above level's totals.
+QStringList eventSummaryLines(const FileReport &report);
 QString eventsJsonFields(const FileReport &report);
 QString eventsCsv(const std::vector<FileReport> &reports);
 // The `listed` loudest events (all when negative), in time order; an event's

@@ -33,6 +33,19 @@ Period periodOf(int64_t civil)
                                   : Period::Night;
 }
 
+std::optional<std::vector<double>> EventRules::parseLevels(const QString &text)
+{
+    std::vector<double> levels;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const double level = item.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(level) || level < 0.0 || level > 140.0)
+            return std::nullopt;
+        levels.push_back(level);
+    }
+    return levels;
+}
+
 EventFinder::EventFinder(const EventRules &rules)
     : m_rules(rules)
 {

@@ -28,6 +28,8 @@ struct EventRules
     std::vector<double> numberAbove; // --number-above levels
 
     bool any() const { return threshold || !numberAbove.empty(); }
+    // "65" or "60,65,70": levels in dB from 0 to 140; nothing when any is not.
+    static std::optional<std::vector<double>> parseLevels(const QString &text);
 };
 
 struct NoiseEvent

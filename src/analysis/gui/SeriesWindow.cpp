@@ -250,7 +250,7 @@ SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidge
         m_weatherPath = weatherPath;
         loadWeather();
     }
-    m_exclusionsApply = QFileInfo::exists(m_exclusionsPath) || !m_ruleRows.empty();
+    m_exclusionsApply = m_exclusionsApply || QFileInfo::exists(m_exclusionsPath);
     build();
     fillEvents();
     applyExclusions();
@@ -1332,9 +1332,8 @@ bool SeriesWindow::setEventThreshold(const QString &text)
     const QString trimmed = text.trimmed();
     std::optional<double> threshold;
     if (!trimmed.isEmpty()) {
-        bool ok = false;
-        const double level = QLocale::c().toDouble(trimmed, &ok);
-        if (!ok || !std::isfinite(level) || level < 0 || level > 200) {
+        const auto levels = EventRules::parseLevels(trimmed);
+        if (!levels || levels->size() != 1) {
             dialogs().message(this,
                               QStringLiteral("Events above \"%1\": give a level in dB, such "
                                              "as 65.")
@@ -1343,7 +1342,7 @@ bool SeriesWindow::setEventThreshold(const QString &text)
             m_eventsEdit->setText(m_eventsShown);
             return false;
         }
-        threshold = level;
+        threshold = levels->front();
     }
     m_eventRules.threshold = threshold;
     m_eventsShown = trimmed;
@@ -1393,7 +1392,6 @@ bool SeriesWindow::setWeatherRulesText(const QString &text)
     m_weatherRulesShown = trimmed;
     m_weatherRulesEdit->setText(trimmed);
     loadWeather();
-    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
     applyExclusions();
     return true;
 }
@@ -1412,7 +1410,6 @@ bool SeriesWindow::importWeather(const QString &path)
     }
     m_weatherPath = path;
     loadWeather();
-    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
     applyExclusions();
     return true;
 }
@@ -1429,6 +1426,7 @@ void SeriesWindow::loadWeather()
         m_weatherPath, QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)),
         m_weatherRules, nullptr, problems);
     m_ruleRows = m_weather->ruleRows;
+    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
     // Said apart: a damaged weather line holds no save of exclusions up.
     m_weatherProblem = problems.join(QLatin1Char('\n'));
 }
@@ -1493,7 +1491,7 @@ void SeriesWindow::fillNoiseEvents()
     for (size_t n = 0; n < events.size(); ++n)
         setTableRow(m_noiseEvents, int(n), eventCells(events[n]));
     const int tab = m_tabs->indexOf(m_noiseEvents);
-    m_tabs->setTabToolTip(tab, eventLines(r, 0).join(QLatin1Char('\n')));
+    m_tabs->setTabToolTip(tab, eventSummaryLines(r).join(QLatin1Char('\n')));
     sizeColumnsOnce(m_noiseEvents);
 }
 
@@ -1505,7 +1503,8 @@ void SeriesWindow::fillAssessment()
     m_assessment->setRowCount(int(rows.size()));
     for (size_t n = 0; n < rows.size(); ++n) {
         // A failing period is marked by colour and says so in words.
-        const bool failed = rows[n].at(8) == QLatin1String("fail");
+        const bool failed
+            = r.assessment->periods[n].verdict == PeriodVerdict::Verdict::Fail;
         setTableRow(m_assessment, int(n), rows[n], failed ? OverBar : QColor());
     }
     const int tab = m_tabs->indexOf(m_assessment);

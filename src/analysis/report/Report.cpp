@@ -282,22 +282,17 @@ void addAssessment(ReportSection &section, const FileReport &analysed)
         periods.widths = { 22, 17, 13, 13, 13, 18, 13, 16, 31, 18 };
         periods.leftColumns = 2;
         periods.rows = assessmentCells(analysed);
-        for (int i = 0; i < int(periods.rows.size()); ++i)
-            if (periods.rows[size_t(i)].at(8) == QLatin1String("fail"))
+        const auto &verdicts = analysed.assessment->periods;
+        for (int i = 0; i < int(verdicts.size()); ++i)
+            if (verdicts[size_t(i)].verdict == PeriodVerdict::Verdict::Fail)
                 periods.marked.push_back(i);
         section.assessment.push_back(periods);
     }
 
     if (analysed.events) {
-        const QStringList lines = eventLines(analysed, 0);
         ReportTable counts { QStringLiteral("Events and number above per day") };
-        // The rule and the totals: the lines without their list.
-        QStringList totals;
-        for (const QString &line : lines)
-            if (!line.startsWith(QLatin1Char(' ')))
-                totals << line;
-        counts.subtitle = totals.join(QStringLiteral(". ")) + QStringLiteral(". Per 24 h from "
-                                                                             "07:00.");
+        counts.subtitle = eventSummaryLines(analysed).join(QStringLiteral(". "))
+            + QStringLiteral(". Per 24 h from 07:00.");
         counts.headers = eventDayHeaders(analysed);
         const double rest = ReportLayout::TableWidthMm - 30.0;
         counts.widths = { 30 };
