@@ -1,6 +1,6 @@
 // The command-line analysis of a long recording: read, all statistics and the
 // L table; and many such files in one call.
-#include "analysis/batch/BatchReport.h"
+#include "analysis/output/Outputs.h"
 #include "recording/DataFileReader.h"
 
 #include "RoadMonth.h"
@@ -53,7 +53,7 @@ const QByteArray &recording()
     return bytes;
 }
 
-void analyseFiles(benchmark::State &state, const BatchRequest &request)
+void analyseFiles(benchmark::State &state, const AnalysisRequest &request)
 {
     const int files = int(state.range(0));
     for (auto _ : state) {
@@ -83,7 +83,7 @@ BENCHMARK(BM_Statistics348000)
 
 void BM_IntervalsAndLden348000(benchmark::State &state)
 {
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 15 * 60;
     request.dayEveningNight = true;
     analyseFiles(state, request);

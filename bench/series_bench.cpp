@@ -1,7 +1,8 @@
 // A station's month at the desk: 30 day files of 86,400 readings opened as
 // one series (to a drawn window), a redraw of the whole month, and the PDF
 // of the joined files as vorn-stats writes it.
-#include "analysis/batch/CivilTime.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
 #include "analysis/gui/SeriesWindow.h"
 #include "widgets/QCustomPlotInclude.h"
 

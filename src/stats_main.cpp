@@ -1,8 +1,8 @@
-#include "analysis/batch/BatchOptions.h"
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/FileSeries.h"
-#include "analysis/batch/SiteZone.h"
+#include "analysis/stats/StatsOptions.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/FileSeries.h"
+#include "analysis/records/SiteZone.h"
 #include "recording/AtomicFile.h"
 #include "recording/DataFileReader.h"
 #include "platform/StandardStreams.h"
@@ -51,7 +51,7 @@ DataFileContents readInput(const QString &name)
 #ifdef VORN_STATS_REPORT
 // The report's options from the command line; the intervals follow
 // --intervals, else the report's own default.
-ReportOptions reportOptions(const BatchOptions &options)
+ReportOptions reportOptions(const StatsOptions &options)
 {
     ReportOptions report;
     report.company = options.company;
@@ -105,15 +105,15 @@ int main(int argc, char *argv[])
     useBinaryStandardStreams();
     const QStringList arguments = programArguments(argc, argv);
 
-    const ParsedOptions parsed = parseBatchOptions(arguments);
+    const ParsedOptions parsed = parseStatsOptions(arguments);
     if (!parsed.options) {
         writeText(stderr,
                 QStringLiteral("vorn-stats: %1\nTry 'vorn-stats --help'.\n").arg(parsed.error));
         return 2;
     }
-    BatchOptions options = *parsed.options;
+    StatsOptions options = *parsed.options;
     if (options.help) {
-        writeText(stdout, batchUsage());
+        writeText(stdout, statsUsage());
         return 0;
     }
     if (options.version) {
@@ -164,7 +164,7 @@ int main(int argc, char *argv[])
             }
             password = *read;
         }
-        const auto dayOf = [](const std::optional<BatchOptions::SiteTime> &time) {
+        const auto dayOf = [](const std::optional<StatsOptions::SiteTime> &time) {
             return time ? std::optional(QDate::fromString(CivilTime::toIso(time->civil).left(10),
                                                           Qt::ISODate))
                         : std::nullopt;
@@ -186,7 +186,7 @@ int main(int argc, char *argv[])
     }
 
     int status = 0;
-    std::vector<FileReport> reports;
+    std::vector<FileFigures> reports;
     const auto fail = [&status](const QString &message) {
         writeText(stderr, QStringLiteral("vorn-stats: %1\n").arg(message));
         status = 1;
@@ -238,11 +238,11 @@ int main(int argc, char *argv[])
                     [&](const SiteZone &z) { return z.name == zones.front().name; }))
         CivilTime::setZone(zones.front().zone);
     ExclusionsLookup exclusions(options);
-    std::vector<BatchRequest> requests;
+    std::vector<AnalysisRequest> requests;
     for (const QString &name : options.join ? options.files.mid(0, 1) : options.files) {
         const SiteZone &zone = zones[requests.size()];
         requests.push_back(options.request);
-        BatchRequest &request = requests.back();
+        AnalysisRequest &request = requests.back();
         request.zone = zone.zone;
         request.timeZone = zone.name;
         request.timeZoneSource = zone.source;
@@ -271,7 +271,7 @@ int main(int argc, char *argv[])
     // One section per file (or one for a joined series), made while its
     // readings are at hand.
     const auto addSection = [&](const QString &name, const DataFileContents &contents,
-                                const BatchRequest &request) {
+                                const AnalysisRequest &request) {
         const CivilTime::ZoneScope zone(request.zone);
         if (options.standardOutput) {
             reports.push_back(analyseFile(name, contents, request));
@@ -300,7 +300,7 @@ int main(int argc, char *argv[])
     };
     if (options.join) {
         // The series' readings in one list: the report draws them as one.
-        const BatchRequest &request = requests.front();
+        const AnalysisRequest &request = requests.front();
         const SeriesOutcome series = analyseSeries(options.files, request, options.jobs);
         if (refused(series))
             return status;
@@ -354,7 +354,7 @@ int main(int argc, char *argv[])
     }
 #endif
     // A damaged details file changes the verdict: said beside every output.
-    for (const FileReport &r : reports)
+    for (const FileFigures &r : reports)
         if (!r.detailsProblem.isEmpty())
             writeText(stderr, QStringLiteral("vorn-stats: %1: %2\n").arg(r.name, r.detailsProblem));
     // The hub's days are named where they come from, not by the folder
@@ -365,7 +365,7 @@ int main(int argc, char *argv[])
             if (name.startsWith(laidOut))
                 name = options.hub + QStringLiteral(": ") + name.mid(laidOut.size());
         };
-        for (FileReport &r : reports) {
+        for (FileFigures &r : reports) {
             rename(r.name);
             for (JoinedFile &file : r.joined)
                 rename(file.name);

@@ -2,7 +2,7 @@
 
 #include "SqlDatabase.h"
 
-#include "analysis/batch/Calibration.h"
+#include "analysis/records/Calibration.h"
 #include "recording/DataFileWriter.h"
 
 #include <QDir>

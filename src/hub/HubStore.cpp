@@ -1,7 +1,7 @@
 #include "HubStore.h"
 
 #include "analysis/LevelText.h"
-#include "analysis/batch/FileStatistics.h"
+#include "analysis/engine/FileStatistics.h"
 
 #include <QDateTime>
 #include <QJsonArray>

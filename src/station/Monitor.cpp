@@ -1,9 +1,9 @@
 #include "Monitor.h"
 
 #include "MqttPublisher.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/SiteZone.h"
-#include "analysis/batch/Weather.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/records/SiteZone.h"
+#include "analysis/records/Weather.h"
 
 #include "live/PanelDisplay.h"
 #include "platform/SerialPort.h"

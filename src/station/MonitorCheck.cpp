@@ -2,9 +2,9 @@
 
 #include "MqttPublisher.h"
 #include "Station.h"
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/Calibration.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/records/Calibration.h"
 #include "link/LinkOwner.h"
 #include "live/LiveMeter.h"
 #include "platform/SerialPort.h"

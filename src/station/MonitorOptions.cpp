@@ -1,6 +1,6 @@
 #include "MonitorOptions.h"
 
-#include "analysis/batch/IntervalLevels.h"
+#include "analysis/engine/IntervalLevels.h"
 #include "link/PortChoice.h"
 
 #include <QDir>

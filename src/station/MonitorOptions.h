@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/batch/LimitSchedule.h"
+#include "analysis/engine/LimitSchedule.h"
 #include "platform/PasswordFile.h"
 
 #include <QString>

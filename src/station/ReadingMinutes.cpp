@@ -1,7 +1,7 @@
 #include "ReadingMinutes.h"
 
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/CivilTime.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
 
 std::optional<ReadingMinutes::Minute> ReadingMinutes::add(const QDateTime &at,
                                                           const QString &levelText,

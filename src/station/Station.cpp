@@ -1,11 +1,11 @@
 #include "Station.h"
 
-#include "analysis/batch/Calibration.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/IntervalLevels.h"
-#include "analysis/batch/SiteZone.h"
-#include "analysis/batch/StationFolder.h"
-#include "analysis/batch/Weather.h"
+#include "analysis/records/Calibration.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/IntervalLevels.h"
+#include "analysis/records/SiteZone.h"
+#include "analysis/records/StationFolder.h"
+#include "analysis/records/Weather.h"
 #include "recording/DataFileReader.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
@@ -869,7 +869,7 @@ void Station::sayNotRecorded()
 
 std::unique_ptr<FileAnalysis> Station::newIntervalAnalysis() const
 {
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = m_options.intervalSeconds;
     return std::make_unique<FileAnalysis>(request);
 }
@@ -907,7 +907,7 @@ void Station::finishInterval(const QDateTime &start, const QDateTime &end,
     header.kind = DataFileKind::RealTime;
     header.samplingInterval = 1;
     header.headerLength = 9;
-    const FileReport report = analysis.finish(dayFile, header);
+    const FileFigures report = analysis.finish(dayFile, header);
     StationInterval row;
     row.start = start;
     row.end = end;

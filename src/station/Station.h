@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MonitorOptions.h"
-#include "analysis/batch/BatchReport.h"
+#include "analysis/output/Outputs.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
 #include "platform/DiskSync.h"

@@ -1,6 +1,6 @@
 #include "WeatherMinutes.h"
 
-#include "analysis/batch/Weather.h"
+#include "analysis/records/Weather.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchOptions.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/FileSeries.h"
+#include "analysis/stats/StatsOptions.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/FileSeries.h"
 #include "support/TestZone.h"
 
 #include <QCoreApplication>
@@ -61,14 +61,14 @@ TEST_F(SeriesTest, JoinedDayFilesGiveTheFiguresOfOneFile)
     const QStringList parts { write("b.vorn", part(toMidnight, restart)),
                               write("a.vorn", part(0, toMidnight)),
                               write("c.vorn", part(restart, seconds)) };
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 3600;
     request.dayEveningNight = true;
-    const FileReport expected = analyseFile("whole", DataFileReader::readFile(one), request);
+    const FileFigures expected = analyseFile("whole", DataFileReader::readFile(one), request);
     for (int jobs : { 1, 2, 3 }) {
         const SeriesOutcome series = analyseSeries(parts, request, jobs);
         ASSERT_TRUE(series.report) << series.refusal.toStdString();
-        const FileReport &joined = *series.report;
+        const FileFigures &joined = *series.report;
         ASSERT_EQ(joined.joined.size(), 3u);
         EXPECT_TRUE(joined.joined[0].name.endsWith("a.vorn"));
         EXPECT_EQ(joined.statistics.readings, seconds);
@@ -139,10 +139,10 @@ TEST_F(SeriesTest, TheWindowTakesReadingsFromItsStartUpToItsEnd)
         { "2026-03-13 08:00", "2026-03-14 00:00", 60 }, // only the last file
     };
     for (const auto &row : rows) {
-        const ParsedOptions parsed = parseBatchOptions(
+        const ParsedOptions parsed = parseStatsOptions(
             QStringList { "--join", "--from", row.from, "--to", row.to } + files);
         ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
-        BatchRequest request = parsed.options->request;
+        AnalysisRequest request = parsed.options->request;
         QString why;
         ASSERT_TRUE(applyWindow(request, *parsed.options, why)) << why.toStdString();
         const SeriesOutcome series = analyseSeries(files, request, 2);
@@ -150,9 +150,9 @@ TEST_F(SeriesTest, TheWindowTakesReadingsFromItsStartUpToItsEnd)
         EXPECT_EQ(series.report->statistics.readings, row.readings) << row.from;
     }
     for (const char *bad : { "2026-02-30 10:00", "2026-03-12 24:00", "12.03.2026 10:00" })
-        EXPECT_FALSE(parseBatchOptions({ "--from", bad, "x.vorn" }).options) << bad;
+        EXPECT_FALSE(parseStatsOptions({ "--from", bad, "x.vorn" }).options) << bad;
     EXPECT_FALSE(
-        parseBatchOptions({ "--from", "2026-03-13 00:00", "--to", "2026-03-12 00:00", "x.vorn" })
+        parseStatsOptions({ "--from", "2026-03-13 00:00", "--to", "2026-03-12 00:00", "x.vorn" })
             .options);
 }
 

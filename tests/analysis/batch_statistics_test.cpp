@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchOptions.h"
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/CivilTime.h"
+#include "analysis/stats/StatsOptions.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
 #include "support/TestZone.h"
 
 #include <QBuffer>
@@ -101,7 +101,7 @@ TEST(CivilTime, OffsetsAroundTheClockChangesAskedInAnyOrder)
 TEST(FileStatistics, AnHourAtSixtyDecibels)
 {
     const DataFileContents file = realTimeFile("2013/03/04 08:00:00", repeated("60.0", 3600));
-    const FileReport report = analyseFile("hour.vorn", file, {});
+    const FileFigures report = analyseFile("hour.vorn", file, {});
     ASSERT_TRUE(report.statistics.leq);
     EXPECT_NEAR(*report.statistics.leq, 60.0, 1e-9);
     EXPECT_NEAR(*report.statistics.sel, 95.5630, 1e-3);
@@ -134,7 +134,7 @@ TEST(FileStatistics, ReadingsWithoutANumberCountInTheTableOnly)
     // The lowest readings have no number: the minimum is the lowest real level.
     const DataFileContents file
         = realTimeFile("2013/03/04 08:00:00", { "", "abc", " .x", "80.0", "70.0" });
-    const FileReport report = analyseFile("blank.vorn", file, {});
+    const FileFigures report = analyseFile("blank.vorn", file, {});
     const FileStatistics &s = report.statistics;
     EXPECT_EQ(s.withoutNumber, 3);
     EXPECT_EQ(s.energyReadings, 2);
@@ -165,9 +165,9 @@ TEST(IntervalLevels, AlignToTheClockAndSayHowMuchIsCovered)
     // 08:10:00 .. 08:19:59 at 60 dB, then 08:20:00 .. 08:24:59 at 70 dB.
     QStringList levels = repeated("60.0", 600) + repeated("70.0", 300);
     const DataFileContents file = realTimeFile("2013/03/04 08:10:00", levels);
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 15 * 60;
-    const FileReport report = analyseFile("q.vorn", file, request);
+    const FileFigures report = analyseFile("q.vorn", file, request);
     ASSERT_EQ(report.intervals.size(), 2u);
     const IntervalLevel &first = report.intervals[0];
     EXPECT_EQ(CivilTime::toIso(first.start), "2013-03-04T08:00:00");
@@ -199,10 +199,10 @@ TEST(IntervalLevels, ReadingsOutOfOrderAndTheOnePassReadAgree)
     int n = 0;
     for (const auto &row : rows)
         bytes += QByteArray::number(++n) + '\t' + row[0] + '\t' + row[1] + "\t\r\n";
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 15 * 60;
     request.dayEveningNight = true;
-    const FileReport whole = analyseFile("f.vorn", DataFileReader::readBytes(bytes), request);
+    const FileFigures whole = analyseFile("f.vorn", DataFileReader::readBytes(bytes), request);
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
     const auto [streamed, header] = analyseStream("f.vorn", buffer, request);
@@ -231,9 +231,9 @@ TEST(DayEveningNight, WholeDayGivesLdenWithPenalties)
     for (int minute = 0; minute < 24 * 60; ++minute)
         levels << (minute < 12 * 60 ? "60.0" : minute < 16 * 60 ? "55.0" : "50.0");
     const DataFileContents file = realTimeFile("2013/03/04 07:00:00", levels, 60);
-    BatchRequest request;
+    AnalysisRequest request;
     request.dayEveningNight = true;
-    const FileReport report = analyseFile("day.vorn", file, request);
+    const FileFigures report = analyseFile("day.vorn", file, request);
     ASSERT_EQ(report.days.size(), 1u);
     const DayEveningNight &day = report.days.front();
     EXPECT_NEAR(*day.ld, 60.0, 1e-9);
@@ -280,10 +280,10 @@ TEST(IntervalLevels, OnlyFilledIntervalsWithOneRowPerEmptyStretch)
     for (const auto &more :
          { minutes("2024/06/01 08:00:00", 3), minutes("2924/01/01 08:00:00", 1) })
         rows.insert(rows.end(), more.begin(), more.end());
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 3600;
     request.dayEveningNight = true;
-    const FileReport report = analyseFile("jump.vorn", stampedFile(rows, 60), request);
+    const FileFigures report = analyseFile("jump.vorn", stampedFile(rows, 60), request);
     ASSERT_EQ(report.intervals.size(), 5u);
     EXPECT_FALSE(report.intervals[0].gap);
     EXPECT_TRUE(report.intervals[1].gap);
@@ -305,10 +305,10 @@ TEST(IntervalLevels, CoverageCountsOnlyReadingsThatEnterTheFigures)
                           time >= "2013/03/04 23:00:00" && time != "2013/03/05 03:00:00"
                               ? QStringLiteral("50.0*")
                               : level);
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 3600;
     request.dayEveningNight = true;
-    const FileReport report = analyseFile("paused.vorn", stampedFile(rows, 60), request);
+    const FileFigures report = analyseFile("paused.vorn", stampedFile(rows, 60), request);
     ASSERT_EQ(report.days.size(), 1u);
     EXPECT_DOUBLE_EQ(report.days[0].coverageDay, 1.0);
     EXPECT_NEAR(report.days[0].coverageNight, 60.0 / (8 * 3600.0), 1e-12);
@@ -328,10 +328,10 @@ TEST(IntervalLevels, TheHourThatRepeatsWhenClocksGoBackHasRowsOfItsOwn)
     auto summer = minutes("2024/06/01 01:00:00", 120);
     for (const auto &row : minutes("2024/06/01 02:00:00", 120))
         summer.push_back(row);
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 900;
-    const FileReport changed = analyseFile("autumn.vorn", stampedFile(autumn, 60), request);
-    const FileReport broken = analyseFile("summer.vorn", stampedFile(summer, 60), request);
+    const FileFigures changed = analyseFile("autumn.vorn", stampedFile(autumn, 60), request);
+    const FileFigures broken = analyseFile("summer.vorn", stampedFile(summer, 60), request);
     ASSERT_EQ(changed.intervals.size(), 16u);
     QSet<QString> starts;
     for (const IntervalLevel &i : changed.intervals) {
@@ -364,7 +364,7 @@ class BatchOptionsTest : public ::testing::TestWithParam<OptionRow>
 
 TEST_P(BatchOptionsTest, ParsesOrRefuses)
 {
-    const ParsedOptions parsed = parseBatchOptions(GetParam().arguments);
+    const ParsedOptions parsed = parseStatsOptions(GetParam().arguments);
     EXPECT_EQ(parsed.options.has_value(), GetParam().valid) << parsed.error.toStdString();
     EXPECT_EQ(parsed.error.isEmpty(), GetParam().valid);
 }

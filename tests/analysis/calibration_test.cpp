@@ -1,6 +1,7 @@
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/Calibration.h"
-#include "analysis/batch/CivilTime.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/Wording.h"
+#include "analysis/records/Calibration.h"
+#include "analysis/records/CivilTime.h"
 #include "recording/DataFileReader.h"
 #include "support/TestZone.h"
 
@@ -220,7 +221,7 @@ TEST(CalibrationVerdict, DriftZonesChecksBetweenAndAgeHoldUp)
     }
     if (TZSetsTheZone)
         qputenv("TZ", "Europe/Berlin");
-    EXPECT_EQ(checkAgeText(30 * 86400 + 5), "30 d");
+    EXPECT_EQ(Wording::roughDuration(30 * 86400 + 5), "30 d");
     EXPECT_EQ(parseCheckAge("7d"), 7 * 86400);
     EXPECT_EQ(parseCheckAge("12h"), 12 * 3600);
     EXPECT_FALSE(parseCheckAge("soon"));
@@ -250,9 +251,9 @@ TEST(CalibrationVerdict, BothLogsCountAndEveryFormCarriesTheVerdict)
     details.notes = QStringLiteral("rain at noon\nwind from the west");
     ASSERT_TRUE(details.write(MeasurementDetails::pathFor(data)).isEmpty());
 
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 60;
-    FileReport report = analyseFile(data, DataFileReader::readFile(data), request);
+    FileFigures report = analyseFile(data, DataFileReader::readFile(data), request);
     attachMeasurementContext(report, data);
     QFile::remove(user);
     ASSERT_TRUE(report.calibration);
@@ -369,7 +370,7 @@ TEST(MeasurementDetails, AProblemIsSaidEverywhereAndUnverifiesWhatItTouches)
         QFile::remove(details);
         QDir().rmdir(details);
         row.make();
-        FileReport report = analyseFile(data, DataFileReader::readFile(data), {});
+        FileFigures report = analyseFile(data, DataFileReader::readFile(data), {});
         attachMeasurementContext(report, data);
         EXPECT_TRUE(report.detailsProblem.contains(QLatin1String(row.problem)))
             << report.detailsProblem.toStdString();
@@ -404,7 +405,7 @@ TEST(MeasurementContext, ReportsCarryDetailsAndCalibration)
     details.site = QStringLiteral("Gate");
     ASSERT_TRUE(details.write(MeasurementDetails::pathFor(data)).isEmpty());
 
-    FileReport report = analyseFile(data, DataFileReader::readFile(data), {});
+    FileFigures report = analyseFile(data, DataFileReader::readFile(data), {});
     attachMeasurementContext(report, data);
     const QString json = formatReports({ report }, OutputFormat::Json);
     EXPECT_TRUE(json.contains("\"details\": {\"site\":\"Gate\"}")) << json.toStdString();

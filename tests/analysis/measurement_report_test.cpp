@@ -1,5 +1,6 @@
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/BatchReport.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/Wording.h"
+#include "analysis/output/Outputs.h"
 #include "analysis/report/Report.h"
 #include "analysis/report/TimeHistory.h"
 #include "recording/DataFileReader.h"
@@ -78,11 +79,11 @@ TEST(ReportTexts, LevelsAreTruncatedAndNeverInfiniteOrNan)
     };
     for (const auto &c : cases)
         EXPECT_EQ(levelText(c.value), QString::fromUtf8(c.text));
-    EXPECT_EQ(CivilTime::durationText(4 * 86400 + 40 * 60), "4 d 00:40:00");
-    EXPECT_EQ(CivilTime::durationText(59), "00:00:59");
-    EXPECT_EQ(lengthText(900), "15 min");
-    EXPECT_EQ(lengthText(3600), "1 h");
-    EXPECT_EQ(lengthText(90), "90 s");
+    EXPECT_EQ(Wording::clockDuration(4 * 86400 + 40 * 60), "4 d 00:40:00");
+    EXPECT_EQ(Wording::clockDuration(59), "00:00:59");
+    EXPECT_EQ(Wording::exactDuration(900), "15 min");
+    EXPECT_EQ(Wording::exactDuration(3600), "1 h");
+    EXPECT_EQ(Wording::exactDuration(90), "90 s");
 }
 
 TEST(TimeHistory, ColumnsHoldTheExtremesWhateverTheLength)
@@ -451,7 +452,7 @@ TEST(ReportSection, AssessmentTablesAreTheAnalysisCellsInOrder)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        BatchRequest request;
+        AnalysisRequest request;
         request.dayEveningNight = true;
         if (c.weather)
             request.weather = weather;
@@ -459,7 +460,7 @@ TEST(ReportSection, AssessmentTablesAreTheAnalysisCellsInOrder)
             request.events.threshold = 65.0;
         if (c.limits)
             request.assessment.limits = PeriodLimits::parse("day=55,evening=60,night=60", nullptr);
-        const FileReport analysed = analyseFile("x.vorn", file, request);
+        const FileFigures analysed = analyseFile("x.vorn", file, request);
         std::optional<ReportSection> section = buildReportSection("x.vorn", file, {});
         ASSERT_TRUE(section);
         addAssessment(*section, analysed);

@@ -1,6 +1,7 @@
-#include "analysis/batch/Assessment.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/NoiseEvents.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/engine/Assessment.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/NoiseEvents.h"
 #include "support/TestZone.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,7 @@
 // The series core: what the series window draws and lists of a station's
 // day files, against the join of vorn-stats.
-#include "analysis/batch/CivilTime.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
 #include "analysis/series/Series.h"
 
 #include "support/TestZone.h"
@@ -185,7 +186,7 @@ TEST(SeriesTraceTest, ColumnsOrReadingsAndGapsAsGaps)
 TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
 {
     FenceFolder folder;
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 900;
     request.dayEveningNight = true;
     qsizetype calls = 0;
@@ -207,12 +208,12 @@ TEST(SeriesLoadTest, FiguresAndTablesAreThoseOfTheJoin)
     EXPECT_EQ(qint64(loaded.readings.size()), join.report->statistics.readings);
 
     // Limits typed in the window judge as --limit does.
-    BatchRequest limited = request;
+    AnalysisRequest limited = request;
     limited.limits = LimitSchedule::parse("07-19=55,19-23=50,23-07=45");
     const SeriesOutcome judged = analyseSeries(folder.files(), limited, 1);
     SeriesLimits typed;
     typed.schedule = limited.limits;
-    FileReport window = *loaded.outcome.report;
+    FileFigures window = *loaded.outcome.report;
     judgeIntervals(window, typed);
     EXPECT_EQ(intervalsCsv(window), formatReports({ *judged.report }, OutputFormat::Csv));
     EXPECT_TRUE(intervalsCsv(window).startsWith(
@@ -320,7 +321,7 @@ TEST(ExclusionsFileTest, OverlapsCountOnceForTheSpanThatStartsFirst)
 TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
 {
     FenceFolder folder;
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 3600;
     request.dayEveningNight = true;
     const LoadedSeries loaded = loadSeries(folder.files(), request);
@@ -334,7 +335,7 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
     request.exclusionsSource = "fence exclusions.csv";
     const SeriesOutcome joined = analyseSeries(folder.files(), request, 2);
     ASSERT_TRUE(joined.report);
-    const FileReport &r = *joined.report;
+    const FileFigures &r = *joined.report;
     const qint64 excluded = 2 * 3600 + 600;
     EXPECT_EQ(r.statistics.readings, loaded.outcome.report->statistics.readings - excluded);
     ASSERT_TRUE(r.exclusions);
@@ -379,7 +380,7 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
     // The window's figures, from its kept readings, on two threads or one.
     EXPECT_EQ(formatReports({ reanalyse(loaded, request) }, OutputFormat::Json).toStdString(),
               json.toStdString());
-    BatchRequest figuresOnly = request;
+    AnalysisRequest figuresOnly = request;
     figuresOnly.intervalLength.reset();
     figuresOnly.dayEveningNight = false;
     EXPECT_EQ(
@@ -388,7 +389,7 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
             .toStdString());
     // No exclusions: nothing is said, and the columns stay those the
     // station's interval tables share.
-    BatchRequest none = request;
+    AnalysisRequest none = request;
     none.exclusions.reset();
     EXPECT_FALSE(
         formatReports({ reanalyse(loaded, none) }, OutputFormat::Csv).contains("excluded"));

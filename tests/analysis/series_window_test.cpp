@@ -1,7 +1,8 @@
 // The series window on a station's folder: its figures, tables and exports
 // are those of vorn-stats on the same files, its limits come from the
 // station's tables or are typed and remembered, and its report is written.
-#include "analysis/batch/CivilTime.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
 #include "analysis/gui/ReportCommand.h"
 #include "analysis/gui/SeriesWindow.h"
 #include "recording/FormatTenths.h"
@@ -97,7 +98,7 @@ TEST_F(SeriesWindowTest, ShowsTheJoinWithTypedLimitsAndExportsAsVornStats)
     ASSERT_TRUE(window);
     EXPECT_EQ(window->windowTitle(),
               QString::fromUtf8("fence 2026-06-01.vorn … fence 2026-06-02.vorn (2 files)"));
-    const FileReport &report = window->report();
+    const FileFigures &report = window->report();
     EXPECT_EQ(window->board("Leq")->text(), FormatTenths(*report.statistics.leq));
     EXPECT_EQ(window->board("Readings")->text(), QString::number(34 * 3600));
     EXPECT_EQ(window->board("Duration")->text(), "1 d 10:00:00");

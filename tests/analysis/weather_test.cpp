@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchOptions.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/Weather.h"
+#include "analysis/stats/StatsOptions.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/records/Weather.h"
 #include "recording/DataFileReader.h"
 #include "support/TestZone.h"
 
@@ -257,12 +257,12 @@ TEST(WeatherRules, EveryFigureIsThatOfTheReadingsTheyLeave)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.options.join(' ').toStdString());
-        const ParsedOptions parsed = parseBatchOptions(QStringList(c.options) << dataFile);
+        const ParsedOptions parsed = parseStatsOptions(QStringList(c.options) << dataFile);
         ASSERT_TRUE(parsed.options) << parsed.error.toStdString();
-        BatchRequest request = parsed.options->request;
+        AnalysisRequest request = parsed.options->request;
         ExclusionsLookup lookup(*parsed.options);
         ASSERT_TRUE(lookup.apply(request, dataFile));
-        const FileReport report
+        const FileFigures report
             = analyseFile(dataFile, DataFileReader::readFile(dataFile), request);
         EXPECT_EQ(report.exclusions ? report.exclusions->readings : 0, c.excluded);
         if (c.leq > 0) {

@@ -1,7 +1,7 @@
 #include "hub/Hub.h"
 #include "hub/HubReadings.h"
 #include "hub/HubStore.h"
-#include "analysis/batch/CivilTime.h"
+#include "analysis/records/CivilTime.h"
 #include "recording/DataFileReader.h"
 #include "station/MqttPublisher.h"
 #include "station/ReadingMinutes.h"

@@ -1,4 +1,4 @@
-#include "analysis/batch/CivilTime.h"
+#include "analysis/records/CivilTime.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/MqttPublisher.h"

@@ -1,6 +1,6 @@
-#include "analysis/batch/BatchReport.h"
+#include "analysis/output/Outputs.h"
 #include "recording/DataFileReader.h"
-#include "analysis/batch/SiteZone.h"
+#include "analysis/records/SiteZone.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/ReadingMinutes.h"
@@ -112,7 +112,7 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
     ASSERT_EQ(rows.size(), 7);
     EXPECT_EQ(rows[0],
               "file,start,end,readings,coverage,leq,lmax,lmin,l10,l50,l90,limit,state,partial");
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 900;
     const DataFileContents file = DataFileReader::readFile(path("fence 2026-03-12.vorn"));
     // The interval table, less the verdict's columns at the end of each row
@@ -192,9 +192,9 @@ TEST_F(StationTest, TheDaysOfTheClockChangesKeepEveryIntervalOnce)
         for (const QString &start : starts)
             EXPECT_FALSE(start.contains(c.absent)) << start.toStdString();
         // vorn-stats finds the same rows in the day file.
-        BatchRequest request;
+        AnalysisRequest request;
         request.intervalLength = 900;
-        const FileReport report
+        const FileFigures report
             = analyseFile("f", DataFileReader::readFile(path("fence " + day + ".vorn")), request);
         EXPECT_EQ(report.intervals.size(), size_t(c.rows)) << day.toStdString();
     }
@@ -294,11 +294,11 @@ TEST_F(StationTest, LongIntervalsAreTheMomentsVornStatsCuts)
                 st.tick(t.toLocalTime(), level, QString::number(level, 'f', 1), boards);
             }
             st.stop(to.toLocalTime(), boards);
-            BatchRequest request;
+            AnalysisRequest request;
             request.intervalLength = length;
             const QString dayFile = QDir(options.folder).filePath("st " + day.toString(Qt::ISODate)
                                                                   + ".vorn");
-            const FileReport report = analyseFile("f", DataFileReader::readFile(dayFile), request);
+            const FileFigures report = analyseFile("f", DataFileReader::readFile(dayFile), request);
             QStringList expected;
             for (const IntervalLevel &i : report.intervals)
                 expected << intervalCsvFields(QString(), i).mid(1, 5).join(',');
@@ -517,10 +517,10 @@ TEST_F(StationTest, AKillInTheRepeatedHourKeepsItsLastIntervalInThatRun)
     EXPECT_EQ(rows.filter(",2026-10-25T02:45:00+02:00,2026-10-25T02:00:00+01:00,90,").size(), 1);
 
     const QString second = path("fence 2026-10-25 (2).vorn");
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = 900;
     request.firstOffset = zoneOfFile(second, computerZone()).firstOffset;
-    const FileReport report = analyseFile("f", DataFileReader::readFile(second), request);
+    const FileFigures report = analyseFile("f", DataFileReader::readFile(second), request);
     ASSERT_EQ(report.intervals.size(), 1u);
     EXPECT_EQ(report.intervals.front().startOffset, 3600);
     EXPECT_FALSE(report.ambiguousTime);

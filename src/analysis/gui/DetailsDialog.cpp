@@ -1,6 +1,6 @@
 #include "DetailsDialog.h"
 
-#include "analysis/batch/SiteZone.h"
+#include "analysis/records/SiteZone.h"
 
 #include "widgets/Dialogs.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "analysis/batch/Calibration.h"
+#include "analysis/records/Calibration.h"
 
 #include <QDialog>
 

@@ -1,10 +1,12 @@
 #include "SeriesWindow.h"
-#include "analysis/batch/StationFolder.h"
-#include "analysis/batch/Weather.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/Wording.h"
+#include "analysis/records/StationFolder.h"
+#include "analysis/records/Weather.h"
 
 #include "OpenDataFile.h"
 #include "ReportCommand.h"
-#include "analysis/batch/CivilTime.h"
+#include "analysis/records/CivilTime.h"
 #include "analysis/report/Report.h"
 #include "recording/FormatTenths.h"
 #include "widgets/Dialogs.h"
@@ -86,7 +88,7 @@ QString fixedOrDash(const std::optional<double> &v)
 
 // The series read on a thread of its own while a progress dialog, which can
 // cancel, shows how far it got. nullopt when cancelled.
-std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const BatchRequest &request,
+std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const AnalysisRequest &request,
                                              QWidget *parent)
 {
     struct Shared
@@ -131,9 +133,9 @@ std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const Bat
     return loaded;
 }
 
-BatchRequest requestFor(int64_t intervalLength)
+AnalysisRequest requestFor(int64_t intervalLength)
 {
-    BatchRequest request;
+    AnalysisRequest request;
     request.intervalLength = intervalLength;
     request.dayEveningNight = true;
     return request;
@@ -267,9 +269,9 @@ std::vector<Exclusion> SeriesWindow::allExclusions() const
 
 void SeriesWindow::applyExclusions()
 {
-    FileReport &shown = *m_series.outcome.report;
+    FileFigures &shown = *m_series.outcome.report;
     if (m_exclusionsApply || m_weather || m_eventRules.any() || m_assessmentRules.limits) {
-        BatchRequest request = requestFor(m_intervalLength);
+        AnalysisRequest request = requestFor(m_intervalLength);
         m_series.placeInZone(request);
         if (m_exclusionsApply) {
             request.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
@@ -304,7 +306,7 @@ void SeriesWindow::fillExclusions()
     for (size_t n = 0; n < rows.size(); ++n) {
         const Exclusion &e = rows[n];
         setTableRow(m_exclusionTable, int(n),
-                    { e.startText, e.endText, spanText(double(e.duration())),
+                    { e.startText, e.endText, Wording::partsDuration(double(e.duration())),
                       exclusionReasonText(e.reason), e.note,
                       e.byRule ? QStringLiteral("by rule") : e.made });
     }
@@ -705,11 +707,11 @@ void SeriesWindow::build()
             options.limitSteps
                 = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
         }
-        BatchRequest zoned;
+        AnalysisRequest zoned;
         m_series.placeInZone(zoned);
         return
             [series = report(), options, zoned](const ReportProgress &progress) -> std::optional<Report> {
-                BatchRequest request = zoned;
+                AnalysisRequest request = zoned;
                 request.intervalLength = *options.intervalLength;
                 request.dayEveningNight = true;
                 request.exclusions = options.exclusions;
@@ -1102,7 +1104,7 @@ void SeriesWindow::build()
 
 void SeriesWindow::fillFigures()
 {
-    const FileReport &r = report();
+    const FileFigures &r = report();
     const FileStatistics &s = r.statistics;
     const auto put = [this](const QString &caption, const QString &text) {
         if (ValueBoard *b = board(caption))
@@ -1118,7 +1120,7 @@ void SeriesWindow::fillFigures()
     put(QStringLiteral("Readings"), QString::number(s.readings));
     // Elapsed time, whatever the clock changes between.
     put(QStringLiteral("Duration"),
-        r.firstUtc ? CivilTime::durationText(*r.lastUtc - *r.firstUtc
+        r.firstUtc ? Wording::clockDuration(*r.lastUtc - *r.firstUtc
                                              + int64_t(std::llround(s.interval)))
                    : QStringLiteral("-"));
     // Worded as the statistics window words a file's verdict.
@@ -1438,7 +1440,7 @@ void SeriesWindow::fillShownTab()
     if (m_tabs->currentWidget() == m_assessment && m_assessmentStale)
         fillAssessment();
     // The tabs' captions say what they hold, shown or not.
-    const FileReport &r = report();
+    const FileFigures &r = report();
     m_tabs->setTabText(m_tabs->indexOf(m_noiseEvents),
                        r.events && r.events->events
                            ? QStringLiteral("Noise events (%1)").arg(r.events->events->count())
@@ -1453,7 +1455,7 @@ void SeriesWindow::drawNoiseEvents()
 {
     // The loudest event of each pixel column in view: a month holds
     // thousands, more than the graph can show apart.
-    const FileReport &r = report();
+    const FileFigures &r = report();
     QVector<double> at, level;
     if (r.events && r.events->events) {
         const QCPRange range = m_plot->xAxis->range();
@@ -1483,7 +1485,7 @@ void SeriesWindow::drawNoiseEvents()
 void SeriesWindow::fillNoiseEvents()
 {
     m_noiseEventsStale = false;
-    const FileReport &r = report();
+    const FileFigures &r = report();
     const std::vector<NoiseEvent> none;
     const std::vector<NoiseEvent> &events
         = r.events && r.events->events ? r.events->events->events : none;
@@ -1498,7 +1500,7 @@ void SeriesWindow::fillNoiseEvents()
 void SeriesWindow::fillAssessment()
 {
     m_assessmentStale = false;
-    const FileReport &r = report();
+    const FileFigures &r = report();
     const std::vector<QStringList> rows = assessmentCells(r);
     m_assessment->setRowCount(int(rows.size()));
     for (size_t n = 0; n < rows.size(); ++n) {

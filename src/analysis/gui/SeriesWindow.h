@@ -33,7 +33,7 @@ public:
     SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent = nullptr);
 
     const LoadedSeries &series() const { return m_series; }
-    const FileReport &report() const { return *m_series.outcome.report; }
+    const FileFigures &report() const { return *m_series.outcome.report; }
     const SeriesLimits &limits() const { return m_limits; }
     QCustomPlot *plot() const { return m_plot; }
     QTableWidget *intervalTable() const { return m_intervals; }
@@ -162,7 +162,7 @@ private:
 
     // The figures without exclusions, as read; the report shown is this
     // analysed again with the exclusions.
-    FileReport m_unexcluded;
+    FileFigures m_unexcluded;
     std::vector<Exclusion> m_exclusions;
     // The rows as the file held them when last read or written: what this
     // window changed since is what a save brings to the file as it is now.

@@ -1,4 +1,6 @@
 #include "StatisticsWindow.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/Wording.h"
 #include "widgets/Shortcuts.h"
 #include "widgets/ToolbarIcons.h"
 
@@ -9,7 +11,7 @@
 #include "SeriesWindow.h"
 #include "graphs/gui/Plot.h"
 
-#include "analysis/batch/CivilTime.h"
+#include "analysis/records/CivilTime.h"
 #include "recording/DataFileReader.h"
 #include "platform/PanelTimers.h"
 #include "platform/ReadingListModel.h"
@@ -260,7 +262,7 @@ void StatisticsWindow::showExclusions()
         : QStringLiteral("Exclusions (%1): %2 excluded (%3 readings: %4). The distribution and "
                          "the report count them as not measured; the boards above are the "
                          "meter's own.")
-              .arg(QDir::toNativeSeparators(path), spanText(double(excluded) * interval))
+              .arg(QDir::toNativeSeparators(path), Wording::partsDuration(double(excluded) * interval))
               .arg(excluded)
               .arg(reasonsText(reasons, interval));
     if (!file.ok())

@@ -1,9 +1,10 @@
 #include "Report.h"
+#include "analysis/Wording.h"
 
 #include "ReportReadings.h"
-#include "analysis/batch/BatchReport.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/FileSeries.h"
+#include "analysis/output/Outputs.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/FileSeries.h"
 #include "recording/FormatTenths.h"
 
 #include <algorithm>
@@ -119,15 +120,6 @@ QString levelText(const std::optional<double> &value)
     return FormatTenths(*value);
 }
 
-QString lengthText(int64_t seconds)
-{
-    if (seconds % 3600 == 0)
-        return QStringLiteral("%1 h").arg(seconds / 3600);
-    if (seconds % 60 == 0)
-        return QStringLiteral("%1 min").arg(seconds / 60);
-    return QStringLiteral("%1 s").arg(seconds);
-}
-
 QString reportDateText(const QDateTime &when)
 {
     return QStringLiteral("Report date: ") + when.toString(QStringLiteral("yyyy/MM/dd HH:mm"));
@@ -143,7 +135,7 @@ QString pageNumberText(int page, int pages)
     return QStringLiteral("Page %1 of %2").arg(page).arg(pages);
 }
 
-void addMeasurementContext(ReportSection &section, const FileReport &analysed)
+void addMeasurementContext(ReportSection &section, const FileFigures &analysed)
 {
     if (analysed.details)
         for (const auto &[label, value] : analysed.details->fields())
@@ -170,12 +162,12 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
                     when });
           };
     check(QStringLiteral("Check before"), c.before,
-          c.beforeAgeS ? checkAgeText(*c.beforeAgeS) + QStringLiteral(" before the first reading")
+          c.beforeAgeS ? Wording::roughDuration(*c.beforeAgeS) + QStringLiteral(" before the first reading")
                        : QString());
     for (const CalibrationRecord &during : c.during)
         check(QStringLiteral("Check during"), during, QString());
     check(QStringLiteral("Check after"), c.after,
-          c.afterAgeS ? checkAgeText(*c.afterAgeS) + QStringLiteral(" after the last reading")
+          c.afterAgeS ? Wording::roughDuration(*c.afterAgeS) + QStringLiteral(" after the last reading")
                       : QString());
     section.calibration.push_back(
         { QStringLiteral("Drift"),
@@ -198,7 +190,7 @@ void addMeasurementContext(ReportSection &section, const FileReport &analysed)
             = QStringLiteral("Calibration not verified: %1.").arg(c.notVerifiedWhy());
 }
 
-void addAssessment(ReportSection &section, const FileReport &analysed)
+void addAssessment(ReportSection &section, const FileFigures &analysed)
 {
     for (const auto &[label, value] : weatherFacts(analysed))
         section.weather.push_back({ label, value, {} });
@@ -257,7 +249,7 @@ void addAssessment(ReportSection &section, const FileReport &analysed)
                              QStringLiteral("By the weather rules"), QStringLiteral("Total") };
         excluded.widths = { 54, 40, 40, 40 };
         const auto span = [interval](qint64 readings) {
-            return readings > 0 ? spanText(double(readings) * interval) : QStringLiteral("—");
+            return readings > 0 ? Wording::partsDuration(double(readings) * interval) : QStringLiteral("—");
         };
         for (int r = 0; r < ExclusionReasonCount; ++r) {
             if (x.byReason[size_t(r)] == 0)
@@ -325,7 +317,7 @@ void addAssessment(ReportSection &section, const FileReport &analysed)
 namespace {
 
 // The exclusions page's rows and the spans shaded in the time history.
-void addExclusions(ReportSection &section, const FileReport &analysed, const TimeHistory &h)
+void addExclusions(ReportSection &section, const FileFigures &analysed, const TimeHistory &h)
 {
     const ExclusionTally &x = *analysed.exclusions;
     const double interval = analysed.statistics.interval;
@@ -337,11 +329,11 @@ void addExclusions(ReportSection &section, const FileReport &analysed, const Tim
     for (const Exclusion &e : x.listed)
         section.exclusionRows.push_back({ stampText(CivilTime::civilOfUtc(e.start)).left(19),
                                           stampText(CivilTime::civilOfUtc(e.end)).left(19),
-                                          spanText(double(e.duration())),
+                                          Wording::partsDuration(double(e.duration())),
                                           exclusionReasonText(e.reason), e.note });
     for (const auto &[day, counts] : x.byDay)
         section.excludedDayRows.push_back({ stampText(day).left(16),
-                                            spanText(double(totalOf(counts)) * interval),
+                                            Wording::partsDuration(double(totalOf(counts)) * interval),
                                             reasonsText(counts, interval) });
     if (h.axis != HistoryAxis::ClockTime || !h.firstTime)
         return;
@@ -386,7 +378,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     section.history = std::move(*history);
     const TimeHistory &h = section.history;
 
-    BatchRequest request;
+    AnalysisRequest request;
     request.mode = options.mode;
     request.dayEveningNight = true;
     const bool overADay = h.firstTime && *h.lastTime - *h.firstTime > Day;
@@ -394,7 +386,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     request.maxCheckAgeS = options.maxCheckAgeS;
     request.exclusions = options.exclusions;
     request.exclusionsSource = options.exclusionsSource;
-    FileReport analysed = analyseFile(name, file, request);
+    FileFigures analysed = analyseFile(name, file, request);
     if (options.limitAt)
         judgeIntervals(analysed, options.limitsText, options.limitAt);
     attachMeasurementContext(analysed, dataFilePath.isEmpty() ? name : dataFilePath);
@@ -417,7 +409,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     QString duration = dash();
     // Elapsed time: an hour less across the spring change, one more in autumn.
     if (h.axis == HistoryAxis::ClockTime && analysed.firstUtc)
-        duration = CivilTime::durationText(*analysed.lastUtc - *analysed.firstUtc
+        duration = Wording::clockDuration(*analysed.lastUtc - *analysed.firstUtc
                                            + int64_t(std::llround(s.interval)));
     section.facts.push_back({ QStringLiteral("Duration"), duration, {} });
     section.facts.push_back({ QStringLiteral("Sampling interval"),
@@ -633,7 +625,7 @@ void ReportOptions::setLimits(const LimitSchedule &schedule)
 }
 
 void appendWindowed(DataFileContents &into, const DataFileContents &from,
-                    const BatchRequest &request)
+                    const AnalysisRequest &request)
 {
     // Without a window every row goes, and none need be read as text.
     if (!request.hasWindow()) {
@@ -647,8 +639,8 @@ void appendWindowed(DataFileContents &into, const DataFileContents &from,
     }
 }
 
-std::optional<ReportSection> buildSeriesSection(const FileReport &series,
-                                                const BatchRequest &request,
+std::optional<ReportSection> buildSeriesSection(const FileFigures &series,
+                                                const AnalysisRequest &request,
                                                 const ReportOptions &options,
                                                 const ReportProgress &progress)
 {

@@ -4,8 +4,8 @@
 #include "TimeHistory.h"
 
 #include "analysis/ListDistribution.h"
-#include "analysis/batch/Exclusions.h"
-#include "analysis/batch/LimitSchedule.h"
+#include "analysis/records/Exclusions.h"
+#include "analysis/engine/LimitSchedule.h"
 
 #include <QDateTime>
 #include <QString>
@@ -18,7 +18,7 @@
 #include <vector>
 
 struct DataFileContents;
-struct FileReport;
+struct FileFigures;
 
 // What the person asking for the report chooses.
 struct ReportOptions
@@ -203,24 +203,24 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
                                                 const ReportProgress &progress = {},
                                                 const QString &dataFilePath = {});
 
-struct FileReport;
-struct BatchRequest;
+struct FileFigures;
+struct AnalysisRequest;
 // The readings of `from` that the request's window lets through, after those
 // of `into`.
 void appendWindowed(DataFileContents &into, const DataFileContents &from,
-                    const BatchRequest &request);
+                    const AnalysisRequest &request);
 // The section of a joined series, as `vorn-stats --join --pdf` makes it: the
 // joined files read again for their readings (within the request's window).
-std::optional<ReportSection> buildSeriesSection(const FileReport &series,
-                                                const BatchRequest &request,
+std::optional<ReportSection> buildSeriesSection(const FileFigures &series,
+                                                const AnalysisRequest &request,
                                                 const ReportOptions &options,
                                                 const ReportProgress &progress = {});
 
 // The report's lines for the details and the checks of an analysed file.
-void addMeasurementContext(ReportSection &section, const FileReport &analysed);
+void addMeasurementContext(ReportSection &section, const FileFigures &analysed);
 // The weather block and the assessment of an analysed file or series (with
 // its weather, events or period limits), worded as vorn-stats words them.
-void addAssessment(ReportSection &section, const FileReport &analysed);
+void addAssessment(ReportSection &section, const FileFigures &analysed);
 
 std::vector<ReportPage> paginate(const std::vector<ReportSection> &sections);
 
@@ -240,8 +240,6 @@ std::optional<Report> buildReport(const std::vector<ReportFile> &files,
 // that is missing or not finite, so no report ever prints inf or nan.
 QString levelText(const std::optional<double> &value);
 
-// "15 min", "1 h", "90 s".
-QString lengthText(int64_t seconds);
 
 // "Report date: 2013/03/04 08:00", for ReportOptions::reportDate.
 QString reportDateText(const QDateTime &when);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/FileStatistics.h"
-#include "analysis/batch/IntervalLevels.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/FileStatistics.h"
+#include "analysis/engine/IntervalLevels.h"
 #include "recording/DataFileReader.h"
 
 #include <QStringView>

@@ -1,11 +1,11 @@
 #include "TimeHistory.h"
 
-#include "analysis/batch/FileStatistics.h"
+#include "analysis/engine/FileStatistics.h"
 
 #include "ReportReadings.h"
 #include "analysis/LevelText.h"
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/IntervalLevels.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/engine/IntervalLevels.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ReportProgress.h"
-#include "analysis/batch/IntervalLevels.h"
+#include "analysis/engine/IntervalLevels.h"
 
 #include <QString>
 

@@ -1,7 +1,8 @@
 #include "Series.h"
 
-#include "analysis/batch/CivilTime.h"
-#include "analysis/batch/StationFolder.h"
+#include "analysis/records/CivilTime.h"
+#include "analysis/records/StationFolder.h"
+#include "analysis/output/Outputs.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -289,7 +290,7 @@ std::vector<TableLimit> tableLimits(const QString &folder, const QString &statio
 
 } // namespace SeriesFolder
 
-LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
+LoadedSeries loadSeries(const QStringList &files, const AnalysisRequest &request,
                         const std::function<bool(qsizetype, qsizetype)> &progress)
 {
     LoadedSeries loaded;
@@ -308,7 +309,7 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
     }
     loaded.zone = zone.zone;
     loaded.zoneNote = zone.note;
-    BatchRequest zoned = request;
+    AnalysisRequest zoned = request;
     loaded.placeInZone(zoned);
     SeriesSink sink;
     sink.reading = [&loaded](std::optional<int64_t> time, const LevelTextClass &level,
@@ -321,7 +322,7 @@ LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
     return loaded;
 }
 
-void LoadedSeries::placeInZone(BatchRequest &request) const
+void LoadedSeries::placeInZone(AnalysisRequest &request) const
 {
     request.zone = zone.zone;
     request.timeZone = zone.name;
@@ -329,11 +330,11 @@ void LoadedSeries::placeInZone(BatchRequest &request) const
     request.timeZoneNote = zoneNote;
 }
 
-FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
+FileFigures reanalyse(const LoadedSeries &series, const AnalysisRequest &request)
 {
     // Each thread reads the stamps in the series' zone.
     const CivilTime::ZoneScope zone(request.zone);
-    const FileReport &loaded = *series.outcome.report;
+    const FileFigures &loaded = *series.outcome.report;
     // The header the analysis took the interval and the stored boards from.
     DataFileContents header;
     header.kind = loaded.statistics.kind;
@@ -347,14 +348,14 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
             analysis.add(time, level, energy, damaged);
         });
     };
-    FileReport report;
+    FileFigures report;
     // The figures and the tables on two threads, each summing in the order
     // of the readings; the tables need the interval before the figures
     // are done, which only a header gives.
     if (header.samplingInterval > 0 && (request.intervalLength || request.dayEveningNight)) {
         // Each analysis lives on its own thread's stack: side by side in
         // one frame they would share cache lines that both threads write.
-        FileReport t;
+        FileFigures t;
         std::thread side([&] {
             const CivilTime::ZoneScope sideZone(request.zone);
             FileAnalysis tables(request, FileAnalysis::Parts::Tables);
@@ -403,7 +404,7 @@ FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request)
     return report;
 }
 
-void judgeIntervals(FileReport &report, const SeriesLimits &limits)
+void judgeIntervals(FileFigures &report, const SeriesLimits &limits)
 {
     if (limits.isEmpty()) {
         report.limits.reset();
@@ -417,16 +418,16 @@ void judgeIntervals(FileReport &report, const SeriesLimits &limits)
                      [&limits](int64_t t) { return limits.at(t); });
 }
 
-QString intervalsCsv(const FileReport &report)
+QString intervalsCsv(const FileFigures &report)
 {
-    FileReport intervals = report;
+    FileFigures intervals = report;
     intervals.withDayEveningNight = false;
     return formatReports({ intervals }, OutputFormat::Csv);
 }
 
-QString daysCsv(const FileReport &report)
+QString daysCsv(const FileFigures &report)
 {
-    FileReport days = report;
+    FileFigures days = report;
     days.intervalLength.reset();
     days.withDayEveningNight = true;
     return formatReports({ days }, OutputFormat::Csv);

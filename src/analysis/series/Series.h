@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/batch/FileSeries.h"
-#include "analysis/batch/LimitSchedule.h"
-#include "analysis/batch/SiteZone.h"
+#include "analysis/engine/FileSeries.h"
+#include "analysis/engine/LimitSchedule.h"
+#include "analysis/records/SiteZone.h"
 
 #include <QString>
 #include <QStringList>
@@ -162,25 +162,25 @@ struct LoadedSeries
     SiteZone zone;
     QString zoneNote;
     // The request's zone fields set to the series' zone.
-    void placeInZone(BatchRequest &request) const;
+    void placeInZone(AnalysisRequest &request) const;
 };
 
 // Reads and analyses the files (the same path as `vorn-stats --join`) in
 // the zone their details name; `progress` may cancel (then
 // outcome.cancelled).
-LoadedSeries loadSeries(const QStringList &files, const BatchRequest &request,
+LoadedSeries loadSeries(const QStringList &files, const AnalysisRequest &request,
                         const std::function<bool(qsizetype, qsizetype)> &progress = {});
 
 // The series analysed again from its kept readings, as `request` asks
 // (its exclusions above all): the figures vorn-stats gives with the same
 // request, without reading the files again. The files, their troubles and
 // the calibration are the loaded report's.
-FileReport reanalyse(const LoadedSeries &series, const BatchRequest &request);
+FileFigures reanalyse(const LoadedSeries &series, const AnalysisRequest &request);
 
 // The interval rows judged against the limits (the limit at each start).
-void judgeIntervals(FileReport &report, const SeriesLimits &limits);
+void judgeIntervals(FileFigures &report, const SeriesLimits &limits);
 
 // The tables as vorn-stats writes them in CSV: intervals (with limit and
 // state when limits are set) and days.
-QString intervalsCsv(const FileReport &report);
-QString daysCsv(const FileReport &report);
+QString intervalsCsv(const FileFigures &report);
+QString daysCsv(const FileFigures &report);

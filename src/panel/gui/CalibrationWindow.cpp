@@ -1,7 +1,7 @@
 #include "CalibrationWindow.h"
 
 #include "Panel.h"
-#include "analysis/batch/Calibration.h"
+#include "analysis/records/Calibration.h"
 #include "link/LinkOwner.h"
 #include "widgets/Dialogs.h"
 #include "widgets/ValueBoard.h"

@@ -2,7 +2,7 @@
 
 #include <QPointer>
 
-#include "analysis/batch/Calibration.h"
+#include "analysis/records/Calibration.h"
 #include "analysis/gui/AnalysisHost.h"
 #include "recording/MeasurementState.h"
 

@@ -1,4 +1,5 @@
 #include "ReportPdf.h"
+#include "analysis/Wording.h"
 
 #include "recording/AtomicFile.h"
 #include "widgets/QCustomPlotInclude.h"
@@ -970,7 +971,7 @@ private:
         double y = ContentTopMm;
         if (page.count > 0) {
             y = heading(
-                y, QStringLiteral("Interval levels (%1)").arg(lengthText(section.intervalLength)),
+                y, QStringLiteral("Interval levels (%1)").arg(Wording::exactDuration(section.intervalLength)),
                 QStringLiteral("Leq, Lmax, L10 and L90 of each clock-aligned interval; "
                                "\"Covered\" is the share of the interval the readings "
                                "fill."));
