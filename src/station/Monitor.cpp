@@ -1,6 +1,7 @@
 #include "Monitor.h"
 
 #include "MqttPublisher.h"
+#include "analysis/Wording.h"
 #include "analysis/records/CivilTime.h"
 #include "analysis/records/SiteZone.h"
 #include "analysis/records/Weather.h"
@@ -383,7 +384,7 @@ void Monitor::runAlarmCommand(const QString &event, const StationInterval &inter
     env.insert(QStringLiteral("VORN_EVENT"), event);
     env.insert(QStringLiteral("VORN_STATION"), m_options.station);
     env.insert(QStringLiteral("VORN_LEQ"),
-               interval.levels.leq ? QString::number(*interval.levels.leq, 'f', 1) : QString());
+               Wording::orMissing(interval.levels.leq, Wording::hundredths, Wording::Missing::Empty));
     env.insert(QStringLiteral("VORN_LIMIT"),
                interval.limit ? QString::number(*interval.limit) : QString());
     env.insert(QStringLiteral("VORN_START"), CivilTime::toIsoWithOffset(interval.start));
@@ -487,6 +488,7 @@ QByteArray Monitor::alarmJson(const QString &event, const StationInterval &inter
         .arg(jsonString(CivilTime::toIsoWithOffset(interval.end)), jsonString(event),
              jsonString(CivilTime::toIsoWithOffset(interval.start)),
              jsonString(CivilTime::toIsoWithOffset(interval.end)),
-             jsonNumberOrNull(interval.levels.leq), jsonNumberOrNull(interval.limit))
+             Wording::orMissing(interval.levels.leq, Wording::hundredths, Wording::Missing::Null),
+             jsonNumberOrNull(interval.limit))
         .toUtf8();
 }

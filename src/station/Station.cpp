@@ -7,6 +7,7 @@
 #include "analysis/records/StationFolder.h"
 #include "analysis/records/Weather.h"
 #include "recording/DataFileReader.h"
+#include "analysis/Wording.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
 #include "recording/RecordingRecovery.h"
@@ -943,7 +944,10 @@ void Station::writeInterval(StationInterval row, const QString &dayFile)
         QString line = row.start.toString(QStringLiteral("HH:mm")) + QChar(0x2013)
             + row.end.toString(row.partial ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"))
             + QStringLiteral(" Leq ")
-            + (row.levels.leq ? FormatTenths(*row.levels.leq) : QStringLiteral("-"))
+            // Judged against a limit, the level is worded as it was judged.
+            + Wording::orMissing(row.levels.leq,
+                                 row.limit ? Wording::hundredths : Wording::tenthsCut,
+                                 Wording::Missing::Dash)
             + QStringLiteral(" dB");
         if (row.limit)
             line += QStringLiteral(" (limit %1) %2").arg(QString::number(*row.limit), state);
@@ -962,7 +966,7 @@ void Station::writeInterval(StationInterval row, const QString &dayFile)
         event(row.end, name,
               QStringLiteral("%1 to %2 Leq %3 dB, limit %4 dB")
                   .arg(CivilTime::toIsoWithOffset(row.start), CivilTime::toIsoWithOffset(row.end),
-                       FormatTenths(*row.levels.leq), QString::number(*row.limit)));
+                       Wording::hundredths(*row.levels.leq), QString::number(*row.limit)));
         if (m_hooks.alarm)
             m_hooks.alarm(name, row);
     } else if (!row.partial && !row.limit && m_alarm) {

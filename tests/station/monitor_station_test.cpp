@@ -130,7 +130,7 @@ TEST_F(StationTest, IntervalRowsEqualTheStatisticsOfTheDayFileAndAlarmsFollowThe
             << rows[i].toStdString() << " against " << stats[i].toStdString();
     }
     EXPECT_EQ(alarms, QStringList({ "alarm", "clear" }));
-    EXPECT_TRUE(said.contains(QString::fromUtf8("19:00–19:15 Leq 58.0 dB (limit 50) over")));
+    EXPECT_TRUE(said.contains(QString::fromUtf8("19:00–19:15 Leq 58.00 dB (limit 50) over")));
     const QStringList events = linesOf(path("fence events.csv"));
     ASSERT_EQ(events.size(), 5); // header, day file, alarm, clear, stopped
     EXPECT_TRUE(events[2].startsWith("2026-03-12T19:15:00+01:00,alarm,"))
@@ -384,6 +384,31 @@ TEST_F(StationTest, AClockThatStepsWritesNoStampTwiceAndSaysWhatItSkipped)
             EXPECT_TRUE(lost.isEmpty());
         }
     }
+}
+
+// A level judged against a limit is worded as it was judged wherever it goes:
+// 45.05 over a limit of 45 is never "45.0" (cut) nor "45.1" (rounded) beside
+// "over", in the station's line, its events file, the broker's alarm or the
+// alarm command's VORN_LEQ.
+TEST_F(StationTest, ALevelJustOverItsLimitIsWordedAsItWasJudged)
+{
+    station(QStringLiteral("45"), 60);
+    // Readings of 45.0 and 45.1 in turn: Leq 45.05.
+    run(local("2026-06-01T10:00:00"), 60, [](int i) { return i % 2 ? 45.1 : 45.0; });
+    run(local("2026-06-01T10:01:00"), 1, [](int) { return 40.0; });
+    m_station->stop(local("2026-06-01T10:01:01"), boards);
+    ASSERT_EQ(alarms, QStringList({ "alarm" }));
+    EXPECT_TRUE(said.contains(QString::fromUtf8("10:00–10:01 Leq 45.05 dB (limit 45) over")))
+        << said.join('\n').toStdString();
+    const QStringList alarm = eventRows(path("fence events.csv"), "alarm");
+    ASSERT_EQ(alarm.size(), 1);
+    EXPECT_TRUE(alarm.front().endsWith(" Leq 45.05 dB, limit 45 dB\"")) << alarm.front().toStdString();
+    StationInterval interval;
+    interval.start = local("2026-06-01T10:00:00");
+    interval.end = local("2026-06-01T10:01:00");
+    interval.levels.leq = 45.0501;
+    interval.limit = 45;
+    EXPECT_TRUE(Monitor::alarmJson(QStringLiteral("alarm"), interval).contains("\"leq\": 45.05,"));
 }
 
 // Hours no period covers have no limit: nothing stays raised in them.
@@ -817,9 +842,9 @@ TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
     lines.sort();
     EXPECT_EQ(
         lines,
-        QStringList({ "alarm gate 61.0 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00",
-                      "alarm gate 62.0 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
-                      "clear gate 45.0 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00" }));
+        QStringList({ "alarm gate 61.00 50 2026-06-01T10:02:00+02:00 2026-06-01T10:03:00+02:00",
+                      "alarm gate 62.00 50 2026-06-01T10:00:00+02:00 2026-06-01T10:01:00+02:00",
+                      "clear gate 45.00 50 2026-06-01T10:01:00+02:00 2026-06-01T10:02:00+02:00" }));
 }
 
 // How many processes run this command line (as ps shows it).
