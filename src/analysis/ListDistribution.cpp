@@ -92,9 +92,12 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
         progress(100.0);
 }
 
-QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, ResolutionMode mode)
+namespace {
+
+// The class of L(m): the same thresholds and the same walk as
+// computeLnTable, for one m. -1 when the counts hold no sample.
+int lnClassOf(std::span<const qint64> counts, qint64 samples, int m)
 {
-    // The same thresholds and the same walk as computeLnTable, for one m.
     const double n = double(samples);
     const int step = ListDistribution::LnCount - m;
     const double threshold = n / 200.0 + double(step - 1) * (n / 100.0);
@@ -102,9 +105,30 @@ QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, Resoluti
     for (size_t k = 0; k < counts.size(); ++k) {
         runningSum += counts[k];
         if (double(runningSum) > threshold)
-            return lnText(int(k), mode);
+            return int(k);
     }
-    return {};
+    return -1;
+}
+
+} // namespace
+
+QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, ResolutionMode mode)
+{
+    return lnText(lnClassOf(counts, samples, m), mode);
+}
+
+std::optional<double> lnLevelOf(std::span<const qint64> counts, qint64 samples, int m,
+                                ResolutionMode mode)
+{
+    const int k = lnClassOf(counts, samples, m);
+    if (k < 0)
+        return std::nullopt;
+    return mode == ResolutionMode::Tenth ? k / 10.0 : double(k);
+}
+
+QString lnLevelText(double level, ResolutionMode mode)
+{
+    return lnText(int(std::lround(mode == ResolutionMode::Tenth ? level * 10.0 : level)), mode);
 }
 
 void computeLnTable(ListDistribution &distribution)

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <span>
 
 class ReadingRows;
@@ -73,6 +74,12 @@ void computeLnTable(ListDistribution &distribution);
 // L(m) alone of class counts, as computeLnTable gives it; empty when the
 // counts hold no sample.
 QString lnTextOf(std::span<const qint64> counts, qint64 samples, int m, ResolutionMode mode);
+// The same as a level in dB (the class in tenths or whole decibels).
+std::optional<double> lnLevelOf(std::span<const qint64> counts, qint64 samples, int m,
+                                ResolutionMode mode);
+// A level of the Ln table as the table words it: "65.3", or "65" for whole
+// decibels.
+QString lnLevelText(double level, ResolutionMode mode);
 
 // The caption text of the counting progress: "42.5% Completed".
 QString distributionProgressCaption(double percent);

@@ -178,8 +178,8 @@ TEST(IntervalLevels, AlignToTheClockAndSayHowMuchIsCovered)
     EXPECT_NEAR(second.coverage, 600.0 / 900.0, 1e-12);
     EXPECT_NEAR(*second.leq, 10 * std::log10((300 * 1e6 + 300 * 1e7) / 600.0), 1e-9);
     EXPECT_DOUBLE_EQ(*second.lmax, 70.0);
-    EXPECT_EQ(second.l10, "70.0");
-    EXPECT_EQ(second.l90, "60.0");
+    EXPECT_EQ(second.l10, 70.0);
+    EXPECT_EQ(second.l90, 60.0);
 }
 
 // Readings out of time order (a clock set back) still land in their own
@@ -215,7 +215,7 @@ TEST(IntervalLevels, ReadingsOutOfOrderAndTheOnePassReadAgree)
     EXPECT_EQ(CivilTime::toIso(streamed.intervals[0].start), "2013-03-04T08:00:00");
     EXPECT_EQ(streamed.intervals[0].readings, 2);
     EXPECT_NEAR(*streamed.intervals[0].leq, 60.0, 1e-9);
-    EXPECT_EQ(streamed.intervals[0].l90, "25.0"); // "--" counts at 25.0 dB
+    EXPECT_EQ(streamed.intervals[0].l90, 25.0); // "--" counts at 25.0 dB
     EXPECT_EQ(streamed.intervals[1].readings, 4);
     EXPECT_NEAR(*streamed.intervals[1].leq, 80.0, 1e-9);
     EXPECT_EQ(streamed.statistics.withoutNumber, 1);

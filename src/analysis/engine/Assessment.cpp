@@ -1,8 +1,8 @@
 #include "analysis/engine/Assessment.h"
 
-#include "analysis/records/CivilTime.h"
-#include "analysis/engine/FileStatistics.h"
 #include "analysis/ListDistribution.h"
+#include "analysis/engine/FileStatistics.h"
+#include "analysis/records/CivilTime.h"
 
 #include <QLocale>
 
@@ -10,7 +10,6 @@
 #include <cmath>
 
 namespace {
-
 
 // Each period's place in its 07:00 day: its start and end after 07:00.
 std::pair<int64_t, int64_t> periodSpan(Period period)
@@ -133,9 +132,7 @@ AssessmentReport AssessmentAccumulator::finish(const AssessmentRules &rules,
         if (cell.count > 0) {
             row.leq = 10.0 * std::log10(cell.energy / double(cell.count));
             row.lmax = cell.lmax;
-            const QString l90 = lnTextOf(cell.tenths, cell.count, 90, ResolutionMode::Tenth);
-            if (!l90.isEmpty())
-                row.l90 = l90.toDouble();
+            row.l90 = lnLevelOf(cell.tenths, cell.count, 90, ResolutionMode::Tenth);
         }
         if (rules.limits)
             row.limit = rules.limits->limitFor(row.period, row.start);

@@ -1,9 +1,9 @@
 #include "analysis/engine/FileSeries.h"
 #include "analysis/Wording.h"
 
+#include "analysis/LevelText.h"
 #include "analysis/records/CivilTime.h"
 #include "analysis/records/StationFolder.h"
-#include "analysis/LevelText.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -202,7 +202,7 @@ std::optional<FileTrouble> cutOf(const QString &name, const DataFileContents &co
 }
 
 std::pair<FileFigures, DataFileContents> analysePath(const QString &name,
-                                                    const AnalysisRequest &request)
+                                                     const AnalysisRequest &request)
 {
     const CivilTime::ZoneScope zone(request.zone);
     SeriesInput in;
@@ -295,10 +295,10 @@ SeriesOutcome analyseSeries(const QStringList &names, const AnalysisRequest &req
         const double a = series[i - 1].probe.head.samplingInterval;
         const double b = series[i].probe.head.samplingInterval;
         if (a != b) {
-            outcome.refusal
-                = QStringLiteral("%1 (%2) and %3 (%4) hold different sampling "
-                                 "intervals and cannot be joined")
-                      .arg(series[i - 1].name, Wording::secondsDuration(a), series[i].name, Wording::secondsDuration(b));
+            outcome.refusal = QStringLiteral("%1 (%2) and %3 (%4) hold different sampling "
+                                             "intervals and cannot be joined")
+                                  .arg(series[i - 1].name, Wording::secondsDuration(a),
+                                       series[i].name, Wording::secondsDuration(b));
             return outcome;
         }
     }
@@ -436,8 +436,8 @@ SeriesOutcome analyseSeries(const QStringList &names, const AnalysisRequest &req
     outcome.report->cut = std::move(cuts);
     outcome.report->leftOut = std::move(leftOut);
     outcome.report->damaged = std::move(damaged);
-    outcome.report->running = std::any_of(outcome.report->joined.begin(),
-                                          outcome.report->joined.end(),
-                                          [](const JoinedFile &f) { return f.running; });
+    outcome.report->running
+        = std::any_of(outcome.report->joined.begin(), outcome.report->joined.end(),
+                      [](const JoinedFile &f) { return f.running; });
     return outcome;
 }

@@ -1,7 +1,7 @@
 #include "analysis/engine/FileStatistics.h"
 
-#include "analysis/records/CivilTime.h"
 #include "analysis/LevelText.h"
+#include "analysis/records/CivilTime.h"
 #include "recording/SampleTick.h"
 
 #include <algorithm>

@@ -1,9 +1,9 @@
 #include "analysis/engine/IntervalLevels.h"
 #include "analysis/Wording.h"
 
-#include "analysis/records/CivilTime.h"
-#include "analysis/engine/FileStatistics.h"
 #include "analysis/LevelText.h"
+#include "analysis/engine/FileStatistics.h"
+#include "analysis/records/CivilTime.h"
 
 #include <algorithm>
 #include <cmath>
@@ -50,7 +50,8 @@ int64_t RepeatedHours::place(int64_t civil)
         if (ahead > 0 && ahead <= 600 && CivilTime::isRepeated(civil)
             && CivilTime::isRepeated(*m_previous)) {
             m_shift += CivilTime::SecondsPerHour;
-            m_folds.push_back({ CivilTime::alignDown(civil, CivilTime::SecondsPerHour) + m_shift, m_shift });
+            m_folds.push_back(
+                { CivilTime::alignDown(civil, CivilTime::SecondsPerHour) + m_shift, m_shift });
         }
     }
     m_previous = civil;
@@ -64,7 +65,8 @@ void RepeatedHours::begin(int64_t civil, std::optional<int> offset)
         || *offset == CivilTime::utcOffsetAt(civil, false))
         return;
     m_shift += CivilTime::SecondsPerHour;
-    m_folds.push_back({ CivilTime::alignDown(civil, CivilTime::SecondsPerHour) + m_shift, m_shift });
+    m_folds.push_back(
+        { CivilTime::alignDown(civil, CivilTime::SecondsPerHour) + m_shift, m_shift });
 }
 
 const RepeatedHours::Fold *RepeatedHours::foldOf(int64_t place) const
@@ -180,12 +182,11 @@ std::vector<IntervalLevel> IntervalAccumulator::result(double sampleInterval,
         interval.leq = in.sum.level();
         interval.lmax = in.sum.max;
         interval.lmin = in.sum.min;
-        // Only the three levels a row shows: a month of intervals would
-        // otherwise make a hundred texts each.
+        // Only the three levels a row shows.
         if (const qint64 samples = in.sum.readings - in.marked; !in.counts.empty() && samples > 0) {
-            interval.l10 = lnTextOf(in.counts, samples, 10, m_mode);
-            interval.l50 = lnTextOf(in.counts, samples, 50, m_mode);
-            interval.l90 = lnTextOf(in.counts, samples, 90, m_mode);
+            interval.l10 = lnLevelOf(in.counts, samples, 10, m_mode);
+            interval.l50 = lnLevelOf(in.counts, samples, 50, m_mode);
+            interval.l90 = lnLevelOf(in.counts, samples, 90, m_mode);
         }
         result.push_back(std::move(interval));
     }
@@ -197,7 +198,8 @@ void DayEveningNightAccumulator::add(int64_t time, std::optional<double> energyL
     m_first = m_first ? std::min(*m_first, time) : time;
     m_last = m_last ? std::max(*m_last, time) : time;
     const int64_t start
-        = CivilTime::alignDown(time - 7 * CivilTime::SecondsPerHour, CivilTime::SecondsPerDay) + 7 * CivilTime::SecondsPerHour;
+        = CivilTime::alignDown(time - 7 * CivilTime::SecondsPerHour, CivilTime::SecondsPerDay)
+        + 7 * CivilTime::SecondsPerHour;
     const int64_t offset = time - start; // 0 = 07:00
     Periods &periods = m_lastDay.in(m_days, start);
     if (offset < 12 * CivilTime::SecondsPerHour)
@@ -216,7 +218,8 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
     // Every day that holds a reading, the first and last of the readings
     // too: a day they cover only in part is marked partial by its coverage.
     const int64_t first
-        = CivilTime::alignDown(*m_first - 7 * CivilTime::SecondsPerHour, CivilTime::SecondsPerDay) + 7 * CivilTime::SecondsPerHour;
+        = CivilTime::alignDown(*m_first - 7 * CivilTime::SecondsPerHour, CivilTime::SecondsPerDay)
+        + 7 * CivilTime::SecondsPerHour;
     std::optional<int64_t> previousEnd;
     for (auto it = m_days.lower_bound(first); it != m_days.end(); ++it) {
         const auto &[start, periods] = *it;
@@ -240,12 +243,14 @@ std::vector<DayEveningNight> DayEveningNightAccumulator::result(double sampleInt
         const auto realLength = [](int64_t from, int64_t to) {
             return (to - from) - (CivilTime::utcOffsetAt(to) - CivilTime::utcOffsetAt(from));
         };
-        den.coverageDay
-            = coverageOf(periods.day.count, sampleInterval, realLength(start, start + 12 * CivilTime::SecondsPerHour));
+        den.coverageDay = coverageOf(periods.day.count, sampleInterval,
+                                     realLength(start, start + 12 * CivilTime::SecondsPerHour));
         den.coverageEvening = coverageOf(periods.evening.count, sampleInterval,
-                                         realLength(start + 12 * CivilTime::SecondsPerHour, start + 16 * CivilTime::SecondsPerHour));
+                                         realLength(start + 12 * CivilTime::SecondsPerHour,
+                                                    start + 16 * CivilTime::SecondsPerHour));
         den.coverageNight = coverageOf(periods.night.count, sampleInterval,
-                                       realLength(start + 16 * CivilTime::SecondsPerHour, start + 24 * CivilTime::SecondsPerHour));
+                                       realLength(start + 16 * CivilTime::SecondsPerHour,
+                                                  start + 24 * CivilTime::SecondsPerHour));
         den.partial = std::min({ den.coverageDay, den.coverageEvening, den.coverageNight })
             < DayEveningNight::PartialBelow;
         den.ld = periods.day.level();

@@ -29,9 +29,11 @@ struct IntervalLevel
     std::optional<double> leq;
     std::optional<double> lmax;
     std::optional<double> lmin;
-    QString l10;
-    QString l50;
-    QString l90;
+    // L10, L50 and L90 of the interval's classes (tenths or whole dB, as
+    // the analysis counts).
+    std::optional<double> l10;
+    std::optional<double> l50;
+    std::optional<double> l90;
     // The limit in force at the interval's start, when limits were given.
     std::optional<double> limit;
     bool over() const { return limit && leq && *leq > *limit; }

@@ -1,13 +1,12 @@
 #include "analysis/engine/NoiseEvents.h"
 
-#include "analysis/records/CivilTime.h"
 #include "analysis/engine/FileStatistics.h"
+#include "analysis/records/CivilTime.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
 
 } // namespace
 

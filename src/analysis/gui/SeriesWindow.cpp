@@ -1,6 +1,6 @@
 #include "SeriesWindow.h"
-#include "analysis/output/Outputs.h"
 #include "analysis/Wording.h"
+#include "analysis/output/Outputs.h"
 #include "analysis/records/StationFolder.h"
 #include "analysis/records/Weather.h"
 
@@ -88,8 +88,8 @@ QString fixedOrDash(const std::optional<double> &v)
 
 // The series read on a thread of its own while a progress dialog, which can
 // cancel, shows how far it got. nullopt when cancelled.
-std::optional<LoadedSeries> loadWithProgress(const QStringList &files, const AnalysisRequest &request,
-                                             QWidget *parent)
+std::optional<LoadedSeries> loadWithProgress(const QStringList &files,
+                                             const AnalysisRequest &request, QWidget *parent)
 {
     struct Shared
     {
@@ -340,12 +340,10 @@ void SeriesWindow::drawExclusions()
         shade->setVisible(i < segments.size());
         if (i < segments.size()) {
             shade->setBrush(spans.rows()[size_t(segments[i].row)].byRule ? RuleExcludedColour
-                                                                        : ExcludedColour);
+                                                                         : ExcludedColour);
             // Moments drawn at the site's wall clock, as the readings are.
-            shade->topLeft->setCoords(
-                double(CivilTime::civilOfUtc(segments[i].start)), 0.0);
-            shade->bottomRight->setCoords(
-                double(CivilTime::civilOfUtc(segments[i].end)), 1.0);
+            shade->topLeft->setCoords(double(CivilTime::civilOfUtc(segments[i].start)), 0.0);
+            shade->bottomRight->setCoords(double(CivilTime::civilOfUtc(segments[i].end)), 1.0);
         }
     }
 }
@@ -366,27 +364,27 @@ void SeriesWindow::saveInBackground()
     const quint64 generation = ++m_saveGeneration;
     ++m_savesPending;
     const QPointer<SeriesWindow> self(this);
-    QThreadPool::globalInstance()->start(
-        [saver = m_saver, base = m_exclusionsBase, rows = m_exclusions, path = m_exclusionsPath,
-         generation, self] {
-            bool ok = true;
-            QString why;
-            ExclusionsCsv::Merge merged;
-            merged.rows = rows;
-            {
-                const std::lock_guard lock(saver->mutex);
-                // A newer list was written already: this one is out of date.
-                if (generation > saver->written) {
-                    // Another window or an editor may have written since.
-                    ok = ExclusionsCsv::mergeAndWrite(path, base, rows, merged, why);
-                    saver->written = generation;
-                }
+    QThreadPool::globalInstance()->start([saver = m_saver, base = m_exclusionsBase,
+                                          rows = m_exclusions, path = m_exclusionsPath, generation,
+                                          self] {
+        bool ok = true;
+        QString why;
+        ExclusionsCsv::Merge merged;
+        merged.rows = rows;
+        {
+            const std::lock_guard lock(saver->mutex);
+            // A newer list was written already: this one is out of date.
+            if (generation > saver->written) {
+                // Another window or an editor may have written since.
+                ok = ExclusionsCsv::mergeAndWrite(path, base, rows, merged, why);
+                saver->written = generation;
             }
-            QMetaObject::invokeMethod(qApp, [self, ok, why, generation, merged] {
-                if (self)
-                    self->savedInBackground(ok, why, generation, merged);
-            });
+        }
+        QMetaObject::invokeMethod(qApp, [self, ok, why, generation, merged] {
+            if (self)
+                self->savedInBackground(ok, why, generation, merged);
         });
+    });
 }
 
 void SeriesWindow::tookIn(const ExclusionsCsv::Merge &merged, bool latest)
@@ -472,8 +470,8 @@ bool SeriesWindow::saveExclusions()
         // A damaged file is replaced on purpose; a sound one may hold rows
         // another writer saved, which are taken in.
         if (m_exclusionsProblem.isEmpty()) {
-            written = ExclusionsCsv::mergeAndWrite(m_exclusionsPath, m_exclusionsBase,
-                                                   m_exclusions, merged, why);
+            written = ExclusionsCsv::mergeAndWrite(m_exclusionsPath, m_exclusionsBase, m_exclusions,
+                                                   merged, why);
         } else {
             merged.rows = m_exclusions;
             written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
@@ -529,10 +527,8 @@ std::optional<Exclusion> SeriesWindow::askExclusion(const Exclusion &shown, cons
         return edit;
     };
     // The moments shown as the site's wall clock.
-    QDateTimeEdit *start
-        = timeEdit(QStringLiteral("Start"), CivilTime::civilOfUtc(shown.start));
-    QDateTimeEdit *end
-        = timeEdit(QStringLiteral("End"), CivilTime::civilOfUtc(shown.end));
+    QDateTimeEdit *start = timeEdit(QStringLiteral("Start"), CivilTime::civilOfUtc(shown.start));
+    QDateTimeEdit *end = timeEdit(QStringLiteral("End"), CivilTime::civilOfUtc(shown.end));
     end->setToolTip(QStringLiteral("The first moment not excluded"));
     auto *reason = new QComboBox(&dialog);
     reason->setObjectName(QStringLiteral("Reason"));
@@ -709,23 +705,23 @@ void SeriesWindow::build()
         }
         AnalysisRequest zoned;
         m_series.placeInZone(zoned);
-        return
-            [series = report(), options, zoned](const ReportProgress &progress) -> std::optional<Report> {
-                AnalysisRequest request = zoned;
-                request.intervalLength = *options.intervalLength;
-                request.dayEveningNight = true;
-                request.exclusions = options.exclusions;
-                request.exclusionsSource = options.exclusionsSource;
-                std::optional<ReportSection> section
-                    = buildSeriesSection(series, request, options, progress);
-                if (!section)
-                    return std::nullopt;
-                Report made;
-                made.options = options;
-                made.sections.push_back(std::move(*section));
-                made.pages = paginate(made.sections);
-                return made;
-            };
+        return [series = report(), options,
+                zoned](const ReportProgress &progress) -> std::optional<Report> {
+            AnalysisRequest request = zoned;
+            request.intervalLength = *options.intervalLength;
+            request.dayEveningNight = true;
+            request.exclusions = options.exclusions;
+            request.exclusionsSource = options.exclusionsSource;
+            std::optional<ReportSection> section
+                = buildSeriesSection(series, request, options, progress);
+            if (!section)
+                return std::nullopt;
+            Report made;
+            made.options = options;
+            made.sections.push_back(std::move(*section));
+            made.pages = paginate(made.sections);
+            return made;
+        };
     });
     // Every action by keyboard: a shortcut each (in its tip), and its
     // button a Tab stop.
@@ -744,7 +740,8 @@ void SeriesWindow::build()
             a->setShortcut(key);
             a->setShortcutContext(Qt::WindowShortcut);
             const QString tip = a->toolTip().isEmpty() ? a->text() : a->toolTip();
-            a->setToolTip(tip + QStringLiteral(" (%1)").arg(key.toString(QKeySequence::NativeText)));
+            a->setToolTip(tip
+                          + QStringLiteral(" (%1)").arg(key.toString(QKeySequence::NativeText)));
         }
         if (QWidget *button = m_toolBar->widgetForAction(a))
             button->setFocusPolicy(Qt::TabFocus);
@@ -805,13 +802,13 @@ void SeriesWindow::build()
         if (!path.isEmpty())
             importWeather(path);
     });
-    const auto onFinished = [this](QLineEdit *edit, QString *shown,
-                                   bool (SeriesWindow::*apply)(const QString &)) {
-        connect(edit, &QLineEdit::editingFinished, this, [this, edit, shown, apply] {
-            if (edit->text().trimmed() != *shown)
-                (this->*apply)(edit->text());
-        });
-    };
+    const auto onFinished
+        = [this](QLineEdit *edit, QString *shown, bool (SeriesWindow::*apply)(const QString &)) {
+              connect(edit, &QLineEdit::editingFinished, this, [this, edit, shown, apply] {
+                  if (edit->text().trimmed() != *shown)
+                      (this->*apply)(edit->text());
+              });
+          };
     onFinished(m_eventsEdit, &m_eventsShown, &SeriesWindow::setEventThreshold);
     onFinished(m_periodLimitsEdit, &m_periodLimitsShown, &SeriesWindow::setPeriodLimitsText);
     onFinished(m_weatherRulesEdit, &m_weatherRulesShown, &SeriesWindow::setWeatherRulesText);
@@ -965,8 +962,7 @@ void SeriesWindow::build()
     m_noiseGraph = m_plot->addGraph();
     m_noiseGraph->setName(QStringLiteral("noise event"));
     m_noiseGraph->setLineStyle(QCPGraph::lsNone);
-    m_noiseGraph->setScatterStyle(
-        QCPScatterStyle(QCPScatterStyle::ssDisc, LimitColour, 5));
+    m_noiseGraph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, LimitColour, 5));
 
     m_cursor = new ValueBoard(QStringLiteral("Cursor"), this);
     m_cursor->setObjectName(QStringLiteral("BoardCursor"));
@@ -1024,19 +1020,19 @@ void SeriesWindow::build()
     exclusionLayout->addLayout(exclusionButtons);
     m_tabs->addTab(exclusionPage, QStringLiteral("Exclusions"));
     // Not the station's events above: runs of readings above a level.
-    m_noiseEvents = makeTable(
-        QStringLiteral("Noise events"),
-        { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"),
-          QStringLiteral("Lmax"), QStringLiteral("Lmax at"), QStringLiteral("SEL"),
-          QStringLiteral("Period"), QStringLiteral("Cut") },
-        this);
-    m_assessment = makeTable(
-        QStringLiteral("Assessment"),
-        { QStringLiteral("Day"), QStringLiteral("Period"), QStringLiteral("Leq"),
-          QStringLiteral("L90"), QStringLiteral("Lmax"), QStringLiteral("Coverage %"),
-          QStringLiteral("Limit"), QStringLiteral("Margin"), QStringLiteral("Verdict"),
-          QStringLiteral("Decides the day") },
-        this);
+    m_noiseEvents
+        = makeTable(QStringLiteral("Noise events"),
+                    { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Duration"),
+                      QStringLiteral("Lmax"), QStringLiteral("Lmax at"), QStringLiteral("SEL"),
+                      QStringLiteral("Period"), QStringLiteral("Cut") },
+                    this);
+    m_assessment
+        = makeTable(QStringLiteral("Assessment"),
+                    { QStringLiteral("Day"), QStringLiteral("Period"), QStringLiteral("Leq"),
+                      QStringLiteral("L90"), QStringLiteral("Lmax"), QStringLiteral("Coverage %"),
+                      QStringLiteral("Limit"), QStringLiteral("Margin"), QStringLiteral("Verdict"),
+                      QStringLiteral("Decides the day") },
+                    this);
     m_tabs->addTab(m_noiseEvents, QStringLiteral("Noise events"));
     m_tabs->addTab(m_assessment, QStringLiteral("Assessment"));
     layout->addWidget(m_tabs, 2);
@@ -1120,9 +1116,9 @@ void SeriesWindow::fillFigures()
     put(QStringLiteral("Readings"), QString::number(s.readings));
     // Elapsed time, whatever the clock changes between.
     put(QStringLiteral("Duration"),
-        r.firstUtc ? Wording::clockDuration(*r.lastUtc - *r.firstUtc
-                                             + int64_t(std::llround(s.interval)))
-                   : QStringLiteral("-"));
+        r.firstUtc
+            ? Wording::clockDuration(*r.lastUtc - *r.firstUtc + int64_t(std::llround(s.interval)))
+            : QStringLiteral("-"));
     // Worded as the statistics window words a file's verdict.
     put(QStringLiteral("Calibration"),
         r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));
@@ -1150,6 +1146,10 @@ void SeriesWindow::fillIntervals()
     const auto &rows = report().intervals;
     m_intervals->setUpdatesEnabled(false);
     m_intervals->setRowCount(int(rows.size()));
+    const auto lnCell
+        = [mode = report().statistics.distribution.mode](const std::optional<double> &v) {
+              return v ? lnLevelText(*v, mode) : QStringLiteral("-");
+          };
     for (size_t n = 0; n < rows.size(); ++n) {
         const IntervalLevel &i = rows[n];
         const QStringList csv = intervalCsvFields(QString(), i);
@@ -1164,10 +1164,7 @@ void SeriesWindow::fillIntervals()
                     { csv[1], csv[2], csv[3],
                       QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
                       i.limit && i.leq ? csv[5] : fixedOrDash(i.leq), fixedOrDash(i.lmax),
-                      fixedOrDash(i.lmin),
-                      i.l10.isEmpty() ? QStringLiteral("-") : i.l10,
-                      i.l50.isEmpty() ? QStringLiteral("-") : i.l50,
-                      i.l90.isEmpty() ? QStringLiteral("-") : i.l90,
+                      fixedOrDash(i.lmin), lnCell(i.l10), lnCell(i.l50), lnCell(i.l90),
                       i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
                       i.limit ? i.stateText() : QStringLiteral("-") },
                     i.over() ? OverBar : QColor());
@@ -1187,8 +1184,7 @@ void SeriesWindow::fillDays()
         const DayEveningNight &d = rows[n];
         if (d.gap) {
             setTableRow(m_days, int(n),
-                        { CivilTime::toIsoWithOffset(d.start),
-                          emptyStretchText(d.elapsed()) });
+                        { CivilTime::toIsoWithOffset(d.start), emptyStretchText(d.elapsed()) });
             continue;
         }
         setTableRow(m_days, int(n),
@@ -1459,8 +1455,7 @@ void SeriesWindow::drawNoiseEvents()
     QVector<double> at, level;
     if (r.events && r.events->events) {
         const QCPRange range = m_plot->xAxis->range();
-        const double columnWidth
-            = range.size() / std::max(1, m_plot->axisRect()->width());
+        const double columnWidth = range.size() / std::max(1, m_plot->axisRect()->width());
         double column = -1.0;
         for (const NoiseEvent &e : r.events->events->events) {
             const double t = double(CivilTime::civilOfUtc(e.lmaxAt));
@@ -1505,15 +1500,15 @@ void SeriesWindow::fillAssessment()
     m_assessment->setRowCount(int(rows.size()));
     for (size_t n = 0; n < rows.size(); ++n) {
         // A failing period is marked by colour and says so in words.
-        const bool failed
-            = r.assessment->periods[n].verdict == PeriodVerdict::Verdict::Fail;
+        const bool failed = r.assessment->periods[n].verdict == PeriodVerdict::Verdict::Fail;
         setTableRow(m_assessment, int(n), rows[n], failed ? OverBar : QColor());
     }
     const int tab = m_tabs->indexOf(m_assessment);
-    m_tabs->setTabToolTip(tab, r.assessment ? assessmentRule(r) + QStringLiteral(". ")
-                                   + assessmentSummary(r) + QLatin1Char('.')
-                                            : QStringLiteral("Give period limits to judge "
-                                                             "each period"));
+    m_tabs->setTabToolTip(tab,
+                          r.assessment ? assessmentRule(r) + QStringLiteral(". ")
+                                  + assessmentSummary(r) + QLatin1Char('.')
+                                       : QStringLiteral("Give period limits to judge "
+                                                        "each period"));
     sizeColumnsOnce(m_assessment);
 }
 

@@ -243,9 +243,8 @@ using namespace OutputRules;
 
 QString intervalJsonFields(const IntervalLevel &i)
 {
-    const auto classNumber = [](const QString &t) {
-        return t.isEmpty() ? QStringLiteral("null") : fixed2(t.toDouble());
-    };
+    const auto classNumber
+        = [](const std::optional<double> &v) { return v ? fixed2(*v) : QStringLiteral("null"); };
     return QStringLiteral("\"start\": %1, \"end\": %2, \"readings\": %3, \"coverage\": %4, "
                           "\"leq\": %5, \"lmax\": %6, \"lmin\": %7, \"l10\": %8, \"l50\": %9, "
                           "\"l90\": %10%11")

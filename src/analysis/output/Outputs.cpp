@@ -27,8 +27,6 @@ QStringList limitCsvFields(const IntervalLevel &i)
 
 QStringList intervalCsvFields(const QString &file, const IntervalLevel &i)
 {
-    const auto classText
-        = [](const QString &t) { return t.isEmpty() ? QString() : fixed2(t.toDouble()); };
     return { file,
              isoStart(i),
              isoEnd(i),
@@ -37,9 +35,9 @@ QStringList intervalCsvFields(const QString &file, const IntervalLevel &i)
              fixed2(i.leq),
              fixed2(i.lmax),
              fixed2(i.lmin),
-             classText(i.l10),
-             classText(i.l50),
-             classText(i.l90) };
+             fixed2(i.l10),
+             fixed2(i.l50),
+             fixed2(i.l90) };
 }
 
 QString formatReports(const std::vector<FileFigures> &reports, OutputFormat format)

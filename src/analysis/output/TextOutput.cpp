@@ -90,7 +90,10 @@ void appendText(QStringList &out, const FileFigures &r)
         if (r.withLimits())
             header += QStringLiteral(" %1 State").arg(QStringLiteral("Limit"), 6);
         out << header;
-        const auto dashed = [](const QString &t) { return t.isEmpty() ? QStringLiteral("-") : t; };
+        const auto dashed
+            = [mode = r.statistics.distribution.mode](const std::optional<double> &v) {
+                  return v ? lnLevelText(*v, mode) : QStringLiteral("-");
+              };
         for (const IntervalLevel &i : r.intervals) {
             const QString start = isoStart(i);
             if (i.gap) {

@@ -2,14 +2,14 @@
 #include "analysis/Wording.h"
 
 #include "ReportReadings.h"
+#include "analysis/engine/FileSeries.h"
 #include "analysis/output/Outputs.h"
 #include "analysis/records/CivilTime.h"
-#include "analysis/engine/FileSeries.h"
 #include "recording/FormatTenths.h"
 
 #include <algorithm>
-#include <limits>
 #include <cmath>
+#include <limits>
 
 #ifndef VORN_VERSION
 #define VORN_VERSION "0"
@@ -162,13 +162,15 @@ void addMeasurementContext(ReportSection &section, const FileFigures &analysed)
                     when });
           };
     check(QStringLiteral("Check before"), c.before,
-          c.beforeAgeS ? Wording::roughDuration(*c.beforeAgeS) + QStringLiteral(" before the first reading")
-                       : QString());
+          c.beforeAgeS
+              ? Wording::roughDuration(*c.beforeAgeS) + QStringLiteral(" before the first reading")
+              : QString());
     for (const CalibrationRecord &during : c.during)
         check(QStringLiteral("Check during"), during, QString());
     check(QStringLiteral("Check after"), c.after,
-          c.afterAgeS ? Wording::roughDuration(*c.afterAgeS) + QStringLiteral(" after the last reading")
-                      : QString());
+          c.afterAgeS
+              ? Wording::roughDuration(*c.afterAgeS) + QStringLiteral(" after the last reading")
+              : QString());
     section.calibration.push_back(
         { QStringLiteral("Drift"),
           c.drift ? signedHundredthsText(*c.drift) + QStringLiteral(" dB") : QStringLiteral("—"),
@@ -215,14 +217,14 @@ void addAssessment(ReportSection &section, const FileFigures &analysed)
                                                   : QString() };
     measurement.fields = section.details;
     measurement.fields.push_back({ QStringLiteral("Sampling interval"),
-                                   QString::number(interval) + QStringLiteral(" s"), {} });
+                                   QString::number(interval) + QStringLiteral(" s"),
+                                   {} });
     for (const ReportField &board : section.storedBoards)
         if (board.label.contains(QLatin1String("Weight")))
             measurement.fields.push_back(board);
-    const bool zoneGiven = std::any_of(section.details.begin(), section.details.end(),
-                                       [](const ReportField &f) {
-                                           return f.label == QLatin1String("Time zone");
-                                       });
+    const bool zoneGiven
+        = std::any_of(section.details.begin(), section.details.end(),
+                      [](const ReportField &f) { return f.label == QLatin1String("Time zone"); });
     if (!analysed.timeZone.isEmpty() && !zoneGiven)
         measurement.fields.push_back({ QStringLiteral("Time zone"), analysed.timeZone, {} });
     section.assessment.push_back(measurement);
@@ -249,7 +251,8 @@ void addAssessment(ReportSection &section, const FileFigures &analysed)
                              QStringLiteral("By the weather rules"), QStringLiteral("Total") };
         excluded.widths = { 54, 40, 40, 40 };
         const auto span = [interval](qint64 readings) {
-            return readings > 0 ? Wording::partsDuration(double(readings) * interval) : QStringLiteral("—");
+            return readings > 0 ? Wording::partsDuration(double(readings) * interval)
+                                : QStringLiteral("—");
         };
         for (int r = 0; r < ExclusionReasonCount; ++r) {
             if (x.byReason[size_t(r)] == 0)
@@ -263,14 +266,15 @@ void addAssessment(ReportSection &section, const FileFigures &analysed)
 
     if (analysed.assessment) {
         ReportTable periods { QStringLiteral("Verdict per period"),
-                              assessmentSummary(analysed) + QStringLiteral(
-                                  ". Per 24 h from 07:00; L90 is the background; the margin is "
-                                  "the limit less Leq; coverage in %.") };
-        periods.headers = { QStringLiteral("Day"),     QStringLiteral("Period"),
-                            QStringLiteral("Leq"),     QStringLiteral("L90"),
-                            QStringLiteral("Lmax"),    QStringLiteral("Covered"),
-                            QStringLiteral("Limit"),   QStringLiteral("Margin"),
-                            QStringLiteral("Verdict"), QStringLiteral("Decides") };
+                              assessmentSummary(analysed)
+                                  + QStringLiteral(
+                                      ". Per 24 h from 07:00; L90 is the background; the margin is "
+                                      "the limit less Leq; coverage in %.") };
+        periods.headers
+            = { QStringLiteral("Day"),    QStringLiteral("Period"), QStringLiteral("Leq"),
+                QStringLiteral("L90"),    QStringLiteral("Lmax"),   QStringLiteral("Covered"),
+                QStringLiteral("Limit"),  QStringLiteral("Margin"), QStringLiteral("Verdict"),
+                QStringLiteral("Decides") };
         periods.widths = { 22, 17, 13, 13, 13, 18, 13, 16, 31, 18 };
         periods.leftColumns = 2;
         periods.rows = assessmentCells(analysed);
@@ -299,10 +303,10 @@ void addAssessment(ReportSection &section, const FileFigures &analysed)
             ReportTable loudest { runs.count() > Listed
                                       ? QStringLiteral("The %1 loudest events").arg(Listed)
                                       : QStringLiteral("Noise events") };
-            loudest.headers = { QStringLiteral("Start"),  QStringLiteral("End"),
-                                QStringLiteral("Length"), QStringLiteral("Lmax"),
-                                QStringLiteral("SEL"),    QStringLiteral("Period"),
-                                QStringLiteral("Cut") };
+            loudest.headers
+                = { QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Length"),
+                    QStringLiteral("Lmax"),  QStringLiteral("SEL"), QStringLiteral("Period"),
+                    QStringLiteral("Cut") };
             loudest.widths = { 50, 50, 20, 13, 13, 16, 12 };
             loudest.leftColumns = 2;
             for (const NoiseEvent &event : loudestEvents(runs, Listed)) {
@@ -332,9 +336,9 @@ void addExclusions(ReportSection &section, const FileFigures &analysed, const Ti
                                           Wording::partsDuration(double(e.duration())),
                                           exclusionReasonText(e.reason), e.note });
     for (const auto &[day, counts] : x.byDay)
-        section.excludedDayRows.push_back({ stampText(day).left(16),
-                                            Wording::partsDuration(double(totalOf(counts)) * interval),
-                                            reasonsText(counts, interval) });
+        section.excludedDayRows.push_back(
+            { stampText(day).left(16), Wording::partsDuration(double(totalOf(counts)) * interval),
+              reasonsText(counts, interval) });
     if (h.axis != HistoryAxis::ClockTime || !h.firstTime)
         return;
     const ExclusionSpans spans(x.listed);
@@ -410,7 +414,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     // Elapsed time: an hour less across the spring change, one more in autumn.
     if (h.axis == HistoryAxis::ClockTime && analysed.firstUtc)
         duration = Wording::clockDuration(*analysed.lastUtc - *analysed.firstUtc
-                                           + int64_t(std::llround(s.interval)));
+                                          + int64_t(std::llround(s.interval)));
     section.facts.push_back({ QStringLiteral("Duration"), duration, {} });
     section.facts.push_back({ QStringLiteral("Sampling interval"),
                               QString::number(s.interval) + QStringLiteral(" s"),
@@ -466,6 +470,10 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     addDistribution(section, s);
 
     section.intervalLength = *request.intervalLength;
+    const auto lnCell
+        = [mode = analysed.statistics.distribution.mode](const std::optional<double> &v) {
+              return v ? lnLevelText(*v, mode) : dash();
+          };
     for (const IntervalLevel &i : analysed.intervals) {
         const QString start = stampText(i.start).left(16);
         const QString end = stampText(i.end).left(16);
@@ -479,7 +487,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
         }
         section.intervalRows.push_back(
             { start, end.left(10) == start.left(10) ? end.mid(11) : end, levelText(i.leq),
-              levelText(i.lmax), orDash(i.l10), orDash(i.l90),
+              levelText(i.lmax), lnCell(i.l10), lnCell(i.l90),
               QString::number(100.0 * i.coverage, 'f', 0) + QStringLiteral(" %") });
         if (analysed.withLimits()) {
             section.intervalRows.back()
@@ -490,8 +498,7 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
         }
     }
     section.withLimits = analysed.withLimits();
-    if (options.limitSteps && h.axis == HistoryAxis::ClockTime && h.firstTime)
-    {
+    if (options.limitSteps && h.axis == HistoryAxis::ClockTime && h.firstTime) {
         section.limitSteps
             = options.limitSteps(*h.firstTime, *h.lastTime + int64_t(std::llround(interval)));
         for (auto &[t, limit] : section.limitSteps)
@@ -500,12 +507,8 @@ std::optional<ReportSection> buildReportSection(const QString &name, const DataF
     const auto share = [](double c) { return QString::number(100.0 * c, 'f', 0); };
     for (const DayEveningNight &den : analysed.days) {
         if (den.gap) {
-            section.dayRows.push_back({ stampText(den.start).left(16),
-                                        emptyStretchText(den.elapsed()),
-                                        {},
-                                        {},
-                                        {},
-                                        {} });
+            section.dayRows.push_back(
+                { stampText(den.start).left(16), emptyStretchText(den.elapsed()), {}, {}, {}, {} });
             continue;
         }
         section.dayRows.push_back(
