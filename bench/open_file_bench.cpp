@@ -23,7 +23,7 @@ void writeRecording(const QString &path)
     file.open(QIODevice::WriteOnly);
     file.write("Real Time\r\n 1 \r\nA\r\nSlow\r\n30-90\r\n98.7\r\n2013/03/04 08:00:05\r\n"
                "120.4\r\n85.3\r\nNo.s\tDate Time\tdB\t\r\n");
-    const int64_t start = ReadingRows::parseStamp(QStringView(u"2013/03/04 08:00:00"));
+    const int64_t start = *ReadingRows::parseStamp(QStringView(u"2013/03/04 08:00:00"));
     QByteArray chunk;
     for (int i = 0; i < Records; ++i) {
         const int tenths = 450 + (i * 37) % 500;

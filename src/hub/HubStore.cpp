@@ -1,4 +1,5 @@
 #include "HubStore.h"
+#include "recording/Energy.h"
 
 #include "analysis/LevelText.h"
 #include "analysis/engine/FileStatistics.h"
@@ -141,14 +142,14 @@ void HubStore::noteOrigin(const QString &station, const QString &origin, const Q
         return;
     QStringList others;
     bool known = false;
-    m_db->select(QStringLiteral("SELECT origin, host FROM origins WHERE station = $1"), { station },
-                 [&](const SqlDatabase::Values &row) {
-                     if (row[0].toString() == origin)
-                         known = true;
-                     else
-                         others << QStringLiteral("%1 on %2").arg(row[0].toString(),
-                                                                  row[1].toString());
-                 });
+    m_db->select(
+        QStringLiteral("SELECT origin, host FROM origins WHERE station = $1"), { station },
+        [&](const SqlDatabase::Values &row) {
+            if (row[0].toString() == origin)
+                known = true;
+            else
+                others << QStringLiteral("%1 on %2").arg(row[0].toString(), row[1].toString());
+        });
     if (!known) {
         m_db->exec(QStringLiteral("INSERT INTO origins (station, origin, host, first_ms) VALUES "
                                   "($1, $2, $3, $4) ON CONFLICT DO NOTHING"),
@@ -201,7 +202,7 @@ HubStore::Result HubStore::readings(const QString &station, const QByteArray &pa
         values.insert(values.end(),
                       { station, origin, *at, local, local.left(10), text,
                         energyLevel ? QVariant(*energyLevel) : QVariant(),
-                        energyLevel ? QVariant(std::pow(10.0, *energyLevel / 10.0)) : QVariant(),
+                        energyLevel ? QVariant(Energy::ofLevel(*energyLevel)) : QVariant(),
                         interval });
     }
     sql += QStringLiteral(" ON CONFLICT DO NOTHING");
@@ -237,27 +238,38 @@ HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
         const std::optional<qint64> start = instantOf(object.value(QStringLiteral("start")));
         const std::optional<qint64> end = instantOf(object.value(QStringLiteral("end")));
         if (!start || !end)
-            return { Outcome::Refused, QStringLiteral("an interval row without its start and end") };
+            return { Outcome::Refused,
+                     QStringLiteral("an interval row without its start and end") };
         const QJsonValue leq = object.value(QStringLiteral("leq"));
         const qint64 count = object.value(QStringLiteral("readings")).toInteger();
         const QVariant energy = leq.isDouble()
-            ? QVariant(double(count) * std::pow(10.0, leq.toDouble() / 10.0))
+            ? QVariant(double(count) * Energy::ofLevel(leq.toDouble()))
             : QVariant();
         const auto number = [&](const char *key) {
             const QJsonValue v = object.value(QLatin1String(key));
             return v.isDouble() ? QVariant(v.toDouble()) : QVariant();
         };
-        sql = QStringLiteral("INSERT INTO intervals (station, origin, start_ms, end_ms, start_time, "
-                             "end_time, readings, leq, energy, lmax, lmin, state, partial, "
-                             "payload) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, "
-                             "$13, $14) ON CONFLICT DO NOTHING");
-        values = { station, origin, *start, *end, object.value(QStringLiteral("start")).toString(),
-                   object.value(QStringLiteral("end")).toString(), count, number("leq"), energy,
-                   number("lmax"), number("lmin"),
+        sql = QStringLiteral(
+            "INSERT INTO intervals (station, origin, start_ms, end_ms, start_time, "
+            "end_time, readings, leq, energy, lmax, lmin, state, partial, "
+            "payload) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, "
+            "$13, $14) ON CONFLICT DO NOTHING");
+        values = { station,
+                   origin,
+                   *start,
+                   *end,
+                   object.value(QStringLiteral("start")).toString(),
+                   object.value(QStringLiteral("end")).toString(),
+                   count,
+                   number("leq"),
+                   energy,
+                   number("lmax"),
+                   number("lmin"),
                    object.value(QStringLiteral("state")).isString()
                        ? QVariant(object.value(QStringLiteral("state")).toString())
                        : QVariant(),
-                   object.value(QStringLiteral("partial")).toBool() ? 1 : 0, compact };
+                   object.value(QStringLiteral("partial")).toBool() ? 1 : 0,
+                   compact };
     } else {
         // Events, alarms, weather rows and calibration checks: a time, a
         // name and a detail.
@@ -269,7 +281,7 @@ HubStore::Result HubStore::keyedRow(const QString &station, const QString &kind,
         const QString detail = object.value(QStringLiteral("detail")).toString();
         const QString table = kind == QLatin1String("calibration") ? QStringLiteral("calibrations")
             : kind == QLatin1String("weather")                     ? QStringLiteral("weather")
-            : kind + QLatin1Char('s');
+                                                                   : kind + QLatin1Char('s');
         sql = QStringLiteral("INSERT INTO %1 (station, origin, at_ms, local_time, name, detail, "
                              "payload) VALUES ($1, $2, $3, $4, $5, $6, $7) ON CONFLICT DO NOTHING")
                   .arg(table);

@@ -1,5 +1,7 @@
 #include "ReadingRows.h"
 
+#include "Calendar.h"
+
 #include <algorithm>
 
 namespace {
@@ -50,54 +52,24 @@ template<typename Ch> int16_t canonicalLevel(const Ch *p, qsizetype n)
     return int16_t(tenths * 2 + (marked ? 1 : 0));
 }
 
-// Days from 0000/03/01 of a civil date (proleptic Gregorian).
-int64_t daysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2;
-    const int era = y / 400;
-    const int yoe = y - era * 400;
-    const int doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return int64_t(era) * 146097 + doe;
-}
-
-void civilFromDays(int64_t z, int &y, int &m, int &d)
-{
-    const int64_t era = z / 146097;
-    const int doe = int(z - era * 146097);
-    const int yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const int mp = (5 * doy + 2) / 153;
-    d = doy - (153 * mp + 2) / 5 + 1;
-    m = mp < 10 ? mp + 3 : mp - 9;
-    y = int(yoe + era * 400) + (m <= 2);
-}
-
-int daysInMonth(int y, int m)
-{
-    static const int days[] = { 31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
-    if (m == 2 && ((y % 4 == 0 && y % 100 != 0) || y % 400 == 0))
-        return 29;
-    return days[m - 1];
-}
-
-template<typename Ch> int64_t stampSeconds(const Ch *p, qsizetype n)
+template<typename Ch> std::optional<int64_t> stampSeconds(const Ch *p, qsizetype n)
 {
     // yyyy/mm/dd hh:nn:ss
     if (n != 19 || p[4] != Ch('/') || p[7] != Ch('/') || p[10] != Ch(' ') || p[13] != Ch(':')
         || p[16] != Ch(':'))
-        return -1;
+        return std::nullopt;
     const int y = digitsValue(p, 4);
     const int mo = digitsValue(p + 5, 2);
     const int d = digitsValue(p + 8, 2);
     const int h = digitsValue(p + 11, 2);
     const int mi = digitsValue(p + 14, 2);
     const int s = digitsValue(p + 17, 2);
-    // Year 0 is left to the text form: the day count stays positive.
-    if (y < 1 || mo < 1 || mo > 12 || d < 1 || d > daysInMonth(y, mo) || h < 0 || h > 23 || mi < 0
-        || mi > 59 || s < 0 || s > 59)
-        return -1;
-    return daysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    // Year 0 keeps its text: no meter writes it.
+    if (y < 1 || !Calendar::isValidDate(y, mo, d) || h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0
+        || s > 59)
+        return std::nullopt;
+    return Calendar::daysFromCivil(y, unsigned(mo), unsigned(d)) * Calendar::SecondsPerDay
+        + h * 3600 + mi * 60 + s;
 }
 
 void putDigits(QChar *out, int value, int width)
@@ -110,21 +82,23 @@ void putDigits(QChar *out, int value, int width)
 
 } // namespace
 
-int64_t ReadingRows::parseStamp(QStringView text)
+std::optional<int64_t> ReadingRows::parseStamp(QStringView text)
 {
     return stampSeconds(reinterpret_cast<const char16_t *>(text.utf16()), text.size());
 }
 
-int64_t ReadingRows::parseStamp(QByteArrayView text)
+std::optional<int64_t> ReadingRows::parseStamp(QByteArrayView text)
 {
     return stampSeconds(text.data(), text.size());
 }
 
 QString ReadingRows::formatStamp(int64_t seconds)
 {
-    int y = 0, m = 0, d = 0;
-    civilFromDays(seconds / 86400, y, m, d);
-    const int daySeconds = int(seconds % 86400);
+    const int64_t days = (seconds >= 0 ? seconds : seconds - (Calendar::SecondsPerDay - 1))
+        / Calendar::SecondsPerDay;
+    const Calendar::Date date = Calendar::civilFromDays(days);
+    const int y = date.year, m = int(date.month), d = int(date.day);
+    const int daySeconds = int(seconds - days * Calendar::SecondsPerDay);
     QString text(19, Qt::Uninitialized);
     QChar *out = text.data();
     putDigits(out, y, 4);
@@ -150,9 +124,9 @@ void ReadingRows::append(QStringView number, QStringView time, QStringView level
     if (numberValue == TextNumber)
         m_numberTexts.emplace_back(row, number.toString());
 
-    const int64_t seconds = parseStamp(time);
-    m_times.push_back(seconds < 0 ? TextTime : seconds);
-    if (seconds < 0)
+    const std::optional<int64_t> seconds = parseStamp(time);
+    m_times.push_back(seconds ? *seconds : TextTime);
+    if (!seconds)
         m_timeTexts.emplace_back(row, time.toString());
 
     const auto *l = reinterpret_cast<const char16_t *>(level.utf16());
@@ -171,9 +145,9 @@ void ReadingRows::appendBytes(QByteArrayView number, QByteArrayView time, QByteA
     if (numberValue == TextNumber)
         m_numberTexts.emplace_back(row, decode(number));
 
-    const int64_t seconds = parseStamp(time);
-    m_times.push_back(seconds < 0 ? TextTime : seconds);
-    if (seconds < 0)
+    const std::optional<int64_t> seconds = parseStamp(time);
+    m_times.push_back(seconds ? *seconds : TextTime);
+    if (!seconds)
         m_timeTexts.emplace_back(row, decode(time));
 
     const int16_t levelValue = canonicalLevel(level.data(), level.size());

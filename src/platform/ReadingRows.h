@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <utility>
+#include <optional>
 #include <vector>
 
 // The rows of a reading list (record number, time stamp, level text) kept
@@ -30,12 +31,12 @@ public:
     bool isEmpty() const { return m_levels.empty(); }
     QString number(qsizetype row) const;
     QString time(qsizetype row) const;
-    // The row's stamp as parseStamp reads it, without making its text; -1
-    // for a row that keeps its time as text.
-    int64_t storedStamp(qsizetype row) const
+    // The row's stamp as parseStamp reads it, without making its text;
+    // nothing for a row that keeps its time as text.
+    std::optional<int64_t> storedStamp(qsizetype row) const
     {
         const int64_t v = m_times[std::size_t(row)];
-        return v == TextTime ? -1 : v;
+        return v == TextTime ? std::nullopt : std::optional<int64_t>(v);
     }
     QString level(qsizetype row) const;
 
@@ -53,10 +54,11 @@ public:
     // Heap bytes held, for the memory figures.
     std::size_t bytesUsed() const;
 
-    // Civil time stamps "yyyy/mm/dd hh:nn:ss" (year 1 on) as seconds from
-    // 0000/03/01 and back; -1 for a text that is not exactly that form.
-    static int64_t parseStamp(QStringView text);
-    static int64_t parseStamp(QByteArrayView text);
+    // Civil time stamps "yyyy/mm/dd hh:nn:ss" (year 1 on, a date that
+    // exists) as civil seconds from 1970-01-01 and back; nothing for a text
+    // that is not exactly that form.
+    static std::optional<int64_t> parseStamp(QStringView text);
+    static std::optional<int64_t> parseStamp(QByteArrayView text);
     static QString formatStamp(int64_t seconds);
 
 private:

@@ -1,4 +1,5 @@
 #include "RecordingRecovery.h"
+#include "Energy.h"
 
 #include "AtomicFile.h"
 #include "DataFileWriter.h"
@@ -85,7 +86,7 @@ RealTimeHeader headerOf(RecordingCompanion stored, const TempRecords &records)
         if (!LevelEntersEnergySums(level))
             continue;
         stored.Count += 1;
-        stored.Energy += std::pow(10.0, level / 10.0);
+        stored.Energy += Energy::ofLevel(level);
         if (level > leadingLevelValue(stored.MaxText)) {
             stored.MaxText = text;
             stored.MaxTime = time;
@@ -93,9 +94,9 @@ RealTimeHeader headerOf(RecordingCompanion stored, const TempRecords &records)
         extended = true;
     }
     if (extended && stored.Count > 0) {
-        const double leq = 10.0 * std::log10(stored.Energy / double(stored.Count));
+        const double leq = Energy::leq(stored.Energy, double(stored.Count));
         stored.LeqText = FormatTenths(leq);
-        stored.SelText = FormatTenths(leq + 10.0 * std::log10(double(stored.Count)));
+        stored.SelText = FormatTenths(Energy::sel(leq, double(stored.Count)));
     }
     RealTimeHeader header;
     header.SampleInterval = stored.SampleInterval;

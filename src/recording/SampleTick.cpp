@@ -1,6 +1,7 @@
 #include "SampleTick.h"
 
 #include "AtomicFile.h"
+#include "Energy.h"
 #include "FormatTenths.h"
 #include "LevelNumber.h"
 #include "MeasurementState.h"
@@ -9,16 +10,6 @@
 #include <cmath>
 
 namespace {
-
-double leqOf(double energy, int64_t count)
-{
-    return 10.0 * std::log10(energy / double(count));
-}
-
-double selOf(double leq, int64_t count)
-{
-    return leq + 10.0 * std::log10(double(count));
-}
 
 void recordSample(MeasurementState &state, const SampleInput &input, SampleTickResult &result)
 {
@@ -136,7 +127,7 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     }
     const double level = input.Level;
     const bool plausible = LevelEntersEnergySums(level);
-    const double energy = plausible ? std::pow(10.0, level / 10.0) : 0.0;
+    const double energy = plausible ? Energy::ofLevel(level) : 0.0;
     result.DamagedLevel = !plausible;
 
     // LiveCount counts the seconds whose level entered the sum, so Leq stays
@@ -144,9 +135,9 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     if (plausible) {
         state.LiveCount += 1;
         state.LiveEnergy += energy;
-        state.LiveLeq = leqOf(state.LiveEnergy, state.LiveCount);
+        state.LiveLeq = Energy::leq(state.LiveEnergy, double(state.LiveCount));
         state.LiveLeqText = FormatTenths(state.LiveLeq);
-        state.LiveSel = selOf(state.LiveLeq, state.LiveCount);
+        state.LiveSel = Energy::sel(state.LiveLeq, double(state.LiveCount));
         state.LiveSelText = FormatTenths(state.LiveSel);
     } else {
         state.DamagedLevels += 1;
@@ -165,9 +156,9 @@ SampleTickResult OnSampleTick(MeasurementState &state, const SampleInput &input)
     if (state.Recording && plausible) {
         state.RecordingCount += 1;
         state.RecordingEnergy += energy;
-        const double leq = leqOf(state.RecordingEnergy, state.RecordingCount);
+        const double leq = Energy::leq(state.RecordingEnergy, double(state.RecordingCount));
         state.RecordingLeqText = FormatTenths(leq);
-        state.RecordingSelText = FormatTenths(selOf(leq, state.RecordingCount));
+        state.RecordingSelText = FormatTenths(Energy::sel(leq, double(state.RecordingCount)));
         if (level > leadingLevelValue(state.RecordingMaxText)) {
             state.RecordingMaxText = input.LevelText;
             state.RecordingMaxTime = TimeStamp(input.Now);

@@ -1,4 +1,5 @@
 #include "TimedIntegration.h"
+#include "Energy.h"
 
 #include "SampleTick.h"
 
@@ -31,10 +32,10 @@ void TimedIntegration::addSecond(double level)
     if (m_state != State::Running || !LevelEntersEnergySums(level))
         return;
     ++m_count;
-    m_energy += std::pow(10.0, level / 10.0);
+    m_energy += Energy::ofLevel(level);
     if (m_count >= m_period.seconds) {
-        m_resultLeq = 10.0 * std::log10(m_energy / m_count);
-        m_resultSel = m_resultLeq + 10.0 * std::log10(double(m_count));
+        m_resultLeq = Energy::leq(m_energy, double(m_count));
+        m_resultSel = Energy::sel(m_resultLeq, double(m_count));
         m_resultPeriod = m_period;
         m_hasResult = true;
         m_state = State::Finished;

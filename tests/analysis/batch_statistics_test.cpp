@@ -1,6 +1,7 @@
 #include "analysis/stats/StatsOptions.h"
 #include "analysis/output/Outputs.h"
 #include "analysis/records/CivilTime.h"
+#include "platform/ReadingRows.h"
 #include "support/TestZone.h"
 
 #include <QBuffer>
@@ -70,6 +71,49 @@ TEST(CivilTime, StampsRoundTripAcrossYearsAndLeapDays)
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/13/04 08:00:00"));
     EXPECT_FALSE(CivilTime::parseStamp(u"2013/03/04"));
     EXPECT_FALSE(CivilTime::parseStamp(u"garbage"));
+}
+
+// One calendar: a date that does not exist is no date to any reader of one
+// (the data file's rows, the stamps read again, ISO times, the command
+// line's minutes), and one that does is the same instant to all of them.
+TEST(CivilTime, AnImpossibleDateIsRefusedByEveryReaderOfADate)
+{
+    struct Case
+    {
+        const char *date; // yyyy-mm-dd
+        bool exists;
+    };
+    const Case cases[] = { { "2026-02-31", false }, { "2026-02-29", false }, { "2100-02-29", false },
+                           { "2026-04-31", false }, { "2026-00-10", false }, { "2024-02-29", true },
+                           { "2000-02-29", true },  { "1969-12-31", true },  { "2026-12-31", true } };
+    for (const Case &c : cases) {
+        const QString iso = QString::fromLatin1(c.date);
+        QString stamp = iso;
+        stamp.replace('-', '/');
+        const auto rows = ReadingRows::parseStamp(QString(stamp + " 10:00:00"));
+        const auto read = CivilTime::parseStamp(QString(stamp + " 10:00:00"));
+        const auto moment = CivilTime::momentOfIso(iso + "T10:00:00+01:00");
+        const auto minute = parseLocalMinute(iso + " 10:00");
+        EXPECT_EQ(rows.has_value(), c.exists) << c.date;
+        EXPECT_EQ(read.has_value(), c.exists) << c.date;
+        EXPECT_EQ(moment.has_value(), c.exists) << c.date;
+        EXPECT_EQ(minute.has_value(), c.exists) << c.date;
+        if (c.exists) {
+            EXPECT_EQ(rows, read) << c.date;
+            EXPECT_EQ(*moment, *read - 3600) << c.date;
+            EXPECT_EQ(ReadingRows::formatStamp(*rows), stamp + " 10:00:00");
+        }
+    }
+    // In a file, such a stamp leaves its reading without a time.
+    DataFileContents file;
+    file.rows.append(u"1", u"2026/02/28 10:00:00", u"60.0");
+    file.rows.append(u"2", u"2026/02/31 10:00:00", u"60.0");
+    AnalysisRequest request;
+    request.intervalLength = 3600;
+    const FileFigures figures = analyseFile(QStringLiteral("a.vorn"), file, request);
+    EXPECT_EQ(figures.untimedReadings, 1);
+    ASSERT_EQ(figures.intervals.size(), 1u);
+    EXPECT_EQ(figures.intervals[0].readings, 1);
 }
 
 // The zone's offset, kept per span between transitions, is the zone's own

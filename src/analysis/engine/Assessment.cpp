@@ -1,4 +1,5 @@
 #include "analysis/engine/Assessment.h"
+#include "recording/Energy.h"
 
 #include "analysis/ListDistribution.h"
 #include "analysis/engine/FileStatistics.h"
@@ -130,7 +131,7 @@ AssessmentReport AssessmentAccumulator::finish(const AssessmentRules &rules,
             ? std::min(1.0, double(cell.count) * sampleInterval / double(length))
             : 0.0;
         if (cell.count > 0) {
-            row.leq = 10.0 * std::log10(cell.energy / double(cell.count));
+            row.leq = Energy::leq(cell.energy, double(cell.count));
             row.lmax = cell.lmax;
             row.l90 = lnLevelOf(cell.tenths, cell.count, 90, ResolutionMode::Tenth);
         }

@@ -1,4 +1,5 @@
 #include "analysis/engine/FileStatistics.h"
+#include "recording/Energy.h"
 
 #include "analysis/LevelText.h"
 #include "analysis/records/CivilTime.h"
@@ -35,7 +36,7 @@ const EnergyTable &energyTable()
         EnergyTable t { std::vector<double>(2001), std::vector<double>(2001) };
         for (std::size_t i = 0; i < t.level.size(); ++i) {
             t.level[i] = double(i) / 10.0;
-            t.energy[i] = std::pow(10.0, t.level[i] / 10.0);
+            t.energy[i] = Energy::ofLevel(t.level[i]);
         }
         return t;
     }();
@@ -49,12 +50,12 @@ double energyOfLevel(double level)
 
 double energyOfAny(double level)
 {
-    return std::pow(10.0, level / 10.0);
+    return Energy::ofLevel(level);
 }
 
 double levelFromEnergy(double energySum, qint64 count)
 {
-    return 10.0 * std::log10(energySum / double(count));
+    return Energy::leq(energySum, double(count));
 }
 
 std::optional<double> energyLevelOf(QStringView text, const LevelTextClass &level)
@@ -162,7 +163,7 @@ FileStatistics FileStatisticsBuilder::finish(const DataFileContents &header) con
     }
     if (stats.energyReadings > 0) {
         stats.leq = levelFromEnergy(m_energy, stats.energyReadings);
-        stats.sel = *stats.leq + 10.0 * std::log10(double(stats.energyReadings) * stats.interval);
+        stats.sel = Energy::sel(*stats.leq, double(stats.energyReadings) * stats.interval);
     }
     stats.distribution.ListSampleCount = stats.readings - stats.distribution.markedCount;
     computeLnTable(stats.distribution);

@@ -1,4 +1,5 @@
 #include "analysis/engine/NoiseEvents.h"
+#include "recording/Energy.h"
 
 #include "analysis/engine/FileStatistics.h"
 #include "analysis/records/CivilTime.h"
@@ -67,7 +68,7 @@ void EventFinder::close(Run &run, bool cut) const
         return;
     const int64_t step = std::max<int64_t>(1, m_step);
     run.event.end = run.lastAbove + step;
-    run.event.sel = 10.0 * std::log10(run.energy * double(step));
+    run.event.sel = Energy::selOfSum(run.energy, double(step));
     run.event.cut = run.event.cut || cut;
     run.done.push_back(run.event);
     run.open = false;

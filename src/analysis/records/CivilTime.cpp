@@ -1,5 +1,7 @@
 #include "analysis/records/CivilTime.h"
 
+#include "platform/Calendar.h"
+
 #include <QDateTime>
 #include <QTimeZone>
 
@@ -26,39 +28,7 @@ bool readNumber(QStringView text, qsizetype from, qsizetype length, int &value)
     return true;
 }
 
-struct Civil
-{
-    int year;
-    unsigned month;
-    unsigned day;
-};
-
-// Howard Hinnant's civil-from-days algorithm.
-Civil civilFromDays(int64_t z)
-{
-    z += 719468;
-    const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const int64_t y = static_cast<int64_t>(yoe) + era * 400;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return { static_cast<int>(y + (m <= 2)), m, d };
-}
-
 } // namespace
-
-int64_t daysFromCivil(int year, unsigned month, unsigned day)
-{
-    const int64_t y = year - (month <= 2);
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const unsigned yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<int64_t>(doe) - 719468;
-}
 
 std::optional<int64_t> parseStamp(QStringView text)
 {
@@ -83,9 +53,9 @@ std::optional<int64_t> parseStamp(QStringView text)
     if (!readNumber(text, 0, 4, year) || !readNumber(text, 5, 2, month)
         || !readNumber(text, 8, 2, day))
         return std::nullopt;
-    if (month < 1 || month > 12 || day < 1 || day > 31)
+    if (!Calendar::isValidDate(year, month, day))
         return std::nullopt;
-    lastDays = daysFromCivil(year, unsigned(month), unsigned(day));
+    lastDays = Calendar::daysFromCivil(year, unsigned(month), unsigned(day));
     std::copy(date.utf16(), date.utf16() + 10, lastDate);
     return lastDays * SecondsPerDay + hour * 3600 + minute * 60 + second;
 }
@@ -94,7 +64,7 @@ QString toIso(int64_t seconds)
 {
     const int64_t days = alignDown(seconds, SecondsPerDay) / SecondsPerDay;
     const int64_t inDay = seconds - days * SecondsPerDay;
-    const Civil c = civilFromDays(days);
+    const Calendar::Date c = Calendar::civilFromDays(days);
     // Written digit by digit: every row of every table has stamps, and six
     // arg() calls cost more than the rest of a row.
     if (c.year >= 0 && c.year <= 9999) {
@@ -312,7 +282,8 @@ bool isRepeated(int64_t civil)
 
 int64_t civilSecondsOf(const QDate &date, const QTime &time)
 {
-    return daysFromCivil(date.year(), unsigned(date.month()), unsigned(date.day())) * SecondsPerDay
+    return Calendar::daysFromCivil(date.year(), unsigned(date.month()), unsigned(date.day()))
+        * SecondsPerDay
         + time.msecsSinceStartOfDay() / 1000;
 }
 
@@ -325,8 +296,8 @@ QString offsetText(int offsetSeconds)
             .arg(QLatin1Char(offsetSeconds < 0 ? '-' : '+'))
             .arg(hours)
             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
-    const char16_t text[] = { offsetSeconds < 0 ? u'-' : u'+', char16_t(u'0' + hours / 10),
-                              char16_t(u'0' + hours % 10), u':',
+    const char16_t text[] = { offsetSeconds < 0 ? u'-' : u'+',    char16_t(u'0' + hours / 10),
+                              char16_t(u'0' + hours % 10),        u':',
                               char16_t(u'0' + minutes % 60 / 10), char16_t(u'0' + minutes % 10) };
     return QString(reinterpret_cast<const QChar *>(text), 6);
 }
@@ -364,7 +335,7 @@ std::optional<int64_t> plainIso(QByteArrayView t)
     const int year = digits(0, 4), month = digits(5, 2), day = digits(8, 2);
     const int hour = digits(11, 2), minute = digits(14, 2), second = digits(17, 2);
     if (year < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0
-        || minute > 59 || second < 0 || second > 59 || !QDate::isValid(year, month, day))
+        || minute > 59 || second < 0 || second > 59 || !Calendar::isValidDate(year, month, day))
         return std::nullopt;
     int offset = 0;
     if (t.size() == 20) {
@@ -377,8 +348,8 @@ std::optional<int64_t> plainIso(QByteArrayView t)
             return std::nullopt;
         offset = (t[19] == '-' ? -1 : 1) * (oh * 3600 + om * 60);
     }
-    return daysFromCivil(year, unsigned(month), unsigned(day)) * SecondsPerDay + hour * 3600
-        + minute * 60 + second - offset;
+    return Calendar::daysFromCivil(year, unsigned(month), unsigned(day)) * SecondsPerDay
+        + hour * 3600 + minute * 60 + second - offset;
 }
 
 } // namespace

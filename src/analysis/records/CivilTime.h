@@ -23,9 +23,6 @@ std::optional<int64_t> parseStamp(QStringView text);
 // Civil seconds -> "yyyy-mm-ddThh:mm:ss" (ISO 8601, local time).
 QString toIso(int64_t seconds);
 
-// Days since 1970-01-01 of a civil date, and back.
-int64_t daysFromCivil(int year, unsigned month, unsigned day);
-
 constexpr int64_t SecondsPerDay = 86400;
 constexpr int64_t SecondsPerHour = 3600;
 

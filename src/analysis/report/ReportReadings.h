@@ -1,8 +1,8 @@
 #pragma once
 
-#include "analysis/records/CivilTime.h"
 #include "analysis/engine/FileStatistics.h"
 #include "analysis/engine/IntervalLevels.h"
+#include "analysis/records/CivilTime.h"
 #include "recording/DataFileReader.h"
 
 #include <QStringView>
@@ -22,14 +22,10 @@ inline qint64 count(const DataFileContents &file)
 // and read back, which is most of a long file's cost.
 template<typename Visit> bool forEachTimed(const DataFileContents &file, Visit &&visit)
 {
-    // The rows count seconds from 0000/03/01, civil time from 1970/01/01.
-    constexpr int64_t RowsToCivil = 719468 * CivilTime::SecondsPerDay;
     const qsizetype n = file.rows.count();
     for (qsizetype i = 0; i < n; ++i) {
-        const int64_t stored = file.rows.storedStamp(i);
-        const std::optional<int64_t> time = stored >= 0
-            ? std::optional<int64_t>(stored - RowsToCivil)
-            : CivilTime::parseStamp(file.time(i));
+        const std::optional<int64_t> stored = file.rows.storedStamp(i);
+        const std::optional<int64_t> time = stored ? stored : CivilTime::parseStamp(file.time(i));
         const QString level = file.level(i);
         if (!visit(qint64(i), time, QStringView(level)))
             return false;

@@ -1,5 +1,7 @@
 #include "analysis/stats/StatsOptions.h"
 
+#include "platform/Calendar.h"
+
 #include "analysis/records/Calibration.h"
 #include "analysis/records/CivilTime.h"
 #include "analysis/records/SiteZone.h"
@@ -429,9 +431,9 @@ std::optional<int64_t> parseLocalMinute(const QString &text)
     const int day = m.captured(3).toInt();
     const int hour = m.captured(4).toInt();
     const int minute = m.captured(5).toInt();
-    if (!QDate(m.captured(1).toInt(), month, day).isValid() || hour > 23 || minute > 59)
+    if (!Calendar::isValidDate(m.captured(1).toInt(), month, day) || hour > 23 || minute > 59)
         return std::nullopt;
-    return CivilTime::daysFromCivil(m.captured(1).toInt(), unsigned(month), unsigned(day))
+    return Calendar::daysFromCivil(m.captured(1).toInt(), unsigned(month), unsigned(day))
         * CivilTime::SecondsPerDay
         + hour * 3600 + minute * 60;
 }
