@@ -69,19 +69,18 @@ void countLevel(ListDistribution &distribution, const LevelTextClass &level)
     ++distribution.ListWholeCounts[classIndexOf(level, ResolutionMode::Whole)];
 }
 
-void countLevelTexts(std::span<const QString> levels, ListDistribution &distribution,
-                     const DistributionProgress &progress)
-{
-    distribution.ListTenthCounts.fill(0);
-    distribution.ListWholeCounts.fill(0);
-    distribution.markedCount = 0;
-    distribution.damagedCount = 0;
+namespace {
 
+// Counts `total` readings, the class of each from `classOf`, telling the
+// progress at most every ProgressIntervalMs and once at the end.
+template<typename ClassOf>
+void countAll(ListDistribution &distribution, qint64 total, ClassOf classOf,
+              const DistributionProgress &progress)
+{
     QElapsedTimer clock;
     clock.start();
-    const qint64 total = qint64(levels.size());
     for (qint64 i = 0; i < total; ++i) {
-        countLevel(distribution, classifyLevelText(levels[i]));
+        countLevel(distribution, classOf(i));
         if (progress && (i & 0x3FF) == 0 && clock.elapsed() >= ProgressIntervalMs) {
             progress(100.0 * double(i + 1) / double(total));
             clock.restart();
@@ -90,6 +89,21 @@ void countLevelTexts(std::span<const QString> levels, ListDistribution &distribu
     distribution.ListSampleCount = total - distribution.markedCount - distribution.damagedCount;
     if (progress)
         progress(100.0);
+}
+
+} // namespace
+
+void countLevelTexts(std::span<const QString> levels, ListDistribution &distribution,
+                     const DistributionProgress &progress)
+{
+    distribution.ListTenthCounts.fill(0);
+    distribution.ListWholeCounts.fill(0);
+    distribution.markedCount = 0;
+    distribution.damagedCount = 0;
+
+    countAll(
+        distribution, qint64(levels.size()),
+        [&](qint64 i) { return classifyLevelText(levels[size_t(i)]); }, progress);
 }
 
 namespace {
@@ -176,19 +190,8 @@ ListDistribution BuildListDistribution(const ReadingRows &rows, ResolutionMode m
 {
     ListDistribution distribution;
     distribution.mode = mode;
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 total = rows.count();
-    for (qint64 i = 0; i < total; ++i) {
-        countLevel(distribution, classifyRowLevel(rows, i));
-        if (progress && (i & 0x3FF) == 0 && clock.elapsed() >= ProgressIntervalMs) {
-            progress(100.0 * double(i + 1) / double(total));
-            clock.restart();
-        }
-    }
-    distribution.ListSampleCount = total - distribution.markedCount - distribution.damagedCount;
-    if (progress)
-        progress(100.0);
+    countAll(
+        distribution, rows.count(), [&](qint64 i) { return classifyRowLevel(rows, i); }, progress);
     computeLnTable(distribution);
     return distribution;
 }

@@ -5,7 +5,6 @@
 
 #include "platform/DiskSync.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
-#include <QSysInfo>
 
 #include <mosquitto.h>
 
@@ -91,53 +89,11 @@ QString appendSynced(const QString &path, const QByteArray &bytes, qint64 *size 
 
 } // namespace
 
-MqttPublisher::MqttPublisher(MqttSettings settings, QString station, QString spoolPath,
-                             QString version, Say say)
-    : m_settings(std::move(settings))
-    , m_station(std::move(station))
-    , m_spoolPath(std::move(spoolPath))
-    , m_version(std::move(version))
-    , m_say(std::move(say))
-    , m_host(QSysInfo::machineHostName())
-{
-    initLibrary();
-    const QByteArray where
-        = (m_host + QLatin1Char('\n') + QFileInfo(m_spoolPath).absolutePath()).toUtf8();
-    m_folderHash = QString::fromLatin1(
-        QCryptographicHash::hash(where, QCryptographicHash::Sha1).toHex().left(8));
-    // Unique per station, host and folder: two stations of one name (the
-    // default is the host name, which devices share) do not knock each other
-    // off the broker, and a station restarted after a crash is itself again.
-    m_clientId = (QStringLiteral("vorn-") + m_station + QLatin1Char('-') + m_folderHash).toUtf8();
-}
-
-QByteArray MqttPublisher::withOrigin(const QByteArray &json) const
-{
-    if (!json.startsWith('{') || !json.endsWith('}'))
-        return json;
-    QByteArray out = json.chopped(1);
-    if (out.trimmed().size() > 1)
-        out += ", ";
-    // The host's name as a JSON string: the array's one element.
-    const QByteArray host
-        = QJsonDocument(QJsonArray { m_host }).toJson(QJsonDocument::Compact).mid(1).chopped(1);
-    return out + "\"host\": " + host + ", \"folder\": \"" + m_folderHash.toLatin1() + "\"}";
-}
-
-MqttPublisher::~MqttPublisher()
-{
-    stop(0);
-}
-
-QString MqttPublisher::topic(const QString &subtopic) const
-{
-    return QStringLiteral("vorn/%1/%2").arg(m_station, subtopic);
-}
-
 void MqttPublisher::start()
 {
     if (m_thread.joinable())
         return;
+    initLibrary();
     m_thread = std::thread([this] { run(); });
 }
 
@@ -185,83 +141,12 @@ QString MqttPublisher::spoolForNextRun(const QString &subtopic, const QByteArray
 
 void MqttPublisher::publishReadings(const QDate &day, const QByteArray &json)
 {
-    const QString segment
-        = QFileInfo(m_spoolPath).dir().filePath(segmentName(m_station, day));
+    const QString segment = QFileInfo(m_spoolPath).dir().filePath(segmentName(m_station, day));
     {
         const std::lock_guard lock(m_mutex);
         m_outbox.push_back({ topic(QStringLiteral("readings")), withOrigin(json), segment });
     }
     m_wake.notify_all();
-}
-
-QList<std::pair<QString, QByteArray>> MqttPublisher::discovery() const
-{
-    const QString id = QStringLiteral("vorn_") + m_station;
-    const QJsonObject device { { QStringLiteral("identifiers"), QJsonArray { id } },
-                               { QStringLiteral("name"), QStringLiteral("VORN ") + m_station },
-                               { QStringLiteral("manufacturer"), QStringLiteral("VORN") },
-                               { QStringLiteral("model"), QStringLiteral("vorn-monitor") },
-                               { QStringLiteral("sw_version"), m_version } };
-    const auto common = [&](const QString &object, const QString &name, const QString &state) {
-        const QString domain = state == QLatin1String("alarm") ? QStringLiteral("binary_sensor")
-                                                               : QStringLiteral("sensor");
-        // default_entity_id for Home Assistant since 2025.10, object_id for
-        // the versions before it.
-        return QJsonObject { { QStringLiteral("name"), name },
-                             { QStringLiteral("unique_id"), id + QLatin1Char('_') + object },
-                             { QStringLiteral("object_id"), id + QLatin1Char('_') + object },
-                             { QStringLiteral("default_entity_id"),
-                               domain + QLatin1Char('.') + id + QLatin1Char('_') + object },
-                             { QStringLiteral("state_topic"), topic(state) },
-                             { QStringLiteral("availability_topic"),
-                               topic(QStringLiteral("status")) },
-                             { QStringLiteral("payload_available"), QStringLiteral("online") },
-                             { QStringLiteral("payload_not_available"), QStringLiteral("offline") },
-                             { QStringLiteral("device"), device } };
-    };
-    const auto sensor = [&](const QString &object, const QString &name, const QString &state,
-                            const QString &key) {
-        QJsonObject config = common(object, name, state);
-        config.insert(QStringLiteral("device_class"), QStringLiteral("sound_pressure"));
-        config.insert(QStringLiteral("unit_of_measurement"), QStringLiteral("dB"));
-        config.insert(QStringLiteral("state_class"), QStringLiteral("measurement"));
-        config.insert(QStringLiteral("value_template"),
-                      QStringLiteral("{{ value_json.%1 }}").arg(key));
-        return config;
-    };
-    QJsonObject alarm
-        = common(QStringLiteral("alarm"), QStringLiteral("Limit alarm"), QStringLiteral("alarm"));
-    alarm.insert(QStringLiteral("device_class"), QStringLiteral("problem"));
-    alarm.insert(QStringLiteral("value_template"), QStringLiteral("{{ value_json.event }}"));
-    alarm.insert(QStringLiteral("payload_on"), QStringLiteral("alarm"));
-    alarm.insert(QStringLiteral("payload_off"), QStringLiteral("clear"));
-    const QString base = QStringLiteral("homeassistant/%1/") + id + QStringLiteral("/%2/config");
-    // A dead meter's last level is no current one: the level expires after a
-    // few samples, and is available only while both the station and its
-    // link to the meter are.
-    QJsonObject level = sensor(QStringLiteral("level"), QStringLiteral("Level"),
-                               QStringLiteral("level"), QStringLiteral("level"));
-    level.remove(QStringLiteral("availability_topic"));
-    level.remove(QStringLiteral("payload_available"));
-    level.remove(QStringLiteral("payload_not_available"));
-    level.insert(QStringLiteral("expire_after"), ExpireAfterS);
-    level.insert(QStringLiteral("availability_mode"), QStringLiteral("all"));
-    level.insert(
-        QStringLiteral("availability"),
-        QJsonArray {
-            QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("status")) },
-                          { QStringLiteral("payload_available"), QStringLiteral("online") },
-                          { QStringLiteral("payload_not_available"), QStringLiteral("offline") } },
-            QJsonObject { { QStringLiteral("topic"), topic(QStringLiteral("link")) },
-                          { QStringLiteral("payload_available"), QStringLiteral("ok") },
-                          { QStringLiteral("payload_not_available"), QStringLiteral("lost") } } });
-    return {
-        { base.arg(QStringLiteral("sensor"), QStringLiteral("level")), compact(level) },
-        { base.arg(QStringLiteral("sensor"), QStringLiteral("interval_leq")),
-          compact(sensor(QStringLiteral("interval_leq"), QStringLiteral("Interval Leq"),
-                         QStringLiteral("interval"), QStringLiteral("leq"))) },
-        { base.arg(QStringLiteral("binary_sensor"), QStringLiteral("alarm")), compact(alarm) },
-    };
 }
 
 void MqttPublisher::report(const QString &text)
@@ -699,7 +584,7 @@ void MqttPublisher::checkOthers()
     const auto now = Clock::now();
     for (auto it = m_others.begin(); it != m_others.end();)
         it = now - it->second.heard > std::chrono::seconds(PresenceLapseS) ? m_others.erase(it)
-                                                                          : std::next(it);
+                                                                           : std::next(it);
     const bool shared = !m_others.empty();
     const bool hourDue = shared && now - m_sharedSaid >= std::chrono::hours(1);
     if (shared == m_nameShared && !hourDue)

@@ -1,7 +1,7 @@
 #include "analysis/records/Weather.h"
 
-#include "analysis/records/Csv.h"
 #include "analysis/records/CivilTime.h"
+#include "analysis/records/Csv.h"
 #include "analysis/records/StationFolder.h"
 
 #include <QDir>
@@ -167,8 +167,9 @@ WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherCol
     const auto addRow = [&](qint64 lineNumber, const std::optional<int64_t> &time,
                             const std::array<QByteArrayView, 6> &fields) {
         if (!time) {
-            bad(lineNumber, QStringLiteral("the time \"%1\" is not an ISO 8601 time")
-                                .arg(QString::fromUtf8(fields[0].trimmed())));
+            bad(lineNumber,
+                QStringLiteral("the time \"%1\" is not an ISO 8601 time")
+                    .arg(QString::fromUtf8(fields[0].trimmed())));
             return;
         }
         if (!timed.empty() && *time <= timed.back().first) {
@@ -231,9 +232,10 @@ WeatherFile parse(const QByteArray &bytes, const QString &name, const WeatherCol
             }
             ++count;
             if (count != 6) {
-                bad(lineNumber, QStringLiteral("6 fields expected (%1), %2 found")
-                                    .arg(QLatin1String(Header))
-                                    .arg(count));
+                bad(lineNumber,
+                    QStringLiteral("6 fields expected (%1), %2 found")
+                        .arg(QLatin1String(Header))
+                        .arg(count));
                 continue;
             }
             addRow(lineNumber, CivilTime::momentOfIso(QString::fromUtf8(views[0].trimmed())),
@@ -439,31 +441,42 @@ std::vector<Exclusion> ruleExclusions(const std::vector<WeatherRow> &rows,
     return merged;
 }
 
+namespace {
+
+// Each row that overlaps [from, to), with the seconds it overlaps; rows are
+// in time order and do not overlap one another.
+template<typename Visit>
+void forEachOverlap(const std::vector<WeatherRow> &rows, int64_t from, int64_t to, Visit visit)
+{
+    auto it = std::partition_point(rows.begin(), rows.end(),
+                                   [from](const WeatherRow &r) { return r.end <= from; });
+    for (; it != rows.end() && it->start < to; ++it)
+        if (const int64_t overlap = std::min(to, it->end) - std::max(from, it->start); overlap > 0)
+            visit(*it, overlap);
+}
+
+} // namespace
+
 WeatherRow WeatherData::over(int64_t from, int64_t to) const
 {
     WeatherRow out;
     double windWeighted = 0.0;
     int64_t windSeconds = 0;
-    auto it = std::partition_point(rows.begin(), rows.end(),
-                                   [from](const WeatherRow &r) { return r.end <= from; });
-    for (; it != rows.end() && it->start < to; ++it) {
-        const int64_t overlap = std::min(to, it->end) - std::max(from, it->start);
-        if (overlap <= 0)
-            continue;
-        const double share = double(overlap) / double(it->end - it->start);
-        if (it->windSpeed) {
-            windWeighted += *it->windSpeed * double(overlap);
+    forEachOverlap(rows, from, to, [&](const WeatherRow &row, int64_t overlap) {
+        const double share = double(overlap) / double(row.end - row.start);
+        if (row.windSpeed) {
+            windWeighted += *row.windSpeed * double(overlap);
             windSeconds += overlap;
         }
-        if (it->windGust)
-            out.windGust = std::max(out.windGust.value_or(0.0), *it->windGust);
-        if (it->rain)
-            out.rain = out.rain.value_or(0.0) + *it->rain * share;
-        if (it->temperature)
-            out.temperature = it->temperature;
-        if (it->windDirection)
-            out.windDirection = it->windDirection;
-    }
+        if (row.windGust)
+            out.windGust = std::max(out.windGust.value_or(0.0), *row.windGust);
+        if (row.rain)
+            out.rain = out.rain.value_or(0.0) + *row.rain * share;
+        if (row.temperature)
+            out.temperature = row.temperature;
+        if (row.windDirection)
+            out.windDirection = row.windDirection;
+    });
     if (windSeconds > 0)
         out.windSpeed = windWeighted / double(windSeconds);
     return out;
@@ -475,25 +488,20 @@ WeatherSummary WeatherData::summary(int64_t from, int64_t to) const
     summary.source = source;
     summary.rules = rules ? rules->text() : QString();
     summary.measuredS = std::max<int64_t>(0, to - from);
-    auto it = std::partition_point(rows.begin(), rows.end(),
-                                   [from](const WeatherRow &r) { return r.end <= from; });
-    for (; it != rows.end() && it->start < to; ++it) {
-        const int64_t overlap = std::min(to, it->end) - std::max(from, it->start);
-        if (overlap <= 0)
-            continue;
+    forEachOverlap(rows, from, to, [&](const WeatherRow &row, int64_t overlap) {
         summary.coveredS += overlap;
-        if (it->windSpeed && (!summary.windMeanMax || *it->windSpeed > *summary.windMeanMax)) {
-            summary.windMeanMax = it->windSpeed;
-            summary.windMeanMaxAt = it->end;
+        if (row.windSpeed && (!summary.windMeanMax || *row.windSpeed > *summary.windMeanMax)) {
+            summary.windMeanMax = row.windSpeed;
+            summary.windMeanMaxAt = row.end;
         }
-        if (it->windGust && (!summary.gustMax || *it->windGust > *summary.gustMax)) {
-            summary.gustMax = it->windGust;
-            summary.gustMaxAt = it->end;
+        if (row.windGust && (!summary.gustMax || *row.windGust > *summary.gustMax)) {
+            summary.gustMax = row.windGust;
+            summary.gustMaxAt = row.end;
         }
-        if (it->rain)
+        if (row.rain)
             summary.rainTotal = summary.rainTotal.value_or(0.0)
-                + *it->rain * double(overlap) / double(it->end - it->start);
-    }
+                + *row.rain * double(overlap) / double(row.end - row.start);
+    });
     return summary;
 }
 
@@ -548,8 +556,7 @@ std::optional<WeatherColumns> WeatherColumns::parse(const QString &text, QString
 
 std::shared_ptr<const WeatherData> readWeather(const QString &path, const QString &keepPath,
                                                const std::optional<WeatherRules> &rules,
-                                               const WeatherColumns *columns,
-                                               QStringList &problems)
+                                               const WeatherColumns *columns, QStringList &problems)
 {
     WeatherFile file = WeatherCsv::read(path, columns);
     if (!file.problem.isEmpty())

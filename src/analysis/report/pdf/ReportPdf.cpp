@@ -5,12 +5,12 @@
 #include "widgets/QCustomPlotInclude.h"
 
 #include <QBuffer>
-#include <QScopedValueRollback>
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPen>
+#include <QScopedValueRollback>
 #include <QScreen>
 
 #include <algorithm>
@@ -314,8 +314,8 @@ private:
         }
 
         if (!section.weather.empty()) {
-            text(MarginMm, y, ContentWidthMm, 5.2, QStringLiteral("Weather"),
-                 reportFont(8.5, true), Ink);
+            text(MarginMm, y, ContentWidthMm, 5.2, QStringLiteral("Weather"), reportFont(8.5, true),
+                 Ink);
             y = fieldRows(MarginMm, y + 5.2, 34, ContentWidthMm - 34, section.weather, 4.6) + 5;
         }
 
@@ -366,14 +366,16 @@ private:
         const QFont small = reportFont(7.5);
         const auto height = [&](const Block &b) {
             return b.kind == Block::Heading ? 7.5 + b.space
-                : b.kind == Block::Method  ? wrappedHeight(ContentWidthMm, b.text, small) + 0.8
-                                          : wrappedHeight(ContentWidthMm, b.text, reportFont(8)) + 1;
+                : b.kind == Block::Method
+                ? wrappedHeight(ContentWidthMm, b.text, small) + 0.8
+                : wrappedHeight(ContentWidthMm, b.text, reportFont(8)) + 1;
         };
         // A page that goes on with a part says whose part it is.
         if (first > 0 && first < int(blocks.size()) && blocks[size_t(first)].kind != Block::Heading)
-            y = heading(y, blocks[size_t(first)].kind == Block::Note
-                               ? QStringLiteral("Notes (continued)")
-                               : QStringLiteral("Method (continued)"));
+            y = heading(y,
+                        blocks[size_t(first)].kind == Block::Note
+                            ? QStringLiteral("Notes (continued)")
+                            : QStringLiteral("Method (continued)"));
         for (int i = first; i < int(blocks.size()); ++i) {
             const Block &b = blocks[size_t(i)];
             double needed = height(b);
@@ -449,6 +451,15 @@ private:
 
         const int columns = strip.columns();
         const double width = (strip.end - strip.start) / columns;
+        // A band of the strip's full height from one key to another.
+        const auto shade = [&](double from, double to, const QBrush &brush) {
+            auto *rect = new QCPItemRect(&m_plot);
+            rect->setClipToAxisRect(true);
+            rect->topLeft->setCoords(from, ceiling);
+            rect->bottomRight->setCoords(to, floor);
+            rect->setPen(Qt::NoPen);
+            rect->setBrush(brush);
+        };
         // Marked runs first, so the trace is drawn over them.
         for (int c = 0; c < columns;) {
             if (!(strip.flags[size_t(c)] & HistoryColumn::Marked)) {
@@ -458,36 +469,17 @@ private:
             const int from = c;
             while (c < columns && (strip.flags[size_t(c)] & HistoryColumn::Marked))
                 ++c;
-            auto *shade = new QCPItemRect(&m_plot);
-            shade->setClipToAxisRect(true);
-            shade->topLeft->setCoords(strip.start + from * width, ceiling);
-            shade->bottomRight->setCoords(strip.start + c * width, floor);
-            shade->setPen(Qt::NoPen);
-            shade->setBrush(MarkedShade);
+            shade(strip.start + from * width, strip.start + c * width, MarkedShade);
         }
 
         // Excluded spans, then intervals over their limit, behind the trace.
-        for (const auto &[from, to] : section.excludedSpans) {
-            if (to <= strip.start || from >= strip.end)
-                continue;
-            auto *shade = new QCPItemRect(&m_plot);
-            shade->setClipToAxisRect(true);
-            shade->topLeft->setCoords(std::max(from, strip.start), ceiling);
-            shade->bottomRight->setCoords(std::min(to, strip.end), floor);
-            shade->setPen(Qt::NoPen);
-            shade->setBrush(QBrush(ExcludedShade, Qt::SolidPattern));
-        }
-
-        for (const auto &[from, to] : section.overSpans) {
-            if (to <= strip.start || from >= strip.end)
-                continue;
-            auto *shade = new QCPItemRect(&m_plot);
-            shade->setClipToAxisRect(true);
-            shade->topLeft->setCoords(std::max(from, strip.start), ceiling);
-            shade->bottomRight->setCoords(std::min(to, strip.end), floor);
-            shade->setPen(Qt::NoPen);
-            shade->setBrush(OverShade);
-        }
+        for (const auto &[from, to] : section.excludedSpans)
+            if (to > strip.start && from < strip.end)
+                shade(std::max(from, strip.start), std::min(to, strip.end),
+                      QBrush(ExcludedShade, Qt::SolidPattern));
+        for (const auto &[from, to] : section.overSpans)
+            if (to > strip.start && from < strip.end)
+                shade(std::max(from, strip.start), std::min(to, strip.end), OverShade);
 
         QVector<double> keys, values, underKeys, overKeys;
         keys.reserve(columns * 3);
@@ -572,8 +564,8 @@ private:
         double windTop = 1.0, rainTop = 0.1, width = 60.0;
         for (const ReportSection::WeatherSpan &s : section.weatherSpans) {
             // One scale for every strip, so strips compare at a glance.
-            windTop = std::max({ windTop, std::isnan(s.wind) ? 0.0 : s.wind,
-                                 std::isnan(s.gust) ? 0.0 : s.gust });
+            windTop = std::max(
+                { windTop, std::isnan(s.wind) ? 0.0 : s.wind, std::isnan(s.gust) ? 0.0 : s.gust });
             if (s.rain > 0)
                 rainTop = std::max(rainTop, s.rain);
             if (s.to <= strip.start || s.from >= strip.end)
@@ -883,15 +875,16 @@ private:
         const QFont body = reportFont(8.5);
         const auto headingHeight = [&](const ReportTable &t) {
             return 7.5
-                + (t.subtitle.isEmpty() ? 0.0
-                                        : wrappedHeight(ContentWidthMm, t.subtitle, subtitleFont)
-                           + 1.5)
+                + (t.subtitle.isEmpty()
+                       ? 0.0
+                       : wrappedHeight(ContentWidthMm, t.subtitle, subtitleFont) + 1.5)
                 + 3;
         };
         const auto fieldHeight = [&](const ReportField &f) {
             m_p.setFont(body);
             const double lineMm = m_p.fontMetrics().lineSpacing() / m_dpi * 25.4;
-            const double wrapped = wrappedHeight(ContentWidthMm - 46, f.value, reportFont(8.5, true));
+            const double wrapped
+                = wrappedHeight(ContentWidthMm - 46, f.value, reportFont(8.5, true));
             return std::max(4.6, wrapped + (4.6 - lineMm));
         };
         const auto height = [&](const AssessmentBlock &b) {
@@ -923,7 +916,8 @@ private:
             double needed = height(b);
             // A title or heading keeps with what follows it, a header with
             // its first row.
-            for (int j = i; j + 1 < int(blocks.size()) && blocks[size_t(j)].kind != AssessmentBlock::Field
+            for (int j = i;
+                 j + 1 < int(blocks.size()) && blocks[size_t(j)].kind != AssessmentBlock::Field
                  && blocks[size_t(j)].kind != AssessmentBlock::Row;
                  ++j)
                 needed += height(blocks[size_t(j + 1)]);
@@ -950,8 +944,8 @@ private:
                 y = tableHeader(y, t.headers, t.widths, t.leftColumns);
                 break;
             case AssessmentBlock::Row: {
-                const bool marked = std::find(t.marked.begin(), t.marked.end(), b.index)
-                    != t.marked.end();
+                const bool marked
+                    = std::find(t.marked.begin(), t.marked.end(), b.index) != t.marked.end();
                 if (marked)
                     fill(box(MarginMm, y, ContentWidthMm, TableRowMm), OverShade);
                 else if (b.index % 2 == 1)
@@ -970,11 +964,12 @@ private:
     {
         double y = ContentTopMm;
         if (page.count > 0) {
-            y = heading(
-                y, QStringLiteral("Interval levels (%1)").arg(Wording::exactDuration(section.intervalLength)),
-                QStringLiteral("Leq, Lmax, L10 and L90 of each clock-aligned interval; "
-                               "\"Covered\" is the share of the interval the readings "
-                               "fill."));
+            y = heading(y,
+                        QStringLiteral("Interval levels (%1)")
+                            .arg(Wording::exactDuration(section.intervalLength)),
+                        QStringLiteral("Leq, Lmax, L10 and L90 of each clock-aligned interval; "
+                                       "\"Covered\" is the share of the interval the readings "
+                                       "fill."));
             if (section.withLimits)
                 y = table(y,
                           { QStringLiteral("From"), QStringLiteral("To"), QStringLiteral("Leq"),
