@@ -186,6 +186,25 @@ constexpr int HistoryColumns = 1000;
 constexpr int TableRowsPerPage = 44;
 // The day table's title, header and spacing take this many rows.
 constexpr int DayTableOverhead = 4;
+// The page's geometry that the tables' rows per page follow from, in mm: the
+// PDF painter draws with these.
+constexpr double ContentTopMm = 27.0;
+constexpr double ContentBottomMm = 278.0;
+constexpr double TableRowMm = 5.0;
+// A heading with a subtitle of up to two lines, and the space after a table.
+constexpr double HeadingMm = 16.0;
+constexpr double TableGapMm = 8.0;
+// A page of one table: its heading, header row and rows.
+static_assert(ContentTopMm + HeadingMm + (TableRowsPerPage + 1) * TableRowMm <= ContentBottomMm,
+              "a full table page fits between the page's top and bottom");
+// A page of two tables (intervals, then the first days): both headings and
+// header rows, the gap between, and the rows they share.
+static_assert(ContentTopMm + 2 * (HeadingMm + TableRowMm) + TableGapMm
+                      + (TableRowsPerPage - DayTableOverhead) * TableRowMm
+                  <= ContentBottomMm,
+              "two tables share a page within its bottom");
+static_assert(DayTableOverhead * TableRowMm >= HeadingMm + TableGapMm - TableRowMm,
+              "the day table's overhead in rows holds its heading and the gap");
 } // namespace ReportLayout
 
 struct Report

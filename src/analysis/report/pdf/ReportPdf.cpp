@@ -36,8 +36,8 @@ const QColor RainShade(0x7F, 0xB3, 0xD5);
 constexpr double PageWidthMm = 210.0;
 constexpr double PageHeightMm = 297.0;
 constexpr double MarginMm = 18.0;
-constexpr double ContentTopMm = 27.0;
-constexpr double ContentBottomMm = 278.0;
+using ReportLayout::ContentBottomMm;
+using ReportLayout::ContentTopMm;
 constexpr double ContentWidthMm = PageWidthMm - 2 * MarginMm;
 static_assert(ContentWidthMm == ReportLayout::TableWidthMm, "the tables fill the text's width");
 
@@ -795,7 +795,7 @@ private:
         }
     }
 
-    static constexpr double TableRowMm = 5.0;
+    static constexpr double TableRowMm = ReportLayout::TableRowMm;
 
     // One row of a table: cells left-aligned up to `leftColumns`, figures
     // right-aligned after; free text cut to its column when `elide`.
@@ -985,7 +985,7 @@ private:
                             QStringLiteral("Covered") },
                           { 34, 34, 21, 21, 21, 21, 22 }, section.intervalRows, page.first,
                           page.count);
-            y += 8;
+            y += ReportLayout::TableGapMm;
         }
         if (page.dayCount == 0)
             return;
