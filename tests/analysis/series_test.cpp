@@ -3,10 +3,14 @@
 #include "analysis/output/Outputs.h"
 #include "analysis/records/CivilTime.h"
 #include "analysis/series/Series.h"
+#include "analysis/series/SeriesDocument.h"
 
 #include "support/TestZone.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -393,6 +397,82 @@ TEST(ExclusionsTest, ExcludedReadingsCountAsNotMeasuredEverywhere)
     none.exclusions.reset();
     EXPECT_FALSE(
         formatReports({ reanalyse(loaded, none) }, OutputFormat::Csv).contains("excluded"));
+}
+
+// The series window's document, without a window: a rule or limit it
+// refuses changes nothing and is said; one it takes analyses the figures
+// again; its exclusions are saved in the background, a failed save is said
+// and leaves them applying until a save goes through.
+TEST(SeriesDocumentTest, RefusesBadRulesAndSavesItsExclusionsAsTheyChange)
+{
+    QStandardPaths::setTestModeEnabled(true);
+    FenceFolder folder;
+    SeriesDocument document(loadSeries(folder.files(), SeriesDocument::requestFor(3600)), 3600);
+    int figuresChanged = 0;
+    int limitsChanged = 0;
+    QStringList failed;
+    QObject::connect(&document, &SeriesDocument::figuresChanged, [&] { ++figuresChanged; });
+    QObject::connect(&document, &SeriesDocument::limitsChanged, [&] { ++limitsChanged; });
+    QObject::connect(&document, &SeriesDocument::saveFailed,
+                     [&](const QString &why) { failed << why; });
+    const qint64 all = document.figures().statistics.readings;
+    using Setter = QString (SeriesDocument::*)(const QString &);
+    const struct
+    {
+        Setter set;
+        const char *text;
+        bool taken;
+    } changes[] = {
+        { &SeriesDocument::setLimitsText, "loud", false },
+        { &SeriesDocument::setEventThreshold, "loud", false },
+        { &SeriesDocument::setEventThreshold, "60,70", false },
+        { &SeriesDocument::setPeriodLimitsText, "day=x", false },
+        { &SeriesDocument::setWeatherRulesText, "wind>>5", false },
+        { &SeriesDocument::importWeather, "no such weather.csv", false },
+        { &SeriesDocument::setEventThreshold, "65", true },
+        { &SeriesDocument::setPeriodLimitsText, "day=55,evening=50,night=45", true },
+        { &SeriesDocument::setLimitsText, "55", true },
+    };
+    for (const auto &change : changes) {
+        const int before = figuresChanged + limitsChanged;
+        const QString why = (document.*change.set)(QString::fromLatin1(change.text));
+        EXPECT_EQ(why.isEmpty(), change.taken) << change.text << ": " << why.toStdString();
+        EXPECT_EQ(figuresChanged + limitsChanged, before + (change.taken ? 1 : 0)) << change.text;
+    }
+    EXPECT_TRUE(document.figures().events && document.figures().events->events);
+    EXPECT_TRUE(document.figures().assessment);
+    EXPECT_EQ(limitsChanged, 1);
+    ASSERT_FALSE(document.figures().intervals.empty());
+    EXPECT_EQ(document.figures().intervals.front().limit, 55.0);
+
+    const auto settle = [&] {
+        QElapsedTimer waited;
+        waited.start();
+        while (document.exclusionsSaving() && waited.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        return !document.exclusionsSaving();
+    };
+    document.addExclusion(
+        makeExclusion(moment(1, 12), moment(1, 13), ExclusionReason::Rain, "shower", "m"));
+    EXPECT_EQ(document.figures().statistics.readings, all - 3600);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(ExclusionsCsv::read(document.exclusionsPath()).rows.size(), 1u);
+    EXPECT_FALSE(document.exclusionsUnsaved());
+
+    // The file's place taken by a folder: the save fails, the change holds.
+    ASSERT_TRUE(QFile::remove(document.exclusionsPath()));
+    ASSERT_TRUE(QDir().mkdir(document.exclusionsPath()));
+    document.removeExclusion(0);
+    EXPECT_EQ(document.figures().statistics.readings, all);
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(failed.size(), 1);
+    EXPECT_TRUE(document.exclusionsUnsaved());
+    EXPECT_FALSE(document.saveExclusions().isEmpty());
+    ASSERT_TRUE(QDir().rmdir(document.exclusionsPath()));
+    EXPECT_EQ(document.saveExclusions(), QString());
+    EXPECT_FALSE(document.exclusionsUnsaved());
+    EXPECT_TRUE(QFileInfo::exists(document.exclusionsPath()));
+    EXPECT_TRUE(document.exclusions().empty());
 }
 
 int main(int argc, char **argv)

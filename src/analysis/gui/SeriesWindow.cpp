@@ -3,6 +3,7 @@
 #include "analysis/output/Outputs.h"
 #include "analysis/records/StationFolder.h"
 #include "analysis/records/Weather.h"
+#include "analysis/series/SeriesDocument.h"
 
 #include "OpenDataFile.h"
 #include "ReportCommand.h"
@@ -133,14 +134,6 @@ std::optional<LoadedSeries> loadWithProgress(const QStringList &files,
     return loaded;
 }
 
-AnalysisRequest requestFor(int64_t intervalLength)
-{
-    AnalysisRequest request;
-    request.intervalLength = intervalLength;
-    request.dayEveningNight = true;
-    return request;
-}
-
 QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget *parent)
 {
     auto *table = new QTableWidget(0, int(headers.size()), parent);
@@ -196,95 +189,90 @@ QString openSeriesCaption()
     return QStringLiteral("Reading the series…");
 }
 
-QString SeriesWindow::limitsSettingKey(const QString &folder)
+const LoadedSeries &SeriesWindow::series() const
 {
-    return QStringLiteral("Series/limits_")
-        + QString::fromLatin1(QUrl::toPercentEncoding(QFileInfo(folder).absoluteFilePath()));
+    return m_document->series();
 }
 
-struct SeriesWindow::Saver
+const FileFigures &SeriesWindow::report() const
 {
-    std::mutex mutex;
-    quint64 written = 0;
-};
+    return m_document->figures();
+}
+
+const SeriesLimits &SeriesWindow::limits() const
+{
+    return m_document->limits();
+}
+
+const std::vector<Exclusion> &SeriesWindow::exclusions() const
+{
+    return m_document->exclusions();
+}
+
+QString SeriesWindow::exclusionsPath() const
+{
+    return m_document->exclusionsPath();
+}
+
+QString SeriesWindow::exclusionsProblem() const
+{
+    return m_document->exclusionsProblem();
+}
+
+bool SeriesWindow::exclusionsUnsaved() const
+{
+    return m_document->exclusionsUnsaved();
+}
+
+bool SeriesWindow::exclusionsSaving() const
+{
+    return m_document->exclusionsSaving();
+}
+
+QString SeriesWindow::limitsSettingKey(const QString &folder)
+{
+    return SeriesDocument::limitsSettingKey(folder);
+}
 
 SeriesWindow::SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent)
     : QWidget(parent, Qt::Window)
-    , m_series(std::move(series))
-    , m_intervalLength(intervalLength)
+    , m_document(new SeriesDocument(std::move(series), intervalLength, this))
 {
     setObjectName(QStringLiteral("SeriesWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setAcceptDrops(true);
     setWindowTitle(seriesTitle(report().joined));
     setAccessibleName(windowTitle());
-    // Every time shown or typed here is the site's wall clock.
-    CivilTime::setZone(m_series.zone.zone);
-    m_limits.table = SeriesFolder::tableLimits(m_series.folder, m_series.station);
-    if (m_limits.table.empty()) {
-        const QString typed = QSettings().value(limitsSettingKey(m_series.folder)).toString();
-        if (const auto schedule = LimitSchedule::parse(typed);
-            schedule && schedule->overlap().isEmpty())
-            m_limits.schedule = schedule;
+    const SeriesReadings &readings = m_document->series().readings;
+    if (!readings.times.empty()) {
+        m_seriesStart = double(readings.times.front());
+        m_seriesEnd = double(readings.times.back()) + readings.sampleInterval;
     }
-    if (!m_series.readings.times.empty()) {
-        m_seriesStart = double(m_series.readings.times.front());
-        m_seriesEnd = double(m_series.readings.times.back()) + m_series.readings.sampleInterval;
-    }
-    m_unexcluded = report();
-    m_saver = std::make_shared<Saver>();
-    m_exclusionsPath = ExclusionsCsv::pathFor(m_series.folder, m_series.station);
-    const ExclusionsFile file = ExclusionsCsv::read(m_exclusionsPath);
-    m_exclusions = file.rows;
-    m_exclusionsBase = file.rows;
-    m_exclusionsProblem = file.problem;
-    if (!file.ok())
-        m_exclusionsProblem
-            += QStringLiteral(
-                   " (%1 bad lines are left out; the file is not written until you choose Save "
-                   "Exclusions, which drops them)")
-                   .arg(file.badLines);
-    // The weather's rule-made spans, less what the keep file keeps: computed,
-    // never written into the exclusions file.
-    const QString weatherPath
-        = QDir(m_series.folder).filePath(StationFolder::weatherName(m_series.station));
-    if (QFileInfo::exists(weatherPath)) {
-        m_weatherPath = weatherPath;
-        loadWeather();
-    }
-    m_exclusionsApply = m_exclusionsApply || QFileInfo::exists(m_exclusionsPath);
     build();
     fillEvents();
-    applyExclusions();
+    connect(m_document, &SeriesDocument::figuresChanged, this, &SeriesWindow::showFigures);
+    connect(m_document, &SeriesDocument::limitsChanged, this, [this] {
+        fillIntervals();
+        redraw();
+    });
+    connect(m_document, &SeriesDocument::exclusionsStateChanged, this, [this] {
+        fillFigures();
+        fillExclusions();
+    });
+    connect(m_document, &SeriesDocument::saveFailed, this, [this](const QString &why) {
+        dialogs().message(this,
+                          QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
+                                         "window; choose Save Exclusions to try again.")
+                              .arg(why),
+                          QString(), MessageIcon::Critical, MessageButtons::Ok);
+    });
+    showFigures();
     resize(1200, 800);
     showAll();
 }
 
-std::vector<Exclusion> SeriesWindow::allExclusions() const
+void SeriesWindow::showFigures()
 {
-    std::vector<Exclusion> rows = m_exclusions;
-    rows.insert(rows.end(), m_ruleRows.begin(), m_ruleRows.end());
-    return rows;
-}
-
-void SeriesWindow::applyExclusions()
-{
-    FileFigures &shown = *m_series.outcome.report;
-    if (m_exclusionsApply || m_weather || m_eventRules.any() || m_assessmentRules.limits) {
-        AnalysisRequest request = requestFor(m_intervalLength);
-        m_series.placeInZone(request);
-        if (m_exclusionsApply) {
-            request.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
-            request.exclusionsSource = m_exclusionsPath;
-        }
-        request.weather = m_weather;
-        request.events = m_eventRules;
-        request.assessment = m_assessmentRules;
-        shown = reanalyse(m_series, request);
-    } else {
-        shown = m_unexcluded;
-    }
-    judgeIntervals(shown, m_limits);
     fillFigures();
     fillIntervals();
     fillDays();
@@ -301,7 +289,7 @@ void SeriesWindow::fillExclusions()
 {
     // The rows made by hand, then those the weather rules made (not edited
     // here: the rules and the keep file say what they take out).
-    const std::vector<Exclusion> rows = allExclusions();
+    const std::vector<Exclusion> rows = m_document->allExclusions();
     m_exclusionTable->setRowCount(int(rows.size()));
     for (size_t n = 0; n < rows.size(); ++n) {
         const Exclusion &e = rows[n];
@@ -314,7 +302,7 @@ void SeriesWindow::fillExclusions()
     m_tabs->setTabText(3, QStringLiteral("Exclusions (%1)").arg(rows.size()));
     m_tabs->setTabToolTip(
         3, readings > 0 ? QStringLiteral("Excluded: %1").arg(excludedText(report())) : QString());
-    m_saveExclusionsAction->setEnabled(m_exclusionsUnsaved);
+    m_saveExclusionsAction->setEnabled(m_document->exclusionsUnsaved());
     sizeColumnsOnce(m_exclusionTable);
 }
 
@@ -322,7 +310,7 @@ void SeriesWindow::drawExclusions()
 {
     // The shades are kept and moved: items made anew each time cost a
     // layer rebuild on the next replot.
-    const ExclusionSpans spans(allExclusions());
+    const ExclusionSpans spans(m_document->allExclusions());
     const auto &segments = spans.segments();
     while (m_excludedItems.size() < segments.size()) {
         auto *shade = new QCPItemRect(m_plot);
@@ -348,155 +336,32 @@ void SeriesWindow::drawExclusions()
     }
 }
 
-void SeriesWindow::exclusionsChanged()
+void SeriesWindow::addExclusion(const Exclusion &exclusion)
 {
-    m_exclusionsApply = true;
-    // A damaged file is kept as it is until the user saves on purpose.
-    if (m_exclusionsProblem.isEmpty())
-        saveInBackground();
-    else
-        m_exclusionsUnsaved = true;
-    applyExclusions();
+    m_document->addExclusion(exclusion);
 }
 
-void SeriesWindow::saveInBackground()
+void SeriesWindow::replaceExclusion(int row, const Exclusion &exclusion)
 {
-    const quint64 generation = ++m_saveGeneration;
-    ++m_savesPending;
-    const QPointer<SeriesWindow> self(this);
-    QThreadPool::globalInstance()->start([saver = m_saver, base = m_exclusionsBase,
-                                          rows = m_exclusions, path = m_exclusionsPath, generation,
-                                          self] {
-        bool ok = true;
-        QString why;
-        ExclusionsCsv::Merge merged;
-        merged.rows = rows;
-        {
-            const std::lock_guard lock(saver->mutex);
-            // A newer list was written already: this one is out of date.
-            if (generation > saver->written) {
-                // Another window or an editor may have written since.
-                ok = ExclusionsCsv::mergeAndWrite(path, base, rows, merged, why);
-                saver->written = generation;
-            }
-        }
-        QMetaObject::invokeMethod(qApp, [self, ok, why, generation, merged] {
-            if (self)
-                self->savedInBackground(ok, why, generation, merged);
-        });
-    });
+    m_document->replaceExclusion(row, exclusion);
 }
 
-void SeriesWindow::tookIn(const ExclusionsCsv::Merge &merged, bool latest)
+void SeriesWindow::removeExclusion(int row)
 {
-    m_exclusionsBase = merged.rows;
-    // Edits made while the save ran are merged by the save they queued.
-    if (!latest)
-        return;
-    QStringList said;
-    if (merged.taken > 0)
-        said << (merged.taken == 1
-                     ? QStringLiteral("An exclusion another window or program saved is taken in.")
-                     : QStringLiteral("%1 exclusions another window or program saved are taken in.")
-                           .arg(merged.taken));
-    if (merged.kept > 0)
-        said << (merged.kept == 1 ? QStringLiteral("An exclusion this window changed was changed "
-                                                   "elsewhere too: both versions are kept.")
-                                  : QStringLiteral("%1 exclusions this window changed were changed "
-                                                   "elsewhere too: both versions are kept.")
-                                        .arg(merged.kept));
-    m_mergeNotice = said.join(QLatin1Char(' '));
-    if (merged.rows != m_exclusions) {
-        m_exclusions = merged.rows;
-        applyExclusions();
-    } else if (!said.isEmpty()) {
-        fillFigures();
-    }
+    m_document->removeExclusion(row);
 }
 
-void SeriesWindow::savedInBackground(bool ok, const QString &why, quint64 generation,
-                                     const ExclusionsCsv::Merge &merged)
+bool SeriesWindow::saveExclusions()
 {
-    --m_savesPending;
-    if (ok) {
-        tookIn(merged, generation == m_saveGeneration);
-        if (generation == m_saveGeneration && m_exclusionsUnsaved) {
-            m_exclusionsUnsaved = false;
-            fillFigures();
-            fillExclusions();
-        }
-        return;
-    }
-    m_exclusionsUnsaved = true;
-    fillFigures();
-    fillExclusions();
+    const QString why = m_document->saveExclusions();
+    if (why.isEmpty())
+        return true;
     dialogs().message(this,
                       QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
                                      "window; choose Save Exclusions to try again.")
                           .arg(why),
                       QString(), MessageIcon::Critical, MessageButtons::Ok);
-}
-
-void SeriesWindow::addExclusion(const Exclusion &exclusion)
-{
-    m_exclusions.push_back(exclusion);
-    exclusionsChanged();
-}
-
-void SeriesWindow::replaceExclusion(int row, const Exclusion &exclusion)
-{
-    if (row < 0 || size_t(row) >= m_exclusions.size())
-        return;
-    m_exclusions[size_t(row)] = exclusion;
-    exclusionsChanged();
-}
-
-void SeriesWindow::removeExclusion(int row)
-{
-    if (row < 0 || size_t(row) >= m_exclusions.size())
-        return;
-    m_exclusions.erase(m_exclusions.begin() + row);
-    exclusionsChanged();
-}
-
-bool SeriesWindow::saveExclusions()
-{
-    QString why;
-    bool written = false;
-    ExclusionsCsv::Merge merged;
-    {
-        // In turn with the saves under way, which this one makes out of date.
-        const std::lock_guard lock(m_saver->mutex);
-        // A damaged file is replaced on purpose; a sound one may hold rows
-        // another writer saved, which are taken in.
-        if (m_exclusionsProblem.isEmpty()) {
-            written = ExclusionsCsv::mergeAndWrite(m_exclusionsPath, m_exclusionsBase, m_exclusions,
-                                                   merged, why);
-        } else {
-            merged.rows = m_exclusions;
-            written = ExclusionsCsv::write(m_exclusionsPath, m_exclusions, why);
-        }
-        m_saver->written = ++m_saveGeneration;
-    }
-    if (!written) {
-        m_exclusionsUnsaved = true;
-        if (m_saveExclusionsAction)
-            m_saveExclusionsAction->setEnabled(true);
-        dialogs().message(this,
-                          QStringLiteral("The exclusions are not saved: %1\nThey apply in this "
-                                         "window; choose Save Exclusions to try again.")
-                              .arg(why),
-                          QString(), MessageIcon::Critical, MessageButtons::Ok);
-        return false;
-    }
-    m_exclusionsUnsaved = false;
-    m_exclusionsApply = true;
-    m_exclusionsProblem.clear();
-    tookIn(merged, true);
-    if (m_saveExclusionsAction)
-        m_saveExclusionsAction->setEnabled(false);
-    fillFigures();
-    return true;
+    return false;
 }
 
 void SeriesWindow::setSelection(double from, double to)
@@ -590,14 +455,14 @@ void SeriesWindow::exclude()
 
 void SeriesWindow::editExclusion(int row)
 {
-    if (row < 0 || size_t(row) >= m_exclusions.size())
+    if (row < 0 || size_t(row) >= m_document->exclusions().size())
         return;
     const QPointer<SeriesWindow> self(this);
-    const Exclusion shown = m_exclusions[size_t(row)];
+    const Exclusion shown = m_document->exclusions()[size_t(row)];
     const std::optional<Exclusion> made = askExclusion(shown, QStringLiteral("Edit Exclusion"));
     // The list may have changed while the dialog was open.
-    if (!self || !made || size_t(row) >= m_exclusions.size()
-        || !(m_exclusions[size_t(row)] == shown))
+    if (!self || !made || size_t(row) >= m_document->exclusions().size()
+        || !(m_document->exclusions()[size_t(row)] == shown))
         return;
     replaceExclusion(row, *made);
 }
@@ -625,7 +490,7 @@ void SeriesWindow::build()
     lengthLabel->setBuddy(m_length);
     for (const Length &l : Lengths) {
         m_length->addItem(QLatin1String(l.text), qlonglong(l.seconds));
-        if (l.seconds == m_intervalLength)
+        if (l.seconds == m_document->intervalLength())
             m_length->setCurrentIndex(m_length->count() - 1);
     }
     m_toolBar->addWidget(lengthLabel);
@@ -641,11 +506,11 @@ void SeriesWindow::build()
                                             "them"));
     m_limitsEdit->setMinimumWidth(260);
     limitsLabel->setBuddy(m_limitsEdit);
-    if (m_limits.schedule)
-        m_limitsEdit->setText(m_limits.schedule->text());
+    if (m_document->limits().schedule)
+        m_limitsEdit->setText(m_document->limits().schedule->text());
     m_limitsSource = new QLabel(this);
     m_limitsSource->setObjectName(QStringLiteral("LimitsSource"));
-    if (!m_limits.table.empty()) {
+    if (!m_document->limits().table.empty()) {
         m_limitsEdit->setEnabled(false);
         m_limitsSource->setText(QStringLiteral("from the station's interval tables"));
     }
@@ -675,10 +540,7 @@ void SeriesWindow::build()
     m_saveExclusionsAction = m_toolBar->addAction(QStringLiteral("Save Exclusions"));
     m_saveExclusionsAction->setObjectName(QStringLiteral("SaveExclusions"));
     m_saveExclusionsAction->setEnabled(false);
-    connect(m_saveExclusionsAction, &QAction::triggered, this, [this] {
-        if (saveExclusions())
-            applyExclusions();
-    });
+    connect(m_saveExclusionsAction, &QAction::triggered, this, &SeriesWindow::saveExclusions);
     for (QAction *a : m_toolBar->actions())
         if (QWidget *w = m_toolBar->widgetForAction(a); w && !a->text().isEmpty())
             w->setAccessibleName(a->text());
@@ -691,20 +553,21 @@ void SeriesWindow::build()
     m_report->setBuilder([this](const ReportOptions &given) -> ReportCommand::ReportJob {
         // What the worker needs, copied here: the window may change meanwhile.
         ReportOptions options = given;
-        options.intervalLength = m_intervalLength;
-        if (m_exclusionsApply) {
-            options.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
-            options.exclusionsSource = m_exclusionsPath;
+        options.intervalLength = m_document->intervalLength();
+        if (m_document->exclusionsApply()) {
+            options.exclusions
+                = std::make_shared<const ExclusionSpans>(m_document->allExclusions());
+            options.exclusionsSource = m_document->exclusionsPath();
         }
-        if (!m_limits.isEmpty()) {
-            const SeriesLimits limits = m_limits;
+        if (!m_document->limits().isEmpty()) {
+            const SeriesLimits limits = m_document->limits();
             options.limitsText = *report().limits;
             options.limitAt = [limits](int64_t t) { return limits.at(t); };
             options.limitSteps
                 = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
         }
         AnalysisRequest zoned;
-        m_series.placeInZone(zoned);
+        m_document->series().placeInZone(zoned);
         return [series = report(), options,
                 zoned](const ReportProgress &progress) -> std::optional<Report> {
             AnalysisRequest request = zoned;
@@ -1062,8 +925,8 @@ void SeriesWindow::build()
             [this, chosenExclusion] { removeExclusion(chosenExclusion()); });
     connect(showButton, &QPushButton::clicked, this, [this, chosenExclusion] {
         const int row = chosenExclusion();
-        if (row >= 0 && size_t(row) < m_exclusions.size()) {
-            const Exclusion &e = m_exclusions[size_t(row)];
+        if (row >= 0 && size_t(row) < m_document->exclusions().size()) {
+            const Exclusion &e = m_document->exclusions()[size_t(row)];
             const double margin = std::max(60.0, double(e.duration()) * 0.1);
             showRange(double(CivilTime::civilOfUtc(e.start)) - margin,
                       double(CivilTime::civilOfUtc(e.end)) + margin);
@@ -1092,7 +955,8 @@ void SeriesWindow::build()
     connect(m_length, &QComboBox::activated, this,
             [this](int index) { setIntervalLength(m_length->itemData(index).toLongLong()); });
     connect(m_limitsEdit, &QLineEdit::editingFinished, this, [this] {
-        const QString shown = m_limits.schedule ? m_limits.schedule->text() : QString();
+        const QString shown
+            = m_document->limits().schedule ? m_document->limits().schedule->text() : QString();
         if (m_limitsEdit->text().trimmed() != shown)
             setLimitsText(m_limitsEdit->text());
     });
@@ -1123,20 +987,20 @@ void SeriesWindow::fillFigures()
     put(QStringLiteral("Calibration"),
         r.calibration ? r.calibration->summary() : QStringLiteral("no checks"));
     QStringList notes = troubleLines(r);
-    if (!m_exclusionsProblem.isEmpty())
-        notes << m_exclusionsProblem;
-    if (!m_weatherProblem.isEmpty())
-        notes << m_weatherProblem;
-    if (!m_mergeNotice.isEmpty())
-        notes << m_mergeNotice;
+    if (!m_document->exclusionsProblem().isEmpty())
+        notes << m_document->exclusionsProblem();
+    if (!m_document->weatherProblem().isEmpty())
+        notes << m_document->weatherProblem();
+    if (!m_document->mergeNotice().isEmpty())
+        notes << m_document->mergeNotice();
     if (r.exclusions && r.exclusions->readings > 0)
         notes << QStringLiteral("Excluded, not measured: %1.").arg(excludedText(r));
-    if (m_exclusionsUnsaved)
+    if (m_document->exclusionsUnsaved())
         notes << QStringLiteral("The exclusions are not saved to %1.")
-                     .arg(QDir::toNativeSeparators(m_exclusionsPath));
-    if (m_series.readings.untimed > 0)
+                     .arg(QDir::toNativeSeparators(m_document->exclusionsPath()));
+    if (m_document->series().readings.untimed > 0)
         notes << QStringLiteral("%1 readings without a readable time stamp are not drawn.")
-                     .arg(m_series.readings.untimed);
+                     .arg(m_document->series().readings.untimed);
     m_notes->setText(notes.join(QLatin1Char('\n')));
     m_notes->setVisible(!notes.isEmpty());
 }
@@ -1199,7 +1063,7 @@ void SeriesWindow::fillDays()
 
 void SeriesWindow::fillEvents()
 {
-    m_eventRows = SeriesFolder::events(m_series.folder, m_series.station);
+    m_eventRows = SeriesFolder::events(m_document->series().folder, m_document->series().station);
     const std::vector<SeriesEvent> &events = m_eventRows;
     m_events->setRowCount(int(events.size()));
     QVector<double> at, level;
@@ -1223,7 +1087,7 @@ void SeriesWindow::drawIntervals()
         (i.over() ? overAt : okAt) << centre;
         (i.over() ? overLevel : okLevel) << *i.leq;
     }
-    const double width = double(m_intervalLength) * 0.9;
+    const double width = double(m_document->intervalLength()) * 0.9;
     m_okBars->setWidth(width);
     m_overBars->setWidth(width);
     m_okBars->setData(okAt, okLevel, true);
@@ -1238,7 +1102,7 @@ void SeriesWindow::showAll()
 
 void SeriesWindow::showRange(double from, double to)
 {
-    const double fewest = FewestReadings * m_series.readings.sampleInterval;
+    const double fewest = FewestReadings * m_document->series().readings.sampleInterval;
     if (to - from < fewest) {
         const double middle = (from + to) / 2.0;
         from = middle - fewest / 2.0;
@@ -1263,12 +1127,12 @@ void SeriesWindow::redraw()
 {
     const QCPRange range = m_plot->xAxis->range();
     const int columns = std::max(1, m_plot->axisRect()->width());
-    m_trace = traceOf(m_series.readings, range.lower, range.upper, columns);
+    m_trace = traceOf(m_document->series().readings, range.lower, range.upper, columns);
     m_traceGraph->setData(QVector<double>(m_trace.x.begin(), m_trace.x.end()),
                           QVector<double>(m_trace.y.begin(), m_trace.y.end()), true);
     QVector<double> at, limit;
-    for (const auto &[t, value] :
-         m_limits.steps(int64_t(std::floor(range.lower)), int64_t(std::ceil(range.upper)))) {
+    for (const auto &[t, value] : m_document->limits().steps(int64_t(std::floor(range.lower)),
+                                                             int64_t(std::ceil(range.upper)))) {
         at << t;
         limit << value;
     }
@@ -1279,19 +1143,19 @@ void SeriesWindow::redraw()
 
 void SeriesWindow::showCursor(double time)
 {
-    const std::optional<size_t> i = m_series.readings.nearest(time);
+    const std::optional<size_t> i = m_document->series().readings.nearest(time);
     if (!i) {
         m_cursor->setText(
             CivilTime::toIso(int64_t(std::floor(time))).replace(QLatin1Char('T'), QLatin1Char(' '))
             + QStringLiteral("  no reading"));
         return;
     }
-    const float level = m_series.readings.levels[*i];
+    const float level = m_document->series().readings.levels[*i];
     // A reading taken out is shown, and said to be taken out.
-    const ExclusionSpans spans(allExclusions());
-    const int excludedBy = spans.rowAt(CivilTime::utcOf(m_series.readings.times[*i]));
-    QString text
-        = CivilTime::toIso(m_series.readings.times[*i]).replace(QLatin1Char('T'), QLatin1Char(' '))
+    const ExclusionSpans spans(m_document->allExclusions());
+    const int excludedBy = spans.rowAt(CivilTime::utcOf(m_document->series().readings.times[*i]));
+    QString text = CivilTime::toIso(m_document->series().readings.times[*i])
+                       .replace(QLatin1Char('T'), QLatin1Char(' '))
         + QStringLiteral("  ")
         + (std::isnan(level) ? QStringLiteral("no level")
                              : FormatTenths(double(level)) + QStringLiteral(" dB"));
@@ -1303,130 +1167,59 @@ void SeriesWindow::showCursor(double time)
 
 bool SeriesWindow::setLimitsText(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    std::optional<LimitSchedule> schedule;
-    if (!trimmed.isEmpty()) {
-        QString why;
-        schedule = LimitSchedule::read(trimmed, why);
-        if (!schedule) {
-            dialogs().message(this, QStringLiteral("Limits \"%1\": %2").arg(trimmed, why),
-                              QString(), MessageIcon::Warning, MessageButtons::Ok);
-            return false;
-        }
+    if (const QString why = m_document->setLimitsText(text); !why.isEmpty()) {
+        dialogs().message(this, why, QString(), MessageIcon::Warning, MessageButtons::Ok);
+        return false;
     }
-    m_limits.schedule = schedule;
-    QSettings().setValue(limitsSettingKey(m_series.folder),
-                         schedule ? schedule->text() : QString());
+    const auto &schedule = m_document->limits().schedule;
     if (m_limitsEdit->text() != (schedule ? schedule->text() : QString()))
         m_limitsEdit->setText(schedule ? schedule->text() : QString());
-    judgeIntervals(*m_series.outcome.report, m_limits);
-    fillIntervals();
-    redraw();
     return true;
 }
 
 bool SeriesWindow::setEventThreshold(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    std::optional<double> threshold;
-    if (!trimmed.isEmpty()) {
-        const auto levels = EventRules::parseLevels(trimmed);
-        if (!levels || levels->size() != 1) {
-            dialogs().message(this,
-                              QStringLiteral("Events above \"%1\": give a level in dB, such "
-                                             "as 65.")
-                                  .arg(trimmed),
-                              QString(), MessageIcon::Warning, MessageButtons::Ok);
-            m_eventsEdit->setText(m_eventsShown);
-            return false;
-        }
-        threshold = levels->front();
+    if (const QString why = m_document->setEventThreshold(text); !why.isEmpty()) {
+        dialogs().message(this, why, QString(), MessageIcon::Warning, MessageButtons::Ok);
+        m_eventsEdit->setText(m_eventsShown);
+        return false;
     }
-    m_eventRules.threshold = threshold;
-    m_eventsShown = trimmed;
-    m_eventsEdit->setText(trimmed);
-    applyExclusions();
+    m_eventsShown = text.trimmed();
+    m_eventsEdit->setText(m_eventsShown);
     return true;
 }
 
 bool SeriesWindow::setPeriodLimitsText(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    std::optional<PeriodLimits> limits;
-    if (!trimmed.isEmpty()) {
-        QString why;
-        limits = PeriodLimits::parse(trimmed, &why);
-        if (!limits) {
-            dialogs().message(this, QStringLiteral("Period limits \"%1\": %2").arg(trimmed, why),
-                              QString(), MessageIcon::Warning, MessageButtons::Ok);
-            m_periodLimitsEdit->setText(m_periodLimitsShown);
-            return false;
-        }
+    if (const QString why = m_document->setPeriodLimitsText(text); !why.isEmpty()) {
+        dialogs().message(this, why, QString(), MessageIcon::Warning, MessageButtons::Ok);
+        m_periodLimitsEdit->setText(m_periodLimitsShown);
+        return false;
     }
-    m_assessmentRules.limits = limits;
-    m_periodLimitsShown = trimmed;
-    m_periodLimitsEdit->setText(trimmed);
-    applyExclusions();
+    m_periodLimitsShown = text.trimmed();
+    m_periodLimitsEdit->setText(m_periodLimitsShown);
     return true;
 }
 
 bool SeriesWindow::setWeatherRulesText(const QString &text)
 {
-    const QString trimmed = text.trimmed();
-    std::optional<WeatherRules> rules = WeatherRules {};
-    if (trimmed.compare(QLatin1String("none"), Qt::CaseInsensitive) == 0) {
-        rules.reset();
-    } else if (!trimmed.isEmpty()) {
-        QString why;
-        rules = WeatherRules::parse(trimmed, &why);
-        if (!rules) {
-            dialogs().message(this, QStringLiteral("Weather rules \"%1\": %2").arg(trimmed, why),
-                              QString(), MessageIcon::Warning, MessageButtons::Ok);
-            m_weatherRulesEdit->setText(m_weatherRulesShown);
-            return false;
-        }
+    if (const QString why = m_document->setWeatherRulesText(text); !why.isEmpty()) {
+        dialogs().message(this, why, QString(), MessageIcon::Warning, MessageButtons::Ok);
+        m_weatherRulesEdit->setText(m_weatherRulesShown);
+        return false;
     }
-    m_weatherRules = rules;
-    m_weatherRulesShown = trimmed;
-    m_weatherRulesEdit->setText(trimmed);
-    loadWeather();
-    applyExclusions();
+    m_weatherRulesShown = text.trimmed();
+    m_weatherRulesEdit->setText(m_weatherRulesShown);
     return true;
 }
 
 bool SeriesWindow::importWeather(const QString &path)
 {
-    const WeatherFile file = WeatherCsv::read(path);
-    if (file.rows.empty()) {
-        dialogs().message(this,
-                          QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                       file.problem.isEmpty()
-                                                           ? QStringLiteral("no weather rows")
-                                                           : file.problem),
-                          QString(), MessageIcon::Warning, MessageButtons::Ok);
+    if (const QString why = m_document->importWeather(path); !why.isEmpty()) {
+        dialogs().message(this, why, QString(), MessageIcon::Warning, MessageButtons::Ok);
         return false;
     }
-    m_weatherPath = path;
-    loadWeather();
-    applyExclusions();
     return true;
-}
-
-void SeriesWindow::loadWeather()
-{
-    m_weather.reset();
-    m_ruleRows.clear();
-    m_weatherProblem.clear();
-    if (m_weatherPath.isEmpty())
-        return;
-    QStringList problems;
-    m_weather = readWeather(
-        m_weatherPath, QDir(m_series.folder).filePath(StationFolder::keepName(m_series.station)),
-        m_weatherRules, nullptr, problems);
-    m_ruleRows = m_weather->ruleRows;
-    m_exclusionsApply = m_exclusionsApply || !m_ruleRows.empty();
-    // Said apart: a damaged weather line holds no save of exclusions up.
-    m_weatherProblem = problems.join(QLatin1Char('\n'));
 }
 
 void SeriesWindow::fillShownTab()
@@ -1514,13 +1307,13 @@ void SeriesWindow::fillAssessment()
 
 void SeriesWindow::drawWeather()
 {
-    m_weatherPlot->setVisible(m_weather != nullptr);
-    if (!m_weather)
+    m_weatherPlot->setVisible(m_document->weather() != nullptr);
+    if (!m_document->weather())
         return;
     QVector<double> at, wind, gust, rainAt, rain;
     double width = 60.0;
     double windTop = 1.0, rainTop = 0.1;
-    for (const WeatherRow &row : m_weather->rows) {
+    for (const WeatherRow &row : m_document->weather()->rows) {
         const double start = double(CivilTime::civilOfUtc(row.start));
         const double end = double(CivilTime::civilOfUtc(row.end));
         at << start;
@@ -1547,34 +1340,32 @@ void SeriesWindow::drawWeather()
 
 bool SeriesWindow::setIntervalLength(int64_t seconds)
 {
-    if (seconds == m_intervalLength)
+    const int64_t shown = m_document->intervalLength();
+    if (seconds == shown)
         return true;
     const QPointer<SeriesWindow> self(this);
     std::optional<LoadedSeries> loaded
-        = loadWithProgress(m_series.files, requestFor(seconds), this);
+        = loadWithProgress(m_document->series().files, SeriesDocument::requestFor(seconds), this);
     if (!self)
         return false;
     if (!loaded || !loaded->outcome.report) {
         for (int i = 0; i < m_length->count(); ++i)
-            if (m_length->itemData(i).toLongLong() == m_intervalLength)
+            if (m_length->itemData(i).toLongLong() == shown)
                 m_length->setCurrentIndex(i);
         return false;
     }
-    m_series = std::move(*loaded);
-    m_intervalLength = seconds;
-    m_unexcluded = report();
-    applyExclusions();
+    m_document->replaceSeries(std::move(*loaded), seconds);
     return true;
 }
 
 QString SeriesWindow::intervalsCsv() const
 {
-    return ::intervalsCsv(report());
+    return m_document->intervalsCsv();
 }
 
 QString SeriesWindow::daysCsv() const
 {
-    return ::daysCsv(report());
+    return m_document->daysCsv();
 }
 
 bool SeriesWindow::exportCsv(const QString &which)
@@ -1600,7 +1391,7 @@ void SeriesWindow::changeEvent(QEvent *event)
 {
     // The program words times in one zone at a time: the active series'.
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        CivilTime::setZone(m_series.zone.zone);
+        CivilTime::setZone(m_document->series().zone.zone);
     QWidget::changeEvent(event);
 }
 
@@ -1700,7 +1491,7 @@ SeriesWindow *OpenSeries(const QStringList &filesOrFolder, QWidget *parent, int6
     }
     const QPointer<QWidget> owner = parent;
     std::optional<LoadedSeries> loaded
-        = loadWithProgress(files, requestFor(intervalLength), parent);
+        = loadWithProgress(files, SeriesDocument::requestFor(intervalLength), parent);
     if (!loaded || (parent && !owner))
         return nullptr;
     const SeriesOutcome &outcome = loaded->outcome;

@@ -20,6 +20,7 @@ class QTableWidget;
 class QTabWidget;
 class QToolBar;
 class ReportCommand;
+class SeriesDocument;
 class ValueBoard;
 
 // Several data files (a station's day files) as one series: its time history
@@ -32,9 +33,10 @@ class SeriesWindow : public QWidget
 public:
     SeriesWindow(LoadedSeries &&series, int64_t intervalLength, QWidget *parent = nullptr);
 
-    const LoadedSeries &series() const { return m_series; }
-    const FileFigures &report() const { return *m_series.outcome.report; }
-    const SeriesLimits &limits() const { return m_limits; }
+    SeriesDocument *document() const { return m_document; }
+    const LoadedSeries &series() const;
+    const FileFigures &report() const;
+    const SeriesLimits &limits() const;
     QCustomPlot *plot() const { return m_plot; }
     QTableWidget *intervalTable() const { return m_intervals; }
     QTableWidget *dayTable() const { return m_days; }
@@ -79,18 +81,18 @@ public:
     // Exclusions: spans whose readings count as not measured. Each change
     // recomputes every figure at once and saves the file beside the series
     // (unless the file read was damaged: then only saveExclusions writes it).
-    const std::vector<Exclusion> &exclusions() const { return m_exclusions; }
-    QString exclusionsPath() const { return m_exclusionsPath; }
+    const std::vector<Exclusion> &exclusions() const;
+    QString exclusionsPath() const;
     // What was wrong with the file when it was read, naming the line.
-    QString exclusionsProblem() const { return m_exclusionsProblem; }
-    bool exclusionsUnsaved() const { return m_exclusionsUnsaved; }
+    QString exclusionsProblem() const;
+    bool exclusionsUnsaved() const;
     QTableWidget *exclusionTable() const { return m_exclusionTable; }
     void addExclusion(const Exclusion &exclusion);
     void replaceExclusion(int row, const Exclusion &exclusion);
     void removeExclusion(int row);
     bool saveExclusions();
     // A save made after a change is still being written (off this thread).
-    bool exclusionsSaving() const { return m_savesPending > 0; }
+    bool exclusionsSaving() const;
     // The span chosen by Shift+drag in the graph (civil seconds).
     void setSelection(double from, double to);
     std::optional<std::pair<double, double>> selection() const { return m_selection; }
@@ -117,25 +119,17 @@ private:
     void fillShownTab();
     void drawNoiseEvents();
     void drawWeather();
-    // Reads m_weatherPath with the rules; the problem, if any, is noted.
-    void loadWeather();
     void drawIntervals();
     void redraw();
     void showCursor(double time);
-    void applyExclusions();
+    // Everything shown of the figures, filled again.
+    void showFigures();
     void fillExclusions();
     void drawExclusions();
-    void exclusionsChanged();
-    void saveInBackground();
-    void savedInBackground(bool ok, const QString &why, quint64 generation,
-                           const ExclusionsCsv::Merge &merged);
-    // The file's rows as merged into this window's.
-    void tookIn(const ExclusionsCsv::Merge &merged, bool latest);
     std::optional<Exclusion> askExclusion(const Exclusion &shown, const QString &title);
 
-    LoadedSeries m_series;
-    SeriesLimits m_limits;
-    int64_t m_intervalLength = 900;
+    // The series, its rules and exclusions, and the figures they give.
+    SeriesDocument *m_document = nullptr;
     double m_seriesStart = 0.0;
     double m_seriesEnd = 1.0;
     QToolBar *m_toolBar = nullptr;
@@ -160,25 +154,6 @@ private:
     SeriesTrace m_trace;
     bool m_drawing = false;
 
-    // The figures without exclusions, as read; the report shown is this
-    // analysed again with the exclusions.
-    FileFigures m_unexcluded;
-    std::vector<Exclusion> m_exclusions;
-    // The rows as the file held them when last read or written: what this
-    // window changed since is what a save brings to the file as it is now.
-    std::vector<Exclusion> m_exclusionsBase;
-    QString m_mergeNotice;
-    QString m_exclusionsPath;
-    QString m_exclusionsProblem;
-    bool m_exclusionsApply = false; // a file exists, rows were made or rules made some
-    // The weather beside the series and the spans its rules take out.
-    std::shared_ptr<const WeatherData> m_weather;
-    std::vector<Exclusion> m_ruleRows;
-    QString m_weatherProblem; // a damaged line of the weather file
-    QString m_weatherPath;
-    std::optional<WeatherRules> m_weatherRules = WeatherRules {};
-    EventRules m_eventRules;
-    AssessmentRules m_assessmentRules;
     QToolBar *m_assessBar = nullptr;
     QLineEdit *m_eventsEdit = nullptr;
     QLineEdit *m_periodLimitsEdit = nullptr;
@@ -194,9 +169,6 @@ private:
     bool m_noiseEventsStale = true;
     bool m_assessmentStale = true;
     QCustomPlot *m_weatherPlot = nullptr;
-    // The rows made by hand, then the rule-made ones.
-    std::vector<Exclusion> allExclusions() const;
-    bool m_exclusionsUnsaved = false;
     QTableWidget *m_exclusionTable = nullptr;
     QAction *m_excludeAction = nullptr;
     QAction *m_saveExclusionsAction = nullptr;
@@ -204,11 +176,6 @@ private:
     std::optional<double> m_selecting; // where a Shift+drag started
     QCPItemRect *m_selectionItem = nullptr;
     std::vector<QCPItemRect *> m_excludedItems;
-    // Saves run on the pool one at a time; only the newest list is written.
-    struct Saver;
-    std::shared_ptr<Saver> m_saver;
-    quint64 m_saveGeneration = 0;
-    int m_savesPending = 0;
 };
 
 // The files chosen (or the day files of a folder given alone) read as one
