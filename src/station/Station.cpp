@@ -1,13 +1,15 @@
 #include "Station.h"
 
+#include "LineAppender.h"
+
+#include "analysis/Wording.h"
+#include "analysis/engine/IntervalLevels.h"
 #include "analysis/records/Calibration.h"
 #include "analysis/records/CivilTime.h"
-#include "analysis/engine/IntervalLevels.h"
 #include "analysis/records/SiteZone.h"
 #include "analysis/records/StationFolder.h"
 #include "analysis/records/Weather.h"
 #include "recording/DataFileReader.h"
-#include "analysis/Wording.h"
 #include "recording/FormatTenths.h"
 #include "recording/RecordingCompanion.h"
 #include "recording/RecordingRecovery.h"
@@ -32,34 +34,6 @@
 
 namespace {
 
-// The start of the clock-aligned interval holding the time, in local time:
-// the same moments vorn-stats cuts a day file's readings at.
-QDateTime intervalStartOf(const QDateTime &now, int length)
-{
-    const int64_t civil = CivilTime::civilSecondsOf(now.date(), now.time());
-    const int64_t aligned = CivilTime::alignDown(civil, length);
-    if (length <= 3600) {
-        // Back by seconds of real time: in the hour that repeats, the start
-        // is the one of this run of the hour.
-        return now.addSecs(-(civil - aligned)).addMSecs(-now.time().msec());
-    }
-    // Longer: the moment the clock showed the aligned time. The hour the
-    // spring change skips moves it to where the clock went on; the repeated
-    // autumn hour lies inside one interval, both runs of it.
-    return QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(aligned));
-}
-
-// The end of the interval that starts at `start`: its elapsed length, but
-// where the clock changes inside it (only an interval over an hour holds a
-// change), the moment the clock showed its aligned end.
-QDateTime intervalEndOf(const QDateTime &start, int length)
-{
-    if (length <= 3600)
-        return start.addSecs(length);
-    const int64_t civil = CivilTime::civilSecondsOf(start.date(), start.time());
-    return QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(CivilTime::alignDown(civil, length) + length));
-}
-
 QString clockText(const QDateTime &time)
 {
     return time.toString(QStringLiteral("HH:mm:ss"));
@@ -70,7 +44,8 @@ QString clockText(const QDateTime &time)
 Station::Station(const MonitorOptions &options, StationHooks hooks)
     : m_options(options)
     , m_hooks(std::move(hooks))
-    , m_appender(std::make_unique<Appender>())
+    , m_intervals(options.intervalSeconds)
+    , m_appender(std::make_unique<LineAppender>())
 {
     m_state.SampleInterval = 1;
     // Before this run says anything.
@@ -98,212 +73,6 @@ QString Station::stateName(const QString &station)
 {
     return StationFolder::stateName(station);
 }
-
-// The interval table, the events file and the state file are written and
-// synced on a thread of their own: a disk that hangs never holds a sample
-// up. A line the disk refuses waits, with those after it for the same file,
-// and is tried again every few seconds; failures come back to the station's
-// thread, which says them.
-class Station::Appender
-{
-public:
-    static constexpr int RetryMs = 5000;
-    // Lines waiting for a disk that refuses them: days of interval rows.
-    static constexpr size_t MaxWaiting = 20000;
-
-    Appender()
-        : m_thread([this] { run(); })
-    {
-    }
-    ~Appender()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_changed.notify_all();
-        m_thread.join();
-    }
-    // The line is appended; where the file holds an older header without the
-    // line's last column, shortLine goes instead.
-    void append(QString path, QString header, QString line, QString shortLine)
-    {
-        push({ std::move(path), std::move(header), std::move(line), std::move(shortLine), false });
-    }
-    // The file is replaced whole, atomically; only the newest waiting copy counts.
-    void replace(QString path, QString contents)
-    {
-        push({ std::move(path), {}, std::move(contents), {}, true });
-    }
-    // Waits until everything queued is on the disk, or the time is up;
-    // the number of lines still waiting.
-    size_t drain(int ms)
-    {
-        std::unique_lock lock(m_mutex);
-        // Lines that wait for the disk are tried once more now.
-        m_retryNow = true;
-        m_changed.notify_all();
-        m_changed.wait_for(lock, std::chrono::milliseconds(ms),
-                           [this] { return m_queue.empty() && !m_writing; });
-        return m_queue.size() + (m_writing ? 1 : 0);
-    }
-    QStringList takeErrors()
-    {
-        const std::lock_guard lock(m_mutex);
-        return std::exchange(m_errors, {});
-    }
-    // The reason lines wait, empty when none does.
-    QString waiting() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_waitingReason;
-    }
-    // Lines that wait are tried again at once.
-    void retrySoon()
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            m_retryNow = true;
-        }
-        m_changed.notify_all();
-    }
-    qint64 dropped() const
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_dropped;
-    }
-
-private:
-    struct Item
-    {
-        QString path;
-        QString header;
-        QString line;
-        QString shortLine;
-        bool replace = false;
-    };
-    void push(Item item)
-    {
-        {
-            const std::lock_guard lock(m_mutex);
-            if (item.replace)
-                std::erase_if(m_queue, [&](const Item &queued) {
-                    return queued.replace && queued.path == item.path;
-                });
-            if (m_queue.size() >= MaxWaiting) {
-                m_queue.pop_front();
-                ++m_dropped;
-            }
-            m_queue.push_back(std::move(item));
-        }
-        m_changed.notify_all();
-    }
-    void run()
-    {
-        std::unique_lock lock(m_mutex);
-        for (;;) {
-            m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-            if (m_queue.empty())
-                return; // stopping, nothing left
-            std::deque<Item> batch;
-            batch.swap(m_queue);
-            m_retryNow = false;
-            m_writing = true;
-            lock.unlock();
-            std::deque<Item> refused;
-            QSet<QString> refusedPaths;
-            QString reason;
-            for (Item &item : batch) {
-                // Lines keep their order within a file.
-                if (refusedPaths.contains(item.path)) {
-                    refused.push_back(std::move(item));
-                    continue;
-                }
-                const QString error = item.replace ? replaceFile(item) : appendTo(item);
-                if (error.isEmpty())
-                    continue;
-                reason = error;
-                refusedPaths.insert(item.path);
-                refused.push_back(std::move(item));
-            }
-            lock.lock();
-            m_writing = false;
-            if (!reason.isEmpty() && !m_errors.contains(reason))
-                m_errors << reason;
-            m_waitingReason = reason;
-            if (!refused.empty()) {
-                for (auto it = refused.rbegin(); it != refused.rend(); ++it)
-                    m_queue.push_front(std::move(*it));
-                m_changed.notify_all();
-                if (m_stopping)
-                    return; // what is left is counted by drain()
-                m_changed.wait_for(lock, std::chrono::milliseconds(RetryMs),
-                                   [this] { return m_stopping || m_retryNow; });
-                continue;
-            }
-            m_changed.notify_all();
-        }
-    }
-    static QString appendTo(const Item &item)
-    {
-        QFile file(item.path);
-        const bool fresh = !file.exists() || file.size() == 0;
-        QByteArray bytes;
-        QString line = item.line;
-        if (fresh && !item.header.isEmpty())
-            bytes += item.header.toUtf8() + "\n";
-        else if (!item.shortLine.isEmpty() && !item.header.isEmpty()
-                 && file.open(QIODevice::ReadOnly)) {
-            // A table begun by an older version keeps its header and columns.
-            const QByteArray first = file.readLine().trimmed();
-            file.close();
-            if (first != item.header.toUtf8())
-                line = item.shortLine;
-        }
-        bytes += line.toUtf8() + "\n";
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-            return QStringLiteral("\"%1\" cannot be written: %2")
-                .arg(QDir::toNativeSeparators(item.path), file.errorString());
-        const qint64 before = file.size();
-        if (file.write(bytes) != bytes.size() || !syncFileToDisk(file)) {
-            const QString reason = file.errorString();
-            // A line the disk took in part is cut off again; it is written
-            // whole when the disk takes it.
-            file.resize(before);
-            return QStringLiteral("\"%1\" cannot be written: %2")
-                .arg(QDir::toNativeSeparators(item.path), reason);
-        }
-        if (fresh)
-            syncFolderToDisk(QFileInfo(item.path).absolutePath());
-        return {};
-    }
-    static QString replaceFile(const Item &item)
-    {
-        QSaveFile file(item.path);
-        file.setDirectWriteFallback(false);
-        const QByteArray bytes = item.line.toUtf8();
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()
-            || !syncFileToDisk(file) || !file.commit()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return QStringLiteral("\"%1\" cannot be written: %2")
-                .arg(QDir::toNativeSeparators(item.path), reason);
-        }
-        syncFolderToDisk(QFileInfo(item.path).absolutePath());
-        return {};
-    }
-
-    mutable std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::deque<Item> m_queue;
-    QStringList m_errors;
-    QString m_waitingReason;
-    qint64 m_dropped = 0;
-    bool m_writing = false;
-    bool m_retryNow = false;
-    bool m_stopping = false;
-    std::thread m_thread;
-};
 
 void Station::appendLine(const QString &path, const QString &header, const QString &line,
                          const QString &shortLine)
@@ -444,7 +213,7 @@ void Station::begin(const QDateTime &now)
         const QDateTime end = QDateTime::fromString(
             state.value(QStringLiteral("interval_end")).toString(), Qt::ISODate);
         if (end.isValid())
-            m_lastIntervalEnd = end;
+            m_intervals.written(end);
     } else if (file.exists()) {
         lost = QStringLiteral("cannot be read");
     } else if (lastAlarmInEvents()) {
@@ -453,8 +222,8 @@ void Station::begin(const QDateTime &now)
     }
     // A run that ended without its "stopped" was killed, hung (and was
     // restarted by the service's watchdog) or lost its power.
-    if (const QString last = m_lastRunsLastEvent; !last.isEmpty()
-        && last.section(QLatin1Char(','), 1, 1) != QLatin1String("stopped"))
+    if (const QString last = m_lastRunsLastEvent;
+        !last.isEmpty() && last.section(QLatin1Char(','), 1, 1) != QLatin1String("stopped"))
         event(now, QStringLiteral("restarted"),
               QStringLiteral("the last run ended without a stop after %1 (killed, hung or a "
                              "power cut)")
@@ -499,14 +268,13 @@ void Station::writeRecoveredIntervals(const QString &path)
             continue;
         hours.begin(*civil, details ? details->firstReadingOffset() : std::nullopt);
         const int64_t place = hours.place(*civil);
-        const QDateTime at = QDateTime::fromSecsSinceEpoch(
-            CivilTime::utcOf(*civil, hours.secondRun(place)));
-        if (m_lastIntervalEnd && at < *m_lastIntervalEnd)
+        const QDateTime at
+            = QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(*civil, hours.secondRun(place)));
+        if (m_intervals.lastEnd() && at < *m_intervals.lastEnd())
             continue;
-        const QDateTime windowStart = intervalStartOf(at, m_options.intervalSeconds);
+        const QDateTime windowStart = m_intervals.startOf(at);
         if (start && *start != windowStart)
-            finishInterval(*start, intervalEndOf(*start, m_options.intervalSeconds), *analysis,
-                           fileName, false);
+            finishInterval(*start, m_intervals.endOf(*start), *analysis, fileName, false);
         if (!start || *start != windowStart) {
             start = windowStart;
             analysis = newIntervalAnalysis();
@@ -517,7 +285,7 @@ void Station::writeRecoveredIntervals(const QString &path)
     if (!start)
         return;
     // The killed run's last interval ends with its last reading.
-    const QDateTime windowEnd = intervalEndOf(*start, m_options.intervalSeconds);
+    const QDateTime windowEnd = m_intervals.endOf(*start);
     const QDateTime end = last.addSecs(1);
     finishInterval(*start, std::min(end, windowEnd), *analysis, fileName, end < windowEnd);
 }
@@ -526,9 +294,8 @@ void Station::writeState()
 {
     QJsonObject state;
     state.insert(QStringLiteral("alarm"), m_alarm);
-    if (m_lastIntervalEnd)
-        state.insert(QStringLiteral("interval_end"),
-                     CivilTime::toIsoWithOffset(*m_lastIntervalEnd));
+    if (const auto &end = m_intervals.lastEnd())
+        state.insert(QStringLiteral("interval_end"), CivilTime::toIsoWithOffset(*end));
     m_appender->replace(QDir(m_options.folder).filePath(stateName(m_options.station)),
                         QString::fromUtf8(QJsonDocument(state).toJson()));
 }
@@ -567,8 +334,7 @@ void Station::writeDetails(const QDateTime &firstReading)
     if (QFileInfo::exists(path))
         return;
     MeasurementDetails details;
-    if (const QString zone = computerZone().name;
-        isKnownZone(zone))
+    if (const QString zone = computerZone().name; isKnownZone(zone))
         details.timeZone = zone;
     details.meterSerial = m_options.meterSerial;
     details.firstReading = CivilTime::toIsoWithOffset(firstReading);
@@ -711,8 +477,8 @@ void Station::finishDay(const QDateTime &now)
         // What the working file took is recovered at the next start: only
         // the readings after it are lost, and only they are said.
         m_state.TempFile.drain();
-        const qint64 onDisk = std::min<qint64>(m_state.TempFile.recordsWritten(),
-                                               qint64(m_kept.size()));
+        const qint64 onDisk
+            = std::min<qint64>(m_state.TempFile.recordsWritten(), qint64(m_kept.size()));
         for (auto reading = m_kept.begin() + onDisk; reading != m_kept.end(); ++reading)
             notRecorded(reading->at, m_brokenReason);
         m_state.TempFile.abandon();
@@ -875,30 +641,12 @@ std::unique_ptr<FileAnalysis> Station::newIntervalAnalysis() const
     return std::make_unique<FileAnalysis>(request);
 }
 
-QDateTime Station::runningWindowEnd() const
+void Station::closeInterval(const IntervalClock::Closed &closed)
 {
-    return intervalEndOf(intervalStartOf(*m_intervalStart, m_options.intervalSeconds),
-                         m_options.intervalSeconds);
-}
-
-void Station::openInterval(const QDateTime &start)
-{
-    // A restart inside the window of the last row goes on from that row's end.
-    m_intervalStart = m_lastIntervalEnd && *m_lastIntervalEnd > start
-            && *m_lastIntervalEnd < intervalEndOf(start, m_options.intervalSeconds)
-        ? *m_lastIntervalEnd
-        : start;
-    m_analysis = newIntervalAnalysis();
-}
-
-void Station::closeInterval(const QDateTime &endedAt, bool partial)
-{
-    if (!m_intervalStart || !m_analysis)
-        return;
-    finishInterval(*m_intervalStart, endedAt, *m_analysis, QFileInfo(m_dayFilePath).fileName(),
-                   partial);
+    if (m_analysis)
+        finishInterval(closed.start, closed.end, *m_analysis, QFileInfo(m_dayFilePath).fileName(),
+                       closed.partial);
     m_analysis.reset();
-    m_intervalStart.reset();
 }
 
 void Station::finishInterval(const QDateTime &start, const QDateTime &end,
@@ -957,7 +705,7 @@ void Station::writeInterval(StationInterval row, const QString &dayFile)
     }
     if (m_hooks.interval)
         m_hooks.interval(row);
-    m_lastIntervalEnd = row.end;
+    m_intervals.written(row.end);
     // An interval above its limit raises the alarm; the first one at or
     // below its limit clears it. A partial one judges nothing.
     if (!row.partial && row.limit && row.levels.leq && row.over != m_alarm) {
@@ -1008,8 +756,8 @@ bool Station::clockMovesOn(const QDateTime &now, bool hasReading)
                 if (ahead != m_kept.end())
                     detail += QStringLiteral("; the %1 readings from %2 to %3 were stamped while "
                                              "it was ahead")
-                                  .arg(QString::number(m_kept.end() - ahead),
-                                       clockText(ahead->at), clockText(m_kept.back().at));
+                                  .arg(QString::number(m_kept.end() - ahead), clockText(ahead->at),
+                                       clockText(m_kept.back().at));
                 m_aheadFrom.reset();
             }
             event(now, QStringLiteral("clock step"), detail);
@@ -1044,11 +792,10 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
         return;
     m_boards = boards;
     // The interval of this second: a new one closes the one before.
-    const QDateTime start = intervalStartOf(now, m_options.intervalSeconds);
-    if (m_intervalStart && runningWindowEnd() <= start)
-        closeInterval(runningWindowEnd(), false);
-    if (!m_intervalStart)
-        openInterval(start);
+    if (const auto closed = m_intervals.closeIfOver(now))
+        closeInterval(*closed);
+    if (m_intervals.openIfIdle(now))
+        m_analysis = newIntervalAnalysis();
     // The change of day: the next file starts with the first sample after
     // midnight, so no sample is lost or written twice.
     if (m_day.isValid() && now.date() != m_day)
@@ -1081,14 +828,13 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
     sayWriteErrors();
     // The running interval ends at the stop, marked partial unless the stop
     // falls on its end.
-    if (m_intervalStart) {
+    if (m_intervals.running()) {
         // The end is not included: a stop in the second of the last reading
         // ends the row after that reading's second, not at its stamp.
         QDateTime stopped = now;
-        if (!m_kept.empty() && m_kept.back().at >= *m_intervalStart)
+        if (!m_kept.empty() && m_kept.back().at >= m_intervals.runningStart())
             stopped = std::max(now, m_kept.back().at.addSecs(std::max(1, m_state.SampleInterval)));
-        const QDateTime end = runningWindowEnd();
-        closeInterval(std::min(stopped, end), stopped < end);
+        closeInterval(*m_intervals.stop(stopped));
     }
     if (m_day.isValid())
         finishDay(now);

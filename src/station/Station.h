@@ -1,10 +1,11 @@
 #pragma once
 
+#include "IntervalClock.h"
 #include "MonitorOptions.h"
 #include "analysis/output/Outputs.h"
+#include "platform/DiskSync.h"
 #include "recording/MeasurementState.h"
 #include "recording/RecordingSession.h"
-#include "platform/DiskSync.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -14,6 +15,8 @@
 #include <memory>
 #include <optional>
 #include <vector>
+
+class LineAppender;
 
 // One result of an interval, as the interval table holds it.
 struct StationInterval
@@ -106,15 +109,12 @@ private:
         QString text;
     };
     enum class Fault { None, FolderLost, DiskFull, WriteError };
-    class Appender;
 
     void begin(const QDateTime &now);
     bool clockMovesOn(const QDateTime &now, bool hasReading);
     std::unique_ptr<FileAnalysis> newIntervalAnalysis() const;
-    // The end of the clock-aligned window the running interval is in.
-    QDateTime runningWindowEnd() const;
-    void openInterval(const QDateTime &start);
-    void closeInterval(const QDateTime &endedAt, bool partial);
+    // Writes the running interval's row as it closed.
+    void closeInterval(const IntervalClock::Closed &closed);
     void finishInterval(const QDateTime &start, const QDateTime &end, const FileAnalysis &analysis,
                         const QString &dayFile, bool partial);
     void writeInterval(StationInterval row, const QString &dayFile);
@@ -165,12 +165,10 @@ private:
     bool m_broken = false;
     QString m_brokenReason;
     std::optional<QDateTime> m_retryAt;
-    // The running interval: its start, and the analysis that vorn-stats runs
-    // over the same readings.
-    std::optional<QDateTime> m_intervalStart;
+    // The running interval, and the analysis that vorn-stats runs over the
+    // same readings.
+    IntervalClock m_intervals;
     std::unique_ptr<FileAnalysis> m_analysis;
-    // The last interval written, from this run or the one before.
-    std::optional<QDateTime> m_lastIntervalEnd;
     bool m_alarm = false;
     // The folder, its lock and the temporary file as they were made.
     std::optional<FileIdentity> m_folderId;
@@ -198,7 +196,7 @@ private:
         QString reason;
     };
     std::optional<Loss> m_loss;
-    std::unique_ptr<Appender> m_appender;
+    std::unique_ptr<LineAppender> m_appender;
     QSet<QString> m_saidErrors;
     qint64 m_droppedSaid = 0;
 };

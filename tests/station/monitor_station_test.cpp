@@ -1,6 +1,8 @@
 #include "analysis/output/Outputs.h"
 #include "recording/DataFileReader.h"
 #include "analysis/records/SiteZone.h"
+#include "analysis/records/CivilTime.h"
+#include "station/IntervalClock.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/ReadingMinutes.h"
@@ -746,6 +748,78 @@ TEST_F(StationTest, ADiskFullAtTheStopSaysLostOnlyWhatTheRestartCannotRecover)
 // The readings go to the broker a minute at a time: a new minute, or a
 // changed sampling interval, ends the message before it; a stop sends the
 // running one. Each stamp carries its offset, so the repeated hour is told apart.
+// The station's intervals on the site's clock (Europe/Berlin): closed when
+// their window is over, cut by a stop, going on from the last row after a
+// restart; an hour's quarters in each run of the repeated autumn hour, a
+// two-hour interval holding both runs.
+TEST(IntervalClock, ClosesEachWindowOnceOnTheSitesClock)
+{
+    struct Case
+    {
+        int length;
+        const char *lastEnd; // written by the run before, or null
+        std::vector<const char *> ticks;
+        const char *stop; // or null
+        std::vector<const char *> closed; // "start end" with "partial" after a cut
+    };
+    const Case cases[] = {
+        { 900,
+          nullptr,
+          { "2026-06-01T10:07:30+02:00", "2026-06-01T10:14:59+02:00", "2026-06-01T10:15:00+02:00" },
+          "2026-06-01T10:20:00+02:00",
+          { "2026-06-01T10:00:00+02:00 2026-06-01T10:15:00+02:00",
+            "2026-06-01T10:15:00+02:00 2026-06-01T10:20:00+02:00 partial" } },
+        { 900,
+          "2026-06-01T10:07:00+02:00",
+          { "2026-06-01T10:07:30+02:00", "2026-06-01T10:15:00+02:00" },
+          nullptr,
+          { "2026-06-01T10:07:00+02:00 2026-06-01T10:15:00+02:00" } },
+        { 900,
+          nullptr,
+          { "2026-06-01T10:00:00+02:00" },
+          "2026-06-01T10:15:00+02:00",
+          { "2026-06-01T10:00:00+02:00 2026-06-01T10:15:00+02:00" } },
+        { 900,
+          nullptr,
+          { "2026-10-25T02:50:00+02:00", "2026-10-25T02:00:00+01:00" },
+          "2026-10-25T02:05:00+01:00",
+          { "2026-10-25T02:45:00+02:00 2026-10-25T02:00:00+01:00",
+            "2026-10-25T02:00:00+01:00 2026-10-25T02:05:00+01:00 partial" } },
+        { 7200,
+          nullptr,
+          { "2026-10-25T01:30:00+02:00", "2026-10-25T02:30:00+02:00", "2026-10-25T02:30:00+01:00",
+            "2026-10-25T04:00:00+01:00" },
+          nullptr,
+          { "2026-10-25T00:00:00+02:00 2026-10-25T02:00:00+02:00",
+            "2026-10-25T02:00:00+02:00 2026-10-25T04:00:00+01:00" } },
+    };
+    const auto at = [](const char *text) {
+        return QDateTime::fromString(QLatin1String(text), Qt::ISODate).toLocalTime();
+    };
+    for (const Case &c : cases) {
+        IntervalClock clock(c.length);
+        if (c.lastEnd)
+            clock.written(at(c.lastEnd));
+        QStringList closed;
+        const auto note = [&](const std::optional<IntervalClock::Closed> &interval) {
+            if (interval)
+                closed << CivilTime::toIsoWithOffset(interval->start) + ' '
+                        + CivilTime::toIsoWithOffset(interval->end)
+                        + (interval->partial ? " partial" : "");
+        };
+        for (const char *tick : c.ticks) {
+            note(clock.closeIfOver(at(tick)));
+            clock.openIfIdle(at(tick));
+        }
+        if (c.stop)
+            note(clock.stop(at(c.stop)));
+        QStringList expected;
+        for (const char *e : c.closed)
+            expected << QString::fromLatin1(e);
+        EXPECT_EQ(closed, expected) << c.ticks.front();
+    }
+}
+
 TEST(ReadingMinutes, AMessageAMinuteWithEachInstantAndItsText)
 {
     const auto at = [](const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate); };
