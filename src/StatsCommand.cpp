@@ -7,11 +7,16 @@
 #include "platform/PasswordFile.h"
 #endif
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 
-std::optional<int> readStatsCommandLine(const QStringList &arguments, const QString &program,
+std::optional<int> readStatsCommandLine(int argc, char *argv[], QStringList &arguments,
                                         StatsOptions &options)
 {
+    // Output is byte for byte the same on every system.
+    useBinaryStandardStreams();
+    arguments = programArguments(argc, argv);
+    const QString program = QFileInfo(QString::fromLocal8Bit(argv[0])).baseName();
     const ParsedOptions parsed = parseStatsOptions(arguments);
     if (!parsed.options) {
         writeText(stderr,

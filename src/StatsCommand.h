@@ -11,9 +11,10 @@ class QTemporaryDir;
 
 // What vorn-stats and vorn-stats-report do alike before and around a run.
 
-// Reads the command line into `options`; --help, --version and a usage error
-// are said here and give the exit status.
-std::optional<int> readStatsCommandLine(const QStringList &arguments, const QString &program,
+// Sets the standard streams to bytes and reads the command line into
+// `arguments` and `options`; --help, --version and a usage error are said
+// here and give the exit status.
+std::optional<int> readStatsCommandLine(int argc, char *argv[], QStringList &arguments,
                                         StatsOptions &options);
 
 // With --hub: the station's readings laid out as day files in `days`, which

@@ -7,7 +7,6 @@
 #include "platform/StandardStreams.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -44,12 +43,9 @@ int runReportProgram(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
-    // Output is byte for byte the same on every system.
-    useBinaryStandardStreams();
-    const QStringList arguments = programArguments(argc, argv);
+    QStringList arguments;
     StatsOptions options;
-    if (const auto status = readStatsCommandLine(
-            arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(), options))
+    if (const auto status = readStatsCommandLine(argc, argv, arguments, options))
         return *status;
     QCoreApplication app(argc, argv);
     if (!options.pdfPath.isEmpty())

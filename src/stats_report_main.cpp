@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -87,12 +86,9 @@ private:
 
 int main(int argc, char *argv[])
 {
-    // Output is byte for byte the same on every system.
-    useBinaryStandardStreams();
-    const QStringList arguments = programArguments(argc, argv);
+    QStringList arguments;
     StatsOptions options;
-    if (const auto status = readStatsCommandLine(
-            arguments, QFileInfo(QString::fromLocal8Bit(argv[0])).baseName(), options))
+    if (const auto status = readStatsCommandLine(argc, argv, arguments, options))
         return *status;
     const bool pdf = !options.pdfPath.isEmpty();
     // The report draws with fonts and plot widgets, headless.
