@@ -19,6 +19,7 @@ class QLineEdit;
 class QTableWidget;
 class QTabWidget;
 class QToolBar;
+class QVBoxLayout;
 class ReportCommand;
 class SeriesDocument;
 class ValueBoard;
@@ -110,6 +111,11 @@ protected:
 
 private:
     void build();
+    void buildToolBar(QVBoxLayout *layout);
+    void buildAssessmentBar(QVBoxLayout *layout);
+    void buildBoards(QVBoxLayout *layout);
+    void buildPlots(QVBoxLayout *layout);
+    void buildTables(QVBoxLayout *layout);
     void fillFigures();
     void fillIntervals();
     void fillDays();
