@@ -147,6 +147,7 @@ private:
                     const QString &shortLine = {});
     void sayWriteErrors();
     QString folderText() const;
+    static QString clockText(const QDateTime &time);
     qint64 freeBytes() const;
 
     MonitorOptions m_options;
