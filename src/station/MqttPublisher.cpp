@@ -6,12 +6,9 @@
 #include "platform/DiskSync.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <mosquitto.h>
 

@@ -11,15 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 
 #include <mosquitto.h>
-
-#include <chrono>
-#include <cstring>
 
 namespace {
 

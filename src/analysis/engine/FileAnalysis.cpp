@@ -3,7 +3,6 @@
 #include "analysis/records/CivilTime.h"
 
 #include <cmath>
-#include <set>
 
 FileAnalysis::FileAnalysis(const AnalysisRequest &request, Parts parts)
     : m_request(request)

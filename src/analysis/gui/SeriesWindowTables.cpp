@@ -17,38 +17,7 @@
 
 #include "widgets/QCustomPlotInclude.h"
 
-#include <QComboBox>
-#include <QDateTimeEdit>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QEventLoop>
-#include <QFileInfo>
-#include <QFormLayout>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QLocale>
-#include <QMimeData>
-#include <QPointer>
-#include <QProgressDialog>
-#include <QPushButton>
-#include <QSaveFile>
-#include <QSettings>
-#include <QTabWidget>
-#include <QTableWidget>
-#include <QThread>
-#include <QThreadPool>
-#include <QTimer>
-#include <QToolBar>
-#include <QUrl>
-#include <QVBoxLayout>
-
-#include <atomic>
 #include <cmath>
-#include <mutex>
 
 using namespace SeriesWindowParts;
 

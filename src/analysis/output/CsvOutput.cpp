@@ -5,9 +5,6 @@
 #include "analysis/records/CivilTime.h"
 #include "recording/FormatTenths.h"
 
-#include <cmath>
-#include <set>
-
 namespace OutputRules {
 
 namespace {

@@ -5,7 +5,6 @@
 #include "analysis/records/Csv.h"
 #include "recording/FormatTenths.h"
 
-#include <cmath>
 #include <set>
 
 QString excludedText(const FileFigures &report)

@@ -6,7 +6,6 @@
 #include "recording/FormatTenths.h"
 
 #include <cmath>
-#include <set>
 
 namespace OutputRules {
 
