@@ -228,6 +228,20 @@ void Station::begin(const QDateTime &now)
     writeRecoveredIntervals(recovered.Path);
 }
 
+std::optional<QDateTime> Station::lastRowEnd(const QDate &day) const
+{
+    QFile table(QDir(m_options.folder).filePath(intervalsName(m_options.station, day)));
+    if (!table.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QByteArray last;
+    while (!table.atEnd())
+        if (const QByteArray line = table.readLine().trimmed(); !line.isEmpty())
+            last = line;
+    const QStringList fields = csvLineFields(QString::fromUtf8(last));
+    const QDateTime end = QDateTime::fromString(fields.value(2), Qt::ISODate);
+    return end.isValid() ? std::optional(end) : std::nullopt;
+}
+
 void Station::writeRecoveredIntervals(const QString &path)
 {
     const DataFileContents file = DataFileReader::readFile(path);
@@ -241,6 +255,11 @@ void Station::writeRecoveredIntervals(const QString &path)
     std::optional<QDateTime> start;
     std::unique_ptr<FileAnalysis> analysis;
     QDateTime last;
+    // Rows end where the last one written ends: the state file says where,
+    // and so does the day's table, which a full disk may have let take a row
+    // the state file missed.
+    std::optional<QDateTime> written = m_intervals.lastEnd();
+    bool tableRead = false;
     for (qsizetype i = 0; i < file.recordCount(); ++i) {
         const std::optional<int64_t> civil = CivilTime::parseStamp(file.time(i));
         if (!civil)
@@ -249,7 +268,13 @@ void Station::writeRecoveredIntervals(const QString &path)
         const int64_t place = hours.place(*civil);
         const QDateTime at
             = QDateTime::fromSecsSinceEpoch(CivilTime::utcOf(*civil, hours.secondRun(place)));
-        if (m_intervals.lastEnd() && at < *m_intervals.lastEnd())
+        if (!tableRead) {
+            tableRead = true;
+            if (const auto tableEnd = lastRowEnd(at.toLocalTime().date());
+                tableEnd && (!written || *tableEnd > *written))
+                written = tableEnd;
+        }
+        if (written && at < *written)
             continue;
         const QDateTime windowStart = m_intervals.startOf(at);
         if (start && *start != windowStart)
@@ -286,11 +311,10 @@ std::unique_ptr<FileAnalysis> Station::newIntervalAnalysis() const
     return std::make_unique<FileAnalysis>(request);
 }
 
-void Station::closeInterval(const IntervalClock::Closed &closed)
+void Station::closeInterval(const IntervalClock::Closed &closed, const QString &dayFile)
 {
     if (m_analysis)
-        finishInterval(closed.start, closed.end, *m_analysis, QFileInfo(m_dayFilePath).fileName(),
-                       closed.partial);
+        finishInterval(closed.start, closed.end, *m_analysis, dayFile, closed.partial);
     m_analysis.reset();
 }
 
@@ -438,7 +462,7 @@ void Station::tick(const QDateTime &now, std::optional<double> level, const QStr
     m_boards = boards;
     // The interval of this second: a new one closes the one before.
     if (const auto closed = m_intervals.closeIfOver(now))
-        closeInterval(*closed);
+        closeInterval(*closed, QFileInfo(m_dayFilePath).fileName());
     if (m_intervals.openIfIdle(now))
         m_analysis = newIntervalAnalysis();
     // The change of day: the next file starts with the first sample after
@@ -471,18 +495,35 @@ void Station::stop(const QDateTime &now, const HeaderBoards &boards)
 {
     m_boards = boards;
     sayWriteErrors();
+    // The running interval's readings, taken before the day file is
+    // finished: a day file that cannot be finished holds only the first.
+    std::vector<Kept> running;
+    if (m_intervals.running())
+        std::copy_if(m_kept.begin(), m_kept.end(), std::back_inserter(running),
+                     [&](const Kept &k) { return k.at >= m_intervals.runningStart(); });
+    const QString dayFile = QFileInfo(m_dayFilePath).fileName();
+    const qint64 lost = m_day.isValid() ? finishDay(now) : 0;
     // The running interval ends at the stop, marked partial unless the stop
     // falls on its end.
     if (m_intervals.running()) {
         // The end is not included: a stop in the second of the last reading
         // ends the row after that reading's second, not at its stamp.
         QDateTime stopped = now;
-        if (!m_kept.empty() && m_kept.back().at >= m_intervals.runningStart())
-            stopped = std::max(now, m_kept.back().at.addSecs(std::max(1, m_state.SampleInterval)));
-        closeInterval(*m_intervals.stop(stopped));
+        if (lost > 0) {
+            // Readings no file holds count in no row: the row holds what
+            // the working file took, and ends after the last of it.
+            running.resize(running.size() - std::min(size_t(lost), running.size()));
+            m_analysis = newIntervalAnalysis();
+            for (const Kept &reading : running)
+                m_analysis->add(TimeStamp(reading.at), reading.text);
+            stopped = running.empty()
+                ? m_intervals.runningStart()
+                : running.back().at.addSecs(std::max(1, m_state.SampleInterval));
+        } else if (!running.empty()) {
+            stopped = std::max(now, running.back().at.addSecs(std::max(1, m_state.SampleInterval)));
+        }
+        closeInterval(*m_intervals.stop(stopped), dayFile);
     }
-    if (m_day.isValid())
-        finishDay(now);
     sayNotRecorded();
     m_state.TempFile.keepLock(false);
     // Lines that waited for the disk get one more try, so that a fault that

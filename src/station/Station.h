@@ -114,18 +114,21 @@ private:
     bool clockMovesOn(const QDateTime &now, bool hasReading);
     std::unique_ptr<FileAnalysis> newIntervalAnalysis() const;
     // Writes the running interval's row as it closed.
-    void closeInterval(const IntervalClock::Closed &closed);
+    void closeInterval(const IntervalClock::Closed &closed, const QString &dayFile);
     void finishInterval(const QDateTime &start, const QDateTime &end, const FileAnalysis &analysis,
                         const QString &dayFile, bool partial);
     void writeInterval(StationInterval row, const QString &dayFile);
     void writeState();
     void writeDetails(const QDateTime &firstReading);
     void writeRecoveredIntervals(const QString &path);
+    // The end of the last row in a day's interval table, if it has one.
+    std::optional<QDateTime> lastRowEnd(const QDate &day) const;
     void startDay(const QDateTime &now);
     QString freeDayFilePath() const;
     bool startRecording(const QDateTime &now);
     void sampleIntoFile(const Kept &reading);
-    void finishDay(const QDateTime &now);
+    // The number of the day's last readings no file holds (said lost).
+    qint64 finishDay(const QDateTime &now);
     bool repair(const QDateTime &now);
     void breakRecording(const QString &reason);
     void watchFolder(const QDateTime &now, bool atOnce);

@@ -190,8 +190,9 @@ bool Station::repair(const QDateTime &now)
     return true;
 }
 
-void Station::finishDay(const QDateTime &now)
+qint64 Station::finishDay(const QDateTime &now)
 {
+    qint64 lost = 0;
     // A write that failed after the last tick (a working file cut under
     // the writer) shows once everything queued is on the disk: the day
     // file is then made from the kept readings, not from what is left.
@@ -207,6 +208,7 @@ void Station::finishDay(const QDateTime &now)
             = std::min<qint64>(m_state.TempFile.recordsWritten(), qint64(m_kept.size()));
         for (auto reading = m_kept.begin() + onDisk; reading != m_kept.end(); ++reading)
             notRecorded(reading->at, m_brokenReason);
+        lost = qint64(m_kept.size()) - onDisk;
         m_state.TempFile.abandon();
         m_state.Recording = false;
     }
@@ -220,6 +222,7 @@ void Station::finishDay(const QDateTime &now)
     m_day = QDate();
     m_dayFilePath.clear();
     m_broken = false;
+    return lost;
 }
 
 bool Station::folderAndWorkingFileAreOurs() const

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QMap>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -741,13 +742,26 @@ TEST_F(StationTest, ADiskFullAtTheStopSaysLostOnlyWhatTheRestartCannotRecover)
     for (const QString &line : journal.filter(QStringLiteral("not recorded: ")))
         saidLost += line.section(QStringLiteral("not recorded: "), 1).section(' ', 0, 0).toLongLong();
     EXPECT_EQ(stamps.size() + saidLost, 90) << journal.join('\n').toStdString();
+    // One row per interval, each counting only readings a day file holds: the
+    // stop's row what the working file took, and the restart adds no second
+    // row of that interval from it.
+    QMap<QString, int> rowsByStart;
+    for (const QString &row : linesOf(site.filePath("fence 2026-06-01 intervals.csv")).mid(1)) {
+        const QStringList f = row.split(',');
+        ++rowsByStart[f[1]];
+        const QDateTime start = QDateTime::fromString(f[1], Qt::ISODate);
+        const QDateTime end = QDateTime::fromString(f[2], Qt::ISODate);
+        qint64 held = 0;
+        for (const QString &stamp : stamps) {
+            const QDateTime t = QDateTime::fromString(stamp, QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+            held += t >= start && t < end;
+        }
+        EXPECT_EQ(f[3].toLongLong(), held) << row.toStdString();
+    }
+    for (auto it = rowsByStart.begin(); it != rowsByStart.end(); ++it)
+        EXPECT_EQ(it.value(), 1) << it.key().toStdString();
 }
 
-// The monitor's alarm command: its environment, and a command that hangs
-// is ended without holding up a single tick.
-// The readings go to the broker a minute at a time: a new minute, or a
-// changed sampling interval, ends the message before it; a stop sends the
-// running one. Each stamp carries its offset, so the repeated hour is told apart.
 // The station's intervals on the site's clock (Europe/Berlin): closed when
 // their window is over, cut by a stop, going on from the last row after a
 // restart; an hour's quarters in each run of the repeated autumn hour, a
@@ -820,6 +834,9 @@ TEST(IntervalClock, ClosesEachWindowOnceOnTheSitesClock)
     }
 }
 
+// The readings go to the broker a minute at a time: a new minute, or a
+// changed sampling interval, ends the message before it; a stop sends the
+// running one. Each stamp carries its offset, so the repeated hour is told apart.
 TEST(ReadingMinutes, AMessageAMinuteWithEachInstantAndItsText)
 {
     const auto at = [](const char *iso) { return QDateTime::fromString(QLatin1String(iso), Qt::ISODate); };
@@ -855,6 +872,8 @@ TEST(ReadingMinutes, AMessageAMinuteWithEachInstantAndItsText)
     EXPECT_FALSE(minutes.flush().has_value());
 }
 
+// The monitor's alarm command: its environment, and a command that hangs
+// is ended without holding up a single tick.
 TEST(MonitorAlarmCommand, GetsTheIntervalAndIsEndedWhenItHangs)
 {
     QTemporaryDir dir;
