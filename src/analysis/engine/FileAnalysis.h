@@ -7,11 +7,11 @@ class QIODevice;
 
 // Judges each interval (not the gap rows) against the limit in force at its
 // start; `limits` says what they are, for the method text and the outputs.
-void judgeIntervals(FileFigures &report, const QString &limits, const LimitAt &limitAt);
+void judgeIntervals(FileFigures &figures, const QString &limits, const LimitAt &limitAt);
 
 // Looks up the details file beside the data file and the calibration checks
 // that bracket its readings ("-", standard input, has only the user's log).
-void attachMeasurementContext(FileFigures &report, const QString &dataFilePath);
+void attachMeasurementContext(FileFigures &figures, const QString &dataFilePath);
 
 struct AnalysisRequest
 {
@@ -65,7 +65,7 @@ struct ReadingValues
 };
 ReadingValues readingValuesOf(QStringView timeText, QStringView levelText);
 
-// Everything the report needs of one file, gathered reading by reading.
+// The figures of one file, gathered reading by reading.
 class FileAnalysis
 {
 public:
@@ -143,7 +143,7 @@ FileFigures analyseFile(const QString &name, const DataFileContents &file,
 
 // Reads the file in one pass and analyses it without keeping its readings.
 // The contents returned hold the header and the reader's outcome (problem,
-// isEmpty()); the report is meaningful only when the read went well.
+// isEmpty()); the figures are meaningful only when the read went well.
 std::pair<FileFigures, DataFileContents> analyseStream(const QString &name, QIODevice &device,
                                                        const AnalysisRequest &request);
 

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-// One file of a joined series, as the report names it.
+// One file of a joined series, as the outputs name it.
 struct JoinedFile
 {
     QString name;
@@ -50,8 +50,9 @@ std::optional<DamagedLines> damagedLinesOf(const QString &name, const DataFileCo
 // "day.vorn: Line 911 is damaged and counts in no figure."
 QString damagedLine(const DamagedLines &damaged);
 
-// What the command-line analysis reports of one file, or of a series of
-// files joined (then `joined` names them in time order).
+// The figures of one file, or of a series of files joined (then `joined`
+// names them in time order): numbers, and the names and problems they go
+// with; the outputs word them.
 struct FileFigures
 {
     QString name; // as given on the command line, "-" for standard input
