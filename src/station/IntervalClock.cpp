@@ -31,9 +31,9 @@ QDateTime IntervalClock::endOf(const QDateTime &start) const
 
 std::optional<IntervalClock::Closed> IntervalClock::closeIfOver(const QDateTime &now)
 {
-    if (!m_start || windowEnd() > startOf(now))
+    if (!m_start || m_windowEnd > startOf(now))
         return std::nullopt;
-    const Closed closed { *m_start, windowEnd(), false };
+    const Closed closed { *m_start, m_windowEnd, false };
     m_start.reset();
     return closed;
 }
@@ -43,7 +43,8 @@ bool IntervalClock::openIfIdle(const QDateTime &now)
     if (m_start)
         return false;
     const QDateTime start = startOf(now);
-    m_start = m_lastEnd && *m_lastEnd > start && *m_lastEnd < endOf(start) ? *m_lastEnd : start;
+    m_windowEnd = endOf(start);
+    m_start = m_lastEnd && *m_lastEnd > start && *m_lastEnd < m_windowEnd ? *m_lastEnd : start;
     return true;
 }
 
@@ -51,8 +52,7 @@ std::optional<IntervalClock::Closed> IntervalClock::stop(const QDateTime &stoppe
 {
     if (!m_start)
         return std::nullopt;
-    const QDateTime end = windowEnd();
-    const Closed closed { *m_start, std::min(stopped, end), stopped < end };
+    const Closed closed { *m_start, std::min(stopped, m_windowEnd), stopped < m_windowEnd };
     m_start.reset();
     return closed;
 }

@@ -44,9 +44,8 @@ public:
     std::optional<Closed> stop(const QDateTime &stopped);
 
 private:
-    QDateTime windowEnd() const { return endOf(startOf(*m_start)); }
-
     int m_length;
     std::optional<QDateTime> m_start;
+    QDateTime m_windowEnd; // of the running interval's window
     std::optional<QDateTime> m_lastEnd;
 };

@@ -438,7 +438,7 @@ namespace {
 
 QString jsonNumberOrNull(const std::optional<double> &value)
 {
-    return value ? QString::number(*value, 'f', 1) : QStringLiteral("null");
+    return Wording::orMissing(value, Wording::tenthsRounded, Wording::Missing::Null);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "analysis/records/SiteZone.h"
 #include "analysis/records/CivilTime.h"
 #include "station/IntervalClock.h"
+#include "station/LineAppender.h"
 #include "station/Monitor.h"
 #include "station/MonitorOptions.h"
 #include "station/ReadingMinutes.h"
@@ -760,6 +761,44 @@ TEST_F(StationTest, ADiskFullAtTheStopSaysLostOnlyWhatTheRestartCannotRecover)
     }
     for (auto it = rowsByStart.begin(); it != rowsByStart.end(); ++it)
         EXPECT_EQ(it.value(), 1) << it.key().toStdString();
+}
+
+// The station's tables, events and state are written by a thread of their
+// own: lines in order, a new table's header once, an older table's columns
+// kept, only the newest state, and lines a folder refused written in order
+// once it takes them, with the reason said once.
+TEST(LineAppender, WritesInOrderAndKeepsWhatTheDiskRefusedUntilItTakesIt)
+{
+    QTemporaryDir dir;
+    const auto contents = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    QFile old(dir.filePath("old.csv"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("a\n1\n");
+    old.close();
+    const QString later = dir.filePath("later/table.csv");
+    LineAppender appender;
+    appender.append(dir.filePath("table.csv"), "a,b", "1,2", "1");
+    appender.append(dir.filePath("old.csv"), "a,b", "2,3", "2");
+    appender.append(later, "a", "1", {});
+    appender.replace(dir.filePath("state.json"), "first");
+    appender.append(dir.filePath("table.csv"), "a,b", "3,4", "3");
+    appender.append(later, "a", "2", {});
+    appender.replace(dir.filePath("state.json"), "newest");
+    EXPECT_EQ(appender.drain(2000), 2u); // the folder of "later" is not there
+    EXPECT_EQ(appender.takeErrors().size(), 1);
+    EXPECT_FALSE(appender.waiting().isEmpty());
+    EXPECT_EQ(contents(dir.filePath("table.csv")), "a,b\n1,2\n3,4\n");
+    EXPECT_EQ(contents(dir.filePath("old.csv")), "a\n1\n2\n");
+    EXPECT_EQ(contents(dir.filePath("state.json")), "newest");
+    ASSERT_TRUE(QDir(dir.path()).mkdir("later"));
+    appender.retrySoon();
+    EXPECT_EQ(appender.drain(5000), 0u);
+    EXPECT_EQ(contents(later), "a\n1\n2\n");
+    EXPECT_TRUE(appender.waiting().isEmpty());
+    EXPECT_EQ(appender.dropped(), 0);
 }
 
 // The station's intervals on the site's clock (Europe/Berlin): closed when

@@ -117,42 +117,8 @@ void SeriesWindow::buildToolBar(QVBoxLayout *layout)
         source.name = windowTitle();
         return source;
     });
-    m_report->setBuilder([this](const ReportOptions &given) -> ReportCommand::ReportJob {
-        // What the worker needs, copied here: the window may change meanwhile.
-        ReportOptions options = given;
-        options.intervalLength = m_document->intervalLength();
-        if (m_document->exclusionsApply()) {
-            options.exclusions
-                = std::make_shared<const ExclusionSpans>(m_document->allExclusions());
-            options.exclusionsSource = m_document->exclusionsPath();
-        }
-        if (!m_document->limits().isEmpty()) {
-            const SeriesLimits limits = m_document->limits();
-            options.limitsText = *report().limits;
-            options.limitAt = [limits](int64_t t) { return limits.at(t); };
-            options.limitSteps
-                = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
-        }
-        AnalysisRequest zoned;
-        m_document->series().placeInZone(zoned);
-        return [series = report(), options,
-                zoned](const ReportProgress &progress) -> std::optional<Report> {
-            AnalysisRequest request = zoned;
-            request.intervalLength = *options.intervalLength;
-            request.dayEveningNight = true;
-            request.exclusions = options.exclusions;
-            request.exclusionsSource = options.exclusionsSource;
-            std::optional<ReportSection> section
-                = buildSeriesSection(series, request, options, progress);
-            if (!section)
-                return std::nullopt;
-            Report made;
-            made.options = options;
-            made.sections.push_back(std::move(*section));
-            made.pages = paginate(made.sections);
-            return made;
-        };
-    });
+    m_report->setBuilder(
+        [this](const ReportOptions &given) { return m_document->reportJob(given); });
     // Every action by keyboard: a shortcut each (in its tip), and its
     // button a Tab stop.
     const std::pair<const char *, QKeySequence> keys[] = {

@@ -6,7 +6,7 @@
 
 #include "analysis/series/Series.h"
 
-#include "recording/FormatTenths.h"
+#include "analysis/Wording.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -54,7 +54,7 @@ constexpr Length Lengths[] = { { "1 min", 60 },   { "5 min", 300 },   { "10 min"
 
 inline QString fixedOrDash(const std::optional<double> &v)
 {
-    return v ? FormatTenths(*v) : QStringLiteral("-");
+    return Wording::orMissing(v, Wording::tenthsCut, Wording::Missing::Dash);
 }
 
 inline QTableWidget *makeTable(const QString &name, const QStringList &headers, QWidget *parent)

@@ -106,7 +106,7 @@ void SeriesWindow::fillIntervals()
         // decimals, as the CSV): 45.04 is never shown as "45.0" and "over".
         setTableRow(m_intervals, int(n),
                     { csv[1], csv[2], csv[3],
-                      QString::number(100.0 * i.coverage, 'f', 1) + QLatin1Char('%'),
+                      Wording::percent(i.coverage),
                       i.limit && i.leq ? csv[5] : fixedOrDash(i.leq), fixedOrDash(i.lmax),
                       fixedOrDash(i.lmin), lnCell(i.l10), lnCell(i.l50), lnCell(i.l90),
                       i.limit ? QString::number(*i.limit) : QStringLiteral("-"),
@@ -123,7 +123,7 @@ void SeriesWindow::fillDays()
     const auto &rows = report().days;
     m_days->setRowCount(int(rows.size()));
     const auto share
-        = [](double c) { return QString::number(100.0 * c, 'f', 1) + QLatin1Char('%'); };
+        = [](double c) { return Wording::percent(c); };
     for (size_t n = 0; n < rows.size(); ++n) {
         const DayEveningNight &d = rows[n];
         if (d.gap) {

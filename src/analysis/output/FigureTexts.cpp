@@ -1,5 +1,7 @@
 #include "analysis/output/FigureTexts.h"
 
+#include "analysis/output/OutputRules.h"
+
 #include "analysis/Wording.h"
 #include "analysis/records/CivilTime.h"
 #include "analysis/records/Csv.h"
@@ -17,6 +19,8 @@ QString excludedText(const FileFigures &report)
         .arg(x.readings)
         .arg(reasonsText(x.byReason, report.statistics.interval));
 }
+
+using OutputRules::rounded;
 
 namespace {
 
@@ -58,14 +62,9 @@ QString tenths(double value)
     return Wording::tenthsRounded(value);
 }
 
-QString tenthsOr(const std::optional<double> &value, const QString &missing)
-{
-    return value ? tenths(*value) : missing;
-}
-
 QString metres(const std::optional<double> &value)
 {
-    return tenthsOr(value, QStringLiteral("-")) + QStringLiteral(" m/s");
+    return rounded(value, Wording::Missing::Dash) + QStringLiteral(" m/s");
 }
 
 } // namespace
@@ -138,7 +137,8 @@ QStringList weatherCsvFields(const FileFigures &report, int64_t from, int64_t to
     if (!report.weatherData)
         return { QString(), QString(), QString() };
     const WeatherRow w = report.weatherData->over(from, to);
-    return { tenthsOr(w.windSpeed, {}), tenthsOr(w.windGust, {}), tenthsOr(w.rain, {}) };
+    constexpr auto none = Wording::Missing::Empty;
+    return { rounded(w.windSpeed, none), rounded(w.windGust, none), rounded(w.rain, none) };
 }
 
 QString weatherJsonFields(const FileFigures &report, int64_t from, int64_t to)
@@ -146,9 +146,9 @@ QString weatherJsonFields(const FileFigures &report, int64_t from, int64_t to)
     if (!report.weatherData)
         return {};
     const WeatherRow w = report.weatherData->over(from, to);
-    const QString null = QStringLiteral("null");
+    constexpr auto null = Wording::Missing::Null;
     return QStringLiteral(", \"wind_speed_mean\": %1, \"wind_gust_max\": %2, \"rain\": %3")
-        .arg(tenthsOr(w.windSpeed, null), tenthsOr(w.windGust, null), tenthsOr(w.rain, null));
+        .arg(rounded(w.windSpeed, null), rounded(w.windGust, null), rounded(w.rain, null));
 }
 
 namespace {
@@ -380,12 +380,12 @@ namespace {
 
 QString dbText(const std::optional<double> &value)
 {
-    return tenthsOr(value, QStringLiteral("-"));
+    return rounded(value, Wording::Missing::Dash);
 }
 
 QString dbJson(const std::optional<double> &value)
 {
-    return tenthsOr(value, QStringLiteral("null"));
+    return rounded(value, Wording::Missing::Null);
 }
 
 QString periodWhere(const PeriodVerdict &p)
@@ -472,7 +472,8 @@ QString assessmentCsv(const std::vector<FileFigures> &reports)
 {
     QStringList out { QStringLiteral("file,day_start,period,start,end,readings,coverage,leq,l90,"
                                      "lmax,limit,margin,verdict,deciding") };
-    const auto field = [](const std::optional<double> &v) { return tenthsOr(v, {}); };
+    const auto field
+        = [](const std::optional<double> &v) { return rounded(v, Wording::Missing::Empty); };
     for (const FileFigures &r : reports) {
         if (!r.assessment)
             continue;

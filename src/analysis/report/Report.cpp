@@ -61,7 +61,7 @@ QString shareText(qint64 part, qint64 whole)
 
 QString dash()
 {
-    return QString(QChar(0x2014));
+    return Wording::missing(Wording::Missing::EmDash);
 }
 
 QString orDash(const QString &text)
@@ -115,9 +115,7 @@ void addDistribution(ReportSection &section, const FileStatistics &s)
 
 QString levelText(const std::optional<double> &value)
 {
-    if (!value || !std::isfinite(*value))
-        return dash();
-    return FormatTenths(*value);
+    return Wording::orMissing(value, Wording::tenthsCut, Wording::Missing::EmDash);
 }
 
 QString reportDateText(const QDateTime &when)

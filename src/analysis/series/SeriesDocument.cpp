@@ -346,3 +346,37 @@ QString SeriesDocument::saveExclusions()
         reanalyse();
     return {};
 }
+
+SeriesDocument::ReportJob SeriesDocument::reportJob(const ReportOptions &given) const
+{
+    ReportOptions options = given;
+    options.intervalLength = m_intervalLength;
+    if (m_exclusionsApply) {
+        options.exclusions = std::make_shared<const ExclusionSpans>(allExclusions());
+        options.exclusionsSource = m_exclusionsPath;
+    }
+    if (!m_limits.isEmpty()) {
+        const SeriesLimits limits = m_limits;
+        options.limitsText = *figures().limits;
+        options.limitAt = [limits](int64_t t) { return limits.at(t); };
+        options.limitSteps = [limits](int64_t from, int64_t to) { return limits.steps(from, to); };
+    }
+    AnalysisRequest request;
+    m_series.placeInZone(request);
+    request.intervalLength = m_intervalLength;
+    request.dayEveningNight = true;
+    request.exclusions = options.exclusions;
+    request.exclusionsSource = options.exclusionsSource;
+    return [series = figures(), options,
+            request](const ReportProgress &progress) -> std::optional<Report> {
+        std::optional<ReportSection> section
+            = buildSeriesSection(series, request, options, progress);
+        if (!section)
+            return std::nullopt;
+        Report made;
+        made.options = options;
+        made.sections.push_back(std::move(*section));
+        made.pages = paginate(made.sections);
+        return made;
+    };
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "analysis/report/Report.h"
 #include "analysis/series/Series.h"
 
 #include <QObject>
@@ -71,6 +72,12 @@ public:
     void removeExclusion(int row);
     // Writes the exclusions now; the reason when it failed, else "".
     QString saveExclusions();
+
+    // The report of the series as it stands, made by the returned job on a
+    // worker thread: everything it needs is copied now, so the document may
+    // change meanwhile.
+    using ReportJob = std::function<std::optional<Report>(const ReportProgress &progress)>;
+    ReportJob reportJob(const ReportOptions &given) const;
 
     QString intervalsCsv() const { return ::intervalsCsv(figures()); }
     QString daysCsv() const { return ::daysCsv(figures()); }
